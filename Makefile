@@ -1,0 +1,26 @@
+# The two commands a new machine needs: `make run` and `make test`.
+BUILD_DIR ?= build
+GENERATOR ?= Ninja
+JOBS ?= $(shell nproc)
+
+.PHONY: deps configure build run test test-fast clean demo bench
+
+deps:
+	@scripts/install-deps
+
+$(BUILD_DIR)/build.ninja:
+	@cmake -S . -B $(BUILD_DIR) -G $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps $(BUILD_DIR)/build.ninja
+
+build: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+
+run: build
+	@$(BUILD_DIR)/bin/cinvora $(ARGS)
+
+test: build
+	@scripts/run-tests $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) build-asan build-tsan

@@ -1,0 +1,5 @@
+#pragma once
+#include <QStringList>
+
+// `cinvora-cli probe FILE...`
+int runProbe(const QStringList &paths);

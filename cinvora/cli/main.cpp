@@ -1,0 +1,41 @@
+// cinvora-cli: the converter without a window.
+#include "ProbeCommand.h"
+
+#include <framewheel/Codec.h>
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+void usage(FILE *to) {
+    std::fputs("Usage: cinvora-cli COMMAND [ARGS]\n"
+               "\n"
+               "Commands:\n"
+               "  probe FILE...     print what each file holds, one JSON object per line;\n"
+               "                    exit status 1 when any file cannot be read\n"
+               "  --help            this text\n",
+               to);
+}
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName("Cinvora");
+    QCoreApplication::setApplicationName("Cinvora");
+    SWInitCodec(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    int rc = 0;
+    if (args.isEmpty() || args.first() == "--help" || args.first() == "-h") {
+        usage(args.isEmpty() ? stderr : stdout);
+        rc = args.isEmpty() ? 2 : 0;
+    } else if (args.first() == "probe") {
+        rc = runProbe(args.mid(1));
+    } else {
+        std::fprintf(stderr, "cinvora-cli: unknown command '%s'\n", qPrintable(args.first()));
+        usage(stderr);
+        rc = 2;
+    }
+    SWUnInitCodec();
+    return rc;
+}

@@ -1,0 +1,145 @@
+#pragma once
+// One conversion: demux -> decode -> filter -> encode -> mux, in process, on the FFmpeg
+// libraries. A session is used for exactly one conversion.
+//
+// Order of use: setDelegate(); fill option(); addInputFile(); loadPluginSubtitle() (only
+// after option().setUsePluginSubtitle(true)); setOutputFileName(); start().
+//
+// Threading: start() runs the whole conversion on the calling thread and returns true on
+//   success, false on failure or cancellation. While it runs, pause(), cancel() and the
+//   queries may be called from any other thread. The delegate is called on the thread
+//   that runs start().
+// Files: the session writes only the output path it was given (an existing empty file
+//   there, such as a reserved name, is overwritten). When start() returns false the output
+//   file is removed. The input is never modified.
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+class SWConvertSession;
+
+class SWConvertOption {
+public:
+    // Trim, microseconds. Start 0 and recording time <= 0 mean the whole file.
+    void setStart_time(int64_t us) { _startTime = us; }
+    void setRecording_time(int64_t us) { _recordingTime = us; }
+    void setAudio_disable(bool v) { _audioDisable = v; }
+    void setSubtitle_disable(bool v) { _subtitleDisable = v; }
+    void setVideo_disable(bool v) { _videoDisable = v; }
+    // 0..256; 256 leaves the level unchanged.
+    void setAudio_volume(int v) { _audioVolume = v; }
+    // Copy streams whose codec already fits and that need no processing.
+    void setAuto_streamcopy(bool v) { _autoStreamCopy = v; }
+    // Output frame size; 0 keeps the source size. Sizes an encoder cannot take are rounded.
+    void setWidth(uint64_t v) { _width = v; }
+    void setHeight(uint64_t v) { _height = v; }
+    void setInputWidth(uint64_t v) { _inputWidth = v; }
+    void setInputHeight(uint64_t v) { _inputHeight = v; }
+    void setSubtitleCount(int v) { _subtitleCount = v; }
+    // Output frame rate; 0/0 keeps the source rate.
+    void setFrame_rate(int32_t num, int32_t den) { _frameRateNum = num; _frameRateDen = den; }
+    // FFmpeg stream numbers; -1 = none (audio: the best audio stream unless disabled).
+    void setSubtitleStreamIndex(int v) { _subtitleStreamIndex = v; }
+    void setAudioStreamIndex(int v) { _audioStreamIndex = v; }
+    // Catalogue codec names ("h264", "libfaac", "mp3", ...); empty or unknown: the
+    // container's default encoder.
+    void setAudioCodeName(const QString &v) { _audioCodeName = v; }
+    void setVideoCodeName(const QString &v) { _videoCodeName = v; }
+    // 1.0 high, 7.0 middle, 15.0 low; mapped onto each encoder's own quality scale.
+    void setQscale(double v) { _qscale = v; }
+    // Container name ("mov", "mp4", "mkv", "avi", "mp3", "vob", "svcd", "vcd", ...).
+    // Empty: chosen from the output file's extension.
+    void setFormat(const QString &v) { _format = v; }
+    // Hz; 0 keeps the source rate (or the nearest the encoder takes).
+    void setSample_rate(int v) { _sampleRate = v; }
+    // Audio channel count; 0 keeps the source layout (or the nearest the encoder takes).
+    void setChannels(int v) { _channels = v; }
+    void setUsePluginSubtitle(bool v) { _usePluginSubtitle = v; }
+
+    int64_t start_time() const { return _startTime; }
+    int64_t recording_time() const { return _recordingTime; }
+    bool audio_disable() const { return _audioDisable; }
+    bool subtitle_disable() const { return _subtitleDisable; }
+    bool video_disable() const { return _videoDisable; }
+    int audio_volume() const { return _audioVolume; }
+    bool auto_streamcopy() const { return _autoStreamCopy; }
+    uint64_t width() const { return _width; }
+    uint64_t height() const { return _height; }
+    uint64_t inputWidth() const { return _inputWidth; }
+    uint64_t inputHeight() const { return _inputHeight; }
+    int subtitleCount() const { return _subtitleCount; }
+    int32_t frameRateNum() const { return _frameRateNum; }
+    int32_t frameRateDen() const { return _frameRateDen; }
+    int subtitleStreamIndex() const { return _subtitleStreamIndex; }
+    int audioStreamIndex() const { return _audioStreamIndex; }
+    QString audioCodeName() const { return _audioCodeName; }
+    QString videoCodeName() const { return _videoCodeName; }
+    double qscale() const { return _qscale; }
+    QString format() const { return _format; }
+    int sample_rate() const { return _sampleRate; }
+    int channels() const { return _channels; }
+    bool usePluginSubtitle() const { return _usePluginSubtitle; }
+
+private:
+    int64_t _startTime = 0, _recordingTime = 0;
+    bool _audioDisable = false, _subtitleDisable = false, _videoDisable = false;
+    int _audioVolume = 256;
+    bool _autoStreamCopy = false;
+    uint64_t _width = 0, _height = 0, _inputWidth = 0, _inputHeight = 0;
+    int _subtitleCount = 0;
+    int32_t _frameRateNum = 0, _frameRateDen = 0;
+    int _subtitleStreamIndex = -1, _audioStreamIndex = -1;
+    QString _audioCodeName, _videoCodeName;
+    double _qscale = 1.0;
+    QString _format;
+    int _sampleRate = 0, _channels = 0;
+    bool _usePluginSubtitle = false;
+};
+
+class SWConvertSessionDelegate {
+public:
+    virtual ~SWConvertSessionDelegate() = default;
+    // Several times a second on the converting thread: percent 0..100 over the trimmed
+    // length, elapsed and estimated remaining microseconds (paused time excluded).
+    // The last report of a successful conversion is 100.
+    virtual void sessionProgressPastLeft(SWConvertSession *session, double percent, int64_t pastUs,
+                                         int64_t leftUs) {
+        (void)session; (void)percent; (void)pastUs; (void)leftUs;
+    }
+};
+
+class SWConvertSession {
+public:
+    SWConvertSession();
+    ~SWConvertSession();
+    SWConvertSession(const SWConvertSession &) = delete;
+    SWConvertSession &operator=(const SWConvertSession &) = delete;
+
+    void setDelegate(SWConvertSessionDelegate *delegate);
+    SWConvertOption &option() { return _option; }
+    const SWConvertOption &option() const { return _option; }
+    void addInputFile(const QString &path);
+    void loadPluginSubtitle(const QString &path);
+    void setOutputFileName(const QString &path);
+    QString outputFileName() const;
+
+    // Blocks for the whole conversion (see the file comment).
+    bool start();
+    // Toggles between paused and running; takes effect within 100 ms. A paused session
+    // uses no CPU.
+    void pause();
+    // Any thread, any state (paused included): start() returns false within 0.5 s.
+    void cancel(bool unused = false);
+
+    bool paused() const;
+    bool aleadyStart() const;
+    bool cancelSession() const;
+    // Why the last start() failed, for the log ("" after success).
+    QString lastError() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> _d;
+    SWConvertOption _option;
+};

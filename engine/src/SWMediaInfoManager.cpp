@@ -1,0 +1,356 @@
+#include "framewheel/SWMediaInfoManager.h"
+
+#include "AvHelpers.h"
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+}
+
+#include <QLocale>
+#include <QTransform>
+#include <cmath>
+
+namespace {
+
+using namespace fw;
+
+QString languageName(const QString &code) {
+    if (code.isEmpty() || code == u"und")
+        return {};
+    QLocale::Language lang = QLocale::codeToLanguage(code, QLocale::ISO639Part2);
+    if (lang == QLocale::AnyLanguage)
+        lang = QLocale::codeToLanguage(code);
+    if (lang == QLocale::AnyLanguage || lang == QLocale::C)
+        return code;
+    return QLocale::languageToString(lang);
+}
+
+QString codecLabel(const AVCodecParameters *par) {
+    switch (par->codec_id) {
+    case AV_CODEC_ID_SUBRIP: return QStringLiteral("SubRip");
+    case AV_CODEC_ID_ASS: return QStringLiteral("ASS");
+    case AV_CODEC_ID_MOV_TEXT: return QStringLiteral("Timed text");
+    case AV_CODEC_ID_DVD_SUBTITLE: return QStringLiteral("DVD subtitles");
+    case AV_CODEC_ID_HDMV_PGS_SUBTITLE: return QStringLiteral("PGS subtitles");
+    case AV_CODEC_ID_DVB_SUBTITLE: return QStringLiteral("DVB subtitles");
+    case AV_CODEC_ID_WEBVTT: return QStringLiteral("WebVTT");
+    default: break;
+    }
+    const AVCodecDescriptor *d = avcodec_descriptor_get(par->codec_id);
+    return d ? QString::fromLatin1(d->name).toUpper() : QStringLiteral("unknown");
+}
+
+QString layoutLabel(const AVCodecParameters *par) {
+    const int n = par->ch_layout.nb_channels;
+    if (n == 1) return QStringLiteral("mono");
+    if (n == 2) return QStringLiteral("stereo");
+    if (n <= 0) return {};
+    char buf[64] = {0};
+    if (par->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC &&
+        av_channel_layout_describe(&par->ch_layout, buf, sizeof buf) > 0)
+        return QString::fromLatin1(buf);
+    return QStringLiteral("%1 channels").arg(n);
+}
+
+QString metadata(const AVStream *st, const char *key) {
+    const AVDictionaryEntry *e = av_dict_get(st->metadata, key, nullptr, 0);
+    return e ? QString::fromUtf8(e->value) : QString();
+}
+
+// "English – AAC stereo", "Commentary (English) – AC3 5.1(side)", "Track 2 – MP3 mono".
+QString streamName(const AVStream *st, int ordinal, bool audio) {
+    const QString lang = languageName(metadata(st, "language"));
+    const QString title = metadata(st, "title").trimmed();
+    QString who;
+    if (!title.isEmpty())
+        who = lang.isEmpty() ? title : QStringLiteral("%1 (%2)").arg(title, lang);
+    else if (!lang.isEmpty())
+        who = lang;
+    else
+        who = QStringLiteral("Track %1").arg(ordinal);
+    QString what = codecLabel(st->codecpar);
+    if (audio) {
+        const QString layout = layoutLabel(st->codecpar);
+        if (!layout.isEmpty())
+            what += u' ' + layout;
+    }
+    return who + QStringLiteral(" \u2013 ") + what;
+}
+
+bool isBitmapSubtitle(AVCodecID id) {
+    const AVCodecDescriptor *d = avcodec_descriptor_get(id);
+    return d && (d->props & AV_CODEC_PROP_BITMAP_SUB);
+}
+
+// Picture fitted into 156x100 at device pixel ratio 2, in the displayed orientation.
+QImage toThumbnail(const AVFrame *frame, AVRational sar, int rotation) {
+    if (frame->width <= 0 || frame->height <= 0)
+        return {};
+    double dispW = frame->width;
+    const double dispH = frame->height;
+    if (sar.num > 0 && sar.den > 0)
+        dispW = dispW * sar.num / sar.den;
+    const bool quarter = rotation == 90 || rotation == 270;
+    const double showW = quarter ? dispH : dispW;
+    const double showH = quarter ? dispW : dispH;
+    const double scale = std::min(156.0 / showW, 100.0 / showH);
+    int outW = std::max(2, static_cast<int>(std::lround(showW * scale)));
+    int outH = std::max(2, static_cast<int>(std::lround(showH * scale)));
+    if (quarter)
+        std::swap(outW, outH);
+    SwsPtr sws(sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), outW, outH,
+                              AV_PIX_FMT_RGB32, SWS_BICUBIC, nullptr, nullptr, nullptr));
+    if (!sws)
+        return {};
+    QImage img(outW, outH, QImage::Format_RGB32);
+    uint8_t *dst[4] = {img.bits(), nullptr, nullptr, nullptr};
+    int dstStride[4] = {static_cast<int>(img.bytesPerLine()), 0, 0, 0};
+    sws_scale(sws.get(), frame->data, frame->linesize, 0, frame->height, dst, dstStride);
+    if (rotation != 0)
+        img = img.transformed(QTransform().rotate(rotation));
+    img.setDevicePixelRatio(2.0);
+    return img;
+}
+
+} // namespace
+
+bool SWMediaInfoManager::canOpenFile(const QString &path) {
+    Deadline deadline{std::chrono::steady_clock::now() + std::chrono::milliseconds(kOpenTimeoutMs)};
+    QString error;
+    // Headers only: the container is recognised and declares a stream we can use.
+    InputContextPtr ctx = openInput(path, &deadline, &error, false);
+    if (!ctx)
+        return false;
+    if (ctx->nb_streams == 0) {
+        // Formats such as MPEG-PS declare streams only once packets are read.
+        if (avformat_find_stream_info(ctx.get(), nullptr) < 0)
+            return false;
+    }
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVMediaType t = ctx->streams[i]->codecpar->codec_type;
+        if (t == AVMEDIA_TYPE_AUDIO || t == AVMEDIA_TYPE_VIDEO)
+            return true;
+    }
+    return false;
+}
+
+std::shared_ptr<SWMediaInfoManager> SWMediaInfoManager::initWithFile(const QString &path, bool withThumbnail) {
+    return std::make_shared<SWMediaInfoManager>(path, withThumbnail);
+}
+
+SWMediaInfoManager::SWMediaInfoManager(const QString &path, bool withThumbnail) : _path(path) {
+    probe(withThumbnail);
+}
+
+SWMediaInfoManager::~SWMediaInfoManager() = default;
+
+QStringList SWMediaInfoManager::subtitles() const {
+    QStringList l;
+    for (const auto &s : _subtitles)
+        l << s.name;
+    return l;
+}
+
+QStringList SWMediaInfoManager::audioStreamNames() const {
+    QStringList l;
+    for (const auto &s : _audio)
+        l << s.name;
+    return l;
+}
+
+QList<int> SWMediaInfoManager::subtitleStreamIndexs() const {
+    QList<int> l;
+    for (const auto &s : _subtitles)
+        l << s.number;
+    return l;
+}
+
+QList<int> SWMediaInfoManager::audioStreamIndexs() const {
+    QList<int> l;
+    for (const auto &s : _audio)
+        l << s.number;
+    return l;
+}
+
+namespace {
+
+// Decodes one picture for the row: the attached cover of an audio file, or a frame a
+// little into the clip (the first frames of many clips are black or a fade-in).
+FramePtr decodeThumbnailFrame(AVFormatContext *fmt, int streamIndex, int64_t durationUs) {
+    AVStream *st = fmt->streams[streamIndex];
+    const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
+    if (!codec)
+        return nullptr;
+    CodecContextPtr dec(avcodec_alloc_context3(codec));
+    if (!dec || avcodec_parameters_to_context(dec.get(), st->codecpar) < 0)
+        return nullptr;
+    dec->thread_count = 0;
+    if (avcodec_open2(dec.get(), codec, nullptr) < 0)
+        return nullptr;
+
+    FramePtr frame = makeFrame();
+    PacketPtr pkt = makePacket();
+
+    if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+        if (st->attached_pic.size <= 0 || avcodec_send_packet(dec.get(), &st->attached_pic) < 0)
+            return nullptr;
+        avcodec_send_packet(dec.get(), nullptr);
+        return avcodec_receive_frame(dec.get(), frame.get()) >= 0 ? std::move(frame) : nullptr;
+    }
+
+    // A moment into the clip: a fifth of it, at most five seconds in.
+    const int64_t targetUs = std::min<int64_t>(durationUs / 5, 5'000'000);
+    int64_t target = AV_NOPTS_VALUE;
+    if (targetUs > 0) {
+        int64_t startUs = fmt->start_time != AV_NOPTS_VALUE ? fmt->start_time : 0;
+        target = av_rescale_q(startUs + targetUs, AVRational{1, AV_TIME_BASE}, st->time_base);
+        if (av_seek_frame(fmt, streamIndex, target, AVSEEK_FLAG_BACKWARD) < 0) {
+            av_seek_frame(fmt, -1, 0, AVSEEK_FLAG_BACKWARD);
+            target = AV_NOPTS_VALUE;
+        }
+    }
+    // Frames before the target are only decoded as far as needed; bound the work.
+    int decodedBeforeTarget = 0;
+    constexpr int kMaxFramesBeforeTarget = 60;
+    FramePtr best;
+    bool flushing = false;
+    for (int reads = 0; reads < 4000;) {
+        if (!flushing) {
+            const int rc = av_read_frame(fmt, pkt.get());
+            ++reads;
+            if (rc < 0) {
+                flushing = true;
+                avcodec_send_packet(dec.get(), nullptr);
+            } else {
+                if (pkt->stream_index == streamIndex)
+                    avcodec_send_packet(dec.get(), pkt.get());
+                av_packet_unref(pkt.get());
+            }
+        }
+        for (;;) {
+            const int rc = avcodec_receive_frame(dec.get(), frame.get());
+            if (rc == AVERROR(EAGAIN))
+                break;
+            if (rc < 0)
+                return best; // end of stream
+            const int64_t pts = frame->best_effort_timestamp;
+            best = makeFrame();
+            av_frame_move_ref(best.get(), frame.get());
+            if (target == AV_NOPTS_VALUE || pts == AV_NOPTS_VALUE || pts >= target ||
+                ++decodedBeforeTarget >= kMaxFramesBeforeTarget)
+                return best;
+        }
+        if (flushing)
+            break;
+    }
+    return best;
+}
+
+} // namespace
+
+void SWMediaInfoManager::probe(bool withThumbnail) {
+    Deadline deadline{std::chrono::steady_clock::now() + std::chrono::milliseconds(kOpenTimeoutMs)};
+    InputContextPtr fmt = openInput(_path, &deadline, &_error, true);
+    if (!fmt)
+        return;
+    _formatName = QString::fromLatin1(fmt->iformat->name);
+
+    int videoIndex = -1;
+    int coverIndex = -1;
+    int audioOrdinal = 0;
+    int subtitleOrdinal = 0;
+    int64_t streamMaxUs = 0;
+    for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+        AVStream *st = fmt->streams[i];
+        const AVCodecParameters *par = st->codecpar;
+        if (st->duration != AV_NOPTS_VALUE && st->duration > 0)
+            streamMaxUs = std::max(streamMaxUs, av_rescale_q(st->duration, st->time_base, AVRational{1, AV_TIME_BASE}));
+        switch (par->codec_type) {
+        case AVMEDIA_TYPE_VIDEO:
+            if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+                if (coverIndex < 0)
+                    coverIndex = static_cast<int>(i);
+            } else if (videoIndex < 0 && par->width > 0 && par->height > 0) {
+                videoIndex = static_cast<int>(i);
+            }
+            break;
+        case AVMEDIA_TYPE_AUDIO: {
+            SWStreamDetail d;
+            d.number = static_cast<int>(i);
+            d.codec = QString::fromLatin1(avcodec_get_name(par->codec_id));
+            d.language = metadata(st, "language");
+            d.channels = par->ch_layout.nb_channels;
+            d.sampleRate = par->sample_rate;
+            d.name = streamName(st, ++audioOrdinal, true);
+            _audio.append(d);
+            break;
+        }
+        case AVMEDIA_TYPE_SUBTITLE: {
+            SWStreamDetail d;
+            d.number = static_cast<int>(i);
+            d.codec = QString::fromLatin1(avcodec_get_name(par->codec_id));
+            d.language = metadata(st, "language");
+            d.bitmap = isBitmapSubtitle(par->codec_id);
+            d.name = streamName(st, ++subtitleOrdinal, false);
+            _subtitles.append(d);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    // Prefer libavformat's own choice where it names a real picture stream.
+    const int best = av_find_best_stream(fmt.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (best >= 0 && !(fmt->streams[best]->disposition & AV_DISPOSITION_ATTACHED_PIC) &&
+        fmt->streams[best]->codecpar->width > 0)
+        videoIndex = best;
+
+    if (videoIndex < 0 && _audio.isEmpty()) {
+        _error = QStringLiteral("no audio or video streams");
+        return;
+    }
+
+    _duration = fmt->duration != AV_NOPTS_VALUE && fmt->duration > 0 ? fmt->duration : streamMaxUs;
+    if (!_audio.isEmpty())
+        _samples = static_cast<unsigned>(_audio.first().sampleRate);
+
+    if (videoIndex >= 0) {
+        AVStream *st = fmt->streams[videoIndex];
+        const AVCodecParameters *par = st->codecpar;
+        _hasVideo = true;
+        _videoStream = videoIndex;
+        _videoCodec = QString::fromLatin1(avcodec_get_name(par->codec_id));
+        _codedWidth = static_cast<uint64_t>(par->width);
+        _codedHeight = static_cast<uint64_t>(par->height);
+        _rotation = streamRotation(st);
+        AVRational sar = av_guess_sample_aspect_ratio(fmt.get(), st, nullptr);
+        uint64_t w = _codedWidth;
+        const uint64_t h = _codedHeight;
+        if (sar.num > 0 && sar.den > 0 && sar.num != sar.den)
+            w = static_cast<uint64_t>(std::llround(static_cast<double>(w) * sar.num / sar.den));
+        if (_rotation == 90 || _rotation == 270) {
+            _width = h;
+            _height = w;
+        } else {
+            _width = w;
+            _height = h;
+        }
+        AVRational rate = st->avg_frame_rate;
+        if (rate.num <= 0 || rate.den <= 0)
+            rate = st->r_frame_rate;
+        if (rate.num > 0 && rate.den > 0)
+            _framerate = av_q2d(rate);
+    }
+    _valid = true;
+
+    const int thumbIndex = videoIndex >= 0 ? videoIndex : coverIndex;
+    if (withThumbnail && thumbIndex >= 0) {
+        if (FramePtr f = decodeThumbnailFrame(fmt.get(), thumbIndex, _duration)) {
+            AVStream *st = fmt->streams[thumbIndex];
+            _thumbnail = toThumbnail(f.get(), av_guess_sample_aspect_ratio(fmt.get(), st, f.get()),
+                                     thumbIndex == videoIndex ? _rotation : 0);
+        }
+    }
+}

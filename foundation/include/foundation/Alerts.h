@@ -1,0 +1,36 @@
+#pragma once
+// Alert sheets: window-modal message boxes that report the pressed button through a callback.
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
+class QMessageBox;
+
+namespace foundation {
+
+enum class AlertButton { Default, Alternate, Other };
+
+struct AlertRequest {
+    QString title;
+    QString message;
+    QString defaultButton;   // the one Return presses
+    QString alternateButton; // empty: no such button
+    QString otherButton;     // empty: no such button
+};
+
+class Alerts {
+public:
+    // Main thread only. Opens the sheet over `parent` (window-modal) and returns at once;
+    // `done` runs on the main thread when a button was pressed. Returns the box (owned by
+    // Qt, deleted after closing), or nullptr when a test responder answered at once.
+    static QMessageBox *showSheet(QWidget *parent, const AlertRequest &request,
+                                  std::function<void(AlertButton)> done);
+
+    // Tests answer sheets without showing them: the responder sees each request and
+    // returns the button to press, or nothing to let the sheet open normally.
+    using Responder = std::function<std::optional<AlertButton>(const AlertRequest &)>;
+    static void setResponderForTesting(Responder responder);
+};
+
+} // namespace foundation

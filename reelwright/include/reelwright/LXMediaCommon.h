@@ -1,0 +1,51 @@
+#pragma once
+// Settings, standard folders, the program's name, confirmation button titles and the
+// stream-number helpers shared by the program and the libraries.
+#include <QImage>
+#include <QRectF>
+#include <QString>
+#include <memory>
+
+class LXMediaInfo;
+
+class LXMediaCommon {
+public:
+    // Settings (each read synchronises the store first; each write synchronises at once).
+    // The number of conversions at once: 2 when absent; a stored value below 1 reads as 1.
+    static int64_t maxConvertingCountSameTime();
+    static void setMaxConvertingCountSameTime(int64_t count);
+    static bool autoCheckStreamCopyWhenSameCodec();
+    static void setAutoCheckStreamCopyWhenSameCodec(bool on);
+    // The stored folder, or Movies/<program name> (created when missing, never stored).
+    static QString exportMovieFolder();
+    static void setExportMovieFolder(const QString &path);
+    static bool showTipAgainWhenChangeOutputFmt();
+    static void setShowTipAgainWhenChangeOutputFmt(bool on);
+
+    static QString currentApplicationName();
+    // The user's Movies (Videos) folder, or empty.
+    static QString movieFolder();
+    // The user's data folder (XDG data home), or empty.
+    static QString applicationSupportFolder();
+    // Reveals the path selected in the file manager; nothing when it does not exist.
+    static void selectFileInFinder(const QString &path);
+
+    static QString yesStr();
+    static QString noStr();
+    static QString okStr();
+
+    // Stream number of the item's chosen subtitle / audio entry: a negative index is
+    // returned unchanged; an index into the probe's list answers that stream's number;
+    // with an empty list the item's index becomes -1 and -1 is answered. An index past a
+    // non-empty list also answers -1 (and leaves the item alone).
+    static int subTitleIndex(LXMediaInfo &item);
+    static int audioStreamIndex(LXMediaInfo &item);
+
+    // The floating bar's rectangle in screen points, origin at the lower left:
+    // 603 x 59 at y = 59, centred on the main screen (x = -301.5 without a screen).
+    static QRectF flowRect();
+    static QRectF flowRectForScreenWidth(double screenWidth);
+
+    // The picture shown for an item whose file has no picture of its own.
+    static QImage defaultMovieImage();
+};

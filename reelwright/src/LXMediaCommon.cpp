@@ -1,0 +1,110 @@
+#include "reelwright/LXMediaCommon.h"
+
+#include "reelwright/LXMediaInfo.h"
+
+#include <foundation/BundleInfo.h>
+#include <foundation/Reveal.h>
+#include <foundation/Settings.h>
+#include <foundation/Strings.h>
+#include <framewheel/SWMediaInfoManager.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStandardPaths>
+
+using foundation::Settings;
+
+int64_t LXMediaCommon::maxConvertingCountSameTime() {
+    const int64_t n = Settings::value("allowConvertingMaxCount", 2).toLongLong();
+    // A limit below one would admit nothing and leave every job waiting for ever.
+    return n < 1 ? 1 : n;
+}
+
+void LXMediaCommon::setMaxConvertingCountSameTime(int64_t count) {
+    Settings::setValue("allowConvertingMaxCount", static_cast<qlonglong>(count));
+}
+
+bool LXMediaCommon::autoCheckStreamCopyWhenSameCodec() {
+    return Settings::value("autoStreamCopyWhenSameCodec", true).toBool();
+}
+
+void LXMediaCommon::setAutoCheckStreamCopyWhenSameCodec(bool on) {
+    Settings::setValue("autoStreamCopyWhenSameCodec", on);
+}
+
+QString LXMediaCommon::exportMovieFolder() {
+    const QString stored = Settings::value("exportMoviePath").toString();
+    if (!stored.isEmpty())
+        return stored;
+    const QString movies = movieFolder();
+    const QString folder = QDir(movies.isEmpty() ? QDir::homePath() : movies).filePath(currentApplicationName());
+    if (!QFileInfo::exists(folder))
+        QDir().mkpath(folder);
+    return folder;
+}
+
+void LXMediaCommon::setExportMovieFolder(const QString &path) { Settings::setValue("exportMoviePath", path); }
+
+bool LXMediaCommon::showTipAgainWhenChangeOutputFmt() {
+    return Settings::value("applyToAllTipAgain", true).toBool();
+}
+
+void LXMediaCommon::setShowTipAgainWhenChangeOutputFmt(bool on) { Settings::setValue("applyToAllTipAgain", on); }
+
+QString LXMediaCommon::currentApplicationName() { return foundation::BundleInfo::name(); }
+
+QString LXMediaCommon::movieFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+}
+
+QString LXMediaCommon::applicationSupportFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
+void LXMediaCommon::selectFileInFinder(const QString &path) {
+    if (!path.isEmpty() && QFileInfo::exists(path))
+        foundation::Reveal::showInFileManager(path);
+}
+
+QString LXMediaCommon::yesStr() { return foundation::Strings::localized("YES_MSG", "Yes"); }
+QString LXMediaCommon::noStr() { return foundation::Strings::localized("NO_MSG", "No"); }
+QString LXMediaCommon::okStr() { return foundation::Strings::localized("NO_OK", "OK"); }
+
+namespace {
+int streamNumber(LXMediaInfo &item, bool subtitle) {
+    const int64_t index = subtitle ? item.subTitleIndex() : item.audioStreamIndex();
+    if (index < 0)
+        return static_cast<int>(index);
+    const auto probe = item.mediaInfoManager();
+    const QList<int> numbers = probe ? (subtitle ? probe->subtitleStreamIndexs() : probe->audioStreamIndexs())
+                                     : QList<int>();
+    if (numbers.isEmpty()) {
+        if (subtitle)
+            item.setSubTitleIndex(-1);
+        else
+            item.setAudioStreamIndex(-1);
+        return -1;
+    }
+    if (index >= numbers.size())
+        return -1;
+    return numbers.at(static_cast<qsizetype>(index));
+}
+} // namespace
+
+int LXMediaCommon::subTitleIndex(LXMediaInfo &item) { return streamNumber(item, true); }
+int LXMediaCommon::audioStreamIndex(LXMediaInfo &item) { return streamNumber(item, false); }
+
+QRectF LXMediaCommon::flowRectForScreenWidth(double screenWidth) {
+    return QRectF((screenWidth - 603.0) / 2.0, 59.0, 603.0, 59.0);
+}
+
+QRectF LXMediaCommon::flowRect() {
+    const QScreen *screen = qobject_cast<QGuiApplication *>(QCoreApplication::instance())
+                                ? QGuiApplication::primaryScreen()
+                                : nullptr;
+    return flowRectForScreenWidth(screen ? screen->geometry().width() : 0.0);
+}
+
+QImage LXMediaCommon::defaultMovieImage() { return QImage(":/pictures/defaultMovieImage.png"); }
