@@ -1,12 +1,171 @@
 #include "vcCommon.h"
 
 #include <foundation/Log.h>
+#include <foundation/PropertyList.h>
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <mutex>
+
+using foundation::Log;
+using foundation::PropertyList;
 
 QString vcCommon::zezazEvuvuvoApplicationSupportDir() {
     const QString dir = QDir(applicationSupportFolder()).filePath(currentApplicationName());
     if (!QDir(dir).exists() && !QDir().mkpath(dir))
-        foundation::Log::line(QStringLiteral("Failed create directory: %1 error: %2").arg(dir, "cannot create folder"));
+        Log::line(QStringLiteral("Failed create directory: %1 error: %2").arg(dir, "cannot create folder"));
     return dir;
+}
+
+// ---- History ----
+
+QString vcCommon::historyFile() { return QDir(zezazEvuvuvoApplicationSupportDir()).filePath("FileList.plist"); }
+
+QString vcCommon::historyFileName() {
+    const QString path = historyFile();
+    if (!QFileInfo::exists(path)) {
+        const QString tmpl = QStringLiteral(":/FileList.plist");
+        QString error;
+        const auto content = PropertyList::readFile(tmpl, &error);
+        if (!content || !PropertyList::writeFile(path, *content, &error))
+            Log::line(QStringLiteral("Failed copy File: %1 error: %2").arg(tmpl, error));
+    }
+    return path;
+}
+
+QVariantList vcCommon::readHistoryEntries() {
+    const auto root = PropertyList::readFile(historyFileName());
+    if (!root || root->typeId() != QMetaType::QVariantList)
+        return {};
+    return root->toList();
+}
+
+bool vcCommon::writeHistoryEntries(const QVariantList &entries) {
+    return PropertyList::writeFile(historyFileName(), entries);
+}
+
+bool vcCommon::fileExistAtHistory(const QString &path) {
+    for (const QVariant &e : readHistoryEntries())
+        if (e.toMap().value("currentFilePath").toString() == path)
+            return true;
+    return false;
+}
+
+// ---- Bookmarks ----
+
+namespace {
+// The store is read, changed and written by whichever thread adds a file.
+std::mutex &bookmarkLock() {
+    static std::mutex m;
+    return m;
+}
+
+QVariantMap readStore() {
+    const auto root = PropertyList::readFile(vcCommon::bookmarkFile());
+    return root ? root->toMap() : QVariantMap();
+}
+
+// Pair numbers present in the store, in ascending order.
+QList<int> pairNumbers(const QVariantMap &store) {
+    static const QRegularExpression re(QStringLiteral("^bookmarkPath(0|[1-9][0-9]{0,8})$"));
+    QList<int> ns;
+    for (auto it = store.cbegin(); it != store.cend(); ++it) {
+        const auto m = re.match(it.key());
+        if (m.hasMatch())
+            ns << m.captured(1).toInt();
+    }
+    std::sort(ns.begin(), ns.end());
+    return ns;
+}
+} // namespace
+
+QString vcCommon::bookmarkFile() {
+    return QDir(zezazEvuvuvoApplicationSupportDir()).filePath("convertBookmarkFile.plist");
+}
+
+void vcCommon::saveBookmark(const QString &path) {
+    if (path.isEmpty())
+        return;
+    std::lock_guard l(bookmarkLock());
+    QVariantMap store = readStore();
+    const QList<int> used = pairNumbers(store);
+    for (int n : used)
+        if (store.value(QStringLiteral("bookmarkPath%1").arg(n)).toString() == path)
+            return;
+    int n = 0;
+    while (store.contains(QStringLiteral("bookmark%1").arg(n)) || store.contains(QStringLiteral("bookmarkPath%1").arg(n)))
+        ++n;
+    store.insert(QStringLiteral("bookmarkPath%1").arg(n), path);
+    if (!PropertyList::writeFile(bookmarkFile(), store))
+        Log::line(QStringLiteral("Failed to save book mark: %1").arg(path));
+}
+
+void vcCommon::removeFilePathFromBookmark(const QString &path) {
+    if (path.isEmpty())
+        return;
+    std::lock_guard l(bookmarkLock());
+    QVariantMap store = readStore();
+    for (int n : pairNumbers(store)) {
+        const QString key = QStringLiteral("bookmarkPath%1").arg(n);
+        if (store.value(key).toString() != path)
+            continue;
+        store.remove(key);
+        store.remove(QStringLiteral("bookmark%1").arg(n));
+        if (!PropertyList::writeFile(bookmarkFile(), store))
+            Log::line(QStringLiteral("Failed to remove book mark: %1").arg(path));
+        return;
+    }
+}
+
+void vcCommon::removeAllFilePathFromBookmark() {
+    {
+        std::lock_guard l(bookmarkLock());
+        if (!PropertyList::writeFile(bookmarkFile(), QVariantMap()))
+            Log::line(QStringLiteral("Failed to write book mark"));
+    }
+    if (!writeHistoryEntries(QVariantList()))
+        Log::line(QStringLiteral("Failed to write history."));
+}
+
+QStringList vcCommon::readBookmark() {
+    std::lock_guard l(bookmarkLock());
+    const QVariantMap store = readStore();
+    QStringList paths;
+    for (int n : pairNumbers(store))
+        paths << store.value(QStringLiteral("bookmarkPath%1").arg(n)).toString();
+    return paths;
+}
+
+// ---- Catalogue ----
+
+QVariantMap vcCommon::outputFormatDictFrom(const QString &resourceBaseName) {
+    // The catalogue is an immutable resource: parse it once per process.
+    static std::mutex lock;
+    static QHash<QString, QVariantMap> cache;
+    std::lock_guard l(lock);
+    if (auto it = cache.constFind(resourceBaseName); it != cache.cend())
+        return *it;
+    const auto root = PropertyList::readFile(QStringLiteral(":/%1.plist").arg(resourceBaseName));
+    const QVariantMap dict = root ? root->toMap() : QVariantMap();
+    if (root)
+        cache.insert(resourceBaseName, dict);
+    return dict;
+}
+
+QVariant vcCommon::findDictByKey(const QString &keyPath, const QVariantMap &dict) {
+    QVariant current = dict;
+    QString key = keyPath;
+    qsizetype dot;
+    while ((dot = key.indexOf('.')) >= 0) {
+        const QVariantMap m = current.toMap();
+        if (!m.contains(key.left(dot)))
+            return {};
+        current = m.value(key.left(dot));
+        key = key.mid(dot + 1);
+    }
+    const QVariantMap m = current.toMap();
+    return m.contains(key) ? m.value(key) : QVariant();
 }

@@ -1,9 +1,39 @@
 #pragma once
-// The program's shared helpers: everything of LXMediaCommon, plus the program's own files.
+// The program's shared helpers: everything of LXMediaCommon, plus the program's own files
+// (history, bookmark store) and the format catalogue.
 #include <reelwright/LXMediaCommon.h>
+
+#include <QStringList>
+#include <QVariant>
+#include <QVariantMap>
+#include <optional>
 
 class vcCommon : public LXMediaCommon {
 public:
     // Application Support / <program name>, created when missing.
     static QString zezazEvuvuvoApplicationSupportDir();
+
+    // History.
+    static QString historyFile();
+    // historyFile(), after putting the empty template there when no file exists.
+    static QString historyFileName();
+    // The entries of the history file; empty when it is missing or unreadable.
+    static QVariantList readHistoryEntries();
+    static bool writeHistoryEntries(const QVariantList &entries);
+    static bool fileExistAtHistory(const QString &path);
+
+    // Bookmark store, beside the history. Linux grants access by path, so only the paths
+    // are kept ("bookmarkPath" + n); each path is stored once.
+    static QString bookmarkFile();
+    static void saveBookmark(const QString &path);
+    static void removeFilePathFromBookmark(const QString &path);
+    static void removeAllFilePathFromBookmark();
+    // The stored paths in pair order.
+    static QStringList readBookmark();
+
+    // Format catalogue.
+    // The named property-list resource (":/<name>.plist"), parsed once and kept.
+    static QVariantMap outputFormatDictFrom(const QString &resourceBaseName);
+    // Resolves "Category.Format" (any number of dotted segments) in a dictionary.
+    static QVariant findDictByKey(const QString &keyPath, const QVariantMap &dict);
 };

@@ -183,6 +183,16 @@ std::optional<QVariant> PropertyList::parse(const QByteArray &bytes, QString *er
 }
 
 std::optional<QVariant> PropertyList::readFile(const QString &path, QString *error) {
+    if (path.startsWith(u':')) {
+        // A Qt resource: part of the program, neither a FIFO nor endless.
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = f.errorString();
+            return std::nullopt;
+        }
+        return parse(f.readAll(), error);
+    }
     struct stat st {};
     const QByteArray native = QFile::encodeName(path);
     if (::stat(native.constData(), &st) != 0) {

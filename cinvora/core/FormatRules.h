@@ -1,0 +1,43 @@
+#pragma once
+// How a chosen output format becomes an item's parameter lists and defaults, how a
+// frame-size entry reads, and how an item's choices fill a conversion session.
+#include <QString>
+#include <QVariantMap>
+#include <cstdint>
+
+class LXMediaInfo;
+class SWConvertOption;
+
+namespace FormatRules {
+
+// Replaces the item's lists with the record's and picks each default: sample rate of the
+// source (else 44100, else the first), frame rate of the source rounded (else 25, else the
+// first), the source size ("(Defaults)"), first codec and channel entries. The first load
+// also resets the track choices. An empty record empties the lists.
+void loadDefaults(LXMediaInfo &item, const QVariantMap &record);
+
+// Container, extension and the audio-only flag of a format record ("mov"/".mov" when absent).
+void applyFormatRecord(LXMediaInfo &item, const QVariantMap &record);
+
+// "(Defaults) 1920 * 1080": the extra frame-size entry meaning the source size.
+QString defaultsEntry(uint64_t width, uint64_t height);
+// Reads "800*600" or "(Defaults) 1920 * 1080" into width and height. A "(Defaults)" text
+// with fewer than three characters after it, or a text without "*", leaves both unchanged
+// and answers false.
+bool parseFrameSize(const QString &text, uint64_t &width, uint64_t &height);
+
+// Key path without its one-character ordering prefix: "Audio.7--mp3" -> "Audio.mp3".
+QString lastKeyFromKeyPath(const QString &keyPath);
+
+// The quantiser for a quality level: 0 high 1.0, 1 middle 7.0, 2 low 15.0.
+double qscaleForQuality(int64_t quality);
+
+// Fills a session's option from the item: trim, track choices, volume, size, rate,
+// codecs, quality, sample rate, channels, container, then the container rules.
+void fillSessionOption(const LXMediaInfo &item, SWConvertOption &option, bool autoStreamCopy);
+
+// The fixed parameters some containers need, applied after everything else; the first
+// matching rule wins.
+void processingSpecialFormat(const LXMediaInfo &item, SWConvertOption &option);
+
+} // namespace FormatRules

@@ -1,0 +1,143 @@
+#pragma once
+// The document: the list of media items and their jobs, the conversion gate that bounds
+// how many convert at once, the batch operations, the guards, intake and history.
+//
+// Threads: every operation runs on the main thread except the gate (any thread) and the
+// intake and history loops (their own threads). The document cancels and joins every
+// thread it started before it goes away.
+#include "DocumentWindow.h"
+#include "WorkerGroup.h"
+#include "vcTableCellView.h"
+
+#include <QObject>
+#include <QVariantMap>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+class MyDocument : public vcTableCellViewDelegate {
+public:
+    MyDocument();
+    ~MyDocument() override;
+    // Cancels every conversion, intake and rebuild and joins their threads. Idempotent;
+    // the owner calls it before tearing down the window, the destructor calls it too.
+    void shutdown();
+    bool isShutDown() const { return _shutDown; }
+
+    void setWindow(DocumentWindow *window) { _window = window ? window : &_noWindow; }
+    DocumentWindow &window() { return *_window; }
+
+    // The list (main thread).
+    const std::vector<LXMediaInfoPtr> &fileArray() const { return _fileArray; }
+    const std::vector<vcTableCellViewPtr> &cellArray() const { return _cellArray; }
+    const std::vector<vcTableCellViewPtr> &convertingCellViews() const { return _convertingCellViews; }
+    int64_t numberOfRows() const { return static_cast<int64_t>(_cellArray.size()); }
+    int64_t currentIndex() const { return _currentIndex; }
+
+    // The gate.
+    bool converSessionLock(vcTableCellView *job) override;
+    void converSessionUnLock(vcTableCellView *job) override;
+    void convertSessionSignal(vcTableCellView *job) override;
+    int64_t currentSessionCount() const;
+    // The command line runs with its own number of slots; 0 = the stored setting.
+    void setSlotLimitOverride(int64_t limit) { _slotLimitOverride.store(limit); }
+    int64_t slotLimit() const;
+
+    // Batch operations.
+    virtual void convertAll();
+    void pauseAll();
+    void cancelAll();
+    void setCancelAllKey(bool on);
+    void convertFinished() override;
+    void convertSessionUpdateState(int state) override;
+    int64_t startCount() const;
+    bool inConverting() const;
+    bool selectItemIsConverting() const;
+    bool selectItemIsWaitingForConvert() const;
+    // Close guard: true when the window may close now.
+    bool windowShouldClose();
+
+    // Deleting.
+    void deleteItemAtIndex(int64_t index) override;
+    void deleteSelectCell();
+    void deleteCurrentItem();
+    void deleteAllFromList(bool ask);
+    void deleteAllFromList();
+
+    // Selection.
+    virtual void selectItemAtIndex(int64_t index);
+    void selectItemIsSelected(vcTableCellView *row, bool selected) override;
+    void doubleClickItem(int64_t index) override;
+    bool validSelectCell() const;
+    LXMediaInfoPtr currentEditMovie() const;
+    LXMediaInfoPtr fetchEditMovieAtIndex(int64_t index);
+    void selectPrevious();
+    void selectNext();
+
+    // Intake.
+    static const QStringList &acceptedExtensions();
+    static const QStringList &invalidExts();
+    void addFileToList();
+    void concludeDragFile(const QStringList &paths) override;
+    void acceptDropedFiles(const QStringList &paths) { concludeDragFile(paths); }
+    void cancelAddFiles(bool cancel) { _bCancelAddFile.store(cancel); }
+    bool isVideoFile(const LXMediaInfo &item) const;
+    static bool isForbbidenFile(const QString &path);
+    void addMovie(const LXMediaInfoPtr &item);
+    void refreshIndexAndCount();
+    // Probes one file into a new item with the default format and its lists.
+    LXMediaInfoPtr initEditMovieWithPath(const QString &path);
+    // Whether an intake or history rebuild is running (for tests and the command line).
+    bool isAdding() const { return _addingCount.load() > 0; }
+
+    // History.
+    bool saveHistoryFile();
+    void loadHistoryAtLuanch();
+    bool canClearAllHistory();
+    void clearAllHistory();
+
+    // Format lists: the item's key path (the chosen format when one was kept, else its
+    // default) with the defaults of that format.
+    virtual void loadResolutionAVCodecs(LXMediaInfo &item);
+    void loadResolutionAVCodecsWithKeyIsDefault(LXMediaInfo &item, const QString &keyPath, bool isDefault);
+    static QString outputFmtFileName() { return QStringLiteral("ODOutputConfig"); }
+    QString lastKeyStr() const;
+    void setLastKeyStr(const QString &key);
+
+    WorkerGroup *workerGroup() override { return &_workers; }
+
+protected:
+    vcTableCellViewPtr cellAt(int64_t index) const;
+    void addImportFiles(QStringList paths);
+    bool addFiles(const QString &path);
+    void loadHistoryFiles(QVariantList entries);
+    void updateProgressOnMain(double percent);
+    void removeRowAt(int64_t index);
+
+    DocumentWindow _noWindow;
+    DocumentWindow *_window = &_noWindow;
+
+    std::vector<LXMediaInfoPtr> _fileArray;
+    std::vector<vcTableCellViewPtr> _cellArray;
+    std::vector<vcTableCellViewPtr> _convertingCellViews;
+    // Rows removed from the list whose conversion may still run; cancelled on shutdown.
+    std::vector<vcTableCellViewPtr> _removedRows;
+    int64_t _currentIndex = -1;
+
+    mutable std::mutex _session_lock;
+    std::condition_variable _session_cond;
+    int64_t _currentSessionCount = 0;
+    bool _closing = false;
+    bool _shutDown = false;
+    std::atomic<int64_t> _slotLimitOverride{0};
+
+    std::atomic<bool> _bCancelAddFile{false};
+    std::atomic<int> _addingCount{0};
+    mutable std::mutex _keyLock;
+    QString _lastKeyStr = QStringLiteral("Apple Device.Quicktime Movie");
+
+    WorkerGroup _workers;
+    // Receives the "addFilesKey" notification on the main thread for as long as the document lives.
+    QObject _notificationContext;
+};

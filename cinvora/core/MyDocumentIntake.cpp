@@ -1,0 +1,327 @@
+// Intake of files into the list, and the history that rebuilds the list at start.
+#include "FormatRules.h"
+#include "MyDocument.h"
+#include "vcCommon.h"
+
+#include <foundation/Log.h>
+#include <foundation/MainThread.h>
+#include <foundation/Strings.h>
+#include <framewheel/SWMediaInfoManager.h>
+
+#include <QFileInfo>
+#include <cmath>
+#include <sys/stat.h>
+
+using foundation::Log;
+using foundation::MainThread;
+
+namespace {
+// Counts a running intake or rebuild for as long as it lives.
+struct AddingScope {
+    std::atomic<int> &count;
+    explicit AddingScope(std::atomic<int> &c) : count(c) { ++count; }
+    ~AddingScope() { --count; }
+};
+
+bool isRegularFile(const QString &path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+} // namespace
+
+const QStringList &MyDocument::acceptedExtensions() {
+    static const QStringList exts = {"ac3", "adx", "aiff", "au",   "caf", "flac", "mp3", "voc", "wav",
+                                     "m4r", "mov", "mp4",  "m4v",  "mkv", "wmv",  "asf", "avi", "rmvb",
+                                     "rm",  "mpg", "mpeg", "dat",  "ts",  "dv",   "f4v", "flv"};
+    return exts;
+}
+
+const QStringList &MyDocument::invalidExts() {
+    static const QStringList exts = {".acm", ".mp2", ".jpg", ".jpeg", ".png", ".pdf", ".bmp", ".gif",
+                                     ".rtf", ".txt", ".xml", ".html", "xls",  "xlsx", ".doc", ".vob"};
+    return exts;
+}
+
+bool MyDocument::isVideoFile(const LXMediaInfo &item) const {
+    // Only the file's own extension decides: a film called my.documentary.mp4, or a file
+    // in a folder named xls_exports, is a film.
+    const QString ext = QFileInfo(item.fileName()).suffix().toLower();
+    for (QString refused : invalidExts()) {
+        if (refused.startsWith('.'))
+            refused.remove(0, 1);
+        if (ext == refused)
+            return false;
+    }
+    return true;
+}
+
+bool MyDocument::isForbbidenFile(const QString &path) {
+    const QString ext = QFileInfo(path).suffix();
+    return ext == u"vob" || ext == u"VOB";
+}
+
+void MyDocument::refreshIndexAndCount() {
+    const uint64_t n = _fileArray.size();
+    for (uint64_t i = 0; i < n; ++i) {
+        _fileArray[i]->setEditMovieIndex(i);
+        _fileArray[i]->setEditMovieCount(n);
+    }
+}
+
+LXMediaInfoPtr MyDocument::initEditMovieWithPath(const QString &path) {
+    LXMediaInfoPtr item = LXMediaInfo::initMediaInfoWithPath(path);
+    loadResolutionAVCodecs(*item);
+    return item;
+}
+
+void MyDocument::addMovie(const LXMediaInfoPtr &item) {
+    _fileArray.push_back(item);
+    refreshIndexAndCount();
+    vcTableCellViewPtr row = vcTableCellView::create(item);
+    row->setTbCellDelegate(this);
+    row->setIdx(static_cast<int64_t>(_fileArray.size()) - 1);
+    _cellArray.push_back(row);
+    _window->rowAdded(row);
+    _window->reloadTable();
+    if (_currentIndex == -1) {
+        selectItemAtIndex(0);
+        _window->scrollToRow(0);
+        _window->focusPlayer();
+    }
+    _window->setConvertAllEnabled(!_cellArray.empty());
+    vcCommon::saveBookmark(item->fileName());
+}
+
+void MyDocument::addFileToList() {
+    _bCancelAddFile.store(false);
+    _window->chooseFiles(acceptedExtensions(), [this](const QStringList &paths) {
+        if (!paths.isEmpty())
+            concludeDragFile(paths);
+    });
+}
+
+void MyDocument::concludeDragFile(const QStringList &paths) {
+    _bCancelAddFile.store(false);
+    ++_addingCount; // counted from now, so a caller never sees a gap before the thread runs
+    if (!_workers.spawn([this, paths] {
+            addImportFiles(paths);
+            --_addingCount;
+        }))
+        --_addingCount;
+}
+
+void MyDocument::updateProgressOnMain(double percent) {
+    MainThread::run([this, percent] { _window->updateAddProgress(percent); });
+}
+
+bool MyDocument::addFiles(const QString &path) {
+    if (vcCommon::fileExistAtHistory(path))
+        return false;
+    if (isForbbidenFile(path))
+        return false;
+    // Refused names are decided before the probe: no need to decode a .txt file.
+    LXMediaInfo byName;
+    byName.setFileName(path);
+    if (!isVideoFile(byName))
+        return false;
+    const LXMediaInfoPtr item = initEditMovieWithPath(path);
+    if (!isVideoFile(*item))
+        return false;
+    bool added = false;
+    MainThread::run([&] {
+        // The same file offered twice before the history was saved is added once.
+        for (const LXMediaInfoPtr &existing : _fileArray)
+            if (existing->fileName() == path)
+                return;
+        addMovie(item);
+        added = true;
+    });
+    return added;
+}
+
+void MyDocument::addImportFiles(QStringList paths) {
+    bool wasEmpty = false;
+    MainThread::run([&] {
+        wasEmpty = _fileArray.empty();
+        _window->showAddProgress(true);
+    });
+    const qsizetype n = paths.size();
+    for (qsizetype i = 0; i < n && !_bCancelAddFile.load(); ++i) {
+        const QString &path = paths[i];
+        if (!SWMediaInfoManager::canOpenFile(path))
+            continue;
+        if (QFileInfo(path).isDir())
+            continue;
+        if (vcCommon::fileExistAtHistory(path))
+            continue;
+        if (addFiles(path)) {
+            vcCommon::saveBookmark(path);
+            updateProgressOnMain(double(i + 1) / double(n) * 100.0);
+        }
+    }
+    MainThread::run([&] {
+        saveHistoryFile();
+        _window->updateEmptyListTip(_fileArray.empty());
+        if (wasEmpty && !_fileArray.empty()) {
+            selectItemAtIndex(0);
+            _window->scrollToRow(0);
+        }
+        _window->focusPlayer();
+        _window->stopAddProgress();
+    });
+}
+
+// ---- History ----
+
+bool MyDocument::saveHistoryFile() {
+    QVariantList entries;
+    for (const LXMediaInfoPtr &item : _fileArray) {
+        QVariantMap e;
+        e.insert("currentFilePath", item->fileName());
+        e.insert("currentDescKey", item->outputDesc());
+        e.insert("currentFormatKey", item->outputFormat());
+        e.insert("currentBaseTypeDescKey", item->baseOutputType());
+        e.insert("currentExtKey", item->outputExt());
+        e.insert("currentTrackStartKey", item->trackStart());
+        e.insert("currentTrackEndKey", item->trackEnd());
+        e.insert("currentSubTitleIdxKey", static_cast<int>(item->subTitleIndex()));
+        e.insert("currentAudioTrackIdxKey", static_cast<int>(item->audioStreamIndex()));
+        const QString srt = item->srtSubtitleFile();
+        if (!srt.isEmpty()) {
+            e.insert("currentPluginSubTitleKey", srt);
+            if (QFileInfo::exists(srt))
+                vcCommon::saveBookmark(srt);
+        }
+        const QString chosen = item->chosenKeyPath();
+        if (!chosen.isEmpty())
+            e.insert("currentOutputKeyPathKey", chosen);
+        entries << e;
+    }
+    if (!vcCommon::writeHistoryEntries(entries)) {
+        Log::line(QStringLiteral("SaveHistoryFile Failed"));
+        return false;
+    }
+    return true;
+}
+
+void MyDocument::loadHistoryAtLuanch() {
+    _fileArray.clear();
+    _cellArray.clear();
+    vcCommon::readBookmark();
+    QVariantList entries = vcCommon::readHistoryEntries();
+    if (entries.isEmpty()) {
+        _window->focusPlayer();
+        return;
+    }
+    _window->showAddProgress(false);
+    ++_addingCount;
+    if (!_workers.spawn([this, entries] {
+            loadHistoryFiles(entries);
+            --_addingCount;
+        }))
+        --_addingCount;
+}
+
+namespace {
+double finiteOr(const QVariant &v, double fallback) {
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    return ok && std::isfinite(d) ? d : fallback;
+}
+} // namespace
+
+void MyDocument::loadHistoryFiles(QVariantList entries) {
+    const qsizetype n = entries.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (_bCancelAddFile.load()) {
+            Log::line(QStringLiteral("cancel add file..."));
+            break;
+        }
+        // Entries of the wrong type, or naming something that is not a file (a folder,
+        // a FIFO, a device), are passed over: the list keeps what can be read.
+        if (entries[i].typeId() != QMetaType::QVariantMap)
+            continue;
+        const QVariantMap e = entries[i].toMap();
+        const QString path = e.value("currentFilePath").toString();
+        if (path.isEmpty() || !isRegularFile(path)) {
+            Log::line(QStringLiteral("file not exist at path: %1").arg(path));
+            continue;
+        }
+        const LXMediaInfoPtr item = initEditMovieWithPath(path);
+        const QString ext = e.value("currentExtKey").toString();
+        if (item->bSourceIsVideo()) {
+            item->setOutputExt(ext.isEmpty() ? QStringLiteral(".mov") : ext);
+            const QString fmt = e.value("currentFormatKey").toString();
+            item->setOutputFormat(fmt.isEmpty() ? QStringLiteral("mov") : fmt);
+        } else {
+            item->setOutputExt(ext.isEmpty() ? QStringLiteral(".mp3") : ext);
+            const QString fmt = ext.mid(1);
+            item->setOutputFormat(fmt.isEmpty() ? QStringLiteral("mp3") : fmt);
+        }
+        if (e.contains("currentDescKey"))
+            item->setOutputDesc(e.value("currentDescKey").toString());
+        if (e.contains("currentBaseTypeDescKey"))
+            item->setBaseOutputType(e.value("currentBaseTypeDescKey").toString());
+        const double total = item->totalDuration();
+        double start = finiteOr(e.value("currentTrackStartKey"), 0.0);
+        double end = finiteOr(e.value("currentTrackEndKey"), total);
+        // A range outside the file, or reversed, cannot be converted: keep the whole file.
+        if (start < 0 || end > total || start > end) {
+            start = 0.0;
+            end = total;
+        }
+        item->setTrackStart(start);
+        item->setTrackEnd(end);
+        item->setTrackStartPos(total > 0 ? start / total : 0.0);
+        const QString chosen = e.value("currentOutputKeyPathKey").toString();
+        item->setChosenKeyPath(chosen);
+        loadResolutionAVCodecs(*item);
+        if (!chosen.isEmpty()) {
+            const QVariant record = vcCommon::findDictByKey(chosen, vcCommon::outputFormatDictFrom(outputFmtFileName()));
+            if (record.typeId() == QMetaType::QVariantMap)
+                item->setBOutputIsVideo(!record.toMap().value("IsAudio", false).toBool());
+        }
+        if (e.contains("currentSubTitleIdxKey"))
+            item->setSubTitleIndex(e.value("currentSubTitleIdxKey").toInt());
+        if (e.contains("currentAudioTrackIdxKey"))
+            item->setAudioStreamIndex(e.value("currentAudioTrackIdxKey").toInt());
+        const QString srt = e.value("currentPluginSubTitleKey").toString();
+        if (!srt.isEmpty())
+            item->setSrtSubtitleFile(srt);
+        MainThread::run([this, item] { addMovie(item); });
+        updateProgressOnMain(double(i + 1) / double(n) * 100.0);
+    }
+    MainThread::run([this] {
+        _window->updateEmptyListTip(_fileArray.empty());
+        _window->stopAddProgress();
+    });
+}
+
+bool MyDocument::canClearAllHistory() {
+    if (currentSessionCount() == 0)
+        return true;
+    foundation::AlertRequest q{foundation::tr_("InCONVERTING"), foundation::tr_("UNREMOVEALL"), vcCommon::okStr(), {}, {}};
+    _window->askQuestion(q, [](foundation::AlertButton) {});
+    return false;
+}
+
+void MyDocument::clearAllHistory() {
+    vcCommon::removeAllFilePathFromBookmark();
+    deleteAllFromList();
+}
+
+// ---- Format lists ----
+
+void MyDocument::loadResolutionAVCodecs(LXMediaInfo &item) {
+    const QString chosen = item.chosenKeyPath();
+    const QString keyPath = chosen.isEmpty() ? item.baseOutputType() + "." + item.outputDesc() : chosen;
+    loadResolutionAVCodecsWithKeyIsDefault(item, keyPath, true);
+}
+
+void MyDocument::loadResolutionAVCodecsWithKeyIsDefault(LXMediaInfo &item, const QString &keyPath, bool isDefault) {
+    if (!isDefault)
+        return;
+    const QVariant record = vcCommon::findDictByKey(keyPath, vcCommon::outputFormatDictFrom(outputFmtFileName()));
+    FormatRules::loadDefaults(item, record.toMap());
+    setLastKeyStr(FormatRules::lastKeyFromKeyPath(keyPath));
+}

@@ -1,0 +1,405 @@
+#include "vcTableCellView.h"
+
+#include "FormatRules.h"
+#include "WorkerGroup.h"
+#include "vcCommon.h"
+
+#include <foundation/Log.h>
+#include <foundation/MainThread.h>
+#include <foundation/Settings.h>
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+using foundation::MainThread;
+
+namespace {
+// Jobs made without an owner (tests, tools) start their threads here. Never destroyed:
+// its threads may hold the last reference to a job at process exit.
+WorkerGroup &fallbackWorkers() {
+    static auto *group = new WorkerGroup;
+    return *group;
+}
+constexpr int64_t kProgressIntervalMs = 100;
+} // namespace
+
+std::shared_ptr<vcTableCellView> vcTableCellView::create(LXMediaInfoPtr item) {
+    return std::shared_ptr<vcTableCellView>(new vcTableCellView(std::move(item)));
+}
+
+vcTableCellView::vcTableCellView(LXMediaInfoPtr item) : _editMovie(std::move(item)) {}
+
+vcTableCellView::~vcTableCellView() = default;
+
+QString vcTableCellView::_timeDescriptionFromLongTime(int64_t us) {
+    if (us < 0)
+        us = 0;
+    const int64_t seconds = us / 1'000'000;
+    return QString::asprintf("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                             static_cast<long long>((seconds % 3600) / 60), static_cast<long long>(seconds % 60));
+}
+
+QString vcTableCellView::leftTimeText(int64_t remainingUs) {
+    return QStringLiteral("Left time: %1").arg(_timeDescriptionFromLongTime(remainingUs));
+}
+
+void vcTableCellView::setDisplay(vcTableCellViewDisplay *d) {
+    _display = d;
+    if (_display)
+        _display->rowControlsChanged(_controls);
+}
+
+LXMediaInfoPtr vcTableCellView::editMovie() const {
+    std::lock_guard l(_lock);
+    return _editMovie;
+}
+
+void vcTableCellView::replaceEditMovie(LXMediaInfoPtr item) {
+    std::lock_guard l(_lock);
+    _editMovie = std::move(item);
+}
+
+QString vcTableCellView::outputFile() const {
+    std::lock_guard l(_lock);
+    return _outputFile;
+}
+
+vcTableCellView::RunPtr vcTableCellView::currentRun() const {
+    std::lock_guard l(_lock);
+    return _run;
+}
+
+bool vcTableCellView::isCurrent(const RunPtr &run) const {
+    std::lock_guard l(_lock);
+    return _run == run;
+}
+
+bool vcTableCellView::hasSession() const { return currentRun() != nullptr; }
+
+bool vcTableCellView::aleadyStart() const {
+    const RunPtr r = currentRun();
+    return r && r->session->aleadyStart();
+}
+
+bool vcTableCellView::isPaused() const {
+    const RunPtr r = currentRun();
+    return r && r->session->paused();
+}
+
+bool vcTableCellView::isCancel() const {
+    const RunPtr r = currentRun();
+    return r && r->session->cancelSession();
+}
+
+bool vcTableCellView::isWaiting() const {
+    const RunPtr r = currentRun();
+    if (!r)
+        return false;
+    std::lock_guard l(r->lock);
+    return r->waiting;
+}
+
+WorkerGroup &vcTableCellView::workers() {
+    if (auto *d = tbCellDelegate())
+        if (WorkerGroup *g = d->workerGroup())
+            return *g;
+    return fallbackWorkers();
+}
+
+void vcTableCellView::spawn(std::function<void()> fn) {
+    auto self = shared_from_this();
+    workers().spawn([self, fn = std::move(fn)] { fn(); });
+}
+
+void vcTableCellView::updateControls(const std::function<void(vcRowControls &)> &change) {
+    change(_controls);
+    if (_display)
+        _display->rowControlsChanged(_controls);
+}
+
+void vcTableCellView::postControls(std::function<void(vcRowControls &)> change, bool wait) {
+    auto self = shared_from_this();
+    auto task = [self, change = std::move(change)] { self->updateControls(change); };
+    if (wait)
+        MainThread::run(task);
+    else
+        MainThread::post(task);
+}
+
+void vcTableCellView::turnToConvertingView() {
+    {
+        std::lock_guard l(_lock);
+        if (_run) {
+            // A stopped job whose queueing thread still waits for a slot may start again:
+            // that thread keeps its own reference and only gives back the slot it gets.
+            std::lock_guard rl(_run->lock);
+            const bool staleWaiter = _run->session->cancelSession() && _run->waiting &&
+                                     !_run->session->aleadyStart();
+            if (!staleWaiter)
+                return;
+        }
+        _run.reset();
+    }
+    updateControls([](vcRowControls &c) {
+        c.progress = 0.0;
+        c.deleteVisible = false;
+        c.stopVisible = true;
+        c.fmtInfoVisible = false;
+        c.statusText = waitingText();
+        c.statusVisible = true;
+    });
+    std::lock_guard l(_lock);
+    _run = std::make_shared<Run>();
+}
+
+void vcTableCellView::startConvert() {
+    postControls(
+        [](vcRowControls &c) {
+            c.progressVisible = true;
+            c.statusVisible = true;
+            c.fmtInfoVisible = false;
+        },
+        false);
+    const RunPtr run = currentRun();
+    if (!run)
+        return;
+    if (run->session->paused()) {
+        pauseConvert();
+        return;
+    }
+    {
+        std::lock_guard l(run->lock);
+        if (run->session->aleadyStart() || run->waiting)
+            return;
+        run->waiting = true;
+    }
+    _finished.store(false);
+    vcTableCellViewDelegate *d = tbCellDelegate();
+    const bool admitted = d ? d->converSessionLock(this) : true;
+    {
+        std::lock_guard l(run->lock);
+        run->waiting = false;
+        run->holdsSlot = admitted;
+    }
+    if (!admitted)
+        return;
+    spawn([this, run] { newThreadToConvert(run); });
+    if (d)
+        d->converSessionUnLock(this);
+}
+
+void vcTableCellView::returnSlot(const RunPtr &run) {
+    bool give = false;
+    {
+        std::lock_guard l(run->lock);
+        give = run->holdsSlot;
+        run->holdsSlot = false;
+    }
+    if (give)
+        if (auto *d = tbCellDelegate())
+            d->convertSessionSignal(this);
+}
+
+void vcTableCellView::newThreadToConvert(RunPtr run) {
+    SWConvertSession &session = *run->session;
+    if (!session.cancelSession()) {
+        _finished.store(false);
+        session.setDelegate(this);
+        const LXMediaInfoPtr item = editMovie();
+        FormatRules::fillSessionOption(*item, session.option(), vcCommon::autoCheckStreamCopyWhenSameCodec());
+        session.addInputFile(item->fileName());
+        const QString srt = item->srtSubtitleFile();
+        if (!srt.isEmpty()) {
+            session.option().setUsePluginSubtitle(true);
+            session.loadPluginSubtitle(srt);
+        } else {
+            session.option().setUsePluginSubtitle(false);
+        }
+        const QString output = reserveOutputName(vcCommon::exportMovieFolder(), item->fileName(), item->outputExt());
+        {
+            std::lock_guard l(_lock);
+            _outputFile = output.isEmpty() ? createOutputname(item->fileName()) : output;
+        }
+        bool ok = false;
+        if (output.isEmpty()) {
+            foundation::Log::line(QStringLiteral("Cannot create the output file in %1").arg(vcCommon::exportMovieFolder()));
+        } else {
+            session.setOutputFileName(output);
+            ok = session.start();
+            // The engine removes what it wrote on failure; the reserved name goes too.
+            if (!ok && QFileInfo::exists(output))
+                QFile::remove(output);
+        }
+        if (ok && isCurrent(run)) {
+            postControls([](vcRowControls &c) { c.statusText = QString(); }, true);
+            postControls([](vcRowControls &c) { c.progress = 1.0; }, true);
+        } else if (!ok && !session.cancelSession() && isCurrent(run)) {
+            postControls(
+                [](vcRowControls &c) {
+                    c.statusText = failedText();
+                    c.statusVisible = true;
+                },
+                true);
+        }
+    }
+    {
+        std::lock_guard l(run->lock);
+        run->ended = true;
+    }
+    returnSlot(run);
+    // The closing step runs on the main thread, where the row is also started again; the
+    // conversion thread holds no lock while it waits for it.
+    auto self = shared_from_this();
+    MainThread::run([self, run] {
+        {
+            std::lock_guard l(self->_lock);
+            if (self->_run != run)
+                return;
+        }
+        self->_finished.store(true);
+        self->finishedConvert();
+        std::lock_guard l(self->_lock);
+        self->_run.reset();
+    });
+}
+
+void vcTableCellView::pauseConvert() {
+    const RunPtr run = currentRun();
+    if (!run)
+        return;
+    if (!run->session->paused()) {
+        run->session->pause();
+        postControls([](vcRowControls &c) { c.statusText = pausedText(); }, false);
+        returnSlot(run);
+    } else {
+        postControls([](vcRowControls &c) { c.statusText = waitingText(); }, false);
+        spawn([this, run] { continueConvert(run); });
+    }
+}
+
+void vcTableCellView::continueConvert(RunPtr run) {
+    {
+        std::lock_guard l(run->lock);
+        if (run->waiting)
+            return;
+        run->waiting = true;
+    }
+    vcTableCellViewDelegate *d = tbCellDelegate();
+    const bool admitted = d ? d->converSessionLock(this) : true;
+    bool ended = false;
+    {
+        std::lock_guard l(run->lock);
+        run->waiting = false;
+        ended = run->ended;
+        run->holdsSlot = admitted && !ended;
+    }
+    if (!admitted)
+        return;
+    if (!ended && !run->session->cancelSession() && run->session->paused())
+        run->session->pause(); // resume
+    if (d)
+        d->converSessionUnLock(this);
+    if (ended) {
+        // The conversion ended while this thread waited: the slot just taken goes back.
+        if (d)
+            d->convertSessionSignal(this);
+        return;
+    }
+    if (isCurrent(run) && !run->session->cancelSession() && !run->session->paused() && _pauseAgain.load()) {
+        pauseConvert();
+        _pauseAgain.store(false);
+    }
+}
+
+void vcTableCellView::stopConvert() {
+    if (const RunPtr run = currentRun())
+        run->session->cancel(false);
+    backToPrepareConvertView();
+}
+
+void vcTableCellView::cancelQuietly() {
+    if (const RunPtr run = currentRun())
+        run->session->cancel(false);
+}
+
+void vcTableCellView::backToPrepareConvertView() {
+    updateControls([](vcRowControls &c) { c.statusVisible = false; });
+}
+
+void vcTableCellView::finishedConvert() {
+    updateControls([](vcRowControls &c) {
+        c.fmtInfoVisible = true;
+        c.stopVisible = false;
+        c.deleteVisible = true;
+        c.progressVisible = false;
+        c.progress = 0.0;
+    });
+    if (auto *d = tbCellDelegate()) {
+        foundation::Settings::sync();
+        if (!foundation::Settings::value("cancelAll", false).toBool())
+            d->convertFinished();
+    }
+}
+
+void vcTableCellView::deleteItem() {
+    if (auto *d = tbCellDelegate())
+        d->deleteItemAtIndex(idx());
+}
+
+void vcTableCellView::sessionProgressPastLeft(SWConvertSession *session, double percent, int64_t pastUs,
+                                              int64_t leftUs) {
+    (void)pastUs;
+    const RunPtr run = currentRun();
+    if (!run || run->session.get() != session)
+        return;
+    // Ten updates a second are plenty for a row; more would only load the main thread.
+    const int64_t now = QDateTime::currentMSecsSinceEpoch();
+    {
+        std::lock_guard l(run->lock);
+        if (percent < 100.0 && run->lastProgressMs >= 0 && now - run->lastProgressMs < kProgressIntervalMs)
+            return;
+        run->lastProgressMs = now;
+    }
+    const QString text = leftTimeText(leftUs);
+    postControls(
+        [percent, text](vcRowControls &c) {
+            c.progress = percent / 100.0;
+            c.statusText = text;
+        },
+        false);
+}
+
+QString vcTableCellView::createOutputname(const QString &sourcePath) const {
+    const LXMediaInfoPtr item = editMovie();
+    const QString folder = vcCommon::exportMovieFolder();
+    const QString stem = QFileInfo(sourcePath).completeBaseName();
+    const QString ext = item ? item->outputExt() : QString();
+    QString candidate = QDir(folder).filePath(stem + ext);
+    for (int n = 1; QFileInfo::exists(candidate); ++n)
+        candidate = QDir(folder).filePath(QStringLiteral("%1(%2)%3").arg(stem).arg(n).arg(ext));
+    return candidate;
+}
+
+QString vcTableCellView::reserveOutputName(const QString &folder, const QString &sourcePath, const QString &ext) {
+    const QString stem = QFileInfo(sourcePath).completeBaseName();
+    for (int n = 0; n < 100000; ++n) {
+        const QString name = n == 0 ? stem + ext : QStringLiteral("%1(%2)%3").arg(stem).arg(n).arg(ext);
+        const QString candidate = QDir(folder).filePath(name);
+        QFile f(candidate);
+        // NewOnly is an exclusive create: of two jobs racing for a name only one gets it.
+        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return candidate;
+        const QFileInfo info(candidate);
+        if (!info.exists() && !info.isSymLink())
+            return {}; // not taken, yet not creatable: the folder is not writable
+    }
+    return {};
+}
+
+void vcTableCellView::remove() {
+    std::lock_guard l(_lock);
+    _editMovie.reset();
+    _run.reset();
+}

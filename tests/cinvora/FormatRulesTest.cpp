@@ -1,0 +1,197 @@
+#include <FormatRules.h>
+#include <vcCommon.h>
+
+#include <framewheel/SWConvertSession.h>
+#include <framewheel/SWMediaInfoManager.h>
+#include <reelwright/LXMediaInfo.h>
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+using testsupport::fixture;
+
+namespace {
+QVariantMap record(QVariantList rates, QVariantList fps, QStringList sizes = {"800*600"}) {
+    return QVariantMap{{"format", "mp4"},
+                       {"Ext", ".mp4"},
+                       {"Audio", QVariantMap{{"Codec", QStringList{"aac"}}, {"samplerate", rates}, {"channel", QVariantList{2, 1}}}},
+                       {"Video", QVariantMap{{"Codec", QStringList{"h264", "mpeg4"}}, {"Resolution", sizes}, {"framerate", fps}}}};
+}
+} // namespace
+
+TEST(FormatRules, DefaultsFollowTheSourceRatesWithTheDocumentedFallbacks) {
+    auto mkv = LXMediaInfo::initMediaInfoWithPath(fixture("multi.mkv")); // 48000 Hz, 25 fps
+    FormatRules::loadDefaults(*mkv, record({22050, 44100, 48000}, {24, 25}));
+    EXPECT_EQ(mkv->sampleRateIndex(), 2);
+    EXPECT_EQ(mkv->frameRateIndex(), 1);
+    EXPECT_EQ(mkv->resolutionIndex(), 1); // the "(Defaults)" entry after the one size: keep the source size
+    EXPECT_EQ(mkv->aCodecs(), QStringList{"aac"});
+    EXPECT_EQ(mkv->vCodecs(), QStringList({"h264", "mpeg4"}));
+    EXPECT_TRUE(mkv->bLoaded());
+
+    auto hd = LXMediaInfo::initMediaInfoWithPath(fixture("hd1080.mp4")); // 48000 Hz, 29.97 fps
+    FormatRules::loadDefaults(*hd, record({22050, 32000}, {25, 30}));
+    EXPECT_EQ(hd->sampleRateIndex(), 0); // no 48000, no 44100
+    EXPECT_EQ(hd->frameRateIndex(), 1);  // 29.97 rounds to 30
+    FormatRules::loadDefaults(*hd, record({32000, 44100}, {24, 25}));
+    EXPECT_EQ(hd->sampleRateIndex(), 1); // falls back to 44100
+    EXPECT_EQ(hd->frameRateIndex(), 1);  // falls back to 25
+    FormatRules::loadDefaults(*hd, record({48000}, {24, 29.97, 60}));
+    EXPECT_EQ(hd->frameRateIndex(), 0); // an entry of 29.97 matches neither 30 nor 25
+
+    // Track choices are reset on the first load only.
+    auto item = LXMediaInfo::initMediaInfoWithPath(fixture("multi.mkv"));
+    item->setAudioStreamIndex(1);
+    item->setSubTitleIndex(-1);
+    FormatRules::loadDefaults(*item, record({48000}, {25}));
+    EXPECT_EQ(item->audioStreamIndex(), 0);
+    EXPECT_EQ(item->subTitleIndex(), 0);
+    item->setAudioStreamIndex(1);
+    FormatRules::loadDefaults(*item, record({48000}, {25}));
+    EXPECT_EQ(item->audioStreamIndex(), 1);
+
+    // A missing record empties the lists.
+    FormatRules::loadDefaults(*item, QVariantMap());
+    EXPECT_TRUE(item->aCodecs().isEmpty());
+    EXPECT_TRUE(item->resolutions().isEmpty());
+    EXPECT_EQ(item->resolutionIndex(), 0);
+    EXPECT_EQ(item->sampleRateIndex(), 0);
+}
+
+TEST(FormatRules, AudioOnlySourcesKeepTheirVideoLists) {
+    auto mp3 = LXMediaInfo::initMediaInfoWithPath(fixture("audio.mp3"));
+    mp3->setVCodecs({"keep"});
+    FormatRules::loadDefaults(*mp3, record({44100}, {25}));
+    EXPECT_EQ(mp3->vCodecs(), QStringList{"keep"});
+    EXPECT_EQ(mp3->sampleRateIndex(), 0);
+}
+
+TEST(FormatRules, FrameSizeTexts) {
+    uint64_t w = 1280, h = 720;
+    EXPECT_TRUE(FormatRules::parseFrameSize("800*600", w, h));
+    EXPECT_EQ(w, 800u);
+    EXPECT_EQ(h, 600u);
+    EXPECT_TRUE(FormatRules::parseFrameSize(FormatRules::defaultsEntry(1920, 1080), w, h));
+    EXPECT_EQ(FormatRules::defaultsEntry(1920, 1080), "(Defaults) 1920 * 1080");
+    EXPECT_EQ(w, 1920u);
+    EXPECT_EQ(h, 1080u);
+    w = 1280, h = 720;
+    EXPECT_FALSE(FormatRules::parseFrameSize("(Defaults)12", w, h));
+    EXPECT_FALSE(FormatRules::parseFrameSize("800x600", w, h));
+    EXPECT_EQ(w, 1280u);
+    EXPECT_EQ(h, 720u);
+    EXPECT_TRUE(FormatRules::parseFrameSize(" 640 * abc", w, h));
+    EXPECT_EQ(w, 640u);
+    EXPECT_EQ(h, 0u);
+}
+
+TEST(FormatRules, RememberedKeyDropsOneOrderingCharacter) {
+    EXPECT_EQ(FormatRules::lastKeyFromKeyPath("Audio.7--mp3"), "Audio.mp3");
+    EXPECT_EQ(FormatRules::lastKeyFromKeyPath("Audio.mp3"), "Audio.mp3");
+    EXPECT_EQ(FormatRules::lastKeyFromKeyPath("Apple Device.1--Quicktime Movie"), "Apple Device.Quicktime Movie");
+}
+
+TEST(FormatRules, SessionGetsTrimTracksAndChoices) {
+    auto item = LXMediaInfo::initMediaInfoWithPath(fixture("multi.mkv")); // audio 1, 2; subtitle 3
+    FormatRules::loadDefaults(*item, record({44100, 48000}, {25, 30}, {"800*600"}));
+    item->setTrackStart(12.5);
+    item->setTrackEnd(20.0);
+    item->setAudioStreamIndex(1);
+    item->setSubTitleIndex(0);
+    item->setAudioVolumn(128);
+    item->setVCodecIndex(1);
+    item->setChannelIndex(1);
+    item->setOutputQuality(1);
+    item->setOutputFormat("mp4");
+    item->setOutputExt(".mp4");
+    SWConvertOption o;
+    FormatRules::fillSessionOption(*item, o, true);
+    EXPECT_EQ(o.start_time(), 12'500'000);
+    EXPECT_EQ(o.recording_time(), 7'500'000);
+    EXPECT_EQ(o.audioStreamIndex(), 2);
+    EXPECT_EQ(o.subtitleStreamIndex(), 3);
+    EXPECT_FALSE(o.audio_disable());
+    EXPECT_EQ(o.audio_volume(), 128);
+    EXPECT_EQ(o.videoCodeName(), "mpeg4");
+    EXPECT_EQ(o.audioCodeName(), "aac");
+    EXPECT_EQ(o.sample_rate(), 48000);
+    EXPECT_EQ(o.channels(), 1);
+    EXPECT_EQ(o.frameRateNum(), 25);
+    EXPECT_EQ(o.frameRateDen(), 1);
+    EXPECT_EQ(o.qscale(), 7.0);
+    EXPECT_EQ(o.width(), 320u);
+    EXPECT_EQ(o.inputHeight(), 240u);
+    EXPECT_EQ(o.format(), "mp4");
+    EXPECT_TRUE(o.auto_streamcopy());
+
+    // Out-of-range choices send "none" and no frame rate.
+    item->setAudioStreamIndex(7);
+    item->setSubTitleIndex(-1);
+    item->setFrameRateIndex(9);
+    SWConvertOption o2;
+    FormatRules::fillSessionOption(*item, o2, false);
+    EXPECT_EQ(o2.audioStreamIndex(), -1);
+    EXPECT_TRUE(o2.subtitle_disable());
+    EXPECT_EQ(o2.frameRateNum(), 0);
+    item->setAudioStreamIndex(-1);
+    SWConvertOption o3;
+    FormatRules::fillSessionOption(*item, o3, false);
+    EXPECT_TRUE(o3.audio_disable());
+
+    // An audio-only output of a video source drops the picture and sets no size or codec.
+    item->setBOutputIsVideo(false);
+    SWConvertOption o4;
+    FormatRules::fillSessionOption(*item, o4, false);
+    EXPECT_TRUE(o4.video_disable());
+    EXPECT_TRUE(o4.videoCodeName().isEmpty());
+    EXPECT_EQ(o4.width(), 0u);
+}
+
+TEST(FormatRules, ContainerRules) {
+    auto item = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4")); // 320x240
+    item->setWidth(1280);
+    item->setHeight(720);
+    item->setOrgWidth(1280);
+    item->setOrgHeight(720);
+    auto run = [&](const QString &ext, const QString &format, uint64_t w, uint64_t h) {
+        item->setOutputExt(ext);
+        item->setOutputFormat(format);
+        SWConvertOption o;
+        o.setWidth(w);
+        o.setHeight(h);
+        FormatRules::processingSpecialFormat(*item, o);
+        return o;
+    };
+    SWConvertOption dv = run(".dv", "dv", 1280, 720); // source size kept
+    EXPECT_EQ(dv.width(), 720u);
+    EXPECT_EQ(dv.height(), 576u);
+    EXPECT_EQ(dv.frameRateNum(), 25);
+    EXPECT_EQ(dv.sample_rate(), 48000);
+    SWConvertOption dv2 = run(".dv", "dv", 640, 480); // chosen size kept
+    EXPECT_EQ(dv2.width(), 640u);
+    EXPECT_EQ(dv2.frameRateNum(), 30000);
+    EXPECT_EQ(dv2.frameRateDen(), 1001);
+    SWConvertOption vcd = run(".mpg", "vcd", 1280, 720);
+    EXPECT_EQ(vcd.width(), 352u);
+    EXPECT_EQ(vcd.height(), 240u);
+    EXPECT_EQ(vcd.frameRateNum(), 30000);
+    EXPECT_EQ(vcd.sample_rate(), 44100);
+    SWConvertOption vob = run(".vob", "vob", 1280, 100); // one dimension kept counts as kept
+    EXPECT_EQ(vob.width(), 720u);
+    EXPECT_EQ(vob.height(), 480u);
+    EXPECT_EQ(vob.frameRateDen(), 1001);
+    SWConvertOption flv = run(".flv", "flv", 1280, 720);
+    EXPECT_EQ(flv.sample_rate(), 44100);
+    EXPECT_TRUE(flv.subtitle_disable());
+    SWConvertOption m4v = run(".m4v", "ipod", 1280, 720);
+    EXPECT_EQ(m4v.videoCodeName(), "h264");
+    EXPECT_EQ(m4v.audioCodeName(), "libfaac");
+    item->setOutputExt(".m4v");
+    SWConvertOption keep;
+    keep.setVideoCodeName("mpeg4");
+    FormatRules::processingSpecialFormat(*item, keep);
+    EXPECT_EQ(keep.videoCodeName(), "mpeg4");
+    EXPECT_EQ(keep.audioCodeName(), "libfaac");
+    EXPECT_EQ(run(".mmf", "mmf", 0, 0).sample_rate(), 44100);
+}

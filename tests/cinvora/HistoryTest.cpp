@@ -1,0 +1,236 @@
+#include <ODDocument.h>
+#include <vcCommon.h>
+
+#include "FakeWindow.h"
+#include "TestSupport.h"
+
+#include <foundation/Log.h>
+#include <foundation/PropertyList.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using foundation::PropertyList;
+using testsupport::fixture;
+
+namespace {
+
+struct Doc {
+    FakeWindow win;
+    ODDocument doc;
+    Doc() { doc.setWindow(&win); }
+    bool rebuild() {
+        doc.loadHistoryAtLuanch();
+        return testsupport::waitFor([&] { return !doc.isAdding(); }, 60000);
+    }
+};
+
+void resetStores() {
+    QFile::remove(vcCommon::historyFile());
+    QFile::remove(vcCommon::bookmarkFile());
+}
+
+} // namespace
+
+TEST(History, RoundTripRestoresEveryStoredField) {
+    resetStores();
+    const QString srt = fixture("subs.srt");
+    {
+        Doc d;
+        d.doc.concludeDragFile({fixture("multi.mkv"), fixture("audio.flac"), fixture("clip.mp4")});
+        ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
+        ASSERT_EQ(d.doc.fileArray().size(), 3u);
+        // Choose Common Video / MKV for every job, then trim and pick tracks.
+        const QVariantMap mkv = vcCommon::findDictByKey("Common Video.2--MKV",
+                                                        vcCommon::outputFormatDictFrom("ODOutputConfig")).toMap();
+        d.doc.categoryButtonUp(2);
+        d.doc.selectCellWithDictionaryWithSubKey(mkv, "2--MKV");
+        auto a = d.doc.fileArray()[0];
+        a->setTrackStart(12.5);
+        a->setTrackEnd(20.0);
+        a->setAudioStreamIndex(1);
+        a->setSubTitleIndex(-1);
+        a->setSrtSubtitleFile(srt);
+        auto b = d.doc.fileArray()[1];
+        b->setOutputExt(".m4a");
+        b->setOutputFormat("ipod");
+        b->setAudioStreamIndex(-1);
+        ASSERT_TRUE(d.doc.saveHistoryFile());
+    }
+    const QVariantList entries = vcCommon::readHistoryEntries();
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_TRUE(entries[0].toMap().contains("currentPluginSubTitleKey"));
+    EXPECT_FALSE(entries[1].toMap().contains("currentPluginSubTitleKey"));
+    EXPECT_FALSE(entries[2].toMap().contains("currentPluginSubTitleKey"));
+
+    Doc d;
+    ASSERT_TRUE(d.rebuild());
+    ASSERT_EQ(d.doc.fileArray().size(), 3u);
+    auto a = d.doc.fileArray()[0];
+    EXPECT_EQ(a->fileName(), fixture("multi.mkv"));
+    EXPECT_EQ(a->trackStart(), 12.5);
+    EXPECT_EQ(a->trackEnd(), 20.0);
+    EXPECT_DOUBLE_EQ(a->trackStartPos(), 12.5 / a->totalDuration());
+    EXPECT_EQ(a->audioStreamIndex(), 1);
+    EXPECT_EQ(a->subTitleIndex(), -1);
+    EXPECT_EQ(a->srtSubtitleFile(), srt);
+    EXPECT_EQ(a->outputFormat(), "matroska");
+    EXPECT_EQ(a->outputExt(), ".mkv");
+    EXPECT_EQ(a->outputDesc(), "Quicktime Movie");
+    EXPECT_EQ(a->baseOutputType(), "Apple Device");
+    // The lists come from the chosen format, not from the default one.
+    EXPECT_EQ(a->chosenKeyPath(), "Common Video.2--MKV");
+    EXPECT_TRUE(a->aCodecs().contains("flac"));
+    // An audio source restores its container from the stored extension.
+    auto b = d.doc.fileArray()[1];
+    EXPECT_EQ(b->outputFormat(), "m4a");
+    EXPECT_EQ(b->outputExt(), ".m4a");
+    EXPECT_EQ(b->audioStreamIndex(), -1);
+    EXPECT_EQ(d.doc.fileArray()[2]->trackEnd(), 24.0);
+}
+
+TEST(History, MissingFilesAreSkippedAndOldFilesWithoutNewKeysLoad) {
+    resetStores();
+    const QString dir = testsupport::freshDir("hist");
+    const QString gone = dir + "/gone.mp4";
+    QVariantList entries;
+    entries << QVariantMap{{"currentFilePath", fixture("clip.mp4")},
+                           {"currentDescKey", "Quicktime Movie"},
+                           {"currentFormatKey", "mov"},
+                           {"currentBaseTypeDescKey", "Apple Device"},
+                           {"currentExtKey", ".mov"},
+                           {"currentTrackStartKey", 2.0},
+                           {"currentTrackEndKey", 6.5},
+                           {"currentSubTitleIdxKey", -1},
+                           {"currentAudioTrackIdxKey", 0}};
+    entries << QVariantMap{{"currentFilePath", gone}};
+    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    QStringList log;
+    foundation::Log::setSink([&](const QString &l) { log << l; });
+    Doc d;
+    ASSERT_TRUE(d.rebuild());
+    foundation::Log::setSink(nullptr);
+    ASSERT_EQ(d.doc.fileArray().size(), 1u);
+    EXPECT_EQ(d.doc.fileArray()[0]->trackEnd(), 6.5);
+    EXPECT_TRUE(log.contains("file not exist at path: " + gone));
+    EXPECT_EQ(d.win.progressSheetsShown, 1);
+    EXPECT_EQ(d.win.progressSheetsStopped, 1);
+}
+
+TEST(History, HostileFilesLoadWhatTheyCanWithoutHanging) {
+    const QString dir = testsupport::freshDir("hostile");
+    const QString fifo = dir + "/pipe.mp4";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QVariantList mixed;
+    mixed << QString("not a dictionary") << 42
+          << QVariantMap{{"currentFilePath", fifo}} << QVariantMap{{"currentFilePath", "/dev/zero"}}
+          << QVariantMap{{"currentFilePath", dir}} << QVariantMap{{"currentFilePath", QVariantList{1, 2}}}
+          << QVariantMap{{"currentFilePath", fixture("short.mp4")},
+                         {"currentTrackStartKey", QString("nan")},
+                         {"currentTrackEndKey", 1e300},
+                         {"currentSubTitleIdxKey", QString("x")},
+                         {"currentExtKey", 7}};
+    const QList<QByteArray> files = {
+        "garbage that is not xml",
+        PropertyList::serialize(QVariantMap{{"a", 1}}), // a dictionary where a list belongs
+        PropertyList::serialize(mixed),
+        QByteArray(70 * 1024 * 1024, ' '), // larger than any history
+    };
+    for (const QByteArray &content : files) {
+        resetStores();
+        QFile f(vcCommon::historyFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(content);
+        f.close();
+        QElapsedTimer t;
+        t.start();
+        Doc d;
+        ASSERT_TRUE(d.rebuild());
+        EXPECT_LT(t.elapsed(), 20000);
+        if (content.startsWith("<?xml") && content.contains("short.mp4")) {
+            ASSERT_EQ(d.doc.fileArray().size(), 1u);
+            const auto item = d.doc.fileArray()[0];
+            EXPECT_EQ(item->trackStart(), 0.0);
+            EXPECT_EQ(item->trackEnd(), item->totalDuration());
+        } else {
+            EXPECT_TRUE(d.doc.fileArray().empty());
+        }
+    }
+    // A bookmark store that is not a property list is replaced, not fatal.
+    QFile b(vcCommon::bookmarkFile());
+    ASSERT_TRUE(b.open(QIODevice::WriteOnly));
+    b.write("\x01\x02junk");
+    b.close();
+    vcCommon::saveBookmark("/x/y.mp4");
+    EXPECT_EQ(vcCommon::readBookmark(), QStringList{"/x/y.mp4"});
+    resetStores();
+}
+
+TEST(Bookmarks, LowestFreeNumberEachPathOnceAndRemoval) {
+    resetStores();
+    ASSERT_TRUE(PropertyList::writeFile(vcCommon::bookmarkFile(),
+                                        QVariantMap{{"bookmarkPath0", "/a"}, {"bookmarkPath2", "/c"},
+                                                    {"bookmarkPath7", "/h"}}));
+    vcCommon::saveBookmark("/b");
+    vcCommon::saveBookmark("/b");
+    vcCommon::saveBookmark("/a");
+    const QVariantMap store = PropertyList::readFile(vcCommon::bookmarkFile())->toMap();
+    EXPECT_EQ(store.value("bookmarkPath1").toString(), "/b");
+    EXPECT_EQ(store.size(), 4);
+    EXPECT_EQ(vcCommon::readBookmark(), QStringList({"/a", "/b", "/c", "/h"}));
+    // A pair numbered above the number of keys is still found and removed.
+    vcCommon::removeFilePathFromBookmark("/h");
+    vcCommon::removeFilePathFromBookmark("/nothing");
+    EXPECT_EQ(vcCommon::readBookmark(), QStringList({"/a", "/b", "/c"}));
+    // The store lives beside the history, not in the working directory.
+    EXPECT_EQ(QFileInfo(vcCommon::bookmarkFile()).absolutePath(), QFileInfo(vcCommon::historyFile()).absolutePath());
+    ASSERT_TRUE(vcCommon::writeHistoryEntries(QVariantList{QVariantMap{{"currentFilePath", "/a"}}}));
+    vcCommon::removeAllFilePathFromBookmark();
+    EXPECT_TRUE(vcCommon::readBookmark().isEmpty());
+    EXPECT_TRUE(vcCommon::readHistoryEntries().isEmpty());
+}
+
+TEST(History, MissingHistoryIsMadeFromTheTemplate) {
+    resetStores();
+    EXPECT_FALSE(QFile::exists(vcCommon::historyFile()));
+    EXPECT_TRUE(vcCommon::readHistoryEntries().isEmpty());
+    const auto content = PropertyList::readFile(vcCommon::historyFile());
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->typeId(), QMetaType::QVariantList);
+    EXPECT_TRUE(vcCommon::historyFile().startsWith(QDir::home().filePath(".local/share/Cinvora")));
+}
+
+// A save killed at any moment leaves either the old file or the new one.
+TEST(History, SaveKilledAtRandomMomentsNeverLeavesATornFile) {
+    const QString dir = testsupport::freshDir("kill");
+    const QString target = dir + "/FileList.plist";
+    QRandomGenerator rng(12345);
+    int checked = 0;
+    for (int round = 0; round < 30; ++round) {
+        QProcess p;
+        p.start(testsupport::binary("history-save-loop"), {target});
+        ASSERT_TRUE(p.waitForStarted());
+        p.waitForReadyRead(5000); // it has written at least once
+        QThread::usleep(rng.bounded(2000, 40000));
+        ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
+        p.waitForFinished();
+        const auto v = PropertyList::readFile(target);
+        ASSERT_TRUE(v.has_value()) << "torn file after round " << round;
+        const QVariantList list = v->toList();
+        ASSERT_FALSE(list.isEmpty());
+        // Every version the writer makes is internally consistent: n entries all tagged n.
+        const int n = list.first().toMap().value("generation").toInt();
+        EXPECT_EQ(list.size(), n % 50 + 1);
+        for (const QVariant &e : list)
+            EXPECT_EQ(e.toMap().value("generation").toInt(), n);
+        ++checked;
+    }
+    EXPECT_EQ(checked, 30);
+}

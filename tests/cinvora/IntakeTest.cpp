@@ -1,0 +1,174 @@
+#include <ODDocument.h>
+#include <vcCommon.h>
+
+#include "FakeWindow.h"
+#include "TestSupport.h"
+
+#include <foundation/NotificationCenter.h>
+#include <foundation/PropertyList.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+using testsupport::fixture;
+
+namespace {
+
+// A fresh document over a fresh data folder.
+struct Doc {
+    FakeWindow win;
+    ODDocument doc;
+    Doc() {
+        QFile::remove(vcCommon::historyFile());
+        QFile::remove(vcCommon::bookmarkFile());
+        doc.setWindow(&win);
+    }
+    bool drop(const QStringList &paths, int timeoutMs = 60000) {
+        doc.concludeDragFile(paths);
+        return testsupport::waitFor([&] { return !doc.isAdding(); }, timeoutMs);
+    }
+    QStringList names() const {
+        QStringList n;
+        for (const auto &item : doc.fileArray())
+            n << QFileInfo(item->fileName()).fileName();
+        return n;
+    }
+};
+
+QString linkTo(const QString &dir, const QString &name, const QString &target) {
+    const QString path = QDir(dir).filePath(name);
+    QFile::link(target, path);
+    return path;
+}
+
+QString writeText(const QString &dir, const QString &name) {
+    const QString path = QDir(dir).filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write("plain text\n");
+    return path;
+}
+
+} // namespace
+
+TEST(Intake, RefusedTextsLookAtTheExtensionOnly) {
+    const QString dir = testsupport::freshDir("intake");
+    QDir().mkpath(dir + "/xls_exports");
+    QDir().mkpath(dir + "/old.doc.files");
+    const QString clip = fixture("short.mp4");
+    const QStringList paths = {
+        linkTo(dir, "my.documentary.mp4", clip),
+        linkTo(dir + "/xls_exports", "report.mp4", clip),
+        linkTo(dir + "/old.doc.files", "scene.mp4", clip),
+        linkTo(dir, "movie.vob", clip),
+        linkTo(dir, "movie.VOB", clip),
+        linkTo(dir, "movie.Vob", clip),
+        linkTo(dir, "notes.xls", clip),
+        linkTo(dir, "poster.JPG", clip),
+    };
+    Doc d;
+    ASSERT_TRUE(d.drop(paths));
+    EXPECT_EQ(d.names(), QStringList({"my.documentary.mp4", "report.mp4", "scene.mp4"}));
+    LXMediaInfo byName;
+    byName.setFileName("/a/b.XLSX");
+    EXPECT_FALSE(d.doc.isVideoFile(byName));
+    byName.setFileName("/xlsx/b.mkv");
+    EXPECT_TRUE(d.doc.isVideoFile(byName));
+    EXPECT_TRUE(ODDocument::isForbbidenFile("/x/movie.VOB"));
+    EXPECT_FALSE(ODDocument::isForbbidenFile("/x/movie.Vob"));
+}
+
+TEST(Intake, FoldersTextFilesAndRepeatsAreSkippedAndProgressCountsOffers) {
+    const QString dir = testsupport::freshDir("intake");
+    QDir().mkpath(dir + "/folder");
+    linkTo(dir + "/folder", "inside.mp4", fixture("short.mp4"));
+    const QString a = linkTo(dir, "a.mp4", fixture("short.mp4"));
+    const QString txt = writeText(dir, "b.txt");
+    const QString c = linkTo(dir, "c.mp3", fixture("audio.mp3"));
+    Doc d;
+    ASSERT_TRUE(d.drop({a, txt, c, dir + "/folder"}));
+    EXPECT_EQ(d.names(), QStringList({"a.mp4", "c.mp3"}));
+    ASSERT_EQ(d.win.progress.size(), 2u);
+    EXPECT_DOUBLE_EQ(d.win.progress[0], 25.0);
+    EXPECT_DOUBLE_EQ(d.win.progress[1], 75.0);
+    EXPECT_EQ(d.win.progressSheetsShown, 1);
+    EXPECT_EQ(d.win.progressSheetsStopped, 1);
+    // The first row of a list that was empty is selected and previewed.
+    EXPECT_EQ(d.doc.currentIndex(), 0);
+    EXPECT_EQ(d.win.previewed, d.doc.fileArray()[0]);
+    EXPECT_TRUE(d.win.convertEnabled);
+    EXPECT_FALSE(d.win.tipShownEmpty);
+    // The history was saved with the two rows; offering them again adds nothing, and
+    // neither does one path offered twice.
+    EXPECT_TRUE(vcCommon::fileExistAtHistory(a));
+    const QString e = linkTo(dir, "e.mp4", fixture("short.mp4"));
+    ASSERT_TRUE(d.drop({a, c, e, e}));
+    EXPECT_EQ(d.names(), QStringList({"a.mp4", "c.mp3", "e.mp4"}));
+    // Indexes and counts follow the list.
+    for (size_t i = 0; i < d.doc.fileArray().size(); ++i) {
+        EXPECT_EQ(d.doc.fileArray()[i]->editMovieIndex(), i);
+        EXPECT_EQ(d.doc.fileArray()[i]->editMovieCount(), 3u);
+        EXPECT_EQ(d.doc.cellArray()[i]->idx(), int64_t(i));
+    }
+}
+
+TEST(Intake, NewItemsGetTheDefaultFormatAndItsLists) {
+    Doc d;
+    ASSERT_TRUE(d.drop({fixture("multi.mkv"), fixture("audio.flac")}));
+    ASSERT_EQ(d.doc.fileArray().size(), 2u);
+    const auto video = d.doc.fileArray()[0];
+    EXPECT_EQ(video->outputFormat(), "mov");
+    EXPECT_EQ(video->outputDesc(), "Quicktime Movie");
+    EXPECT_FALSE(video->vCodecs().isEmpty());
+    EXPECT_EQ(video->resolutionIndex(), video->resolutions().size());
+    const auto audio = d.doc.fileArray()[1];
+    EXPECT_EQ(audio->baseOutputType(), "Audio");
+    EXPECT_EQ(audio->outputFormat(), "mp3");
+    EXPECT_FALSE(audio->aCodecs().isEmpty());
+    EXPECT_EQ(d.doc.lastKeyStr(), "Audio.mp3");
+}
+
+TEST(Intake, NotificationAddsFilesAndCancelStopsBeforeTheNextFile) {
+    Doc d;
+    foundation::NotificationCenter::defaultCenter().post("addFilesKey", {{"addFiles", QStringList{fixture("short.mp4")}}});
+    ASSERT_TRUE(testsupport::waitFor([&] { return d.doc.fileArray().size() == 1 && !d.doc.isAdding(); }));
+
+    const QString dir = testsupport::freshDir("cancel");
+    QStringList paths;
+    for (int i = 0; i < 10; ++i)
+        paths << linkTo(dir, QStringLiteral("c%1.mp4").arg(i), fixture("clip.mp4"));
+    d.win.progress.clear();
+    d.doc.concludeDragFile(paths);
+    ASSERT_TRUE(testsupport::waitFor([&] { return d.win.progress.size() >= 4; }));
+    d.doc.cancelAddFiles(true);
+    ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
+    const size_t rows = d.doc.fileArray().size();
+    EXPECT_GE(rows, 5u);
+    EXPECT_LT(rows, 11u);
+    // What was added is in the saved history.
+    EXPECT_EQ(vcCommon::readHistoryEntries().size(), qsizetype(rows));
+}
+
+TEST(Intake, FiveHundredOffersOfWhichFiftyFailGiveFourHundredFiftyRowsInOrder) {
+    const QString dir = testsupport::freshDir("many");
+    QStringList paths;
+    QStringList expected;
+    const QStringList sources = {fixture("short.mp4"), fixture("audio.mp3"), fixture("mpeg4.avi")};
+    for (int i = 0; i < 500; ++i) {
+        const QString name = QStringLiteral("f%1").arg(i, 3, 10, QChar('0'));
+        if (i % 10 == 3) {
+            // Every tenth offer fails: refused by name, or unreadable.
+            paths << (i % 20 == 3 ? writeText(dir, name + ".txt") : linkTo(dir, name + ".mp4", fixture("random.mp4")));
+            continue;
+        }
+        const QString src = sources[i % 3];
+        paths << linkTo(dir, name + "." + QFileInfo(src).suffix(), src);
+        expected << QFileInfo(paths.last()).fileName();
+    }
+    Doc d;
+    ASSERT_TRUE(d.drop(paths, 240000));
+    EXPECT_EQ(d.names(), expected);
+    EXPECT_EQ(d.doc.cellArray().size(), 450u);
+}
