@@ -17,14 +17,17 @@ QJsonArray streamsJson(const QList<SWStreamDetail> &streams) {
 }
 } // namespace
 
-int runProbe(const QStringList &paths) {
+int runProbe(const QStringList &args) {
+    QStringList paths = args;
+    // --thumbnails also decodes each file's row picture (what adding a file to the list costs).
+    const bool thumbnails = paths.removeAll(QStringLiteral("--thumbnails")) > 0;
     if (paths.isEmpty()) {
         std::fputs("cinvora-cli probe: no files given\n", stderr);
         return 2;
     }
     int rc = 0;
     for (const QString &path : paths) {
-        auto probe = SWMediaInfoManager::initWithFile(path, false);
+        auto probe = SWMediaInfoManager::initWithFile(path, thumbnails);
         QJsonObject o{{"path", path}};
         if (!probe->isValid()) {
             o.insert("error", probe->error());
@@ -40,6 +43,10 @@ int runProbe(const QStringList &paths) {
             o.insert("sampleRate", static_cast<qint64>(probe->samples()));
             o.insert("audioStreams", streamsJson(probe->audioStreams()));
             o.insert("subtitleStreams", streamsJson(probe->subtitleStreams()));
+            if (thumbnails) {
+                const QImage t = probe->thumbnailImage();
+                o.insert("thumbnail", t.isNull() ? QString() : QStringLiteral("%1x%2").arg(t.width()).arg(t.height()));
+            }
         }
         const QByteArray line = QJsonDocument(o).toJson(QJsonDocument::Compact);
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);

@@ -12,7 +12,8 @@ void usage(FILE *to) {
     std::fputs("Usage: cinvora-cli COMMAND [ARGS]\n"
                "\n"
                "Commands:\n"
-               "  probe FILE...     print what each file holds, one JSON object per line;\n"
+               "  probe [--thumbnails] FILE...\n"
+               "                    print what each file holds, one JSON object per line;\n"
                "                    exit status 1 when any file cannot be read\n"
                "  --help            this text\n",
                to);
