@@ -233,7 +233,7 @@ void MyDocument::deleteCurrentItem() {
     const vcTableCellViewPtr row = cellAt(_currentIndex);
     if (!row)
         return;
-    if (const LXMediaInfoPtr item = row->editMovie())
+    if (const LXMediaInfoPtr item = row->editMovie(); item && _usesHistory)
         vcCommon::removeFilePathFromBookmark(item->fileName());
     removeRowAt(_currentIndex);
     refreshIndexAndCount();

@@ -106,6 +106,10 @@ public:
     void setLastKeyStr(const QString &key);
 
     WorkerGroup *workerGroup() override { return &_workers; }
+    QString exportFolder() override { return _exportFolderOverride; }
+    // The command line keeps the window's list and folder untouched.
+    void setUsesHistory(bool on) { _usesHistory = on; }
+    void setExportFolderOverride(const QString &folder) { _exportFolderOverride = folder; }
 
 protected:
     vcTableCellViewPtr cellAt(int64_t index) const;
@@ -132,6 +136,8 @@ protected:
     bool _shutDown = false;
     std::atomic<int64_t> _slotLimitOverride{0};
 
+    bool _usesHistory = true;
+    QString _exportFolderOverride;
     std::atomic<bool> _bCancelAddFile{false};
     std::atomic<int> _addingCount{0};
     mutable std::mutex _keyLock;

@@ -89,7 +89,8 @@ void MyDocument::addMovie(const LXMediaInfoPtr &item) {
         _window->focusPlayer();
     }
     _window->setConvertAllEnabled(!_cellArray.empty());
-    vcCommon::saveBookmark(item->fileName());
+    if (_usesHistory)
+        vcCommon::saveBookmark(item->fileName());
 }
 
 void MyDocument::addFileToList() {
@@ -115,7 +116,7 @@ void MyDocument::updateProgressOnMain(double percent) {
 }
 
 bool MyDocument::addFiles(const QString &path) {
-    if (vcCommon::fileExistAtHistory(path))
+    if (_usesHistory && vcCommon::fileExistAtHistory(path))
         return false;
     if (isForbbidenFile(path))
         return false;
@@ -152,10 +153,11 @@ void MyDocument::addImportFiles(QStringList paths) {
             continue;
         if (QFileInfo(path).isDir())
             continue;
-        if (vcCommon::fileExistAtHistory(path))
+        if (_usesHistory && vcCommon::fileExistAtHistory(path))
             continue;
         if (addFiles(path)) {
-            vcCommon::saveBookmark(path);
+            if (_usesHistory)
+                vcCommon::saveBookmark(path);
             updateProgressOnMain(double(i + 1) / double(n) * 100.0);
         }
     }
@@ -174,6 +176,8 @@ void MyDocument::addImportFiles(QStringList paths) {
 // ---- History ----
 
 bool MyDocument::saveHistoryFile() {
+    if (!_usesHistory)
+        return true;
     QVariantList entries;
     for (const LXMediaInfoPtr &item : _fileArray) {
         QVariantMap e;

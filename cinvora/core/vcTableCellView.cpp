@@ -217,14 +217,20 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
         } else {
             session.option().setUsePluginSubtitle(false);
         }
-        const QString output = reserveOutputName(vcCommon::exportMovieFolder(), item->fileName(), item->outputExt());
+        vcTableCellViewDelegate *d = tbCellDelegate();
+        if (d)
+            d->adjustSessionOption(this, session.option());
+        QString folder = d ? d->exportFolder() : QString();
+        if (folder.isEmpty())
+            folder = vcCommon::exportMovieFolder();
+        const QString output = reserveOutputName(folder, item->fileName(), item->outputExt());
         {
             std::lock_guard l(_lock);
-            _outputFile = output.isEmpty() ? createOutputname(item->fileName()) : output;
+            _outputFile = output;
         }
         bool ok = false;
         if (output.isEmpty()) {
-            foundation::Log::line(QStringLiteral("Cannot create the output file in %1").arg(vcCommon::exportMovieFolder()));
+            foundation::Log::line(QStringLiteral("Cannot create the output file in %1").arg(folder));
         } else {
             session.setOutputFileName(output);
             ok = session.start();

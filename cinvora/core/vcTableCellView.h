@@ -37,6 +37,10 @@ public:
     virtual void doubleClickItem(int64_t index) { (void)index; }
     // Where the job starts its threads (the owner joins them); null: the job's own group.
     virtual WorkerGroup *workerGroup() { return nullptr; }
+    // Where outputs go; empty: the stored export folder.
+    virtual QString exportFolder() { return {}; }
+    // Last word on a session's settings, after the item's choices and the container rules.
+    virtual void adjustSessionOption(vcTableCellView *job, SWConvertOption &option) { (void)job; (void)option; }
 };
 
 // What the row shows of its job. Main thread only.

@@ -1,5 +1,6 @@
 #include "foundation/Log.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -16,9 +17,17 @@ Log::Sink &sink() {
 }
 } // namespace
 
+namespace {
+std::atomic<bool> g_echo{true};
+}
+
+void Log::setEchoToStandardError(bool on) { g_echo.store(on); }
+
 void Log::line(const QString &text) {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fprintf(stderr, "%s\n", bytes.constData());
+    if (g_echo.load()) {
+        const QByteArray bytes = text.toLocal8Bit();
+        std::fprintf(stderr, "%s\n", bytes.constData());
+    }
     std::lock_guard lock(sinkLock());
     if (sink())
         sink()(text);

@@ -14,6 +14,8 @@ public:
     // Tests observe the fixed lines through a sink; it is called in addition to stderr.
     using Sink = std::function<void(const QString &)>;
     static void setSink(Sink sink);
+    // The command line keeps standard error for its own messages unless asked to be verbose.
+    static void setEchoToStandardError(bool on);
 };
 
 } // namespace foundation

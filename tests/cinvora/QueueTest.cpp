@@ -1,0 +1,403 @@
+#include <ODDocument.h>
+#include <vcCommon.h>
+
+#include "FakeWindow.h"
+#include "TestSupport.h"
+
+#include <foundation/Log.h>
+#include <foundation/MainThread.h>
+#include <foundation/Settings.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QThread>
+#include <foundation/Strings.h>
+#include <atomic>
+#include <gtest/gtest.h>
+
+using testsupport::fixture;
+using testsupport::waitFor;
+
+namespace {
+
+// Counts what the document is told, and watches the gate's fixed log lines for the
+// highest number of slots ever taken.
+struct QueueDoc : ODDocument {
+    std::atomic<int> finishedReports{0};
+    void convertFinished() override {
+        ++finishedReports;
+        ODDocument::convertFinished();
+    }
+};
+
+struct Queue {
+    FakeWindow win;
+    QueueDoc doc;
+    QString out;
+    std::atomic<long> maxSlots{0};
+
+    explicit Queue(int limit) {
+        out = testsupport::freshDir("out");
+        vcCommon::setExportMovieFolder(out);
+        vcCommon::setMaxConvertingCountSameTime(limit);
+        // Re-encode, so that a conversion lasts long enough to pause or stop it.
+        vcCommon::setAutoCheckStreamCopyWhenSameCodec(false);
+        foundation::Settings::setValue("cancelAll", false);
+        static const QRegularExpression re(QStringLiteral("^_currentSessionCount\\+\\+ = (\\d+)"));
+        foundation::Log::setSink([this](const QString &line) {
+            const auto m = re.match(line);
+            if (m.hasMatch()) {
+                long n = m.captured(1).toLong();
+                long cur = maxSlots.load();
+                while (n > cur && !maxSlots.compare_exchange_weak(cur, n)) {
+                }
+            }
+        });
+        doc.setWindow(&win);
+    }
+    ~Queue() { foundation::Log::setSink(nullptr); }
+
+    vcTableCellViewPtr add(const QString &path) {
+        doc.addMovie(doc.initEditMovieWithPath(path));
+        return doc.cellArray().back();
+    }
+    vcTableCellViewPtr row(int i) const { return doc.cellArray()[static_cast<size_t>(i)]; }
+    int converting() const {
+        int n = 0;
+        for (const auto &r : doc.cellArray())
+            n += r->aleadyStart() && !r->isPaused() && !r->finished();
+        return n;
+    }
+    bool quiet(int timeoutMs = 120000) {
+        return waitFor(
+            [&] {
+                if (doc.currentSessionCount() != 0)
+                    return false;
+                for (const auto &r : doc.cellArray())
+                    if (r->hasSession() && !r->isPaused())
+                        return false;
+                return true;
+            },
+            timeoutMs);
+    }
+    QStringList outputs() const { return QDir(out).entryList(QDir::Files, QDir::Name); }
+};
+
+bool readable(const QString &path) {
+    const QJsonObject j = testsupport::ffprobe(path);
+    return j["format"].toObject()["duration"].toString().toDouble() > 0;
+}
+
+} // namespace
+
+TEST(Job, RemainingTimeTexts) {
+    EXPECT_EQ(vcTableCellView::leftTimeText((3600LL + 120 + 5) * 1'000'000), "Left time: 01:02:05");
+    EXPECT_EQ(vcTableCellView::leftTimeText(-5), "Left time: 00:00:00");
+    EXPECT_EQ(vcTableCellView::leftTimeText(360000LL * 1'000'000), "Left time: 100:00:00");
+}
+
+TEST(Job, OutputNamesAreNumberedAndReserved) {
+    const QString dir = testsupport::freshDir("names");
+    for (const char *taken : {"clip.mp4", "clip(1).mp4"}) {
+        QFile f(QDir(dir).filePath(taken));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString a = vcTableCellView::reserveOutputName(dir, "/src/clip.avi", ".mp4");
+    const QString b = vcTableCellView::reserveOutputName(dir, "/other/clip.mkv", ".mp4");
+    EXPECT_EQ(QFileInfo(a).fileName(), "clip(2).mp4");
+    EXPECT_EQ(QFileInfo(b).fileName(), "clip(3).mp4"); // the reservation holds the name
+    EXPECT_TRUE(vcTableCellView::reserveOutputName("/proc/no-such-folder", "/src/clip.avi", ".mp4").isEmpty());
+}
+
+TEST(Queue, LimitTwoOfFiveAndEveryKindOfEndAdmitsOneMore) {
+    Queue q(2);
+    for (int i = 0; i < 4; ++i)
+        q.add(fixture("clip.mp4"));
+    q.add(fixture("corrupt.mp4")); // fails: its end must admit the next one too
+    q.doc.convertAllInWR();
+    EXPECT_TRUE(q.win.stopLook);
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 2; }));
+    int waiting = 0;
+    for (const auto &r : q.doc.cellArray())
+        waiting += r->controls().statusText == vcTableCellView::waitingText();
+    EXPECT_EQ(waiting, 3);
+    // Pause one: a queued job takes its slot at once.
+    vcTableCellViewPtr paused;
+    for (const auto &r : q.doc.cellArray())
+        if (r->aleadyStart() && !paused)
+            paused = r;
+    paused->pauseConvert();
+    ASSERT_TRUE(waitFor([&] { return paused->controls().statusText == vcTableCellView::pausedText(); }));
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 2; }));
+    // Stop another converting one: again one more is admitted.
+    vcTableCellViewPtr stopped;
+    for (const auto &r : q.doc.cellArray())
+        if (r->aleadyStart() && !r->isPaused() && !stopped)
+            stopped = r;
+    stopped->stopConvert();
+    EXPECT_FALSE(stopped->controls().statusVisible);
+    ASSERT_TRUE(waitFor([&] { return !stopped->hasSession(); }));
+    // Everything that was not paused or stopped ends by itself, never more than two at once.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            for (const auto &r : q.doc.cellArray())
+                if (r != paused && r->hasSession())
+                    return false;
+            return true;
+        },
+        180000));
+    EXPECT_LE(q.maxSlots.load(), 2);
+    EXPECT_EQ(q.doc.currentSessionCount(), 0);
+    EXPECT_EQ(q.row(4)->controls().statusText, vcTableCellView::failedText());
+    EXPECT_TRUE(q.row(4)->controls().deleteVisible);
+    int done = 0;
+    for (const auto &r : q.doc.cellArray())
+        if (r != paused && r != stopped && r->idx() != 4) {
+            EXPECT_EQ(r->controls().statusText, QString());
+            EXPECT_TRUE(readable(r->outputFile()));
+            ++done;
+        }
+    EXPECT_EQ(done, 2);
+    // The stopped job left nothing behind; the paused one resumes with the toggle's next
+    // convert and finishes.
+    EXPECT_FALSE(QFileInfo::exists(stopped->outputFile()));
+    q.doc.convertAllInWR(); // pause-all (the toggle is in its stop look)
+    q.doc.convertAllInWR(); // convert-all: resumes the paused job
+    ASSERT_TRUE(waitFor([&] { return !paused->hasSession(); }, 180000));
+    EXPECT_TRUE(readable(paused->outputFile()));
+    EXPECT_TRUE(q.quiet());
+}
+
+TEST(Queue, RaisingTheLimitWakesNobodyUntilASlotIsReturned) {
+    Queue q(2);
+    for (int i = 0; i < 5; ++i)
+        q.add(fixture("clip.mp4"));
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 2; }));
+    vcCommon::setMaxConvertingCountSameTime(4);
+    QThread::msleep(300);
+    waitFor([] { return false; }, 200);
+    EXPECT_EQ(q.doc.currentSessionCount(), 2);
+    // One slot returned wakes one waiter; it sees the new limit.
+    for (const auto &r : q.doc.cellArray())
+        if (r->aleadyStart()) {
+            r->pauseConvert();
+            break;
+        }
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 2 && q.doc.currentSessionCount() == 2; }));
+    q.doc.cancelAll();
+    EXPECT_TRUE(q.quiet());
+}
+
+TEST(Queue, PauseAllOverConvertingQueuedAndResumingJobs) {
+    Queue q(1);
+    auto a = q.add(fixture("clip.mp4"));
+    auto b = q.add(fixture("clip.mp4"));
+    auto c = q.add(fixture("clip.mp4"));
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return a->aleadyStart(); }));
+    a->pauseConvert(); // a paused, b takes the slot
+    ASSERT_TRUE(waitFor([&] { return b->aleadyStart() && !b->isPaused(); }));
+    q.doc.convertAll(); // a now waits to resume; b converts; c stays queued
+    ASSERT_TRUE(waitFor([&] { return a->isWaiting(); }));
+    EXPECT_TRUE(c->isWaiting());
+    q.doc.pauseAll();
+    // b pauses and gives back its slot, c is stopped, a pauses again once admitted.
+    ASSERT_TRUE(waitFor([&] {
+        return b->isPaused() && a->isPaused() && !a->isWaiting() && !c->hasSession() &&
+               q.doc.currentSessionCount() == 0;
+    }));
+    QThread::msleep(200);
+    EXPECT_EQ(q.doc.currentSessionCount(), 0);
+    EXPECT_EQ(a->controls().statusText, vcTableCellView::pausedText());
+    EXPECT_EQ(b->controls().statusText, vcTableCellView::pausedText());
+    EXPECT_TRUE(c->controls().deleteVisible);
+    EXPECT_TRUE(q.outputs().size() <= 2); // only a and b reserved names
+    q.doc.cancelAll();
+    EXPECT_TRUE(q.quiet());
+    EXPECT_TRUE(q.outputs().isEmpty()); // cancelled conversions leave nothing
+}
+
+TEST(Queue, CancelAllSetsTheFlagAndSilencesFinishReports) {
+    Queue q(2);
+    for (int i = 0; i < 3; ++i)
+        q.add(fixture("clip.mp4"));
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 2; }));
+    q.doc.cancelAll();
+    EXPECT_TRUE(foundation::Settings::value("cancelAll").toBool());
+    EXPECT_TRUE(q.quiet());
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto &r : q.doc.cellArray())
+            if (r->hasSession())
+                return false;
+        return true;
+    }));
+    EXPECT_EQ(q.doc.finishedReports.load(), 0);
+    for (const auto &r : q.doc.cellArray()) {
+        EXPECT_FALSE(r->controls().statusVisible);
+        EXPECT_TRUE(r->controls().deleteVisible);
+    }
+    // The next convert-all clears the flag; the finishes are reported again.
+    q.doc.convertAll();
+    EXPECT_FALSE(foundation::Settings::value("cancelAll").toBool());
+    ASSERT_TRUE(waitFor([&] { return q.doc.finishedReports.load() == 3; }, 180000));
+    EXPECT_EQ(q.outputs().size(), 3);
+}
+
+TEST(Queue, StopWhileQueuedAndStartAgainBeforeItsThreadWasAdmitted) {
+    Queue q(1);
+    auto a = q.add(fixture("clip.mp4"));
+    auto b = q.add(fixture("short.mp4"));
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return a->aleadyStart() && b->isWaiting(); }));
+    b->stopConvert();
+    EXPECT_FALSE(b->controls().statusVisible);
+    // Started again while the stopped session's thread still waits for the slot: the new
+    // session must queue and convert; the old thread only gives back its slot.
+    q.doc.convertAll();
+    EXPECT_EQ(b->controls().statusText, vcTableCellView::waitingText());
+    ASSERT_TRUE(waitFor([&] { return b->isWaiting(); }));
+    ASSERT_TRUE(waitFor([&] { return !a->hasSession() && !b->hasSession(); }, 180000));
+    EXPECT_TRUE(readable(a->outputFile()));
+    EXPECT_TRUE(readable(b->outputFile()));
+    EXPECT_EQ(q.doc.currentSessionCount(), 0);
+    EXPECT_EQ(q.outputs().size(), 2);
+}
+
+TEST(Queue, ConvertingTwiceNumbersTheSecondFileAndSameNamesNeverCollide) {
+    const QString dir = testsupport::freshDir("same");
+    QDir().mkpath(dir + "/a");
+    QDir().mkpath(dir + "/b");
+    QFile::link(fixture("short.mp4"), dir + "/a/clip.mp4");
+    QFile::link(fixture("mpeg4.avi"), dir + "/b/clip.avi");
+    Queue q(2);
+    q.add(dir + "/a/clip.mp4");
+    q.add(dir + "/b/clip.avi");
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return q.outputs().size() == 2 && q.quiet(1) && !q.row(0)->hasSession() && !q.row(1)->hasSession(); }, 180000));
+    EXPECT_EQ(q.outputs(), QStringList({"clip(1).mov", "clip.mov"}));
+    for (const QString &f : q.outputs())
+        EXPECT_TRUE(readable(QDir(q.out).filePath(f)));
+    EXPECT_NE(q.row(0)->outputFile(), q.row(1)->outputFile());
+    // Again: new numbered files; the first outputs remain.
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return q.outputs().size() == 4 && !q.row(0)->hasSession() && !q.row(1)->hasSession(); }, 180000));
+    EXPECT_EQ(q.outputs(), QStringList({"clip(1).mov", "clip(2).mov", "clip(3).mov", "clip.mov"}));
+}
+
+TEST(Queue, GuardsAskBeforeClosingOrDeletingWhatConverts) {
+    Queue q(1);
+    auto a = q.add(fixture("clip.mp4"));
+    auto b = q.add(fixture("clip.mp4"));
+    auto c = q.add(fixture("short.mp4"));
+    EXPECT_TRUE(q.doc.windowShouldClose()); // nothing converts: closes at once
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return a->aleadyStart() && b->isWaiting(); }));
+
+    // Deleting the queued row asks first; "No" keeps it.
+    q.win.answer = foundation::AlertButton::Default;
+    q.doc.deleteItemAtIndex(1);
+    EXPECT_EQ(q.win.questions.last(), foundation::tr_("WAITINGCONVERT"));
+    EXPECT_EQ(q.doc.numberOfRows(), 3);
+    // "Yes" cancels it and renumbers the rows after it.
+    q.win.answer = foundation::AlertButton::Alternate;
+    q.doc.deleteItemAtIndex(1);
+    EXPECT_EQ(q.doc.numberOfRows(), 2);
+    EXPECT_TRUE(b->isCancel());
+    EXPECT_EQ(c->idx(), 1);
+    EXPECT_EQ(q.doc.cellArray()[1], c);
+
+    // Closing while converting asks; the default answer keeps everything running.
+    q.win.answer = foundation::AlertButton::Default;
+    EXPECT_FALSE(q.doc.windowShouldClose());
+    EXPECT_EQ(q.win.questions.last(), foundation::tr_("CLOSEAPP"));
+    EXPECT_EQ(q.win.closes, 0);
+    EXPECT_FALSE(a->isCancel());
+    q.win.answer = foundation::AlertButton::Alternate;
+    EXPECT_FALSE(q.doc.windowShouldClose());
+    EXPECT_EQ(q.win.closes, 1);
+    EXPECT_TRUE(a->isCancel());
+    EXPECT_TRUE(q.quiet());
+    EXPECT_TRUE(q.outputs().isEmpty());
+}
+
+TEST(Queue, DestroyingTheDocumentCancelsAndJoinsEverything) {
+    QString out;
+    {
+        Queue q(2);
+        out = q.out;
+        for (int i = 0; i < 5; ++i)
+            q.add(fixture("clip.mp4"));
+        q.doc.convertAll();
+        ASSERT_TRUE(waitFor([&] { return q.converting() == 2; }));
+        q.row(0)->pauseConvert();
+        ASSERT_TRUE(waitFor([&] { return q.converting() == 2; }));
+        // Two converting, one paused, two queued: the document goes away now.
+    }
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
+}
+
+// Random operations at random moments must never deadlock, leak a slot, leave a job in a
+// half state, or leave a partial file.
+TEST(Queue, StressRandomOperations) {
+    Queue q(2);
+    for (int i = 0; i < 10; ++i)
+        q.add(fixture(i % 3 == 0 ? "clip.mp4" : "short.mp4"));
+    QRandomGenerator rng(20261207);
+    for (int op = 0; op < 200; ++op) {
+        const int n = static_cast<int>(q.doc.numberOfRows());
+        switch (rng.bounded(7)) {
+        case 0:
+        case 1:
+            q.doc.convertAll();
+            break;
+        case 2:
+            q.doc.pauseAll();
+            break;
+        case 3:
+            q.doc.cancelAll();
+            break;
+        case 4:
+            if (n > 0)
+                q.doc.cellArray()[rng.bounded(n)]->stopConvert();
+            break;
+        case 5:
+            if (n > 3) {
+                q.win.answer = foundation::AlertButton::Alternate;
+                q.doc.deleteItemAtIndex(rng.bounded(n));
+            }
+            break;
+        case 6:
+            vcCommon::setMaxConvertingCountSameTime(1 + rng.bounded(3));
+            break;
+        }
+        waitFor([] { return false; }, rng.bounded(0, 60));
+    }
+    q.doc.cancelAll();
+    for (const auto &r : q.doc.cellArray())
+        if (r->isPaused())
+            r->stopConvert();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (q.doc.currentSessionCount() != 0)
+                return false;
+            for (const auto &r : q.doc.cellArray())
+                if (r->hasSession())
+                    return false;
+            return true;
+        },
+        120000));
+    for (const auto &r : q.doc.cellArray()) {
+        const vcRowControls &c = r->controls();
+        EXPECT_TRUE(c.deleteVisible);
+        EXPECT_FALSE(c.stopVisible);
+        EXPECT_TRUE(c.fmtInfoVisible);
+    }
+    for (const QString &f : q.outputs())
+        EXPECT_TRUE(readable(QDir(q.out).filePath(f))) << f.toStdString();
+    EXPECT_LE(q.maxSlots.load(), 3);
+}
