@@ -1,4 +1,5 @@
 // cinvora-cli: the converter without a window.
+#include "ConvertCommand.h"
 #include "ProbeCommand.h"
 
 #include <framewheel/Codec.h>
@@ -14,9 +15,10 @@ void usage(FILE *to) {
                "Commands:\n"
                "  probe [--thumbnails] FILE...\n"
                "                    print what each file holds, one JSON object per line;\n"
-               "                    exit status 1 when any file cannot be read\n"
-               "  --help            this text\n",
+               "                    exit status 1 when any file cannot be read\n",
                to);
+    std::fputs(convertUsage(), to);
+    std::fputs("  --help            this text\n", to);
 }
 } // namespace
 
@@ -32,6 +34,8 @@ int main(int argc, char **argv) {
         rc = args.isEmpty() ? 2 : 0;
     } else if (args.first() == "probe") {
         rc = runProbe(args.mid(1));
+    } else if (args.first() == "convert") {
+        rc = runConvert(args.mid(1));
     } else {
         std::fprintf(stderr, "cinvora-cli: unknown command '%s'\n", qPrintable(args.first()));
         usage(stderr);

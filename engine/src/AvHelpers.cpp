@@ -22,6 +22,11 @@ int Deadline::callback(void *opaque) {
 }
 
 InputContextPtr openInput(const QString &path, Deadline *deadline, QString *error, bool findStreamInfo) {
+    AVIOInterruptCB cb{&Deadline::callback, deadline};
+    return openInput(path, cb, error, findStreamInfo);
+}
+
+InputContextPtr openInput(const QString &path, const AVIOInterruptCB &interrupt, QString *error, bool findStreamInfo) {
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) {
@@ -46,8 +51,7 @@ InputContextPtr openInput(const QString &path, Deadline *deadline, QString *erro
         *error = QStringLiteral("out of memory");
         return nullptr;
     }
-    raw->interrupt_callback.callback = &Deadline::callback;
-    raw->interrupt_callback.opaque = deadline;
+    raw->interrupt_callback = interrupt;
     // "file:" keeps a name such as "http:x.mp4" or "a|b" from being read as a protocol.
     const QByteArray url = "file:" + native;
     int rc = avformat_open_input(&raw, url.constData(), nullptr, nullptr);

@@ -63,6 +63,18 @@ struct Deadline {
 // Opens a regular file for demuxing with a bounded open time. Returns null and sets
 // `error` when the path is not a regular non-empty file or libavformat refuses it.
 InputContextPtr openInput(const QString &path, Deadline *deadline, QString *error, bool findStreamInfo = true);
+// The same with any interrupt callback (a conversion's cancel flag, for instance).
+InputContextPtr openInput(const QString &path, const AVIOInterruptCB &interrupt, QString *error,
+                          bool findStreamInfo = true);
+
+struct OutputContextDeleter {
+    void operator()(AVFormatContext *c) const {
+        if (c->pb && !(c->oformat->flags & AVFMT_NOFILE))
+            avio_closep(&c->pb);
+        avformat_free_context(c);
+    }
+};
+using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextDeleter>;
 
 // Rotation of a stream's display matrix, in degrees clockwise, normalised to 0, 90, 180, 270.
 int streamRotation(const AVStream *st);

@@ -1,0 +1,78 @@
+#pragma once
+// Decisions a conversion makes before it touches a packet: which muxer a container name
+// means, which encoder a codec name means, what an encoder and its container can take
+// (sizes, rates, pixel and sample formats, channel layouts) and how a quality level turns
+// into each encoder's own settings. No I/O here, so every rule can be tested on its own.
+// Internal to engine/.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+}
+#include <QString>
+
+namespace fw {
+
+// Quality steps behind the session's quantiser (1.0 high, 7.0 middle, 15.0 low).
+enum class Quality { High, Middle, Low };
+Quality qualityFromQscale(double qscale);
+
+// "mkv" -> "matroska", "wmv" -> "asf", "m4v" -> "mp4", "ts" -> "mpegts", ...
+QString canonicalContainerName(const QString &name);
+// The muxer for a container name, or, when the name is empty, for the output file's
+// extension. Null when libavformat has no such muxer (error says which).
+const AVOutputFormat *resolveContainer(const QString &name, const QString &outputPath, QString *error);
+
+// Whether the container can carry the codec (answers from the muxer where it knows,
+// from a table for muxers that do not say).
+bool containerAccepts(const AVOutputFormat *fmt, AVCodecID id);
+
+// The encoder a catalogue codec name stands for in this build ("h264" -> libx264,
+// "libfaac" -> aac, ...); null for an empty or unknown name or an encoder this build lacks.
+const AVCodec *encoderForName(const QString &name, AVMediaType type);
+// The software encoder we use for a codec id (libx264 for H.264, ...); null if none.
+const AVCodec *encoderForCodec(AVCodecID id);
+// The encoder for one output stream: the named one when it exists and the container
+// takes it, else the container's default, else the first of a preference list that the
+// container takes. Null when the container holds no stream of this type.
+const AVCodec *chooseEncoder(const AVOutputFormat *fmt, AVMediaType type, const QString &requestedName);
+
+// Whether a muxer can hold a stream of this type at all (mp3 holds no video, dv no
+// audio-only file, ...).
+bool containerHoldsType(const AVOutputFormat *fmt, AVMediaType type);
+
+struct VideoTarget {
+    int width = 0, height = 0;
+    AVRational sar{1, 1};
+    AVRational frameRate{0, 1};
+    AVPixelFormat pixFmt = AV_PIX_FMT_NONE;
+    bool forceRate = false; // the encoder or container needs a constant rate
+};
+
+// Output size, rate and pixel format for a video encoder.
+// displayW/H: the source's displayed size (rotation and pixel aspect applied).
+// reqW/reqH: the size asked for (0 = source size). reqRate: asked rate (num 0 = source).
+VideoTarget videoTarget(const AVCodec *enc, const AVOutputFormat *fmt, int displayW, int displayH, int reqW, int reqH,
+                        AVRational srcRate, AVRational reqRate, AVPixelFormat srcFmt);
+
+struct AudioTarget {
+    int sampleRate = 0;
+    AVChannelLayout layout{};
+    // Sample formats the encoder takes, AV_SAMPLE_FMT_NONE-terminated (encoder's list).
+    const AVSampleFormat *sampleFmts = nullptr;
+};
+
+// Output rate and layout for an audio encoder inside a container.
+// reqRate/reqChannels: 0 keeps the source's.
+AudioTarget audioTarget(const AVCodec *enc, const AVOutputFormat *fmt, int srcRate, int srcChannels, int reqRate,
+                        int reqChannels);
+
+// Encoder settings for a quality level: rate control fields on the context and private
+// options in `opts`. Width, height, rate and channels must already be set.
+void applyQuality(AVCodecContext *enc, Quality q, AVDictionary **opts);
+
+// Settings every encoder gets that are not about quality: threads, speed presets for
+// the encoders whose library default is impractically slow, log silence.
+void applyEncoderDefaults(AVCodecContext *enc, AVDictionary **opts);
+
+} // namespace fw

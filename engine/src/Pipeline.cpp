@@ -1,0 +1,298 @@
+#include "Pipeline.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include <algorithm>
+#include <cstring>
+
+namespace fw {
+
+int PipelineContext::fail(int code, const QString &what) {
+    if (error.isEmpty())
+        error = code < 0 && code != AVERROR_EXIT ? QStringLiteral("%1: %2").arg(what, avError(code)) : what;
+    return code < 0 ? code : AVERROR_UNKNOWN;
+}
+
+int PipelineContext::refuse(const QString &what) {
+    if (error.isEmpty())
+        error = what;
+    return AVERROR(EINVAL);
+}
+
+// ---------------------------------------------------------------------------------------
+
+AVFilterContext *GraphBuilder::create(const char *filter, Options options, const char *label) {
+    const AVFilter *f = avfilter_get_by_name(filter);
+    if (!f) {
+        _error = QStringLiteral("this FFmpeg has no '%1' filter").arg(QLatin1String(filter));
+        return nullptr;
+    }
+    const QByteArray name = label ? QByteArray(label) : QByteArray(filter) + '_' + QByteArray::number(_count++);
+    AVFilterContext *ctx = avfilter_graph_alloc_filter(_graph, f, name.constData());
+    if (!ctx) {
+        _error = QStringLiteral("out of memory");
+        return nullptr;
+    }
+    AVDictionary *dict = nullptr;
+    for (const auto &[key, value] : options)
+        av_dict_set(&dict, key, value.toUtf8().constData(), 0);
+    const int rc = avfilter_init_dict(ctx, &dict);
+    const bool leftovers = av_dict_count(dict) > 0;
+    av_dict_free(&dict);
+    if (rc < 0 || leftovers) {
+        _error = QStringLiteral("cannot set up the '%1' filter%2").arg(QLatin1String(filter),
+                                                                     rc < 0 ? QStringLiteral(": ") + avError(rc) : QString());
+        return nullptr; // the graph frees the half-made filter
+    }
+    return ctx;
+}
+
+bool GraphBuilder::link(AVFilterContext *from, int fromPad, AVFilterContext *to, int toPad) {
+    const int rc = avfilter_link(from, fromPad, to, toPad);
+    if (rc < 0) {
+        _error = QStringLiteral("cannot link %1 to %2: %3").arg(QLatin1String(from->name), QLatin1String(to->name), avError(rc));
+        return false;
+    }
+    return true;
+}
+
+bool GraphBuilder::append(const char *filter, Options options) {
+    AVFilterContext *f = create(filter, options);
+    if (!f)
+        return false;
+    if (_tail && !link(_tail, 0, f, 0))
+        return false;
+    _tail = f;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------
+
+int Track::writePacket(AVPacket *pkt, AVRational tb) {
+    pkt->stream_index = outStream->index;
+    av_packet_rescale_ts(pkt, tb, outStream->time_base);
+    pkt->pos = -1;
+    const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+    if (ts != AV_NOPTS_VALUE)
+        positionUs = std::max(positionUs, av_rescale_q(ts + std::max<int64_t>(pkt->duration, 0), outStream->time_base,
+                                                       AV_TIME_BASE_Q));
+    const int rc = av_interleaved_write_frame(_ctx.out, pkt);
+    if (rc < 0)
+        return _ctx.fail(rc, QStringLiteral("cannot write the output file"));
+    ++packetsWritten;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------
+
+int CopyTrack::setup() {
+    outStream = avformat_new_stream(_ctx.out, nullptr);
+    if (!outStream)
+        return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("cannot add an output stream"));
+    int rc = avcodec_parameters_copy(outStream->codecpar, inStream->codecpar);
+    if (rc < 0)
+        return _ctx.fail(rc, QStringLiteral("cannot copy the stream parameters"));
+    // Keep the source's codec tag only where the container knows it for this codec.
+    const AVCodecTag *const *tags = _ctx.out->oformat->codec_tag;
+    const uint32_t tag = inStream->codecpar->codec_tag;
+    unsigned int known = 0;
+    if (tags && av_codec_get_id(tags, tag) != inStream->codecpar->codec_id &&
+        av_codec_get_tag2(tags, inStream->codecpar->codec_id, &known))
+        outStream->codecpar->codec_tag = 0;
+    outStream->time_base = inStream->time_base;
+    outStream->sample_aspect_ratio = inStream->sample_aspect_ratio;
+    outStream->avg_frame_rate = inStream->avg_frame_rate;
+    outStream->r_frame_rate = inStream->r_frame_rate;
+    outStream->disposition = inStream->disposition & (AV_DISPOSITION_DEFAULT | AV_DISPOSITION_FORCED);
+    for (const char *key : {"language", "title"})
+        if (const AVDictionaryEntry *e = av_dict_get(inStream->metadata, key, nullptr, 0))
+            av_dict_set(&outStream->metadata, key, e->value, 0);
+    // Rotation and the like travel with the stream.
+    for (int i = 0; i < inStream->nb_side_data; ++i) {
+        const AVPacketSideData &sd = inStream->side_data[i];
+        uint8_t *dst = av_stream_new_side_data(outStream, sd.type, sd.size);
+        if (!dst)
+            return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+        std::memcpy(dst, sd.data, sd.size);
+    }
+    return 0;
+}
+
+int CopyTrack::handlePacket(AVPacket *pkt) {
+    if (inputDone)
+        return 0;
+    const AVRational tb = inStream->time_base;
+    const int64_t off = clockOffsetIn(tb);
+    if (pkt->pts != AV_NOPTS_VALUE)
+        pkt->pts -= off;
+    if (pkt->dts != AV_NOPTS_VALUE)
+        pkt->dts -= off;
+    if (_ctx.trimsEnd()) {
+        // Decode order decides, so that nothing a kept picture refers to is cut away.
+        const int64_t t = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
+        if (t != AV_NOPTS_VALUE && av_rescale_q(t, tb, AV_TIME_BASE_Q) >= _ctx.trimEndUs) {
+            inputDone = true;
+            return 0;
+        }
+    }
+    if (type() == AVMEDIA_TYPE_VIDEO) {
+        // A copy can only begin at a picture that decodes on its own.
+        if (!_sawKey && !(pkt->flags & AV_PKT_FLAG_KEY))
+            return 0;
+        _sawKey = true;
+        // Leading pictures of an open GOP that show before the cut.
+        if (_ctx.trimsStart() && pkt->pts != AV_NOPTS_VALUE &&
+            av_rescale_q(pkt->pts + std::max<int64_t>(pkt->duration, 1), tb, AV_TIME_BASE_Q) <= _ctx.trimStartUs)
+            return 0;
+    }
+    const int64_t start = av_rescale_q(_ctx.trimStartUs, AV_TIME_BASE_Q, tb);
+    if (pkt->pts != AV_NOPTS_VALUE)
+        pkt->pts -= start;
+    if (pkt->dts != AV_NOPTS_VALUE)
+        pkt->dts -= start;
+    return writePacket(pkt, tb);
+}
+
+// ---------------------------------------------------------------------------------------
+
+int EncodeTrack::openDecoder() {
+    const AVCodecParameters *par = inStream->codecpar;
+    const AVCodec *codec = avcodec_find_decoder(par->codec_id);
+    if (!codec)
+        return _ctx.fail(AVERROR_DECODER_NOT_FOUND, QStringLiteral("no decoder for the %1 stream").arg(QLatin1String(
+                                                                     avcodec_get_name(par->codec_id))));
+    _dec.reset(avcodec_alloc_context3(codec));
+    if (!_dec)
+        return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+    int rc = avcodec_parameters_to_context(_dec.get(), par);
+    if (rc < 0)
+        return _ctx.fail(rc, QStringLiteral("cannot set up the decoder"));
+    _dec->pkt_timebase = inStream->time_base;
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO)
+        _dec->framerate = av_guess_frame_rate(_ctx.in, inStream, nullptr);
+    _dec->thread_count = 0;
+    _dec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    rc = avcodec_open2(_dec.get(), codec, nullptr);
+    if (rc < 0)
+        return _ctx.fail(rc, QStringLiteral("cannot open the %1 decoder").arg(QLatin1String(codec->name)));
+    return 0;
+}
+
+int EncodeTrack::openEncoder(const AVCodec *codec, AVDictionary **opts) {
+    if (_ctx.out->oformat->flags & AVFMT_GLOBALHEADER)
+        _enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int rc = avcodec_open2(_enc.get(), codec, opts);
+    av_dict_free(opts);
+    if (rc < 0)
+        return _ctx.fail(rc, QStringLiteral("cannot open the %1 encoder").arg(QLatin1String(codec->name)));
+    return 0;
+}
+
+int EncodeTrack::createOutputStream() {
+    outStream = avformat_new_stream(_ctx.out, nullptr);
+    if (!outStream)
+        return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("cannot add an output stream"));
+    const int rc = avcodec_parameters_from_context(outStream->codecpar, _enc.get());
+    if (rc < 0)
+        return _ctx.fail(rc, QStringLiteral("cannot describe the output stream"));
+    outStream->time_base = _enc->time_base;
+    if (_enc->codec_type == AVMEDIA_TYPE_VIDEO) {
+        outStream->sample_aspect_ratio = _enc->sample_aspect_ratio;
+        outStream->avg_frame_rate = _enc->framerate;
+        // Apple players want the parameter sets out of band for HEVC.
+        const char *mux = _ctx.out->oformat->name;
+        if (_enc->codec_id == AV_CODEC_ID_HEVC &&
+            (!std::strcmp(mux, "mp4") || !std::strcmp(mux, "mov") || !std::strcmp(mux, "ipod")))
+            outStream->codecpar->codec_tag = MKTAG('h', 'v', 'c', '1');
+    }
+    for (const char *key : {"language", "title"})
+        if (const AVDictionaryEntry *e = av_dict_get(inStream->metadata, key, nullptr, 0))
+            av_dict_set(&outStream->metadata, key, e->value, 0);
+    return 0;
+}
+
+int EncodeTrack::handlePacket(AVPacket *pkt) {
+    if (inputDone)
+        return 0;
+    int rc = avcodec_send_packet(_dec.get(), pkt);
+    if (rc == AVERROR(ENOMEM))
+        return _ctx.fail(rc, QStringLiteral("decoding"));
+    if (rc < 0 && rc != AVERROR(EAGAIN) && rc != AVERROR_EOF)
+        ++_decodeErrors; // a damaged packet; the decoder resynchronises on the next ones
+    return decodeLoop();
+}
+
+int EncodeTrack::decodeLoop() {
+    for (;;) {
+        const int rc = avcodec_receive_frame(_dec.get(), _frame.get());
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
+            return 0;
+        if (rc == AVERROR(ENOMEM))
+            return _ctx.fail(rc, QStringLiteral("decoding"));
+        if (rc < 0) {
+            ++_decodeErrors;
+            return 0;
+        }
+        ++_framesDecoded;
+        const int frc = inputDone ? 0 : filterFrame(_frame.get());
+        av_frame_unref(_frame.get());
+        if (frc < 0)
+            return frc;
+        if (!_ctx.control->checkpoint())
+            return AVERROR_EXIT;
+    }
+}
+
+int EncodeTrack::encode(AVFrame *frame) {
+    if (!frame) {
+        if (_encoderFlushed)
+            return 0;
+        _encoderFlushed = true;
+    }
+    int rc = avcodec_send_frame(_enc.get(), frame);
+    if (rc < 0 && rc != AVERROR_EOF)
+        return _ctx.fail(rc, QStringLiteral("the %1 encoder failed").arg(QLatin1String(_enc->codec->name)));
+    for (;;) {
+        rc = avcodec_receive_packet(_enc.get(), _pkt.get());
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
+            return 0;
+        if (rc < 0)
+            return _ctx.fail(rc, QStringLiteral("the %1 encoder failed").arg(QLatin1String(_enc->codec->name)));
+        rc = writePacket(_pkt.get(), _enc->time_base);
+        av_packet_unref(_pkt.get());
+        if (rc < 0)
+            return rc;
+        if (!frame && !_ctx.control->checkpoint())
+            return AVERROR_EXIT; // a long encoder flush stays pausable and cancellable
+    }
+}
+
+int EncodeTrack::closeGraph() {
+    if (!_graph)
+        return 0;
+    closeExtraInputs();
+    int rc = av_buffersrc_add_frame(_src, nullptr);
+    if (rc < 0 && rc != AVERROR_EOF)
+        return _ctx.fail(rc, QStringLiteral("cannot end the filter graph"));
+    rc = drainGraph(true);
+    return rc;
+}
+
+int EncodeTrack::finish(bool inputEnded) {
+    int rc = 0;
+    if (inputEnded && !inputDone && _dec) {
+        avcodec_send_packet(_dec.get(), nullptr);
+        rc = decodeLoop();
+        if (rc < 0)
+            return rc;
+    }
+    inputDone = true;
+    rc = closeGraph();
+    if (rc < 0)
+        return rc;
+    return encode(nullptr);
+}
+
+} // namespace fw

@@ -1,0 +1,201 @@
+#pragma once
+// The per-stream halves of a conversion: a copied stream, and a decoded -> filtered ->
+// encoded one for video and for audio. The Transcoder owns the files and the read loop;
+// each Track turns the packets of one input stream into packets of one output stream.
+// Internal to engine/.
+//
+// Clocks. Raw stream timestamps minus PipelineContext::clockOffsetUs give the "graph
+// clock", in which the trim range is expressed and in which frames enter the filter
+// graphs (the subtitles filter matches its events against these times). Output time is
+// graph clock minus trimStartUs, so every output starts at 0.
+#include "AvHelpers.h"
+#include "ConvertPlan.h"
+#include "SessionControl.h"
+
+extern "C" {
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
+}
+
+#include <QString>
+#include <climits>
+#include <deque>
+#include <initializer_list>
+#include <memory>
+#include <utility>
+
+namespace fw {
+
+class BitmapSubtitles;
+
+struct PipelineContext {
+    AVFormatContext *in = nullptr;
+    AVFormatContext *out = nullptr;
+    SessionControl *control = nullptr;
+    int64_t clockOffsetUs = 0;
+    int64_t trimStartUs = 0;
+    int64_t trimEndUs = INT64_MAX;
+    QString error;
+
+    bool trimsStart() const { return trimStartUs > 0; }
+    bool trimsEnd() const { return trimEndUs != INT64_MAX; }
+    // Records the first failure ("what: FFmpeg's reason") and hands the code back.
+    int fail(int code, const QString &what);
+    // Records a failure that our own words describe fully.
+    int refuse(const QString &what);
+};
+
+// Builds a filter graph link by link. Options are set by name through AVOptions, so
+// values such as file paths need no filtergraph escaping.
+class GraphBuilder {
+public:
+    using Options = std::initializer_list<std::pair<const char *, QString>>;
+    explicit GraphBuilder(AVFilterGraph *graph) : _graph(graph) {}
+    AVFilterContext *create(const char *filter, Options options, const char *label = nullptr);
+    // Creates the filter and links the current tail's output 0 to it.
+    bool append(const char *filter, Options options);
+    bool link(AVFilterContext *from, int fromPad, AVFilterContext *to, int toPad);
+    void setTail(AVFilterContext *f) { _tail = f; }
+    AVFilterContext *tail() const { return _tail; }
+    const QString &error() const { return _error; }
+
+private:
+    AVFilterGraph *_graph;
+    AVFilterContext *_tail = nullptr;
+    QString _error;
+    int _count = 0;
+};
+
+class Track {
+public:
+    Track(PipelineContext &ctx, AVStream *in) : inStream(in), _ctx(ctx) {}
+    virtual ~Track() = default;
+    Track(const Track &) = delete;
+    Track &operator=(const Track &) = delete;
+
+    AVMediaType type() const { return inStream->codecpar->codec_type; }
+    // One demuxed packet of inStream. Negative AVERROR only for failures that end the
+    // conversion; damaged packets are skipped.
+    virtual int handlePacket(AVPacket *pkt) = 0;
+    // Drains everything still buffered; `inputEnded` is true when the demuxer reached
+    // the end (decoders are flushed) rather than the trim end.
+    virtual int finish(bool inputEnded) = 0;
+    virtual bool copies() const = 0;
+
+    AVStream *const inStream;
+    AVStream *outStream = nullptr;
+    bool inputDone = false;      // takes nothing more from the demuxer
+    int64_t positionUs = 0;      // output time written so far
+    int64_t packetsWritten = 0;
+
+protected:
+    int writePacket(AVPacket *pkt, AVRational tb);
+    int64_t clockOffsetIn(AVRational tb) const { return av_rescale_q(_ctx.clockOffsetUs, AV_TIME_BASE_Q, tb); }
+    PipelineContext &_ctx;
+};
+
+class CopyTrack final : public Track {
+public:
+    using Track::Track;
+    int setup();
+    int handlePacket(AVPacket *pkt) override;
+    int finish(bool) override { return 0; }
+    bool copies() const override { return true; }
+
+private:
+    bool _sawKey = false;
+};
+
+class EncodeTrack : public Track {
+public:
+    using Track::Track;
+    int handlePacket(AVPacket *pkt) override;
+    int finish(bool inputEnded) override;
+    bool copies() const override { return false; }
+    int64_t framesDecoded() const { return _framesDecoded; }
+
+protected:
+    int openDecoder();
+    int openEncoder(const AVCodec *codec, AVDictionary **opts);
+    int createOutputStream();
+    int decodeLoop(); // receives every frame the decoder has ready
+    // Trim, (re)build the graph when needed, push the frame and drain the graph.
+    virtual int filterFrame(AVFrame *frame) = 0;
+    virtual int drainGraph(bool flushing) = 0;
+    int encode(AVFrame *frame); // null flushes the encoder
+    int closeGraph();           // pushes end of stream into the graph and drains it
+    virtual void closeExtraInputs() {}
+
+    CodecContextPtr _dec, _enc;
+    FilterGraphPtr _graph;
+    AVFilterContext *_src = nullptr, *_sink = nullptr;
+    FramePtr _frame = makeFrame(), _filtered = makeFrame();
+    PacketPtr _pkt = makePacket();
+    int64_t _framesDecoded = 0;
+    int _decodeErrors = 0;
+    bool _encoderFlushed = false;
+};
+
+struct VideoSetup {
+    const AVCodec *encoder = nullptr;
+    Quality quality = Quality::High;
+    int requestWidth = 0, requestHeight = 0;
+    AVRational requestRate{0, 0};
+    int rotation = 0; // clockwise degrees the source asks to be displayed at
+    // Text subtitles burned with libass: a file and the subtitle stream inside it.
+    QString textSubtitlePath;
+    int textSubtitleIndex = -1; // among the file's subtitle streams; -1 the file's only/best
+    BitmapSubtitles *bitmapSubtitles = nullptr;
+};
+
+class VideoTrack final : public EncodeTrack {
+public:
+    using EncodeTrack::EncodeTrack;
+    int setup(const VideoSetup &setup);
+    const VideoTarget &target() const { return _target; }
+
+private:
+    int filterFrame(AVFrame *frame) override;
+    int drainGraph(bool flushing) override;
+    int buildGraph(const AVFrame *frame);
+    void closeExtraInputs() override;
+
+    VideoSetup _setup;
+    VideoTarget _target;
+    AVFilterContext *_subSrc = nullptr;
+    int _graphW = 0, _graphH = 0, _graphFmt = -1;
+    AVRational _graphSar{0, 1};
+    int64_t _lastPts = AV_NOPTS_VALUE, _lastOutPts = AV_NOPTS_VALUE;
+    int64_t _frameDuration = 1; // in inStream->time_base
+};
+
+struct AudioSetup {
+    const AVCodec *encoder = nullptr;
+    Quality quality = Quality::High;
+    int requestRate = 0, requestChannels = 0;
+    int volume = 256;
+};
+
+class AudioTrack final : public EncodeTrack {
+public:
+    using EncodeTrack::EncodeTrack;
+    ~AudioTrack() override;
+    int setup(const AudioSetup &setup);
+    int sampleRate() const { return _target.sampleRate; }
+    int channels() const { return _target.layout.nb_channels; }
+
+private:
+    int filterFrame(AVFrame *frame) override;
+    int drainGraph(bool flushing) override;
+    int buildGraph(const AVFrame *frame);
+
+    AudioSetup _setup;
+    AudioTarget _target;
+    AVSampleFormat _encFmt = AV_SAMPLE_FMT_NONE;
+    int _graphRate = 0, _graphFmt = -1;
+    AVChannelLayout _graphLayout{};
+    int64_t _nextPts = AV_NOPTS_VALUE;    // in the input's 1/rate, to fill missing timestamps
+    int64_t _nextOutPts = AV_NOPTS_VALUE; // in the encoder's 1/rate
+};
+
+} // namespace fw

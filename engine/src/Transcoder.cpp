@@ -1,0 +1,494 @@
+#include "Transcoder.h"
+
+#include "BitmapSubtitles.h"
+
+#include <foundation/Log.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <sys/stat.h>
+#include <thread>
+
+namespace fw {
+
+namespace {
+
+constexpr auto kOpenTimeout = std::chrono::seconds(15);
+
+bool isOneOf(const char *name, std::initializer_list<const char *> names) {
+    for (const char *n : names)
+        if (std::strcmp(name, n) == 0)
+            return true;
+    return false;
+}
+
+bool movFamily(const AVOutputFormat *fmt) { return isOneOf(fmt->name, {"mov", "mp4", "ipod", "3gp", "3g2", "psp"}); }
+
+// Containers people use for whatever codec they hold; a copy into them needs no
+// particular codec. The others (WAV, ASF, AVI, ...) get their own codec.
+bool multiCodec(const AVOutputFormat *fmt) {
+    return isOneOf(fmt->name, {"matroska", "webm", "mov", "mp4", "ipod", "3gp", "3g2", "mpegts", "flv", "ogg", "nut"});
+}
+
+// Whether a source stream of codec `id` already is what the output wants.
+bool codecFits(const AVOutputFormat *fmt, AVMediaType type, const QString &requested, AVCodecID id) {
+    if (!containerAccepts(fmt, id))
+        return false;
+    if (const AVCodec *target = chooseEncoder(fmt, type, requested); target && target->id == id)
+        return true;
+    return !encoderForName(requested, type) && multiCodec(fmt);
+}
+
+bool isBitmapSubtitle(AVCodecID id) {
+    const AVCodecDescriptor *d = avcodec_descriptor_get(id);
+    return d && (d->props & AV_CODEC_PROP_BITMAP_SUB);
+}
+
+int clampDim(uint64_t v) { return v > 16384 ? 16384 : static_cast<int>(v); }
+
+} // namespace
+
+Transcoder::Transcoder(ConvertRequest request, SessionControl &control, Progress progress)
+    : _req(std::move(request)), _opt(_req.option), _control(control), _progress(std::move(progress)) {
+    _ctx.control = &_control;
+}
+
+Transcoder::~Transcoder() {
+    // Tracks hold codec contexts and graphs that refer to the files' streams: they go first.
+    _tracks.clear();
+    _bitmapSubs.reset();
+    _out.reset();
+    _in.reset();
+}
+
+bool Transcoder::run(QString *error) {
+    int rc = 0;
+    bool inputEnded = false;
+    QString containerError;
+    _fmt = resolveContainer(_opt.format(), _req.output, &containerError);
+    if (!_fmt)
+        rc = refuse(containerError);
+    if (rc >= 0)
+        rc = openInputFile();
+    if (rc >= 0)
+        rc = selectStreams();
+    if (rc >= 0) {
+        computeClock();
+        seekToStart();
+        rc = setUpOutput();
+    }
+    if (rc >= 0)
+        rc = openOutputFile();
+    if (rc >= 0)
+        rc = readLoop(&inputEnded);
+    if (rc >= 0)
+        rc = finishTracks(inputEnded);
+    if (rc >= 0)
+        rc = closeOutput();
+    if (rc < 0 || _control.cancelled()) {
+        if (_control.cancelled())
+            _ctx.error = QStringLiteral("cancelled");
+        *error = _ctx.error.isEmpty() ? avError(rc) : _ctx.error;
+        _tracks.clear();
+        _out.reset(); // closes the file; the session removes it
+        return false;
+    }
+    error->clear();
+    return true;
+}
+
+int Transcoder::openInputFile() {
+    QString err;
+    AVIOInterruptCB cb{&SessionControl::interrupt, &_control};
+    _control.setDeadline(SessionControl::Clock::now() + kOpenTimeout);
+    _in = openInput(_req.input, cb, &err, true);
+    _control.clearDeadline();
+    if (!_in) {
+        if (_control.cancelled())
+            return AVERROR_EXIT;
+        return refuse(QStringLiteral("cannot read the input: ") + err);
+    }
+    _ctx.in = _in.get();
+    return 0;
+}
+
+int Transcoder::selectStreams() {
+    AVFormatContext *in = _in.get();
+    bool sourceHasMedia = false;
+    for (unsigned i = 0; i < in->nb_streams; ++i) {
+        const AVStream *st = in->streams[i];
+        const AVMediaType t = st->codecpar->codec_type;
+        if (t == AVMEDIA_TYPE_AUDIO || (t == AVMEDIA_TYPE_VIDEO && !(st->disposition & AV_DISPOSITION_ATTACHED_PIC)))
+            sourceHasMedia = true;
+    }
+    if (!sourceHasMedia)
+        return refuse(QStringLiteral("the input holds no audio or video"));
+
+    if (!_opt.video_disable() && containerHoldsType(_fmt, AVMEDIA_TYPE_VIDEO)) {
+        const int best = av_find_best_stream(in, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+        if (best >= 0 && !(in->streams[best]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            _video = best;
+        for (unsigned i = 0; _video < 0 && i < in->nb_streams; ++i)
+            if (in->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                !(in->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+                _video = static_cast<int>(i);
+    }
+    if (!_opt.audio_disable() && containerHoldsType(_fmt, AVMEDIA_TYPE_AUDIO)) {
+        const int asked = _opt.audioStreamIndex();
+        if (asked >= 0 && asked < int(in->nb_streams) && in->streams[asked]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            _audio = asked;
+        else
+            _audio = av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, _video, nullptr, 0);
+        if (_audio < 0)
+            _audio = -1;
+    }
+    if (_video >= 0 && !_opt.subtitle_disable()) {
+        const int asked = _opt.subtitleStreamIndex();
+        if (_opt.usePluginSubtitle() && !_req.pluginSubtitle.isEmpty()) {
+            const QFileInfo fi(_req.pluginSubtitle);
+            if (!fi.isFile() || !fi.isReadable())
+                return refuse(QStringLiteral("cannot read the subtitle file %1").arg(_req.pluginSubtitle));
+            _subtitleKind = SubtitleKind::Text;
+        } else if (asked >= 0 && asked < int(in->nb_streams) &&
+                   in->streams[asked]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+            _subtitle = asked;
+            _subtitleKind = isBitmapSubtitle(in->streams[asked]->codecpar->codec_id) ? SubtitleKind::Bitmap
+                                                                                        : SubtitleKind::Text;
+        }
+    }
+    if (_video < 0 && _audio < 0) {
+        if (QLatin1String(_fmt->name) == QLatin1String("dv"))
+            return refuse(QStringLiteral("a DV file needs a video stream"));
+        return refuse(QStringLiteral("nothing to convert: the %1 container cannot hold what the input has, "
+                                                    "or every stream is switched off")
+                                         .arg(QLatin1String(_fmt->name)));
+    }
+    if (_video >= 0)
+        _rotation = streamRotation(in->streams[_video]);
+    return 0;
+}
+
+void Transcoder::computeClock() {
+    AVFormatContext *in = _in.get();
+    const int64_t fileStart = in->start_time != AV_NOPTS_VALUE ? in->start_time : 0;
+    // An embedded text track is read again by the subtitles filter with its raw
+    // timestamps, so the picture keeps its raw clock too.
+    const bool rawClock = _subtitleKind == SubtitleKind::Text && _subtitle >= 0;
+    _ctx.clockOffsetUs = rawClock ? 0 : fileStart;
+    const int64_t askedStart = std::max<int64_t>(0, _opt.start_time());
+    _startTrimmed = askedStart > 0;
+    _ctx.trimStartUs = askedStart + (fileStart - _ctx.clockOffsetUs);
+    _ctx.trimEndUs = _opt.recording_time() > 0 ? _ctx.trimStartUs + _opt.recording_time() : INT64_MAX;
+
+    const int64_t fileLength = in->duration > 0 ? in->duration : 0;
+    int64_t length = std::max<int64_t>(0, fileLength - askedStart);
+    if (_opt.recording_time() > 0)
+        length = fileLength > 0 ? std::min(length, _opt.recording_time()) : _opt.recording_time();
+    _totalUs = length;
+}
+
+void Transcoder::seekToStart() {
+    if (!_startTrimmed)
+        return;
+    const int64_t ts = _ctx.trimStartUs + _ctx.clockOffsetUs;
+    const int rc = avformat_seek_file(_in.get(), -1, INT64_MIN, ts, ts, 0);
+    if (rc < 0)
+        foundation::Log::debug(QStringLiteral("seek to %1 failed (%2); reading from the start").arg(ts).arg(avError(rc)));
+}
+
+bool Transcoder::canCopyVideo() const {
+    if (!_opt.auto_streamcopy() || _video < 0 || _subtitleKind != SubtitleKind::None)
+        return false;
+    const AVStream *st = _in->streams[_video];
+    const AVCodecParameters *par = st->codecpar;
+    const AVCodecID id = par->codec_id;
+    if (!codecFits(_fmt, AVMEDIA_TYPE_VIDEO, _opt.videoCodeName(), id))
+        return false;
+    // AVI wants H.264/HEVC with start codes; MP4-style packets would need rewriting.
+    if (isOneOf(_fmt->name, {"avi"}) && (id == AV_CODEC_ID_H264 || id == AV_CODEC_ID_HEVC))
+        return false;
+    // Containers with a fixed picture format take only their own codec as it comes.
+    if (isOneOf(_fmt->name, {"dv", "vcd", "svcd", "vob", "dvd", "mpeg"}) && id != _fmt->video_codec)
+        return false;
+    if (_rotation != 0 && !movFamily(_fmt))
+        return false;
+    const AVRational sar = av_guess_sample_aspect_ratio(_in.get(), const_cast<AVStream *>(st), nullptr);
+    int dispW = par->width, dispH = par->height;
+    if (sar.num > 0 && sar.den > 0)
+        dispW = static_cast<int>(std::lround(double(par->width) * sar.num / sar.den));
+    int codedW = par->width, codedH = par->height;
+    if (_rotation == 90 || _rotation == 270) {
+        std::swap(dispW, dispH);
+        std::swap(codedW, codedH);
+    }
+    const int reqW = clampDim(_opt.width()), reqH = clampDim(_opt.height());
+    if (reqW != 0 && reqW != dispW && reqW != codedW)
+        return false;
+    if (reqH != 0 && reqH != dispH && reqH != codedH)
+        return false;
+    const AVRational reqRate{_opt.frameRateNum(), _opt.frameRateDen()};
+    if (reqRate.num > 0 && reqRate.den > 0) {
+        const AVRational src = av_guess_frame_rate(_in.get(), const_cast<AVStream *>(st), nullptr);
+        if (src.num <= 0 || std::fabs(av_q2d(src) - av_q2d(reqRate)) > 0.001)
+            return false;
+    }
+    return true;
+}
+
+bool Transcoder::canCopyAudio() const {
+    // A copy cuts at packet edges; a trimmed start wants sample accuracy.
+    if (!_opt.auto_streamcopy() || _audio < 0 || _startTrimmed)
+        return false;
+    const AVCodecParameters *par = _in->streams[_audio]->codecpar;
+    const AVCodecID id = par->codec_id;
+    if (!codecFits(_fmt, AVMEDIA_TYPE_AUDIO, _opt.audioCodeName(), id) || _opt.audio_volume() != 256)
+        return false;
+    const int rate = par->sample_rate, channels = par->ch_layout.nb_channels;
+    if ((_opt.sample_rate() > 0 && _opt.sample_rate() != rate) || (_opt.channels() > 0 && _opt.channels() != channels))
+        return false;
+    if (const AVCodec *enc = encoderForCodec(id)) {
+        AudioTarget t = audioTarget(enc, _fmt, rate, channels, 0, 0);
+        const bool same = t.sampleRate == rate && t.layout.nb_channels == channels;
+        av_channel_layout_uninit(&t.layout);
+        if (!same)
+            return false;
+    }
+    return true;
+}
+
+bool Transcoder::keyframeAtStart() {
+    // Read ahead to the first video packet after the seek and keep what was read.
+    const AVStream *st = _in->streams[_video];
+    for (int n = 0; n < 20000; ++n) {
+        PacketPtr pkt = makePacket();
+        if (!pkt || av_read_frame(_in.get(), pkt.get()) < 0)
+            return false;
+        const bool isVideo = pkt->stream_index == _video;
+        const bool key = pkt->flags & AV_PKT_FLAG_KEY;
+        const int64_t pts = pkt->pts;
+        _pending.push_back(std::move(pkt));
+        if (!isVideo)
+            continue;
+        if (!key || pts == AV_NOPTS_VALUE)
+            return false;
+        const int64_t ptsUs = av_rescale_q(pts, st->time_base, AV_TIME_BASE_Q) - _ctx.clockOffsetUs;
+        const AVRational rate = av_guess_frame_rate(_in.get(), const_cast<AVStream *>(st), nullptr);
+        const int64_t halfFrame = rate.num > 0 ? std::max<int64_t>(1000, av_rescale(AV_TIME_BASE / 2, rate.den, rate.num)) : 20000;
+        return std::llabs(ptsUs - _ctx.trimStartUs) < halfFrame;
+    }
+    return false;
+}
+
+int Transcoder::setUpOutput() {
+    const QByteArray path = QFile::encodeName(_req.output);
+    AVFormatContext *raw = nullptr;
+    int rc = avformat_alloc_output_context2(&raw, _fmt, nullptr, path.constData());
+    if (rc < 0 || !raw)
+        return fail(rc < 0 ? rc : AVERROR(ENOMEM), QStringLiteral("cannot set up the output container"));
+    _out.reset(raw);
+    _ctx.out = raw;
+    raw->interrupt_callback = {&SessionControl::interrupt, &_control};
+    av_dict_copy(&raw->metadata, _in->metadata, 0);
+    for (const char *key : {"major_brand", "minor_version", "compatible_brands", "encoder", "duration"})
+        av_dict_set(&raw->metadata, key, nullptr, 0);
+
+    _videoCopy = canCopyVideo();
+    if (_videoCopy && _startTrimmed)
+        _videoCopy = keyframeAtStart(); // frame accuracy wins over copying
+    _audioCopy = canCopyAudio();
+
+    const Quality quality = qualityFromQscale(_opt.qscale());
+    _trackFor.assign(_in->nb_streams, nullptr);
+    if (_video >= 0) {
+        AVStream *st = _in->streams[_video];
+        if (_videoCopy) {
+            auto t = std::make_unique<CopyTrack>(_ctx, st);
+            if ((rc = t->setup()) < 0)
+                return rc;
+            _tracks.push_back(std::move(t));
+        } else {
+            VideoSetup vs;
+            vs.encoder = chooseEncoder(_fmt, AVMEDIA_TYPE_VIDEO, _opt.videoCodeName());
+            if (!vs.encoder)
+                return refuse(QStringLiteral("no video encoder for the %1 container").arg(QLatin1String(_fmt->name)));
+            vs.quality = quality;
+            vs.requestWidth = clampDim(_opt.width());
+            vs.requestHeight = clampDim(_opt.height());
+            vs.requestRate = {_opt.frameRateNum(), _opt.frameRateDen()};
+            vs.rotation = _rotation;
+            if (_subtitleKind == SubtitleKind::Text) {
+                vs.textSubtitlePath = QStringLiteral("file:") + QFileInfo(_subtitle >= 0 ? _req.input : _req.pluginSubtitle)
+                                                                     .absoluteFilePath();
+                if (_subtitle >= 0) {
+                    int rank = 0;
+                    for (int i = 0; i < _subtitle; ++i)
+                        if (_in->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE)
+                            ++rank;
+                    vs.textSubtitleIndex = rank;
+                }
+            } else if (_subtitleKind == SubtitleKind::Bitmap) {
+                _bitmapSubs = std::make_unique<BitmapSubtitles>();
+                QString err;
+                if ((rc = _bitmapSubs->open(_in->streams[_subtitle], st->codecpar->width, st->codecpar->height, &err)) < 0)
+                    return refuse(err);
+                vs.bitmapSubtitles = _bitmapSubs.get();
+            }
+            auto t = std::make_unique<VideoTrack>(_ctx, st);
+            if ((rc = t->setup(vs)) < 0)
+                return rc;
+            _tracks.push_back(std::move(t));
+        }
+        _trackFor[_video] = _tracks.back().get();
+    }
+    if (_audio >= 0) {
+        AVStream *st = _in->streams[_audio];
+        if (_audioCopy) {
+            auto t = std::make_unique<CopyTrack>(_ctx, st);
+            if ((rc = t->setup()) < 0)
+                return rc;
+            _tracks.push_back(std::move(t));
+        } else {
+            AudioSetup as;
+            as.encoder = chooseEncoder(_fmt, AVMEDIA_TYPE_AUDIO, _opt.audioCodeName());
+            if (!as.encoder)
+                return refuse(QStringLiteral("no audio encoder for the %1 container").arg(QLatin1String(_fmt->name)));
+            as.quality = quality;
+            as.requestRate = _opt.sample_rate();
+            as.requestChannels = _opt.channels();
+            as.volume = _opt.audio_volume();
+            auto t = std::make_unique<AudioTrack>(_ctx, st);
+            if ((rc = t->setup(as)) < 0)
+                return rc;
+            _tracks.push_back(std::move(t));
+        }
+        _trackFor[_audio] = _tracks.back().get();
+    }
+    // The demuxer can skip what nobody reads.
+    for (unsigned i = 0; i < _in->nb_streams; ++i)
+        if (!_trackFor[i] && !(_bitmapSubs && int(i) == _subtitle))
+            _in->streams[i]->discard = AVDISCARD_ALL;
+    foundation::Log::debug(QStringLiteral("convert %1 -> %2 [%3]: video %4, audio %5")
+                               .arg(_req.input, _req.output, QLatin1String(_fmt->name))
+                               .arg(_video < 0 ? "none" : _videoCopy ? "copy" : "encode")
+                               .arg(_audio < 0 ? "none" : _audioCopy ? "copy" : "encode"));
+    return 0;
+}
+
+int Transcoder::openOutputFile() {
+    AVFormatContext *out = _out.get();
+    if (!(_fmt->flags & AVFMT_NOFILE)) {
+        // "file:" keeps a name such as "a:b.mp4" from being read as a protocol.
+        const QByteArray url = "file:" + QFile::encodeName(_req.output);
+        const int rc = avio_open2(&out->pb, url.constData(), AVIO_FLAG_WRITE, &out->interrupt_callback, nullptr);
+        if (rc < 0)
+            return fail(rc, QStringLiteral("cannot create the output file %1").arg(_req.output));
+        _outputOpened = true;
+        struct stat sb {};
+        if (::stat(QFile::encodeName(_req.output).constData(), &sb) == 0) {
+            _outDev = sb.st_dev;
+            _outIno = sb.st_ino;
+        }
+    }
+    const int rc = avformat_write_header(out, nullptr);
+    if (rc < 0)
+        return fail(rc, QStringLiteral("the %1 container refused the streams").arg(QLatin1String(_fmt->name)));
+    _headerWritten = true;
+    return 0;
+}
+
+double Transcoder::percentDone() const {
+    int64_t pos = 0;
+    for (const auto &t : _tracks)
+        pos = std::max(pos, t->positionUs);
+    if (_totalUs > 0)
+        return 100.0 * double(pos) / double(_totalUs);
+    // Unknown length: how far into the file the demuxer is.
+    AVIOContext *pb = _in->pb;
+    const int64_t size = pb ? avio_size(pb) : -1;
+    return size > 0 ? 100.0 * double(avio_tell(pb)) / double(size) : 0.0;
+}
+
+int Transcoder::readLoop(bool *inputEnded) {
+    PacketPtr pkt = makePacket();
+    if (!pkt)
+        return fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+    for (;;) {
+        if (!_control.checkpoint())
+            return AVERROR_EXIT;
+        if (std::all_of(_tracks.begin(), _tracks.end(), [](const auto &t) { return t->inputDone; }))
+            return 0;
+        int rc = 0;
+        if (!_pending.empty()) {
+            av_packet_move_ref(pkt.get(), _pending.front().get());
+            _pending.pop_front();
+        } else {
+            rc = av_read_frame(_in.get(), pkt.get());
+        }
+        if (rc == AVERROR(EAGAIN)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            continue;
+        }
+        if (rc < 0) {
+            if (_control.cancelled())
+                return AVERROR_EXIT;
+            if (rc != AVERROR_EOF)
+                foundation::Log::debug(QStringLiteral("reading %1 stopped: %2").arg(_req.input, avError(rc)));
+            // A damaged tail ends the input like its end does.
+            *inputEnded = true;
+            return 0;
+        }
+        const int idx = pkt->stream_index;
+        if (idx >= 0 && idx < int(_trackFor.size()) && _trackFor[idx]) {
+            rc = _trackFor[idx]->handlePacket(pkt.get());
+        } else if (_bitmapSubs && idx == _subtitle) {
+            _bitmapSubs->handlePacket(pkt.get(), _ctx.clockOffsetUs);
+        }
+        av_packet_unref(pkt.get());
+        if (rc < 0)
+            return rc;
+        if (_progress)
+            _progress(percentDone());
+    }
+}
+
+int Transcoder::finishTracks(bool inputEnded) {
+    for (const auto &t : _tracks) {
+        const int rc = t->finish(inputEnded);
+        if (rc < 0)
+            return rc;
+    }
+    int64_t written = 0;
+    for (const auto &t : _tracks) {
+        written += t->packetsWritten;
+        if (const auto *enc = dynamic_cast<const EncodeTrack *>(t.get()); enc && enc->framesDecoded() == 0 &&
+                                                                          t->type() == AVMEDIA_TYPE_VIDEO &&
+                                                                          !_startTrimmed)
+            return refuse(QStringLiteral("the video could not be decoded"));
+    }
+    if (written == 0)
+        return refuse(_startTrimmed ? QStringLiteral("nothing to convert in the chosen range")
+                                                       : QStringLiteral("the input could not be decoded"));
+    return 0;
+}
+
+int Transcoder::closeOutput() {
+    AVFormatContext *out = _out.get();
+    int rc = av_write_trailer(out);
+    if (rc < 0)
+        return fail(rc, QStringLiteral("cannot finish the output file"));
+    if (out->pb && !(_fmt->flags & AVFMT_NOFILE)) {
+        avio_flush(out->pb);
+        const int err = out->pb->error;
+        rc = avio_closep(&out->pb);
+        if (err < 0)
+            return fail(err, QStringLiteral("cannot write the output file"));
+        if (rc < 0)
+            return fail(rc, QStringLiteral("cannot close the output file"));
+    }
+    return 0;
+}
+
+} // namespace fw

@@ -1,0 +1,86 @@
+#pragma once
+// One conversion from start to end, on the calling thread: open the input, choose the
+// streams, decide per stream between copying and re-encoding, open the output, run the
+// read loop, flush decoders, filters and encoders, write the trailer. Internal to
+// engine/; SWConvertSession wraps it with the file-safety rules and the delegate.
+#include "Pipeline.h"
+
+#include "framewheel/SWConvertSession.h"
+
+#include <functional>
+#include <sys/types.h>
+
+namespace fw {
+
+struct ConvertRequest {
+    QString input;
+    QString output;
+    QString pluginSubtitle;
+    SWConvertOption option;
+};
+
+class Transcoder {
+public:
+    using Progress = std::function<void(double percent)>;
+    Transcoder(ConvertRequest request, SessionControl &control, Progress progress);
+    ~Transcoder();
+    Transcoder(const Transcoder &) = delete;
+    Transcoder &operator=(const Transcoder &) = delete;
+
+    // The whole conversion. False on failure or cancel, with the reason in *error.
+    bool run(QString *error);
+
+    // Set once the output file has been created or truncated; its identity then, so
+    // that a clean-up removes this file and no other.
+    bool outputOpened() const { return _outputOpened; }
+    dev_t outputDevice() const { return _outDev; }
+    ino_t outputInode() const { return _outIno; }
+
+    // What was decided, for the log and the tests.
+    bool videoCopied() const { return _videoCopy; }
+    bool audioCopied() const { return _audioCopy; }
+
+private:
+    enum class SubtitleKind { None, Text, Bitmap };
+
+    int openInputFile();
+    int selectStreams();
+    void computeClock();
+    void seekToStart();
+    bool canCopyVideo() const;
+    bool canCopyAudio() const;
+    bool keyframeAtStart();
+    int setUpOutput();
+    int openOutputFile();
+    int readLoop(bool *inputEnded);
+    int finishTracks(bool inputEnded);
+    int closeOutput();
+    double percentDone() const;
+    int fail(int code, const QString &what) { return _ctx.fail(code, what); }
+    int refuse(const QString &what) { return _ctx.refuse(what); }
+
+    ConvertRequest _req;
+    const SWConvertOption &_opt;
+    SessionControl &_control;
+    Progress _progress;
+    PipelineContext _ctx;
+
+    InputContextPtr _in;
+    OutputContextPtr _out;
+    const AVOutputFormat *_fmt = nullptr;
+    int _video = -1, _audio = -1, _subtitle = -1;
+    SubtitleKind _subtitleKind = SubtitleKind::None;
+    int _rotation = 0;
+    bool _startTrimmed = false;
+    bool _videoCopy = false, _audioCopy = false;
+    int64_t _totalUs = 0;
+    std::deque<PacketPtr> _pending; // read ahead while deciding on a copy
+    std::vector<std::unique_ptr<Track>> _tracks;
+    std::vector<Track *> _trackFor; // by input stream index
+    std::unique_ptr<BitmapSubtitles> _bitmapSubs;
+    bool _outputOpened = false, _headerWritten = false;
+    dev_t _outDev = 0;
+    ino_t _outIno = 0;
+};
+
+} // namespace fw

@@ -1,0 +1,242 @@
+// Video: decode -> [subtitle pictures] -> [rate] -> [rotation] -> [scale] -> [text
+// subtitles] -> pixel format -> pixel aspect -> encoder.
+#include "BitmapSubtitles.h"
+#include "Pipeline.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+#include <foundation/Log.h>
+
+#include <cmath>
+
+namespace fw {
+
+namespace {
+QString q2s(AVRational r) { return QStringLiteral("%1/%2").arg(r.num).arg(r.den); }
+QString num(int64_t v) { return QString::number(v); }
+} // namespace
+
+int VideoTrack::setup(const VideoSetup &setup) {
+    _setup = setup;
+    int rc = openDecoder();
+    if (rc < 0)
+        return rc;
+    const AVCodecParameters *par = inStream->codecpar;
+    const AVRational sar = av_guess_sample_aspect_ratio(_ctx.in, inStream, nullptr);
+    int dispW = par->width, dispH = par->height;
+    if (sar.num > 0 && sar.den > 0 && av_cmp_q(sar, {1, 1}) != 0)
+        dispW = static_cast<int>(std::lround(double(par->width) * sar.num / sar.den));
+    if (_setup.rotation == 90 || _setup.rotation == 270)
+        std::swap(dispW, dispH);
+    const AVRational srcRate = av_guess_frame_rate(_ctx.in, inStream, nullptr);
+    _target = videoTarget(_setup.encoder, _ctx.out->oformat, dispW, dispH, _setup.requestWidth, _setup.requestHeight,
+                          srcRate, _setup.requestRate, static_cast<AVPixelFormat>(par->format));
+    if (srcRate.num > 0 && srcRate.den > 0)
+        _frameDuration = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(srcRate), inStream->time_base));
+
+    _enc.reset(avcodec_alloc_context3(_setup.encoder));
+    if (!_enc)
+        return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+    _enc->width = _target.width;
+    _enc->height = _target.height;
+    _enc->pix_fmt = _target.pixFmt;
+    _enc->sample_aspect_ratio = _target.sar;
+    _enc->framerate = _target.frameRate;
+    _enc->time_base = av_inv_q(_target.frameRate);
+    _enc->color_range = par->color_range;
+    _enc->color_primaries = par->color_primaries;
+    _enc->color_trc = par->color_trc;
+    _enc->colorspace = par->color_space;
+    _enc->chroma_sample_location = par->chroma_location;
+    AVDictionary *opts = nullptr;
+    applyEncoderDefaults(_enc.get(), &opts);
+    applyQuality(_enc.get(), _setup.quality, &opts);
+    rc = openEncoder(_setup.encoder, &opts);
+    if (rc < 0)
+        return rc;
+    return createOutputStream();
+}
+
+int VideoTrack::buildGraph(const AVFrame *frame) {
+    _graph.reset(avfilter_graph_alloc());
+    if (!_graph)
+        return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+    // The same scaler settings the ffmpeg program uses for its automatic conversions.
+    _graph->scale_sws_opts = av_strdup("flags=bicubic");
+    GraphBuilder b(_graph.get());
+    const AVRational sar = frame->sample_aspect_ratio.num > 0 ? frame->sample_aspect_ratio : AVRational{1, 1};
+    const char *fmtName = av_get_pix_fmt_name(static_cast<AVPixelFormat>(frame->format));
+    if (!fmtName)
+        return _ctx.refuse(QStringLiteral("the video has an unknown pixel format"));
+    const AVRational rate = _dec->framerate.num > 0 ? _dec->framerate : AVRational{25, 1};
+    _src = b.create("buffer", {{"width", num(frame->width)},
+                               {"height", num(frame->height)},
+                               {"pix_fmt", QLatin1String(fmtName)},
+                               {"time_base", q2s(inStream->time_base)},
+                               {"pixel_aspect", q2s(sar)},
+                               {"frame_rate", q2s(rate)}},
+                    "in");
+    if (!_src)
+        return _ctx.refuse(b.error());
+    b.setTail(_src);
+    bool ok = true;
+
+    if (BitmapSubtitles *subs = _setup.bitmapSubtitles) {
+        _subSrc = b.create("buffer", {{"width", num(subs->width())},
+                                      {"height", num(subs->height())},
+                                      {"pix_fmt", QLatin1String(av_get_pix_fmt_name(AV_PIX_FMT_RGB32))},
+                                      {"time_base", q2s(inStream->time_base)},
+                                      {"pixel_aspect", QStringLiteral("1/1")}},
+                           "subtitles_in");
+        ok = _subSrc != nullptr;
+        AVFilterContext *subTail = _subSrc;
+        if (ok && (subs->width() != frame->width || subs->height() != frame->height)) {
+            AVFilterContext *fit = b.create("scale", {{"w", num(frame->width)}, {"h", num(frame->height)}});
+            ok = fit && b.link(_subSrc, 0, fit, 0);
+            subTail = fit;
+        }
+        AVFilterContext *overlay = ok ? b.create("overlay", {{"eof_action", "pass"}, {"format", "auto"}}) : nullptr;
+        ok = ok && overlay && b.link(b.tail(), 0, overlay, 0) && b.link(subTail, 0, overlay, 1);
+        if (ok)
+            b.setTail(overlay);
+    }
+    if (ok && _target.forceRate)
+        ok = b.append("fps", {{"fps", q2s(_target.frameRate)}});
+
+    int w = frame->width, h = frame->height;
+    if (ok) {
+        switch (_setup.rotation) {
+        case 90:
+            ok = b.append("transpose", {{"dir", "clock"}});
+            break;
+        case 270:
+            ok = b.append("transpose", {{"dir", "cclock"}});
+            break;
+        case 180:
+            ok = b.append("hflip", {}) && b.append("vflip", {});
+            break;
+        default:
+            break;
+        }
+        if (_setup.rotation == 90 || _setup.rotation == 270)
+            std::swap(w, h);
+    }
+    if (ok && (w != _target.width || h != _target.height))
+        ok = b.append("scale", {{"w", num(_target.width)}, {"h", num(_target.height)}, {"flags", "bicubic"}});
+    if (ok && !_setup.textSubtitlePath.isEmpty()) {
+        if (_setup.textSubtitleIndex >= 0)
+            ok = b.append("subtitles", {{"filename", _setup.textSubtitlePath}, {"si", num(_setup.textSubtitleIndex)}});
+        else
+            ok = b.append("subtitles", {{"filename", _setup.textSubtitlePath}});
+    }
+    if (ok)
+        ok = b.append("format", {{"pix_fmts", QLatin1String(av_get_pix_fmt_name(_target.pixFmt))}});
+    if (ok)
+        ok = b.append("setsar", {{"sar", q2s(_target.sar)}});
+    if (ok) {
+        _sink = b.create("buffersink", {}, "out");
+        ok = _sink && b.link(b.tail(), 0, _sink, 0);
+    }
+    if (!ok)
+        return _ctx.refuse(b.error());
+    const int rc = avfilter_graph_config(_graph.get(), nullptr);
+    if (rc < 0)
+        return _ctx.fail(rc, QStringLiteral("cannot set up the video filters"));
+    _graphW = frame->width;
+    _graphH = frame->height;
+    _graphFmt = frame->format;
+    _graphSar = frame->sample_aspect_ratio;
+    return 0;
+}
+
+void VideoTrack::closeExtraInputs() {
+    // An error here only means the input had ended already.
+    if (_subSrc && av_buffersrc_add_frame(_subSrc, nullptr) < 0)
+        foundation::Log::debug(QStringLiteral("subtitle input was closed already"));
+}
+
+int VideoTrack::filterFrame(AVFrame *frame) {
+    const AVRational tb = inStream->time_base;
+    int64_t pts = frame->best_effort_timestamp != AV_NOPTS_VALUE ? frame->best_effort_timestamp : frame->pts;
+    if (pts != AV_NOPTS_VALUE)
+        pts -= clockOffsetIn(tb);
+    else
+        pts = _lastPts != AV_NOPTS_VALUE ? _lastPts + _frameDuration : 0;
+    const int64_t duration = frame->pkt_duration > 0 ? frame->pkt_duration : _frameDuration;
+    // Frame accuracy: a picture belongs to the range when its time, rounded to the
+    // nearest picture edge, does; a 2 s cut at 25 fps keeps exactly 50 pictures, the
+    // first being the one nearest to the start time (the earlier one on a tie).
+    const int64_t mid = av_rescale_q(2 * pts + duration, {tb.num, tb.den * 2}, AV_TIME_BASE_Q);
+    if (_ctx.trimsStart() && mid < _ctx.trimStartUs)
+        return 0;
+    if (_ctx.trimsEnd() && mid >= _ctx.trimEndUs) {
+        inputDone = true;
+        return 0;
+    }
+    _lastPts = pts;
+    frame->pts = pts;
+
+    if (!_graph || frame->width != _graphW || frame->height != _graphH || frame->format != _graphFmt ||
+        av_cmp_q(frame->sample_aspect_ratio, _graphSar) != 0) {
+        // A mid-stream change of picture size or format: finish the old graph, start anew.
+        int rc = closeGraph();
+        if (rc < 0)
+            return rc;
+        _graph.reset();
+        _src = _sink = _subSrc = nullptr;
+        rc = buildGraph(frame);
+        if (rc < 0)
+            return rc;
+    }
+    if (_subSrc) {
+        const AVFrame *canvas = _setup.bitmapSubtitles->canvasAt(av_rescale_q(pts, tb, AV_TIME_BASE_Q));
+        FramePtr ref(av_frame_clone(canvas));
+        if (!ref)
+            return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+        ref->pts = pts;
+        const int rc = av_buffersrc_add_frame(_subSrc, ref.get());
+        if (rc < 0)
+            return _ctx.fail(rc, QStringLiteral("cannot draw the subtitles"));
+    }
+    const int rc = av_buffersrc_add_frame(_src, frame);
+    if (rc < 0)
+        return _ctx.fail(rc, QStringLiteral("cannot filter the video"));
+    return drainGraph(false);
+}
+
+int VideoTrack::drainGraph(bool flushing) {
+    (void)flushing;
+    const AVRational sinkTb = av_buffersink_get_time_base(_sink);
+    const int64_t start = av_rescale_q(_ctx.trimStartUs, AV_TIME_BASE_Q, sinkTb);
+    for (;;) {
+        int rc = av_buffersink_get_frame(_sink, _filtered.get());
+        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
+            return 0;
+        if (rc < 0)
+            return _ctx.fail(rc, QStringLiteral("cannot filter the video"));
+        if (_filtered->pts == AV_NOPTS_VALUE) {
+            av_frame_unref(_filtered.get());
+            continue;
+        }
+        int64_t out = av_rescale_q_rnd(_filtered->pts - start, sinkTb, _enc->time_base,
+                                       static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+        if (_lastOutPts == AV_NOPTS_VALUE) {
+            out = std::max<int64_t>(out, 0);
+        } else if (out <= _lastOutPts) {
+            // Two pictures on one tick of the output rate: keep the first.
+            av_frame_unref(_filtered.get());
+            continue;
+        }
+        _lastOutPts = out;
+        _filtered->pts = out;
+        _filtered->pict_type = AV_PICTURE_TYPE_NONE;
+        rc = encode(_filtered.get());
+        av_frame_unref(_filtered.get());
+        if (rc < 0)
+            return rc;
+    }
+}
+
+} // namespace fw
