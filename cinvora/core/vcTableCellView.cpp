@@ -155,16 +155,20 @@ void vcTableCellView::turnToConvertingView() {
 }
 
 void vcTableCellView::startConvert() {
-    postControls(
-        [](vcRowControls &c) {
-            c.progressVisible = true;
-            c.statusVisible = true;
-            c.fmtInfoVisible = false;
-        },
-        false);
     const RunPtr run = currentRun();
     if (!run)
         return;
+    // Shown only if the row was not stopped meanwhile: this runs late on a busy machine.
+    auto self = shared_from_this();
+    MainThread::post([self, run] {
+        if (!self->isCurrent(run) || run->session->cancelSession())
+            return;
+        self->updateControls([](vcRowControls &c) {
+            c.progressVisible = true;
+            c.statusVisible = true;
+            c.fmtInfoVisible = false;
+        });
+    });
     if (run->session->paused()) {
         pauseConvert();
         return;
