@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
+#include <QThread>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
@@ -165,6 +166,35 @@ TEST_F(PlayerTest, PlayWindowStopsAtItsEndWithinOneFrame) {
     EXPECT_FALSE(player->isRunning());
 }
 
+namespace {
+// A delegate whose progress handling keeps the GUI thread busy near the window's end, so
+// libmpv plays on for several frames before the player hears about them.
+struct Sluggish : Recorder {
+    double slowFromPercent = 101.0;
+    void playerInProgress(SWPlayer *p, double percent) override {
+        Recorder::playerInProgress(p, percent);
+        if (percent >= slowFromPercent)
+            QThread::msleep(400);
+    }
+};
+} // namespace
+
+TEST_F(PlayerTest, PlayWindowEndHoldsWhenTheGuiThreadIsBusy) {
+    Sluggish slow;
+    open("clip.mp4");
+    player->setDelegate(&slow);
+    slow.slowFromPercent = 3.5 / durationS() * 100.0;
+    player->setPlayStartTimeDuration(3'000'000, 1'000'000);
+    seekToSeconds(3.0);
+    player->play();
+    ASSERT_TRUE(waitFor([&] { return slow.beyond > 0; }, kLong));
+    EXPECT_NEAR(double(slow.beyondTimeUs), 4'000'000.0, double(kFrameUs));
+    ASSERT_TRUE(waitFor([&] { return !player->isSeeking(); }, kLong));
+    EXPECT_NEAR(double(player->currentTimeUs()), 4'000'000.0, double(kFrameUs));
+    for (double p : slow.progress)
+        EXPECT_LE(p, 4.04 / durationS() * 100.0);
+}
+
 TEST_F(PlayerTest, WindowEndIsTheEndOfPlaybackForADelegateThatDoesNotAsk) {
     FinishOnly listPlayer;
     open("clip.mp4");
@@ -193,6 +223,15 @@ TEST_F(PlayerTest, EndOfFileReportsFinishedAndPlayStartsOver) {
     ASSERT_TRUE(waitFor([&] { return !player->isSeeking(); }, kLong));
     EXPECT_LT(player->currentTimeUs(), 5'000'000);
     EXPECT_EQ(rec.finished, 1);
+
+    // A window that reaches the end of the file ends there, as a window.
+    player->setPlayStartTimeDuration(int64_t((durationS() - 1.0) * 1e6), 1'000'000);
+    seekToSeconds(durationS() - 0.6);
+    player->play();
+    ASSERT_TRUE(waitFor([&] { return rec.beyond > 0; }, kLong));
+    EXPECT_EQ(rec.finished, 1);
+    EXPECT_FALSE(rec.runningAtBeyond);
+    EXPECT_GT(rec.beyondPosition, 0.97);
 }
 
 TEST_F(PlayerTest, FrameStepAdvancesExactlyOneFrame) {
@@ -224,6 +263,35 @@ TEST_F(PlayerTest, FrameStepAdvancesExactlyOneFrame) {
     }
     EXPECT_NEAR(double(previous), 5'240'000.0, 1000.0);
     EXPECT_FALSE(player->isRunning());
+}
+
+TEST_F(PlayerTest, PaintsThePictureKeepingItsShapeWithBlackBars) {
+    open("clip.mp4");
+    seekToSeconds(2.0);
+    const QImage picture = player->currentFrame();
+    auto isBlack = [](QRgb c) { return qRed(c) < 8 && qGreen(c) < 8 && qBlue(c) < 8; };
+    auto blackShare = [&](const QImage &img, const QRect &r) {
+        int black = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                black += isBlack(img.pixel(x, y));
+        return double(black) / double(r.width() * r.height());
+    };
+    // 4:3 picture in a 2:1 view: bars left and right, 80 pixels each.
+    player->resize(480, 240);
+    QImage view = player->grab().toImage();
+    ASSERT_EQ(view.size(), QSize(480, 240));
+    EXPECT_EQ(blackShare(view, QRect(0, 0, 78, 240)), 1.0);
+    EXPECT_EQ(blackShare(view, QRect(402, 0, 78, 240)), 1.0);
+    EXPECT_LT(blackShare(view, QRect(82, 0, 316, 240)), 0.5);
+    // The middle shows the picture itself.
+    EXPECT_LT(differingShare(view.copy(80, 0, 320, 240), picture, 0, 240), 0.01);
+    // 4:3 in a tall view: bars above and below.
+    player->resize(320, 480);
+    view = player->grab().toImage();
+    EXPECT_EQ(blackShare(view, QRect(0, 0, 320, 118)), 1.0);
+    EXPECT_EQ(blackShare(view, QRect(0, 362, 320, 118)), 1.0);
+    EXPECT_LT(differingShare(view.copy(0, 120, 320, 240), picture, 0, 240), 0.01);
 }
 
 TEST_F(PlayerTest, SeekAndPositionRoundTrip) {
