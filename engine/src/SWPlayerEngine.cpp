@@ -260,8 +260,20 @@ void SWPlayerPrivate::openFile(const QString &newPath) {
     path = newPath.isEmpty() ? QString() : absolutePath(newPath);
     const uint64_t serial = ++loadSerial;
     wantedEntry = -1;
-    if (!mpv)
+    if (!mpv) {
+        // Without libmpv nothing can play; say so the way a bad file is reported.
+        if (!path.isEmpty()) {
+            failed = true;
+            QMetaObject::invokeMethod(
+                q,
+                [this, serial] {
+                    if (serial == loadSerial)
+                        reportError(QStringLiteral("Cannot play \"%1\": %2").arg(path, initError));
+                },
+                Qt::QueuedConnection);
+        }
         return;
+    }
     setPaused(true);
     if (path.isEmpty()) {
         command(tagFor(Request::Other, serial), {"stop"});

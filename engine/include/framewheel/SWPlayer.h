@@ -47,7 +47,8 @@ public:
     // The file, or an external subtitle file, could not be opened or played. `error` is a
     // sentence for the log naming the file and the reason.
     virtual void playerErrorDidHappened(SWPlayer *player, const QString &error) { (void)player; (void)error; }
-    // The file set by setPlayFile is open: duration, tracks and the first picture are known.
+    // The file set by setPlayFile is open: its duration, frame rate and tracks are known and
+    // every call works; the first picture follows.
     virtual void playerBecomePlayAble(SWPlayer *player) { (void)player; }
     // The view went full screen / came back (enterFullScreenMode, exitFullScreenMode, Esc).
     virtual void playerEnterFullMode() {}
