@@ -33,8 +33,9 @@ public:
     virtual ~SWPlayerDelegate() = default;
 
     // Playback moved: percent = position × 100 of the whole file (0.0..100.0, fractional).
-    // Sent for every new picture while playing, after a seek or frame step lands, and not
-    // while a slider drag (beginToSeek..endSeeking) is in progress.
+    // Sent for every new picture while playing and when a seek or frame step lands (if the
+    // position changed); not while a seek is under way or during a slider drag
+    // (beginToSeek..endSeeking), and never for frames past the play window's end.
     virtual void playerInProgress(SWPlayer *player, double percent) { (void)player; (void)percent; }
     // Playback reached the end of the file with no play window set; the player is paused
     // on the last picture.
@@ -104,8 +105,8 @@ public:
     // finished, without a file or after an error.
     bool isRunning() const;
     // Seeks exactly (to the frame at that time) to a fraction of the whole file, clamped
-    // to 0..1. During a drag of a view that is not an absolute editor, seeks go to the
-    // nearest keyframe for speed and endSeeking() lands exactly on the last target.
+    // to 0..1. During a drag of a view that is not an absolute editor, seeks go to a
+    // keyframe next to the target for speed and endSeeking() lands exactly on the last one.
     // Before the file is open the seek is kept and done when it opens.
     void seekTo(double position);
     // Current position as a fraction of the whole file (the pending seek's target while a
@@ -140,7 +141,8 @@ public:
     // SWMediaInfoManager::subtitleStreamIndexs); -1 = no subtitle. Replaces an external one.
     void changeSubtitle(int streamNumber);
     // Plays the audio stream with this FFmpeg stream number (as in audioStreamIndexs);
-    // -1 = silence. Unknown numbers are logged and leave the choice as it was.
+    // -1 = silence. Numbers that are not audio streams of the file are ignored (noted in
+    // the debug log) and leave the choice as it was.
     void changeAudioTrack(int streamNumber);
     // Adds an external subtitle file (SubRip and the other text formats libmpv reads) to
     // the current file and shows it; the same path again just shows it again. A file that
