@@ -74,7 +74,7 @@ public:
 
     // File.
     QString path;
-    int64_t loadSerial = 0;      // serial of the latest load request
+    uint64_t loadSerial = 0;     // serial of the latest load request
     int loadsInFlight = 0;       // load commands whose reply has not arrived
     int64_t wantedEntry = -1;    // libmpv playlist entry of the latest load
     int64_t playingEntry = -1;   // entry of the last start-file event
