@@ -25,6 +25,13 @@ int main(int argc, char **argv) {
     qputenv("XDG_CACHE_HOME", h + "/.cache");
     QDir().mkpath(home.path() + "/Videos");
     QDir().mkpath(home.path() + "/Music");
+#ifdef CINVORA_TEST_GUI
+    // Test discovery runs the program without the test's environment; with no display to
+    // talk to, windows go to the offscreen platform instead of failing to start.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     TestApp app(argc, argv);
     TestApp::setOrganizationName("Cinvora");
     TestApp::setApplicationName("Cinvora");
