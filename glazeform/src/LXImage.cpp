@@ -42,16 +42,19 @@ QString LXImage::resourcePath(const QString &name) {
     return QFile::exists(path) ? path : QString();
 }
 
-QPixmap LXImage::named(const QString &name) {
+QPixmap LXImage::named(const QString &name) { return named(name, appPixelRatio()); }
+
+QPixmap LXImage::named(const QString &name, qreal dpr) {
     if (name.isEmpty())
         return {};
-    return fromPath(QStringLiteral(":/pictures/") + name);
+    return fromPath(QStringLiteral(":/pictures/") + name, dpr);
 }
 
-QPixmap LXImage::fromPath(const QString &path) {
+QPixmap LXImage::fromPath(const QString &path) { return fromPath(path, appPixelRatio()); }
+
+QPixmap LXImage::fromPath(const QString &path, qreal dpr) {
     if (path.isEmpty())
         return {};
-    const qreal dpr = appPixelRatio();
     const bool hi = dpr > 1.0;
     const QString key = path + (hi ? QStringLiteral("|2") : QStringLiteral("|1"));
     auto it = cache().constFind(key);

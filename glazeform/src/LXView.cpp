@@ -55,12 +55,14 @@ void LXView::paintEvent(QPaintEvent *event) {
 void LXView::drawContent(QPainter &, const QRect &) {}
 
 void LXView::mousePressEvent(QMouseEvent *event) {
-    event->accept();
-    if (!_bEnabled)
-        return;
-    LXCommon::popupDownMenu();
-    if (_delegate && window())
-        _delegate->clickView(this);
+    if (_bEnabled) {
+        LXCommon::popupDownMenu();
+        if (_delegate && window())
+            _delegate->clickView(this);
+    }
+    // Like any view, the press goes on to the enclosing view (a floating window is dragged
+    // by its background, a strip sees presses on its cells).
+    event->ignore();
 }
 
 void LXView::mouseMoveEvent(QMouseEvent *event) {

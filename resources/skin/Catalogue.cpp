@@ -302,21 +302,22 @@ void programPictures(Builder &b) {
         return [left](QPainter &p, const QSizeF &s, State st) {
             p.setRenderHint(QPainter::Antialiasing, true);
             const QColor c = st == State::Pressed ? P().accent : QColor(0xe9, 0xec, 0xf0);
-            const double w = s.width();
-            const QRectF line(left ? w - 2 : 0, 0, 2, s.height() - 2);
+            const double w = s.width(), h = s.height();
+            const QRectF line(left ? w - 2 : 0, 0, 2, h - 4);
             QPainterPath tab;
-            tab.addRoundedRect(QRectF(0, s.height() - 9.5, w, 8.5), 2.5, 2.5);
+            tab.addRoundedRect(QRectF(0.5, h - 11, w - 1, 10), 3, 3);
             QPainterPath all = tab;
             all.addRect(line);
-            dropShadow(p, all.simplified(), 1.0, P().shadow, 2);
-            p.fillPath(all.simplified(), c);
+            all = all.simplified();
+            dropShadow(p, all, 1.2, P().shadow, 3);
+            fillVertical(p, all, c, st == State::Pressed ? P().accentDeep : QColor(0xc4, 0xca, 0xd2));
             // Grip marks on the tab.
             for (int i = 0; i < 2; ++i)
-                p.fillRect(QRectF(w / 2 - 2 + i * 3, s.height() - 7.5, 1, 4.5), QColor(0, 0, 0, 70));
+                p.fillRect(QRectF(w / 2 - 1.5 + i * 2.5, h - 8.5, 1, 5), QColor(0, 0, 0, 80));
         };
     };
-    b.states("ODEditLeftCutNormal.png", "ODEditLeftCutPress.png", {9, 18}, handle(true));
-    b.states("ODEditRightCutNormal.png", "ODEditRightCutPress.png", {9, 18}, handle(false));
+    b.states("ODEditLeftCutNormal.png", "ODEditLeftCutPress.png", {11, 22}, handle(true));
+    b.states("ODEditRightCutNormal.png", "ODEditRightCutPress.png", {11, 22}, handle(false));
     b.states("ODEditCursorNormal.png", "ODEditCursorPress.png", {11, 9}, [](QPainter &p, const QSizeF &s, State st) {
         p.setRenderHint(QPainter::Antialiasing, true);
         QPainterPath head;

@@ -40,8 +40,11 @@ public:
     // device pixel ratio of 2, so its size in points stays that of the 1x picture).
     // A null pixmap when no such picture exists.
     static QPixmap named(const QString &name);
+    // The same for an explicit device pixel ratio (the variant for a given screen).
+    static QPixmap named(const QString &name, qreal devicePixelRatio);
     // Same for a picture given by path (a resource path or a file).
     static QPixmap fromPath(const QString &path);
+    static QPixmap fromPath(const QString &path, qreal devicePixelRatio);
     // ":/pictures/<name>" when that resource exists, else an empty string.
     static QString resourcePath(const QString &name);
     static bool exists(const QString &name) { return !resourcePath(name).isEmpty(); }

@@ -13,7 +13,7 @@ class QWheelEvent;
 class LXViewDelegate {
 public:
     virtual ~LXViewDelegate() = default;
-    // A press on an enabled view.
+    // A press on an enabled view. The press then goes on to the parent widget.
     virtual void clickView(LXView *view) { (void)view; }
     // Pointer movement while tracking is on; the point is in the view's window, Qt coordinates.
     virtual void pointInRect(const QPointF &windowPoint) { (void)windowPoint; }
