@@ -178,10 +178,10 @@ ODSettingController *ODSettingController::shareSettingController(QWidget *window
 
 ODSettingController::ODSettingController(QWidget *parent) : SettingController(parent) {
     setObjectName(QStringLiteral("ODSettingController"));
-    setWindowTitle(tr("Preferences"));
+    setWindowTitle(QStringLiteral("Preferences"));
     setFixedSize(int(kW), int(kH));
 
-    label(this, QRectF(24, 254, 300, 24), tr("Preferences"), 17, kText)->setTextFont(LXStyle::boldSystemFont(17));
+    label(this, QRectF(24, 254, 300, 24), QStringLiteral("Preferences"), 17, kText)->setTextFont(LXStyle::boldSystemFont(17));
 
     _countTipLabel = label(this, QRectF(24, 200, 320, 22), QString(), 13, kText);
     _countLabel = label(this, QRectF(344, 196, 56, 28), QString(), 20, kText);
@@ -194,14 +194,14 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     _maxConvertCountBtn->setMaxValue(kMaxConvertCount);
     _maxConvertCountBtn->setDelegate(this);
 
-    label(this, QRectF(24, 160, 340, 22), tr("Copy streams when the codec stays the same"), 13, kText);
+    label(this, QRectF(24, 160, 340, 22), QStringLiteral("Copy streams when the codec stays the same"), 13, kText);
     m_ODAutoCheckCodecFmtBtn = switchButton(this, QRectF(409, 162, 47, 18));
     connect(m_ODAutoCheckCodecFmtBtn, &LXSwitchButton::stateChanged, this, [this] { autoCheckStream(); });
-    label(this, QRectF(24, 124, 340, 22), tr("Ask before applying a format to every item"), 13, kText);
+    label(this, QRectF(24, 124, 340, 22), QStringLiteral("Ask before applying a format to every item"), 13, kText);
     m_ODModifyOutputFmtBtn = switchButton(this, QRectF(409, 126, 47, 18));
     connect(m_ODModifyOutputFmtBtn, &LXSwitchButton::stateChanged, this, [this] { modifyAllOutput(); });
 
-    label(this, QRectF(24, 88, 200, 20), tr("Export folder"), 12, kSoft);
+    label(this, QRectF(24, 88, 200, 20), QStringLiteral("Export folder"), 12, kSoft);
     _savePathField = new QLineEdit(this);
     _savePathField->setReadOnly(true);
     _savePathField->setStyleSheet(QStringLiteral(
@@ -210,12 +210,12 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     _browserBtn = new LXButton(QRectF(416, 59, 32, 26), this);
     _browserBtn->setImages(QStringLiteral("ODBrowserNormal.png"), QStringLiteral("ODBrowserPress.png"));
     _browserBtn->setTextTitle(QString());
-    _browserBtn->setToolTip(tr("Choose the export folder"));
+    _browserBtn->setToolTip(QStringLiteral("Choose the export folder"));
     _browserBtn->setDelegate(this);
 
-    _clearHistoryBtn = textButton(this, QRectF(24, 16, 96, 26), tr("Clear History"));
+    _clearHistoryBtn = textButton(this, QRectF(24, 16, 96, 26), QStringLiteral("Clear History"));
     _clearHistoryBtn->setDelegate(this);
-    _closeBtn = textButton(this, QRectF(kW - 24 - 96, 16, 96, 26), tr("Done"));
+    _closeBtn = textButton(this, QRectF(kW - 24 - 96, 16, 96, 26), QStringLiteral("Done"));
     _closeBtn->setDelegate(this);
 }
 

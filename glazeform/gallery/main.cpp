@@ -20,7 +20,6 @@
 #include <glazeform/LXSwitchButton.h>
 #include <glazeform/LXThumbImageTableView.h>
 #include <glazeform/LXView.h>
-#include <reelwright/LXMediaCommon.h>
 
 #include <QApplication>
 #include <QDir>
@@ -390,8 +389,8 @@ private:
         r->setBackGroundImage(pic(selected ? "ODCellBarPress.png" : "ODCellBarNormal.png"));
         auto *thumb = new LXImageView(r);
         LXGeometry::place(thumb, QRectF(10, 5, 78, 50));
-        QPixmap t = QPixmap::fromImage(LXMediaCommon::defaultMovieImage())
-                        .scaled(78, 50, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        QPixmap t = pic("defaultMovieImage.png").scaled(78 * 2, 50 * 2, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        t.setDevicePixelRatio(2);
         thumb->setImage(LXImage::roundCornersImageCornerRadius(t, 4));
         auto *title = new LXLabel(QRectF(96, 36, 300, 18), r);
         title->setTextColor(kText);

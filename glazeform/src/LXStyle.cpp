@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QHash>
 #include <QPainter>
 
 QFont LXStyle::systemFont(qreal points) {
@@ -19,7 +20,11 @@ QFont LXStyle::boldSystemFont(qreal points) {
 }
 
 QFont LXStyle::namedFont(const QString &family, qreal points) {
-    if (QFontDatabase::hasFamily(family)) {
+    static QHash<QString, bool> known;
+    auto it = known.find(family);
+    if (it == known.end())
+        it = known.insert(family, QFontDatabase::hasFamily(family));
+    if (*it) {
         QFont f(family);
         f.setPixelSize(qMax(1, qRound(points)));
         return f;
