@@ -297,8 +297,8 @@ void LXCutSlider::mouseReleaseEvent(QMouseEvent *event) {
 // ---------------------------------------------------------------------------------------
 // Drawing
 
-void LXCutSlider::drawAt(QPainter &p, const QPixmap &pic, const QRectF &spec) const {
-    p.drawPixmap(LXGeometry::flipRect(spec, height()), pic, QRectF(pic.rect()));
+void LXCutSlider::drawAt(QPainter &p, const QPixmap &pic, const QRectF &lowerLeft) const {
+    p.drawPixmap(LXGeometry::flipRect(lowerLeft, height()), pic, QRectF(pic.rect()));
 }
 
 void LXCutSlider::drawBar(QPainter &p, const QPixmap &start, const QPixmap &mid, const QPixmap &end, double y, bool selected) {

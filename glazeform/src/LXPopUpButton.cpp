@@ -44,8 +44,8 @@ void LXBasePopupButton::paintEvent(QPaintEvent *) {
         return;
     const QFont font = LXStyle::namedFont("Helvetica Neue", _fontSize);
     const QSizeF ts = LXStyle::textSize(font, _drawStr);
-    const QRectF spec(5, (height() - ts.height()) / 2 + 2, ts.width(), ts.height());
-    const QRectF q = LXGeometry::flipRect(spec, height());
+    const QRectF lowerLeft(5, (height() - ts.height()) / 2 + 2, ts.width(), ts.height());
+    const QRectF q = LXGeometry::flipRect(lowerLeft, height());
     // Keep the text off the right end, where the pictures carry their arrow.
     p.setClipRect(QRectF(0, 0, std::max(0.0, width() - 18.0), height()));
     LXStyle::drawText(p, q.topLeft(), _drawStr, font, LXStyle::grey(0.7411764705882353, _bEnabled ? 1.0 : 0.6));
@@ -115,10 +115,10 @@ void LXPopUpButton::showMenuWindow() {
         dismissMenu();
     } else if (!_menuItems.isEmpty()) {
         auto *menu = new LXMenu(this, _menuItems, _selectIndex, _popupMenuItemBg);
-        const QRectF spec = menuFrame(int(_menuItems.size()));
+        const QRectF frame = menuFrame(int(_menuItems.size()));
         // The frame hangs from the button's lower-left corner.
         const QPointF corner = mapToGlobal(QPointF(0, height()));
-        const QRectF q = LXGeometry::flipRect(spec, 0).translated(corner);
+        const QRectF q = LXGeometry::flipRect(frame, 0).translated(corner);
         menu->setGeometry(q.toRect());
         menu->show();
         menu->raise();

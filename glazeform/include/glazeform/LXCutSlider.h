@@ -137,7 +137,7 @@ private:
     void mouseMoved(QMouseEvent *event, const QPointF &p);
     void mouseDragged(const QPointF &p);
     void drawBar(QPainter &p, const QPixmap &start, const QPixmap &mid, const QPixmap &end, double y, bool selected);
-    void drawAt(QPainter &p, const QPixmap &pic, const QRectF &specRect) const;
+    void drawAt(QPainter &p, const QPixmap &pic, const QRectF &lowerLeft) const;
 
     LXCutSliderDelegate *_delegate = nullptr;
     QRectF _slideRt, _leftCutRt, _rightCutRt, _cursorRt, _timeValueRt;
