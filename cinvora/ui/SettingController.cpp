@@ -1,0 +1,237 @@
+#include "SettingController.h"
+
+#include "vcCommon.h"
+
+#include <glazeform/LXGeometry.h>
+#include <glazeform/LXImage.h>
+#include <glazeform/LXLabel.h>
+#include <glazeform/LXStyle.h>
+#include <glazeform/LXSwitchButton.h>
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPainter>
+#include <cmath>
+
+namespace {
+
+SettingController::FolderChooser &folderChooser() {
+    static SettingController::FolderChooser chooser;
+    return chooser;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+
+SettingController::SettingController(QWidget *parent) : QDialog(parent) {}
+
+void SettingController::setFolderChooserForTesting(FolderChooser chooser) { folderChooser() = std::move(chooser); }
+
+void SettingController::showSetting(QWidget *window) {
+    initUI();
+    if (window && window != parentWidget())
+        setParent(window, windowFlags());
+    setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    show();
+    raise();
+}
+
+void SettingController::setLimit(int64_t limit) {
+    if (_countLabel)
+        _countLabel->setTextTitle(QString::asprintf("%ld", long(limit)));
+    vcCommon::setMaxConvertingCountSameTime(limit);
+}
+
+void SettingController::initUI() {
+    const int64_t limit = vcCommon::maxConvertingCountSameTime();
+    if (_countLabel)
+        _countLabel->setTextTitle(QString::asprintf("%ld", long(limit)));
+    // The spin control starts from the stored limit, so that its first step moves from the
+    // number shown and not from its own default.
+    if (_maxConvertCountBtn)
+        _maxConvertCountBtn->setCurValue(double(std::clamp<int64_t>(limit, kMinConvertCount, kMaxConvertCount)));
+    if (m_ODAutoCheckCodecFmtBtn)
+        m_ODAutoCheckCodecFmtBtn->setBOnStates(vcCommon::autoCheckStreamCopyWhenSameCodec());
+    // Both switches show what is stored; a switch showing the opposite would invert the next change.
+    if (m_ODModifyOutputFmtBtn)
+        m_ODModifyOutputFmtBtn->setBOnStates(vcCommon::showTipAgainWhenChangeOutputFmt());
+    if (_autoCheckCodecFmtCB)
+        _autoCheckCodecFmtCB->setBChecked(vcCommon::autoCheckStreamCopyWhenSameCodec());
+    if (_modifyOutputFmtCB)
+        _modifyOutputFmtCB->setBChecked(vcCommon::showTipAgainWhenChangeOutputFmt());
+    if (_savePathField && _savePathField->text().isEmpty())
+        _savePathField->setText(vcCommon::exportMovieFolder());
+    update();
+}
+
+void SettingController::closeSetting() {
+    hide();
+    done(QDialog::Accepted);
+    close();
+}
+
+void SettingController::setVideoPath() {
+    const QString start = _savePathField ? _savePathField->text() : vcCommon::exportMovieFolder();
+    auto apply = [this](const QString &path) {
+        if (path.isEmpty())
+            return;
+        if (_savePathField)
+            _savePathField->setText(path);
+        vcCommon::setExportMovieFolder(path);
+        if (_delegate)
+            _delegate->exportFolderChosen(path);
+    };
+    if (folderChooser()) {
+        if (const auto chosen = folderChooser()(start))
+            apply(*chosen);
+        return;
+    }
+    auto *dialog = new QFileDialog(this, QString(), start);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly, true);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, apply);
+    dialog->open();
+}
+
+void SettingController::clearHistory() {
+    if (_delegate && _delegate->canClearAllHistory().value_or(false))
+        _delegate->clearAllHistory();
+}
+
+void SettingController::upDownStep(double value) { setLimit(int64_t(std::trunc(value))); }
+
+void SettingController::autoCheckStream() {
+    if (m_ODAutoCheckCodecFmtBtn)
+        vcCommon::setAutoCheckStreamCopyWhenSameCodec(m_ODAutoCheckCodecFmtBtn->bOnStates());
+}
+
+void SettingController::modifyAllOutput() {
+    if (m_ODModifyOutputFmtBtn)
+        vcCommon::setShowTipAgainWhenChangeOutputFmt(m_ODModifyOutputFmtBtn->bOnStates());
+}
+
+void SettingController::buttonUp(LXButton *button) {
+    if (button == _closeBtn)
+        closeSetting();
+    else if (button == _browserBtn)
+        setVideoPath();
+    else if (button == _clearHistoryBtn)
+        clearHistory();
+}
+
+void SettingController::spinButtonTopUp(LXSpinButton *spin) { setLimit(int64_t(std::trunc(spin->curValue()))); }
+
+void SettingController::spinButtonBtmUp(LXSpinButton *spin) { setLimit(int64_t(std::trunc(spin->curValue()))); }
+
+void SettingController::clickedButtonChecked(LXCheckButton *button, bool checked) {
+    if (button == _modifyOutputFmtCB)
+        vcCommon::setShowTipAgainWhenChangeOutputFmt(checked);
+    else if (button == _autoCheckCodecFmtCB)
+        vcCommon::setAutoCheckStreamCopyWhenSameCodec(checked);
+}
+
+// ---------------------------------------------------------------------------------------
+// The working sheet.
+
+namespace {
+const QColor kSheet(0x1f, 0x22, 0x27);
+const QColor kText(0xdf, 0xe3, 0xe8);
+const QColor kSoft(0x8f, 0x98, 0xa3);
+constexpr double kW = 480, kH = 300;
+
+LXLabel *label(QWidget *parent, const QRectF &frame, const QString &text, qreal size, const QColor &color) {
+    auto *l = new LXLabel(frame, parent);
+    l->setTextFont(LXStyle::systemFont(size));
+    l->setTextColor(color);
+    l->setTextTitle(text);
+    return l;
+}
+
+LXButton *textButton(QWidget *parent, const QRectF &frame, const QString &title) {
+    auto *b = new LXButton(frame, parent);
+    b->setImages(QStringLiteral("ODSettingButtonNormal.png"), QStringLiteral("ODSettingButtonPress.png"));
+    b->setTextTitle(title);
+    b->setTextFont(LXStyle::systemFont(12));
+    b->setTextNormalColor(kText);
+    b->setTextPressColor(QColor(0x38, 0xc0, 0xf5));
+    b->setYOffSet(-2);
+    return b;
+}
+
+LXSwitchButton *switchButton(QWidget *parent, const QRectF &frame) {
+    auto *s = new LXSwitchButton(frame, parent);
+    s->setBtnBackgroundImage(LXImage::named(QStringLiteral("ODSwitchBG.png")));
+    s->setBtnForegroundImage(LXImage::named(QStringLiteral("ODSwitchFG.png")));
+    return s;
+}
+} // namespace
+
+ODSettingController *ODSettingController::shareSettingController(QWidget *window) {
+    auto *sheet = new ODSettingController(window);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->showSetting(window);
+    return sheet;
+}
+
+ODSettingController::ODSettingController(QWidget *parent) : SettingController(parent) {
+    setObjectName(QStringLiteral("ODSettingController"));
+    setWindowTitle(QStringLiteral("Preferences"));
+    setFixedSize(int(kW), int(kH));
+
+    label(this, QRectF(24, 254, 300, 24), QStringLiteral("Preferences"), 17, kText)->setTextFont(LXStyle::boldSystemFont(17));
+
+    _countTipLabel = label(this, QRectF(24, 200, 320, 22), QString(), 13, kText);
+    _countLabel = label(this, QRectF(344, 196, 56, 28), QString(), 20, kText);
+    _countLabel->setTextAlignment(LXLabel::AlignRight);
+    _maxConvertCountBtn = new LXSpinButton(QRectF(412, 197, 20, 30), this);
+    _maxConvertCountBtn->setBackgroundImage(LXImage::named(QStringLiteral("LXSpinBackground.png")));
+    _maxConvertCountBtn->setTopBtnPressImage(LXImage::named(QStringLiteral("LXSpinTopPress.png")));
+    _maxConvertCountBtn->setBtmBtnPressImage(LXImage::named(QStringLiteral("LXSpinBtmPress.png")));
+    _maxConvertCountBtn->setMinValue(kMinConvertCount);
+    _maxConvertCountBtn->setMaxValue(kMaxConvertCount);
+    _maxConvertCountBtn->setDelegate(this);
+
+    label(this, QRectF(24, 160, 340, 22), QStringLiteral("Copy streams when the codec stays the same"), 13, kText);
+    m_ODAutoCheckCodecFmtBtn = switchButton(this, QRectF(409, 162, 47, 18));
+    connect(m_ODAutoCheckCodecFmtBtn, &LXSwitchButton::stateChanged, this, [this] { autoCheckStream(); });
+    label(this, QRectF(24, 124, 340, 22), QStringLiteral("Ask before applying a format to every item"), 13, kText);
+    m_ODModifyOutputFmtBtn = switchButton(this, QRectF(409, 126, 47, 18));
+    connect(m_ODModifyOutputFmtBtn, &LXSwitchButton::stateChanged, this, [this] { modifyAllOutput(); });
+
+    label(this, QRectF(24, 88, 200, 20), QStringLiteral("Export folder"), 12, kSoft);
+    _savePathField = new QLineEdit(this);
+    _savePathField->setReadOnly(true);
+    _savePathField->setStyleSheet(QStringLiteral(
+        "QLineEdit { background: #14161a; color: #dfe3e8; border: 1px solid #3a4049; border-radius: 5px; padding: 0 6px; }"));
+    LXGeometry::place(_savePathField, QRectF(24, 59, 380, 26));
+    _browserBtn = new LXButton(QRectF(416, 59, 32, 26), this);
+    _browserBtn->setImages(QStringLiteral("ODBrowserNormal.png"), QStringLiteral("ODBrowserPress.png"));
+    _browserBtn->setTextTitle(QString());
+    _browserBtn->setToolTip(QStringLiteral("Choose the export folder"));
+    _browserBtn->setDelegate(this);
+
+    _clearHistoryBtn = textButton(this, QRectF(24, 16, 96, 26), QStringLiteral("Clear History"));
+    _clearHistoryBtn->setDelegate(this);
+    _closeBtn = textButton(this, QRectF(kW - 24 - 96, 16, 96, 26), QStringLiteral("Done"));
+    _closeBtn->setDelegate(this);
+}
+
+void ODSettingController::initUI() {
+    _countTipLabel->setTextTitle(QStringLiteral("Allow converting videos at the same time"));
+    _countTipLabel->setTextColor(kText);
+    _countLabel->setTextColor(kText);
+    SettingController::initUI();
+}
+
+void ODSettingController::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    p.fillRect(rect(), kSheet);
+    // Hairlines between the title, the settings and the buttons.
+    for (double y : {kH - 58.0, kH - 250.0 + 8}) {
+        p.fillRect(QRectF(24, y, kW - 48, 1), QColor(0, 0, 0, 120));
+        p.fillRect(QRectF(24, y + 1, kW - 48, 1), QColor(255, 255, 255, 10));
+    }
+}

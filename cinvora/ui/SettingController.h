@@ -1,0 +1,110 @@
+#pragma once
+// The settings sheet: how many conversions run at once, stream copy for unchanged codecs, the
+// export folder, the apply-to-all tip, and clearing the history. SettingController holds the
+// behaviour; ODSettingController is the working sheet with its layout ("ODSettingController").
+#include <glazeform/LXButton.h>
+#include <glazeform/LXCheckButton.h>
+#include <glazeform/LXSpinButton.h>
+
+#include <QDialog>
+#include <QPointer>
+#include <functional>
+#include <optional>
+
+class LXLabel;
+class LXSwitchButton;
+class QLineEdit;
+
+// The document's side of the sheet. Every method is optional.
+class SettingControllerDelegate {
+public:
+    virtual ~SettingControllerDelegate() = default;
+    // Whether the history may be cleared now. A delegate that refuses tells the user why
+    // itself; no answer counts as a refusal.
+    virtual std::optional<bool> canClearAllHistory() { return std::nullopt; }
+    // Empties the bookmark store and the history file, then removes every row.
+    virtual void clearAllHistory() {}
+    // A new export folder was chosen and stored; the document keeps access to it (bookmark).
+    virtual void exportFolderChosen(const QString &path) { (void)path; }
+};
+
+class SettingController : public QDialog,
+                          protected LXButtonDelegate,
+                          protected LXSpinButtonDelegate,
+                          protected LXCheckButtonDelegate {
+    Q_OBJECT
+public:
+    // The range the limit of conversions at once is offered in: none below one (a limit of
+    // zero would admit nothing), and no more than a machine sensibly runs at once.
+    static constexpr int kMinConvertCount = 1;
+    static constexpr int kMaxConvertCount = 10;
+
+    SettingControllerDelegate *settingControllerDelegate() const { return _delegate; }
+    void setSettingControllerDelegate(SettingControllerDelegate *d) { _delegate = d; }
+
+    // initUI, then shows the sheet (window-modal) on `window`.
+    void showSetting(QWidget *window);
+    virtual void initUI();
+    void closeSetting();
+    // Opens the folder chooser on the sheet; a confirmed folder is shown, stored and reported.
+    void setVideoPath();
+    void clearHistory();
+    // The stepper's value (truncated) becomes the limit.
+    void upDownStep(double value);
+    // The switches' states become the two settings.
+    void autoCheckStream();
+    void modifyAllOutput();
+
+    // Tests answer the folder chooser without showing it: the function gets the starting
+    // folder and returns the chosen one, or nothing for a cancelled chooser.
+    using FolderChooser = std::function<std::optional<QString>(const QString &start)>;
+    static void setFolderChooserForTesting(FolderChooser chooser);
+
+    // The controls (null where the layout has none).
+    LXLabel *countTipLabel() const { return _countTipLabel; }
+    LXLabel *countLabel() const { return _countLabel; }
+    LXSpinButton *maxConvertCountBtn() const { return _maxConvertCountBtn; }
+    LXSwitchButton *autoCheckCodecFmtSwitch() const { return m_ODAutoCheckCodecFmtBtn; }
+    LXSwitchButton *modifyOutputFmtSwitch() const { return m_ODModifyOutputFmtBtn; }
+    LXCheckButton *autoCheckCodecFmtCB() const { return _autoCheckCodecFmtCB; }
+    LXCheckButton *modifyOutputFmtCB() const { return _modifyOutputFmtCB; }
+    QLineEdit *savePathField() const { return _savePathField; }
+    LXButton *browserBtn() const { return _browserBtn; }
+    LXButton *closeBtn() const { return _closeBtn; }
+    LXButton *clearHistoryBtn() const { return _clearHistoryBtn; }
+
+protected:
+    explicit SettingController(QWidget *parent);
+    void setLimit(int64_t limit);
+
+    void buttonUp(LXButton *button) override;
+    void spinButtonTopUp(LXSpinButton *spin) override;
+    void spinButtonBtmUp(LXSpinButton *spin) override;
+    void clickedButtonChecked(LXCheckButton *button, bool checked) override;
+
+    SettingControllerDelegate *_delegate = nullptr;
+    LXLabel *_countTipLabel = nullptr;
+    LXLabel *_countLabel = nullptr;
+    LXSpinButton *_maxConvertCountBtn = nullptr;
+    LXCheckButton *_autoCheckCodecFmtCB = nullptr;
+    LXCheckButton *_modifyOutputFmtCB = nullptr;
+    LXSwitchButton *m_ODAutoCheckCodecFmtBtn = nullptr;
+    LXSwitchButton *m_ODModifyOutputFmtBtn = nullptr;
+    QLineEdit *_savePathField = nullptr;
+    LXButton *_browserBtn = nullptr;
+    LXButton *_closeBtn = nullptr;
+    LXButton *_clearHistoryBtn = nullptr;
+};
+
+class ODSettingController : public SettingController {
+    Q_OBJECT
+public:
+    // Creates the sheet over `window` and shows it; the window owns it.
+    static ODSettingController *shareSettingController(QWidget *window);
+
+    explicit ODSettingController(QWidget *parent);
+    void initUI() override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};

@@ -1,0 +1,179 @@
+#pragma once
+// The picture grid: a one-row strip of picture cells between two arrow buttons, filled from
+// a two-level dictionary (category -> item key -> item record) and showing one category at a
+// time, one cell per item key in plain string order. A press on a cell or on the highlighted
+// cell's settings button is reported with the item's record and key.
+#include "glazeform/LXButton.h"
+#include "glazeform/LXLabel.h"
+#include "glazeform/LXView.h"
+
+#include <QVariantMap>
+#include <optional>
+#include <vector>
+
+class LXImageCellView;
+class LXImageView;
+class QScrollArea;
+
+// One item of the strip.
+struct LXObject {
+    QString keyName;   // caption
+    QString orderName; // the raw item key
+    QString imagePath; // the item's picture resource, empty when there is none
+};
+
+// Every method is optional: the defaults do nothing.
+class LXImageCellViewDelegate {
+public:
+    virtual ~LXImageCellViewDelegate() = default;
+    virtual void selectImageCellViewAtIndexWithKey(LXImageCellView *cell, int index, const QString &key) {
+        (void)cell, (void)index, (void)key;
+    }
+    virtual void showMediaInfoWinAtWinIdxWithKey(LXImageCellView *cell, int index, const QString &key) {
+        (void)cell, (void)index, (void)key;
+    }
+};
+
+class LXThumbImageTableViewDelegate {
+public:
+    virtual ~LXThumbImageTableViewDelegate() = default;
+    // A cell was pressed (or its settings button released): the item's record and key.
+    virtual void selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &key) { (void)record, (void)key; }
+    // After the message above, for a released settings button.
+    virtual void showMediaInfoAtIndexWithKey(int index, const QString &key) { (void)index, (void)key; }
+};
+
+class LXImageCellView : public LXView, private LXButtonDelegate {
+    Q_OBJECT
+public:
+    static constexpr double kIconSize = 74;
+
+    // A cell of the given size (the grid's are 108 x 120).
+    explicit LXImageCellView(const QSizeF &size, QWidget *parent = nullptr);
+
+    void setImage(const QPixmap &image);
+    QPixmap image() const;
+    void setTextLabelTitle(const QString &title);
+    QString cellTitle() const { return _imageTitle->textTitle(); }
+    void setTextKey(const QString &key) { _imageTitle->setTextKey(key); }
+    QString textKey() const { return _imageTitle->textKey(); }
+    void setCellBackGroundImage(const QPixmap &image);
+    // The settings button takes the picture's size, 5 points in from the top right corner.
+    void setSettingImage(const QPixmap &image);
+    void selectView();
+    void unSelectView();
+    bool bSelected() const { return _bSelected; }
+    int cellIndex() const { return _cellIndex; }
+    void setCellIndex(int i) { _cellIndex = i; }
+    void setImageCellViewDelegate(LXImageCellViewDelegate *d) { _cellDelegate = d; }
+    void setTitleColor(const QColor &c) { _imageTitle->setTextColor(c); }
+
+    LXImageView *iconImageView() const { return _iconImageView; }
+    LXLabel *imageTitle() const { return _imageTitle; }
+    LXButton *settingBtn() const { return _settingBtn; }
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void drawContent(QPainter &painter, const QRect &dirty) override;
+
+private:
+    void buttonUp(LXButton *button) override;
+    QSizeF _size;
+    LXImageView *_iconImageView = nullptr;
+    LXLabel *_imageTitle = nullptr;
+    LXButton *_settingBtn = nullptr;
+    bool _bSelected = false;
+    int _cellIndex = 0;
+    QPixmap _cellBackGroundImage;
+    LXImageCellViewDelegate *_cellDelegate = nullptr;
+};
+
+class LXThumbImageTableView : public LXView,
+                              private LXButtonDelegate,
+                              private LXViewDelegate,
+                              private LXImageCellViewDelegate {
+    Q_OBJECT
+public:
+    static constexpr double kSideSlot = 94;
+    static constexpr double kCellWidth = 108;
+    static constexpr double kCellHeight = 120;
+    static constexpr double kCellPitch = 118;
+    static constexpr double kLeftMargin = 10;
+    static constexpr double kCellBottom = 20;
+    static constexpr double kArrowStep = 113;
+    static constexpr double kWheelFactor = 5;
+
+    // Builds the grid for a lower-left frame in the parent.
+    LXThumbImageTableView(const QRectF &frame, QWidget *parent);
+
+    void setLeftArrowNormal(const QPixmap &p);
+    void setLeftArrowPress(const QPixmap &p);
+    void setLeftArrowDisable(const QPixmap &p);
+    void setRightArrowNormal(const QPixmap &p);
+    void setRightArrowPress(const QPixmap &p);
+    void setRightArrowDisable(const QPixmap &p);
+    // The strip area's background: the picture repeated.
+    void setScrollViewBg(const QPixmap &p);
+    void setCellBgAndSettingBtnImage(const QPixmap &cellBg, const QPixmap &setting);
+    // Caption colour of every cell (black unless set).
+    void setCellTitleColor(const QColor &c);
+
+    void initDictionaryWithPrefix(const QVariantMap &dictionary, const QString &prefix);
+    // Lists the category at that position of categoryArray(); nothing for a position outside it.
+    void loadCategoryByMediaTypeWithPrefix(int position, const QString &prefix);
+    void loadCategoryByMainKeyWithPrefix(const QString &category, const QString &prefix);
+    // Highlights every cell whose title equals `title`; reports nothing.
+    void selectImageCellWithKey(const QString &title);
+    bool canChangeCategory() const { return _canChangeCategory; }
+    void setCanChangeCategory(bool on) { _canChangeCategory = on; }
+    void setThumbImageTableViewDelegate(LXThumbImageTableViewDelegate *d) { _delegate = d; }
+    // dictionary[currentKey][key], or nothing.
+    std::optional<QVariantMap> dictFromSubKey(const QString &key) const;
+
+    // The picture name for an item key: prefix + the part after the first "--", trimmed.
+    static QString pictureNameForKey(const QString &prefix, const QString &key);
+
+    // State, for the owner and for tests.
+    const QVariantMap &dictionary() const { return _dictionary; }
+    const QStringList &categoryArray() const { return _categoryArray; }
+    const QString &currentKey() const { return _currentKey; }
+    const std::vector<LXObject> &objectArray() const { return _objectArray; }
+    const std::vector<LXImageCellView *> &cells() const { return _cells; }
+    double scrollXDelta() const { return _scrollXDelta; }
+    double contentWidth() const;
+    double visibleWidth() const;
+    LXButton *toLeftButton() const { return _toLeftButton; }
+    LXButton *toRightButton() const { return _toRightButton; }
+    LXView *imageParentView() const { return _imageParentView; }
+    QScrollArea *scrollView() const { return _scrollView; }
+
+    void updateDirectionButton();
+    // Adds `delta` to the scroll position, clamps it and scrolls the strip.
+    void scrollBy(double delta);
+
+private:
+    void buttonUp(LXButton *button) override;
+    void onScrollWheel(QWheelEvent *event) override;
+    void selectImageCellViewAtIndexWithKey(LXImageCellView *cell, int index, const QString &key) override;
+    void showMediaInfoWinAtWinIdxWithKey(LXImageCellView *cell, int index, const QString &key) override;
+    void placeArrow(LXButton *arrow, const QPixmap &p, bool left);
+    void buildCells();
+    void applyScroll();
+    void selectCell(LXImageCellView *cell, const QString &key);
+
+    QSizeF _size;
+    QVariantMap _dictionary;
+    QStringList _categoryArray;
+    QString _currentKey;
+    std::vector<LXObject> _objectArray;
+    std::vector<LXImageCellView *> _cells;
+    double _scrollXDelta = 0;
+    LXButton *_toLeftButton = nullptr;
+    LXButton *_toRightButton = nullptr;
+    QScrollArea *_scrollView = nullptr;
+    LXView *_imageParentView = nullptr;
+    QPixmap _cellBgImage, _settingImage;
+    std::optional<QColor> _cellTitleColor;
+    LXThumbImageTableViewDelegate *_delegate = nullptr;
+    bool _canChangeCategory = true;
+};

@@ -1,0 +1,288 @@
+#include "glazeform/LXPopUpButton.h"
+
+#include "glazeform/LXCommon.h"
+#include "glazeform/LXGeometry.h"
+#include "glazeform/LXImage.h"
+#include "glazeform/LXStyle.h"
+
+#include <foundation/NotificationCenter.h>
+
+#include <QMouseEvent>
+#include <QPainter>
+
+namespace {
+const QColor kRowBlue = QColor::fromRgbF(0.2196078431372549f, 0.7529411764705882f, 0.9568627450980393f);
+}
+
+LXBasePopupButton::LXBasePopupButton(QWidget *parent) : QWidget(parent) {}
+
+void LXBasePopupButton::initItemsSelectIndex(const QStringList &items, int selectIndex) {
+    _menuItems = items;
+    _selectIndex = selectIndex;
+}
+
+void LXBasePopupButton::updateItemStrValue(int index) {
+    if (index < 0 || index >= _menuItems.size())
+        return;
+    _drawStr = _menuItems.at(index);
+    update();
+}
+
+void LXBasePopupButton::updateItemWithStrValue(const QString &text) {
+    _drawStr = text;
+    update();
+}
+
+void LXBasePopupButton::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    const QPixmap &pic = _bPopuped ? _pressImage : _normalImage;
+    if (pic.isNull())
+        p.fillRect(rect(), Qt::red);
+    else
+        LXImage::drawAtViewFrame(p, pic, QRectF(rect()));
+    if (_drawStr.isEmpty())
+        return;
+    const QFont font = LXStyle::namedFont("Helvetica Neue", _fontSize);
+    const QSizeF ts = LXStyle::textSize(font, _drawStr);
+    const QRectF lowerLeft(5, (height() - ts.height()) / 2 + 2, ts.width(), ts.height());
+    const QRectF q = LXGeometry::flipRect(lowerLeft, height());
+    // Keep the text off the right end, where the pictures carry their arrow.
+    p.setClipRect(QRectF(0, 0, std::max(0.0, width() - 18.0), height()));
+    LXStyle::drawText(p, q.topLeft(), _drawStr, font, LXStyle::grey(0.7411764705882353, _bEnabled ? 1.0 : 0.6));
+}
+
+// ------------------------------------------------------------------------------------
+
+LXPopUpButton::LXPopUpButton(QWidget *parent) : LXBasePopupButton(parent) {}
+
+LXPopUpButton::LXPopUpButton(const QRectF &frame, QWidget *parent) : LXPopUpButton(parent) { LXGeometry::place(this, frame); }
+
+LXPopUpButton::~LXPopUpButton() {
+    if (_menuWindow)
+        delete _menuWindow.data();
+}
+
+QRectF LXPopUpButton::menuFrame(int rows) const {
+    const double h = double(kRowHeight) * rows + 2 * kMenuPadding;
+    return QRectF(_xOffSet, _yOffSet - h + 1, width(), h);
+}
+
+void LXPopUpButton::watchWindow() {
+    QWidget *w = window();
+    if (w == _watchedWindow || w == this)
+        return;
+    if (_watchedWindow)
+        _watchedWindow->removeEventFilter(this);
+    _watchedWindow = w;
+    w->installEventFilter(this);
+}
+
+void LXPopUpButton::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::ParentChange)
+        watchWindow();
+    LXBasePopupButton::changeEvent(event);
+}
+
+bool LXPopUpButton::eventFilter(QObject *watched, QEvent *event) {
+    // A moving window leaves the menu behind: close it, as the window's delegate would.
+    if (watched == _watchedWindow && (event->type() == QEvent::Move || event->type() == QEvent::Hide))
+        closeMenus();
+    return false;
+}
+
+void LXPopUpButton::mousePressEvent(QMouseEvent *event) {
+    event->accept();
+    _viewPt = LXGeometry::flipPoint(event->position(), height());
+    if (_bEnabled)
+        showMenuWindow();
+}
+
+void LXPopUpButton::mouseReleaseEvent(QMouseEvent *event) { event->accept(); }
+
+void LXPopUpButton::dismissMenu() {
+    if (!_menuWindow)
+        return;
+    LXMenu *menu = _menuWindow;
+    _menuWindow = nullptr;
+    foundation::NotificationCenter::defaultCenter().removeObserver(menu);
+    menu->hide();
+    menu->deleteLater();
+}
+
+void LXPopUpButton::showMenuWindow() {
+    watchWindow();
+    if (_menuWindow) {
+        dismissMenu();
+    } else if (!_menuItems.isEmpty()) {
+        auto *menu = new LXMenu(this, _menuItems, _selectIndex, _popupMenuItemBg);
+        const QRectF frame = menuFrame(int(_menuItems.size()));
+        // The frame hangs from the button's lower-left corner.
+        const QPointF corner = mapToGlobal(QPointF(0, height()));
+        const QRectF q = LXGeometry::flipRect(frame, 0).translated(corner);
+        menu->setGeometry(q.toRect());
+        menu->show();
+        menu->raise();
+        _menuWindow = menu;
+    } else {
+        return;
+    }
+    _bPopuped = !_bPopuped;
+    update();
+}
+
+void LXPopUpButton::closeMenus() {
+    if (!_bPopuped && !_menuWindow)
+        return;
+    _bPopuped = false;
+    update();
+    LXCommon::popupDownMenu();
+    dismissMenu();
+}
+
+void LXPopUpButton::menuClosed() {
+    _menuWindow = nullptr;
+    _bPopuped = false;
+    update();
+}
+
+void LXPopUpButton::selectMenuItemAtIndexStrValue(int index, const QString &text) {
+    _bPopuped = false;
+    _selectIndex = index; // the next menu opens on the current choice
+    if (_delegate)
+        _delegate->itemSelectAtIndex(this, index);
+    dismissMenu();
+    _drawStr = text;
+    update();
+}
+
+void LXPopUpButton::willSelectMenuItemWithIndexKeyStr(const QString &key) {
+    _selectKey = key;
+    update();
+}
+
+// ------------------------------------------------------------------------------------
+
+LXMenu::LXMenu(LXPopUpButton *button, const QStringList &items, int selectIndex, const QPixmap &background)
+    : QWidget(button->window(), Qt::Tool | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint |
+                                    Qt::WindowDoesNotAcceptFocus),
+      _button(button), _menuItems(items), _oldIdx(selectIndex) {
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    const int n = int(items.size());
+    const double w = button->width();
+    const double h = double(LXPopUpButton::kRowHeight) * n + 2 * LXPopUpButton::kMenuPadding;
+    resize(int(w), int(h));
+    _menuBackView = new LXView(this);
+    _menuBackView->setGeometry(0, 0, int(w), int(h));
+    if (!background.isNull()) {
+        _menuBackView->setBackGroundImage(background);
+    } else {
+        _menuBackView->setBackGroundColor(QColor(0x24, 0x28, 0x2e));
+        _menuBackView->setBDrawBackground(true);
+    }
+    _menuBackView->setDelegate(this);
+    _menuBackView->setMouseTracking(true);
+    setMouseTracking(true);
+    for (int i = 0; i < n; ++i) {
+        auto *row = new LXMenuItem(this, i, items.at(i), _menuBackView);
+        row->setGeometry(LXGeometry::qtRect(
+            QRectF(0, LXPopUpButton::kMenuPadding + LXPopUpButton::kRowHeight * (n - 1 - i), w, LXPopUpButton::kRowHeight), h));
+        row->setBIsSelect(i == selectIndex);
+        _rows.push_back(row);
+    }
+    foundation::NotificationCenter::defaultCenter().addObserver(
+        this, LXCommon::kPopupDownMenuItemKey, [this](const QString &, const QVariantMap &) {
+            foundation::NotificationCenter::defaultCenter().removeObserver(this);
+            hide();
+            if (_button)
+                _button->menuClosed();
+            deleteLater();
+        });
+}
+
+LXMenu::~LXMenu() { foundation::NotificationCenter::defaultCenter().removeObserver(this); }
+
+int LXMenu::highlightedIndex() const {
+    for (LXMenuItem *r : _rows)
+        if (r->bIsSelect())
+            return r->idx();
+    return -1;
+}
+
+void LXMenu::highlightOnly(int index) {
+    for (LXMenuItem *r : _rows)
+        r->setBIsSelect(r->idx() == index);
+}
+
+void LXMenu::pointInRect(const QPointF &windowPoint) {
+    for (LXMenuItem *r : _rows) {
+        if (r->geometry().contains(_menuBackView->mapFrom(this, windowPoint).toPoint())) {
+            _lastHintIdx = r->idx();
+            highlightOnly(r->idx());
+            return;
+        }
+    }
+    _lastHintIdx = -1;
+    highlightOnly(_oldIdx);
+}
+
+void LXMenu::rowPressed(LXMenuItem *row) {
+    if (_button)
+        _button->willSelectMenuItemWithIndexKeyStr(row->indexKeyStr());
+    highlightOnly(row->idx());
+}
+
+void LXMenu::rowReleased(LXMenuItem *row) {
+    if (_button)
+        _button->selectMenuItemAtIndexStrValue(row->idx(), row->itemStringValue());
+}
+
+// ------------------------------------------------------------------------------------
+
+LXMenuItem::LXMenuItem(LXMenu *menu, int idx, const QString &text, QWidget *parent)
+    : QWidget(parent), _menu(menu), _idx(idx), _itemStringValue(text), _indexKeyStr(QString::number(idx)) {
+    setMouseTracking(true);
+}
+
+void LXMenuItem::setBIsSelect(bool on) {
+    if (_bIsSelect == on)
+        return;
+    _bIsSelect = on;
+    update();
+}
+
+void LXMenuItem::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    if (_bIsSelect) {
+        QColor glow = kRowBlue;
+        glow.setAlpha(34);
+        p.setPen(Qt::NoPen);
+        p.setBrush(glow);
+        p.drawRoundedRect(QRectF(rect()).adjusted(4, 1, -4, -1), 4, 4);
+    }
+    const QFont font = LXStyle::namedFont("Helvetica Neue", 13);
+    QColor color = LXStyle::grey(0.7411764705882353);
+    if (_bInRect)
+        color = Qt::red;
+    else if (_bIsSelect)
+        color = kRowBlue;
+    const QSizeF ts = LXStyle::textSize(font, _itemStringValue);
+    LXStyle::drawText(p, QPointF(10, (height() - ts.height()) / 2), _itemStringValue, font, color);
+}
+
+void LXMenuItem::mousePressEvent(QMouseEvent *event) {
+    event->accept();
+    _menu->rowPressed(this);
+}
+
+void LXMenuItem::mouseMoveEvent(QMouseEvent *event) {
+    event->accept();
+    _menu->pointInRect(mapTo(_menu, event->position()));
+}
+
+void LXMenuItem::mouseReleaseEvent(QMouseEvent *event) {
+    event->accept();
+    if (rect().contains(event->position().toPoint()))
+        _menu->rowReleased(this);
+}

@@ -1,0 +1,86 @@
+#include "glazeform/LXSpinButton.h"
+
+#include "glazeform/LXGeometry.h"
+#include "glazeform/LXImage.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+LXSpinButton::LXSpinButton(QWidget *parent) : QWidget(parent) { setMouseTracking(true); }
+
+LXSpinButton::LXSpinButton(const QRectF &frame, QWidget *parent) : LXSpinButton(parent) { LXGeometry::place(this, frame); }
+
+void LXSpinButton::setCurValue(double v) {
+    if (v > _maxValue)
+        v = _maxValue;
+    else if (v < _minValue)
+        v = _minValue;
+    _curValue = v;
+    update();
+}
+
+void LXSpinButton::trackPointer(const QPointF &q) {
+    // The upper arrow owns everything that is not in the lower half.
+    const QPointF p = LXGeometry::flipPoint(q, height());
+    _bInTopArea = !(p.y() < height() / 2.0);
+}
+
+void LXSpinButton::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    const QRectF all(rect());
+    LXImage::drawCenterAtFrame(p, _backgroundImage, all);
+    if (_bPressed && _bEnabled)
+        LXImage::drawCenterAtFrame(p, _bInTopArea ? _topBtnPressImage : _btmBtnPressImage, all);
+}
+
+void LXSpinButton::mouseMoveEvent(QMouseEvent *event) {
+    event->accept();
+    if (!_bEnabled)
+        return;
+    trackPointer(event->position());
+    update();
+}
+
+void LXSpinButton::mousePressEvent(QMouseEvent *event) {
+    event->accept();
+    if (!_bEnabled)
+        return;
+    // A press without a movement before it still acts on the arrow under the pointer.
+    trackPointer(event->position());
+    _bPressed = true;
+    update();
+    if (!_delegate)
+        return;
+    if (_bInTopArea)
+        _delegate->spinButtonTopDown(this);
+    else
+        _delegate->spinButtonBtmDown(this);
+}
+
+void LXSpinButton::mouseReleaseEvent(QMouseEvent *event) {
+    event->accept();
+    if (!_bEnabled)
+        return;
+    if (!rect().contains(event->position().toPoint())) {
+        _bCanceled = true;
+        if (_delegate)
+            _delegate->pressCanceled(this);
+        _bPressed = false;
+        update();
+        return;
+    }
+    _bCanceled = false;
+    _bPressed = false;
+    update();
+    if (_bInTopArea) {
+        if (_curValue < _maxValue)
+            _curValue = std::min(_curValue + 1, _maxValue);
+        if (_delegate)
+            _delegate->spinButtonTopUp(this);
+    } else {
+        if (_curValue > _minValue)
+            _curValue = std::max(_curValue - 1, _minValue);
+        if (_delegate)
+            _delegate->spinButtonBtmUp(this);
+    }
+}
