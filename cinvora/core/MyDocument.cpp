@@ -57,8 +57,11 @@ int64_t MyDocument::slotLimit() const {
 
 bool MyDocument::converSessionLock(vcTableCellView *job) {
     std::unique_lock l(_session_lock);
-    while (!_closing && _currentSessionCount >= slotLimit())
+    while (!_closing && _currentSessionCount >= slotLimit()) {
+        ++_gateWaiters;
         _session_cond.wait(l);
+        --_gateWaiters;
+    }
     if (_closing)
         return false;
     ++_currentSessionCount;
@@ -77,6 +80,11 @@ void MyDocument::convertSessionSignal(vcTableCellView *job) {
     Log::line(QString::asprintf("_currentSessionCount-- = %ld [%ld]", static_cast<long>(_currentSessionCount),
                                 static_cast<long>(job ? job->idx() : -1)));
     _session_cond.notify_one();
+}
+
+int64_t MyDocument::gateWaiters() const {
+    std::lock_guard l(_session_lock);
+    return _gateWaiters;
 }
 
 int64_t MyDocument::currentSessionCount() const {
@@ -106,7 +114,7 @@ void MyDocument::pauseAll() {
         if (skip(row))
             continue;
         if (row->aleadyStart() && !row->isPaused())
-            _workers.spawn([row] { row->pauseConvert(); });
+            _workers.spawn([row] { row->pauseRunning(); });
     }
 }
 

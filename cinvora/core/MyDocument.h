@@ -40,6 +40,8 @@ public:
     void converSessionUnLock(vcTableCellView *job) override;
     void convertSessionSignal(vcTableCellView *job) override;
     int64_t currentSessionCount() const;
+    // Threads blocked in the gate right now.
+    int64_t gateWaiters() const;
     // The command line runs with its own number of slots; 0 = the stored setting.
     void setSlotLimitOverride(int64_t limit) { _slotLimitOverride.store(limit); }
     int64_t slotLimit() const;
@@ -132,6 +134,7 @@ protected:
     mutable std::mutex _session_lock;
     std::condition_variable _session_cond;
     int64_t _currentSessionCount = 0;
+    int64_t _gateWaiters = 0;
     bool _closing = false;
     bool _shutDown = false;
     std::atomic<int64_t> _slotLimitOverride{0};

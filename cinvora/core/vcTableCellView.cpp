@@ -194,10 +194,12 @@ void vcTableCellView::startConvert() {
         d->converSessionUnLock(this);
 }
 
-void vcTableCellView::returnSlot(const RunPtr &run) {
+void vcTableCellView::returnSlot(const RunPtr &run, bool ended) {
     bool give = false;
     {
         std::lock_guard l(run->lock);
+        if (ended)
+            run->ended = true;
         give = run->holdsSlot;
         run->holdsSlot = false;
     }
@@ -254,11 +256,7 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
                 true);
         }
     }
-    {
-        std::lock_guard l(run->lock);
-        run->ended = true;
-    }
-    returnSlot(run);
+    returnSlot(run, true);
     // The closing step runs on the main thread, where the row is also started again; the
     // conversion thread holds no lock while it waits for it.
     auto self = shared_from_this();
@@ -279,14 +277,39 @@ void vcTableCellView::pauseConvert() {
     const RunPtr run = currentRun();
     if (!run)
         return;
-    if (!run->session->paused()) {
-        run->session->pause();
-        postControls([](vcRowControls &c) { c.statusText = pausedText(); }, false);
-        returnSlot(run);
-    } else {
-        postControls([](vcRowControls &c) { c.statusText = waitingText(); }, false);
-        spawn([this, run] { continueConvert(run); });
+    bool resume = false;
+    {
+        std::lock_guard l(run->lock);
+        resume = run->session->paused();
     }
+    if (!resume) {
+        pauseIfRunning(run);
+        return;
+    }
+    postControls([](vcRowControls &c) { c.statusText = waitingText(); }, false);
+    spawn([this, run] { continueConvert(run); });
+}
+
+void vcTableCellView::pauseRunning() {
+    if (const RunPtr run = currentRun())
+        pauseIfRunning(run);
+}
+
+void vcTableCellView::pauseIfRunning(const RunPtr &run) {
+    // Check and toggle under the run's lock: two pauses racing must not resume the session.
+    bool give = false;
+    {
+        std::lock_guard l(run->lock);
+        if (run->ended || !run->session->aleadyStart() || run->session->paused() || run->session->cancelSession())
+            return;
+        run->session->pause();
+        give = run->holdsSlot;
+        run->holdsSlot = false;
+    }
+    postControls([](vcRowControls &c) { c.statusText = pausedText(); }, false);
+    if (give)
+        if (auto *d = tbCellDelegate())
+            d->convertSessionSignal(this);
 }
 
 void vcTableCellView::continueConvert(RunPtr run) {
@@ -298,27 +321,33 @@ void vcTableCellView::continueConvert(RunPtr run) {
     }
     vcTableCellViewDelegate *d = tbCellDelegate();
     const bool admitted = d ? d->converSessionLock(this) : true;
-    bool ended = false;
+    bool giveBack = false;
     {
         std::lock_guard l(run->lock);
         run->waiting = false;
-        ended = run->ended;
-        run->holdsSlot = admitted && !ended;
+        if (admitted) {
+            // Only a paused, live session that holds no slot is resumed with this one;
+            // otherwise (it ended, was stopped, or another thread resumed it meanwhile)
+            // the slot just taken goes straight back.
+            if (!run->ended && !run->holdsSlot && run->session->paused() && !run->session->cancelSession()) {
+                run->holdsSlot = true;
+                run->session->pause(); // resume
+            } else {
+                giveBack = true;
+            }
+        }
     }
     if (!admitted)
         return;
-    if (!ended && !run->session->cancelSession() && run->session->paused())
-        run->session->pause(); // resume
     if (d)
         d->converSessionUnLock(this);
-    if (ended) {
-        // The conversion ended while this thread waited: the slot just taken goes back.
+    if (giveBack) {
         if (d)
             d->convertSessionSignal(this);
         return;
     }
-    if (isCurrent(run) && !run->session->cancelSession() && !run->session->paused() && _pauseAgain.load()) {
-        pauseConvert();
+    if (isCurrent(run) && _pauseAgain.load()) {
+        pauseIfRunning(run);
         _pauseAgain.store(false);
     }
 }

@@ -107,7 +107,10 @@ public:
 
     // Queueing threads.
     void startConvert();
+    // Pauses a running session, or resumes a paused one (queueing for a slot).
     void pauseConvert();
+    // Pauses the session only if it runs; never resumes (pause-all).
+    void pauseRunning();
 
     // The name the next output would get (tested, not reserved).
     QString createOutputname(const QString &sourcePath) const;
@@ -146,7 +149,8 @@ private:
 
     void newThreadToConvert(RunPtr run);
     void continueConvert(RunPtr run);
-    void returnSlot(const RunPtr &run);
+    void returnSlot(const RunPtr &run, bool ended = false);
+    void pauseIfRunning(const RunPtr &run);
     void finishedConvert();
 
     std::atomic<vcTableCellViewDelegate *> _tbCellDelegate{nullptr};
