@@ -13,6 +13,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 using foundation::MainThread;
 
 namespace {
@@ -23,7 +27,20 @@ WorkerGroup &fallbackWorkers() {
     return *group;
 }
 constexpr int64_t kProgressIntervalMs = 100;
+
+// Conversions are batch work: the thread that runs one (and the encoder threads it starts,
+// which inherit its priority) yields to the window and the rest of the desktop, so ten
+// conversions on two cores never starve the main thread.
+constexpr int kConversionNice = 10;
+void lowerThisThreadsPriority() {
+    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+    const int now = ::getpriority(PRIO_PROCESS, tid);
+    if (now < kConversionNice)
+        ::setpriority(PRIO_PROCESS, tid, kConversionNice);
+}
 } // namespace
+
+int vcTableCellView::conversionThreadNice() { return kConversionNice; }
 
 std::shared_ptr<vcTableCellView> vcTableCellView::create(LXMediaInfoPtr item) {
     return std::shared_ptr<vcTableCellView>(new vcTableCellView(std::move(item)));
@@ -210,6 +227,7 @@ void vcTableCellView::returnSlot(const RunPtr &run, bool ended) {
 
 void vcTableCellView::newThreadToConvert(RunPtr run) {
     SWConvertSession &session = *run->session;
+    lowerThisThreadsPriority();
     if (!session.cancelSession()) {
         _finished.store(false);
         session.setDelegate(this);

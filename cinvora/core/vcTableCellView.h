@@ -125,6 +125,9 @@ public:
     // Releases the item and the session without cancelling it.
     void remove();
 
+    // The nice value a conversion thread runs at (its encoder threads inherit it).
+    static int conversionThreadNice();
+
 private:
     // One conversion session and its bookkeeping. Threads hold it for their whole life.
     struct Run {

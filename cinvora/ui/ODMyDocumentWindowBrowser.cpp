@@ -88,6 +88,9 @@ void ODMyDocumentWindow::showCategory(const QString &mainKey, int) {
 }
 
 void ODMyDocumentWindow::setCategoryChangeAllowed(bool allowed) {
+    // Asked on every selection: the buttons are redrawn only when the lock changes.
+    if (_thumbImageTableView->canChangeCategory() == allowed)
+        return;
     _thumbImageTableView->setCanChangeCategory(allowed);
     updateMediaTypeButtonStatus();
 }

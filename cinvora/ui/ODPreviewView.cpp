@@ -35,7 +35,6 @@ QString ODPreviewView::captionFor(const LXMediaInfo &item) {
 
 void ODPreviewView::showItem(const LXMediaInfoPtr &item) {
     _item = item;
-    _pictureKey = 0;
     update();
 }
 

@@ -260,6 +260,15 @@ void vcTableCellWidget::selectFileInODFinder() {
 }
 
 void vcTableCellWidget::rowControlsChanged(const vcRowControls &c) {
+    if (c.statusText.size() != _fittedTextLength) {
+        // The status has a narrow frame: a long text is set a little smaller rather than cut.
+        _fittedTextLength = c.statusText.size();
+        // (The label draws its text 3 points in from its right edge.)
+        qreal px = 10;
+        while (px > 8 && LXStyle::textSize(LXStyle::systemFont(px), c.statusText).width() + 3 > _finishedLbl->width())
+            px -= 1;
+        _finishedLbl->setTextFont(LXStyle::systemFont(px));
+    }
     _finishedLbl->setTextTitle(c.statusText);
     _finishedLbl->setTextColor(c.statusText == vcTableCellView::failedText() ? odtheme::danger() : odtheme::textSoft());
     _finishedLbl->setVisible(c.statusVisible);

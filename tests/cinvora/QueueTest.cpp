@@ -17,6 +17,9 @@
 #include <foundation/Strings.h>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using testsupport::fixture;
 using testsupport::waitFor;
@@ -468,4 +471,29 @@ TEST(Queue, StressRandomOperations) {
     for (const QString &f : q.outputs())
         EXPECT_TRUE(readable(QDir(q.out).filePath(f))) << f.toStdString();
     EXPECT_LE(q.maxSlots.load(), 3);
+}
+
+namespace {
+int threadNice() { return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid))); }
+
+// Records the priority of the thread that fills a session (the conversion thread).
+struct NiceDoc : ODDocument {
+    std::atomic<int> seen{-100};
+    void adjustSessionOption(vcTableCellView *, SWConvertOption &) override { seen = threadNice(); }
+};
+} // namespace
+
+TEST(Job, ConversionsRunAtBatchPriorityAndTheMainThreadDoesNot) {
+    const int mainBefore = threadNice();
+    FakeWindow win;
+    NiceDoc doc;
+    doc.setWindow(&win);
+    doc.setExportFolderOverride(testsupport::freshDir("nice"));
+    doc.addMovie(doc.initEditMovieWithPath(fixture("short.mp4")));
+    doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return doc.seen.load() != -100; }, 30000));
+    EXPECT_GE(doc.seen.load(), vcTableCellView::conversionThreadNice());
+    EXPECT_GE(doc.seen.load(), mainBefore);
+    EXPECT_EQ(threadNice(), mainBefore);
+    ASSERT_TRUE(waitFor([&] { return doc.currentSessionCount() == 0 && !doc.cellArray()[0]->hasSession(); }, 60000));
 }

@@ -189,42 +189,58 @@ TEST(WindowRoad, DropPickConvertWatchRevealAndFinish) {
 
 TEST(WindowRoad, PauseResumeStopDeleteAndCloseThroughTheirControls) {
     Session s(2);
-    ASSERT_TRUE(s.add({fixture("clip.mp4"), fixture("multi.mkv"), fixture("mpeg4.avi")}));
+    // Three long conversions, so that one always waits while two run.
+    const QString dir = testsupport::freshDir("long");
+    QStringList sources;
+    for (const char *name : {"first.mp4", "second.mp4", "third.mp4"}) {
+        ASSERT_TRUE(QFile::copy(fixture("clip.mp4"), QDir(dir).filePath(name)));
+        sources << QDir(dir).filePath(name);
+    }
+    ASSERT_TRUE(s.add(sources));
     upscale(s);
+    auto runningRows = [&] {
+        QList<int> rows;
+        for (int i = 0; i < s.doc().numberOfRows(); ++i)
+            if (s.job(i)->aleadyStart() && !s.job(i)->isPaused())
+                rows << i;
+        return rows;
+    };
     click(s.window->wrConvertBtn());
     ASSERT_TRUE(waitFor([&] {
-        return converting(s) == 2 && statusOf(s, 0).startsWith("Left time: ") && statusOf(s, 1).startsWith("Left time: ");
+        const QList<int> rows = runningRows();
+        return rows.size() == 2 && statusOf(s, rows[0]).startsWith("Left time: ") &&
+               statusOf(s, rows[1]).startsWith("Left time: ");
     }, 60000));
-    EXPECT_EQ(statusOf(s, 2), vcTableCellView::waitingText());
+    const QList<int> first = runningRows();
+    const int queued = 3 - first[0] - first[1];
+    EXPECT_EQ(statusOf(s, queued), vcTableCellView::waitingText());
     EXPECT_EQ(s.window->wrConvertBtn()->textTitle().trimmed(), "Pause");
 
     // Pause through the toggle: the two converting rows pause, the waiting one is stopped.
     click(s.window->wrConvertBtn());
-    ASSERT_TRUE(waitFor([&] { return statusOf(s, 0) == "Paused" && statusOf(s, 1) == "Paused"; }, 30000));
-    ASSERT_TRUE(waitFor([&] { return s.doc().currentSessionCount() == 0 && !s.job(2)->hasSession(); }, 30000));
-    EXPECT_EQ(statusOf(s, 2), "<hidden>");
-    EXPECT_FALSE(s.row(2)->deleteItemBtn()->isHidden());
+    ASSERT_TRUE(waitFor([&] { return statusOf(s, first[0]) == "Paused" && statusOf(s, first[1]) == "Paused"; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return s.doc().currentSessionCount() == 0 && !s.job(queued)->hasSession(); }, 30000));
+    EXPECT_EQ(statusOf(s, queued), "<hidden>");
+    EXPECT_FALSE(s.row(queued)->deleteItemBtn()->isHidden());
     EXPECT_EQ(s.window->wrConvertBtn()->textTitle().trimmed(), "Convert");
-    const double pausedAt = s.row(0)->prgSlider()->sliderPos();
+    const double pausedAt = s.row(first[0])->prgSlider()->sliderPos();
     EXPECT_GT(pausedAt, 0.0);
 
-    // Resume through the toggle: all three want a slot again; two get one.
+    // Resume through the toggle: all three want a slot again; two get one, one waits.
     click(s.window->wrConvertBtn());
     EXPECT_EQ(s.window->wrConvertBtn()->textTitle().trimmed(), "Pause");
-    ASSERT_TRUE(waitFor([&] { return converting(s) == 2; }, 30000));
-    for (int i = 0; i < 3; ++i) {
-        if (s.job(i)->aleadyStart() && !s.job(i)->isPaused()) {
-            ASSERT_TRUE(waitFor([&] { return statusOf(s, i).startsWith("Left time: "); }, 30000)) << i;
-        } else if (s.job(i)->hasSession()) {
-            EXPECT_EQ(statusOf(s, i), vcTableCellView::waitingText()) << i;
-        }
-    }
+    ASSERT_TRUE(waitFor([&] { return runningRows().size() == 2; }, 30000));
+    const QList<int> second = runningRows();
+    for (int i : second)
+        ASSERT_TRUE(waitFor([&] { return statusOf(s, i).startsWith("Left time: "); }, 30000)) << i;
+    const int waiting = 3 - second[0] - second[1];
+    EXPECT_EQ(statusOf(s, waiting), vcTableCellView::waitingText());
     // A resumed row goes on from where it paused.
-    EXPECT_GE(s.row(0)->prgSlider()->sliderPos(), pausedAt - 0.02);
+    EXPECT_GE(s.row(first[0])->prgSlider()->sliderPos(), pausedAt - 0.02);
 
-    // Stop a long row with its own stop button; a waiting row, if any, gets its slot.
-    const int stopped = s.job(0)->aleadyStart() && !s.job(0)->isPaused() ? 0 : 1;
-    const int other = 1 - stopped;
+    // Stop a converting row with its own stop button; the waiting row gets its slot.
+    const int stopped = second[0];
+    const int other = second[1];
     vcTableCellWidget *row = s.row(stopped);
     ASSERT_FALSE(row->stopConvert()->isHidden());
     click(row->stopConvert());
@@ -232,14 +248,8 @@ TEST(WindowRoad, PauseResumeStopDeleteAndCloseThroughTheirControls) {
     ASSERT_TRUE(waitFor([&] { return !s.job(stopped)->hasSession(); }, 30000));
     EXPECT_TRUE(s.row(stopped)->stopConvert()->isHidden());
     EXPECT_FALSE(s.row(stopped)->deleteItemBtn()->isHidden());
-    ASSERT_TRUE(waitFor(
-        [&] {
-            for (int i = 0; i < 3; ++i)
-                if (statusOf(s, i) == vcTableCellView::waitingText())
-                    return false;
-            return true;
-        },
-        60000));
+    ASSERT_TRUE(waitFor([&] { return s.job(waiting)->aleadyStart(); }, 60000));
+    ASSERT_TRUE(waitFor([&] { return statusOf(s, waiting).startsWith("Left time: "); }, 30000));
     ASSERT_TRUE(s.job(other)->aleadyStart() && !s.job(other)->isPaused());
 
     // Delete a converting row: select it, press Delete, answer the question.
