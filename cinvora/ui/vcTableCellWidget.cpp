@@ -118,7 +118,9 @@ void vcTableCellWidget::initODControls() {
     _orgThumbView = new vcThumbView(QRectF(10, 5, 78, 50), this);
     _orgNameLabel = staticLabel(this, QRectF(96, 36, 276, 18), 13, odtheme::text());
     _orgNameLabel->setBUseDot(true);
-    _fmtInfoBaseView = new LXView(QRectF(96, 5, 200, 20), this);
+    // The info line's own arithmetic puts its last label at x = 177 and 60 wide: the area
+    // reaches as far as the progress bar, so that nothing of it is cut off.
+    _fmtInfoBaseView = new LXView(QRectF(96, 5, 276, 20), this);
     _fmtInfoBaseView->setAttribute(Qt::WA_TransparentForMouseEvents);
     addFmtLogoTextInfoControl();
 
@@ -152,16 +154,28 @@ void vcTableCellWidget::initODControls() {
     _stopConvert->hide();
 }
 
+namespace {
+// The info labels are 60 points wide; "1920*1080" fits them in a slightly narrowed face.
+QFont infoFont() {
+    QFont f = LXStyle::systemFont(10);
+    f.setStretch(QFont::SemiCondensed);
+    return f;
+}
+} // namespace
+
 void vcTableCellWidget::addFmtLogoTextInfoControl() {
     QWidget *base = _fmtInfoBaseView;
     _resolutionIcon = icon(base, QStringLiteral("ODDetailResolution.png"), 5, 6);
     _resolutionLabel = staticLabel(base, QRectF(0, 2, 60, 15), 11, odtheme::textSoft());
+    _resolutionLabel->setTextFont(infoFont());
     _resolutionLabel->setTextTitle(QStringLiteral("800*600"));
     _durationIcon = icon(base, QStringLiteral("ODDetailTime.png"), 5, 6);
     _durationLabel = staticLabel(base, QRectF(0, 2, 60, 15), 11, odtheme::textSoft());
+    _durationLabel->setTextFont(infoFont());
     _durationLabel->setTextTitle(QStringLiteral("00:00:00"));
     _fmtIcon = icon(base, QStringLiteral("ODDetailFmt.png"), 5, 6);
     _fmtLabel = staticLabel(base, QRectF(0, 2, 60, 15), 11, odtheme::textSoft());
+    _fmtLabel->setTextFont(infoFont());
     layoutFormatInfo(true);
 }
 

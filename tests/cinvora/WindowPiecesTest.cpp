@@ -42,7 +42,7 @@ TEST(WindowRow, ControlsSitAtTheirFramesAndShowTheItem) {
     EXPECT_EQ(row.height(), 58);
     EXPECT_EQ(row.orgThumbView()->geometry(), qt(10, 5, 78, 50));
     EXPECT_EQ(row.orgNameLabel()->geometry(), qt(96, 36, 276, 18));
-    EXPECT_EQ(row.fmtInfoBaseView()->geometry(), qt(96, 5, 200, 20));
+    EXPECT_EQ(row.fmtInfoBaseView()->geometry(), qt(96, 5, 276, 20));
     EXPECT_EQ(row.prgSlider()->geometry(), qt(96, 16, 276, 12));
     EXPECT_EQ(row.finishedLbl()->geometry(), qt(300, 1, 100, 13));
     EXPECT_EQ(row.odBrowserBtn()->geometry(), qt(380, 33, 24, 16));

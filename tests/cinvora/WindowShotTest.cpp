@@ -4,7 +4,9 @@
 #include "ODPreviewView.h"
 #include "WindowDriver.h"
 
+#include <glazeform/LXGeometry.h>
 #include <glazeform/LXLabel.h>
+#include <glazeform/LXStyle.h>
 #include <glazeform/LXSlider.h>
 
 #include <QDir>
@@ -23,7 +25,31 @@ QString shotPath(const QString &name) {
     return QDir(dir).filePath(name);
 }
 
-// Visible children of a widget that overlap one another (names of the pairs).
+// Where a piece draws, in its parent's coordinates: a label its text, a plain container
+// what its children draw, anything else its whole frame.
+QList<QRect> drawnRects(QWidget *w) {
+    if (auto *label = qobject_cast<LXLabel *>(w)) {
+        if (label->textTitle().isEmpty())
+            return {};
+        const QRectF text = LXGeometry::flipRect(label->textRect(), label->height());
+        // The text's own extent (the rectangle is 6 points taller than the text).
+        const QSizeF ts = LXStyle::textSize(label->textFont(), label->displayedText());
+        const QRect r = QRectF(text.x() + 1, text.y(), ts.width(), ts.height()).toAlignedRect().intersected(label->rect());
+        return {r.translated(label->pos())};
+    }
+    if (w->metaObject() == &LXView::staticMetaObject && LXView::staticMetaObject.cast(w) &&
+        static_cast<LXView *>(w)->backGroundImage().isNull()) {
+        QList<QRect> out;
+        for (QObject *o : w->children())
+            if (auto *c = qobject_cast<QWidget *>(o); c && !c->isHidden())
+                for (const QRect &r : drawnRects(c))
+                    out << r.translated(w->pos());
+        return out;
+    }
+    return {w->geometry()};
+}
+
+// Visible children of a widget whose drawings overlap one another (names of the pairs).
 QStringList overlaps(QWidget *parent, const QSet<QWidget *> &allowed = {}) {
     QList<QWidget *> shown;
     for (QObject *o : parent->children())
@@ -32,12 +58,27 @@ QStringList overlaps(QWidget *parent, const QSet<QWidget *> &allowed = {}) {
     QStringList out;
     for (int i = 0; i < shown.size(); ++i)
         for (int j = i + 1; j < shown.size(); ++j)
-            if (shown[i]->geometry().intersects(shown[j]->geometry()))
-                out << QStringLiteral("%1/%2 %3 and %4/%5 %6")
-                           .arg(shown[i]->metaObject()->className(), shown[i]->objectName())
-                           .arg(QString::number(i))
-                           .arg(shown[j]->metaObject()->className(), shown[j]->objectName())
-                           .arg(QString::number(j));
+            for (const QRect &a : drawnRects(shown[i]))
+                for (const QRect &b : drawnRects(shown[j]))
+                    if (a.intersects(b))
+                        out << QStringLiteral("%1 %2 and %3 %4")
+                                   .arg(shown[i]->metaObject()->className(), shown[i]->objectName(),
+                                        shown[j]->metaObject()->className(), shown[j]->objectName());
+    return out;
+}
+
+// Labels whose text does not fit them.
+QStringList clippedLabels(QWidget *root) {
+    QStringList out;
+    for (LXLabel *l : root->findChildren<LXLabel *>()) {
+        if (!l->isVisibleTo(root) || l->bUseDot() || l->textTitle().isEmpty())
+            continue;
+        const QSizeF ts = LXStyle::textSize(l->textFont(), l->textTitle());
+        const QRectF text = LXGeometry::flipRect(l->textRect(), l->height());
+        const bool insideParent = !l->parentWidget() || l->parentWidget()->rect().contains(l->geometry());
+        if (text.x() + 1 < 0 || text.x() + 1 + ts.width() > l->width() + 0.5 || !insideParent)
+            out << l->textTitle();
+    }
     return out;
 }
 
@@ -66,6 +107,7 @@ int distinctColours(const QImage &image) {
 TEST(WindowShot, EmptyWindowAtStart) {
     Session s;
     const QImage shot = s.window->grab().toImage();
+    EXPECT_TRUE(clippedLabels(s.window.get()).isEmpty()) << clippedLabels(s.window.get()).join(" | ").toStdString();
     ASSERT_TRUE(shot.save(shotPath("main-window-empty.png")));
     EXPECT_GT(distinctColours(shot), 40);
     EXPECT_TRUE(buttonsWithoutPictures(s.window.get(), s.window->categoryButtons()).isEmpty());
@@ -85,6 +127,14 @@ TEST(WindowShot, ItemsConvertingInTheList) {
             item->setHeight(720);
         }
     click(s.row(1), QPointF(200, 20));
+    // Idle rows show their info line: every text in full.
+    const QStringList idleClipped = clippedLabels(s.window.get());
+    EXPECT_TRUE(idleClipped.isEmpty()) << idleClipped.join(" | ").toStdString();
+    for (int i = 0; i < 5; ++i) {
+        const QStringList inRow = overlaps(s.row(i));
+        EXPECT_TRUE(inRow.isEmpty()) << i << ": " << inRow.join("; ").toStdString();
+    }
+    ASSERT_TRUE(s.window->grab().save(shotPath("main-window-idle.png")));
     click(s.window->wrConvertBtn());
     // Two rows well on their way, the others waiting.
     ASSERT_TRUE(waitFor(
@@ -104,6 +154,9 @@ TEST(WindowShot, ItemsConvertingInTheList) {
         << buttonsWithoutPictures(s.window.get(), s.window->categoryButtons()).join(", ").toStdString();
     for (LXImageCellView *cell : s.window->thumbImageTableView()->cells())
         EXPECT_FALSE(cell->image().isNull()) << cell->cellTitle().toStdString();
+    // Every text fits its label, in the rows as in the bars.
+    const QStringList clipped = clippedLabels(s.window.get());
+    EXPECT_TRUE(clipped.isEmpty()) << clipped.join(" | ").toStdString();
     // The window's areas tile it; the rows' visible controls leave each other room.
     const QStringList areas = overlaps(s.window->mainPanelView(), {s.window->tipView()});
     EXPECT_TRUE(areas.isEmpty()) << areas.join("; ").toStdString();
