@@ -77,6 +77,13 @@ public:
     // The application menu's titles: [menu title, about, hide, quit].
     static QStringList applicationMenuTitles();
 
+    // Files named on the command line ("Open with"), as absolute paths; arguments that
+    // name nothing are dropped.
+    static QStringList filesFromArguments(const QStringList &arguments);
+    // Adds the files through the "addFilesKey" notification once the list's rebuild has
+    // finished, so that a file already in the restored list is recognised as such.
+    void addFilesAfterRestore(const QStringList &files);
+
     // ---- Pages ----
     // The trim editor's entry and exit; each flips the pages (0.75 s).
     void beginToEditMovie();

@@ -18,6 +18,8 @@
 
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QTimer>
 #include <QMenu>
 #include <QShortcut>
 #include <QUrl>
@@ -123,6 +125,38 @@ void ODMyDocumentWindow::exportFolderItemChosen(int index) {
     connect(dialog, &QFileDialog::fileSelected, this, apply);
     connect(dialog, &QFileDialog::rejected, this, [this] { fillExportFolderPopup(); });
     dialog->open();
+}
+
+// ---- Files from the command line -----------------------------------------------------------
+
+QStringList ODMyDocumentWindow::filesFromArguments(const QStringList &arguments) {
+    QStringList files;
+    for (const QString &arg : arguments) {
+        if (arg.isEmpty() || arg.startsWith('-'))
+            continue;
+        const QUrl url(arg);
+        const QString path = url.isLocalFile() ? url.toLocalFile() : arg;
+        const QFileInfo info(path);
+        if (info.exists())
+            files << info.absoluteFilePath();
+    }
+    return files;
+}
+
+void ODMyDocumentWindow::addFilesAfterRestore(const QStringList &files) {
+    if (files.isEmpty())
+        return;
+    auto *waiter = new QTimer(this);
+    waiter->setInterval(50);
+    connect(waiter, &QTimer::timeout, this, [this, waiter, files] {
+        if (_document->isAdding())
+            return;
+        waiter->stop();
+        waiter->deleteLater();
+        foundation::NotificationCenter::defaultCenter().post(QStringLiteral("addFilesKey"),
+                                                             {{QStringLiteral("addFiles"), files}});
+    });
+    waiter->start();
 }
 
 // ---- Sheets -----------------------------------------------------------------------------

@@ -13,7 +13,9 @@
 #include <glazeform/LXPopUpButton.h>
 #include <glazeform/LXSlider.h>
 
+#include <QDir>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QUrl>
 #include <QWheelEvent>
@@ -431,4 +433,42 @@ TEST(WindowSheets, SettingsSheetIsAnsweredByTheDocument) {
     click(s.window->settingBtn());
     EXPECT_NE(s.window->settingController(), nullptr);
     EXPECT_TRUE(first.isNull());
+}
+
+TEST(WindowList, FilesDroppedOnARowJoinTheListAndOtherDragsAreRefused) {
+    Session s;
+    ASSERT_TRUE(s.add({fixture("short.mp4")}));
+    vcTableCellWidget *row = s.row(0);
+    ASSERT_TRUE(dropFiles(row, {fixture("mpeg4.avi")}));
+    ASSERT_TRUE(waitFor([&] { return s.doc().numberOfRows() == 2; }, 60000));
+    ASSERT_TRUE(s.idle());
+    EXPECT_EQ(s.doc().fileArray()[1]->fileName(), fixture("mpeg4.avi"));
+    // A drag that carries text and no file is not taken, on a row or on the list.
+    QMimeData text;
+    text.setText("just words");
+    const QPoint at = row->mapTo(s.window.get(), QPoint(200, 20));
+    QDragEnterEvent enter(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(s.window->windowHandle(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+}
+
+TEST(WindowStart, FilesFromTheCommandLineJoinTheRestoredListOnce) {
+    const QString rel = QDir::current().relativeFilePath(fixture("hd1080.mp4"));
+    EXPECT_EQ(ODMyDocumentWindow::filesFromArguments(
+                  {"--verbose", "/no/such/file.mp4", QUrl::fromLocalFile(fixture("audio.mp3")).toString(), rel}),
+              QStringList({fixture("audio.mp3"), fixture("hd1080.mp4")}));
+    Session s;
+    ASSERT_TRUE(s.add({fixture("short.mp4")}));
+    // A new start: the rebuild runs while the arguments wait for it.
+    s.window.reset();
+    s.window = std::make_unique<ODMyDocumentWindow>();
+    s.window->show();
+    s.doc().loadHistoryAtLuanch();
+    s.window->addFilesAfterRestore(ODMyDocumentWindow::filesFromArguments({fixture("short.mp4"), fixture("mpeg4.avi")}));
+    ASSERT_TRUE(waitFor([&] { return s.doc().numberOfRows() == 2; }, 60000));
+    ASSERT_TRUE(s.idle());
+    QTest::qWait(200);
+    EXPECT_EQ(s.doc().numberOfRows(), 2);
+    EXPECT_EQ(s.doc().fileArray()[0]->fileName(), fixture("short.mp4"));
+    EXPECT_EQ(s.doc().fileArray()[1]->fileName(), fixture("mpeg4.avi"));
 }
