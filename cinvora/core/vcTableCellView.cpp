@@ -227,7 +227,6 @@ void vcTableCellView::returnSlot(const RunPtr &run, bool ended) {
 
 void vcTableCellView::newThreadToConvert(RunPtr run) {
     SWConvertSession &session = *run->session;
-    lowerThisThreadsPriority();
     if (!session.cancelSession()) {
         _finished.store(false);
         session.setDelegate(this);
@@ -257,6 +256,9 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
             foundation::Log::line(QStringLiteral("Cannot create the output file in %1").arg(folder));
         } else {
             session.setOutputFileName(output);
+            // Settings and names are settled at normal priority; only the encoding yields,
+            // so this thread never holds a lock the window waits for while it is held back.
+            lowerThisThreadsPriority();
             ok = session.start();
             // The engine removes what it wrote on failure; the reserved name goes too.
             if (!ok && QFileInfo::exists(output))

@@ -476,10 +476,14 @@ TEST(Queue, StressRandomOperations) {
 namespace {
 int threadNice() { return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid))); }
 
-// Records the priority of the thread that fills a session (the conversion thread).
+// Records the priority of the thread that gives the slot back at the end of a conversion
+// (the conversion thread, after its encoding).
 struct NiceDoc : ODDocument {
     std::atomic<int> seen{-100};
-    void adjustSessionOption(vcTableCellView *, SWConvertOption &) override { seen = threadNice(); }
+    void convertSessionSignal(vcTableCellView *job) override {
+        seen = threadNice();
+        ODDocument::convertSessionSignal(job);
+    }
 };
 } // namespace
 
