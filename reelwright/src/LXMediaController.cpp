@@ -138,6 +138,7 @@ bool LXMediaController::loadInterface(const QString &nibName) {
     _backToHome->hide();
     _timeLabel->setTextAlignment(LXLabel::AlignRight);
     _timeLabel->setTextFont(LXStyle::systemFont(12));
+    _bottomView->setBackGroundImage(LXImage::named(QStringLiteral("LXEditBtm.png")));
     return nibName == kNibName;
 }
 
