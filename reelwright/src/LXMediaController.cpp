@@ -606,7 +606,7 @@ void LXMediaController::enableControlsWhenPlayable() {
 void LXMediaController::playerBecomePlayAble(SWPlayer *) {
     enableControlsWhenPlayable();
     if (_bIsAutoPlay)
-        playing();
+        startAutoPlay();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -336,13 +336,6 @@ void LXPlayerController::playOrPause() {
     playOrPauseTrim();
 }
 
-void LXPlayerController::playerBecomePlayAble(SWPlayer *) {
-    enableControlsWhenPlayable();
-    // The list page's player plays the kept range, never the rest of the file.
-    if (_bIsAutoPlay)
-        playTrim();
-}
-
 void LXPlayerController::enableControlsWhenPlayable() {
     LXMediaController::enableControlsWhenPlayable();
     _playPauseButton2->setEnabled(true);
@@ -473,7 +466,7 @@ void LXPlayerController::setAutoHideTickInterval(int milliseconds) {
 
 void LXPlayerController::hideFullControl() {
     ++_autoTime;
-    if (_autoTime < kAutoHideTicks)
+    if (_autoTime < autoHideTicks())
         return;
     const bool shown = isFullControlShown();
     escFullCtrl();

@@ -322,4 +322,12 @@ TEST_F(Player, RendersThePlayerAndItsBar) {
     }
     EXPECT_TRUE(shot.save(dir + "/player.png"));
     EXPECT_TRUE(bar->grab().save(dir + "/player-floating-bar.png"));
+    // A narrow preview area keeps play, progress, time and edit; the volume group goes.
+    host.resize(380, 290);
+    QApplication::processEvents();
+    EXPECT_EQ(player->size(), host.size());
+    EXPECT_FALSE(player->voiceSlider()->isVisible());
+    EXPECT_GE(player->progressSlider()->width(), 40);
+    EXPECT_LE(player->editBtn()->geometry().right(), host.width());
+    EXPECT_TRUE(host.grab().save(dir + "/player-narrow.png"));
 }

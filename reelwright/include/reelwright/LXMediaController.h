@@ -317,6 +317,8 @@ protected:
     virtual void initMovieEditView();
     // The enabling part of playerBecomePlayAble.
     virtual void enableControlsWhenPlayable();
+    // What an item shown with autoPlay plays once the player can: the whole file here.
+    virtual void startAutoPlay() { playing(); }
 
     // The delegate's answer to a dressing request, or the library's picture `fallback`
     // (a name under :/pictures/) when it does not answer.

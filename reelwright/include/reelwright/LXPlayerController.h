@@ -106,8 +106,9 @@ public:
     void releaseFullCtrl();
     void initAutoTimer();
     void invalidateAutoHideTime();
-    // One tick of the auto-hide timer; the bar closes at the kAutoHideTicks-th tick without use.
+    // One tick of the auto-hide timer; the bar closes at the autoHideTicks()-th tick without use.
     void hideFullControl();
+    virtual int autoHideTicks() const { return kAutoHideTicks; }
     // Use of the bar: the count starts again.
     void restoreAutoHideTime() override;
     int64_t autoTime() const { return _autoTime; }
@@ -126,7 +127,6 @@ public:
     void initVoiceSlider(LXSliderA *slider);
 
     // --- SWPlayerDelegate ------------------------------------------------------------------
-    void playerBecomePlayAble(SWPlayer *player) override;
     void playerInProgress(SWPlayer *player, double percent) override;
     void playerDidFinished(SWPlayer *player) override;
     void playerMouseDown(SWPlayer *player) override;
@@ -165,6 +165,8 @@ protected:
     void initCutSlider() override;
     virtual void initProgressSlider();
     void enableControlsWhenPlayable() override;
+    // The list page's player plays the kept range, never the rest of the file.
+    void startAutoPlay() override { playTrim(); }
     // Pointer movement over the video (or its full-screen window).
     virtual void playerPointerMoved();
     bool eventFilter(QObject *watched, QEvent *event) override;
