@@ -239,7 +239,9 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
             foundation::Log::line(QStringLiteral("Cannot create the output file in %1").arg(folder));
         } else {
             session.setOutputFileName(output);
+            const int64_t began = QDateTime::currentMSecsSinceEpoch();
             ok = session.start();
+            _lastConversionMs.store(QDateTime::currentMSecsSinceEpoch() - began);
             // The engine removes what it wrote on failure; the reserved name goes too.
             if (!ok && QFileInfo::exists(output))
                 QFile::remove(output);
