@@ -22,6 +22,8 @@ struct ContainerCase {
     int channels = 2;
 };
 
+void PrintTo(const ContainerCase &c, std::ostream *os) { *os << c.format << " -> " << c.video << "/" << c.audio; }
+
 std::string caseName(const char *format) {
     std::string s(format);
     for (char &c : s)
