@@ -48,16 +48,16 @@ def scenarios(src, out_dir):
 
 
 def timed(cmd):
-    """Runs cmd under GNU time; returns (wall seconds, max RSS in KiB)."""
+    """Runs cmd under GNU time; returns (wall seconds, max RSS in KiB, CPU seconds)."""
     with tempfile.NamedTemporaryFile("r", suffix=".time") as tf:
         t0 = time.perf_counter()
-        p = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", tf.name] + cmd,
+        p = subprocess.run(["/usr/bin/time", "-f", "%M %U %S", "-o", tf.name] + cmd,
                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
         wall = time.perf_counter() - t0
         if p.returncode != 0:
             sys.exit("failed: %s\n%s" % (" ".join(cmd), p.stderr.decode(errors="replace")[-2000:]))
-        rss = int(tf.read().strip().splitlines()[-1])
-    return wall, rss
+        rss, user, system = tf.read().strip().splitlines()[-1].split()
+    return wall, int(rss), float(user) + float(system)
 
 
 def main():
@@ -99,31 +99,34 @@ def main():
                 if who == "cinvora" and os.path.exists(cv_path):
                     os.remove(cv_path)  # cinvora-cli never overwrites
                 runs[who].append(timed(cmd))
-            print("  %s round %d: ffmpeg %.2fs %d MiB, cinvora %.2fs %d MiB" % (
-                name, r + 1, runs["ffmpeg"][-1][0], runs["ffmpeg"][-1][1] // 1024,
-                runs["cinvora"][-1][0], runs["cinvora"][-1][1] // 1024), flush=True)
-        med = {who: (statistics.median(w for w, _ in v), statistics.median(m for _, m in v)) for who, v in runs.items()}
+            print("  %s round %d: ffmpeg %.2fs (cpu %.2fs) %d MiB, cinvora %.2fs (cpu %.2fs) %d MiB" % (
+                name, r + 1, runs["ffmpeg"][-1][0], runs["ffmpeg"][-1][2], runs["ffmpeg"][-1][1] // 1024,
+                runs["cinvora"][-1][0], runs["cinvora"][-1][2], runs["cinvora"][-1][1] // 1024), flush=True)
+        med = {who: tuple(statistics.median(x[i] for x in v) for i in range(3)) for who, v in runs.items()}
         results[name] = {
             "ffmpeg_s": med["ffmpeg"][0], "cinvora_s": med["cinvora"][0],
             "ffmpeg_rss_kib": med["ffmpeg"][1], "cinvora_rss_kib": med["cinvora"][1],
             "time_ratio": med["cinvora"][0] / med["ffmpeg"][0],
             "memory_ratio": med["cinvora"][1] / med["ffmpeg"][1],
+            "ffmpeg_cpu_s": med["ffmpeg"][2], "cinvora_cpu_s": med["cinvora"][2],
+            "cpu_ratio": med["cinvora"][2] / med["ffmpeg"][2],
             "ffmpeg_size": os.path.getsize(ff_cmd[-1]), "cinvora_size": os.path.getsize(cv_path),
         }
 
     print()
-    print("%-10s %10s %10s %8s %10s %10s %8s" % ("scenario", "ffmpeg s", "cinvora s", "ratio", "ffmpeg MiB",
-                                                 "cinvora MiB", "ratio"))
+    print("%-10s %10s %10s %8s %10s %10s %8s %9s" % ("scenario", "ffmpeg s", "cinvora s", "ratio", "ffmpeg MiB",
+                                                      "cinvora MiB", "ratio", "cpu ratio"))
     failed = []
     for name, r in results.items():
-        print("%-10s %10.2f %10.2f %8.3f %10d %10d %8.3f" % (
+        print("%-10s %10.2f %10.2f %8.3f %10d %10d %8.3f %9.3f" % (
             name, r["ffmpeg_s"], r["cinvora_s"], r["time_ratio"], r["ffmpeg_rss_kib"] // 1024,
-            r["cinvora_rss_kib"] // 1024, r["memory_ratio"]))
+            r["cinvora_rss_kib"] // 1024, r["memory_ratio"], r["cpu_ratio"]))
         if r["time_ratio"] > TARGETS[name]:
             failed.append("%s time %.3f > %.2f" % (name, r["time_ratio"], TARGETS[name]))
         if name == "transcode" and r["memory_ratio"] > TARGETS["memory"]:
             failed.append("memory %.3f > %.2f" % (r["memory_ratio"], TARGETS["memory"]))
-    print("\nmedians of %d alternating rounds; targets: transcode <= %.2f, remux <= %.2f, memory <= %.2f" % (
+    print("\ncpu ratio: user+system time, steadier than wall time on a shared machine")
+    print("medians of %d alternating rounds; targets: transcode <= %.2f, remux <= %.2f, memory <= %.2f" % (
         args.rounds, TARGETS["transcode"], TARGETS["remux"], TARGETS["memory"]))
     if args.json:
         with open(args.json, "w") as f:

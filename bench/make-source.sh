@@ -7,6 +7,7 @@ set -euo pipefail
 out=${1:?usage: make-source.sh OUT.mp4 [SECONDS]}
 secs=${2:-20}
 [ -s "$out" ] && exit 0
+mkdir -p "$(dirname "$out")"
 tmp="$out.tmp.mp4"
 ffmpeg -nostdin -hide_banner -loglevel error -y \
   -f lavfi -i "mandelbrot=s=640x360:r=25,scale=1920:1080:flags=bicubic,format=yuv420p[m];testsrc2=s=1920x1080:r=25,format=yuv420p[t];[m][t]blend=all_mode=average,noise=alls=3:allf=t" \
