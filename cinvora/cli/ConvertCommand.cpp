@@ -145,9 +145,10 @@ int runConvert(const QStringList &args) {
         }
         return runSingle(a, a.inputs.first(), a.outputFile);
     }
-    // `convert IN OUT`: a second name that does not exist yet can only be an output.
+    // `convert IN OUT`: two names and none of the batch options. The second is the output,
+    // also when it exists (it is then refused, never overwritten).
     if (a.inputs.size() == 2 && a.keyPath.isEmpty() && a.outputDir.isEmpty() && a.jobs == 0 &&
-        QFileInfo(a.inputs.first()).isFile() && !QFileInfo::exists(a.inputs.at(1)))
+        !QFileInfo(a.inputs.first()).isDir() && !QFileInfo(a.inputs.at(1)).isDir())
         return runSingle(a, a.inputs.first(), a.inputs.at(1));
     return runBatch(a);
 }

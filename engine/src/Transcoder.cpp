@@ -246,6 +246,10 @@ bool Transcoder::canCopyAudio() const {
     const AVCodecID id = par->codec_id;
     if (!codecFits(_fmt, AVMEDIA_TYPE_AUDIO, _opt.audioCodeName(), id) || _opt.audio_volume() != 256)
         return false;
+    // A FLAC header names the stream's length; copied into a shortened file it would claim
+    // the source's length. Re-encoding is lossless and writes a true header.
+    if (id == AV_CODEC_ID_FLAC && _opt.recording_time() > 0)
+        return false;
     const int rate = par->sample_rate, channels = par->ch_layout.nb_channels;
     if ((_opt.sample_rate() > 0 && _opt.sample_rate() != rate) || (_opt.channels() > 0 && _opt.channels() != channels))
         return false;

@@ -51,7 +51,7 @@ TEST(CliConvert, ConvertsWithOptionsAndRefusesAnExistingOutput) {
 
     // Bad arguments create nothing.
     EXPECT_EQ(testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), dir + "/x.mp4", "--size", "big"}), 2);
-    EXPECT_EQ(testsupport::runProgram(cli(), {"convert", fixture("short.mp4")}), 2);
+    EXPECT_EQ(testsupport::runProgram(cli(), {"convert"}), 2);
     EXPECT_FALSE(QFileInfo::exists(dir + "/x.mp4"));
     // A failed conversion leaves nothing either.
     EXPECT_EQ(testsupport::runProgram(cli(), {"convert", fixture("random.mp4"), dir + "/y.mp4"}), 1);
