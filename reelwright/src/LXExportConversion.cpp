@@ -142,6 +142,7 @@ bool LXExportConversion::start(LXMediaInfoPtr item, const QString &wantedPath) {
         _lastError.clear();
     }
     _lastPercent.store(0.0);
+    _lastPastSeconds.store(0.0);
     _running.store(true);
     auto self = shared_from_this();
     const bool spawned = tracker().threads->spawn(
@@ -209,7 +210,7 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
             MainThread::run([self] {
                 self->_lastPercent.store(100.0);
                 if (self->_delegate)
-                    self->_delegate->exportConversionProgress(self.get(), 100.0, 0.0, 0.0);
+                    self->_delegate->exportConversionProgress(self.get(), 100.0, self->_lastPastSeconds.load(), 0.0);
             });
         }
     }
@@ -221,8 +222,14 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
             outcome = LXExportOutcome::Cancelled;
         else
             outcome = ok ? LXExportOutcome::Finished : LXExportOutcome::Failed;
-        if (outcome != LXExportOutcome::Finished && !reserved.isEmpty() && QFileInfo::exists(reserved))
-            QFile::remove(reserved);
+        // What is left under the reserved name is ours: the complete file of a conversion
+        // cancelled after its last frame, or the empty reservation of one that failed (the
+        // engine removes what it wrote itself).
+        if (outcome != LXExportOutcome::Finished && !reserved.isEmpty()) {
+            const QFileInfo left(reserved);
+            if (left.exists() && (ok || left.size() == 0))
+                QFile::remove(reserved);
+        }
         _lastError = outcome == LXExportOutcome::Failed ? error : QString();
         if (_session == session)
             _session.reset();
@@ -243,6 +250,7 @@ void LXExportConversion::sessionProgressPastLeft(SWConvertSession *session, doub
                                                  int64_t leftUs) {
     (void)session;
     _lastPercent.store(percent);
+    _lastPastSeconds.store(double(pastUs) / 1e6);
     std::weak_ptr<LXExportConversion> weak = weak_from_this();
     MainThread::post([weak, percent, pastUs, leftUs] {
         auto self = weak.lock();

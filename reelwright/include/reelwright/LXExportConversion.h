@@ -101,6 +101,7 @@ private:
     QString _lastError;
     std::atomic<bool> _running{false};
     std::atomic<double> _lastPercent{0.0};
+    std::atomic<double> _lastPastSeconds{0.0};
 };
 
 using LXExportConversionPtr = std::shared_ptr<LXExportConversion>;
