@@ -21,7 +21,10 @@
 //                          outlets on a page of theirs);
 //   initLanguage()         their texts (call the base's first when they keep its controls);
 //   finishedConvert()      what happens with the converted file;
-//   canceledConvert(), failedConvert(), cancelExport(), closeWindow() where they differ.
+//   canceledConvert(), failedConvert(), cancelExport(), closeWindow() where they differ;
+//   emblemName()           the picture of their destination.
+// closeWindow() ends a window's part in the export (its owner then lets go of it); a
+// window that hides for a while and shows again (signing in anew) uses orderOutSheet().
 // and provide their own static shareWindowController() returning an instance of
 // themselves, registered by class name with LX_REGISTER_EXPORT_WINDOW so that owners can
 // ask for a window class that may not be built in (shareWindowControllerOfClass()).
@@ -115,8 +118,8 @@ public:
     virtual void finishedConvert(const QString &path);
     // The conversion ended cancelled: closeWindow().
     virtual void canceledConvert();
-    // The conversion failed: the sheet says so and offers only closing. `reason` is for
-    // the log and the tool tip; the visible text is the table's.
+    // The conversion failed: the status line says so ("Lan_Export_Failed"), `reason` (the
+    // engine's words) takes the bar's place, and only closing is offered.
     virtual void failedConvert(const QString &reason);
     // The local export's finished state: browse and close buttons swap places and show,
     // close reads "Later", cancel and the time text hide, the status reads "Export successfully".
