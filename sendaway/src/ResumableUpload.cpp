@@ -182,7 +182,7 @@ void ResumableUpload::replyFinished(QNetworkReply *reply, Phase phase) {
         return; // dropped by pause or stop: not an answer
     _reply = nullptr;
     reply->deleteLater();
-    const QByteArray body = reply->readAll();
+    const QByteArray body = reply->isOpen() ? reply->readAll() : QByteArray();
     UploadStep step;
     switch (phase) {
     case Phase::Opening:
