@@ -6,8 +6,9 @@
 // intake and history loops (their own threads). The document cancels and joins every
 // thread it started before it goes away.
 #include "DocumentWindow.h"
-#include "WorkerGroup.h"
 #include "vcTableCellView.h"
+
+#include <foundation/WorkerGroup.h>
 
 #include <QObject>
 #include <QVariantMap>

@@ -17,7 +17,10 @@
 #include <reelwright/LXMediaInfo.h>
 
 class vcTableCellView;
+namespace foundation {
 class WorkerGroup;
+}
+using WorkerGroup = foundation::WorkerGroup;
 
 class vcTableCellViewDelegate {
 public:

@@ -568,6 +568,77 @@ void controlPictures(Builder &b) {
     b.add("LXSpinBtmPress.png", {20, 30}, spin(2));
 }
 
+
+// ------------------------------------------------------------------------------------
+// The sharing library's pictures: the export sheet.
+
+void sharingPictures(Builder &b) {
+    b.lib("sendaway");
+    const Measures &m = M();
+    // The sheet's surface, nine-sliced: flat, with a light line under the top edge and a
+    // dark one along the bottom so that the sheet reads as lying on the window.
+    b.add("ExportSheetBg.png", {30, 30}, [](QPainter &p, const QSizeF &s) {
+        flat(p, s, mix(P().base, P().raised, 0.35));
+        p.fillRect(QRectF(0, 0, s.width(), 1), QColor(255, 255, 255, 18));
+        p.fillRect(QRectF(0, s.height() - 1, s.width(), 1), P().hairline);
+    });
+    // The progress track, sunken, and its filled part in the accent.
+    const double th = m.exportTrackHeight, cw = m.capWidth + 1;
+    auto sunken = [](Cap c) {
+        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().well, mix(P().well, P().raised, 0.55), true, s.height() / 2); };
+    };
+    auto filled = [](Cap c) {
+        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().accent.lighter(112), P().accentDeep, false, s.height() / 2); };
+    };
+    b.add("ExportPrgBgLeft.png", {cw, th}, sunken(Cap::Left));
+    b.add("ExportPrgBgMid.png", {4, th}, sunken(Cap::Middle));
+    b.add("ExportPrgBgRight.png", {cw, th}, sunken(Cap::Right));
+    b.add("ExportPrgFgLeft.png", {cw, th}, filled(Cap::Left));
+    b.add("ExportPrgFgMid.png", {4, th}, filled(Cap::Middle));
+    b.add("ExportPrgFgRight.png", {cw, th}, filled(Cap::Right));
+    // Text buttons: a quiet one and the default (accent) one; titles are drawn by the control.
+    const QSizeF button(m.sheetButtonW, m.sheetButtonH);
+    b.states("ExportButtonNormal.png", "ExportButtonPress.png", button,
+             [](QPainter &p, const QSizeF &s, State st) { plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius); });
+    b.states("ExportDefaultButtonNormal.png", "ExportDefaultButtonPress.png", button, [](QPainter &p, const QSizeF &s, State st) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        const QRectF body = QRectF(QPointF(0, 0), s).adjusted(0.5, 0.5, -0.5, -1.5);
+        const double r = M().radius;
+        const QColor c = P().accentDeep;
+        dropShadow(p, roundedRect(body, r), 1.0, P().shadow, 2);
+        if (st == State::Pressed) {
+            fillVertical(p, roundedRect(body, r), mix(c, Qt::black, 0.25), mix(c, Qt::black, 0.15));
+        } else {
+            fillVertical(p, roundedRect(body, r), mix(c, Qt::white, 0.12), c);
+            topSheen(p, body.adjusted(1, 1, -1, -1), r - 1, QColor(255, 255, 255, 50));
+        }
+        strokeInside(p, body, r, withAlpha(mix(c, Qt::black, 0.55), 220));
+    });
+    // The sheet's emblem: a rounded tile with the destination's glyph; the finished and
+    // failed states swap it for a check or a cross.
+    auto emblem = [](Glyph g, QColor hue) {
+        return [g, hue](QPainter &p, const QSizeF &s) {
+            p.setRenderHint(QPainter::Antialiasing, true);
+            const QRectF body = QRectF(QPointF(0, 0), s).adjusted(2, 1.5, -2, -3);
+            const double r = 10;
+            dropShadow(p, roundedRect(body, r), 1.5, P().shadow, 3);
+            fillVertical(p, roundedRect(body, r), mix(hue, Qt::white, 0.14), mix(hue, Qt::black, 0.30));
+            strokeInside(p, body, r, QColor(0, 0, 0, 90));
+            topSheen(p, body.adjusted(1, 1, -1, -1), r - 1, QColor(255, 255, 255, 60));
+            const double gs = body.width() * 0.56;
+            const QRectF box(body.center().x() - gs / 2, body.center().y() - gs / 2, gs, gs);
+            drawGlyph(p, g, box.translated(0, 1), QColor(0, 0, 0, 70));
+            drawGlyph(p, g, box, QColor(255, 255, 255, 245));
+        };
+    };
+    const QSizeF em(m.sheetEmblem, m.sheetEmblem);
+    b.add("ExportMovieEmblem.png", em, emblem(Glyph::Film, P().kindVideo));
+    b.add("ExportLibraryEmblem.png", em, emblem(Glyph::Note, P().kindAudio));
+    b.add("ExportUploadEmblem.png", em, emblem(Glyph::Share, P().kindWeb));
+    b.add("ExportDoneEmblem.png", em, emblem(Glyph::Check, P().kindHd));
+    b.add("ExportFailedEmblem.png", em, emblem(Glyph::Close, P().danger));
+}
+
 } // namespace
 
 std::vector<Picture> catalogue(const QString &formatsFile, QString *error) {
@@ -577,6 +648,7 @@ std::vector<Picture> catalogue(const QString &formatsFile, QString *error) {
     formatPictures(b, formatsFile, error);
     mediaPictures(b);
     controlPictures(b);
+    sharingPictures(b);
     return out;
 }
 
