@@ -170,9 +170,11 @@ void ResumableUpload::sendNext() {
     }
     range->setParent(reply); // read by the reply until it has finished, then gone with it
     _reply = reply;
+    // Bytes handed to the connection are not yet the server's: the last one counts only
+    // when the server has confirmed the whole file.
     connect(reply, &QNetworkReply::uploadProgress, this, [this, reply, begin](qint64 sent, qint64) {
         if (reply == _reply && sent > 0)
-            emit progress(std::min(_total, begin + sent), _total);
+            emit progress(std::min(_total - 1, begin + sent), _total);
     });
     connect(reply, &QNetworkReply::finished, this, [this, reply] { replyFinished(reply, Phase::Sending); });
 }

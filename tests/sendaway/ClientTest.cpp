@@ -11,6 +11,7 @@
 #include <sendaway/Upvelle.h>
 
 #include <QFile>
+#include <QSettings>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -57,6 +58,9 @@ struct YoutubeRecorder : YoutubeUploadDelegate {
 class ClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope, "Cinvora", "Cinvora");
+        store.clear();
+        store.sync();
         ASSERT_TRUE(server.listen());
         server.configureSettings();
     }
@@ -273,6 +277,8 @@ TEST_F(ClientTest, UploadStreamsTheFileWithItsMetadataAndAnswersTheLink) {
     ASSERT_FALSE(rec.progress.empty());
     EXPECT_EQ(rec.max, double(up->total));
     EXPECT_EQ(rec.progress.back(), double(up->total));
+    // Only the server's confirmation of the whole file reaches the total.
+    EXPECT_EQ(std::count(rec.progress.begin(), rec.progress.end(), double(up->total)), 1);
     EXPECT_EQ(rec.uploadEnds, 1);
 }
 
