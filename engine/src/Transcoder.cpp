@@ -298,6 +298,14 @@ int Transcoder::setUpOutput() {
     _videoCopy = canCopyVideo();
     if (_videoCopy && _startTrimmed)
         _videoCopy = keyframeAtStart(); // frame accuracy wins over copying
+    // A copy stops at a packet in decode order; with reordered pictures (B-frames) the
+    // last ones kept show after the asked end, so an end cut inside the file is encoded.
+    if (_videoCopy && _in->streams[_video]->codecpar->video_delay > 0 && _opt.recording_time() > 0) {
+        const int64_t askedEnd = std::max<int64_t>(0, _opt.start_time()) + _opt.recording_time();
+        const int64_t fileLength = _in->duration > 0 ? _in->duration : INT64_MAX;
+        if (askedEnd < fileLength - 20000)
+            _videoCopy = false;
+    }
     _audioCopy = canCopyAudio();
 
     const Quality quality = qualityFromQscale(_opt.qscale());

@@ -77,7 +77,7 @@ struct Measures {
     double arrowW = 28, arrowH = 44;
 
     // The export sheet.
-    double sheetButtonW = 104, sheetButtonH = 28;
+    double sheetButtonW = 116, sheetButtonH = 28;
     double sheetEmblem = 48;
     double exportTrackHeight = 8;
 };

@@ -27,7 +27,9 @@ namespace {
 constexpr double kSheetW = 460, kSheetH = 150;
 constexpr double kMargin = 24;
 constexpr double kEmblem = 48;
-constexpr double kButtonW = 104, kButtonH = 28, kButtonGap = 10;
+constexpr double kButtonW = 116, kButtonH = 28, kButtonGap = 10;
+// A label draws its text 6 points in from its left edge.
+constexpr double kLabelInset = 6;
 // Pages lower than this get the compact layout: no emblem, the button beside the bar.
 constexpr double kCompactBelow = 120;
 
@@ -155,6 +157,9 @@ void LXExportWindowController::buildProgressControls(QWidget *page) {
     const double H = page->height() > 0 ? page->height() : kSheetH;
     _progressText = makeLabel(page, LXStyle::boldSystemFont(14), kText);
     _leaveTimeTip = makeLabel(page, LXStyle::systemFont(12), kSoftText);
+    _percentText = makeLabel(page, LXStyle::systemFont(12), kSoftText);
+    _percentText->setTextAlignment(LXLabel::AlignRight);
+    _percentText->setBUseDot(false);
     _progressIndicator = new LXProgressIndicator(page);
     _progressIndicator->setMinValue(0);
     _progressIndicator->setMaxValue(100);
@@ -170,9 +175,10 @@ void LXExportWindowController::buildProgressControls(QWidget *page) {
         _emblemView->setAttribute(Qt::WA_TransparentForMouseEvents);
         const double x = kMargin + kEmblem + 16;
         const double w = W - x - kMargin;
-        LXGeometry::place(_progressText, QRectF(x, H - kMargin - 20, w, 20));
+        LXGeometry::place(_progressText, QRectF(x - kLabelInset, H - kMargin - 20, w - 44, 20));
+        LXGeometry::place(_percentText, QRectF(W - kMargin - 48, H - kMargin - 20, 48, 20));
         LXGeometry::place(_progressIndicator, QRectF(x, H - kMargin - 42, w, 10));
-        LXGeometry::place(_leaveTimeTip, QRectF(x, H - kMargin - 66, w, 18));
+        LXGeometry::place(_leaveTimeTip, QRectF(x - kLabelInset, H - kMargin - 66, w + kLabelInset, 18));
         // The bottom row: the right slot holds cancel (and close); browse waits in the left
         // slot and trades places with close when the export has finished.
         const QRectF r = right.translated(0, 16);
@@ -181,9 +187,10 @@ void LXExportWindowController::buildProgressControls(QWidget *page) {
         LXGeometry::place(_browseButton, r.translated(-(kButtonW + kButtonGap), 0));
     } else {
         const double w = W - 2 * kMargin - kButtonW - 16;
-        LXGeometry::place(_progressText, QRectF(kMargin, H - 18 - 20, w, 20));
+        LXGeometry::place(_progressText, QRectF(kMargin - kLabelInset, H - 18 - 20, w - 44, 20));
+        LXGeometry::place(_percentText, QRectF(kMargin + w - 48, H - 18 - 20, 48, 20));
         LXGeometry::place(_progressIndicator, QRectF(kMargin, H - 18 - 38, w, 10));
-        LXGeometry::place(_leaveTimeTip, QRectF(kMargin, H - 18 - 60, w, 18));
+        LXGeometry::place(_leaveTimeTip, QRectF(kMargin - kLabelInset, H - 18 - 60, w + kLabelInset, 18));
         const QRectF r = right.translated(0, (H - kButtonH) / 2);
         LXGeometry::place(_cancelButton, r);
         LXGeometry::place(_closeButton, r);
@@ -290,13 +297,17 @@ void LXExportWindowController::conversionStarted() {
         return;
     setExportState(ExportState::Converting);
     setEmblem(emblemName());
-    if (_progressIndicator)
-        _progressIndicator->setDoubleValue(0);
+    exportAtPercent(0);
+    if (_percentText)
+        _percentText->show();
 }
 
 void LXExportWindowController::exportAtPercent(double percent) {
-    if (_progressIndicator)
-        _progressIndicator->setDoubleValue(percent);
+    if (!_progressIndicator)
+        return;
+    _progressIndicator->setDoubleValue(percent);
+    if (_percentText)
+        _percentText->setTextTitle(QStringLiteral("%1%").arg(int(_progressIndicator->doubleValue())));
 }
 
 QString LXExportWindowController::timeToFormatString(int64_t seconds) {
@@ -334,7 +345,17 @@ void LXExportWindowController::failedConvert(const QString &reason) {
     if (_progressText)
         _progressText->setTextTitle(
             localizedString(QStringLiteral("Lan_Export_Failed"), QStringLiteral("The export failed.")));
+    // The reason takes the bar's place: there is no progress left to show.
+    if (_progressIndicator)
+        _progressIndicator->hide();
+    if (_percentText)
+        _percentText->hide();
     if (_leaveTimeTip) {
+        if (_progressIndicator) {
+            const QRectF bar = LXGeometry::frameOf(_progressIndicator);
+            const QRectF tip = LXGeometry::frameOf(_leaveTimeTip);
+            LXGeometry::place(_leaveTimeTip, QRectF(tip.x(), bar.center().y() - tip.height() / 2, tip.width(), tip.height()));
+        }
         _leaveTimeTip->setTextTitle(reason);
         _leaveTimeTip->setToolTip(reason);
         _leaveTimeTip->show();
@@ -368,8 +389,9 @@ void LXExportWindowController::turnToFinishedState() {
         _progressText->setTextTitle(QStringLiteral("Export successfully"));
     if (_leaveTimeTip)
         _leaveTimeTip->hide();
-    if (_progressIndicator)
-        _progressIndicator->setDoubleValue(100);
+    exportAtPercent(100);
+    if (_percentText)
+        _percentText->hide();
     setEmblem(QStringLiteral("ExportDoneEmblem.png"));
 }
 

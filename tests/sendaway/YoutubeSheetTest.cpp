@@ -329,7 +329,7 @@ TEST_F(YoutubeSheetTest, ProgressTextsAndTheStopButtonAtTheEnd) {
     w->uploadIndicatorWithCurValueMinValueMaxValue(500, 0, 1000);
     EXPECT_EQ(w->leaveTimeTip()->textTitle(), "30(s) past, about 30(s) left");
     w->uploadIndicatorWithCurValueMinValueMaxValue(0, 0, 1000);
-    EXPECT_EQ(w->progressText()->textTitle(), "Uploading... 0%");
+    EXPECT_EQ(w->progressText()->textTitle(), "Uploading...");
     EXPECT_TRUE(w->leaveTimeTip()->textTitle().endsWith("about -- left")) << w->leaveTimeTip()->textTitle().toStdString();
     EXPECT_TRUE(w->btnstopConvert()->bEnabled());
     w->uploadIndicatorWithCurValueMinValueMaxValue(999, 0, 1000);
@@ -337,7 +337,7 @@ TEST_F(YoutubeSheetTest, ProgressTextsAndTheStopButtonAtTheEnd) {
     EXPECT_TRUE(w->btnstopConvert()->bEnabled());
     w->uploadIndicatorWithCurValueMinValueMaxValue(1000, 0, 1000);
     EXPECT_EQ(w->progressIndicator()->doubleValue(), 100);
-    EXPECT_EQ(w->progressText()->textTitle(), "Uploading... 100%");
+    EXPECT_EQ(w->progressText()->textTitle(), "Uploading...");
     EXPECT_FALSE(w->btnstopConvert()->bEnabled());
 }
 

@@ -142,6 +142,9 @@ public:
     void browseExportPath(LXButton *sender);
     void closeProgress(LXButton *sender);
     void cancel(LXButton *sender);
+    // Escape (and the window manager's close) never closes a running export unasked: it
+    // asks the cancel question while converting and closes a finished or failed sheet.
+    void reject() override;
 
     // --- properties ----------------------------------------------------------------------
     ExportState exportState() const { return _exportState; }
@@ -193,9 +196,6 @@ protected:
     virtual void sheetDidEnd(bool cancelChosen, LXButton *sender);
 
     void buttonUp(LXButton *button) override;
-    // Escape never closes a running export unasked: it asks the cancel question while
-    // converting and closes a finished or failed sheet.
-    void reject() override;
     void closeEvent(QCloseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
@@ -214,6 +214,7 @@ protected:
     QString _exportFormat;
     LXButton *_cancelButton = nullptr;
     LXImageView *_emblemView = nullptr;
+    LXLabel *_percentText = nullptr; // "42%" at the end of the status line
 
 private:
     ExportState _exportState = ExportState::Idle;
