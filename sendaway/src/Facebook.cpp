@@ -73,6 +73,8 @@ void Facebook::answerLogin(bool valid, const QString &error) {
         _delegate->facebookDidLogined({{QStringLiteral("valid"), valid}, {QStringLiteral("error"), error}});
 }
 
+void Facebook::cancelLogin() { _signIn->cancel(); }
+
 void Facebook::logout() {
     _signIn->cancel();
     _upload->stop();

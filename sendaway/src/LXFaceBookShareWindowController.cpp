@@ -157,6 +157,12 @@ void LXFaceBookShareWindowController::publish(LXButton *) {
     _exportResolution = QSizeF(1280, 720);
 }
 
+void LXFaceBookShareWindowController::closeWindow() {
+    if (_fb)
+        _fb->cancelLogin();
+    LXExportWindowController::closeWindow();
+}
+
 void LXFaceBookShareWindowController::finishedConvert(const QString &path) {
     QPointer<LXFaceBookShareWindowController> self(this);
     foundation::MainThread::post([self, path] {

@@ -312,6 +312,16 @@ void LXYoutubeShareWindowController::publish(LXButton *) {
     _exportResolution = QSizeF(1280, 720);
 }
 
+void LXYoutubeShareWindowController::closeWindow() {
+    if (_youtubeUpload)
+        _youtubeUpload->cancelLogin();
+    if (_loginIndicator) {
+        _loginIndicator->stopAnimation();
+        _loginIndicator->hide();
+    }
+    LXExportWindowController::closeWindow();
+}
+
 void LXYoutubeShareWindowController::finishedConvert(const QString &path) {
     if (exportState() == ExportState::Closed)
         return;

@@ -72,13 +72,19 @@ Upvelle::~Upvelle() {
 // ---------------------------------------------------------------------------------------
 // Sign-in
 
-void Upvelle::clientLogin() {
+void Upvelle::cancelLogin() {
     _signIn->cancel();
-    if (_accountReply) {
-        QNetworkReply *r = _accountReply;
-        _accountReply = nullptr;
-        r->abort();
+    _step = Step::None;
+    for (QPointer<QNetworkReply> *p : {&_accountReply, &_categoryReply}) {
+        if (QNetworkReply *r = *p) {
+            *p = nullptr;
+            r->abort();
+        }
     }
+}
+
+void Upvelle::clientLogin() {
+    cancelLogin();
     _accessToken.clear();
     if (!_refreshToken.isEmpty()) {
         _step = Step::Refresh;

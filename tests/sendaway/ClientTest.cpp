@@ -354,6 +354,32 @@ TEST_F(ClientTest, PauseHoldsAndResumeContinuesFromTheConfirmedByte) {
     EXPECT_GE(up->statusQueries, 1);
 }
 
+TEST_F(ClientTest, PauseInTheMiddleOfASlowTransfer) {
+    YoutubeRecorder rec;
+    auto yt = signedInYoutube(rec);
+    const qint64 size = 2 * 256 * 1024 + 77;
+    const QString path = uploadtest::makeFile(size);
+    server.setThrottle(8 * 1024);
+    yt->setFilePath(path);
+    yt->setTitle("t");
+    yt->startUploadFile();
+    // Paused while the first request is half taken: the server keeps what arrived.
+    ASSERT_TRUE(waitFor([&] { return server.lastUpload() && server.lastUpload()->data.size() > 100 * 1024; }, 30000));
+    yt->pauseUploadFile();
+    ASSERT_TRUE(waitFor([&] { return server.openConnections() == 0; }));
+    const qint64 held = server.lastUpload()->data.size();
+    EXPECT_LT(held, 256 * 1024);
+    server.setThrottle(0);
+    yt->resumeUploadFile();
+    ASSERT_TRUE(waitFor([&] { return rec.uploadEnds > 0; }, 30000));
+    ASSERT_FALSE(rec.uploadError.has_value()) << rec.uploadError->localizedDescription.toStdString();
+    auto up = server.lastUpload();
+    EXPECT_EQ(up->data, uploadtest::readAll(path));
+    EXPECT_GE(up->statusQueries, 1);
+    // Only what the server lacked was sent again.
+    EXPECT_LE(up->bytesReceived, size + 256 * 1024);
+}
+
 TEST_F(ClientTest, StopLeavesNothingRunning) {
     YoutubeRecorder rec;
     auto yt = signedInYoutube(rec);

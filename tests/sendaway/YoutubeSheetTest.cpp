@@ -10,6 +10,8 @@
 #include <glazeform/LXLabel.h>
 
 #include <QJsonArray>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -353,4 +355,27 @@ TEST_F(YoutubeSheetTest, ChangeUserGoesBackToTheLoginPage) {
     EXPECT_TRUE(w->userNameField()->isEnabled());
     click(w->cancelLoginBtn());
     EXPECT_EQ(w->exportState(), LXExportWindowController::ExportState::Closed);
+}
+
+TEST_F(YoutubeSheetTest, ClosingDuringABrowserSignInStopsListening) {
+    browser.answering = false;
+    sheettest::FakeExport exporter(exportSource());
+    YT *w = open(exporter);
+    QTest::keyClicks(w->userNameField(), server.user); // no password: the browser signs in
+    click(w->loginBtn());
+    ASSERT_EQ(browser.opened.size(), 1);
+    const QUrl redirect(QUrlQuery(browser.opened.first()).queryItemValue("redirect_uri", QUrl::FullyDecoded));
+    click(w->cancelLoginBtn());
+    EXPECT_EQ(w->exportState(), LXExportWindowController::ExportState::Closed);
+    // The user finishes in the browser after all: nobody answers the redirect any more.
+    QNetworkAccessManager nam;
+    QNetworkRequest page(browser.opened.first());
+    page.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply *r = nam.get(page);
+    ASSERT_TRUE(waitFor([&] { return r->isFinished(); }));
+    EXPECT_EQ(r->error(), QNetworkReply::ConnectionRefusedError) << redirect.toString().toStdString();
+    r->deleteLater();
+    waitFor([] { return false; }, 100);
+    EXPECT_EQ(server.codeGrants(), 0);
+    EXPECT_EQ(w->currentPage(), YT::Page::Login);
 }

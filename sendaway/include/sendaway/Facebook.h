@@ -62,6 +62,8 @@ public:
 
     // Answers with one facebookDidLogined.
     void login();
+    // Ends a running sign-in without an answer.
+    void cancelLogin();
     // Forgets the signed-in user (and abandons an upload); answers facebookDidLogouted.
     void logout();
     // A Graph request of the signed-in user ("me"); answers facebookDidCompleteRequest.

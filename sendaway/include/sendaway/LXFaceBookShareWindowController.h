@@ -55,6 +55,8 @@ public:
     static QString stringByTrimSpace(const QString &text);
 
     void finishedConvert(const QString &path) override;
+    // Also ends a sign-in still waiting for the browser.
+    void closeWindow() override;
     // When the upload started (the time texts count from it).
     QDateTime beginUpload() const { return _beginUpload; }
     void setBeginUpload(const QDateTime &t) { _beginUpload = t; }

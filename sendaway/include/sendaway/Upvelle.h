@@ -79,6 +79,9 @@ public:
 
     // Answers with exactly one of successSignedIn, failedConnectError, failedConnectErrorMsg.
     void clientLogin();
+    // Ends a running sign-in or category request without an answer (the browser's page
+    // then finds no one listening).
+    void cancelLogin();
     // Answers with updateCategory.
     void fetchStandardCategories();
     const std::vector<UpvelleCategory> &categoryArr() const { return _categoryArr; }
