@@ -86,6 +86,12 @@ void Upvelle::cancelLogin() {
 void Upvelle::clientLogin() {
     cancelLogin();
     _accessToken.clear();
+    if (ServiceSettings::youtubeClientId().isEmpty()) {
+        QMetaObject::invokeMethod(this, [this] {
+            failSignIn(QStringLiteral("YouTube sign-in is not set up in this build (no client identifier)."));
+        }, Qt::QueuedConnection);
+        return;
+    }
     if (!_refreshToken.isEmpty()) {
         _step = Step::Refresh;
         _signIn->refreshGrant(youtubeConfig(_userID), _refreshToken);

@@ -193,6 +193,22 @@ TEST_F(ClientTest, BrowserSignInThatIsDeclinedOrNeverAnsweredFails) {
     EXPECT_EQ(late.failures.size(), 1);
 }
 
+TEST_F(ClientTest, WithoutAClientIdentifierTheSignInSaysSo) {
+    foundation::Settings::remove("sendaway/youtube/clientId");
+    YoutubeRecorder rec;
+    Upvelle yt;
+    yt.setDelegate(&rec);
+    yt.setUserID(server.user);
+    yt.setPsw(server.password);
+    yt.clientLogin();
+    EXPECT_FALSE(rec.signInAnswered()) << "answers come later";
+    ASSERT_TRUE(waitFor([&] { return rec.signInAnswered(); }));
+    ASSERT_EQ(rec.failures.size(), 1);
+    EXPECT_TRUE(rec.failures.first().contains("client identifier"));
+    EXPECT_EQ(server.passwordGrants(), 0);
+    EXPECT_TRUE(browser.opened.isEmpty());
+}
+
 TEST_F(ClientTest, ForgedOrStrayLoopbackRequestsAreIgnored) {
     // A page that reaches the loopback port with the wrong state must not sign anyone in,
     // and must not end the wait for the real answer.
