@@ -658,6 +658,18 @@ void sharingPictures(Builder &b) {
     b.add("ExportUploadEmblem.png", em, emblem(Glyph::Share, P().kindWeb));
     b.add("ExportDoneEmblem.png", em, emblem(Glyph::Check, P().kindHd));
     b.add("ExportFailedEmblem.png", em, emblem(Glyph::Close, P().danger));
+    // The upload sheets' category pop-up and its menu.
+    b.states("UploadPopupNormal.png", "UploadPopupPress.png", {120, 26}, [](QPainter &p, const QSizeF &s, State st) {
+        plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius);
+        drawGlyph(p, Glyph::ChevronDown, QRectF(s.width() - 17, 8, 10, 10), st == State::Pressed ? P().accent : P().glyphDim);
+    });
+    b.add("UploadPopupMenuBg.png", {60, 36}, [](QPainter &p, const QSizeF &s) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        const QRectF body = QRectF(QPointF(0, 0), s).adjusted(0.5, 0.5, -0.5, -0.5);
+        fillVertical(p, roundedRect(body, 6), QColor(0x2a, 0x2f, 0x36, 250), QColor(0x22, 0x26, 0x2c, 250));
+        strokeInside(p, body, 6, QColor(0, 0, 0, 160));
+        strokeInside(p, body.adjusted(1, 1, -1, -1), 5, QColor(255, 255, 255, 14));
+    });
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include <reelwright/LXMediaConvertController.h>
 
 #include <sendaway/LXProgressIndicator.h>
+#include <sendaway/LXFaceBookShareWindowController.h>
+#include <sendaway/LXYoutubeShareWindowController.h>
 #include <sendaway/LXiTunesExportWindowController.h>
 
 #include <foundation/Alerts.h>
@@ -252,7 +254,20 @@ TEST_F(Export, TheCancelQuestionHoldsTheExportAndNoGoesOn) {
     ASSERT_TRUE(waitFor([&] { return shownPercent(w) > held; }, 60000));
 }
 
+// The upload windows of this build, as the library registered them.
+static void restoreUploadWindows() {
+    LXExportWindowController::registerWindowClass("LXYoutubeShareWindowController",
+                                                  [] { return LXYoutubeShareWindowController::shareWindowController(); });
+    LXExportWindowController::registerWindowClass("LXFaceBookShareWindowController",
+                                                  [] { return LXFaceBookShareWindowController::shareWindowController(); });
+}
+
 TEST_F(Export, UploadDestinationsAreNotAvailableUntilAWindowIsBuiltIn) {
+    EXPECT_TRUE(LXMediaConvertController::isExportTypeAvailable(LXMediaConvertController::Youtube));
+    EXPECT_TRUE(LXMediaConvertController::isExportTypeAvailable(LXMediaConvertController::Facebook));
+    // A build without them:
+    LXExportWindowController::registerWindowClass("LXYoutubeShareWindowController", nullptr);
+    LXExportWindowController::registerWindowClass("LXFaceBookShareWindowController", nullptr);
     for (int type : {LXMediaConvertController::Facebook, LXMediaConvertController::Youtube}) {
         EXPECT_FALSE(LXMediaConvertController::isExportTypeAvailable(type));
         auto c = LXMediaConvertController::startExport(LXMediaInfo::initMediaInfoWithPath(fixture("short.mp4")),
@@ -269,6 +284,7 @@ TEST_F(Export, UploadDestinationsAreNotAvailableUntilAWindowIsBuiltIn) {
                                                        QString(), &window, 4, &editor));
     EXPECT_EQ(asked.size(), 2u);
     EXPECT_EQ(LXMediaConvertController::liveCount(), 0);
+    restoreUploadWindows();
 }
 
 TEST_F(Export, APluggedInUploadWindowConvertsOnlyWhenPublishing) {
@@ -312,8 +328,7 @@ TEST_F(Export, APluggedInUploadWindowConvertsOnlyWhenPublishing) {
     EXPECT_TRUE(waitFor([] { return LXMediaConvertController::liveCount() == 0; }));
     EXPECT_EQ(filesIn(dir), QStringList{"short.mov"});
 
-    LXExportWindowController::registerWindowClass("LXYoutubeShareWindowController", nullptr);
-    LXExportWindowController::registerWindowClass("LXFaceBookShareWindowController", nullptr);
+    restoreUploadWindows();
 }
 
 TEST_F(Export, AnExportWhoseWindowGoesAwayStopsAndLeavesNoFile) {
