@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test test-fast clean demo bench
+.PHONY: deps configure build run test clean demo
 
 deps:
 	@scripts/install-deps
@@ -21,6 +21,9 @@ run: build
 
 test: build
 	@scripts/run-tests $(BUILD_DIR)
+
+demo: build
+	@scripts/demo $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) build-asan build-tsan

@@ -1,11 +1,12 @@
 // cinvora-cli: the converter without a window.
+#include "BatchCommand.h"
+#include "ConvertArgs.h"
 #include "ConvertCommand.h"
 #include "ProbeCommand.h"
 
 #include <framewheel/Codec.h>
 
 #include <QCoreApplication>
-#include <QTextStream>
 #include <cstdio>
 
 namespace {
@@ -15,7 +16,8 @@ void usage(FILE *to) {
                "Commands:\n"
                "  probe [--thumbnails] FILE...\n"
                "                    print what each file holds, one JSON object per line;\n"
-               "                    exit status 1 when any file cannot be read\n",
+               "                    exit status 1 when any file cannot be read\n"
+               "  formats           list the output formats: key path, container, extension\n",
                to);
     std::fputs(convertUsage(), to);
     std::fputs("  --help            this text\n", to);
@@ -34,6 +36,8 @@ int main(int argc, char **argv) {
         rc = args.isEmpty() ? 2 : 0;
     } else if (args.first() == "probe") {
         rc = runProbe(args.mid(1));
+    } else if (args.first() == "formats") {
+        rc = runFormats();
     } else if (args.first() == "convert") {
         rc = runConvert(args.mid(1));
     } else {

@@ -6,8 +6,9 @@
 // intake and history loops (their own threads). The document cancels and joins every
 // thread it started before it goes away.
 #include "DocumentWindow.h"
-#include "WorkerGroup.h"
 #include "vcTableCellView.h"
+
+#include <foundation/WorkerGroup.h>
 
 #include <QObject>
 #include <QVariantMap>
@@ -112,6 +113,14 @@ public:
     // The command line keeps the window's list and folder untouched.
     void setUsesHistory(bool on) { _usesHistory = on; }
     void setExportFolderOverride(const QString &folder) { _exportFolderOverride = folder; }
+    // Called on each conversion thread after the item's choices are in the option; set it
+    // before converting.
+    using OptionAdjuster = std::function<void(vcTableCellView *, SWConvertOption &)>;
+    void setSessionOptionAdjuster(OptionAdjuster f) { _optionAdjuster = std::move(f); }
+    void adjustSessionOption(vcTableCellView *job, SWConvertOption &option) override {
+        if (_optionAdjuster)
+            _optionAdjuster(job, option);
+    }
 
 protected:
     vcTableCellViewPtr cellAt(int64_t index) const;
@@ -141,6 +150,7 @@ protected:
 
     bool _usesHistory = true;
     QString _exportFolderOverride;
+    OptionAdjuster _optionAdjuster;
     std::atomic<bool> _bCancelAddFile{false};
     std::atomic<int> _addingCount{0};
     mutable std::mutex _keyLock;

@@ -1,12 +1,13 @@
 #include "vcTableCellView.h"
 
 #include "FormatRules.h"
-#include "WorkerGroup.h"
 #include "vcCommon.h"
 
+#include <foundation/Files.h>
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
 #include <foundation/Settings.h>
+#include <foundation/WorkerGroup.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -259,7 +260,9 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
             // Settings and names are settled at normal priority; only the encoding yields,
             // so this thread never holds a lock the window waits for while it is held back.
             lowerThisThreadsPriority();
+            const int64_t began = QDateTime::currentMSecsSinceEpoch();
             ok = session.start();
+            _lastConversionMs.store(QDateTime::currentMSecsSinceEpoch() - began);
             // The engine removes what it wrote on failure; the reserved name goes too.
             if (!ok && QFileInfo::exists(output))
                 QFile::remove(output);
@@ -442,19 +445,7 @@ QString vcTableCellView::createOutputname(const QString &sourcePath) const {
 }
 
 QString vcTableCellView::reserveOutputName(const QString &folder, const QString &sourcePath, const QString &ext) {
-    const QString stem = QFileInfo(sourcePath).completeBaseName();
-    for (int n = 0; n < 100000; ++n) {
-        const QString name = n == 0 ? stem + ext : QStringLiteral("%1(%2)%3").arg(stem).arg(n).arg(ext);
-        const QString candidate = QDir(folder).filePath(name);
-        QFile f(candidate);
-        // NewOnly is an exclusive create: of two jobs racing for a name only one gets it.
-        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return candidate;
-        const QFileInfo info(candidate);
-        if (!info.exists() && !info.isSymLink())
-            return {}; // not taken, yet not creatable: the folder is not writable
-    }
-    return {};
+    return foundation::Files::reserveNumberedName(folder, QFileInfo(sourcePath).completeBaseName(), ext);
 }
 
 void vcTableCellView::remove() {

@@ -17,7 +17,10 @@
 #include <reelwright/LXMediaInfo.h>
 
 class vcTableCellView;
+namespace foundation {
 class WorkerGroup;
+}
+using WorkerGroup = foundation::WorkerGroup;
 
 class vcTableCellViewDelegate {
 public:
@@ -93,6 +96,8 @@ public:
     // The current session has a thread waiting in the gate.
     bool isWaiting() const;
     bool finished() const { return _finished.load(); }
+    // Wall time of the last conversion that ran, seconds (0 before any ended).
+    double lastConversionSeconds() const { return _lastConversionMs.load() / 1000.0; }
     bool pauseAgain() const { return _pauseAgain.load(); }
     void setPauseAgain(bool v) { _pauseAgain.store(v); }
 
@@ -165,6 +170,7 @@ private:
     std::atomic<int64_t> _idx{0};
     std::atomic<bool> _finished{false};
     std::atomic<bool> _pauseAgain{false};
+    std::atomic<int64_t> _lastConversionMs{0};
     vcRowControls _controls;
 };
 

@@ -338,7 +338,14 @@ VideoTarget videoTarget(const AVCodec *enc, const AVOutputFormat *fmt, int displ
         t.height = alignTo(t.height, 1 << d->log2_chroma_h);
     }
 
-    if (enc->supported_framerates) {
+    if (enc->id == AV_CODEC_ID_MPEG1VIDEO || enc->id == AV_CODEC_ID_MPEG2VIDEO) {
+        // The encoder's list also holds non-standard rates it then refuses.
+        static const AVRational standard[] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1},
+                                              {50, 1},       {60000, 1001}, {60, 1}, {0, 0}};
+        const int idx = av_find_nearest_q_idx(rate, standard);
+        if (av_cmp_q(standard[idx], rate) != 0)
+            rate = standard[idx];
+    } else if (enc->supported_framerates) {
         const int idx = av_find_nearest_q_idx(rate, enc->supported_framerates);
         if (av_cmp_q(enc->supported_framerates[idx], rate) != 0) {
             rate = enc->supported_framerates[idx];

@@ -246,6 +246,10 @@ bool Transcoder::canCopyAudio() const {
     const AVCodecID id = par->codec_id;
     if (!codecFits(_fmt, AVMEDIA_TYPE_AUDIO, _opt.audioCodeName(), id) || _opt.audio_volume() != 256)
         return false;
+    // A FLAC header names the stream's length; copied into a shortened file it would claim
+    // the source's length. Re-encoding is lossless and writes a true header.
+    if (id == AV_CODEC_ID_FLAC && _opt.recording_time() > 0)
+        return false;
     const int rate = par->sample_rate, channels = par->ch_layout.nb_channels;
     if ((_opt.sample_rate() > 0 && _opt.sample_rate() != rate) || (_opt.channels() > 0 && _opt.channels() != channels))
         return false;
@@ -298,6 +302,14 @@ int Transcoder::setUpOutput() {
     _videoCopy = canCopyVideo();
     if (_videoCopy && _startTrimmed)
         _videoCopy = keyframeAtStart(); // frame accuracy wins over copying
+    // A copy stops at a packet in decode order; with reordered pictures (B-frames) the
+    // last ones kept show after the asked end, so an end cut inside the file is encoded.
+    if (_videoCopy && _in->streams[_video]->codecpar->video_delay > 0 && _opt.recording_time() > 0) {
+        const int64_t askedEnd = std::max<int64_t>(0, _opt.start_time()) + _opt.recording_time();
+        const int64_t fileLength = _in->duration > 0 ? _in->duration : INT64_MAX;
+        if (askedEnd < fileLength - 20000)
+            _videoCopy = false;
+    }
     _audioCopy = canCopyAudio();
 
     const Quality quality = qualityFromQscale(_opt.qscale());

@@ -123,6 +123,101 @@ QColor kindHue(const QString &kind) {
     return P().kindVideo;
 }
 
+// The media screens' pictures (trim and player sliders, handles, cursor, transport buttons,
+// track pop-ups, bar backgrounds). The program carries them as "OD..." (the document dresses
+// the player and the editor with them); the media library carries the same drawings as
+// "LX...", the screens' own defaults when their delegate answers nothing.
+void mediaScreenPictures(Builder &b, const QString &prefix) {
+    const Measures &m = M();
+    const double th = m.trackHeight, cw = m.capWidth;
+    auto sunken = [](Cap c) {
+        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().well, mix(P().well, P().raised, 0.5), true, s.height() / 2); };
+    };
+    auto filled = [](Cap c) {
+        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().accent.lighter(110), P().accentDeep, false, s.height() / 2); };
+    };
+    // The trim slider and the player's sliders.
+    b.add(prefix + "BgLeft.png", {cw, th}, sunken(Cap::Left));
+    b.add(prefix + "BgMid.png", {4, th}, sunken(Cap::Middle));
+    b.add(prefix + "BgRight.png", {cw, th}, sunken(Cap::Right));
+    b.add(prefix + "FgLeft.png", {cw, th}, filled(Cap::Left));
+    b.add(prefix + "FgMid.png", {4, th}, filled(Cap::Middle));
+    b.add(prefix + "FgRight.png", {cw, th}, filled(Cap::Right));
+    auto lightTrack = [](Cap c) {
+        return [c](QPainter &p, const QSizeF &s) {
+            trackPiece(p, s, c, QColor(0x4b, 0x53, 0x5e), QColor(0x40, 0x47, 0x51), true, s.height() / 2);
+        };
+    };
+    b.add(prefix + "WhiteBgLeft.png", {cw, th}, lightTrack(Cap::Left));
+    b.add(prefix + "WhiteBgMid.png", {4, th}, lightTrack(Cap::Middle));
+    b.add(prefix + "WhiteBgRight.png", {cw, th}, lightTrack(Cap::Right));
+    b.add(prefix + "Position.png", {12, 12}, [](QPainter &p, const QSizeF &s) { knob(p, QPointF(s.width() / 2, s.height() / 2 - 0.5), 5.0, false); });
+    // The volume slider shows no knob: its filled bar is the indicator.
+    b.add(prefix + "PositionNull.png", {6, 6}, [](QPainter &, const QSizeF &) {});
+
+    // Trim handles: a line through the bar at the cut point and a grip tab under it. The
+    // left handle cuts at its right edge, the right handle at its left edge.
+    auto handle = [](bool left) {
+        return [left](QPainter &p, const QSizeF &s, State st) {
+            p.setRenderHint(QPainter::Antialiasing, true);
+            const QColor c = st == State::Pressed ? P().accent : QColor(0xe9, 0xec, 0xf0);
+            const double w = s.width(), h = s.height();
+            const QRectF line(left ? w - 2 : 0, 0, 2, h - 4);
+            QPainterPath tab;
+            tab.addRoundedRect(QRectF(0.5, h - 11, w - 1, 10), 3, 3);
+            QPainterPath all = tab;
+            all.addRect(line);
+            all = all.simplified();
+            dropShadow(p, all, 1.2, P().shadow, 3);
+            fillVertical(p, all, c, st == State::Pressed ? P().accentDeep : QColor(0xc4, 0xca, 0xd2));
+            // Grip marks on the tab.
+            for (int i = 0; i < 2; ++i)
+                p.fillRect(QRectF(w / 2 - 1.5 + i * 2.5, h - 8.5, 1, 5), QColor(0, 0, 0, 80));
+        };
+    };
+    b.states(prefix + "EditLeftCutNormal.png", prefix + "EditLeftCutPress.png", {11, 22}, handle(true));
+    b.states(prefix + "EditRightCutNormal.png", prefix + "EditRightCutPress.png", {11, 22}, handle(false));
+    b.states(prefix + "EditCursorNormal.png", prefix + "EditCursorPress.png", {11, 9}, [](QPainter &p, const QSizeF &s, State st) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        QPainterPath head;
+        head.moveTo(1, 1);
+        head.lineTo(s.width() - 1, 1);
+        head.lineTo(s.width() / 2, s.height() - 1);
+        head.closeSubpath();
+        dropShadow(p, head, 1.0, P().shadow, 2);
+        p.setPen(QPen(st == State::Pressed ? P().accent : QColor(0xf4, 0xf6, 0xf8), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(st == State::Pressed ? P().accent : QColor(0xf4, 0xf6, 0xf8));
+        p.drawPath(head);
+    });
+
+    // The editor's and the player's buttons.
+    const QSizeF tb(m.transportButton, m.transportButton);
+    b.ghost(prefix + "EditPlayNormal.png", prefix + "EditPlayPress.png", tb, Glyph::Play, 22);
+    b.ghost(prefix + "EditPauseNormal.png", prefix + "EditPausePress.png", tb, Glyph::Pause, 22);
+    b.ghost(prefix + "EditTrimPlayNormal.png", prefix + "EditTrimPlayPress.png", tb, Glyph::TrimPlay, 22);
+    b.ghost(prefix + "EditTrimPauseNormal.png", prefix + "EditTrimPausePress.png", tb, Glyph::TrimPause, 22);
+    b.ghost(prefix + "EditLeftApplyNormal.png", prefix + "EditLeftApplyPress.png", tb, Glyph::ApplyLeft, 20);
+    b.ghost(prefix + "EditRightApplyNormal.png", prefix + "EditRightApplyPress.png", tb, Glyph::ApplyRight, 20);
+    b.ghost(prefix + "EditFirstNormal.png", prefix + "EditFirstPress.png", tb, Glyph::SkipBack, 20);
+    b.ghost(prefix + "EditLastNormal.png", prefix + "EditLastPress.png", tb, Glyph::SkipForward, 20);
+    b.ghost(prefix + "EditPreviousNormal.png", prefix + "EditPreviousPress.png", tb, Glyph::StepBack, 20);
+    b.ghost(prefix + "EditNextNormal.png", prefix + "EditNextPress.png", tb, Glyph::StepForward, 20);
+    b.ghost(prefix + "EditNormal.png", prefix + "EditPress.png", tb, Glyph::Scissors, 20);
+    b.ghost(prefix + "PlayNormal.png", prefix + "PlayPress.png", tb, Glyph::Play, 22);
+    b.ghost(prefix + "PauseNormal.png", prefix + "PausePress.png", tb, Glyph::Pause, 22);
+    b.ghost(prefix + "SaveNormal.png", prefix + "SavePress.png", tb, Glyph::Check, 20);
+    b.ghost(prefix + "Volumn+Normal.png", prefix + "Volumn+Press.png", {20, 20}, Glyph::SpeakerPlus, 16);
+    b.ghost(prefix + "Volumn-Normal.png", prefix + "Volumn-Press.png", {20, 20}, Glyph::SpeakerMinus, 16);
+    // Skinned pop-up cells (audio track, subtitles): sliced, the chevron in the right cap.
+    b.states(prefix + "PopNormal.png", prefix + "PopPress.png", {60, 22}, [](QPainter &p, const QSizeF &s, State st) {
+        plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius);
+        drawGlyph(p, Glyph::ChevronDown, QRectF(s.width() - 15, 5, 10, 10), st == State::Pressed ? P().accent : P().glyphDim);
+    });
+    b.add(prefix + "EditBackGround.png", {60, 60}, [](QPainter &p, const QSizeF &s) { flat(p, s, QColor(0x0b, 0x0c, 0x0e)); });
+    b.add(prefix + "EditBtm.png", {60, 52}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, true, false); });
+    b.add(prefix + "SliderBase.png", {60, 44}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raised, mix(P().raised, P().base, 0.6), true, false); });
+}
+
 } // namespace
 
 // The program's icon: a rounded tile in the accent's blues carrying the convert arrows
@@ -342,86 +437,7 @@ void programPictures(Builder &b) {
     });
     b.add("ODPrgRightFg.png", {cw, th}, filled(Cap::Right));
 
-    // The trim slider and the player's sliders.
-    b.add("ODBgLeft.png", {cw, th}, sunken(Cap::Left));
-    b.add("ODBgMid.png", {4, th}, sunken(Cap::Middle));
-    b.add("ODBgRight.png", {cw, th}, sunken(Cap::Right));
-    b.add("ODFgLeft.png", {cw, th}, filled(Cap::Left));
-    b.add("ODFgMid.png", {4, th}, filled(Cap::Middle));
-    b.add("ODFgRight.png", {cw, th}, filled(Cap::Right));
-    auto lightTrack = [](Cap c) {
-        return [c](QPainter &p, const QSizeF &s) {
-            trackPiece(p, s, c, QColor(0x4b, 0x53, 0x5e), QColor(0x40, 0x47, 0x51), true, s.height() / 2);
-        };
-    };
-    b.add("ODWhiteBgLeft.png", {cw, th}, lightTrack(Cap::Left));
-    b.add("ODWhiteBgMid.png", {4, th}, lightTrack(Cap::Middle));
-    b.add("ODWhiteBgRight.png", {cw, th}, lightTrack(Cap::Right));
-    b.add("ODPosition.png", {12, 12}, [](QPainter &p, const QSizeF &s) { knob(p, QPointF(s.width() / 2, s.height() / 2 - 0.5), 5.0, false); });
-    // The volume slider shows no knob: its filled bar is the indicator.
-    b.add("ODPositionNull.png", {6, 6}, [](QPainter &, const QSizeF &) {});
-
-    // Trim handles: a line through the bar at the cut point and a grip tab under it. The
-    // left handle cuts at its right edge, the right handle at its left edge.
-    auto handle = [](bool left) {
-        return [left](QPainter &p, const QSizeF &s, State st) {
-            p.setRenderHint(QPainter::Antialiasing, true);
-            const QColor c = st == State::Pressed ? P().accent : QColor(0xe9, 0xec, 0xf0);
-            const double w = s.width(), h = s.height();
-            const QRectF line(left ? w - 2 : 0, 0, 2, h - 4);
-            QPainterPath tab;
-            tab.addRoundedRect(QRectF(0.5, h - 11, w - 1, 10), 3, 3);
-            QPainterPath all = tab;
-            all.addRect(line);
-            all = all.simplified();
-            dropShadow(p, all, 1.2, P().shadow, 3);
-            fillVertical(p, all, c, st == State::Pressed ? P().accentDeep : QColor(0xc4, 0xca, 0xd2));
-            // Grip marks on the tab.
-            for (int i = 0; i < 2; ++i)
-                p.fillRect(QRectF(w / 2 - 1.5 + i * 2.5, h - 8.5, 1, 5), QColor(0, 0, 0, 80));
-        };
-    };
-    b.states("ODEditLeftCutNormal.png", "ODEditLeftCutPress.png", {11, 22}, handle(true));
-    b.states("ODEditRightCutNormal.png", "ODEditRightCutPress.png", {11, 22}, handle(false));
-    b.states("ODEditCursorNormal.png", "ODEditCursorPress.png", {11, 9}, [](QPainter &p, const QSizeF &s, State st) {
-        p.setRenderHint(QPainter::Antialiasing, true);
-        QPainterPath head;
-        head.moveTo(1, 1);
-        head.lineTo(s.width() - 1, 1);
-        head.lineTo(s.width() / 2, s.height() - 1);
-        head.closeSubpath();
-        dropShadow(p, head, 1.0, P().shadow, 2);
-        p.setPen(QPen(st == State::Pressed ? P().accent : QColor(0xf4, 0xf6, 0xf8), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.setBrush(st == State::Pressed ? P().accent : QColor(0xf4, 0xf6, 0xf8));
-        p.drawPath(head);
-    });
-
-    // The editor's and the player's buttons.
-    const QSizeF tb(m.transportButton, m.transportButton);
-    b.ghost("ODEditPlayNormal.png", "ODEditPlayPress.png", tb, Glyph::Play, 22);
-    b.ghost("ODEditPauseNormal.png", "ODEditPausePress.png", tb, Glyph::Pause, 22);
-    b.ghost("ODEditTrimPlayNormal.png", "ODEditTrimPlayPress.png", tb, Glyph::TrimPlay, 22);
-    b.ghost("ODEditTrimPauseNormal.png", "ODEditTrimPausePress.png", tb, Glyph::TrimPause, 22);
-    b.ghost("ODEditLeftApplyNormal.png", "ODEditLeftApplyPress.png", tb, Glyph::ApplyLeft, 20);
-    b.ghost("ODEditRightApplyNormal.png", "ODEditRightApplyPress.png", tb, Glyph::ApplyRight, 20);
-    b.ghost("ODEditFirstNormal.png", "ODEditFirstPress.png", tb, Glyph::SkipBack, 20);
-    b.ghost("ODEditLastNormal.png", "ODEditLastPress.png", tb, Glyph::SkipForward, 20);
-    b.ghost("ODEditPreviousNormal.png", "ODEditPreviousPress.png", tb, Glyph::StepBack, 20);
-    b.ghost("ODEditNextNormal.png", "ODEditNextPress.png", tb, Glyph::StepForward, 20);
-    b.ghost("ODEditNormal.png", "ODEditPress.png", tb, Glyph::Scissors, 20);
-    b.ghost("ODPlayNormal.png", "ODPlayPress.png", tb, Glyph::Play, 22);
-    b.ghost("ODPauseNormal.png", "ODPausePress.png", tb, Glyph::Pause, 22);
-    b.ghost("ODSaveNormal.png", "ODSavePress.png", tb, Glyph::Check, 20);
-    b.ghost("ODVolumn+Normal.png", "ODVolumn+Press.png", {20, 20}, Glyph::SpeakerPlus, 16);
-    b.ghost("ODVolumn-Normal.png", "ODVolumn-Press.png", {20, 20}, Glyph::SpeakerMinus, 16);
-    // Skinned pop-up cells (audio track, subtitles): sliced, the chevron in the right cap.
-    b.states("ODPopNormal.png", "ODPopPress.png", {60, 22}, [](QPainter &p, const QSizeF &s, State st) {
-        plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius);
-        drawGlyph(p, Glyph::ChevronDown, QRectF(s.width() - 15, 5, 10, 10), st == State::Pressed ? P().accent : P().glyphDim);
-    });
-    b.add("ODEditBackGround.png", {60, 60}, [](QPainter &p, const QSizeF &s) { flat(p, s, QColor(0x0b, 0x0c, 0x0e)); });
-    b.add("ODEditBtm.png", {60, 52}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, true, false); });
-    b.add("ODSliderBase.png", {60, 44}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raised, mix(P().raised, P().base, 0.6), true, false); });
+    mediaScreenPictures(b, QStringLiteral("OD"));
 
     // The format grid.
     b.states("ODLeftArrowNormal.png", "ODLeftArrowPress.png", {m.arrowW, m.arrowH},
@@ -489,6 +505,11 @@ void mediaPictures(Builder &b) {
     b.lib("reelwright");
     const Measures &m = M();
     const QSizeF fb(m.floatButton, m.floatButton);
+
+    // The media screens' own defaults, and the speaker of their volume slider (the program
+    // leaves that one to the screens).
+    mediaScreenPictures(b, QStringLiteral("LX"));
+    b.ghost("LXVoiceNormal.png", "LXVoicePress.png", {20, 20}, Glyph::Speaker, 16);
 
     b.add("FullBg.png", {m.floatBarW, m.floatBarH}, [](QPainter &p, const QSizeF &s) {
         p.setRenderHint(QPainter::Antialiasing, true);
@@ -633,6 +654,89 @@ void controlPictures(Builder &b) {
     b.add("LXSpinBtmPress.png", {20, 30}, spin(2));
 }
 
+
+// ------------------------------------------------------------------------------------
+// The sharing library's pictures: the export sheet.
+
+void sharingPictures(Builder &b) {
+    b.lib("sendaway");
+    const Measures &m = M();
+    // The sheet's surface, nine-sliced: flat, with a light line under the top edge and a
+    // dark one along the bottom so that the sheet reads as lying on the window.
+    b.add("ExportSheetBg.png", {30, 30}, [](QPainter &p, const QSizeF &s) {
+        flat(p, s, mix(P().base, P().raised, 0.35));
+        p.fillRect(QRectF(0, 0, s.width(), 1), QColor(255, 255, 255, 18));
+        p.fillRect(QRectF(0, s.height() - 1, s.width(), 1), P().hairline);
+    });
+    // The progress track, sunken, and its filled part in the accent.
+    const double th = m.exportTrackHeight, cw = m.capWidth + 1;
+    auto sunken = [](Cap c) {
+        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().well, mix(P().well, P().raised, 0.55), true, s.height() / 2); };
+    };
+    auto filled = [](Cap c) {
+        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().accent.lighter(112), P().accentDeep, false, s.height() / 2); };
+    };
+    b.add("ExportPrgBgLeft.png", {cw, th}, sunken(Cap::Left));
+    b.add("ExportPrgBgMid.png", {4, th}, sunken(Cap::Middle));
+    b.add("ExportPrgBgRight.png", {cw, th}, sunken(Cap::Right));
+    b.add("ExportPrgFgLeft.png", {cw, th}, filled(Cap::Left));
+    b.add("ExportPrgFgMid.png", {4, th}, filled(Cap::Middle));
+    b.add("ExportPrgFgRight.png", {cw, th}, filled(Cap::Right));
+    // Text buttons: a quiet one and the default (accent) one; titles are drawn by the control.
+    const QSizeF button(m.sheetButtonW, m.sheetButtonH);
+    b.states("ExportButtonNormal.png", "ExportButtonPress.png", button,
+             [](QPainter &p, const QSizeF &s, State st) { plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius); });
+    b.states("ExportDefaultButtonNormal.png", "ExportDefaultButtonPress.png", button, [](QPainter &p, const QSizeF &s, State st) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        const QRectF body = QRectF(QPointF(0, 0), s).adjusted(0.5, 0.5, -0.5, -1.5);
+        const double r = M().radius;
+        const QColor c = P().accentDeep;
+        dropShadow(p, roundedRect(body, r), 1.0, P().shadow, 2);
+        if (st == State::Pressed) {
+            fillVertical(p, roundedRect(body, r), mix(c, Qt::black, 0.25), mix(c, Qt::black, 0.15));
+        } else {
+            fillVertical(p, roundedRect(body, r), mix(c, Qt::white, 0.12), c);
+            topSheen(p, body.adjusted(1, 1, -1, -1), r - 1, QColor(255, 255, 255, 50));
+        }
+        strokeInside(p, body, r, withAlpha(mix(c, Qt::black, 0.55), 220));
+    });
+    // The sheet's emblem: a rounded tile with the destination's glyph; the finished and
+    // failed states swap it for a check or a cross.
+    auto emblem = [](Glyph g, QColor hue) {
+        return [g, hue](QPainter &p, const QSizeF &s) {
+            p.setRenderHint(QPainter::Antialiasing, true);
+            const QRectF body = QRectF(QPointF(0, 0), s).adjusted(2, 1.5, -2, -3);
+            const double r = 10;
+            dropShadow(p, roundedRect(body, r), 1.5, P().shadow, 3);
+            fillVertical(p, roundedRect(body, r), mix(hue, Qt::white, 0.14), mix(hue, Qt::black, 0.30));
+            strokeInside(p, body, r, QColor(0, 0, 0, 90));
+            topSheen(p, body.adjusted(1, 1, -1, -1), r - 1, QColor(255, 255, 255, 60));
+            const double gs = body.width() * 0.56;
+            const QRectF box(body.center().x() - gs / 2, body.center().y() - gs / 2, gs, gs);
+            drawGlyph(p, g, box.translated(0, 1), QColor(0, 0, 0, 70));
+            drawGlyph(p, g, box, QColor(255, 255, 255, 245));
+        };
+    };
+    const QSizeF em(m.sheetEmblem, m.sheetEmblem);
+    b.add("ExportMovieEmblem.png", em, emblem(Glyph::Film, P().kindVideo));
+    b.add("ExportLibraryEmblem.png", em, emblem(Glyph::Note, P().kindAudio));
+    b.add("ExportUploadEmblem.png", em, emblem(Glyph::Share, P().kindWeb));
+    b.add("ExportDoneEmblem.png", em, emblem(Glyph::Check, P().kindHd));
+    b.add("ExportFailedEmblem.png", em, emblem(Glyph::Close, P().danger));
+    // The upload sheets' category pop-up and its menu.
+    b.states("UploadPopupNormal.png", "UploadPopupPress.png", {120, 26}, [](QPainter &p, const QSizeF &s, State st) {
+        plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius);
+        drawGlyph(p, Glyph::ChevronDown, QRectF(s.width() - 17, 8, 10, 10), st == State::Pressed ? P().accent : P().glyphDim);
+    });
+    b.add("UploadPopupMenuBg.png", {60, 36}, [](QPainter &p, const QSizeF &s) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        const QRectF body = QRectF(QPointF(0, 0), s).adjusted(0.5, 0.5, -0.5, -0.5);
+        fillVertical(p, roundedRect(body, 6), QColor(0x2a, 0x2f, 0x36, 250), QColor(0x22, 0x26, 0x2c, 250));
+        strokeInside(p, body, 6, QColor(0, 0, 0, 160));
+        strokeInside(p, body.adjusted(1, 1, -1, -1), 5, QColor(255, 255, 255, 14));
+    });
+}
+
 } // namespace
 
 std::vector<Picture> catalogue(const QString &formatsFile, QString *error) {
@@ -642,6 +746,7 @@ std::vector<Picture> catalogue(const QString &formatsFile, QString *error) {
     formatPictures(b, formatsFile, error);
     mediaPictures(b);
     controlPictures(b);
+    sharingPictures(b);
     return out;
 }
 

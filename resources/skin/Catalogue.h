@@ -11,7 +11,7 @@ namespace skin {
 
 struct Picture {
     QString name;    // "ODConvertNormal.png"
-    QString library; // "cinvora", "reelwright" or "glazeform"
+    QString library; // "cinvora", "reelwright", "glazeform" or "sendaway"
     QSizeF size;     // points
     std::function<void(QPainter &, const QSizeF &)> draw;
 };

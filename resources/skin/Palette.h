@@ -75,6 +75,11 @@ struct Measures {
     double gridCellW = 108, gridCellH = 120;
     double formatTile = 74;        // the grid's picture view
     double arrowW = 28, arrowH = 44;
+
+    // The export sheet.
+    double sheetButtonW = 116, sheetButtonH = 28;
+    double sheetEmblem = 48;
+    double exportTrackHeight = 8;
 };
 
 const Palette &palette();

@@ -10,8 +10,14 @@
 //   queries may be called from any other thread. The delegate is called on the thread
 //   that runs start().
 // Files: the session writes only the output path it was given (an existing empty file
-//   there, such as a reserved name, is overwritten). When start() returns false the output
-//   file is removed. The input is never modified.
+//   there, such as a reserved name, is overwritten). A non-empty file, a non-regular file
+//   or the input itself at that path makes start() fail without touching it. When start()
+//   returns false the output file it wrote (or the empty name reserved for it) is removed.
+//   The input is never modified.
+// Errors: start() answers false, sets lastError() and writes one log line (a cancel is not
+//   a failure: lastError() is "cancelled" and nothing is logged). It never throws.
+// Limits: the subtitles filter reads an embedded text subtitle track in one go while the
+//   filters are set up; on a very large file that step does not observe cancel().
 #include <QString>
 #include <atomic>
 #include <cstdint>
@@ -25,11 +31,14 @@ public:
     void setStart_time(int64_t us) { _startTime = us; }
     void setRecording_time(int64_t us) { _recordingTime = us; }
     void setAudio_disable(bool v) { _audioDisable = v; }
+    // No subtitles burned in, neither an embedded track nor a loaded external file.
     void setSubtitle_disable(bool v) { _subtitleDisable = v; }
     void setVideo_disable(bool v) { _videoDisable = v; }
     // 0..256; 256 leaves the level unchanged.
     void setAudio_volume(int v) { _audioVolume = v; }
-    // Copy streams whose codec already fits and that need no processing.
+    // Copy streams whose codec already fits and that need no processing (no scaling,
+    // rate change, volume or burned subtitles). A trimmed start copies video only when it
+    // falls on a key picture, and never copies audio (the cut is sample-exact).
     void setAuto_streamcopy(bool v) { _autoStreamCopy = v; }
     // Output frame size; 0 keeps the source size. Sizes an encoder cannot take are rounded.
     void setWidth(uint64_t v) { _width = v; }
@@ -39,14 +48,18 @@ public:
     void setSubtitleCount(int v) { _subtitleCount = v; }
     // Output frame rate; 0/0 keeps the source rate.
     void setFrame_rate(int32_t num, int32_t den) { _frameRateNum = num; _frameRateDen = den; }
-    // FFmpeg stream numbers; -1 = none (audio: the best audio stream unless disabled).
+    // FFmpeg stream numbers. Subtitles: -1 = none; a text track (SubRip, ASS, timed
+    // text) or a picture track (DVD, PGS) is burned into the picture. Audio: -1 or a number
+    // that is not an audio stream = the best audio stream (setAudio_disable leaves it out).
     void setSubtitleStreamIndex(int v) { _subtitleStreamIndex = v; }
     void setAudioStreamIndex(int v) { _audioStreamIndex = v; }
     // Catalogue codec names ("h264", "libfaac", "mp3", ...); empty or unknown: the
     // container's default encoder.
     void setAudioCodeName(const QString &v) { _audioCodeName = v; }
     void setVideoCodeName(const QString &v) { _videoCodeName = v; }
-    // 1.0 high, 7.0 middle, 15.0 low; mapped onto each encoder's own quality scale.
+    // 1.0 high, 7.0 middle, 15.0 low (below 4 / below 11 / above); mapped onto each
+    // encoder's own scale: x264 CRF 18/23/28, x265 CRF 20/26/30, VP9 CRF 24/33/40,
+    // MPEG-4 & co. qscale 2/5/10; audio bit rates 192/128/96 kbit/s per stereo pair.
     void setQscale(double v) { _qscale = v; }
     // Container name ("mov", "mp4", "mkv", "avi", "mp3", "vob", "svcd", "vcd", ...).
     // Empty: chosen from the output file's extension.
@@ -132,6 +145,8 @@ public:
     // Any thread, any state (paused included): start() returns false within 0.5 s.
     void cancel(bool unused = false);
 
+    // Thread-safe queries. cancelSession(): cancel() was called (a plain failure leaves it
+    // false; lastError() tells failures apart).
     bool paused() const;
     bool aleadyStart() const;
     bool cancelSession() const;

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <thread>
 
+namespace foundation {
+
 class WorkerGroup {
 public:
     WorkerGroup() = default;
@@ -21,8 +23,9 @@ public:
     void close();
     bool isClosed() const;
     // Waits for every thread. On the main thread, queued main-thread work keeps running
-    // meanwhile, so a thread waiting for the main thread can finish. False on timeout.
-    bool joinAll(int timeoutMs = -1);
+    // meanwhile (unless pumpMainThread is false), so a thread waiting for the main thread
+    // can finish. False on timeout.
+    bool joinAll(int timeoutMs = -1, bool pumpMainThread = true);
     int running() const { return _running.load(); }
 
 private:
@@ -37,3 +40,5 @@ private:
     std::atomic<int> _running{0};
     bool _closed = false;
 };
+
+} // namespace foundation

@@ -1,6 +1,10 @@
-#include "WorkerGroup.h"
+#include "foundation/WorkerGroup.h"
 
-#include <foundation/MainThread.h>
+#include "foundation/MainThread.h"
+
+#include <QElapsedTimer>
+
+namespace foundation {
 
 WorkerGroup::~WorkerGroup() {
     close();
@@ -44,14 +48,22 @@ void WorkerGroup::reapLocked() {
     }
 }
 
-bool WorkerGroup::joinAll(int timeoutMs) {
+bool WorkerGroup::joinAll(int timeoutMs, bool pumpMainThread) {
     auto allDone = [this] { return _running.load() == 0; };
     bool ok = true;
-    if (foundation::MainThread::isMainThread())
-        ok = foundation::MainThread::waitPumping(allDone, timeoutMs);
-    else
-        while (!allDone())
+    if (pumpMainThread && MainThread::isMainThread()) {
+        ok = MainThread::waitPumping(allDone, timeoutMs);
+    } else {
+        QElapsedTimer timer;
+        timer.start();
+        while (!allDone()) {
+            if (timeoutMs >= 0 && timer.elapsed() > timeoutMs) {
+                ok = false;
+                break;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
     if (!ok)
         return false;
     // A thread may spawn another before it ends; collect until none is left.
@@ -67,3 +79,5 @@ bool WorkerGroup::joinAll(int timeoutMs) {
             w.thread.join();
     }
 }
+
+} // namespace foundation

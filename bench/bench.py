@@ -1,0 +1,141 @@
+#!/usr/bin/env python3
+"""Conversion speed and memory of cinvora-cli against the ffmpeg program.
+
+Each scenario runs both programs with equivalent settings (same encoder, quality,
+scaler, threads), alternating them round after round so that both see the same
+machine load, and reports the median wall time and peak memory of each and their
+ratios (cinvora / ffmpeg; below 1.0 means cinvora is faster or smaller).
+
+Usage: bench/bench.py [--cli build/bin/cinvora-cli] [--rounds 5] [--work DIR]
+                      [--seconds 20] [--only transcode,remux]
+"""
+import argparse
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+# Targets: wall-time and memory ratios the engine must stay under.
+TARGETS = {"transcode": 1.05, "remux": 1.10, "memory": 1.25}
+
+
+def scenarios(src, out_dir):
+    """(name, ffmpeg command, cinvora command, output suffix) per scenario."""
+    ff_out = os.path.join(out_dir, "ffmpeg")
+    cv_out = os.path.join(out_dir, "cinvora")
+    return [
+        # 1080p H.264/AAC to 720p H.264/AAC: x264 preset medium CRF 18 (the engine's
+        # "high"), bicubic scaling (both programs' default), AAC 192 kbit/s stereo.
+        ("transcode",
+         ["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", src, "-vf", "scale=1280:720:flags=bicubic",
+          "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
+          "-c:a", "aac", "-b:a", "192k", ff_out + ".mp4"],
+         ["--size", "1280x720", "--vcodec", "h264", "--acodec", "aac", "--quality", "high", "--no-copy"],
+         ".mp4"),
+        # Remux by stream copy, MP4 to Matroska.
+        ("remux",
+         ["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", src, "-map", "0", "-c", "copy", ff_out + ".mkv"],
+         [],
+         ".mkv"),
+    ]
+
+
+def timed(cmd):
+    """Runs cmd under GNU time; returns (wall seconds, max RSS in KiB, CPU seconds)."""
+    with tempfile.NamedTemporaryFile("r", suffix=".time") as tf:
+        t0 = time.perf_counter()
+        p = subprocess.run(["/usr/bin/time", "-f", "%M %U %S", "-o", tf.name] + cmd,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        wall = time.perf_counter() - t0
+        if p.returncode != 0:
+            sys.exit("failed: %s\n%s" % (" ".join(cmd), p.stderr.decode(errors="replace")[-2000:]))
+        rss, user, system = tf.read().strip().splitlines()[-1].split()
+    return wall, int(rss), float(user) + float(system)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--cli", default=os.path.join(ROOT, "build", "bin", "cinvora-cli"))
+    ap.add_argument("--rounds", type=int, default=5)
+    ap.add_argument("--work", default=os.path.join(ROOT, "build", "bench"))
+    ap.add_argument("--seconds", type=int, default=20)
+    ap.add_argument("--only", default="")
+    ap.add_argument("--json", help="also write the results here")
+    args = ap.parse_args()
+
+    if not os.access(args.cli, os.X_OK):
+        sys.exit("no cinvora-cli at %s (build it: cmake --build build --target cinvora-cli)" % args.cli)
+    for tool in ("ffmpeg", "/usr/bin/time"):
+        if not shutil.which(tool):
+            sys.exit("%s is needed" % tool)
+    os.makedirs(args.work, exist_ok=True)
+    src = os.path.join(args.work, "source-1080p-%ds.mp4" % args.seconds)
+    print("source: %s" % src, flush=True)
+    subprocess.run([os.path.join(HERE, "make-source.sh"), src, str(args.seconds)], check=True)
+    out_dir = os.path.join(args.work, "out")
+    os.makedirs(out_dir, exist_ok=True)
+    only = set(filter(None, args.only.split(",")))
+
+    results = {}
+    for name, ff_cmd, cv_opts, suffix in scenarios(src, out_dir):
+        if only and name not in only:
+            continue
+        cv_path = os.path.join(out_dir, "cinvora" + suffix)
+        cv_cmd = [args.cli, "convert", src, cv_path] + cv_opts
+        runs = {"ffmpeg": [], "cinvora": []}
+        for r in range(args.rounds):
+            # Alternate who goes first so neither always meets a warm or cold cache.
+            order = [("ffmpeg", ff_cmd), ("cinvora", cv_cmd)]
+            if r % 2:
+                order.reverse()
+            for who, cmd in order:
+                if who == "cinvora" and os.path.exists(cv_path):
+                    os.remove(cv_path)  # cinvora-cli never overwrites
+                runs[who].append(timed(cmd))
+            print("  %s round %d: ffmpeg %.2fs (cpu %.2fs) %d MiB, cinvora %.2fs (cpu %.2fs) %d MiB" % (
+                name, r + 1, runs["ffmpeg"][-1][0], runs["ffmpeg"][-1][2], runs["ffmpeg"][-1][1] // 1024,
+                runs["cinvora"][-1][0], runs["cinvora"][-1][2], runs["cinvora"][-1][1] // 1024), flush=True)
+        med = {who: tuple(statistics.median(x[i] for x in v) for i in range(3)) for who, v in runs.items()}
+        results[name] = {
+            "ffmpeg_s": med["ffmpeg"][0], "cinvora_s": med["cinvora"][0],
+            "ffmpeg_rss_kib": med["ffmpeg"][1], "cinvora_rss_kib": med["cinvora"][1],
+            "time_ratio": med["cinvora"][0] / med["ffmpeg"][0],
+            "memory_ratio": med["cinvora"][1] / med["ffmpeg"][1],
+            "ffmpeg_cpu_s": med["ffmpeg"][2], "cinvora_cpu_s": med["cinvora"][2],
+            "cpu_ratio": med["cinvora"][2] / med["ffmpeg"][2],
+            "ffmpeg_size": os.path.getsize(ff_cmd[-1]), "cinvora_size": os.path.getsize(cv_path),
+        }
+
+    print()
+    print("%-10s %10s %10s %8s %10s %10s %8s %9s" % ("scenario", "ffmpeg s", "cinvora s", "ratio", "ffmpeg MiB",
+                                                      "cinvora MiB", "ratio", "cpu ratio"))
+    failed = []
+    for name, r in results.items():
+        print("%-10s %10.2f %10.2f %8.3f %10d %10d %8.3f %9.3f" % (
+            name, r["ffmpeg_s"], r["cinvora_s"], r["time_ratio"], r["ffmpeg_rss_kib"] // 1024,
+            r["cinvora_rss_kib"] // 1024, r["memory_ratio"], r["cpu_ratio"]))
+        if r["time_ratio"] > TARGETS[name]:
+            failed.append("%s time %.3f > %.2f" % (name, r["time_ratio"], TARGETS[name]))
+        if name == "transcode" and r["memory_ratio"] > TARGETS["memory"]:
+            failed.append("memory %.3f > %.2f" % (r["memory_ratio"], TARGETS["memory"]))
+    print("\ncpu ratio: user+system time, steadier than wall time on a shared machine")
+    print("medians of %d alternating rounds; targets: transcode <= %.2f, remux <= %.2f, memory <= %.2f" % (
+        args.rounds, TARGETS["transcode"], TARGETS["remux"], TARGETS["memory"]))
+    if args.json:
+        with open(args.json, "w") as f:
+            json.dump(results, f, indent=2)
+    if failed:
+        print("MISSED: " + "; ".join(failed))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,279 @@
+#include "BatchCommand.h"
+
+#include "SignalWatcher.h"
+
+#include <FormatRules.h>
+#include <ODDocument.h>
+#include <vcCommon.h>
+
+#include <foundation/Log.h>
+#include <foundation/MainThread.h>
+#include <framewheel/SWConvertSession.h>
+#include <framewheel/SWMediaInfoManager.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <cstdio>
+#include <unistd.h>
+
+using foundation::MainThread;
+
+namespace {
+
+QVariantMap catalogue() { return vcCommon::outputFormatDictFrom(MyDocument::outputFmtFileName()); }
+
+// The name a format shows under its picture: keyName, else the key without its prefix.
+QString shownName(const QString &key, const QVariantMap &record) {
+    if (record.contains("keyName"))
+        return record.value("keyName").toString();
+    return key.contains("--") ? key.section("--", 1) : key;
+}
+
+struct RowReport {
+    QString source;
+    QString output;
+    QString result;
+    double seconds = 0;
+};
+
+class Progress {
+public:
+    Progress() : _tty(::isatty(STDERR_FILENO) == 1) {}
+
+    void show(const std::vector<vcTableCellViewPtr> &rows) {
+        QStringList lines;
+        for (const auto &r : rows) {
+            if (!r->hasSession() || !r->aleadyStart())
+                continue;
+            const auto item = r->editMovie();
+            const double pct = r->controls().progress * 100.0;
+            const QString left = r->controls().statusText.startsWith("Left time: ")
+                                     ? r->controls().statusText.mid(11)
+                                     : QStringLiteral("--:--:--");
+            const QString name = QFileInfo(item ? item->fileName() : QString()).fileName();
+            if (_tty) {
+                const int width = 24;
+                const int filled = std::clamp(static_cast<int>(pct / 100.0 * width), 0, width);
+                lines << QStringLiteral("%1 [%2%3] %4%  left %5")
+                             .arg(name.left(32), -32)
+                             .arg(QString(filled, '#'), QString(width - filled, '.'))
+                             .arg(pct, 5, 'f', 1)
+                             .arg(r->isPaused() ? QStringLiteral("paused") : left);
+            } else {
+                const int step = static_cast<int>(pct / 10.0);
+                int &last = _lastStep[r.get()];
+                if (step > last || (last == 0 && step == 0 && !_seen.contains(r.get()))) {
+                    last = step;
+                    _seen.insert(r.get());
+                    lines << QStringLiteral("%1: %2% left %3").arg(name).arg(static_cast<int>(pct)).arg(left);
+                }
+            }
+        }
+        if (_tty) {
+            clear();
+            for (const QString &l : lines)
+                std::fprintf(stderr, "%s\n", qPrintable(l));
+            _drawn = static_cast<int>(lines.size());
+        } else {
+            for (const QString &l : lines)
+                std::fprintf(stderr, "%s\n", qPrintable(l));
+        }
+        std::fflush(stderr);
+    }
+
+    void clear() {
+        if (!_tty)
+            return;
+        for (int i = 0; i < _drawn; ++i)
+            std::fputs("\x1b[1A\x1b[2K", stderr);
+        _drawn = 0;
+    }
+
+private:
+    bool _tty;
+    int _drawn = 0;
+    QHash<const void *, int> _lastStep;
+    QSet<const void *> _seen;
+};
+
+QStringList expandInputs(const QStringList &inputs, QStringList &missing) {
+    QStringList paths;
+    for (const QString &in : inputs) {
+        const QFileInfo fi(in);
+        if (fi.isDir()) {
+            const QDir dir(fi.absoluteFilePath());
+            for (const QString &name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
+                paths << dir.filePath(name);
+        } else if (fi.exists()) {
+            paths << fi.absoluteFilePath();
+        } else {
+            missing << in;
+        }
+    }
+    return paths;
+}
+
+} // namespace
+
+QString resolveKeyPath(const QString &typed) {
+    const QVariantMap root = catalogue();
+    if (vcCommon::findDictByKey(typed, root).typeId() == QMetaType::QVariantMap && typed.contains('.'))
+        return typed;
+    const qsizetype dot = typed.indexOf('.');
+    if (dot < 0)
+        return {};
+    const QString cat = typed.left(dot).trimmed();
+    const QString name = typed.mid(dot + 1).trimmed();
+    for (auto c = root.cbegin(); c != root.cend(); ++c) {
+        if (c.key().compare(cat, Qt::CaseInsensitive) != 0)
+            continue;
+        const QVariantMap formats = c.value().toMap();
+        for (auto f = formats.cbegin(); f != formats.cend(); ++f)
+            if (shownName(f.key(), f.value().toMap()).compare(name, Qt::CaseInsensitive) == 0 ||
+                f.key().compare(name, Qt::CaseInsensitive) == 0)
+                return c.key() + "." + f.key();
+    }
+    return {};
+}
+
+int runFormats() {
+    const QVariantMap root = catalogue();
+    for (const QString &cat : ODDocument::categoryNames()) {
+        const QVariantMap formats = root.value(cat).toMap();
+        QStringList keys = formats.keys();
+        std::sort(keys.begin(), keys.end());
+        for (const QString &k : keys) {
+            const QVariantMap rec = formats.value(k).toMap();
+            std::printf("%s.%s\t%s\t%s\n", qPrintable(cat), qPrintable(shownName(k, rec)),
+                        qPrintable(rec.value("format").toString()), qPrintable(rec.value("Ext").toString()));
+        }
+    }
+    return 0;
+}
+
+int runBatch(const ConvertArgs &a) {
+    foundation::Log::setEchoToStandardError(a.verbose);
+    QString keyPath;
+    if (!a.keyPath.isEmpty()) {
+        keyPath = resolveKeyPath(a.keyPath);
+        if (keyPath.isEmpty()) {
+            std::fprintf(stderr, "cinvora-cli convert: no format \"%s\"; `cinvora-cli formats` lists them\n",
+                         qPrintable(a.keyPath));
+            return 2;
+        }
+    }
+    QStringList missing;
+    const QStringList paths = expandInputs(a.inputs, missing);
+    for (const QString &m : missing)
+        std::fprintf(stderr, "cinvora-cli convert: %s: no such file or folder\n", qPrintable(m));
+    const QString outDir = QFileInfo(a.outputDir.isEmpty() ? vcCommon::exportMovieFolder() : a.outputDir).absoluteFilePath();
+    if (!QDir().mkpath(outDir) || !QFileInfo(outDir).isWritable()) {
+        std::fprintf(stderr, "cinvora-cli convert: cannot write into %s\n", qPrintable(outDir));
+        return 1;
+    }
+
+    ODDocument doc;
+    doc.setUsesHistory(false);
+    doc.setExportFolderOverride(outDir);
+    if (a.jobs > 0)
+        doc.setSlotLimitOverride(a.jobs);
+    const auto overrides = a.overrides;
+    doc.setSessionOptionAdjuster([overrides](vcTableCellView *, SWConvertOption &option) {
+        for (const auto &f : overrides)
+            f(option);
+    });
+
+    SignalWatcher interrupts;
+    doc.concludeDragFile(paths);
+    MainThread::waitPumping([&] { return !doc.isAdding() || interrupts.caught(); });
+    if (interrupts.caught()) {
+        doc.cancelAddFiles(true);
+        MainThread::waitPumping([&] { return !doc.isAdding(); });
+        return 130;
+    }
+
+    QSet<QString> taken;
+    for (const auto &item : doc.fileArray())
+        taken.insert(item->fileName());
+    std::vector<RowReport> skipped;
+    for (const QString &p : paths)
+        if (!taken.contains(p))
+            skipped.push_back({p, QString(), QStringLiteral("skipped"), 0});
+
+    const QVariantMap root = catalogue();
+    for (const auto &item : doc.fileArray()) {
+        const QString path = !keyPath.isEmpty()      ? keyPath
+                             : item->bSourceIsVideo() ? QStringLiteral("Apple Device.Quicktime Movie")
+                                                      : QStringLiteral("Audio.mp3");
+        const QVariantMap record = vcCommon::findDictByKey(path, root).toMap();
+        doc.loadResolutionAVCodecsWithKeyIsDefault(*item, path, true);
+        FormatRules::applyFormatRecord(*item, record);
+        item->setChosenKeyPath(path);
+        if (const auto probe = item->mediaInfoManager()) {
+            item->setWidth(probe->width());
+            item->setHeight(probe->height());
+        }
+        if (!a.subtitleFile.isEmpty())
+            item->setSrtSubtitleFile(QFileInfo(a.subtitleFile).absoluteFilePath());
+    }
+    const auto &rows = doc.cellArray();
+    Progress progress;
+    doc.convertAll();
+    bool cancelled = false;
+    auto allEnded = [&] {
+        for (const auto &r : rows)
+            if (r->hasSession())
+                return false;
+        return doc.currentSessionCount() == 0;
+    };
+    while (!allEnded()) {
+        MainThread::waitPumping([&] { return interrupts.caught() && !cancelled; }, 200);
+        if (interrupts.caught() && !cancelled) {
+            cancelled = true;
+            progress.clear();
+            std::fprintf(stderr, "cinvora-cli convert: interrupted; stopping every conversion\n");
+            doc.cancelAll();
+        }
+        if (!cancelled)
+            progress.show(rows);
+    }
+    progress.clear();
+    MainThread::drain();
+
+    std::vector<RowReport> report;
+    int failed = static_cast<int>(missing.size());
+    for (const auto &r : rows) {
+        RowReport rr;
+        rr.source = r->editMovie() ? r->editMovie()->fileName() : QString();
+        const QString out = r->outputFile();
+        // A finished conversion leaves the empty status text and its file; a stopped one
+        // keeps its last text and no file.
+        const bool done = r->controls().statusText.isEmpty() && !out.isEmpty() && QFileInfo::exists(out);
+        if (r->controls().statusText == vcTableCellView::failedText()) {
+            rr.result = QStringLiteral("failed");
+            ++failed;
+        } else if (done) {
+            rr.result = QStringLiteral("done");
+            rr.output = out;
+        } else {
+            rr.result = QStringLiteral("cancelled");
+        }
+        rr.seconds = r->lastConversionSeconds();
+        report.push_back(rr);
+    }
+    report.insert(report.end(), skipped.begin(), skipped.end());
+
+    int w = 6;
+    for (const auto &r : report)
+        w = std::max(w, static_cast<int>(QFileInfo(r.source).fileName().size()));
+    std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output");
+    for (const auto &r : report)
+        std::printf("%-*s  %-8s  %8.1f  %s\n", w, qPrintable(QFileInfo(r.source).fileName()), qPrintable(r.result),
+                    r.seconds, r.output.isEmpty() ? "-" : qPrintable(r.output));
+    std::fflush(stdout);
+    doc.shutdown();
+    if (cancelled)
+        return 130;
+    return failed > 0 ? 1 : 0;
+}

@@ -1,0 +1,220 @@
+#include "ConvertArgs.h"
+
+#include <framewheel/SWConvertSession.h>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+const char kUsage[] =
+    "  convert INPUT... [OPTIONS]\n"
+    "                    convert files, and the files in folders, with the same rules as\n"
+    "                    the window: files that are not media are skipped, each output is\n"
+    "                    named after its source and numbered when the name is taken\n"
+    "                    (nothing is ever overwritten), several conversions at once\n"
+    "      --to KEYPATH        output format, e.g. \"Common Video.MKV\" (see `formats`);\n"
+    "                          default \"Apple Device.Quicktime Movie\", and \"Audio.mp3\"\n"
+    "                          for sources without video\n"
+    "      --jobs N            conversions at once (default: the stored setting, 2)\n"
+    "      --output DIR        where outputs go (default: the export folder)\n"
+    "                    (two files without --to, --jobs or --output: see the next form)\n"
+    "  convert IN OUT [OPTIONS]   or   convert IN -o OUT [OPTIONS]\n"
+    "                    convert one file into exactly OUT, which must not exist yet\n"
+    "    Options of both forms (they win over the format's own choices):\n"
+    "      --format NAME       container: mp4, mov, m4v, mkv, webm, avi, flv, wmv, mpeg,\n"
+    "                          vob, svcd, vcd, dv, 3gp, ts, mp3, aac, flac, wav, ogg, ac3,\n"
+    "                          aiff, mmf, ... (single file: default from OUT's extension)\n"
+    "      --vcodec NAME       h264, hevc, mpeg4, libxvid, vp8, vp9, mpeg2video, mpeg1video,\n"
+    "                          wmv2, flv, dvvideo, h263\n"
+    "      --acodec NAME       aac, mp3, ac3, mp2, pcm_s16le, flac, alac, libvorbis,\n"
+    "                          libopus, wmav2\n"
+    "      --size WxH          picture size (default: the source's displayed size)\n"
+    "      --fps N[/D]         frame rate (default: the source's)\n"
+    "      --start S           begin S seconds into the source (frame accurate)\n"
+    "      --duration S        keep S seconds\n"
+    "      --quality LEVEL     high (default), middle or low\n"
+    "      --audio-stream N    use audio stream number N (default: the first one)\n"
+    "      --subtitle-stream N burn subtitle stream number N into the picture\n"
+    "      --subtitle-file F   burn the subtitle file F (SRT, ASS) into the picture\n"
+    "      --no-audio          leave the audio out\n"
+    "      --no-video          leave the video out\n"
+    "      --no-subtitles      burn no subtitles\n"
+    "      --volume N          0..256, 256 keeps the level (default 256)\n"
+    "      --sample-rate N     audio sample rate in Hz\n"
+    "      --channels N        audio channels\n"
+    "      --no-copy           re-encode even streams that could be copied as they are\n"
+    "      --verbose           also print the program's log lines\n"
+    "    A progress bar per running conversion on a terminal, plain lines otherwise; the\n"
+    "    batch form ends with a table of sources, outputs, results and seconds.\n"
+    "    Ctrl-C cancels and leaves no partial file.\n"
+    "    Exit status: 0 all done, 1 something failed, 2 bad arguments, 130 interrupted.\n";
+
+std::optional<double> parseSeconds(const QString &s) {
+    bool ok = false;
+    const double v = s.toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v < 0 || v > 1e7)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<int> parseInt(const QString &s, int min, int max) {
+    bool ok = false;
+    const int v = s.toInt(&ok);
+    if (!ok || v < min || v > max)
+        return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+const char *convertUsage() { return kUsage; }
+
+QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
+    auto add = [&o](std::function<void(SWConvertOption &)> f) { o.overrides.push_back(std::move(f)); };
+    for (int i = 0; i < args.size(); ++i) {
+        QString a = args[i];
+        QString value;
+        bool hasValue = false;
+        if (a.startsWith("--") && a.contains('=')) {
+            value = a.mid(a.indexOf('=') + 1);
+            a = a.left(a.indexOf('='));
+            hasValue = true;
+        }
+        auto next = [&]() -> std::optional<QString> {
+            if (hasValue)
+                return value;
+            if (i + 1 >= args.size())
+                return std::nullopt;
+            return args[++i];
+        };
+        auto need = [&](const char *what) { return QStringLiteral("%1 needs %2").arg(a, QLatin1String(what)); };
+        if (a == "--no-audio") {
+            add([](SWConvertOption &x) { x.setAudio_disable(true); });
+        } else if (a == "--no-video") {
+            add([](SWConvertOption &x) { x.setVideo_disable(true); });
+        } else if (a == "--no-subtitles") {
+            add([](SWConvertOption &x) {
+                x.setSubtitle_disable(true);
+                x.setSubtitleStreamIndex(-1);
+            });
+        } else if (a == "--no-copy") {
+            o.noCopy = true;
+            add([](SWConvertOption &x) { x.setAuto_streamcopy(false); });
+        } else if (a == "--verbose") {
+            o.verbose = true;
+        } else if (a == "-o" || a == "--output-file" || a == "--output" || a == "--to") {
+            const auto v = next();
+            if (!v || v->isEmpty())
+                return need(a == "--to" ? "a format such as \"Audio.mp3\"" : "a path");
+            if (a == "--output")
+                o.outputDir = *v;
+            else if (a == "--to")
+                o.keyPath = *v;
+            else
+                o.outputFile = *v;
+        } else if (a == "--jobs") {
+            const auto v = next();
+            const auto n = v ? parseInt(*v, 1, 64) : std::nullopt;
+            if (!n)
+                return need("a number from 1 to 64");
+            o.jobs = *n;
+        } else if (a == "--format" || a == "--vcodec" || a == "--acodec" || a == "--subtitle-file") {
+            const auto v = next();
+            if (!v || v->isEmpty())
+                return need("a name");
+            const QString s = *v;
+            if (a == "--format")
+                add([s](SWConvertOption &x) { x.setFormat(s); });
+            else if (a == "--vcodec")
+                add([s](SWConvertOption &x) { x.setVideoCodeName(s); });
+            else if (a == "--acodec")
+                add([s](SWConvertOption &x) { x.setAudioCodeName(s); });
+            else
+                o.subtitleFile = s;
+        } else if (a == "--size") {
+            const auto v = next();
+            const QStringList p = v ? v->toLower().split('x') : QStringList();
+            const auto w = p.size() == 2 ? parseInt(p[0], 0, 16384) : std::nullopt;
+            const auto h = p.size() == 2 ? parseInt(p[1], 0, 16384) : std::nullopt;
+            if (!w || !h)
+                return need("WxH, for example 1280x720");
+            add([w = *w, h = *h](SWConvertOption &x) {
+                x.setWidth(static_cast<uint64_t>(w));
+                x.setHeight(static_cast<uint64_t>(h));
+            });
+        } else if (a == "--fps") {
+            const auto v = next();
+            const QStringList p = v ? v->split('/') : QStringList();
+            const auto n = !p.isEmpty() && p.size() <= 2 ? parseInt(p[0], 1, 1000000) : std::nullopt;
+            const auto d = p.size() == 2 ? parseInt(p[1], 1, 1000000) : std::optional<int>(1);
+            if (!n || !d)
+                return need("N or N/D, for example 25 or 30000/1001");
+            add([n = *n, d = *d](SWConvertOption &x) { x.setFrame_rate(n, d); });
+        } else if (a == "--start" || a == "--duration") {
+            const auto v = next();
+            const auto s = v ? parseSeconds(*v) : std::nullopt;
+            if (!s)
+                return need("seconds");
+            const auto us = static_cast<int64_t>(*s * 1e6);
+            if (a == "--start") {
+                add([us](SWConvertOption &x) {
+                    // Keep the end where the item's range put it unless a duration is given too.
+                    const int64_t end = x.recording_time() > 0 ? x.start_time() + x.recording_time() : 0;
+                    x.setStart_time(us);
+                    if (end > us)
+                        x.setRecording_time(end - us);
+                    else
+                        x.setRecording_time(0);
+                });
+            } else if (us > 0) {
+                add([us](SWConvertOption &x) { x.setRecording_time(us); });
+            } else {
+                return QStringLiteral("--duration must be more than 0");
+            }
+        } else if (a == "--quality") {
+            const auto v = next();
+            double q = 0;
+            if (v == QStringLiteral("high"))
+                q = 1.0;
+            else if (v == QStringLiteral("middle"))
+                q = 7.0;
+            else if (v == QStringLiteral("low"))
+                q = 15.0;
+            else
+                return need("high, middle or low");
+            add([q](SWConvertOption &x) { x.setQscale(q); });
+        } else if (a == "--audio-stream" || a == "--subtitle-stream" || a == "--volume" || a == "--sample-rate" ||
+                   a == "--channels") {
+            const auto v = next();
+            const int max = a == "--volume" ? 256 : a == "--sample-rate" ? 384000 : a == "--channels" ? 8 : 100000;
+            const auto n = v ? parseInt(*v, 0, max) : std::nullopt;
+            if (!n)
+                return need(a == "--volume" ? "a number from 0 to 256" : "a number");
+            const int k = *n;
+            if (a == "--audio-stream")
+                add([k](SWConvertOption &x) {
+                    x.setAudioStreamIndex(k);
+                    x.setAudio_disable(false);
+                });
+            else if (a == "--subtitle-stream")
+                add([k](SWConvertOption &x) {
+                    x.setSubtitleStreamIndex(k);
+                    x.setSubtitle_disable(false);
+                });
+            else if (a == "--volume")
+                add([k](SWConvertOption &x) { x.setAudio_volume(k); });
+            else if (a == "--sample-rate")
+                add([k](SWConvertOption &x) { x.setSample_rate(k); });
+            else
+                add([k](SWConvertOption &x) { x.setChannels(k); });
+        } else if (a.startsWith("--") || (a.startsWith('-') && a.size() > 1)) {
+            return QStringLiteral("unknown option %1").arg(a);
+        } else {
+            o.inputs << args[i];
+        }
+    }
+    if (o.inputs.isEmpty())
+        return QStringLiteral("convert needs at least one file or folder");
+    return {};
+}

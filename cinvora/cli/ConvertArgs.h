@@ -1,0 +1,27 @@
+#pragma once
+// The arguments of `cinvora-cli convert`, shared by its single-file and batch forms.
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class SWConvertOption;
+
+struct ConvertArgs {
+    QStringList inputs;      // files and folders
+    QString outputFile;      // -o FILE: one input converted into exactly this file
+    QString outputDir;       // --output DIR (batch)
+    QString keyPath;         // --to "Category.Format" (batch)
+    int jobs = 0;            // --jobs N (batch); 0 = the stored setting
+    bool verbose = false;    // --verbose: the program's log lines on standard error
+    bool noCopy = false;     // --no-copy
+    QString subtitleFile;    // --subtitle-file F
+    // Every conversion option given on the command line, applied after the format's own
+    // choices so that what the user typed wins.
+    std::vector<std::function<void(SWConvertOption &)>> overrides;
+};
+
+// Reads the arguments; an error text (empty on success).
+QString parseConvertArgs(const QStringList &args, ConvertArgs &out);
+// The options part of the --help text.
+const char *convertUsage();

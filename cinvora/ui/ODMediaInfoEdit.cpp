@@ -1,0 +1,266 @@
+#include "ODMediaInfoEdit.h"
+
+#include "FormatRules.h"
+
+#include <glazeform/LXGeometry.h>
+#include <glazeform/LXLabel.h>
+#include <glazeform/LXStyle.h>
+#include <glazeform/LXView.h>
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+const QColor kSheet(0x1f, 0x22, 0x27);
+const QColor kPanel(0x26, 0x2a, 0x31);
+const QColor kText(0xdf, 0xe3, 0xe8);
+const QColor kSoft(0x8f, 0x98, 0xa3);
+const QColor kAccent(0x38, 0xc0, 0xf5);
+
+// Layout, lower-left points.
+constexpr double kMargin = 20;
+constexpr double kButtonsY = 16;
+constexpr double kBoxH = 112;
+constexpr double kVideoBoxY = 56;
+constexpr double kAudioBoxY = kVideoBoxY + kBoxH + 12;
+// The audio part alone sits this far above the video part's lower edge.
+constexpr double kAudioOnlyLift = 10;
+
+// The pop-ups wear the skin's pop-up cell; the list they open is dark as well.
+const char *const kPopUpStyle =
+    "QComboBox { color: #e6e9ed; font-size: 12px; padding: 0 0 0 4px; min-height: 12px;"
+    "  border-width: 5px 20px 5px 5px;"
+    "  border-image: url(:/pictures/ODPopNormal.png) 5 20 5 5 stretch stretch; }"
+    "QComboBox:on, QComboBox:pressed { border-image: url(:/pictures/ODPopPress.png) 5 20 5 5 stretch stretch; }"
+    "QComboBox:disabled { color: #6b737d; }"
+    "QComboBox::drop-down { width: 0px; border: none; }"
+    "QComboBox::down-arrow { image: none; width: 0px; }"
+    "QComboBox QAbstractItemView { background: #22262c; color: #e6e9ed; border: 1px solid #0b0c0e;"
+    "  selection-background-color: #1c8ec7; selection-color: #ffffff; outline: 0; padding: 2px; }";
+
+// A group of pop-ups on a slightly raised, rounded panel with a small caption.
+class Box : public LXView {
+public:
+    Box(const QString &caption, QWidget *parent) : LXView(parent) {
+        auto *l = new LXLabel(this);
+        l->setTextFont(LXStyle::boldSystemFont(11));
+        l->setTextColor(kSoft);
+        l->setTextTitle(caption);
+        LXGeometry::place(l, QRectF(8, kBoxH - 26, 200, 20));
+    }
+
+protected:
+    void drawContent(QPainter &p, const QRect &) override {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        QPainterPath body;
+        body.addRoundedRect(r, 8, 8);
+        p.fillPath(body, kPanel);
+        p.setPen(QPen(QColor(0, 0, 0, 140), 1));
+        p.drawPath(body);
+        p.setPen(QPen(QColor(255, 255, 255, 12), 1));
+        p.drawLine(QPointF(r.left() + 8, r.top() + 1), QPointF(r.right() - 8, r.top() + 1));
+    }
+};
+
+LXButton *textButton(QWidget *parent, const QRectF &frame, const QString &title, LXButtonDelegate *delegate) {
+    auto *b = new LXButton(frame, parent);
+    b->setImages(QStringLiteral("ODSettingButtonNormal.png"), QStringLiteral("ODSettingButtonPress.png"));
+    b->setTextTitle(title);
+    b->setTextFont(LXStyle::systemFont(12));
+    b->setTextNormalColor(kText);
+    b->setTextPressColor(kAccent);
+    b->setYOffSet(-2);
+    b->setDelegate(delegate);
+    return b;
+}
+
+// "%ld" of each entry: a rate of 23.976 reads 23.
+QStringList wholeNumbers(const QList<double> &values) {
+    QStringList out;
+    for (double v : values)
+        out << QString::asprintf("%ld", static_cast<long>(v));
+    return out;
+}
+
+// Fills a pop-up and selects `index`, or nothing when the index lies outside the list.
+void fill(QComboBox *box, const QStringList &items, int64_t index) {
+    box->clear();
+    box->addItems(items);
+    box->setCurrentIndex(index >= 0 && index < items.size() ? static_cast<int>(index) : -1);
+}
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+
+ODMediaInfoEdit *ODMediaInfoEdit::shareODMediaInfoEditEditMovieWithDelegate(QWidget *parent, const LXMediaInfoPtr &item,
+                                                                            ODMediaInfoEditDelegate *delegate) {
+    if (!item)
+        return nullptr;
+    auto *editor = new ODMediaInfoEdit(parent);
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    editor->_audioOnly = !item->bSourceIsVideo() || !item->bOutputIsVideo();
+    if (editor->_audioOnly) {
+        editor->showAudioBoxOnly();
+        editor->setWindowTitle(QStringLiteral("Audio Information"));
+    } else {
+        editor->setWindowTitle(QStringLiteral("Video Information"));
+    }
+    editor->setMediaInfoEditDelegate(delegate);
+    editor->showEditWin(parent);
+    editor->initMediaInfo(item);
+    // Modal for the whole program: the list cannot change under the edit.
+    editor->setWindowModality(Qt::ApplicationModal);
+    editor->show();
+    editor->raise();
+    editor->activateWindow();
+    return editor;
+}
+
+ODMediaInfoEdit::ODMediaInfoEdit(QWidget *parent) : QDialog(parent) {
+    setObjectName(windowNibName());
+    setWindowTitle(QStringLiteral("Video Information"));
+    setFixedSize(kWidth, kHeight);
+    setStyleSheet(QString::fromLatin1(kPopUpStyle));
+
+    _videoBox = new Box(QStringLiteral("VIDEO"), this);
+    LXGeometry::place(_videoBox, QRectF(kMargin, kVideoBoxY, kWidth - 2 * kMargin, kBoxH));
+    _audioBox = new Box(QStringLiteral("AUDIO"), this);
+    LXGeometry::place(_audioBox, QRectF(kMargin, kAudioBoxY, kWidth - 2 * kMargin, kBoxH));
+
+    _videoCodecPopBtn = popUp(_videoBox, 60, QStringLiteral("Codec"), &ODMediaInfoEdit::selectVideoCodec);
+    _videoResolutionPopBtn = popUp(_videoBox, 34, QStringLiteral("Frame size"), &ODMediaInfoEdit::selectVideoResolution);
+    _videoFrameRatePopBtn = popUp(_videoBox, 8, QStringLiteral("Frame rate"), &ODMediaInfoEdit::selectVideoFrameRate);
+    _audioCodecPopBtn = popUp(_audioBox, 60, QStringLiteral("Codec"), &ODMediaInfoEdit::selectAudioCodec);
+    _audioChannelPopBtn = popUp(_audioBox, 34, QStringLiteral("Channels"), &ODMediaInfoEdit::selectAudioChannel);
+    _audioSampleRatePopBtn = popUp(_audioBox, 8, QStringLiteral("Sample rate"), &ODMediaInfoEdit::selectAudioSampleRate);
+    // The track pop-ups are only ever emptied (the tracks are chosen in the editor of the
+    // item); an always-empty control is not shown.
+    _videoSubTitlePopBtn = new QComboBox(_videoBox);
+    _videoSubTitlePopBtn->hide();
+    _audioTrackPopBtn = new QComboBox(_audioBox);
+    _audioTrackPopBtn->hide();
+
+    _saveButton = textButton(this, QRectF(kWidth - kMargin - 96, kButtonsY, 96, 26), QStringLiteral("Save"), this);
+    _cancelButton = textButton(this, QRectF(kWidth - kMargin - 96 - 10 - 96, kButtonsY, 96, 26), QStringLiteral("Cancel"), this);
+}
+
+ODMediaInfoEdit::~ODMediaInfoEdit() = default;
+
+QComboBox *ODMediaInfoEdit::popUp(LXView *box, double y, const QString &caption, void (ODMediaInfoEdit::*action)(int)) {
+    auto *label = new LXLabel(box);
+    label->setTextFont(LXStyle::systemFont(12));
+    label->setTextColor(kText);
+    label->setTextTitle(caption);
+    LXGeometry::place(label, QRectF(8, y + 1, 120, 22));
+    auto *pop = new QComboBox(box);
+    pop->setMaxVisibleItems(12);
+    pop->view()->setTextElideMode(Qt::ElideRight);
+    LXGeometry::place(pop, QRectF(140, y, box->width() - 140 - 14, 24));
+    connect(pop, &QComboBox::activated, this, [this, action](int index) { (this->*action)(index); });
+    return pop;
+}
+
+void ODMediaInfoEdit::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    p.fillRect(rect(), kSheet);
+}
+
+// ---------------------------------------------------------------------------------------
+
+void ODMediaInfoEdit::showAudioBoxOnly() {
+    const QRect g = geometry();
+    const int removed = g.height() - kAudioOnlyHeight;
+    setFixedSize(kWidth, kAudioOnlyHeight);
+    move(g.x(), g.y() + removed / 2);
+    _videoBox->hide();
+    const QRectF video = LXGeometry::frameOf(_videoBox);
+    LXGeometry::place(_audioBox, QRectF(video.x(), video.y() + kAudioOnlyLift, video.width(), kBoxH));
+}
+
+void ODMediaInfoEdit::showEditWin(QWidget *parent) {
+    if (QWidget *w = parent ? parent->window() : nullptr) {
+        const QRect pg = w->frameGeometry();
+        move(pg.x() + (pg.width() - width()) / 2, pg.y() + (pg.height() - height()) / 2);
+    }
+    raise();
+}
+
+void ODMediaInfoEdit::clearAllPopupBtns() {
+    for (QComboBox *b : {_videoCodecPopBtn, _videoResolutionPopBtn, _videoFrameRatePopBtn, _videoSubTitlePopBtn, _audioCodecPopBtn,
+                         _audioChannelPopBtn, _audioSampleRatePopBtn, _audioTrackPopBtn})
+        b->clear();
+}
+
+void ODMediaInfoEdit::initMediaInfo(const LXMediaInfoPtr &item) {
+    clearAllPopupBtns();
+    if (!item)
+        return;
+    _editMovie = item->copyMovie();
+    const LXMediaInfo &m = *_editMovie;
+    if (!_audioOnly) {
+        QStringList sizes = m.resolutions();
+        const int64_t chosen = m.resolutionIndex();
+        const bool inside = chosen >= 0 && chosen < sizes.size();
+        sizes << FormatRules::defaultsEntry(m.orgWidth(), m.orgHeight());
+        fill(_videoResolutionPopBtn, sizes, inside ? chosen : sizes.size() - 1);
+        fill(_videoCodecPopBtn, m.vCodecs(), m.vCodecIndex());
+        fill(_videoFrameRatePopBtn, wholeNumbers(m.frameRates()), m.frameRateIndex());
+    }
+    fill(_audioCodecPopBtn, m.aCodecs(), m.aCodecIndex());
+    fill(_audioChannelPopBtn, wholeNumbers(m.channels()), m.channelIndex());
+    fill(_audioSampleRatePopBtn, wholeNumbers(m.sampleRates()), m.sampleRateIndex());
+}
+
+void ODMediaInfoEdit::selectVideoCodec(int index) {
+    if (_editMovie && index >= 0)
+        _editMovie->setVCodecIndex(index);
+}
+
+void ODMediaInfoEdit::selectVideoResolution(int index) {
+    if (!_editMovie || index < 0 || index >= _videoResolutionPopBtn->count())
+        return;
+    uint64_t w = _editMovie->width(), h = _editMovie->height();
+    if (FormatRules::parseFrameSize(_videoResolutionPopBtn->itemText(index), w, h)) {
+        _editMovie->setWidth(w);
+        _editMovie->setHeight(h);
+    }
+    _editMovie->setResolutionIndex(index);
+}
+
+void ODMediaInfoEdit::selectVideoFrameRate(int index) {
+    if (_editMovie && index >= 0)
+        _editMovie->setFrameRateIndex(index);
+}
+
+void ODMediaInfoEdit::selectAudioCodec(int index) {
+    if (_editMovie && index >= 0)
+        _editMovie->setACodecIndex(index);
+}
+
+void ODMediaInfoEdit::selectAudioSampleRate(int index) {
+    if (_editMovie && index >= 0)
+        _editMovie->setSampleRateIndex(index);
+}
+
+void ODMediaInfoEdit::selectAudioChannel(int index) {
+    if (_editMovie && index >= 0)
+        _editMovie->setChannelIndex(index);
+}
+
+void ODMediaInfoEdit::saveMedia() {
+    if (_mediaInfoEditDelegate && _editMovie)
+        _mediaInfoEditDelegate->saveMediaInfo(*_editMovie);
+    done(QDialog::Accepted);
+}
+
+void ODMediaInfoEdit::cancelMedia() { done(QDialog::Rejected); }
+
+void ODMediaInfoEdit::buttonUp(LXButton *button) {
+    if (button == _saveButton)
+        saveMedia();
+    else if (button == _cancelButton)
+        cancelMedia();
+}

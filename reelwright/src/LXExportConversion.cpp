@@ -1,0 +1,279 @@
+#include "reelwright/LXExportConversion.h"
+
+#include <foundation/Files.h>
+#include <foundation/Log.h>
+#include <foundation/MainThread.h>
+#include <foundation/WorkerGroup.h>
+
+#include <framewheel/SWMediaInfoManager.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <vector>
+
+using foundation::MainThread;
+
+namespace {
+
+// The export threads of the process and the conversions that may still run. Never
+// destroyed: joined by cancelAllAndWait(), which the owner of the windows calls on quit.
+struct Tracker {
+    std::mutex lock;
+    std::vector<std::weak_ptr<LXExportConversion>> live;
+    foundation::WorkerGroup *threads = new foundation::WorkerGroup;
+};
+Tracker &tracker() {
+    static auto *t = new Tracker;
+    return *t;
+}
+
+double qscaleForExport(int64_t quality) {
+    if (quality == 1)
+        return 7.0;
+    if (quality == 2)
+        return 15.0;
+    return 1.0;
+}
+
+} // namespace
+
+std::shared_ptr<LXExportConversion> LXExportConversion::create() {
+    std::shared_ptr<LXExportConversion> c(new LXExportConversion);
+    Tracker &t = tracker();
+    std::lock_guard l(t.lock);
+    std::erase_if(t.live, [](const std::weak_ptr<LXExportConversion> &w) { return w.expired(); });
+    t.live.push_back(c);
+    return c;
+}
+
+LXExportConversion::~LXExportConversion() = default;
+
+void LXExportConversion::fillSessionOption(const LXMediaInfo &item, SWConvertOption &option) {
+    const auto probe = item.mediaInfoManager();
+    const double start = item.trackStart();
+    const double end = item.trackEnd();
+    option.setStart_time(static_cast<int64_t>(start * 1'000'000));
+    option.setRecording_time(static_cast<int64_t>((end - start) * 1'000'000));
+    option.setAudio_disable(item.audioStreamIndex() == -1);
+    option.setSubtitle_disable(item.subTitleIndex() == -1);
+    option.setAudio_volume(item.audioVolumn());
+
+    // The chosen audio track and codec reach the file whether or not the source has video:
+    // an audio file with two tracks exports the one the user picked.
+    const QList<int> audioNumbers = probe ? probe->audioStreamIndexs() : QList<int>();
+    const int64_t ai = item.audioStreamIndex();
+    option.setAudioStreamIndex(ai >= 0 && ai < audioNumbers.size() ? audioNumbers.at(ai) : -1);
+    const QStringList aCodecs = item.aCodecs();
+    if (!aCodecs.isEmpty()) {
+        const int64_t i = item.aCodecIndex();
+        option.setAudioCodeName(i >= 0 && i < aCodecs.size() ? aCodecs.at(i) : aCodecs.first());
+    }
+
+    if (item.bSourceIsVideo()) {
+        if (item.bOutputIsVideo()) {
+            option.setAuto_streamcopy(true);
+            option.setWidth(item.width());
+            option.setHeight(item.height());
+            option.setInputWidth(probe ? probe->width() : 0);
+            option.setInputHeight(probe ? probe->height() : 0);
+            const QList<int> subtitleNumbers = probe ? probe->subtitleStreamIndexs() : QList<int>();
+            option.setSubtitleCount(static_cast<int>(subtitleNumbers.size()));
+            const QList<double> fps = item.frameRates();
+            if (const int64_t i = item.frameRateIndex(); i >= 0 && i < fps.size())
+                option.setFrame_rate(static_cast<int32_t>(fps.at(i)), 1);
+            const int64_t si = item.subTitleIndex();
+            option.setSubtitleStreamIndex(si >= 0 && si < subtitleNumbers.size() ? subtitleNumbers.at(si) : -1);
+            const QStringList vCodecs = item.vCodecs();
+            if (!vCodecs.isEmpty()) {
+                const int64_t i = item.vCodecIndex();
+                option.setVideoCodeName(i >= 0 && i < vCodecs.size() ? vCodecs.at(i) : vCodecs.first());
+            }
+            option.setQscale(qscaleForExport(item.outputQuality()));
+        } else {
+            option.setVideo_disable(true);
+        }
+    }
+    const QString format = item.outputFormat();
+    if (!format.isEmpty())
+        option.setFormat(format);
+}
+
+std::shared_ptr<SWConvertSession> LXExportConversion::currentSession() const {
+    std::lock_guard l(_lock);
+    return _session;
+}
+
+bool LXExportConversion::hasSession() const { return currentSession() != nullptr; }
+
+bool LXExportConversion::isPaused() const {
+    const auto s = currentSession();
+    return s && s->paused();
+}
+
+QString LXExportConversion::outputPath() const {
+    std::lock_guard l(_lock);
+    return _outputPath;
+}
+
+QString LXExportConversion::lastError() const {
+    std::lock_guard l(_lock);
+    return _lastError;
+}
+
+bool LXExportConversion::start(LXMediaInfoPtr item, const QString &wantedPath) {
+    if (!item)
+        return false;
+    std::shared_ptr<SWConvertSession> session;
+    {
+        std::lock_guard l(_lock);
+        if (_session) {
+            // A held conversion goes on; a running one is left alone.
+            if (_session->paused() && !_session->cancelSession()) {
+                _session->pause();
+                return true;
+            }
+            return false;
+        }
+        _session = std::make_shared<SWConvertSession>();
+        session = _session;
+        _outputPath.clear();
+        _lastError.clear();
+    }
+    _lastPercent.store(0.0);
+    _lastPastSeconds.store(0.0);
+    _running.store(true);
+    auto self = shared_from_this();
+    const bool spawned = tracker().threads->spawn(
+        [self, session, item, wantedPath] { self->newThreadToConvert(session, item, wantedPath); });
+    if (!spawned) {
+        std::lock_guard l(_lock);
+        _session.reset();
+        _running.store(false);
+        return false;
+    }
+    return true;
+}
+
+void LXExportConversion::pause() {
+    std::lock_guard l(_lock);
+    // pause() of the engine toggles: only a running, unheld, uncancelled session is held.
+    if (_session && !_session->paused() && !_session->cancelSession())
+        _session->pause();
+}
+
+void LXExportConversion::resume() {
+    std::lock_guard l(_lock);
+    if (_session && _session->paused())
+        _session->pause();
+}
+
+void LXExportConversion::cancel() {
+    std::lock_guard l(_lock);
+    if (_session)
+        _session->cancel();
+}
+
+void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> session, LXMediaInfoPtr item,
+                                            QString wantedPath) {
+    bool ok = false;
+    QString reserved;
+    QString error;
+    if (!session->cancelSession()) {
+        session->setDelegate(this);
+        fillSessionOption(*item, session->option());
+        session->addInputFile(item->fileName());
+        const QString srt = item->srtSubtitleFile();
+        if (!srt.isEmpty()) {
+            session->option().setUsePluginSubtitle(true);
+            session->loadPluginSubtitle(srt);
+        } else {
+            session->option().setUsePluginSubtitle(false);
+        }
+        reserved = foundation::Files::reserveNumberedPath(wantedPath);
+        {
+            std::lock_guard l(_lock);
+            _outputPath = reserved;
+        }
+        if (reserved.isEmpty()) {
+            error = QStringLiteral("cannot create an output file for %1").arg(wantedPath);
+            foundation::Log::line(QStringLiteral("Export failed: ") + error);
+        } else {
+            session->setOutputFileName(reserved);
+            ok = session->start();
+            if (!ok)
+                error = session->lastError();
+        }
+        if (ok) {
+            auto self = shared_from_this();
+            MainThread::run([self] {
+                self->_lastPercent.store(100.0);
+                if (self->_delegate)
+                    self->_delegate->exportConversionProgress(self.get(), 100.0, self->_lastPastSeconds.load(), 0.0);
+            });
+        }
+    }
+    LXExportOutcome outcome;
+    {
+        std::lock_guard l(_lock);
+        // A cancel that came after the last frame still wins: the user asked for no file.
+        if (session->cancelSession())
+            outcome = LXExportOutcome::Cancelled;
+        else
+            outcome = ok ? LXExportOutcome::Finished : LXExportOutcome::Failed;
+        // What is left under the reserved name is ours: the complete file of a conversion
+        // cancelled after its last frame, or the empty reservation of one that failed (the
+        // engine removes what it wrote itself).
+        if (outcome != LXExportOutcome::Finished && !reserved.isEmpty()) {
+            const QFileInfo left(reserved);
+            if (left.exists() && (ok || left.size() == 0))
+                QFile::remove(reserved);
+        }
+        _lastError = outcome == LXExportOutcome::Failed ? error : QString();
+        if (_session == session)
+            _session.reset();
+    }
+    session->setDelegate(nullptr);
+    // The lock is released first: the main thread takes it for pause and cancel.
+    auto self = shared_from_this();
+    MainThread::run([self, outcome] { self->deliverEnd(outcome); });
+}
+
+void LXExportConversion::deliverEnd(LXExportOutcome outcome) {
+    _running.store(false);
+    if (_delegate)
+        _delegate->exportConversionEnded(this, outcome);
+}
+
+void LXExportConversion::sessionProgressPastLeft(SWConvertSession *session, double percent, int64_t pastUs,
+                                                 int64_t leftUs) {
+    (void)session;
+    _lastPercent.store(percent);
+    _lastPastSeconds.store(double(pastUs) / 1e6);
+    std::weak_ptr<LXExportConversion> weak = weak_from_this();
+    MainThread::post([weak, percent, pastUs, leftUs] {
+        auto self = weak.lock();
+        if (self && self->_delegate && self->_running.load())
+            self->_delegate->exportConversionProgress(self.get(), percent, double(pastUs) / 1e6, double(leftUs) / 1e6);
+    });
+}
+
+bool LXExportConversion::cancelAllAndWait(int timeoutMs) {
+    std::vector<std::shared_ptr<LXExportConversion>> live;
+    {
+        Tracker &t = tracker();
+        std::lock_guard l(t.lock);
+        for (const auto &w : t.live)
+            if (auto c = w.lock())
+                live.push_back(std::move(c));
+    }
+    for (const auto &c : live)
+        c->cancel();
+    live.clear();
+    return waitForAll(timeoutMs);
+}
+
+bool LXExportConversion::waitForAll(int timeoutMs) { return tracker().threads->joinAll(timeoutMs); }
+
+int LXExportConversion::runningCount() { return tracker().threads->running(); }

@@ -1,0 +1,131 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+
+using testsupport::fixture;
+
+namespace {
+
+QString makeMixedFolder() {
+    const QString dir = testsupport::freshDir("mixed");
+    QFile::copy(fixture("short.mp4"), dir + "/one.mp4");
+    QFile::copy(fixture("mpeg4.avi"), dir + "/two.avi");
+    QFile::copy(fixture("audio.flac"), dir + "/three.flac");
+    QFile::copy(fixture("short.mp4"), dir + "/four.mkv.mp4");
+    QFile::copy(fixture("random.mp4"), dir + "/noise.mp4");
+    QFile notes(dir + "/notes.txt");
+    notes.open(QIODevice::WriteOnly);
+    notes.write("not media\n");
+    return dir;
+}
+
+bool readable(const QString &path) {
+    return testsupport::ffprobe(path)["format"].toObject()["duration"].toString().toDouble() > 0;
+}
+
+} // namespace
+
+TEST(CliBatch, FolderWithTwoJobsNeverRunsMoreThanTwoAndReportsEveryFile) {
+    const QString in = makeMixedFolder();
+    const QString out = testsupport::freshDir("batch-out");
+    QByteArray stdoutText, stderrText;
+    const int rc = testsupport::runProgram(testsupport::binary("cinvora-cli"),
+                                           {"convert", in, "--jobs", "2", "--output", out, "--verbose"}, &stdoutText,
+                                           &stderrText, 300000);
+    EXPECT_EQ(rc, 0) << stderrText.toStdString();
+    // The gate's own log lines say how many conversions ran at once.
+    static const QRegularExpression re(QStringLiteral("_currentSessionCount\\+\\+ = (\\d+)"));
+    int admissions = 0, most = 0;
+    for (auto it = re.globalMatch(QString::fromUtf8(stderrText)); it.hasNext();) {
+        most = std::max(most, it.next().captured(1).toInt());
+        ++admissions;
+    }
+    EXPECT_EQ(admissions, 4);
+    EXPECT_LE(most, 2);
+    EXPECT_GE(most, 1);
+    const QStringList files = QDir(out).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(files, QStringList({"four.mkv.mov", "one.mov", "three.mp3", "two.mov"}));
+    for (const QString &f : files)
+        EXPECT_TRUE(readable(QDir(out).filePath(f))) << f.toStdString();
+    const QString table = QString::fromUtf8(stdoutText);
+    EXPECT_TRUE(table.startsWith("source")) << table.toStdString();
+    for (const char *name : {"one.mp4", "two.avi", "three.flac", "four.mkv.mp4"})
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("%1\\s+done\\s+[0-9.]+\\s+/").arg(QRegularExpression::escape(name)))
+                        .match(table)
+                        .hasMatch())
+            << name << "\n" << table.toStdString();
+    EXPECT_TRUE(QRegularExpression("notes\\.txt\\s+skipped").match(table).hasMatch());
+    EXPECT_TRUE(QRegularExpression("noise\\.mp4\\s+skipped").match(table).hasMatch());
+    // The window's list was not touched.
+    EXPECT_FALSE(QFileInfo::exists(QDir::home().filePath(".local/share/Cinvora/FileList.plist")));
+}
+
+TEST(CliBatch, ChosenFormatNumbersOutputsAndRefusesUnknownFormats) {
+    const QString out = testsupport::freshDir("batch-mkv");
+    QFile::copy(fixture("short.mp4"), out + "/short.mkv"); // the name is taken already
+    QByteArray o, e;
+    int rc = testsupport::runProgram(testsupport::binary("cinvora-cli"),
+                                     {"convert", fixture("short.mp4"), "--to", "Common Video.MKV", "--output", out,
+                                      "--size", "160x120", "--duration", "2"},
+                                     &o, &e, 120000);
+    EXPECT_EQ(rc, 0) << e.toStdString();
+    const QString made = out + "/short(1).mkv";
+    ASSERT_TRUE(QFileInfo::exists(made)) << o.toStdString();
+    const QJsonObject j = testsupport::ffprobe(made);
+    EXPECT_EQ(j["format"].toObject()["format_name"].toString(), "matroska,webm");
+    EXPECT_NEAR(j["format"].toObject()["duration"].toString().toDouble(), 2.0, 0.1);
+    bool sized = false;
+    for (const auto &s : j["streams"].toArray())
+        if (s.toObject()["codec_type"] == "video")
+            sized = s.toObject()["width"].toInt() == 160 && s.toObject()["height"].toInt() == 120;
+    EXPECT_TRUE(sized);
+    EXPECT_EQ(QFile(out + "/short.mkv").size(), QFile(fixture("short.mp4")).size()); // untouched
+
+    rc = testsupport::runProgram(testsupport::binary("cinvora-cli"),
+                                 {"convert", fixture("short.mp4"), "--to", "Nowhere.Nothing", "--output", out}, &o, &e);
+    EXPECT_EQ(rc, 2);
+    EXPECT_TRUE(e.contains("formats"));
+    rc = testsupport::runProgram(testsupport::binary("cinvora-cli"), {"convert", "/no/such/file.mp4", "--output", out},
+                                 &o, &e);
+    EXPECT_EQ(rc, 1);
+}
+
+TEST(CliBatch, InterruptCancelsEverythingAndLeavesNoPartialFile) {
+    const QString in = testsupport::freshDir("batch-int");
+    for (int i = 0; i < 3; ++i)
+        QFile::copy(fixture("clip.mp4"), QStringLiteral("%1/c%2.mp4").arg(in).arg(i));
+    const QString out = testsupport::freshDir("batch-int-out");
+    QProcess p;
+    p.start(testsupport::binary("cinvora-cli"),
+            {"convert", in, "--jobs", "2", "--output", out, "--size", "1280x720", "--no-copy"});
+    ASSERT_TRUE(p.waitForStarted());
+    // Wait until conversions are writing, then interrupt.
+    for (int i = 0; i < 600 && QDir(out).entryList(QDir::Files).size() < 2; ++i)
+        QThread::msleep(50);
+    QThread::msleep(500);
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 130);
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty()) << QDir(out).entryList(QDir::Files).join(",").toStdString();
+    const QString table = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(table.contains("cancelled")) << table.toStdString();
+}
+
+TEST(CliBatch, FormatsListsEveryKeyPath) {
+    QByteArray o;
+    ASSERT_EQ(testsupport::runProgram(testsupport::binary("cinvora-cli"), {"formats"}, &o), 0);
+    const QStringList lines = QString::fromUtf8(o).split('\n', Qt::SkipEmptyParts);
+    EXPECT_TRUE(lines.contains("Apple Device.Quicktime Movie\tmov\t.mov"));
+    EXPECT_TRUE(lines.contains("Audio.mp3\tmp3\t.mp3"));
+    EXPECT_TRUE(lines.contains("Common Video.MKV\tmatroska\t.mkv"));
+    EXPECT_GE(lines.size(), 30);
+}

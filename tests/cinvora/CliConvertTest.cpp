@@ -1,0 +1,89 @@
+// `cinvora-cli convert` as a user runs it: options, refusal to overwrite, Ctrl-C and a
+// full disk leave nothing behind.
+#include "TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+
+using testsupport::fixture;
+
+namespace {
+
+QString cli() { return testsupport::binary("cinvora-cli"); }
+
+TEST(CliConvert, ConvertsWithOptionsAndRefusesAnExistingOutput) {
+    const QString dir = testsupport::freshDir("cliconv");
+    const QString out = dir + "/small.mkv";
+    QByteArray stdoutText, stderrText;
+    int rc = testsupport::runProgram(cli(),
+                                     {"convert", fixture("short.mp4"), out, "--size", "160x120", "--duration", "1",
+                                      "--quality", "low", "--vcodec", "mpeg4", "--acodec", "mp3", "--channels", "1"},
+                                     &stdoutText, &stderrText);
+    ASSERT_EQ(rc, 0) << stderrText.toStdString();
+    EXPECT_TRUE(stdoutText.contains(QFile::encodeName(out)));
+    EXPECT_TRUE(stderrText.contains("progress 100%")) << "plain progress lines when not on a terminal";
+    const QJsonObject j = testsupport::ffprobe(out);
+    const QJsonArray streams = j["streams"].toArray();
+    ASSERT_EQ(streams.size(), 2);
+    EXPECT_EQ(streams[0].toObject()["codec_name"].toString(), "mpeg4");
+    EXPECT_EQ(streams[0].toObject()["width"].toInt(), 160);
+    EXPECT_EQ(streams[1].toObject()["codec_name"].toString(), "mp3");
+    EXPECT_EQ(streams[1].toObject()["channels"].toInt(), 1);
+    EXPECT_NEAR(j["format"].toObject()["duration"].toString().toDouble(), 1.0, 0.1);
+
+    // Run again: the output is there now and stays as it is.
+    const QByteArray before = [&] {
+        QFile f(out);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    rc = testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), out}, nullptr, &stderrText);
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(stderrText.contains("not overwriting"));
+    QFile f(out);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+
+    // Bad arguments create nothing.
+    EXPECT_EQ(testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), dir + "/x.mp4", "--size", "big"}), 2);
+    EXPECT_EQ(testsupport::runProgram(cli(), {"convert"}), 2);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/x.mp4"));
+    // A failed conversion leaves nothing either.
+    EXPECT_EQ(testsupport::runProgram(cli(), {"convert", fixture("random.mp4"), dir + "/y.mp4"}), 1);
+    EXPECT_FALSE(QFileInfo::exists(dir + "/y.mp4"));
+}
+
+TEST(CliConvert, InterruptCancelsAndRemovesThePartialFile) {
+    for (int sig : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(sig);
+        const QString out = testsupport::freshDir("cliint") + "/big.mp4";
+        QProcess p;
+        p.start(cli(), {"convert", fixture("clip.mp4"), out, "--no-copy", "--size", "1280x720"});
+        ASSERT_TRUE(p.waitForStarted(10000));
+        // Wait until it is writing.
+        ASSERT_TRUE(testsupport::waitFor([&] { return QFileInfo(out).size() > 0; }, 60000));
+        ::kill(static_cast<pid_t>(p.processId()), sig);
+        ASSERT_TRUE(p.waitForFinished(10000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 130);
+        EXPECT_FALSE(QFileInfo::exists(out));
+    }
+}
+
+TEST(CliConvert, FullDiskFailsCleanly) {
+    // A file-size limit makes writes fail the way a full disk does.
+    const QString out = testsupport::freshDir("clifull") + "/full.mp4";
+    QByteArray err;
+    const QString script = QStringLiteral("ulimit -f 64; trap '' XFSZ; exec \"$0\" convert \"$1\" \"$2\" --no-copy");
+    const int rc = testsupport::runProgram("bash", {"-c", script, cli(), fixture("clip.mp4"), out}, nullptr, &err);
+    EXPECT_EQ(rc, 1) << err.toStdString();
+    EXPECT_TRUE(err.contains("cannot write")) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(out));
+}
+
+} // namespace

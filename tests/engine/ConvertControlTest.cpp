@@ -1,0 +1,152 @@
+// Pause, resume and cancel from other threads while start() runs.
+#include "SessionTestSupport.h"
+#include "TestSupport.h"
+
+#include <QFileInfo>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace sessiontest;
+using testsupport::fixture;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// A conversion long enough to be caught in the middle: the 24 s clip upscaled.
+class RunningSession {
+public:
+    explicit RunningSession(const QString &out) : _out(out) {
+        _session.setDelegate(&_recorder);
+        _session.option().setAuto_streamcopy(false);
+        _session.option().setWidth(640);
+        _session.option().setHeight(480);
+        _session.addInputFile(fixture("clip.mp4"));
+        _session.setOutputFileName(out);
+    }
+    ~RunningSession() {
+        if (_thread.joinable()) {
+            _session.cancel();
+            _thread.join();
+        }
+    }
+    void start() {
+        _thread = std::thread([this] {
+            _result.store(_session.start() ? 1 : 0);
+            _returnedAt = Clock::now();
+        });
+    }
+    // Waits for `percent` or the end; false on timeout.
+    bool waitForProgress(double percent, int timeoutMs = 60000) {
+        return testsupport::waitFor([&] { return _recorder.last() >= percent || _result.load() >= 0; }, timeoutMs) &&
+               _result.load() < 0;
+    }
+    bool join(int timeoutMs) {
+        if (!testsupport::waitFor([&] { return _result.load() >= 0; }, timeoutMs))
+            return false;
+        _thread.join();
+        return true;
+    }
+    SWConvertSession &session() { return _session; }
+    Recorder &recorder() { return _recorder; }
+    int result() const { return _result.load(); }
+    Clock::time_point returnedAt() const { return _returnedAt; }
+
+private:
+    QString _out;
+    SWConvertSession _session;
+    Recorder _recorder;
+    std::thread _thread;
+    std::atomic<int> _result{-1};
+    Clock::time_point _returnedAt;
+};
+
+double millisSince(Clock::time_point t0, Clock::time_point t1) {
+    return std::chrono::duration<double, std::milli>(t1 - t0).count();
+}
+
+TEST(ConvertControl, PauseStopsWorkAndResumeContinues) {
+    const QString out = testsupport::freshDir("pause") + "/out.mp4";
+    RunningSession r(out);
+    EXPECT_FALSE(r.session().aleadyStart());
+    r.start();
+    ASSERT_TRUE(r.waitForProgress(3.0)) << "finished before it could be paused";
+    EXPECT_TRUE(r.session().aleadyStart());
+    r.session().pause();
+    EXPECT_TRUE(r.session().paused());
+    // What was under way when the pause came finishes within 100 ms.
+    std::this_thread::sleep_for(std::chrono::milliseconds(static_cast<int>(150 * slowness())));
+    const int reports = r.recorder().count();
+    const int64_t cpu = processCpuMicros();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    EXPECT_EQ(r.recorder().count(), reports) << "progress while paused";
+    EXPECT_LT(processCpuMicros() - cpu, 60000) << "CPU used while paused";
+    EXPECT_EQ(r.result(), -1);
+
+    const double before = r.recorder().last();
+    r.session().pause();
+    EXPECT_FALSE(r.session().paused());
+    ASSERT_TRUE(r.waitForProgress(before + 2.0)) << "no progress after resuming";
+    // Done with it: cancel rather than wait for the end.
+    r.session().cancel();
+    ASSERT_TRUE(r.join(static_cast<int>(5000 * slowness())));
+    EXPECT_EQ(r.result(), 0);
+}
+
+TEST(ConvertControl, CancelWhileRunningReturnsFalseQuicklyAndRemovesTheOutput) {
+    const QString out = testsupport::freshDir("cancel") + "/out.mp4";
+    RunningSession r(out);
+    r.start();
+    ASSERT_TRUE(r.waitForProgress(3.0));
+    ASSERT_TRUE(QFileInfo::exists(out));
+    const auto t0 = Clock::now();
+    r.session().cancel();
+    EXPECT_TRUE(r.session().cancelSession());
+    ASSERT_TRUE(r.join(5000));
+    EXPECT_EQ(r.result(), 0);
+    EXPECT_LT(millisSince(t0, r.returnedAt()), 500 * slowness());
+    EXPECT_FALSE(QFileInfo::exists(out));
+    EXPECT_EQ(r.session().lastError(), "cancelled");
+}
+
+TEST(ConvertControl, CancelWhilePausedReturnsFalseQuickly) {
+    const QString out = testsupport::freshDir("cancelpaused") + "/out.mp4";
+    RunningSession r(out);
+    r.start();
+    ASSERT_TRUE(r.waitForProgress(3.0));
+    r.session().pause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const auto t0 = Clock::now();
+    r.session().cancel();
+    ASSERT_TRUE(r.join(5000));
+    EXPECT_EQ(r.result(), 0);
+    EXPECT_LT(millisSince(t0, r.returnedAt()), 500 * slowness());
+    EXPECT_FALSE(QFileInfo::exists(out));
+}
+
+TEST(ConvertControl, CancelBeforeStartAndSecondStartAreRefused) {
+    const QString dir = testsupport::freshDir("early");
+    const QString reserved = dir + "/reserved.mp4";
+    QFile f(reserved);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)); // an empty name reserved by the caller
+    f.close();
+    SWConvertSession s;
+    s.addInputFile(fixture("short.mp4"));
+    s.setOutputFileName(reserved);
+    s.cancel();
+    EXPECT_TRUE(s.cancelSession());
+    EXPECT_FALSE(s.start());
+    EXPECT_FALSE(QFileInfo::exists(reserved));
+
+    SWConvertSession once;
+    once.addInputFile(fixture("short.mp4"));
+    once.option().setRecording_time(300000);
+    once.setOutputFileName(dir + "/once.mp4");
+    ASSERT_TRUE(once.start());
+    EXPECT_TRUE(once.aleadyStart());
+    EXPECT_FALSE(once.cancelSession());
+    EXPECT_FALSE(once.start()) << "a session converts once";
+    EXPECT_TRUE(QFileInfo(dir + "/once.mp4").size() > 0) << "the first result stays";
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+// Failures answer false with a reason and a log line, leave no output behind and never
+// touch a file that was there.
+#include "SessionTestSupport.h"
+#include "TestSupport.h"
+
+#include <foundation/Log.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <unistd.h>
+
+using namespace sessiontest;
+using testsupport::fixture;
+
+namespace {
+
+QByteArray digest(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1);
+}
+
+class ConvertFailure : public ::testing::Test {
+protected:
+    void SetUp() override {
+        foundation::Log::setSink([this](const QString &line) {
+            std::lock_guard lock(_m);
+            _lines << line;
+        });
+    }
+    void TearDown() override { foundation::Log::setSink({}); }
+    QStringList lines() {
+        std::lock_guard lock(_m);
+        return _lines;
+    }
+    // Reserves `path` empty, as the callers do, and converts into it.
+    Outcome convertReserved(const QString &in, const QString &path, const std::function<void(SWConvertOption &)> &cfg = {}) {
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.close();
+        return convert(in, path, cfg);
+    }
+
+private:
+    std::mutex _m;
+    QStringList _lines;
+};
+
+TEST_F(ConvertFailure, UndecodableInputsFailAndLeaveNoOutput) {
+    const QString dir = testsupport::freshDir("bad");
+    const QStringList inputs = {fixture("random.mp4"), fixture("text.mkv"), fixture("corrupt.mp4"),
+                                fixture("empty.mp4"), dir + "/missing.mp4", dir};
+    for (const QString &in : inputs) {
+        SCOPED_TRACE(in.toStdString());
+        const QString out = dir + "/out.mp4";
+        const Outcome o = convertReserved(in, out);
+        EXPECT_FALSE(o.ok);
+        EXPECT_FALSE(o.error.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(out));
+    }
+    EXPECT_GE(lines().filter("Conversion failed").size(), inputs.size());
+}
+
+TEST_F(ConvertFailure, UnknownContainerFails) {
+    const QString dir = testsupport::freshDir("container");
+    Outcome o = convertReserved(fixture("short.mp4"), dir + "/out.mp4",
+                                [](SWConvertOption &opt) { opt.setFormat("no-such-container"); });
+    EXPECT_FALSE(o.ok);
+    EXPECT_TRUE(o.error.contains("no-such-container")) << o.error.toStdString();
+    o = convertReserved(fixture("short.mp4"), dir + "/out.zzz");
+    EXPECT_FALSE(o.ok);
+    EXPECT_TRUE(QDir(dir).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(ConvertFailure, UnwritableFolderFails) {
+    const QString dir = testsupport::freshDir("unwritable");
+    QFile plain(dir + "/file");
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    for (const QString &out : {dir + "/missing/out.mp4", dir + "/file/out.mp4"}) {
+        const Outcome o = convert(fixture("short.mp4"), out);
+        EXPECT_FALSE(o.ok) << out.toStdString();
+        EXPECT_FALSE(o.error.isEmpty());
+    }
+    if (::geteuid() != 0) { // root writes anywhere
+        const QString locked = dir + "/locked";
+        ASSERT_TRUE(QDir().mkpath(locked));
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        EXPECT_FALSE(convert(fixture("short.mp4"), locked + "/out.mp4").ok);
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+}
+
+TEST_F(ConvertFailure, ExistingFilesAndTheInputAreNeverOverwritten) {
+    const QString dir = testsupport::freshDir("keep");
+    const QString input = dir + "/in.mp4";
+    ASSERT_TRUE(QFile::copy(fixture("short.mp4"), input));
+    const QByteArray before = digest(input);
+    Outcome o = convert(input, input);
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(digest(input), before);
+    // The same file under another name.
+    ASSERT_EQ(::link(QFile::encodeName(input).constData(), QFile::encodeName(dir + "/alias.mp4").constData()), 0);
+    o = convert(input, dir + "/alias.mp4");
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(digest(input), before);
+
+    const QString other = dir + "/other.mp4";
+    QFile f(other);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("somebody's file");
+    f.close();
+    o = convert(input, other);
+    EXPECT_FALSE(o.ok);
+    EXPECT_EQ(digest(other), QCryptographicHash::hash("somebody's file", QCryptographicHash::Sha1));
+}
+
+TEST_F(ConvertFailure, MissingSubtitleFileAndImpossibleRequestsFail) {
+    const QString dir = testsupport::freshDir("impossible");
+    Outcome o = convert(fixture("short.mp4"), dir + "/subs.mp4", {}, dir + "/no-such.srt");
+    EXPECT_FALSE(o.ok);
+    EXPECT_TRUE(o.error.contains("subtitle")) << o.error.toStdString();
+    // An audio-only source into an audio-free request.
+    o = convert(fixture("audio.mp3"), dir + "/none.mp4", [](SWConvertOption &opt) { opt.setAudio_disable(true); });
+    EXPECT_FALSE(o.ok);
+    // A trim beyond the end.
+    o = convert(fixture("short.mp4"), dir + "/late.mp4", [](SWConvertOption &opt) { opt.setStart_time(60000000); });
+    EXPECT_FALSE(o.ok);
+    EXPECT_TRUE(QDir(dir).entryList(QDir::Files).isEmpty());
+}
+
+} // namespace
