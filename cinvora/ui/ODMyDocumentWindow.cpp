@@ -93,6 +93,8 @@ ODMyDocumentWindow::~ODMyDocumentWindow() {
         delete _addProgressController.data();
     if (_settingController)
         delete _settingController.data();
+    if (_mediaInfoEdit)
+        delete _mediaInfoEdit.data();
 }
 
 // ---- Construction ---------------------------------------------------------------------

@@ -6,6 +6,7 @@
 //
 // Main thread only. The document is shut down (every conversion, intake and rebuild
 // cancelled and joined) before any widget of the window goes away.
+#include "ODMediaInfoEdit.h"
 #include "ODProgressController.h"
 #include "SettingController.h"
 #include "vcTableView.h"
@@ -37,6 +38,7 @@ class ODMyDocumentWindow : public QWidget,
                            public SettingControllerDelegate,
                            public vcTableViewDataSource,
                            public ProgressControllerDelegate,
+                           public ODMediaInfoEditDelegate,
                            private LXButtonDelegate,
                            private LXPopUpButtonDelegate,
                            private LXImageViewDelegate,
@@ -98,9 +100,13 @@ public:
     // Highlights the remembered format's cell; selects no format.
     void selectLastExportType();
     bool isCategoryTypeButton(const QObject *object) const;
-    // The parameter editor (ODMediaInfoEdit) opens here, from the grid's settings button:
-    // the index and key of the format whose settings button was released.
+    // The parameter editor (ODMediaInfoEdit) opens here, from the grid's settings button
+    // (the index and key of the format whose button was released), for the selected job;
+    // what is saved in it goes to every job.
     virtual void showMediaInfoEdit(int index, const QString &key);
+    ODMediaInfoEdit *mediaInfoEdit() const { return _mediaInfoEdit; }
+    // ---- ODMediaInfoEditDelegate ----
+    void saveMediaInfo(const LXMediaInfo &edited) override;
 
     // ---- DocumentWindow ----
     void askQuestion(const foundation::AlertRequest &request, std::function<void(foundation::AlertButton)> done) override;
@@ -251,4 +257,5 @@ private:
     std::vector<QShortcut *> _hotKeys;
     QPointer<ODProgressController> _addProgressController;
     QPointer<ODSettingController> _settingController;
+    QPointer<ODMediaInfoEdit> _mediaInfoEdit;
 };

@@ -1,5 +1,6 @@
 // The main window's format browser: the four category buttons and the picture grid.
 #include "ODMyDocumentWindow.h"
+#include "ODPreviewView.h"
 #include "ODTheme.h"
 
 #include <vcCommon.h>
@@ -106,8 +107,16 @@ void ODMyDocumentWindow::selectCellWithDictionaryWithSubKey(const QVariantMap &r
 void ODMyDocumentWindow::showMediaInfoAtIndexWithKey(int index, const QString &key) { showMediaInfoEdit(index, key); }
 
 void ODMyDocumentWindow::showMediaInfoEdit(int index, const QString &key) {
-    // The parameter editor (ODMediaInfoEdit) is opened from here; until it exists the
-    // settings button only chooses the format, as the press on its cell did.
     (void)index;
     (void)key;
+    // The press on the button has chosen the format already (for every job); the editor
+    // shows the selected job's lists. Nothing opens without a selection.
+    if (_mediaInfoEdit)
+        return;
+    _mediaInfoEdit = ODMediaInfoEdit::shareODMediaInfoEditEditMovieWithDelegate(this, _document->currentEditMovie(), this);
+}
+
+void ODMyDocumentWindow::saveMediaInfo(const LXMediaInfo &edited) {
+    _document->saveMediaInfo(edited);
+    _mainPreviewView->update();
 }

@@ -472,3 +472,36 @@ TEST(WindowStart, FilesFromTheCommandLineJoinTheRestoredListOnce) {
     EXPECT_EQ(s.doc().fileArray()[0]->fileName(), fixture("short.mp4"));
     EXPECT_EQ(s.doc().fileArray()[1]->fileName(), fixture("mpeg4.avi"));
 }
+
+TEST(WindowBrowser, TheSettingsButtonOpensTheParameterEditorWhoseSaveGoesToEveryJob) {
+    Session s;
+    // Without a selected job nothing opens.
+    LXImageCellView *quicktime = s.cell("Quicktime Movie");
+    ASSERT_NE(quicktime, nullptr);
+    click(quicktime->settingBtn());
+    EXPECT_EQ(s.window->mediaInfoEdit(), nullptr);
+
+    ASSERT_TRUE(s.add({fixture("short.mp4"), fixture("mpeg4.avi")}));
+    s.window->selectLastExportType();
+    quicktime = s.cell("Quicktime Movie");
+    ASSERT_TRUE(quicktime->bSelected());
+    click(quicktime->settingBtn());
+    ODMediaInfoEdit *editor = s.window->mediaInfoEdit();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->mediaInfoEditDelegate(), static_cast<ODMediaInfoEditDelegate *>(s.window.get()));
+    EXPECT_EQ(editor->editMovie()->fileName(), fixture("short.mp4"));
+    const QStringList sizes = editor->editMovie()->resolutions();
+    const int hd = int(sizes.indexOf("1280*720"));
+    ASSERT_GE(hd, 0);
+    editor->selectVideoResolution(hd);
+    editor->saveMedia();
+    ASSERT_TRUE(waitFor([&] { return s.window->mediaInfoEdit() == nullptr; }, 2000));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(s.doc().fileArray()[size_t(i)]->width(), 1280u) << i;
+        EXPECT_EQ(s.row(i)->resolutionLabel()->textTitle(), "1280*720") << i;
+    }
+    // Selecting another job keeps the size the editor gave it.
+    click(s.row(1), QPointF(200, 20));
+    EXPECT_EQ(s.doc().fileArray()[1]->height(), 720u);
+}
