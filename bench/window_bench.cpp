@@ -3,6 +3,7 @@
 // conversions are timed against the same ten run by the ffmpeg program at once.
 //
 //   cinvora-window-bench FIXTURE_DIR [--items N] [--conversions N]
+//   (CINVORA_BENCH_VERBOSE=MS lists every heartbeat gap longer than MS, with its parts)
 //
 // Runs on any Qt platform (the script uses the offscreen one); its settings, history and
 // outputs live in a private temporary home.
@@ -103,7 +104,8 @@ void watched(Watch &w, const std::function<void()> &start, const std::function<b
         w.gaps.push_back(gap);
         w.work.push_back(cpu);
         w.blocked.push_back(std::max(0.0, gap - cpu - wait - 5.0));
-        if (gap > 50 && qEnvironmentVariableIsSet("CINVORA_BENCH_VERBOSE"))
+        static const double verbose = qEnvironmentVariableIntValue("CINVORA_BENCH_VERBOSE");
+        if (verbose > 0 && gap > verbose)
             std::fprintf(stderr, "gap %.1f ms at %.0f ms: main thread ran %.1f ms, waited for a CPU %.1f ms\n", gap,
                          ms(wall), cpu, wait);
         beat.restart();

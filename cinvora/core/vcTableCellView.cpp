@@ -280,17 +280,25 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
         }
     }
     returnSlot(run, true);
+    // The settings store is synchronised and read here, not on the main thread: reading
+    // its file can take long on a busy disk. A cancel-all writes the flag before it stops
+    // any row, so a conversion it ended reads it set.
+    bool cancelAllInForce = false;
+    if (tbCellDelegate()) {
+        foundation::Settings::sync();
+        cancelAllInForce = foundation::Settings::value("cancelAll", false).toBool();
+    }
     // The closing step runs on the main thread, where the row is also started again; the
     // conversion thread holds no lock while it waits for it.
     auto self = shared_from_this();
-    MainThread::run([self, run] {
+    MainThread::run([self, run, cancelAllInForce] {
         {
             std::lock_guard l(self->_lock);
             if (self->_run != run)
                 return;
         }
         self->_finished.store(true);
-        self->finishedConvert();
+        self->finishedConvert(cancelAllInForce);
         std::lock_guard l(self->_lock);
         self->_run.reset();
     });
@@ -390,7 +398,7 @@ void vcTableCellView::backToPrepareConvertView() {
     updateControls([](vcRowControls &c) { c.statusVisible = false; });
 }
 
-void vcTableCellView::finishedConvert() {
+void vcTableCellView::finishedConvert(bool cancelAllInForce) {
     updateControls([](vcRowControls &c) {
         c.fmtInfoVisible = true;
         c.stopVisible = false;
@@ -398,11 +406,9 @@ void vcTableCellView::finishedConvert() {
         c.progressVisible = false;
         c.progress = 0.0;
     });
-    if (auto *d = tbCellDelegate()) {
-        foundation::Settings::sync();
-        if (!foundation::Settings::value("cancelAll", false).toBool())
+    if (auto *d = tbCellDelegate())
+        if (!cancelAllInForce)
             d->convertFinished();
-    }
 }
 
 void vcTableCellView::deleteItem() {

@@ -159,7 +159,9 @@ private:
     void continueConvert(RunPtr run);
     void returnSlot(const RunPtr &run, bool ended = false);
     void pauseIfRunning(const RunPtr &run);
-    void finishedConvert();
+    // Main thread. `cancelAllInForce`: the "cancelAll" setting as the conversion thread
+    // read it when the conversion ended.
+    void finishedConvert(bool cancelAllInForce);
 
     std::atomic<vcTableCellViewDelegate *> _tbCellDelegate{nullptr};
     vcTableCellViewDisplay *_display = nullptr;

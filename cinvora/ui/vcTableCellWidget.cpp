@@ -53,6 +53,30 @@ LXButton *rowButton(QWidget *parent, const QRectF &frame, const QString &normal,
     return b;
 }
 
+
+// The status has a narrow frame: its longest texts are set a little smaller rather than
+// cut. Chosen once, so that a conversion's texts never change the face while it runs.
+QFont statusFont(int labelWidth) {
+    static int width = -1;
+    static QFont font;
+    if (width != labelWidth) {
+        width = labelWidth;
+        const QStringList longest = {vcTableCellView::waitingText(), vcTableCellView::leftTimeText(99 * 3600 * 1000000LL)};
+        qreal px = 10;
+        // (The label draws its text 3 points in from its right edge.)
+        auto fits = [&](qreal size) {
+            for (const QString &t : longest)
+                if (LXStyle::textSize(LXStyle::systemFont(size), t).width() + 3 > labelWidth)
+                    return false;
+            return true;
+        };
+        while (px > 8 && !fits(px))
+            px -= 1;
+        font = LXStyle::systemFont(px);
+    }
+    return font;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -141,6 +165,7 @@ void vcTableCellWidget::initODControls() {
     _prgSlider->hide();
 
     _finishedLbl = staticLabel(this, QRectF(300, 1, 100, 13), 10, odtheme::textSoft());
+    _finishedLbl->setTextFont(statusFont(_finishedLbl->width()));
     _finishedLbl->setTextAlignment(LXLabel::AlignRight);
     _finishedLbl->hide();
 
@@ -274,15 +299,6 @@ void vcTableCellWidget::selectFileInODFinder() {
 }
 
 void vcTableCellWidget::rowControlsChanged(const vcRowControls &c) {
-    if (c.statusText.size() != _fittedTextLength) {
-        // The status has a narrow frame: a long text is set a little smaller rather than cut.
-        _fittedTextLength = c.statusText.size();
-        // (The label draws its text 3 points in from its right edge.)
-        qreal px = 10;
-        while (px > 8 && LXStyle::textSize(LXStyle::systemFont(px), c.statusText).width() + 3 > _finishedLbl->width())
-            px -= 1;
-        _finishedLbl->setTextFont(LXStyle::systemFont(px));
-    }
     _finishedLbl->setTextTitle(c.statusText);
     _finishedLbl->setTextColor(c.statusText == vcTableCellView::failedText() ? odtheme::danger() : odtheme::textSoft());
     _finishedLbl->setVisible(c.statusVisible);

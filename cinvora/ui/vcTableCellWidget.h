@@ -98,7 +98,6 @@ private:
     bool _selected = false;
     bool _hovered = false;
     bool _layoutIsVideo = true;
-    qsizetype _fittedTextLength = -1;
     double _width;
 
     vcThumbView *_orgThumbView = nullptr;

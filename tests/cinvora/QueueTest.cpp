@@ -6,6 +6,7 @@
 
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
+#include <foundation/NotificationCenter.h>
 #include <foundation/Settings.h>
 
 #include <QDir>
@@ -504,4 +505,32 @@ TEST(Job, ConversionsRunAtBatchPriorityAndTheMainThreadDoesNot) {
     EXPECT_GE(doc.seen.load(), mainBefore);
     EXPECT_EQ(threadNice(), mainBefore);
     ASSERT_TRUE(waitFor([&] { return doc.currentSessionCount() == 0 && !doc.cellArray()[0]->hasSession(); }, 60000));
+}
+
+TEST(Document, KeyNotificationsMoveTheSelectionWrapAndDelete) {
+    auto post = [](const char *name) {
+        foundation::NotificationCenter::defaultCenter().post(QString::fromLatin1(name));
+        foundation::MainThread::drain();
+    };
+    FakeWindow win;
+    ODDocument doc;
+    doc.setWindow(&win);
+    doc.setUsesHistory(false);
+    post("globalPressUpKey"); // an empty list: nothing happens
+    post("globalPressDeleteKey");
+    EXPECT_EQ(doc.currentIndex(), -1);
+    for (const char *name : {"short.mp4", "mpeg4.avi", "hd1080.mp4"})
+        doc.addMovie(doc.initEditMovieWithPath(fixture(name)));
+    ASSERT_EQ(doc.currentIndex(), 0);
+    post("globalPressUpKey");
+    EXPECT_EQ(doc.currentIndex(), 2);
+    post("globalPressDownKey");
+    EXPECT_EQ(doc.currentIndex(), 0);
+    post("globalPressDownKey");
+    EXPECT_EQ(doc.currentIndex(), 1);
+    post("globalPressDeleteKey"); // nothing converts: no question
+    EXPECT_TRUE(win.questions.isEmpty());
+    ASSERT_EQ(doc.numberOfRows(), 2);
+    EXPECT_EQ(doc.fileArray()[1]->fileName(), fixture("hd1080.mp4"));
+    EXPECT_EQ(doc.currentIndex(), 1);
 }
