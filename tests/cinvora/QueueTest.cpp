@@ -473,9 +473,12 @@ TEST(Queue, StressRandomOperations) {
         EXPECT_FALSE(c.stopVisible);
         EXPECT_TRUE(c.fmtInfoVisible);
     }
+    EXPECT_LE(q.maxSlots.load(), 3);
+    // Rows deleted on the way may still be ending their cancelled conversions: once the
+    // document has joined every thread, whatever file is left must be whole.
+    q.doc.shutdown();
     for (const QString &f : q.outputs())
         EXPECT_TRUE(readable(QDir(q.out).filePath(f))) << f.toStdString();
-    EXPECT_LE(q.maxSlots.load(), 3);
 }
 
 namespace {
