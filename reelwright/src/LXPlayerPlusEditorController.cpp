@@ -24,8 +24,6 @@ const QString LXPlayerPlusEditorController::kNibName = QStringLiteral("LXPlayerP
 namespace {
 constexpr double kMicro = 1000000.0;
 constexpr int64_t kNudgeUs = 50000;
-// Room around the bar in a window of its own.
-constexpr int kMinWindowWidth = 640, kMinWindowHeight = 360, kMaxWindowWidth = 960;
 
 // Cut times live in whole microseconds: the engine's unit, and exact under repeated nudges.
 int64_t toUs(double seconds) { return std::isfinite(seconds) ? std::llround(seconds * kMicro) : 0; }
@@ -39,7 +37,9 @@ void showIf(QWidget *w, bool on) {
         w->setVisible(on);
 }
 
-QSize windowSizeFor(const LXMediaInfoPtr &item) {
+} // namespace
+
+QSize LXPlayerPlusEditorController::windowSizeForItem(const LXMediaInfoPtr &item) {
     const auto probe = item ? item->mediaInfoManager() : nullptr;
     const double w = probe ? double(probe->width()) : 0, h = probe ? double(probe->height()) : 0;
     if (w <= 0 || h <= 0)
@@ -47,7 +47,6 @@ QSize windowSizeFor(const LXMediaInfoPtr &item) {
     const int width = int(std::clamp(w, double(kMinWindowWidth), double(kMaxWindowWidth)));
     return {width, std::max(kMinWindowHeight, int(std::lround(width * h / w)))};
 }
-} // namespace
 
 QStringList LXPlayerPlusEditorController::exportMenuTitles() {
     using foundation::tr_;
@@ -73,7 +72,7 @@ LXPlayerPlusEditorController *LXPlayerPlusEditorController::sharePlayEditControl
     if (!win) {
         win = new LXDragWindow;
         win->setAttribute(Qt::WA_DeleteOnClose);
-        win->resize(windowSizeFor(item));
+        win->resize(windowSizeForItem(item));
         win->setMinimumSize(kMinWindowWidth, kMinWindowHeight);
         if (item)
             win->setWindowTitle(QFileInfo(item->mediaInfoManager() ? item->mediaInfoManager()->path() : item->fileName()).fileName());

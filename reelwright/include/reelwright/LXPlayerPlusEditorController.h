@@ -54,6 +54,9 @@ public:
     // The frame-stepping panel.
     static constexpr double kPreciseWidth = 99, kPreciseHeight = 24;
     enum CtrlMode : int64_t { PlayMode = 0, TrimMode = 1 };
+    // A window for this screen: room for the bar, the video's shape up to a sensible width.
+    static constexpr int kMinWindowWidth = 640, kMinWindowHeight = 360, kMaxWindowWidth = 960;
+    static QSize windowSizeForItem(const LXMediaInfoPtr &item);
 
     // The export menu's texts, in the order of LXMediaConvertController's export types, and
     // the entry that enters trim mode (looked up by key; these are the defaults).
