@@ -32,7 +32,6 @@ void LXDragWindow::endDrag(const QPointF &global) {
     const bool was = _dragging;
     _pressed = false;
     _dragging = false;
-    _pressTarget = nullptr;
     if (was && _delegate)
         _delegate->dragWindowMouseUp(LXGeometry::screenPointFromQt(global));
 }
@@ -50,7 +49,6 @@ bool LXDragWindow::eventFilter(QObject *watched, QEvent *event) {
         if (e->button() == Qt::LeftButton && startsDrag(target)) {
             _pressed = true;
             _dragging = false;
-            _pressTarget = target;
             _pressGlobal = e->globalPosition();
             _pressWindowPos = pos();
         }

@@ -10,7 +10,6 @@
 // still reach the widget under the pointer.
 // Main thread only.
 #include <QPointF>
-#include <QPointer>
 #include <QWidget>
 
 // Every method is optional: the defaults do nothing.
@@ -46,7 +45,6 @@ private:
     void endDrag(const QPointF &global);
 
     LXDragWindowDelegate *_delegate = nullptr;
-    QPointer<QWidget> _pressTarget;
     QPointF _pressGlobal;
     QPoint _pressWindowPos;
     bool _pressed = false;
