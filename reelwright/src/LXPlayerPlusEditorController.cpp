@@ -903,6 +903,13 @@ void LXPlayerPlusEditorController::sliderChanged(LXSlider *slider) {
     updateOnMainControl();
 }
 
+void LXPlayerPlusEditorController::sliderDragedAtPosition(LXSlider *slider, double position) {
+    hidePreciseWin();
+    LXPlayerController::sliderDragedAtPosition(slider, position);
+    if (slider == _fullPrgSlider)
+        _updateTimeLabel(newPos());
+}
+
 void LXPlayerPlusEditorController::slideBeginDragged(LXSlider *slider) {
     hidePreciseWin();
     LXPlayerController::slideBeginDragged(slider);

@@ -237,6 +237,7 @@ public:
 
     // --- Sliders and buttons ---------------------------------------------------------------
     void sliderChanged(LXSlider *slider) override;
+    void sliderDragedAtPosition(LXSlider *slider, double position) override;
     void slideBeginDragged(LXSlider *slider) override;
     void buttonUp(LXButton *button) override;
     void buttonUpWithEvent(LXButton *button, QMouseEvent *event) override;
