@@ -85,6 +85,12 @@ ODMyDocumentWindow::ODMyDocumentWindow(QWidget *parent) : QWidget(parent), _docu
 }
 
 ODMyDocumentWindow::~ODMyDocumentWindow() {
+    // The player window goes first: it saves nothing into a list that is going away.
+    if (_playerWindow) {
+        disconnect(_playerWindow.data(), nullptr, this, nullptr);
+        _playerWindow->setDelegate(nullptr);
+        delete _playerWindow->dragWindow();
+    }
     // No thread may report to a row, a sheet or the list once they start going away.
     _document->shutdown();
     _document->setWindow(nullptr);
