@@ -18,6 +18,7 @@
 #include <glazeform/LXImageView.h>
 #include <glazeform/LXPopUpButton.h>
 #include <glazeform/LXThumbImageTableView.h>
+#include <reelwright/LXPlayerController.h>
 #include <reelwright/LXPlayerPlusEditorController.h>
 
 #include <QPointer>
@@ -97,6 +98,18 @@ public:
     void startFlipAnimate();
     bool isEditPageShown() const;
 
+    // ---- The preview area's player ----
+    // Creates the list page's player when there is none: the selected item (if any) on the
+    // board layout, filling the preview area, its controls disabled until an item is shown.
+    void initPlayControl();
+    // Shows `item` in the player (starting playback when asked), its controls enabled exactly
+    // when there is an item, its subtitle and audio choices applied. Null: previewNilFile().
+    void previewMovieAutoPlay(const LXMediaInfoPtr &item, bool autoPlay);
+    // The player shows nothing; the area shows its "select an item" face.
+    void previewNilFile();
+    void focusPlayController();
+    LXPlayerController *mediaPlayController() const { return _mediaPlayController; }
+
     // ---- The player window ----
     // Opens the selected job's file in the combined player-editor window (Ctrl+Return, or
     // the application menu's entry). There is one such window; a second request shows the
@@ -140,6 +153,8 @@ public:
     void updateAddProgress(double percent) override;
     void stopAddProgress() override;
     void previewItem(const LXMediaInfoPtr &item, bool autoPlay) override;
+    bool isPlaying() override;
+    void seekPlayerToTrimStart() override;
     void focusPlayer() override;
     void refreshParameterControls(const LXMediaInfoPtr &item) override;
     void showCategory(const QString &mainKey, int selectMediaType) override;
@@ -234,7 +249,16 @@ private:
     // The player window's messages.
     void updateEditMovieInfo() override;
     void backToMainPage(LXMediaController *controller) override;
-    using LXMediaControllerDelegate::beginToEditMovie;
+    void beginToEditMovie(LXMediaController *controller) override;
+    // The preview player's skin: the program's pictures for the list page's player. Other
+    // screens (the player window) keep their own.
+    bool dressesController(const LXMediaController *c) const;
+    std::optional<QColor> backgroundColor(LXMediaController *c) override;
+#define OD_PREVIEW_SKIN(request, picture) QPixmap request(LXMediaController *c) override;
+#include "ODPreviewSkin.inc"
+#undef OD_PREVIEW_SKIN
+    // Takes the player out of the area and lets it go (its player unloads first).
+    void releasePlayControl();
     // The row showing `item`, if any.
     vcTableCellViewPtr rowForItem(const LXMediaInfoPtr &item) const;
 
@@ -279,5 +303,7 @@ private:
     QPointer<ODSettingController> _settingController;
     QPointer<ODMediaInfoEdit> _mediaInfoEdit;
     QPointer<LXPlayerPlusEditorController> _playerWindow;
+    QPointer<LXPlayerController> _mediaPlayController;
+    bool _buildingPlayControl = false;
     QAction *_openInPlayerWindowAction = nullptr;
 };

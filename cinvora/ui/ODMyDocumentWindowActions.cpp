@@ -338,8 +338,11 @@ void ODMyDocumentWindow::closeEvent(QCloseEvent *event) {
         if (now)
             _closeApproved = true;
     }
-    if (_closeApproved)
+    if (_closeApproved) {
+        // Nothing plays on in a window that has closed.
+        releasePlayControl();
         event->accept();
+    }
     else
         event->ignore();
 }
@@ -364,7 +367,7 @@ void ODMyDocumentWindow::beginToEditMovie() {
         return;
     // The player (when there is one) stops showing and is released; the trim editor takes
     // the editor page.
-    _mainPreviewView->setPlayerView(nullptr);
+    releasePlayControl();
     _mainPreviewView->showItem(nullptr);
     startFlipAnimate();
 }
@@ -372,8 +375,11 @@ void ODMyDocumentWindow::beginToEditMovie() {
 void ODMyDocumentWindow::backToMainPage() {
     if (!isEditPageShown())
         return;
-    _mainPreviewView->showItem(_document->currentEditMovie());
     startFlipAnimate();
+    // A fresh player for the current item, at its trim start, not playing.
+    initPlayControl();
+    previewMovieAutoPlay(_document->currentEditMovie(), false);
+    seekPlayerToTrimStart();
     if (const vcTableCellViewPtr row = tableViewJobForRow(_comboBoxTableView, _document->currentIndex()))
         refreshRow(row);
     focusPlayer();

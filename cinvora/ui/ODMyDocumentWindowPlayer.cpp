@@ -16,6 +16,9 @@ void ODMyDocumentWindow::openSelectedInPlayerWindow() {
     const LXMediaInfoPtr item = _document->currentEditMovie();
     if (!item || isEditPageShown())
         return;
+    // One picture and one sound at a time: the preview pauses while the window plays.
+    if (_mediaPlayController)
+        _mediaPlayController->pauseWhenPlay();
     if (_playerWindow) {
         // One player window: the earlier one closes (and saves) first.
         if (LXDragWindow *old = _playerWindow->dragWindow())
@@ -53,6 +56,13 @@ void ODMyDocumentWindow::updateEditMovieInfo() {
     if (_playerWindow)
         if (const vcTableCellViewPtr row = rowForItem(_playerWindow->editMovie()))
             refreshRow(row);
+}
+
+void ODMyDocumentWindow::beginToEditMovie(LXMediaController *controller) {
+    // The preview's edit button: the item is trimmed in the player window, which carries the
+    // trim editor. Queued, so the button's press ends before a new window takes the focus.
+    if (controller && controller == _mediaPlayController.data())
+        QMetaObject::invokeMethod(this, &ODMyDocumentWindow::openSelectedInPlayerWindow, Qt::QueuedConnection);
 }
 
 void ODMyDocumentWindow::backToMainPage(LXMediaController *controller) {
