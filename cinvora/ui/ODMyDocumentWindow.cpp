@@ -93,6 +93,7 @@ ODMyDocumentWindow::~ODMyDocumentWindow() {
         delete _playerWindow->dragWindow();
     }
     // The preview's player stops and lets go of its threads while the engine still runs.
+    _playerLetGo = true;
     releasePlayControl();
     // No thread may report to a row, a sheet or the list once they start going away.
     _document->shutdown();

@@ -305,5 +305,6 @@ private:
     QPointer<LXPlayerPlusEditorController> _playerWindow;
     QPointer<LXPlayerController> _mediaPlayController;
     bool _buildingPlayControl = false;
+    bool _playerLetGo = false; // the window has closed: no player any more
     QAction *_openInPlayerWindowAction = nullptr;
 };

@@ -340,6 +340,7 @@ void ODMyDocumentWindow::closeEvent(QCloseEvent *event) {
     }
     if (_closeApproved) {
         // Nothing plays on in a window that has closed.
+        _playerLetGo = true;
         releasePlayControl();
         event->accept();
     }

@@ -55,8 +55,12 @@ vcTableCellViewPtr ODMyDocumentWindow::rowForItem(const LXMediaInfoPtr &item) co
 }
 
 void ODMyDocumentWindow::updateEditMovieInfo() {
+    // A trim changed in the player window or the preview: the rows showing it follow.
     if (_playerWindow)
         if (const vcTableCellViewPtr row = rowForItem(_playerWindow->editMovie()))
+            refreshRow(row);
+    if (_mediaPlayController)
+        if (const vcTableCellViewPtr row = rowForItem(_mediaPlayController->editMovie()))
             refreshRow(row);
 }
 

@@ -7,7 +7,8 @@
 #include <glazeform/LXImage.h>
 
 void ODMyDocumentWindow::initPlayControl() {
-    if (_mediaPlayController)
+    // A closed window builds no player: late reports (an intake finishing) find none.
+    if (_mediaPlayController || _playerLetGo)
         return;
     // The player asks for its pictures while it is being built.
     _buildingPlayControl = true;
@@ -46,6 +47,8 @@ void ODMyDocumentWindow::previewMovieAutoPlay(const LXMediaInfoPtr &item, bool a
         return;
     initPlayControl();
     LXPlayerController *player = _mediaPlayController;
+    if (!player)
+        return;
     player->enablePlayController(true);
     player->previewScreenMovieAutoPlay(item, autoPlay);
     player->changeAudioTrackInfo();

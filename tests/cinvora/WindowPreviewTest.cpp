@@ -204,6 +204,9 @@ TEST(WindowPreview, ClosingTheWindowWhilePlayingAndConvertingIsClean) {
     EXPECT_TRUE(view.isNull());
     EXPECT_EQ(LXConverWin::convertWin(), nullptr);
     EXPECT_TRUE(waitFor([&] { return s.doc().currentSessionCount() == 0; }, 60000));
+    // A selection arriving late (an intake finishing) builds no new player in the closed window.
+    s.doc().selectItemAtIndex(1);
+    EXPECT_EQ(player(s), nullptr);
     s.window.reset();
     // Whatever the player's and the conversions' threads posted finds nothing to touch.
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -265,4 +268,28 @@ TEST(WindowPreview, ListPageWithAClipPlayingItsBarAndTheParameterEditor) {
 
     EXPECT_TRUE(composed({bar, editor}).save(dir + "/list-page-playing.png"));
     editor->close();
+}
+
+TEST(WindowPreview, TheEditorPageHasNoPlayerAndTheWayBackBuildsOneAtTheTrimStart) {
+    Session s;
+    ASSERT_TRUE(s.add({fixture("clip.mp4")}));
+    const LXMediaInfoPtr clip = s.job(0)->editMovie();
+    ASSERT_TRUE(playableWith(s, clip));
+    click(player(s)->playPauseButton2());
+    ASSERT_TRUE(playing(s));
+    QPointer<LXPlayerController> before = player(s);
+    s.window->beginToEditMovie();
+    ASSERT_TRUE(s.window->isEditPageShown());
+    EXPECT_TRUE(before.isNull()) << "exactly one of the player and the editor";
+    EXPECT_EQ(player(s), nullptr);
+
+    clip->setTrackStart(6.0);
+    clip->setTrackStartPos(6.0 / clip->totalDuration());
+    s.window->backToMainPage();
+    ASSERT_FALSE(s.window->isEditPageShown());
+    ASSERT_TRUE(playableWith(s, clip));
+    EXPECT_FALSE(player(s)->isPlaying());
+    EXPECT_TRUE(player(s)->playPauseButton2()->bEnabled());
+    ASSERT_TRUE(waitFor([&] { return !player(s)->playView()->isSeeking(); }, kLong));
+    EXPECT_NEAR(double(player(s)->playView()->currentTimeUs()) / 1e6, 6.0, 0.1);
 }
