@@ -132,7 +132,10 @@ int CopyTrack::handlePacket(AVPacket *pkt) {
     if (_ctx.trimsEnd()) {
         // Decode order decides, so that nothing a kept picture refers to is cut away.
         const int64_t t = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
-        if (t != AV_NOPTS_VALUE && av_rescale_q(t, tb, AV_TIME_BASE_Q) >= _ctx.trimEndUs) {
+        const bool endKey = _ctx.copyEndsAtKey && type() == AVMEDIA_TYPE_VIDEO && (pkt->flags & AV_PKT_FLAG_KEY) &&
+                            pkt->pts != AV_NOPTS_VALUE &&
+                            av_rescale_q(pkt->pts, tb, AV_TIME_BASE_Q) >= _ctx.trimEndUs - _ctx.copyEndSlackUs;
+        if (endKey || (t != AV_NOPTS_VALUE && av_rescale_q(t, tb, AV_TIME_BASE_Q) >= _ctx.trimEndUs)) {
             inputDone = true;
             return 0;
         }

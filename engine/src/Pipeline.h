@@ -35,6 +35,10 @@ struct PipelineContext {
     int64_t clockOffsetUs = 0;
     int64_t trimStartUs = 0;
     int64_t trimEndUs = INT64_MAX;
+    // The copied video ends at the key picture that shows at trimEndUs: everything before
+    // it in decode order shows before the end, everything from it on after.
+    bool copyEndsAtKey = false;
+    int64_t copyEndSlackUs = 0;
     QString error;
 
     bool trimsStart() const { return trimStartUs > 0; }

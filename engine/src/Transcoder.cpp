@@ -279,11 +279,47 @@ bool Transcoder::keyframeAtStart() {
         if (!key || pts == AV_NOPTS_VALUE)
             return false;
         const int64_t ptsUs = av_rescale_q(pts, st->time_base, AV_TIME_BASE_Q) - _ctx.clockOffsetUs;
-        const AVRational rate = av_guess_frame_rate(_in.get(), const_cast<AVStream *>(st), nullptr);
-        const int64_t halfFrame = rate.num > 0 ? std::max<int64_t>(1000, av_rescale(AV_TIME_BASE / 2, rate.den, rate.num)) : 20000;
-        return std::llabs(ptsUs - _ctx.trimStartUs) < halfFrame;
+        return std::llabs(ptsUs - _ctx.trimStartUs) < halfFrameUs();
     }
     return false;
+}
+
+int64_t Transcoder::halfFrameUs() const {
+    AVStream *st = _in->streams[_video];
+    const AVRational rate = av_guess_frame_rate(_in.get(), st, nullptr);
+    return rate.num > 0 ? std::max<int64_t>(1000, av_rescale(AV_TIME_BASE / 2, rate.den, rate.num)) : 20000;
+}
+
+bool Transcoder::keyframeAt(int64_t us) {
+    // Looked up on a second reader so that the main one keeps its place and its read-ahead.
+    QString err;
+    AVIOInterruptCB cb{&SessionControl::interrupt, &_control};
+    _control.setDeadline(SessionControl::Clock::now() + kOpenTimeout);
+    InputContextPtr probe = openInput(_req.input, cb, &err, false);
+    bool found = false;
+    if (probe && unsigned(_video) < probe->nb_streams) {
+        const AVStream *st = probe->streams[_video];
+        const int64_t half = halfFrameUs();
+        const int64_t from = us + _ctx.clockOffsetUs - AV_TIME_BASE;
+        if (avformat_seek_file(probe.get(), -1, INT64_MIN, std::max<int64_t>(0, from), std::max<int64_t>(0, from), 0) >= 0) {
+            for (int n = 0; n < 5000; ++n) {
+                PacketPtr pkt = makePacket();
+                if (!pkt || av_read_frame(probe.get(), pkt.get()) < 0)
+                    break;
+                if (pkt->stream_index != _video || pkt->pts == AV_NOPTS_VALUE)
+                    continue;
+                const int64_t ptsUs = av_rescale_q(pkt->pts, st->time_base, AV_TIME_BASE_Q) - _ctx.clockOffsetUs;
+                if ((pkt->flags & AV_PKT_FLAG_KEY) && std::llabs(ptsUs - us) < half) {
+                    found = true;
+                    break;
+                }
+                if (ptsUs > us + AV_TIME_BASE)
+                    break;
+            }
+        }
+    }
+    _control.clearDeadline();
+    return found;
 }
 
 int Transcoder::setUpOutput() {
@@ -302,13 +338,16 @@ int Transcoder::setUpOutput() {
     _videoCopy = canCopyVideo();
     if (_videoCopy && _startTrimmed)
         _videoCopy = keyframeAtStart(); // frame accuracy wins over copying
-    // A copy stops at a packet in decode order; with reordered pictures (B-frames) the
-    // last ones kept show after the asked end, so an end cut inside the file is encoded.
+    // With reordered pictures (B-frames) a copy can only end exactly where a key picture
+    // begins the next group; any other end cut inside the file is encoded.
     if (_videoCopy && _in->streams[_video]->codecpar->video_delay > 0 && _opt.recording_time() > 0) {
         const int64_t askedEnd = std::max<int64_t>(0, _opt.start_time()) + _opt.recording_time();
         const int64_t fileLength = _in->duration > 0 ? _in->duration : INT64_MAX;
-        if (askedEnd < fileLength - 20000)
-            _videoCopy = false;
+        if (askedEnd < fileLength - 20000) {
+            _videoCopy = keyframeAt(_ctx.trimEndUs);
+            _ctx.copyEndsAtKey = _videoCopy;
+            _ctx.copyEndSlackUs = halfFrameUs();
+        }
     }
     _audioCopy = canCopyAudio();
 

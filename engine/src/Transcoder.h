@@ -50,6 +50,9 @@ private:
     bool canCopyVideo() const;
     bool canCopyAudio() const;
     bool keyframeAtStart();
+    // Whether a key picture of the video stream shows at `us` (graph clock).
+    bool keyframeAt(int64_t us);
+    int64_t halfFrameUs() const;
     int setUpOutput();
     int openOutputFile();
     int readLoop(bool *inputEnded);

@@ -238,7 +238,18 @@ TEST(ConvertOptions, TrimOnAKeyPictureCopiesVideoElsewhereReencodes) {
     const int at = int(source.indexOf(copied.first()));
     ASSERT_GE(at, 0) << "the first packet is the source's key picture at 4 s";
     EXPECT_EQ(source.mid(at, copied.size()), copied);
+    EXPECT_EQ(copied.size(), 100) << "ends at the key picture at 8 s, without the pictures decoded before it";
     EXPECT_EQ(probe(onKey).audio.codec, "aac");
+
+    // The same start with an end inside a group: a copy would carry reordered pictures
+    // past the end, so exactly the asked pictures are encoded.
+    const QString midGroup = outPath("midgroup.mp4");
+    ASSERT_TRUE(convert(fixture("clip.mp4"), midGroup, [](SWConvertOption &opt) {
+                    opt.setAuto_streamcopy(true);
+                    opt.setStart_time(4000000);
+                    opt.setRecording_time(3000000);
+                }).ok);
+    EXPECT_EQ(probe(midGroup).video.packets, 75);
 
     const QString offKey = outPath("offkey.mp4");
     ASSERT_TRUE(convert(fixture("clip.mp4"), offKey, [](SWConvertOption &opt) {
