@@ -406,6 +406,9 @@ void LXMediaEditController::seekframe(double position) {
     pauseWhenPlay();
     _playView->seekTo(p);
     _currentPosition = p;
+    // The slider's cursor is what the apply buttons cut at: it shows the new place at once,
+    // not only when the paused player gets round to reporting it.
+    _cutSlider->playingCurTime(p, T * p);
     updateBtnStatus(false);
 }
 

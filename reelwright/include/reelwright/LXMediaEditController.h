@@ -202,7 +202,7 @@ protected:
     int64_t _lastSelectIdx = 0;
     QString _outputPath;
 
-    // The page's own pieces around the spec'd views.
+    // The page's own pieces: title bar, item name, place in the list, time well, menu captions.
     LXView *_titleBarView = nullptr;
     LXLabel *_titleLbl = nullptr;
     LXLabel *_positionLbl = nullptr;
