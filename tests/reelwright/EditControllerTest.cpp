@@ -251,6 +251,19 @@ TEST_F(Editor, StepsAFrameForwardASecondBackAndToTheRangesEnds) {
     EXPECT_NEAR(editor->currentPosition(), 3.0 / T, 1e-12);
     EXPECT_NEAR(landedSeconds(), 3.0, kFrame);
 
+    // The keyboard while the page has it: Right a frame, Left a second, End and Home the range.
+    window.activateWindow();
+    editor->cutSlider()->setFocus();
+    QTest::keyClick(editor->cutSlider(), Qt::Key_End);
+    EXPECT_NEAR(editor->currentPosition() * T, 9.0, 1e-9);
+    QTest::keyClick(editor->cutSlider(), Qt::Key_Left);
+    EXPECT_NEAR(editor->currentPosition() * T, 8.0, 1e-9);
+    EXPECT_NEAR(landedSeconds(), 8.0, kFrame);
+    QTest::keyClick(editor->cutSlider(), Qt::Key_Right);
+    EXPECT_TRUE(waitFor([&] { return landedSeconds() > 8.0 + kFrame / 2; }, kLong));
+    QTest::keyClick(editor->cutSlider(), Qt::Key_Home);
+    EXPECT_NEAR(editor->currentPosition() * T, 3.0, 1e-9);
+
     // Without an item nothing moves.
     editor->previewScreenMovieAutoPlay(nullptr, false);
     editor->previous();
