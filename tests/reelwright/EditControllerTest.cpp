@@ -96,7 +96,7 @@ void dragSlider(LXCutSlider *s, QPointF from, QPointF to) {
 
 double shownPercent(LXExportWindowController *w) { return w ? w->progressIndicator()->doubleValue() : -1; }
 
-class Editor : public ::testing::Test {
+class TrimEditor : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { SWPlayer::setDefaultAudioOutput("null"); }
     void SetUp() override {
@@ -174,7 +174,7 @@ protected:
 
 } // namespace
 
-TEST_F(Editor, HandlesAndThePlayPositionSetTheKeptRange) {
+TEST_F(TrimEditor, HandlesAndThePlayPositionSetTheKeptRange) {
     auto clip = item("clip.mp4");
     open(clip);
     ASSERT_TRUE(playable());
@@ -214,7 +214,7 @@ TEST_F(Editor, HandlesAndThePlayPositionSetTheKeptRange) {
     EXPECT_NEAR(clip->trackEnd(), 6.5, 1e-9);
 }
 
-TEST_F(Editor, StepsAFrameForwardASecondBackAndToTheRangesEnds) {
+TEST_F(TrimEditor, StepsAFrameForwardASecondBackAndToTheRangesEnds) {
     auto clip = item("clip.mp4");
     clip->setTrackStart(3.0);
     clip->setTrackStartPos(3.0 / clip->totalDuration());
@@ -272,7 +272,7 @@ TEST_F(Editor, StepsAFrameForwardASecondBackAndToTheRangesEnds) {
     EXPECT_EQ(editor->currentPosition(), 0.0);
 }
 
-TEST_F(Editor, TrackMenusChooseTheAudioAndTheSubtitleAndAttachASubRipFile) {
+TEST_F(TrimEditor, TrackMenusChooseTheAudioAndTheSubtitleAndAttachASubRipFile) {
     auto multi = item("multi.mkv");
     open(multi);
     ASSERT_TRUE(playable());
@@ -331,7 +331,7 @@ TEST_F(Editor, TrackMenusChooseTheAudioAndTheSubtitleAndAttachASubRipFile) {
     EXPECT_EQ(host.subtitleChoices, (std::vector<int64_t>{-1, -1, 0})) << "Disable SubTitle on the way up";
 }
 
-TEST_F(Editor, MenusOfAnItemWithoutAudioOrEmbeddedSubtitles) {
+TEST_F(TrimEditor, MenusOfAnItemWithoutAudioOrEmbeddedSubtitles) {
     auto plain = item("anamorphic.mkv");
     plain->setSrtSubtitleFile(fixture("subs.srt"));
     open(plain);
@@ -353,7 +353,7 @@ TEST_F(Editor, MenusOfAnItemWithoutAudioOrEmbeddedSubtitles) {
     EXPECT_EQ(editor->subTitlesBtn()->currentIndex(), 0);
 }
 
-TEST_F(Editor, MovesThroughTheListAndLeavesThroughTheHost) {
+TEST_F(TrimEditor, MovesThroughTheListAndLeavesThroughTheHost) {
     for (const char *name : {"short.mp4", "clip.mp4", "multi.mkv"}) {
         auto i = item(name);
         i->setEditMovieIndex(host.list.size());
@@ -406,7 +406,7 @@ TEST_F(Editor, MovesThroughTheListAndLeavesThroughTheHost) {
     EXPECT_FALSE(editor->lastButton()->bEnabled());
 }
 
-TEST_F(Editor, ExportToAFileKeepsTheRangeAndTheChosenAudio) {
+TEST_F(TrimEditor, ExportToAFileKeepsTheRangeAndTheChosenAudio) {
     auto multi = item("multi.mkv");
     const QString path = QDir(testsupport::freshDir("editor-file")).filePath("trip.mkv");
     open(multi, path);
@@ -435,7 +435,7 @@ TEST_F(Editor, ExportToAFileKeepsTheRangeAndTheChosenAudio) {
     EXPECT_TRUE(waitFor([] { return LXMediaConvertController::liveCount() == 0; }));
 }
 
-TEST_F(Editor, ExportToTheMediaLibraryPlacesTheFileInTheVideosFolder) {
+TEST_F(TrimEditor, ExportToTheMediaLibraryPlacesTheFileInTheVideosFolder) {
     auto clip = item("clip.mp4");
     open(clip);
     ASSERT_TRUE(playable());
@@ -454,7 +454,7 @@ TEST_F(Editor, ExportToTheMediaLibraryPlacesTheFileInTheVideosFolder) {
     EXPECT_TRUE(filesIn(LXMediaCommon::exportMovieFolder()).filter("clip").size() <= 1) << "no second copy";
 }
 
-TEST_F(Editor, CancellingAnExportHalfwayLeavesNoFile) {
+TEST_F(TrimEditor, CancellingAnExportHalfwayLeavesNoFile) {
     auto clip = item("clip.mp4");
     clip->setWidth(1280);
     clip->setHeight(960);
@@ -484,7 +484,7 @@ TEST_F(Editor, CancellingAnExportHalfwayLeavesNoFile) {
     EXPECT_TRUE(filesIn(dir).isEmpty()) << filesIn(dir).join(", ").toStdString();
 }
 
-TEST_F(Editor, AnUnavailableDestinationIsRefusedAndTheMenuTitleReturns) {
+TEST_F(TrimEditor, AnUnavailableDestinationIsRefusedAndTheMenuTitleReturns) {
     LXExportWindowController::registerWindowClass("LXFaceBookShareWindowController", nullptr);
     open(item("short.mp4"));
     chooseExport(LXMediaConvertController::Facebook);
@@ -498,7 +498,7 @@ TEST_F(Editor, AnUnavailableDestinationIsRefusedAndTheMenuTitleReturns) {
                                                   [] { return LXFaceBookShareWindowController::shareWindowController(); });
 }
 
-TEST_F(Editor, RendersTheEditorPageAndTheExportSheet) {
+TEST_F(TrimEditor, RendersTheEditorPageAndTheExportSheet) {
     auto multi = item("multi.mkv");
     const QString dir = testsupport::freshDir("editor-shots");
     multi->setWidth(1280);
