@@ -15,9 +15,16 @@ using foundation::Log;
 using foundation::MainThread;
 
 MyDocument::MyDocument() {
-    foundation::NotificationCenter::defaultCenter().addObserver(
-        &_notificationContext, QStringLiteral("addFilesKey"),
-        [this](const QString &, const QVariantMap &info) { concludeDragFile(info.value("addFiles").toStringList()); });
+    auto &center = foundation::NotificationCenter::defaultCenter();
+    center.addObserver(&_notificationContext, QStringLiteral("addFilesKey"),
+                       [this](const QString &, const QVariantMap &info) { concludeDragFile(info.value("addFiles").toStringList()); });
+    // The window's keys (posted only while it is the active window).
+    center.addObserver(&_notificationContext, QStringLiteral("globalPressUpKey"),
+                       [this](const QString &, const QVariantMap &) { selectPrevious(); });
+    center.addObserver(&_notificationContext, QStringLiteral("globalPressDownKey"),
+                       [this](const QString &, const QVariantMap &) { selectNext(); });
+    center.addObserver(&_notificationContext, QStringLiteral("globalPressDeleteKey"),
+                       [this](const QString &, const QVariantMap &) { deleteSelectCell(); });
 }
 
 MyDocument::~MyDocument() { shutdown(); }

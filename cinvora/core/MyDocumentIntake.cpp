@@ -89,8 +89,8 @@ void MyDocument::addMovie(const LXMediaInfoPtr &item) {
         _window->focusPlayer();
     }
     _window->setConvertAllEnabled(!_cellArray.empty());
-    if (_usesHistory)
-        vcCommon::saveBookmark(item->fileName());
+    // The file's bookmark is written by the intake or rebuild thread that added it: a
+    // synchronised write per row would stall the window while files pour in.
 }
 
 void MyDocument::addFileToList() {
@@ -293,6 +293,8 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         if (!srt.isEmpty())
             item->setSrtSubtitleFile(srt);
         MainThread::run([this, item] { addMovie(item); });
+        if (_usesHistory)
+            vcCommon::saveBookmark(path);
         updateProgressOnMain(double(i + 1) / double(n) * 100.0);
     }
     MainThread::run([this] {

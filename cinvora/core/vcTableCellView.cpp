@@ -14,6 +14,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 using foundation::MainThread;
 
 namespace {
@@ -24,7 +28,20 @@ WorkerGroup &fallbackWorkers() {
     return *group;
 }
 constexpr int64_t kProgressIntervalMs = 100;
+
+// Conversions are batch work: the thread that runs one (and the encoder threads it starts,
+// which inherit its priority) yields to the window and the rest of the desktop, so ten
+// conversions on two cores never starve the main thread.
+constexpr int kConversionNice = 10;
+void lowerThisThreadsPriority() {
+    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+    const int now = ::getpriority(PRIO_PROCESS, tid);
+    if (now < kConversionNice)
+        ::setpriority(PRIO_PROCESS, tid, kConversionNice);
+}
 } // namespace
+
+int vcTableCellView::conversionThreadNice() { return kConversionNice; }
 
 std::shared_ptr<vcTableCellView> vcTableCellView::create(LXMediaInfoPtr item) {
     return std::shared_ptr<vcTableCellView>(new vcTableCellView(std::move(item)));
@@ -240,6 +257,9 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
             foundation::Log::line(QStringLiteral("Cannot create the output file in %1").arg(folder));
         } else {
             session.setOutputFileName(output);
+            // Settings and names are settled at normal priority; only the encoding yields,
+            // so this thread never holds a lock the window waits for while it is held back.
+            lowerThisThreadsPriority();
             const int64_t began = QDateTime::currentMSecsSinceEpoch();
             ok = session.start();
             _lastConversionMs.store(QDateTime::currentMSecsSinceEpoch() - began);
@@ -260,17 +280,25 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
         }
     }
     returnSlot(run, true);
+    // The settings store is synchronised and read here, not on the main thread: reading
+    // its file can take long on a busy disk. A cancel-all writes the flag before it stops
+    // any row, so a conversion it ended reads it set.
+    bool cancelAllInForce = false;
+    if (tbCellDelegate()) {
+        foundation::Settings::sync();
+        cancelAllInForce = foundation::Settings::value("cancelAll", false).toBool();
+    }
     // The closing step runs on the main thread, where the row is also started again; the
     // conversion thread holds no lock while it waits for it.
     auto self = shared_from_this();
-    MainThread::run([self, run] {
+    MainThread::run([self, run, cancelAllInForce] {
         {
             std::lock_guard l(self->_lock);
             if (self->_run != run)
                 return;
         }
         self->_finished.store(true);
-        self->finishedConvert();
+        self->finishedConvert(cancelAllInForce);
         std::lock_guard l(self->_lock);
         self->_run.reset();
     });
@@ -370,7 +398,7 @@ void vcTableCellView::backToPrepareConvertView() {
     updateControls([](vcRowControls &c) { c.statusVisible = false; });
 }
 
-void vcTableCellView::finishedConvert() {
+void vcTableCellView::finishedConvert(bool cancelAllInForce) {
     updateControls([](vcRowControls &c) {
         c.fmtInfoVisible = true;
         c.stopVisible = false;
@@ -378,11 +406,9 @@ void vcTableCellView::finishedConvert() {
         c.progressVisible = false;
         c.progress = 0.0;
     });
-    if (auto *d = tbCellDelegate()) {
-        foundation::Settings::sync();
-        if (!foundation::Settings::value("cancelAll", false).toBool())
+    if (auto *d = tbCellDelegate())
+        if (!cancelAllInForce)
             d->convertFinished();
-    }
 }
 
 void vcTableCellView::deleteItem() {

@@ -130,6 +130,9 @@ public:
     // Releases the item and the session without cancelling it.
     void remove();
 
+    // The nice value a conversion thread runs at (its encoder threads inherit it).
+    static int conversionThreadNice();
+
 private:
     // One conversion session and its bookkeeping. Threads hold it for their whole life.
     struct Run {
@@ -156,7 +159,9 @@ private:
     void continueConvert(RunPtr run);
     void returnSlot(const RunPtr &run, bool ended = false);
     void pauseIfRunning(const RunPtr &run);
-    void finishedConvert();
+    // Main thread. `cancelAllInForce`: the "cancelAll" setting as the conversion thread
+    // read it when the conversion ended.
+    void finishedConvert(bool cancelAllInForce);
 
     std::atomic<vcTableCellViewDelegate *> _tbCellDelegate{nullptr};
     vcTableCellViewDisplay *_display = nullptr;

@@ -1,23 +1,35 @@
-// Cinvora: the window program.
+// Cinvora: the window program. Files named on the command line (as a file manager's
+// "Open with" passes them) are added to the list once the saved list has been restored.
+#include "ODMyDocumentWindow.h"
+#include "ODTheme.h"
+
 #include <framewheel/Codec.h>
+#include <glazeform/LXImage.h>
 
 #include <QApplication>
-#include <QLabel>
-#include <QMainWindow>
+#include <QIcon>
 
 int main(int argc, char **argv) {
     SWInitCodec(argc, argv);
     QApplication app(argc, argv);
-    QApplication::setOrganizationName("Cinvora");
-    QApplication::setApplicationName("Cinvora");
-    QMainWindow window;
-    window.setWindowTitle("Cinvora");
-    auto *label = new QLabel("Cinvora is under construction.");
-    label->setAlignment(Qt::AlignCenter);
-    window.setCentralWidget(label);
-    window.resize(900, 600);
-    window.show();
-    const int rc = app.exec();
+    QApplication::setOrganizationName(QStringLiteral("Cinvora"));
+    QApplication::setApplicationName(QStringLiteral("Cinvora"));
+    QApplication::setDesktopFileName(QStringLiteral("cinvora"));
+    odtheme::applyApplicationLook(app);
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cinvora"), QIcon(LXImage::named(QStringLiteral("ODAppIcon.png")))));
+
+    int rc = 0;
+    {
+        ODMyDocumentWindow window;
+        window.show();
+        window.raise();
+        window.activateWindow();
+        window.document().loadHistoryAtLuanch();
+        window.selectLastExportType();
+
+        window.addFilesAfterRestore(ODMyDocumentWindow::filesFromArguments(app.arguments().mid(1)));
+        rc = QApplication::exec();
+    }
     SWUnInitCodec();
     return rc;
 }

@@ -96,7 +96,7 @@ Glyph kindGlyph(const QString &kind, const QString &label) {
     if (kind == "audio")
         return label.size() <= 3 ? Glyph::Note : Glyph::Waveform;
     if (kind == "device") {
-        if (label.contains("iPad"))
+        if (label.contains("iPad") || label.contains("Tablet"))
             return Glyph::Tablet;
         if (label.contains("TV"))
             return Glyph::Tv;
@@ -218,6 +218,49 @@ void mediaScreenPictures(Builder &b, const QString &prefix) {
     b.add(prefix + "SliderBase.png", {60, 44}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raised, mix(P().raised, P().base, 0.6), true, false); });
 }
 
+} // namespace
+
+// The program's icon: a rounded tile in the accent's blues carrying the convert arrows
+// around a play mark. Small sizes drop the shadow and thicken nothing: the shapes are
+// large enough to survive 16 pixels.
+void drawAppIcon(QPainter &p, const QSizeF &s) {
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const double w = std::min(s.width(), s.height());
+    const double inset = w >= 32 ? w * 0.07 : w * 0.03;
+    const QRectF body(inset, inset, w - 2 * inset, w - 2 * inset - (w >= 32 ? w * 0.02 : 0));
+    const double r = body.width() * 0.24;
+    if (w >= 32)
+        dropShadow(p, roundedRect(body, r), w * 0.025, P().shadow, 4);
+    QLinearGradient g(body.topLeft(), body.bottomRight());
+    g.setColorAt(0, QColor(0x5c, 0xd6, 0xff));
+    g.setColorAt(0.55, QColor(0x22, 0x92, 0xd8));
+    g.setColorAt(1, QColor(0x3a, 0x4f, 0xc4));
+    p.fillPath(roundedRect(body, r), g);
+    p.save();
+    p.setClipPath(roundedRect(body, r));
+    QLinearGradient sheen(body.topLeft(), QPointF(body.left(), body.center().y()));
+    sheen.setColorAt(0, QColor(255, 255, 255, 70));
+    sheen.setColorAt(1, QColor(255, 255, 255, 0));
+    p.fillRect(QRectF(body.left(), body.top(), body.width(), body.height() / 2), sheen);
+    p.restore();
+    if (w >= 24)
+        strokeInside(p, body, r, QColor(0, 0, 0, 70), std::max(0.8, w / 96));
+    const QRectF box = body.adjusted(body.width() * 0.08, body.height() * 0.08, -body.width() * 0.08, -body.height() * 0.08);
+    drawGlyph(p, Glyph::Convert, box.translated(0, w * 0.012), QColor(0, 0, 0, 60));
+    drawGlyph(p, Glyph::Convert, box, QColor(255, 255, 255));
+    const double u = box.width() / 24.0;
+    QPainterPath play;
+    play.moveTo(box.left() + 10.0 * u, box.top() + 8.9 * u);
+    play.lineTo(box.left() + 15.4 * u, box.top() + 12.0 * u);
+    play.lineTo(box.left() + 10.0 * u, box.top() + 15.1 * u);
+    play.closeSubpath();
+    p.setPen(QPen(QColor(255, 255, 255), 1.1 * u, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(QColor(255, 255, 255));
+    p.drawPath(play);
+}
+
+namespace {
+
 // ------------------------------------------------------------------------------------
 // The program's pictures.
 
@@ -252,6 +295,28 @@ void programPictures(Builder &b) {
              [](QPainter &p, const QSizeF &s, State st) { plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius); });
     b.states("ODSettingNormal.png", "ODSettingPress.png", {m.toolButtonW, m.toolButtonH},
              [](QPainter &p, const QSizeF &s, State st) { solidButton(p, s, Glyph::Gear, st, 16, M().radius); });
+    b.states("ODFeedbackNormal.png", "ODFeedbackPress.png", {m.toolButtonW, m.toolButtonH},
+             [](QPainter &p, const QSizeF &s, State st) { solidButton(p, s, Glyph::Mail, st, 17, M().radius); });
+    b.states("ODSupportNormal.png", "ODSupportPress.png", {m.toolButtonW, m.toolButtonH},
+             [](QPainter &p, const QSizeF &s, State st) { solidButton(p, s, Glyph::Help, st, 17, M().radius); });
+    b.states("ODRemoveAllNormal.png", "ODRemoveAllPress.png", {m.toolButtonW, m.toolButtonH},
+             [](QPainter &p, const QSizeF &s, State st) { solidButton(p, s, Glyph::Trash, st, 16, M().radius); });
+    b.add("ODAppIcon.png", {28, 28}, [](QPainter &p, const QSizeF &s) { drawAppIcon(p, s); });
+
+    // The empty list's tip: a dashed drop zone with an arrow into a tray (its text is drawn
+    // by the window, so that it can be translated).
+    b.add("ODDropTip.png", {168, 104}, [](QPainter &p, const QSizeF &s) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        const QRectF body = QRectF(QPointF(0, 0), s).adjusted(1.5, 1.5, -1.5, -1.5);
+        p.fillPath(roundedRect(body, 14), QColor(255, 255, 255, 6));
+        QPen dash(withAlpha(P().glyphDim, 150), 1.6, Qt::DashLine, Qt::RoundCap);
+        dash.setDashPattern({4.0, 3.0});
+        p.setPen(dash);
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(body, 14, 14);
+        const double g = 46;
+        drawGlyph(p, Glyph::Download, QRectF((s.width() - g) / 2, (s.height() - g) / 2, g, g), withAlpha(P().glyphDim, 210));
+    });
 
     // The category switch: the selected category's pill.
     b.add("ODMediaTypeBtn.png", {m.categoryW, m.categoryH}, [](QPainter &p, const QSizeF &s) {

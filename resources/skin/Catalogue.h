@@ -20,4 +20,7 @@ struct Picture {
 // `error` receives a message when that file cannot be read.
 std::vector<Picture> catalogue(const QString &formatsFile, QString *error);
 
+// The program's icon, drawn into a square of the given size (desktop icons and the window).
+void drawAppIcon(QPainter &p, const QSizeF &size);
+
 } // namespace skin

@@ -429,6 +429,33 @@ void drawGlyph(QPainter &p, Glyph g, const QRectF &box, const QColor &c) {
         polyline(p, {{7, 7}, {17, 17}}, c, 2.2);
         polyline(p, {{17, 7}, {7, 17}}, c, 2.2);
         break;
+    case Glyph::Mail:
+        p.setPen(glyphPen(c, 1.8));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(QRectF(3.5, 6, 17, 12.5), 2, 2);
+        polyline(p, {{4.5, 7.5}, {12, 13.2}, {19.5, 7.5}}, c, 1.7);
+        break;
+    case Glyph::Help: {
+        p.setPen(glyphPen(c, 1.8));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(QPointF(12, 12), 8.5, 8.5);
+        QPainterPath q;
+        q.moveTo(9.3, 9.8);
+        q.cubicTo(9.3, 7.9, 10.6, 7.0, 12.1, 7.0);
+        q.cubicTo(13.8, 7.0, 14.9, 8.1, 14.9, 9.5);
+        q.cubicTo(14.9, 11.6, 12.1, 11.8, 12.1, 13.9);
+        p.setPen(glyphPen(c, 1.9));
+        p.drawPath(q);
+        p.setPen(Qt::NoPen);
+        p.setBrush(c);
+        p.drawEllipse(QPointF(12.1, 16.8), 1.2, 1.2);
+        break;
+    }
+    case Glyph::Download:
+        polyline(p, {{12, 3.5}, {12, 14}}, c, 2.0);
+        polyline(p, {{7.5, 10}, {12, 14.5}, {16.5, 10}}, c, 2.0);
+        polyline(p, {{4, 14.5}, {4, 19.5}, {20, 19.5}, {20, 14.5}}, c, 1.8);
+        break;
     case Glyph::Waveform: {
         const double hs[] = {4, 9, 14, 8, 16, 11, 6, 12, 5};
         for (int i = 0; i < 9; ++i) {

@@ -15,7 +15,7 @@ enum class Glyph {
     ApplyLeft, ApplyRight, ChevronLeft, ChevronRight, ChevronDown, ChevronUp, Gear, Trash,
     Magnifier, Folder, Plus, Minus, Speaker, SpeakerMute, SpeakerPlus, SpeakerMinus,
     FullScreen, ExitFullScreen, Scissors, Share, Back, Check, Convert, Clock, Resolution,
-    Film, Note, Phone, Tablet, Tv, Globe, Disc, Close, Waveform,
+    Film, Note, Phone, Tablet, Tv, Globe, Disc, Close, Waveform, Mail, Help, Download,
 };
 
 enum class State { Normal, Pressed, Disabled };

@@ -3,6 +3,8 @@
 //
 //   cinvora-skin --formats FILE --out DIR --library NAME   pictures and DIR/NAME.qrc
 //   cinvora-skin --formats FILE --list [--library NAME]     the picture names, one a line
+//   cinvora-skin --icons DIR                                 the program's desktop icons,
+//                                                            DIR/hicolor/<n>x<n>/apps/cinvora.png
 #include "Catalogue.h"
 
 #include <QBuffer>
@@ -59,7 +61,34 @@ int main(int argc, char **argv) {
     cli.addOption({"out", "output folder", "dir"});
     cli.addOption({"library", "library whose pictures to write", "name"});
     cli.addOption({"list", "print the picture names"});
+    cli.addOption({"icons", "write the desktop icons under this folder", "dir"});
     cli.process(app);
+
+    if (cli.isSet("icons")) {
+        const QDir root(cli.value("icons"));
+        for (int n : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
+            const QString rel = QStringLiteral("hicolor/%1x%1/apps").arg(n);
+            if (!root.mkpath(rel)) {
+                std::fprintf(stderr, "cinvora-skin: cannot create %s\n", qPrintable(root.filePath(rel)));
+                return 1;
+            }
+            QImage img(n, n, QImage::Format_ARGB32_Premultiplied);
+            img.fill(Qt::transparent);
+            {
+                QPainter p(&img);
+                skin::drawAppIcon(p, QSizeF(n, n));
+            }
+            QByteArray png;
+            QBuffer buf(&png);
+            buf.open(QIODevice::WriteOnly);
+            img.save(&buf, "PNG");
+            if (!writeIfChanged(root.filePath(rel + "/cinvora.png"), png)) {
+                std::fprintf(stderr, "cinvora-skin: cannot write the %d-pixel icon\n", n);
+                return 1;
+            }
+        }
+        return 0;
+    }
 
     QString error;
     const auto pictures = skin::catalogue(cli.value("formats"), &error);

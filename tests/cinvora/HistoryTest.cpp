@@ -234,3 +234,23 @@ TEST(History, SaveKilledAtRandomMomentsNeverLeavesATornFile) {
     }
     EXPECT_EQ(checked, 30);
 }
+
+TEST(History, IntakeAndRebuildKeepTheFilesBookmarkedOffTheMainThread) {
+    resetStores();
+    {
+        Doc d;
+        d.doc.concludeDragFile({fixture("short.mp4"), fixture("audio.mp3")});
+        ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
+        EXPECT_EQ(vcCommon::readBookmark(), QStringList({fixture("short.mp4"), fixture("audio.mp3")}));
+        // A row added on the main thread by itself writes nothing.
+        d.doc.addMovie(d.doc.initEditMovieWithPath(fixture("mpeg4.avi")));
+        EXPECT_FALSE(vcCommon::readBookmark().contains(fixture("mpeg4.avi")));
+        d.doc.saveHistoryFile();
+    }
+    // The rebuild brings every restored file back into an emptied store.
+    QFile::remove(vcCommon::bookmarkFile());
+    Doc again;
+    ASSERT_TRUE(again.rebuild());
+    ASSERT_EQ(again.doc.fileArray().size(), 3u);
+    EXPECT_EQ(vcCommon::readBookmark(), QStringList({fixture("short.mp4"), fixture("audio.mp3"), fixture("mpeg4.avi")}));
+}

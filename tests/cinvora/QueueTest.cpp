@@ -6,6 +6,7 @@
 
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
+#include <foundation/NotificationCenter.h>
 #include <foundation/Settings.h>
 
 #include <QDir>
@@ -17,6 +18,9 @@
 #include <foundation/Strings.h>
 #include <atomic>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using testsupport::fixture;
 using testsupport::waitFor;
@@ -475,4 +479,61 @@ TEST(Queue, StressRandomOperations) {
     q.doc.shutdown();
     for (const QString &f : q.outputs())
         EXPECT_TRUE(readable(QDir(q.out).filePath(f))) << f.toStdString();
+}
+
+namespace {
+int threadNice() { return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid))); }
+
+// Records the priority of the thread that gives the slot back at the end of a conversion
+// (the conversion thread, after its encoding).
+struct NiceDoc : ODDocument {
+    std::atomic<int> seen{-100};
+    void convertSessionSignal(vcTableCellView *job) override {
+        seen = threadNice();
+        ODDocument::convertSessionSignal(job);
+    }
+};
+} // namespace
+
+TEST(Job, ConversionsRunAtBatchPriorityAndTheMainThreadDoesNot) {
+    const int mainBefore = threadNice();
+    FakeWindow win;
+    NiceDoc doc;
+    doc.setWindow(&win);
+    doc.setExportFolderOverride(testsupport::freshDir("nice"));
+    doc.addMovie(doc.initEditMovieWithPath(fixture("short.mp4")));
+    doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return doc.seen.load() != -100; }, 30000));
+    EXPECT_GE(doc.seen.load(), vcTableCellView::conversionThreadNice());
+    EXPECT_GE(doc.seen.load(), mainBefore);
+    EXPECT_EQ(threadNice(), mainBefore);
+    ASSERT_TRUE(waitFor([&] { return doc.currentSessionCount() == 0 && !doc.cellArray()[0]->hasSession(); }, 60000));
+}
+
+TEST(Document, KeyNotificationsMoveTheSelectionWrapAndDelete) {
+    auto post = [](const char *name) {
+        foundation::NotificationCenter::defaultCenter().post(QString::fromLatin1(name));
+        foundation::MainThread::drain();
+    };
+    FakeWindow win;
+    ODDocument doc;
+    doc.setWindow(&win);
+    doc.setUsesHistory(false);
+    post("globalPressUpKey"); // an empty list: nothing happens
+    post("globalPressDeleteKey");
+    EXPECT_EQ(doc.currentIndex(), -1);
+    for (const char *name : {"short.mp4", "mpeg4.avi", "hd1080.mp4"})
+        doc.addMovie(doc.initEditMovieWithPath(fixture(name)));
+    ASSERT_EQ(doc.currentIndex(), 0);
+    post("globalPressUpKey");
+    EXPECT_EQ(doc.currentIndex(), 2);
+    post("globalPressDownKey");
+    EXPECT_EQ(doc.currentIndex(), 0);
+    post("globalPressDownKey");
+    EXPECT_EQ(doc.currentIndex(), 1);
+    post("globalPressDeleteKey"); // nothing converts: no question
+    EXPECT_TRUE(win.questions.isEmpty());
+    ASSERT_EQ(doc.numberOfRows(), 2);
+    EXPECT_EQ(doc.fileArray()[1]->fileName(), fixture("hd1080.mp4"));
+    EXPECT_EQ(doc.currentIndex(), 1);
 }

@@ -1,0 +1,375 @@
+// The main window: its buttons, the export folder, sheets, keys, the application menu,
+// feedback, closing, and the exchange of the list page and the editor page.
+#include "FlipController.h"
+#include "ODMyDocumentWindow.h"
+#include "ODPreviewView.h"
+
+#include <vcCommon.h>
+
+#include <foundation/Alerts.h>
+#include <foundation/BundleInfo.h>
+#include <foundation/NotificationCenter.h>
+#include <foundation/Reveal.h>
+#include <foundation/Strings.h>
+
+#include <glazeform/LXCommon.h>
+#include <glazeform/LXLabel.h>
+#include <glazeform/LXSwitchButton.h>
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QTimer>
+#include <QMenu>
+#include <QShortcut>
+#include <QUrl>
+
+#ifndef CINVORA_SUPPORT_MAIL
+#define CINVORA_SUPPORT_MAIL ""
+#endif
+#ifndef CINVORA_SUPPORT_URL
+#define CINVORA_SUPPORT_URL ""
+#endif
+
+namespace {
+
+ODMyDocumentWindow::FolderChooser &folderChooser() {
+    static ODMyDocumentWindow::FolderChooser chooser;
+    return chooser;
+}
+
+ODMyDocumentWindow::FileChooser &fileChooser() {
+    static ODMyDocumentWindow::FileChooser chooser;
+    return chooser;
+}
+
+} // namespace
+
+void ODMyDocumentWindow::setFolderChooserForTesting(FolderChooser chooser) { folderChooser() = std::move(chooser); }
+
+void ODMyDocumentWindow::setFileChooserForTesting(FileChooser chooser) { fileChooser() = std::move(chooser); }
+
+// ---- Buttons --------------------------------------------------------------------------
+
+void ODMyDocumentWindow::buttonUp(LXButton *button) {
+    if (isCategoryTypeButton(button)) {
+        const auto it = std::find(_categoryButtons.begin(), _categoryButtons.end(), button);
+        _document->categoryButtonUp(int(it - _categoryButtons.begin()));
+        updateMediaTypeButtonStatus();
+    } else if (button == _wrAddMediaBtn) {
+        addFileToList();
+    } else if (button == _wrRemoveAllBtn) {
+        removeAllFromList();
+    } else if (button == _wrBrowserBtn) {
+        revealExportFolder();
+    } else if (button == _wrConvertBtn) {
+        if (_wrConvertBtn->bEnabled())
+            convertAllInWR();
+    } else if (button == _settingBtn) {
+        showSettingController();
+    } else if (button == _feedbackBtn) {
+        sendMail();
+    } else if (button == _supportBtn) {
+        facebookSupport();
+    } else if (button == _appMenuBtn) {
+        _appMenu->popup(_appMenuBtn->mapToGlobal(QPoint(0, _appMenuBtn->height() + 6)));
+    }
+}
+
+void ODMyDocumentWindow::addFileToList() { _document->addFileToList(); }
+
+void ODMyDocumentWindow::removeAllFromList() { _document->deleteAllFromList(true); }
+
+void ODMyDocumentWindow::revealExportFolder() { vcCommon::selectFileInFinder(vcCommon::exportMovieFolder()); }
+
+void ODMyDocumentWindow::convertAllInWR() { _document->convertAllInWR(); }
+
+// ---- The export folder ------------------------------------------------------------------
+
+void ODMyDocumentWindow::fillExportFolderPopup() {
+    const QString folder = vcCommon::exportMovieFolder();
+    _wrVideoPathLbl->setTextTitle(folder);
+    _selectDirectoryBtn->setToolTip(folder);
+    _selectDirectoryBtn->initItemsSelectIndex({folder, QStringLiteral("Others...")}, 0);
+    // The label draws the folder; the pop-up's own text would sit under it.
+    _selectDirectoryBtn->updateItemWithStrValue(QString());
+}
+
+void ODMyDocumentWindow::itemSelectAtIndex(LXPopUpButton *button, int index) {
+    if (button == _selectDirectoryBtn)
+        exportFolderItemChosen(index);
+}
+
+void ODMyDocumentWindow::exportFolderItemChosen(int index) {
+    if (index == 0) {
+        fillExportFolderPopup();
+        return;
+    }
+    const QString start = _wrVideoPathLbl->textTitle();
+    auto apply = [this](const QString &path) {
+        if (!path.isEmpty()) {
+            vcCommon::setExportMovieFolder(path);
+            vcCommon::saveBookmark(path);
+        }
+        fillExportFolderPopup();
+    };
+    if (folderChooser()) {
+        apply(folderChooser()(start).value_or(QString()));
+        return;
+    }
+    auto *dialog = new QFileDialog(this, QStringLiteral("Choose the export folder"), start);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly, true);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::fileSelected, this, apply);
+    connect(dialog, &QFileDialog::rejected, this, [this] { fillExportFolderPopup(); });
+    dialog->open();
+}
+
+// ---- Files from the command line -----------------------------------------------------------
+
+QStringList ODMyDocumentWindow::filesFromArguments(const QStringList &arguments) {
+    QStringList files;
+    for (const QString &arg : arguments) {
+        if (arg.isEmpty() || arg.startsWith('-'))
+            continue;
+        const QUrl url(arg);
+        const QString path = url.isLocalFile() ? url.toLocalFile() : arg;
+        const QFileInfo info(path);
+        if (info.exists())
+            files << info.absoluteFilePath();
+    }
+    return files;
+}
+
+void ODMyDocumentWindow::addFilesAfterRestore(const QStringList &files) {
+    if (files.isEmpty())
+        return;
+    auto *waiter = new QTimer(this);
+    waiter->setInterval(50);
+    connect(waiter, &QTimer::timeout, this, [this, waiter, files] {
+        if (_document->isAdding())
+            return;
+        waiter->stop();
+        waiter->deleteLater();
+        foundation::NotificationCenter::defaultCenter().post(QStringLiteral("addFilesKey"),
+                                                             {{QStringLiteral("addFiles"), files}});
+    });
+    waiter->start();
+}
+
+// ---- Sheets -----------------------------------------------------------------------------
+
+void ODMyDocumentWindow::askQuestion(const foundation::AlertRequest &request,
+                                     std::function<void(foundation::AlertButton)> done) {
+    foundation::Alerts::showSheet(this, request, std::move(done));
+}
+
+void ODMyDocumentWindow::chooseFiles(const QStringList &extensions, std::function<void(QStringList)> done) {
+    if (fileChooser()) {
+        if (const auto chosen = fileChooser()(extensions))
+            done(*chosen);
+        return;
+    }
+    QStringList patterns;
+    for (const QString &ext : extensions)
+        patterns << "*." + ext << "*." + ext.toUpper();
+    auto *dialog = new QFileDialog(this, QStringLiteral("Add files"), vcCommon::movieFolder());
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setNameFilter(QStringLiteral("Media files (%1)").arg(patterns.join(' ')));
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QFileDialog::filesSelected, this, [dialog, done](const QStringList &files) {
+        dialog->hide();
+        done(files);
+    });
+    dialog->open();
+}
+
+void ODMyDocumentWindow::showSettingController() {
+    if (_settingController) {
+        _settingController->close();
+        delete _settingController.data();
+    }
+    ODSettingController *sheet = ODSettingController::shareSettingController(this);
+    sheet->setSettingControllerDelegate(this);
+    // What the sheet changed shows in the window once it closes.
+    connect(sheet, &QObject::destroyed, this, [this] {
+        fillExportFolderPopup();
+        _switchButton->setBOnStates(vcCommon::autoCheckStreamCopyWhenSameCodec());
+    });
+    _settingController = sheet;
+}
+
+std::optional<bool> ODMyDocumentWindow::canClearAllHistory() { return _document->canClearAllHistory(); }
+
+void ODMyDocumentWindow::clearAllHistory() { _document->clearAllHistory(); }
+
+void ODMyDocumentWindow::exportFolderChosen(const QString &path) {
+    vcCommon::saveBookmark(path);
+    fillExportFolderPopup();
+}
+
+// ---- Feedback and the application menu ----------------------------------------------------
+
+QString ODMyDocumentWindow::mailbox() const {
+    const QString maker = QStringLiteral(CINVORA_SUPPORT_MAIL);
+    return maker.isEmpty() ? foundation::tr_(QStringLiteral("MAILTO")) : maker;
+}
+
+QString ODMyDocumentWindow::facebookLink() { return QStringLiteral(CINVORA_SUPPORT_URL); }
+
+QString ODMyDocumentWindow::mailLink(const QString &address, const QString &subject, const QString &body) {
+    const QString a = address.trimmed();
+    const qsizetype at = a.indexOf('@');
+    if (at <= 0 || at == a.size() - 1 || a.contains(' ') || a.contains('?') || a.contains('&'))
+        return {};
+    QString s = subject, b = body;
+    s.replace(' ', QStringLiteral("%20"));
+    b.replace(' ', QStringLiteral("%20"));
+    return QStringLiteral("mailto:%1?subject=%2&body=%3").arg(a, s, b);
+}
+
+void ODMyDocumentWindow::sendMail() {
+    const QString subject = foundation::BundleInfo::value(QStringLiteral("CFBundleExecutable")) + QStringLiteral(" Feedback");
+    const QString link = mailLink(mailbox(), subject, foundation::tr_(QStringLiteral("MAILBODY")));
+    if (!link.isEmpty())
+        foundation::Reveal::openUrl(QUrl(link, QUrl::TolerantMode));
+}
+
+void ODMyDocumentWindow::facebookSupport() {
+    const QUrl url(facebookLink());
+    if (url.isValid() && !url.isEmpty())
+        foundation::Reveal::openUrl(url);
+}
+
+QStringList ODMyDocumentWindow::applicationMenuTitles() {
+    const QString exe = foundation::BundleInfo::value(QStringLiteral("CFBundleExecutable"));
+    auto item = [&exe](const char *key) {
+        return foundation::tr_(QStringLiteral("%1 %2").arg(foundation::tr_(QString::fromLatin1(key)), exe));
+    };
+    return {foundation::tr_(exe), item("Lan_About"), item("Lan_Hide"), item("Lan_Quit")};
+}
+
+void ODMyDocumentWindow::buildApplicationMenu() {
+    const QStringList titles = applicationMenuTitles();
+    _appMenu = new QMenu(titles.value(0), this);
+    _appMenu->addAction(titles.value(1), this, [this] {
+        const QString name = vcCommon::currentApplicationName();
+        const QString version = foundation::BundleInfo::value(QStringLiteral("CFBundleShortVersionString"));
+        foundation::AlertRequest about{QStringLiteral("%1 %2").arg(name, version),
+                                       QStringLiteral("A video and audio converter."), vcCommon::okStr(), {}, {}};
+        foundation::Alerts::showSheet(this, about, [](foundation::AlertButton) {});
+    });
+    _appMenu->addSeparator();
+    _appMenu->addAction(titles.value(2), this, [this] { showMinimized(); });
+    _appMenu->addSeparator();
+    _appMenu->addAction(titles.value(3), this, [this] { close(); });
+}
+
+// ---- Keys -------------------------------------------------------------------------------
+
+void ODMyDocumentWindow::buildShortcuts() {
+    // Plain keys, live only while this window is the active one; each posts its
+    // notification without an object, as the system-wide keys did.
+    const std::pair<QKeySequence, const char *> keys[] = {
+        {QKeySequence(Qt::Key_Delete), "globalPressDeleteKey"},
+        {QKeySequence(Qt::Key_Backspace), "globalPressDeleteKey"},
+        {QKeySequence(Qt::Key_Up), "globalPressUpKey"},
+        {QKeySequence(Qt::Key_Down), "globalPressDownKey"},
+        {QKeySequence(Qt::Key_Space), "globalSpaceDownKey"},
+    };
+    for (const auto &[sequence, name] : keys) {
+        auto *shortcut = new QShortcut(sequence, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        shortcut->setAutoRepeat(true);
+        shortcut->setEnabled(false);
+        const QString notification = QString::fromLatin1(name);
+        connect(shortcut, &QShortcut::activated, this, [this, notification] {
+            // Keys do not act on the list under a sheet or on the editor page.
+            if (!isEditPageShown() || notification == u"globalSpaceDownKey")
+                foundation::NotificationCenter::defaultCenter().post(notification);
+        });
+        _hotKeys.push_back(shortcut);
+    }
+    auto *open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, this, [this] { addFileToList(); });
+    auto *quit = new QShortcut(QKeySequence::Quit, this);
+    connect(quit, &QShortcut::activated, this, [this] { close(); });
+}
+
+bool ODMyDocumentWindow::hotKeysRegistered() const { return !_hotKeys.empty() && _hotKeys.front()->isEnabled(); }
+
+void ODMyDocumentWindow::setHotKeysRegistered(bool on) {
+    for (QShortcut *s : _hotKeys)
+        s->setEnabled(on);
+}
+
+void ODMyDocumentWindow::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::ActivationChange) {
+        const bool active = isActiveWindow();
+        setHotKeysRegistered(active);
+        if (!active)
+            LXCommon::popupDownMenu();
+    }
+    QWidget::changeEvent(event);
+}
+
+void ODMyDocumentWindow::moveEvent(QMoveEvent *event) {
+    LXCommon::popupDownMenu();
+    QWidget::moveEvent(event);
+}
+
+// ---- Closing ----------------------------------------------------------------------------
+
+void ODMyDocumentWindow::closeEvent(QCloseEvent *event) {
+    if (!_closeApproved) {
+        // A sheet answered at once approves the close from inside this call (closeWindow).
+        _inCloseGuard = true;
+        const bool now = _document->windowShouldClose();
+        _inCloseGuard = false;
+        if (now)
+            _closeApproved = true;
+    }
+    if (_closeApproved)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void ODMyDocumentWindow::closeWindow() {
+    _closeApproved = true;
+    if (!_inCloseGuard)
+        close();
+}
+
+// ---- Pages ------------------------------------------------------------------------------
+
+bool ODMyDocumentWindow::isEditPageShown() const { return !_editPanelView->isHidden(); }
+
+void ODMyDocumentWindow::startFlipAnimate() {
+    FlipController::flipViewsFirstViewSecondViewDuration(this, _mainPanelView, _editPanelView,
+                                                         FlipController::kDefaultDuration);
+}
+
+void ODMyDocumentWindow::beginToEditMovie() {
+    if (isEditPageShown() || !_document->currentEditMovie())
+        return;
+    // The player (when there is one) stops showing and is released; the trim editor takes
+    // the editor page.
+    _mainPreviewView->setPlayerView(nullptr);
+    _mainPreviewView->showItem(nullptr);
+    startFlipAnimate();
+}
+
+void ODMyDocumentWindow::backToMainPage() {
+    if (!isEditPageShown())
+        return;
+    _mainPreviewView->showItem(_document->currentEditMovie());
+    startFlipAnimate();
+    if (const vcTableCellViewPtr row = tableViewJobForRow(_comboBoxTableView, _document->currentIndex()))
+        refreshRow(row);
+    focusPlayer();
+    _document->saveHistoryFile();
+}

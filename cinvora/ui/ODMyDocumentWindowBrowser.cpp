@@ -1,0 +1,122 @@
+// The main window's format browser: the four category buttons and the picture grid.
+#include "ODMyDocumentWindow.h"
+#include "ODPreviewView.h"
+#include "ODTheme.h"
+
+#include <vcCommon.h>
+
+#include <glazeform/LXImage.h>
+
+namespace {
+const QString kCategoryPicture = QStringLiteral("ODMediaTypeBtn.png");
+}
+
+void ODMyDocumentWindow::initMediaTypeSwitchButton() {
+    for (size_t i = 0; i < _categoryButtons.size(); ++i) {
+        LXButton *b = _categoryButtons[i];
+        b->setTextTitle(ODDocument::categoryNames().at(qsizetype(i)));
+        b->setBShadowText(false);
+        b->setDelegate(this);
+    }
+    updateMediaTypeButtonStatus();
+}
+
+void ODMyDocumentWindow::initThumbimageTableView() {
+    LXThumbImageTableView *grid = _thumbImageTableView;
+    grid->setBackGroundImage(LXImage::named(QStringLiteral("ODThumbViewBg.png")));
+    grid->setScrollViewBg(LXImage::named(QStringLiteral("ODScrollFillBg.png")));
+    grid->setLeftArrowNormal(LXImage::named(QStringLiteral("ODLeftArrowNormal.png")));
+    grid->setLeftArrowPress(LXImage::named(QStringLiteral("ODLeftArrowPress.png")));
+    grid->setLeftArrowDisable(LXImage::named(QStringLiteral("ODLeftArrowDisable.png")));
+    grid->setRightArrowNormal(LXImage::named(QStringLiteral("ODRightArrowNormal.png")));
+    grid->setRightArrowPress(LXImage::named(QStringLiteral("ODRightArrowPress.png")));
+    grid->setRightArrowDisable(LXImage::named(QStringLiteral("ODRightArrowDisable.png")));
+    grid->setCellBgAndSettingBtnImage(LXImage::named(QStringLiteral("ODThumbCellBg.png")),
+                                      LXImage::named(QStringLiteral("ODThumbCellSetting.png")));
+    grid->setCellTitleColor(odtheme::textSoft());
+    grid->setThumbImageTableViewDelegate(this);
+    grid->initDictionaryWithPrefix(vcCommon::outputFormatDictFrom(ODDocument::outputFmtFileName()), kPicturePrefix);
+    // The category shown is the one the buttons say; the grid's own first category need
+    // not be it.
+    grid->loadCategoryByMainKeyWithPrefix(_document->mainKey(), kPicturePrefix);
+    grid->setCanChangeCategory(_document->canChangeCategory());
+}
+
+bool ODMyDocumentWindow::isCategoryTypeButton(const QObject *object) const {
+    return std::find(_categoryButtons.begin(), _categoryButtons.end(), object) != _categoryButtons.end();
+}
+
+void ODMyDocumentWindow::updateMediaTypeButtonStatus() {
+    int selected = _document->selectMediaType();
+    if (selected < 0 || selected >= int(_categoryButtons.size()))
+        selected = 0;
+    const bool locked = !_thumbImageTableView->canChangeCategory();
+    for (size_t i = 0; i < _categoryButtons.size(); ++i) {
+        LXButton *b = _categoryButtons[i];
+        const bool on = int(i) == selected;
+        b->setNormalImage(on ? LXImage::named(kCategoryPicture) : QPixmap());
+        b->setPressImage(on ? LXImage::named(kCategoryPicture) : QPixmap());
+        // The selected pill is light; the others sit on the dark bar and fade while the
+        // category is locked to audio.
+        const QColor ink = on ? odtheme::textOnLight() : locked ? odtheme::textDim().darker(130) : odtheme::textSoft();
+        b->setTextNormalColor(ink);
+        b->setTextPressColor(on ? odtheme::textOnLight() : odtheme::textOnLight());
+        b->setCursor(locked && !on ? Qt::ForbiddenCursor : Qt::PointingHandCursor);
+        b->update();
+    }
+}
+
+void ODMyDocumentWindow::buttonDown(LXButton *button) {
+    if (!isCategoryTypeButton(button) || !_thumbImageTableView->canChangeCategory())
+        return;
+    for (LXButton *b : _categoryButtons) {
+        b->setNormalImage(QPixmap());
+        b->setPressImage(QPixmap());
+        b->update();
+    }
+    button->setPressImage(LXImage::named(kCategoryPicture));
+    button->update();
+}
+
+void ODMyDocumentWindow::pressCanceled(LXButton *button) {
+    if (isCategoryTypeButton(button))
+        updateMediaTypeButtonStatus();
+}
+
+void ODMyDocumentWindow::showCategory(const QString &mainKey, int) {
+    _thumbImageTableView->loadCategoryByMainKeyWithPrefix(mainKey, kPicturePrefix);
+    updateMediaTypeButtonStatus();
+}
+
+void ODMyDocumentWindow::setCategoryChangeAllowed(bool allowed) {
+    // Asked on every selection: the buttons are redrawn only when the lock changes.
+    if (_thumbImageTableView->canChangeCategory() == allowed)
+        return;
+    _thumbImageTableView->setCanChangeCategory(allowed);
+    updateMediaTypeButtonStatus();
+}
+
+void ODMyDocumentWindow::highlightFormatCell(const QString &label) { _thumbImageTableView->selectImageCellWithKey(label); }
+
+void ODMyDocumentWindow::selectLastExportType() { highlightFormatCell(_document->lastFormatLabel()); }
+
+void ODMyDocumentWindow::selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &key) {
+    _document->selectCellWithDictionaryWithSubKey(record, key);
+}
+
+void ODMyDocumentWindow::showMediaInfoAtIndexWithKey(int index, const QString &key) { showMediaInfoEdit(index, key); }
+
+void ODMyDocumentWindow::showMediaInfoEdit(int index, const QString &key) {
+    (void)index;
+    (void)key;
+    // The press on the button has chosen the format already (for every job); the editor
+    // shows the selected job's lists. Nothing opens without a selection.
+    if (_mediaInfoEdit)
+        return;
+    _mediaInfoEdit = ODMediaInfoEdit::shareODMediaInfoEditEditMovieWithDelegate(this, _document->currentEditMovie(), this);
+}
+
+void ODMyDocumentWindow::saveMediaInfo(const LXMediaInfo &edited) {
+    _document->saveMediaInfo(edited);
+    _mainPreviewView->update();
+}

@@ -1,0 +1,123 @@
+#include "ODProgressController.h"
+
+#include "ODTheme.h"
+
+#include <glazeform/LXGeometry.h>
+#include <glazeform/LXImage.h>
+#include <glazeform/LXLabel.h>
+#include <glazeform/LXSlider.h>
+#include <glazeform/LXStyle.h>
+
+#include <QPainter>
+#include <QPainterPath>
+
+ProgressController::ProgressController(QWidget *parent, bool needCancel)
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), _bNeedCancel(needCancel) {}
+
+void ProgressController::showOnWindow(QWidget *window) {
+    _bCancelAdd = false;
+    if (_textField)
+        _textField->setTextTitle(QStringLiteral(" "));
+    setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    if (window) {
+        // Hangs from the top of the window like a sheet.
+        const QPoint top = window->mapToGlobal(QPoint((window->width() - width()) / 2, 56));
+        move(top);
+    }
+    show();
+    raise();
+}
+
+void ProgressController::updateAddProgressPercent(double percent) {
+    _percent = std::clamp(percent, 0.0, 100.0);
+    if (_wrPrgIndicator)
+        _wrPrgIndicator->setSliderPos(_percent / 100.0);
+    if (_textField)
+        _textField->setTextTitle(QStringLiteral("loading..."));
+}
+
+void ProgressController::cancelAdd() {
+    _bCancelAdd = true;
+    if (_cancelBtn)
+        _cancelBtn->setBEnabled(false);
+    if (_delegate)
+        _delegate->cancelAddFiles(true);
+}
+
+void ProgressController::endSheet() {
+    hide();
+    done(QDialog::Accepted);
+    close();
+}
+
+void ProgressController::buttonUp(LXButton *button) {
+    if (button == _cancelBtn && !_bCancelAdd)
+        cancelAdd();
+}
+
+void ProgressController::reject() {
+    // Escape cancels an intake; the history rebuild runs to its end.
+    if (_bNeedCancel && !_bCancelAdd)
+        cancelAdd();
+}
+
+// ---------------------------------------------------------------------------------------
+
+namespace {
+constexpr double kW = 380;
+}
+
+ODProgressController::ODProgressController(QWidget *parent, bool needCancel) : ProgressController(parent, needCancel) {
+    setObjectName(QStringLiteral("ODProgressController"));
+    setAttribute(Qt::WA_TranslucentBackground);
+    const double h = needCancel ? 124 : 88;
+    setFixedSize(int(kW), int(h));
+
+    auto *title = new LXLabel(QRectF(24, h - 40, kW - 48, 20), this);
+    title->setTextFont(LXStyle::boldSystemFont(14));
+    title->setTextColor(odtheme::text());
+    title->setTextTitle(needCancel ? QStringLiteral("Adding files") : QStringLiteral("Restoring the list"));
+
+    _textField = new LXLabel(QRectF(24, h - 62, kW - 48, 18), this);
+    _textField->setTextFont(LXStyle::systemFont(12));
+    _textField->setTextColor(odtheme::textSoft());
+    _textField->setTextTitle(QStringLiteral(" "));
+
+    _wrPrgIndicator = new LXSliderA(QRectF(22, h - 84, kW - 44, 12), this);
+    _wrPrgIndicator->setAttribute(Qt::WA_TransparentForMouseEvents);
+    _wrPrgIndicator->setSlideType(0);
+    _wrPrgIndicator->setNSpace(2.0);
+    _wrPrgIndicator->setBExtentMidSkin(false);
+    _wrPrgIndicator->setProgressImage(LXImage::named(QStringLiteral("ODPrgMiddleBg.png")));
+    _wrPrgIndicator->setProgressLeftImage(LXImage::named(QStringLiteral("ODPrgLeftBg.png")));
+    _wrPrgIndicator->setProgressRightImage(LXImage::named(QStringLiteral("ODPrgRightBg.png")));
+    _wrPrgIndicator->setSubProgressLeftImage(LXImage::named(QStringLiteral("ODPrgLeftFg.png")));
+    _wrPrgIndicator->setSubProgressImage(LXImage::named(QStringLiteral("ODPrgMiddleFg.png")));
+    _wrPrgIndicator->setSubProgressRightImage(LXImage::named(QStringLiteral("ODPrgRightFg.png")));
+    _wrPrgIndicator->initImagePosition();
+    _wrPrgIndicator->setSliderPos(0);
+
+    if (needCancel) {
+        _cancelBtn = new LXButton(QRectF(kW - 24 - 96, 16, 96, 26), this);
+        _cancelBtn->setImages(QStringLiteral("ODSettingButtonNormal.png"), QStringLiteral("ODSettingButtonPress.png"));
+        _cancelBtn->setTextTitle(QStringLiteral("Cancel"));
+        _cancelBtn->setTextFont(LXStyle::systemFont(12));
+        _cancelBtn->setTextNormalColor(odtheme::text());
+        _cancelBtn->setTextPressColor(odtheme::accent());
+        _cancelBtn->setYOffSet(-2);
+        _cancelBtn->setDelegate(this);
+    }
+}
+
+void ODProgressController::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QRectF body = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    QPainterPath path;
+    path.addRoundedRect(body, 9, 9);
+    p.fillPath(path, QColor(0x1f, 0x22, 0x27));
+    p.setPen(QPen(QColor(0, 0, 0, 200), 1));
+    p.drawPath(path);
+    p.setPen(QPen(QColor(255, 255, 255, 16), 1));
+    p.drawRoundedRect(body.adjusted(1, 1, -1, -1), 8, 8);
+}

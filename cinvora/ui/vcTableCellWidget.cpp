@@ -1,0 +1,384 @@
+#include "vcTableCellWidget.h"
+
+#include "ODTheme.h"
+#include "vcCommon.h"
+
+#include <glazeform/LXCommon.h>
+#include <glazeform/LXGeometry.h>
+#include <glazeform/LXImage.h>
+#include <glazeform/LXImageView.h>
+#include <glazeform/LXLabel.h>
+#include <glazeform/LXSlider.h>
+#include <glazeform/LXStyle.h>
+
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+// A static label: no border, no background, not editable; clicks reach the row.
+LXLabel *staticLabel(QWidget *parent, const QRectF &frame, qreal size, const QColor &color) {
+    auto *l = new LXLabel(frame, parent);
+    l->setTextFont(LXStyle::systemFont(size));
+    l->setTextColor(color);
+    l->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return l;
+}
+
+// A small picture at its natural size, lower-left origin (x, y).
+QLabel *icon(QWidget *parent, const QString &name, double x, double y) {
+    auto *l = new QLabel(parent);
+    const QPixmap p = LXImage::named(name);
+    l->setPixmap(p);
+    l->setAttribute(Qt::WA_TransparentForMouseEvents);
+    const QSizeF s = LXImage::pointSize(p);
+    LXGeometry::place(l, QRectF(x, y, s.width(), s.height()));
+    return l;
+}
+
+double iconWidth(const QString &name) { return LXImage::pointSize(LXImage::named(name)).width(); }
+
+LXButton *rowButton(QWidget *parent, const QRectF &frame, const QString &normal, const QString &press,
+                    const QString &tip, LXButtonDelegate *delegate) {
+    auto *b = new LXButton(frame, parent);
+    b->setImages(normal, press);
+    b->setTextTitle(QString());
+    b->setToolTip(tip);
+    b->setDelegate(delegate);
+    return b;
+}
+
+
+// The status has a narrow frame: its longest texts are set a little smaller rather than
+// cut. Chosen once, so that a conversion's texts never change the face while it runs.
+QFont statusFont(int labelWidth) {
+    static int width = -1;
+    static QFont font;
+    if (width != labelWidth) {
+        width = labelWidth;
+        const QStringList longest = {vcTableCellView::waitingText(), vcTableCellView::leftTimeText(99 * 3600 * 1000000LL)};
+        qreal px = 10;
+        // (The label draws its text 3 points in from its right edge.)
+        auto fits = [&](qreal size) {
+            for (const QString &t : longest)
+                if (LXStyle::textSize(LXStyle::systemFont(size), t).width() + 3 > labelWidth)
+                    return false;
+            return true;
+        };
+        while (px > 8 && !fits(px))
+            px -= 1;
+        font = LXStyle::systemFont(px);
+    }
+    return font;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------
+
+vcThumbView::vcThumbView(const QRectF &frame, QWidget *parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    LXGeometry::place(this, frame);
+}
+
+void vcThumbView::setImage(const QImage &image) {
+    // Rows are rebound while the list scrolls: the scaled picture is made once per image.
+    if (!image.isNull() && image.cacheKey() == _imageKey)
+        return;
+    _imageKey = image.isNull() ? 0 : image.cacheKey();
+    if (image.isNull()) {
+        _pixmap = QPixmap();
+    } else {
+        const qreal dpr = devicePixelRatioF();
+        QImage scaled = image.scaled(QSize(int(width() * dpr), int(height() * dpr)), Qt::KeepAspectRatio,
+                                     Qt::SmoothTransformation);
+        scaled.setDevicePixelRatio(dpr);
+        _pixmap = QPixmap::fromImage(scaled);
+    }
+    update();
+}
+
+void vcThumbView::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QRectF all(rect());
+    QPainterPath frame;
+    frame.addRoundedRect(all.adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+    p.fillPath(frame, QColor(0, 0, 0));
+    if (!_pixmap.isNull()) {
+        const QSizeF s = LXImage::pointSize(_pixmap);
+        const QRectF target((width() - s.width()) / 2, (height() - s.height()) / 2, s.width(), s.height());
+        p.save();
+        p.setClipPath(frame);
+        p.drawPixmap(target, _pixmap, QRectF(_pixmap.rect()));
+        p.restore();
+    }
+    p.setPen(QPen(QColor(255, 255, 255, 22), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(frame);
+}
+
+// ---------------------------------------------------------------------------------------
+
+vcTableCellWidget::vcTableCellWidget(double width, QWidget *parent) : LXView(parent), _width(width) {
+    resize(int(width), int(tableCellRowHgt));
+    setAcceptDrops(true);
+    setMouseTracking(true);
+    initODControls();
+    selectCurItem(false);
+}
+
+vcTableCellWidget::~vcTableCellWidget() {
+    if (_job)
+        _job->setDisplay(nullptr);
+}
+
+void vcTableCellWidget::initODControls() {
+    _orgThumbView = new vcThumbView(QRectF(10, 5, 78, 50), this);
+    _orgNameLabel = staticLabel(this, QRectF(96, 36, 276, 18), 13, odtheme::text());
+    _orgNameLabel->setBUseDot(true);
+    // The info line's own arithmetic puts its last label at x = 177 and 60 wide: the area
+    // reaches as far as the progress bar, so that nothing of it is cut off.
+    _fmtInfoBaseView = new LXView(QRectF(96, 5, 276, 20), this);
+    _fmtInfoBaseView->setAttribute(Qt::WA_TransparentForMouseEvents);
+    addFmtLogoTextInfoControl();
+
+    _prgSlider = new LXSliderA(QRectF(96, 16, 276, 12), this);
+    _prgSlider->setAttribute(Qt::WA_TransparentForMouseEvents);
+    _prgSlider->setBEnabled(true);
+    _prgSlider->setBExtentMidSkin(false);
+    _prgSlider->setNSpace(2.0);
+    _prgSlider->setSlideType(0);
+    _prgSlider->setProgressImage(LXImage::named(QStringLiteral("ODPrgMiddleBg.png")));
+    _prgSlider->setProgressLeftImage(LXImage::named(QStringLiteral("ODPrgLeftBg.png")));
+    _prgSlider->setProgressRightImage(LXImage::named(QStringLiteral("ODPrgRightBg.png")));
+    _prgSlider->setSubProgressLeftImage(LXImage::named(QStringLiteral("ODPrgLeftFg.png")));
+    _prgSlider->setSubProgressImage(LXImage::named(QStringLiteral("ODPrgMiddleFg.png")));
+    _prgSlider->setSubProgressRightImage(LXImage::named(QStringLiteral("ODPrgRightFg.png")));
+    _prgSlider->initImagePosition();
+    _prgSlider->setSliderPos(0);
+    _prgSlider->hide();
+
+    _finishedLbl = staticLabel(this, QRectF(300, 1, 100, 13), 10, odtheme::textSoft());
+    _finishedLbl->setTextFont(statusFont(_finishedLbl->width()));
+    _finishedLbl->setTextAlignment(LXLabel::AlignRight);
+    _finishedLbl->hide();
+
+    _odBrowserBtn = rowButton(this, QRectF(380, 33, 24, 16), QStringLiteral("ODCellBrowserNormal.png"),
+                              QStringLiteral("ODCellBrowserPress.png"), QStringLiteral("show in finder"), this);
+    const QSizeF trash = LXImage::pointSize(LXImage::named(QStringLiteral("ODTrashNormal.png")));
+    _deleteItemBtn = rowButton(this, QRectF(388, 15, trash.width(), trash.height()), QStringLiteral("ODTrashNormal.png"),
+                               QStringLiteral("ODTrashPress.png"), QStringLiteral("delete current item"), this);
+    _stopConvert = rowButton(this, QRectF(384, 15, 16, 16), QStringLiteral("ODStopNormal.png"),
+                             QStringLiteral("ODStopPress.png"), QStringLiteral("stop convert"), this);
+    _stopConvert->hide();
+}
+
+namespace {
+// The info labels are 60 points wide; "1920*1080" fits them in a slightly narrowed face.
+QFont infoFont() {
+    QFont f = LXStyle::systemFont(10);
+    f.setStretch(QFont::SemiCondensed);
+    return f;
+}
+} // namespace
+
+void vcTableCellWidget::addFmtLogoTextInfoControl() {
+    QWidget *base = _fmtInfoBaseView;
+    _resolutionIcon = icon(base, QStringLiteral("ODDetailResolution.png"), 5, 6);
+    _resolutionLabel = staticLabel(base, QRectF(0, 2, 60, 15), 11, odtheme::textSoft());
+    _resolutionLabel->setTextFont(infoFont());
+    _resolutionLabel->setTextTitle(QStringLiteral("800*600"));
+    _durationIcon = icon(base, QStringLiteral("ODDetailTime.png"), 5, 6);
+    _durationLabel = staticLabel(base, QRectF(0, 2, 60, 15), 11, odtheme::textSoft());
+    _durationLabel->setTextFont(infoFont());
+    _durationLabel->setTextTitle(QStringLiteral("00:00:00"));
+    _fmtIcon = icon(base, QStringLiteral("ODDetailFmt.png"), 5, 6);
+    _fmtLabel = staticLabel(base, QRectF(0, 2, 60, 15), 11, odtheme::textSoft());
+    _fmtLabel->setTextFont(infoFont());
+    layoutFormatInfo(true);
+}
+
+void vcTableCellWidget::layoutFormatInfo(bool video) {
+    _layoutIsVideo = video;
+    const double resW = iconWidth(QStringLiteral("ODDetailResolution.png"));
+    const double timeW = iconWidth(QStringLiteral("ODDetailTime.png"));
+    const double fmtW = iconWidth(QStringLiteral("ODDetailFmt.png"));
+    auto move = [](QWidget *w, double x, double y) {
+        const QRectF f = LXGeometry::frameOf(w);
+        LXGeometry::place(w, QRectF(x, y, f.width(), f.height()));
+    };
+    _resolutionIcon->setVisible(video);
+    _resolutionLabel->setVisible(video);
+    move(_resolutionLabel, resW + 7, 2);
+    const double durationX = video ? resW + 5 + 2 + 60 + 2 : 5;
+    move(_durationIcon, durationX, 6);
+    const double durationLabelX = durationX + timeW + 2;
+    move(_durationLabel, durationLabelX, 2);
+    const double fmtX = durationLabelX + 60 + 2;
+    move(_fmtIcon, fmtX, 6);
+    move(_fmtLabel, fmtX + fmtW + 2, 2);
+}
+
+void vcTableCellWidget::setJob(const vcTableCellViewPtr &job) {
+    if (job == _job)
+        return;
+    if (_job)
+        _job->setDisplay(nullptr);
+    _job = job;
+    _hovered = false;
+    if (!_job)
+        return;
+    updateCell();
+    // Attaching reports the job's current controls at once.
+    _job->setDisplay(this);
+}
+
+void vcTableCellWidget::selectCurItem(bool selected) {
+    _selected = selected;
+    setBackGroundImage(LXImage::named(selected ? QStringLiteral("ODCellBarPress.png") : QStringLiteral("ODCellBarNormal.png")));
+    update();
+}
+
+QString vcTableCellWidget::resolutionStr(int width, int height) {
+    return QString::asprintf("%d%s%d", width, "*", height);
+}
+
+QString vcTableCellWidget::durationStr() const {
+    const LXMediaInfoPtr item = _job ? _job->editMovie() : nullptr;
+    return item ? LXCommon::drawTimeDescStr(item->trackEnd() - item->trackStart()) : QString();
+}
+
+QString vcTableCellWidget::totalDurationStr() const {
+    const LXMediaInfoPtr item = _job ? _job->editMovie() : nullptr;
+    return item ? LXCommon::drawTimeDescStr(item->totalDuration()) : QString();
+}
+
+QString vcTableCellWidget::formatStr(const LXMediaInfo &item) {
+    const QString ext = item.outputExt();
+    if (!ext.isEmpty())
+        return ext.startsWith('.') ? ext.mid(1) : ext;
+    return item.outputFormat();
+}
+
+void vcTableCellWidget::updateCell() {
+    const LXMediaInfoPtr item = _job ? _job->editMovie() : nullptr;
+    if (!item)
+        return;
+    const QString name = QFileInfo(item->fileName()).fileName();
+    _orgNameLabel->setTextTitle(name);
+    _orgNameLabel->setToolTip(name);
+    setToolTip(item->fileName());
+    if (item->bSourceIsVideo() != _layoutIsVideo)
+        layoutFormatInfo(item->bSourceIsVideo());
+    _resolutionLabel->setTextTitle(resolutionStr(int(item->width()), int(item->height())));
+    _durationLabel->setTextTitle(durationStr());
+    _fmtLabel->setTextTitle(formatStr(*item));
+    _orgThumbView->setImage(item->thumbNailImage());
+}
+
+QString vcTableCellWidget::revealTarget(const vcTableCellView &job) {
+    const QString out = job.outputFile();
+    if (!out.isEmpty() && QFileInfo::exists(out))
+        return out;
+    const LXMediaInfoPtr item = job.editMovie();
+    return item ? item->fileName() : QString();
+}
+
+void vcTableCellWidget::selectFileInODFinder() {
+    if (!_job)
+        return;
+    const QString target = revealTarget(*_job);
+    if (!target.isEmpty())
+        vcCommon::selectFileInFinder(target);
+}
+
+void vcTableCellWidget::rowControlsChanged(const vcRowControls &c) {
+    _finishedLbl->setTextTitle(c.statusText);
+    _finishedLbl->setTextColor(c.statusText == vcTableCellView::failedText() ? odtheme::danger() : odtheme::textSoft());
+    _finishedLbl->setVisible(c.statusVisible);
+    _prgSlider->setVisible(c.progressVisible);
+    _prgSlider->setSliderPos(std::clamp(c.progress, 0.0, 1.0));
+    _stopConvert->setVisible(c.stopVisible);
+    _deleteItemBtn->setVisible(c.deleteVisible);
+    _fmtInfoBaseView->setVisible(c.fmtInfoVisible);
+}
+
+void vcTableCellWidget::buttonUp(LXButton *button) {
+    // The row may be unbound (or its job removed) by what the delegate does: keep the job.
+    const vcTableCellViewPtr job = _job;
+    if (!job)
+        return;
+    if (button == _stopConvert) {
+        if (auto *d = job->tbCellDelegate())
+            d->convertSessionUpdateState(2);
+        job->stopConvert();
+    } else if (button == _odBrowserBtn) {
+        selectFileInODFinder();
+    } else if (button == _deleteItemBtn) {
+        job->deleteItem();
+    }
+}
+
+void vcTableCellWidget::mousePressEvent(QMouseEvent *event) {
+    event->accept();
+    LXCommon::popupDownMenu();
+    if (event->button() != Qt::LeftButton || !_job)
+        return;
+    if (auto *d = _job->tbCellDelegate())
+        d->selectItemIsSelected(_job.get(), true);
+}
+
+void vcTableCellWidget::mouseDoubleClickEvent(QMouseEvent *event) {
+    event->accept();
+    if (event->button() != Qt::LeftButton || !_job)
+        return;
+    if (auto *d = _job->tbCellDelegate())
+        d->doubleClickItem(_job->idx());
+}
+
+void vcTableCellWidget::enterEvent(QEnterEvent *) {
+    _hovered = true;
+    update();
+}
+
+void vcTableCellWidget::leaveEvent(QEvent *) {
+    _hovered = false;
+    update();
+}
+
+void vcTableCellWidget::drawContent(QPainter &painter, const QRect &) {
+    if (_hovered && !_selected)
+        painter.fillRect(QRectF(0, 0, width(), height() - 1), QColor(255, 255, 255, 9));
+}
+
+void vcTableCellWidget::dragEnterEvent(QDragEnterEvent *event) {
+    if (event->source() != this && !LXImageView::filePaths(event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void vcTableCellWidget::dragMoveEvent(QDragMoveEvent *event) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void vcTableCellWidget::dropEvent(QDropEvent *event) {
+    const QStringList paths = LXImageView::filePaths(event->mimeData());
+    if (paths.isEmpty() || !_job) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    if (auto *d = _job->tbCellDelegate())
+        d->concludeDragFile(paths);
+}
