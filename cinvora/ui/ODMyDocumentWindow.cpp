@@ -1,6 +1,8 @@
 // The main window: construction, layout, and what the document asks of its window.
 #include "ODMyDocumentWindow.h"
 
+#include "ODEditPage.h"
+
 #include "ODPreviewView.h"
 #include "ODTheme.h"
 #include "vcTableCellWidget.h"
@@ -85,6 +87,8 @@ ODMyDocumentWindow::ODMyDocumentWindow(QWidget *parent) : QWidget(parent), _docu
 }
 
 ODMyDocumentWindow::~ODMyDocumentWindow() {
+    // The editor first: it may still be playing and would report to the document.
+    _editPage.reset();
     // No thread may report to a row, a sheet or the list once they start going away.
     _document->shutdown();
     _document->setWindow(nullptr);
@@ -116,6 +120,7 @@ void ODMyDocumentWindow::buildPages() {
     edit->setBDrawBackground(true);
     _editPanelView = edit;
     _editPanelView->hide();
+    _editPage = std::make_unique<ODEditPage>(this, _editPanelView);
 }
 
 void ODMyDocumentWindow::buildTopBar() {

@@ -27,7 +27,9 @@
 #include <vector>
 
 class LXLabel;
+class LXMediaEditController;
 class LXSwitchButton;
+class ODEditPage;
 class LXView;
 class ODPreviewView;
 class QMenu;
@@ -87,11 +89,16 @@ public:
     void addFilesAfterRestore(const QStringList &files);
 
     // ---- Pages ----
-    // The trim editor's entry and exit; each flips the pages (0.75 s).
+    // The trim editor's entry and exit; each flips the pages (0.75 s). Entering opens the
+    // editor on the current item; returning releases it, shows the current item and saves
+    // the history (the item's trim and track choices).
     void beginToEditMovie();
     void backToMainPage();
     void startFlipAnimate();
     bool isEditPageShown() const;
+    // The editor on the editor page, null on the list page.
+    LXMediaEditController *mediaEditController() const;
+    ODEditPage *editPage() const { return _editPage.get(); }
 
     // ---- Format browser ----
     void initMediaTypeSwitchButton();
@@ -255,7 +262,9 @@ private:
     LXThumbImageTableView *_thumbImageTableView = nullptr;
     QMenu *_appMenu = nullptr;
     std::vector<QShortcut *> _hotKeys;
+    bool _hotKeysOn = false; // the window is the active one
     QPointer<ODProgressController> _addProgressController;
     QPointer<ODSettingController> _settingController;
     QPointer<ODMediaInfoEdit> _mediaInfoEdit;
+    std::unique_ptr<ODEditPage> _editPage;
 };

@@ -1,6 +1,7 @@
 // The main window: its buttons, the export folder, sheets, keys, the application menu,
 // feedback, closing, and the exchange of the list page and the editor page.
 #include "FlipController.h"
+#include "ODEditPage.h"
 #include "ODMyDocumentWindow.h"
 #include "ODPreviewView.h"
 
@@ -299,11 +300,15 @@ void ODMyDocumentWindow::buildShortcuts() {
     connect(quit, &QShortcut::activated, this, [this] { close(); });
 }
 
-bool ODMyDocumentWindow::hotKeysRegistered() const { return !_hotKeys.empty() && _hotKeys.front()->isEnabled(); }
+bool ODMyDocumentWindow::hotKeysRegistered() const { return _hotKeysOn; }
 
 void ODMyDocumentWindow::setHotKeysRegistered(bool on) {
+    _hotKeysOn = on;
+    // On the editor page only the space bar is the window's: the list's keys would take the
+    // arrows and Delete from the editor's menus and fields without doing anything.
+    const bool listKeys = !isEditPageShown();
     for (QShortcut *s : _hotKeys)
-        s->setEnabled(on);
+        s->setEnabled(on && (listKeys || s->key() == QKeySequence(Qt::Key_Space)));
 }
 
 void ODMyDocumentWindow::changeEvent(QEvent *event) {
@@ -353,21 +358,29 @@ void ODMyDocumentWindow::startFlipAnimate() {
                                                          FlipController::kDefaultDuration);
 }
 
+LXMediaEditController *ODMyDocumentWindow::mediaEditController() const { return _editPage->editor(); }
+
 void ODMyDocumentWindow::beginToEditMovie() {
     if (isEditPageShown() || !_document->currentEditMovie())
         return;
     // The player (when there is one) stops showing and is released; the trim editor takes
-    // the editor page.
+    // the editor page before the flip, so that the page turns in with it.
     _mainPreviewView->setPlayerView(nullptr);
     _mainPreviewView->showItem(nullptr);
+    LXCommon::popupDownMenu();
+    if (!_editPage->open(_document->currentEditMovie()))
+        return;
     startFlipAnimate();
+    setHotKeysRegistered(_hotKeysOn);
 }
 
 void ODMyDocumentWindow::backToMainPage() {
     if (!isEditPageShown())
         return;
+    _editPage->close();
     _mainPreviewView->showItem(_document->currentEditMovie());
     startFlipAnimate();
+    setHotKeysRegistered(_hotKeysOn);
     if (const vcTableCellViewPtr row = tableViewJobForRow(_comboBoxTableView, _document->currentIndex()))
         refreshRow(row);
     focusPlayer();
