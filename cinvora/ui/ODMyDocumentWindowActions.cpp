@@ -363,14 +363,15 @@ LXMediaEditController *ODMyDocumentWindow::mediaEditController() const { return 
 void ODMyDocumentWindow::beginToEditMovie() {
     if (isEditPageShown() || !_document->currentEditMovie())
         return;
-    // The player (when there is one) stops showing and is released; the trim editor takes
-    // the editor page before the flip, so that the page turns in with it.
-    _mainPreviewView->setPlayerView(nullptr);
-    _mainPreviewView->showItem(nullptr);
+    // The trim editor takes the editor page before the flip, so that the page turns in
+    // with it; the list page turns away as it was, then its player (when there is one)
+    // stops showing and is released.
     LXCommon::popupDownMenu();
     if (!_editPage->open(_document->currentEditMovie()))
         return;
     startFlipAnimate();
+    _mainPreviewView->setPlayerView(nullptr);
+    _mainPreviewView->showItem(nullptr);
     setHotKeysRegistered(_hotKeysOn);
 }
 

@@ -146,14 +146,15 @@ TEST(WindowEditor, AnExportFromTheEditorIsNumberedInTheExportFolderWithItsSheetO
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("an earlier output");
     }
-    s.window->beginToEditMovie();
-    LXMediaEditController *editor = s.window->mediaEditController();
-    ASSERT_TRUE(editor);
-    EXPECT_EQ(editor->outputPath(), s.out);
-    EXPECT_EQ(editor->editorWindow(), s.window.get());
     item->setTrackStart(1.0);
     item->setTrackStartPos(1.0 / item->totalDuration());
     item->setTrackEnd(3.0);
+    s.window->beginToEditMovie();
+    LXMediaEditController *editor = s.window->mediaEditController();
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(flipDone(s));
+    EXPECT_EQ(editor->outputPath(), s.out);
+    EXPECT_EQ(editor->editorWindow(), s.window.get());
 
     LXPopUpButton *menu = editor->exportTypePopupBtn();
     gui::press(menu, {10, 10});
