@@ -87,8 +87,14 @@ ODMyDocumentWindow::ODMyDocumentWindow(QWidget *parent) : QWidget(parent), _docu
 }
 
 ODMyDocumentWindow::~ODMyDocumentWindow() {
-    // The editor first: it may still be playing and would report to the document.
+    // The editor and the player window first: they may still be playing and would report
+    // to the document; the player window saves nothing into a list that is going away.
     _editPage.reset();
+    if (_playerWindow) {
+        disconnect(_playerWindow.data(), nullptr, this, nullptr);
+        _playerWindow->setDelegate(nullptr);
+        delete _playerWindow->dragWindow();
+    }
     // No thread may report to a row, a sheet or the list once they start going away.
     _document->shutdown();
     _document->setWindow(nullptr);

@@ -18,6 +18,7 @@
 #include <glazeform/LXImageView.h>
 #include <glazeform/LXPopUpButton.h>
 #include <glazeform/LXThumbImageTableView.h>
+#include <reelwright/LXPlayerPlusEditorController.h>
 
 #include <QPointer>
 #include <QWidget>
@@ -28,6 +29,7 @@
 
 class LXLabel;
 class LXMediaEditController;
+class QAction;
 class LXSwitchButton;
 class ODEditPage;
 class LXView;
@@ -44,7 +46,8 @@ class ODMyDocumentWindow : public QWidget,
                            private LXButtonDelegate,
                            private LXPopUpButtonDelegate,
                            private LXImageViewDelegate,
-                           private LXThumbImageTableViewDelegate {
+                           private LXThumbImageTableViewDelegate,
+                           private LXMediaControllerDelegate {
     Q_OBJECT
 public:
     static constexpr int kDefaultWidth = 1120;
@@ -99,6 +102,16 @@ public:
     // The editor on the editor page, null on the list page.
     LXMediaEditController *mediaEditController() const;
     ODEditPage *editPage() const { return _editPage.get(); }
+
+    // ---- The player window ----
+    // Opens the selected job's file in the combined player-editor window (Ctrl+Return, or
+    // the application menu's entry). There is one such window; a second request shows the
+    // new selection in a fresh one. Nothing without a selection or on the editor page.
+    // Trims made there are the job's; the list is saved when the window closes.
+    void openSelectedInPlayerWindow();
+    LXPlayerPlusEditorController *playerWindow() const { return _playerWindow; }
+    QAction *openInPlayerWindowAction() const { return _openInPlayerWindowAction; }
+    static QString openInPlayerWindowTitle();
 
     // ---- Format browser ----
     void initMediaTypeSwitchButton();
@@ -224,6 +237,12 @@ private:
     void clickImageView(LXImageView *view) override;
     void selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &key) override;
     void showMediaInfoAtIndexWithKey(int index, const QString &key) override;
+    // The player window's messages.
+    void updateEditMovieInfo() override;
+    void backToMainPage(LXMediaController *controller) override;
+    using LXMediaControllerDelegate::beginToEditMovie;
+    // The row showing `item`, if any.
+    vcTableCellViewPtr rowForItem(const LXMediaInfoPtr &item) const;
 
     std::unique_ptr<ODDocument> _document;
     bool _closeApproved = false;
@@ -267,4 +286,6 @@ private:
     QPointer<ODSettingController> _settingController;
     QPointer<ODMediaInfoEdit> _mediaInfoEdit;
     std::unique_ptr<ODEditPage> _editPage;
+    QPointer<LXPlayerPlusEditorController> _playerWindow;
+    QAction *_openInPlayerWindowAction = nullptr;
 };

@@ -264,6 +264,12 @@ void ODMyDocumentWindow::buildApplicationMenu() {
         foundation::Alerts::showSheet(this, about, [](foundation::AlertButton) {});
     });
     _appMenu->addSeparator();
+    // Also a key of the window, whether or not the menu is open.
+    _openInPlayerWindowAction = _appMenu->addAction(openInPlayerWindowTitle(), this, [this] { openSelectedInPlayerWindow(); });
+    _openInPlayerWindowAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
+    _openInPlayerWindowAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(_openInPlayerWindowAction);
+    _appMenu->addSeparator();
     _appMenu->addAction(titles.value(2), this, [this] { showMinimized(); });
     _appMenu->addSeparator();
     _appMenu->addAction(titles.value(3), this, [this] { close(); });

@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
 #include <csignal>
@@ -104,19 +103,17 @@ TEST(CliBatch, InterruptCancelsEverythingAndLeavesNoPartialFile) {
     for (int i = 0; i < 3; ++i)
         QFile::copy(fixture("clip.mp4"), QStringLiteral("%1/c%2.mp4").arg(in).arg(i));
     const QString out = testsupport::freshDir("batch-int-out");
-    QProcess p;
-    p.start(testsupport::binary("cinvora-cli"),
-            {"convert", in, "--jobs", "2", "--output", out, "--size", "1280x720", "--no-copy"});
-    ASSERT_TRUE(p.waitForStarted());
+    testsupport::Child p;
+    ASSERT_TRUE(p.start(testsupport::binary("cinvora-cli"),
+                        {"convert", in, "--jobs", "2", "--output", out, "--size", "1280x720", "--no-copy"}));
     // Wait until conversions are writing, then interrupt.
     for (int i = 0; i < 600 && QDir(out).entryList(QDir::Files).size() < 2; ++i)
         QThread::msleep(50);
     QThread::msleep(500);
-    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(30000));
-    EXPECT_EQ(p.exitCode(), 130);
+    p.kill(SIGINT);
+    EXPECT_EQ(p.wait(30000), 130);
     EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty()) << QDir(out).entryList(QDir::Files).join(",").toStdString();
-    const QString table = QString::fromUtf8(p.readAllStandardOutput());
+    const QString table = QString::fromUtf8(p.standardOutput());
     EXPECT_TRUE(table.contains("cancelled")) << table.toStdString();
 }
 

@@ -30,6 +30,8 @@ namespace {
 // Counts what the document is told, and watches the gate's fixed log lines for the
 // highest number of slots ever taken.
 struct QueueDoc : ODDocument {
+    // Threads call the overrides below: stop them before this part of the object goes.
+    ~QueueDoc() override { shutdown(); }
     std::atomic<int> finishedReports{0};
     void convertFinished() override {
         ++finishedReports;

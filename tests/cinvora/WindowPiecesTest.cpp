@@ -12,6 +12,8 @@
 #include <glazeform/LXLabel.h>
 #include <glazeform/LXPopUpButton.h>
 #include <glazeform/LXSlider.h>
+#include <glazeform/LXConverWin.h>
+#include <reelwright/LXPlayerPlusEditorController.h>
 
 #include <QDir>
 #include <QMenu>
@@ -341,7 +343,7 @@ TEST(WindowFeedback, MailLinkAndSupportPage) {
     for (QAction *a : s.window->appMenu()->actions())
         if (!a->isSeparator())
             actions << a->text();
-    EXPECT_EQ(actions, QStringList({"About Cinvora", "Hide Cinvora", "Quit Cinvora"}));
+    EXPECT_EQ(actions, QStringList({"About Cinvora", "Open in Player Window", "Hide Cinvora", "Quit Cinvora"}));
 }
 
 TEST(WindowPages, TheFlipLastsThreeQuartersOfASecondAndReturningSavesTheList) {
@@ -504,4 +506,59 @@ TEST(WindowBrowser, TheSettingsButtonOpensTheParameterEditorWhoseSaveGoesToEvery
     // Selecting another job keeps the size the editor gave it.
     click(s.row(1), QPointF(200, 20));
     EXPECT_EQ(s.doc().fileArray()[1]->height(), 720u);
+}
+
+TEST(WindowPlayer, CtrlReturnOpensTheSelectedJobInThePlayerWindowWhoseTrimsTheListKeeps) {
+    SWPlayer::setDefaultAudioOutput("null");
+    Session s;
+    // Nothing selected, nothing opens.
+    QTest::keyClick(s.window.get(), Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(s.window->playerWindow(), nullptr);
+    ASSERT_TRUE(s.add({fixture("short.mp4"), fixture("clip.mp4")}));
+    click(s.row(1), QPointF(200, 20));
+    ASSERT_TRUE(s.row(1)->isSelectedRow());
+    EXPECT_EQ(s.window->openInPlayerWindowAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Return));
+
+    QTest::keyClick(s.window.get(), Qt::Key_Return, Qt::ControlModifier);
+    QPointer<LXPlayerPlusEditorController> plus = s.window->playerWindow();
+    ASSERT_NE(plus, nullptr);
+    const LXMediaInfoPtr item = s.job(1)->editMovie();
+    EXPECT_EQ(plus->editMovie(), item);
+    QPointer<LXDragWindow> win = plus->dragWindow();
+    ASSERT_NE(win, nullptr);
+    EXPECT_TRUE(win->isVisible());
+    EXPECT_TRUE(win->windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_EQ(win->parentWidget(), s.window.get()) << "it goes with the main window";
+    ASSERT_TRUE(waitFor([&] { return plus->playView()->isPlayable(); }, 30000));
+
+    // A trim made there is the job's, and the list is saved when the window goes back.
+    plus->enterPlayerArea(plus->playView());
+    ASSERT_TRUE(plus->isFullControlShown());
+    plus->trimVideo();
+    plus->leftCutPosition(5.0 / item->totalDuration());
+    click(plus->trimButton());
+    EXPECT_NEAR(item->trackStart(), 5.0, 1e-6);
+    click(plus->backButton());
+    EXPECT_FALSE(win->isVisible());
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(plus.isNull());
+    EXPECT_EQ(LXConverWin::convertWin(), nullptr);
+    const QVariantList saved = vcCommon::readHistoryEntries();
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_NEAR(saved[1].toMap().value("currentTrackStartKey").toDouble(), 5.0, 1e-6);
+
+    // Through the menu's entry, and again: one player window at a time.
+    s.window->openInPlayerWindowAction()->trigger();
+    QPointer<LXPlayerPlusEditorController> first = s.window->playerWindow();
+    ASSERT_NE(first, nullptr);
+    click(s.row(0), QPointF(200, 20));
+    s.window->openInPlayerWindowAction()->trigger();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    ASSERT_NE(s.window->playerWindow(), nullptr);
+    EXPECT_EQ(s.window->playerWindow()->editMovie(), s.job(0)->editMovie());
+    // Closing the main window takes the player window with it.
+    QPointer<LXDragWindow> last = s.window->playerWindow()->dragWindow();
+    s.window.reset();
+    EXPECT_TRUE(last.isNull());
 }

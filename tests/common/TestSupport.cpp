@@ -6,9 +6,19 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonDocument>
-#include <QProcess>
+#include <QFile>
 #include <QThread>
 #include <QUuid>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <vector>
+
+extern char **environ;
 
 namespace testsupport {
 
@@ -26,22 +36,84 @@ QString freshDir(const QString &hint) {
     return dir;
 }
 
-int runProgram(const QString &program, const QStringList &args, QByteArray *out, QByteArray *err, int timeoutMs) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForStarted(10000))
-        return -1;
-    p.closeWriteChannel();
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished(2000);
-        return -1;
+Child::~Child() {
+    if (_pid > 0 && _status == -1) {
+        kill(SIGKILL);
+        wait(5000);
     }
+    if (!_dir.isEmpty())
+        QDir(_dir).removeRecursively();
+}
+
+bool Child::start(const QString &program, const QStringList &args) {
+    _dir = freshDir("child");
+    const QByteArray outPath = QFile::encodeName(_dir + "/out"), errPath = QFile::encodeName(_dir + "/err");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<QByteArray> storage;
+    storage.push_back(QFile::encodeName(program));
+    for (const QString &a : args)
+        storage.push_back(a.toLocal8Bit());
+    std::vector<char *> argv;
+    for (QByteArray &b : storage)
+        argv.push_back(b.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0)
+        return false;
+    _pid = pid;
+    return true;
+}
+
+int Child::wait(int timeoutMs) {
+    if (_pid <= 0)
+        return -1;
+    QElapsedTimer t;
+    t.start();
+    while (_status == -1) {
+        int st = 0;
+        const pid_t r = ::waitpid(pid_t(_pid), &st, WNOHANG);
+        if (r == pid_t(_pid)) {
+            _status = WIFEXITED(st) ? WEXITSTATUS(st) : 1000;
+            break;
+        }
+        if (r < 0 || (timeoutMs >= 0 && t.elapsed() > timeoutMs))
+            return -1;
+        QThread::msleep(5);
+    }
+    return _status == 1000 ? -1 : _status;
+}
+
+void Child::kill(int signal) {
+    if (_pid > 0 && _status == -1)
+        ::kill(pid_t(_pid), signal);
+}
+
+QByteArray Child::standardOutput() const {
+    QFile f(_dir + "/out");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray Child::standardError() const {
+    QFile f(_dir + "/err");
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+int runProgram(const QString &program, const QStringList &args, QByteArray *out, QByteArray *err, int timeoutMs) {
+    Child c;
+    if (!c.start(program, args))
+        return -1;
+    const int rc = c.wait(timeoutMs);
     if (out)
-        *out = p.readAllStandardOutput();
+        *out = c.standardOutput();
     if (err)
-        *err = p.readAllStandardError();
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        *err = c.standardError();
+    return rc;
 }
 
 QJsonObject ffprobe(const QString &path) {

@@ -69,7 +69,7 @@ TEST(NotificationCenter, PostFromWorkerRunsOnObserversThread) {
 
 TEST(MainThread, RunWaitsPostKeepsOrderAndPumpingUnblocksWorkers) {
     std::vector<int> order;
-    std::atomic<bool> ranOnMain{false};
+    std::atomic<bool> ranOnMain{false}, workerDone{false};
     std::thread worker([&] {
         MainThread::post([&] { order.push_back(1); });
         MainThread::post([&] { order.push_back(2); });
@@ -79,9 +79,10 @@ TEST(MainThread, RunWaitsPostKeepsOrderAndPumpingUnblocksWorkers) {
         });
         // run() returned only after the work ran.
         order.push_back(4);
+        workerDone = true;
     });
     // The main thread waits for the worker while letting its run() through.
-    EXPECT_TRUE(MainThread::waitPumping([&] { return order.size() == 4; }, 10000));
+    EXPECT_TRUE(MainThread::waitPumping([&] { return workerDone.load(); }, 10000));
     worker.join();
     EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
     EXPECT_TRUE(ranOnMain.load());

@@ -101,9 +101,10 @@ public:
     // Shows the bar at `rect` (re-creating it when it is shown elsewhere) and starts the
     // auto-hide count.
     void enterFullCtrl(const QRectF &rect);
-    // Closes the bar, lets go of its controls and stops the count.
-    void escFullCtrl();
-    void releaseFullCtrl();
+    // Closes the bar, lets go of its controls and stops the count. Screens with more
+    // controls on the bar let go of theirs too.
+    virtual void escFullCtrl();
+    virtual void releaseFullCtrl();
     void initAutoTimer();
     void invalidateAutoHideTime();
     // One tick of the auto-hide timer; the bar closes at the autoHideTicks()-th tick without use.
