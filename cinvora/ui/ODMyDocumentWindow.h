@@ -101,6 +101,9 @@ public:
     bool isEditPageShown() const;
     // The editor on the editor page, null on the list page.
     LXMediaEditController *mediaEditController() const;
+    // The application menu's entry that opens the editor page (also Ctrl+E).
+    QAction *openInTrimEditorAction() const { return _openInTrimEditorAction; }
+    static QString openInTrimEditorTitle();
     ODEditPage *editPage() const { return _editPage.get(); }
 
     // ---- The player window ----
@@ -288,4 +291,5 @@ private:
     std::unique_ptr<ODEditPage> _editPage;
     QPointer<LXPlayerPlusEditorController> _playerWindow;
     QAction *_openInPlayerWindowAction = nullptr;
+    QAction *_openInTrimEditorAction = nullptr;
 };

@@ -269,6 +269,10 @@ void ODMyDocumentWindow::buildApplicationMenu() {
     _openInPlayerWindowAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
     _openInPlayerWindowAction->setShortcutContext(Qt::WindowShortcut);
     addAction(_openInPlayerWindowAction);
+    _openInTrimEditorAction = _appMenu->addAction(openInTrimEditorTitle(), this, [this] { beginToEditMovie(); });
+    _openInTrimEditorAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    _openInTrimEditorAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(_openInTrimEditorAction);
     _appMenu->addSeparator();
     _appMenu->addAction(titles.value(2), this, [this] { showMinimized(); });
     _appMenu->addSeparator();
@@ -365,6 +369,10 @@ void ODMyDocumentWindow::startFlipAnimate() {
 }
 
 LXMediaEditController *ODMyDocumentWindow::mediaEditController() const { return _editPage->editor(); }
+
+QString ODMyDocumentWindow::openInTrimEditorTitle() {
+    return foundation::tr_(QStringLiteral("OPEN_IN_TRIM_EDITOR"), QStringLiteral("Open in Trim Editor"));
+}
 
 void ODMyDocumentWindow::beginToEditMovie() {
     if (isEditPageShown() || !_document->currentEditMovie())

@@ -51,7 +51,9 @@ TEST(WindowEditor, TrimAndTracksChosenInTheEditorAreInTheHistoryAfterReturning) 
     ASSERT_EQ(s.doc().currentIndex(), 1);
     const LXMediaInfoPtr multi = s.doc().fileArray()[1];
 
-    s.window->beginToEditMovie();
+    // Ctrl+E, the menu entry's key, opens the editor page on the selected job.
+    EXPECT_EQ(s.window->openInTrimEditorAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    QTest::keyClick(s.window.get(), Qt::Key_E, Qt::ControlModifier);
     ASSERT_TRUE(s.window->isEditPageShown());
     QPointer<LXMediaEditController> editor = s.window->mediaEditController();
     ASSERT_TRUE(editor);
