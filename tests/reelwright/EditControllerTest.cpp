@@ -529,5 +529,6 @@ TEST_F(TrimEditor, RendersTheEditorPageAndTheExportSheet) {
         p.fillRect(page.rect(), QColor(0, 0, 0, 90));
         p.drawPixmap(window.mapFromGlobal(w->mapToGlobal(QPoint(0, 0))), w->grab());
     }
-    EXPECT_TRUE(page.save(shots + "/export-sheet.png"));
+    // (export-sheet.png is the sheet by itself, from the sheet's own tests.)
+    EXPECT_TRUE(page.save(shots + "/editor-export-sheet.png"));
 }
