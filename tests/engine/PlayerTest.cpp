@@ -16,7 +16,9 @@
 #include <QThread>
 #include <cmath>
 #include <gtest/gtest.h>
+
 #include <memory>
+#include <random>
 #include <vector>
 
 using testsupport::fixture;
@@ -386,6 +388,66 @@ TEST_F(PlayerTest, SecondAudioTrackByStreamNumber) {
     waitFor([&] { return timer.elapsed() > 300; }, 1000);
     EXPECT_EQ(player->currentAudioStreamNumber(), -1);
     EXPECT_TRUE(rec.errors.isEmpty());
+}
+
+// Resident memory of this process in KiB.
+static long residentKiB() {
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+TEST_F(PlayerTest, PlaySeekAndTrackSwitchingInALoopKeepMemoryFlat) {
+    // An hour of use, shortened: a minute in the sanitizer builds (where leaks are counted
+    // when the process ends), a quarter of that in the normal build (where resident
+    // memory is measured; the sanitizers hold freed memory back and would blur it).
+#ifdef CINVORA_SANITIZER_BUILD
+    const qint64 runMs = 60000;
+#else
+    const qint64 runMs = 15000;
+#endif
+    open("multi.mkv");
+    player->play();
+    QElapsedTimer timer;
+    timer.start();
+    long warmKiB = -1;
+    int rounds = 0;
+    std::mt19937 random(7);
+    while (timer.elapsed() < runMs) {
+        const int what = rounds++ % 4;
+        if (what == 0) {
+            player->seekTo(std::uniform_real_distribution<double>(0.0, 0.95)(random));
+            ASSERT_TRUE(waitFor([&] { return !player->isSeeking(); }, kLong));
+        } else if (what == 1) {
+            const int stream = (rounds / 4) % 2 ? 2 : 1;
+            player->changeAudioTrack(stream);
+            ASSERT_TRUE(waitFor([&] { return player->currentAudioStreamNumber() == stream; }, kLong));
+        } else if (what == 2) {
+            player->pause();
+            player->play();
+        } else {
+            // Let it play a little, drawing pictures.
+            const quint64 drawn = player->renderedFrameCount();
+            ASSERT_TRUE(waitFor([&] { return player->renderedFrameCount() > drawn + 2 || rec.finished > 0; }, kLong));
+            if (rec.finished > 0) {
+                rec.finished = 0;
+                player->play();
+            }
+        }
+        if (warmKiB < 0 && timer.elapsed() > runMs / 4)
+            warmKiB = residentKiB();
+    }
+    EXPECT_GT(rounds, 40);
+    EXPECT_TRUE(rec.errors.isEmpty()) << rec.errors.join('\n').toStdString();
+#ifndef CINVORA_SANITIZER_BUILD
+    const long endKiB = residentKiB();
+    ASSERT_GT(warmKiB, 0);
+    EXPECT_LT(endKiB - warmKiB, 16 * 1024) << "from " << warmKiB << " KiB to " << endKiB << " KiB";
+#endif
 }
 
 TEST_F(PlayerTest, ExternalSubtitleIsDrawnOnThePicture) {
