@@ -28,9 +28,10 @@
 #include <vector>
 
 class LXLabel;
-
+class LXMediaEditController;
 class QAction;
 class LXSwitchButton;
+class ODEditPage;
 class LXView;
 class ODPreviewView;
 class QMenu;
@@ -91,11 +92,19 @@ public:
     void addFilesAfterRestore(const QStringList &files);
 
     // ---- Pages ----
-    // The trim editor's entry and exit; each flips the pages (0.75 s).
+    // The trim editor's entry and exit; each flips the pages (0.75 s). Entering opens the
+    // editor on the current item; returning releases it, shows the current item and saves
+    // the history (the item's trim and track choices).
     void beginToEditMovie();
     void backToMainPage();
     void startFlipAnimate();
     bool isEditPageShown() const;
+    // The editor on the editor page, null on the list page.
+    LXMediaEditController *mediaEditController() const;
+    // The application menu's entry that opens the editor page (also Ctrl+E).
+    QAction *openInTrimEditorAction() const { return _openInTrimEditorAction; }
+    static QString openInTrimEditorTitle();
+    ODEditPage *editPage() const { return _editPage.get(); }
 
     // ---- The player window ----
     // Opens the selected job's file in the combined player-editor window (Ctrl+Return, or
@@ -275,9 +284,12 @@ private:
     LXThumbImageTableView *_thumbImageTableView = nullptr;
     QMenu *_appMenu = nullptr;
     std::vector<QShortcut *> _hotKeys;
+    bool _hotKeysOn = false; // the window is the active one
     QPointer<ODProgressController> _addProgressController;
     QPointer<ODSettingController> _settingController;
     QPointer<ODMediaInfoEdit> _mediaInfoEdit;
+    std::unique_ptr<ODEditPage> _editPage;
     QPointer<LXPlayerPlusEditorController> _playerWindow;
     QAction *_openInPlayerWindowAction = nullptr;
+    QAction *_openInTrimEditorAction = nullptr;
 };
