@@ -1,6 +1,8 @@
 // The main window: construction, layout, and what the document asks of its window.
 #include "ODMyDocumentWindow.h"
 
+#include "ODEditPage.h"
+
 #include "ODPreviewView.h"
 #include "ODTheme.h"
 #include "vcTableCellWidget.h"
@@ -86,7 +88,9 @@ ODMyDocumentWindow::ODMyDocumentWindow(QWidget *parent) : QWidget(parent), _docu
 }
 
 ODMyDocumentWindow::~ODMyDocumentWindow() {
-    // The player window goes first: it saves nothing into a list that is going away.
+    // The editor and the player window first: they may still be playing and would report
+    // to the document; the player window saves nothing into a list that is going away.
+    _editPage.reset();
     if (_playerWindow) {
         disconnect(_playerWindow.data(), nullptr, this, nullptr);
         _playerWindow->setDelegate(nullptr);
@@ -126,6 +130,7 @@ void ODMyDocumentWindow::buildPages() {
     edit->setBDrawBackground(true);
     _editPanelView = edit;
     _editPanelView->hide();
+    _editPage = std::make_unique<ODEditPage>(this, _editPanelView);
 }
 
 void ODMyDocumentWindow::buildTopBar() {

@@ -7,6 +7,7 @@
 // Main thread only. The document is shut down (every conversion, intake and rebuild
 // cancelled and joined) before any widget of the window goes away.
 #include "ODMediaInfoEdit.h"
+#include "ODMediaSkin.h"
 #include "ODProgressController.h"
 #include "SettingController.h"
 #include "vcTableView.h"
@@ -29,9 +30,10 @@
 #include <vector>
 
 class LXLabel;
-
+class LXMediaEditController;
 class QAction;
 class LXSwitchButton;
+class ODEditPage;
 class LXView;
 class ODPreviewView;
 class QMenu;
@@ -92,11 +94,19 @@ public:
     void addFilesAfterRestore(const QStringList &files);
 
     // ---- Pages ----
-    // The trim editor's entry and exit; each flips the pages (0.75 s).
+    // The trim editor's entry and exit; each flips the pages (0.75 s). Entering opens the
+    // editor on the current item; returning releases it, shows the current item and saves
+    // the history (the item's trim and track choices).
     void beginToEditMovie();
     void backToMainPage();
     void startFlipAnimate();
     bool isEditPageShown() const;
+    // The editor on the editor page, null on the list page.
+    LXMediaEditController *mediaEditController() const;
+    // The application menu's entry that opens the editor page (also Ctrl+E).
+    QAction *openInTrimEditorAction() const { return _openInTrimEditorAction; }
+    static QString openInTrimEditorTitle();
+    ODEditPage *editPage() const { return _editPage.get(); }
 
     // ---- The preview area's player ----
     // Creates the list page's player when there is none: the selected item (if any) on the
@@ -249,14 +259,14 @@ private:
     // The player window's messages.
     void updateEditMovieInfo() override;
     void backToMainPage(LXMediaController *controller) override;
-    void beginToEditMovie(LXMediaController *controller) override;
-    // The preview player's skin: the program's pictures for the list page's player. Other
-    // screens (the player window) keep their own.
-    bool dressesController(const LXMediaController *c) const;
-    std::optional<QColor> backgroundColor(LXMediaController *c) override;
-#define OD_PREVIEW_SKIN(request, picture) QPixmap request(LXMediaController *c) override;
-#include "ODPreviewSkin.inc"
-#undef OD_PREVIEW_SKIN
+    using LXMediaControllerDelegate::beginToEditMovie;
+    // The list page's player is dressed with the program's skin; its edit button opens the
+    // editor page and a trim changed in it refreshes its row.
+    struct PreviewSkin : ODMediaSkin {
+        ODMyDocumentWindow *window = nullptr;
+        void updateEditMovieInfo() override;
+        void beginToEditMovie(LXMediaController *controller) override;
+    };
     // Takes the player out of the area and lets it go (its player unloads first).
     void releasePlayControl();
     // The row showing `item`, if any.
@@ -299,12 +309,15 @@ private:
     LXThumbImageTableView *_thumbImageTableView = nullptr;
     QMenu *_appMenu = nullptr;
     std::vector<QShortcut *> _hotKeys;
+    bool _hotKeysOn = false; // the window is the active one
     QPointer<ODProgressController> _addProgressController;
     QPointer<ODSettingController> _settingController;
     QPointer<ODMediaInfoEdit> _mediaInfoEdit;
+    std::unique_ptr<ODEditPage> _editPage;
     QPointer<LXPlayerPlusEditorController> _playerWindow;
     QPointer<LXPlayerController> _mediaPlayController;
-    bool _buildingPlayControl = false;
+    PreviewSkin _previewSkin;
     bool _playerLetGo = false; // the window has closed: no player any more
     QAction *_openInPlayerWindowAction = nullptr;
+    QAction *_openInTrimEditorAction = nullptr;
 };

@@ -1,6 +1,7 @@
 // The main window: its buttons, the export folder, sheets, keys, the application menu,
 // feedback, closing, and the exchange of the list page and the editor page.
 #include "FlipController.h"
+#include "ODEditPage.h"
 #include "ODMyDocumentWindow.h"
 #include "ODPreviewView.h"
 
@@ -268,6 +269,10 @@ void ODMyDocumentWindow::buildApplicationMenu() {
     _openInPlayerWindowAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
     _openInPlayerWindowAction->setShortcutContext(Qt::WindowShortcut);
     addAction(_openInPlayerWindowAction);
+    _openInTrimEditorAction = _appMenu->addAction(openInTrimEditorTitle(), this, [this] { beginToEditMovie(); });
+    _openInTrimEditorAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    _openInTrimEditorAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(_openInTrimEditorAction);
     _appMenu->addSeparator();
     _appMenu->addAction(titles.value(2), this, [this] { showMinimized(); });
     _appMenu->addSeparator();
@@ -305,11 +310,15 @@ void ODMyDocumentWindow::buildShortcuts() {
     connect(quit, &QShortcut::activated, this, [this] { close(); });
 }
 
-bool ODMyDocumentWindow::hotKeysRegistered() const { return !_hotKeys.empty() && _hotKeys.front()->isEnabled(); }
+bool ODMyDocumentWindow::hotKeysRegistered() const { return _hotKeysOn; }
 
 void ODMyDocumentWindow::setHotKeysRegistered(bool on) {
+    _hotKeysOn = on;
+    // On the editor page only the space bar is the window's: the list's keys would take the
+    // arrows and Delete from the editor's menus and fields without doing anything.
+    const bool listKeys = !isEditPageShown();
     for (QShortcut *s : _hotKeys)
-        s->setEnabled(on);
+        s->setEnabled(on && (listKeys || s->key() == QKeySequence(Qt::Key_Space)));
 }
 
 void ODMyDocumentWindow::changeEvent(QEvent *event) {
@@ -363,20 +372,37 @@ void ODMyDocumentWindow::startFlipAnimate() {
                                                          FlipController::kDefaultDuration);
 }
 
+LXMediaEditController *ODMyDocumentWindow::mediaEditController() const { return _editPage->editor(); }
+
+QString ODMyDocumentWindow::openInTrimEditorTitle() {
+    return foundation::tr_(QStringLiteral("OPEN_IN_TRIM_EDITOR"), QStringLiteral("Open in Trim Editor"));
+}
+
 void ODMyDocumentWindow::beginToEditMovie() {
     if (isEditPageShown() || !_document->currentEditMovie())
         return;
-    // The player (when there is one) stops showing and is released; the trim editor takes
-    // the editor page.
+    // The preview stops before the pages turn: one picture and one sound at a time.
+    if (_mediaPlayController)
+        _mediaPlayController->pauseWhenPlay();
+    // The trim editor takes the editor page before the flip, so that the page turns in
+    // with it; the list page turns away as it was, then its player stops showing and is
+    // released.
+    LXCommon::popupDownMenu();
+    if (!_editPage->open(_document->currentEditMovie()))
+        return;
+    startFlipAnimate();
     releasePlayControl();
     _mainPreviewView->showItem(nullptr);
-    startFlipAnimate();
+    setHotKeysRegistered(_hotKeysOn);
 }
 
 void ODMyDocumentWindow::backToMainPage() {
     if (!isEditPageShown())
         return;
+    _editPage->close();
+    _mainPreviewView->showItem(_document->currentEditMovie());
     startFlipAnimate();
+    setHotKeysRegistered(_hotKeysOn);
     // A fresh player for the current item, at its trim start, not playing.
     initPlayControl();
     previewMovieAutoPlay(_document->currentEditMovie(), false);

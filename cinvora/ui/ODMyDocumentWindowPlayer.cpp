@@ -55,20 +55,9 @@ vcTableCellViewPtr ODMyDocumentWindow::rowForItem(const LXMediaInfoPtr &item) co
 }
 
 void ODMyDocumentWindow::updateEditMovieInfo() {
-    // A trim changed in the player window or the preview: the rows showing it follow.
     if (_playerWindow)
         if (const vcTableCellViewPtr row = rowForItem(_playerWindow->editMovie()))
             refreshRow(row);
-    if (_mediaPlayController)
-        if (const vcTableCellViewPtr row = rowForItem(_mediaPlayController->editMovie()))
-            refreshRow(row);
-}
-
-void ODMyDocumentWindow::beginToEditMovie(LXMediaController *controller) {
-    // The preview's edit button: the item is trimmed in the player window, which carries the
-    // trim editor. Queued, so the button's press ends before a new window takes the focus.
-    if (controller && controller == _mediaPlayController.data())
-        QMetaObject::invokeMethod(this, &ODMyDocumentWindow::openSelectedInPlayerWindow, Qt::QueuedConnection);
 }
 
 void ODMyDocumentWindow::backToMainPage(LXMediaController *controller) {

@@ -4,17 +4,14 @@
 
 #include "ODPreviewView.h"
 
-#include <glazeform/LXImage.h>
 
 void ODMyDocumentWindow::initPlayControl() {
     // A closed window builds no player: late reports (an intake finishing) find none.
     if (_mediaPlayController || _playerLetGo)
         return;
-    // The player asks for its pictures while it is being built.
-    _buildingPlayControl = true;
-    auto *player = LXPlayerController::shareEditControllerEditMovieInfoWithNibName(this, _document->currentEditMovie(),
-                                                                                  LXPlayerController::kBoardNibName);
-    _buildingPlayControl = false;
+    _previewSkin.window = this;
+    auto *player = LXPlayerController::shareEditControllerEditMovieInfoWithNibName(
+        &_previewSkin, _document->currentEditMovie(), LXPlayerController::kBoardNibName);
     _mediaPlayController = player;
     _mainPreviewView->setPlayerView(player);
     player->enablePlayController(false);
@@ -90,21 +87,21 @@ void ODMyDocumentWindow::seekPlayerToTrimStart() {
 
 void ODMyDocumentWindow::focusPlayer() { focusPlayController(); }
 
-// ---- The player's skin --------------------------------------------------------------------
+// ---- The player's messages ------------------------------------------------------------------
 
-bool ODMyDocumentWindow::dressesController(const LXMediaController *c) const {
-    return c && (c == _mediaPlayController.data() || _buildingPlayControl);
+void ODMyDocumentWindow::PreviewSkin::updateEditMovieInfo() {
+    if (window && window->_mediaPlayController)
+        if (const vcTableCellViewPtr row = window->rowForItem(window->_mediaPlayController->editMovie()))
+            window->refreshRow(row);
 }
 
-std::optional<QColor> ODMyDocumentWindow::backgroundColor(LXMediaController *c) {
-    if (!dressesController(c))
-        return std::nullopt;
-    return QColor(Qt::black);
+void ODMyDocumentWindow::PreviewSkin::beginToEditMovie(LXMediaController *controller) {
+    // The editor page releases this player: not from inside its own button's press.
+    if (window && controller && controller == window->_mediaPlayController.data())
+        QMetaObject::invokeMethod(
+            window, [w = QPointer<ODMyDocumentWindow>(window)] {
+                if (w)
+                    w->beginToEditMovie();
+            },
+            Qt::QueuedConnection);
 }
-
-#define OD_PREVIEW_SKIN(request, picture)                                                         \
-    QPixmap ODMyDocumentWindow::request(LXMediaController *c) {                                   \
-        return dressesController(c) ? LXImage::named(QStringLiteral(picture)) : QPixmap();        \
-    }
-#include "ODPreviewSkin.inc"
-#undef OD_PREVIEW_SKIN

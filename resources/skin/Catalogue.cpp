@@ -510,6 +510,17 @@ void mediaPictures(Builder &b) {
     // leaves that one to the screens).
     mediaScreenPictures(b, QStringLiteral("LX"));
     b.ghost("LXVoiceNormal.png", "LXVoicePress.png", {20, 20}, Glyph::Speaker, 16);
+    // The trim editor's title bar over the video, and the sunken chips of its precise times.
+    b.add("LXEditTopBar.png", {60, 48}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, false, true); });
+    b.add("LXEditTimeWell.png", {24, 22}, [](QPainter &p, const QSizeF &s) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        const QRectF body = QRectF(QPointF(0, 0), s).adjusted(0.5, 0.5, -0.5, -1.5);
+        fillVertical(p, roundedRect(body, 5), P().well, mix(P().well, P().base, 0.5));
+        strokeInside(p, body, 5, QColor(0, 0, 0, 120));
+        // A light line under the chip: it sits in the bar, not on it.
+        p.setPen(QPen(QColor(255, 255, 255, 14), 1));
+        p.drawLine(QPointF(5, s.height() - 0.5), QPointF(s.width() - 5, s.height() - 0.5));
+    });
 
     b.add("FullBg.png", {m.floatBarW, m.floatBarH}, [](QPainter &p, const QSizeF &s) {
         p.setRenderHint(QPainter::Antialiasing, true);

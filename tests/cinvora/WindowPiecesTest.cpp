@@ -343,7 +343,7 @@ TEST(WindowFeedback, MailLinkAndSupportPage) {
     for (QAction *a : s.window->appMenu()->actions())
         if (!a->isSeparator())
             actions << a->text();
-    EXPECT_EQ(actions, QStringList({"About Cinvora", "Open in Player Window", "Hide Cinvora", "Quit Cinvora"}));
+    EXPECT_EQ(actions, QStringList({"About Cinvora", "Open in Player Window", "Open in Trim Editor", "Hide Cinvora", "Quit Cinvora"}));
 }
 
 TEST(WindowPages, TheFlipLastsThreeQuartersOfASecondAndReturningSavesTheList) {

@@ -6,6 +6,7 @@
 #include <framewheel/SWMediaInfoManager.h>
 #include <glazeform/LXConverWin.h>
 #include <glazeform/LXDragWindow.h>
+#include <reelwright/LXMediaEditController.h>
 
 #include <QDir>
 #include <QPainter>
@@ -155,7 +156,7 @@ TEST(WindowPreview, RemovingThePreviewedRowShowsNothingOfIt) {
     expectShowsNothing(s);
 }
 
-TEST(WindowPreview, ThePlayerWindowPausesThePreviewAndTheEditButtonOpensIt) {
+TEST(WindowPreview, ThePlayerWindowPausesThePreviewAndTheEditButtonOpensTheEditorPage) {
     Session s;
     ASSERT_TRUE(s.add({fixture("clip.mp4")}));
     const LXMediaInfoPtr clip = s.job(0)->editMovie();
@@ -175,12 +176,14 @@ TEST(WindowPreview, ThePlayerWindowPausesThePreviewAndTheEditButtonOpensIt) {
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(plus.isNull());
 
-    // The preview's edit button: the item opens where it can be trimmed.
+    // The preview's edit button: the editor page takes the item, and the preview's player goes.
     s.activate();
-    click(player(s)->editBtn());
-    ASSERT_TRUE(waitFor([&] { return s.window->playerWindow() != nullptr; }, 2000));
-    EXPECT_EQ(s.window->playerWindow()->editMovie(), clip);
-    EXPECT_FALSE(player(s)->isPlaying());
+    QPointer<LXPlayerController> preview = player(s);
+    click(preview->editBtn());
+    ASSERT_TRUE(waitFor([&] { return s.window->isEditPageShown(); }, 5000));
+    ASSERT_NE(s.window->mediaEditController(), nullptr);
+    EXPECT_EQ(s.window->mediaEditController()->editMovie(), clip);
+    EXPECT_TRUE(preview.isNull());
 }
 
 TEST(WindowPreview, ClosingTheWindowWhilePlayingAndConvertingIsClean) {

@@ -56,6 +56,12 @@ public:
     virtual void gotoNextItem(LXMediaController *controller) { (void)controller; }
     virtual void gotoFirstFrame(LXMediaController *controller) { (void)controller; }
     virtual void gotoLastFrame(LXMediaController *controller) { (void)controller; }
+    // The user changed the shown item's audio track or embedded subtitle (an index into the
+    // probe's list, -1 = none) or attached an external subtitle file; the item holds the
+    // choice and the screen's player already follows it. A host keeps the choice (history).
+    virtual void changeAudioStreamAtIndex(LXMediaController *controller, int64_t index) { (void)controller, (void)index; }
+    virtual void changeSubTitleStreamAtIndex(LXMediaController *controller, int64_t index) { (void)controller, (void)index; }
+    virtual void loadPluginSubTitle(LXMediaController *controller, const QString &path) { (void)controller, (void)path; }
     // Declared for hosts; the library never sends them.
     virtual void exportMovieTrackEnd(double trackStart, double trackEnd) { (void)trackStart, (void)trackEnd; }
     virtual void finishedExportVideo(LXMediaController *controller) { (void)controller; }
