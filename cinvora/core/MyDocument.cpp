@@ -109,6 +109,8 @@ void MyDocument::pauseAll() {
     auto skip = [](const vcTableCellViewPtr &row) {
         return row->finished() || (row->isPaused() && row->aleadyStart() && !row->isWaiting());
     };
+    for (const vcTableCellViewPtr &row : _convertingCellViews)
+        row->notePauseAll();
     for (const vcTableCellViewPtr &row : _convertingCellViews) {
         if (skip(row))
             continue;

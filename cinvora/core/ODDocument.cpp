@@ -23,7 +23,7 @@ void ODDocument::convertAll() {
     for (const vcTableCellViewPtr &row : _convertingCellViews)
         row->turnToConvertingView();
     for (const vcTableCellViewPtr &row : _convertingCellViews)
-        _workers.spawn([row] { row->startConvert(); });
+        _workers.spawn([row, seen = row->pauseAllCount()] { row->startConvert(seen); });
 }
 
 void ODDocument::convertAllInWR() {

@@ -172,7 +172,9 @@ void vcTableCellView::turnToConvertingView() {
     _run = std::make_shared<Run>();
 }
 
-void vcTableCellView::startConvert() {
+void vcTableCellView::startConvert() { startConvert(pauseAllCount()); }
+
+void vcTableCellView::startConvert(uint64_t pauseAllCountSeen) {
     const RunPtr run = currentRun();
     if (!run)
         return;
@@ -188,7 +190,8 @@ void vcTableCellView::startConvert() {
         });
     });
     if (run->session->paused()) {
-        pauseConvert();
+        if (pauseAllCount() == pauseAllCountSeen)
+            pauseConvert();
         return;
     }
     {

@@ -100,6 +100,10 @@ public:
     double lastConversionSeconds() const { return _lastConversionMs.load() / 1000.0; }
     bool pauseAgain() const { return _pauseAgain.load(); }
     void setPauseAgain(bool v) { _pauseAgain.store(v); }
+    // Counts the pause-alls that reached this row. A convert-all hands its start the count
+    // it saw, so a start that runs late never resumes what a later pause-all paused.
+    uint64_t pauseAllCount() const { return _pauseAllCount.load(); }
+    void notePauseAll() { ++_pauseAllCount; }
 
     // Main thread.
     void turnToConvertingView();
@@ -110,8 +114,10 @@ public:
     void deleteItem();
     const vcRowControls &controls() const { return _controls; }
 
-    // Queueing threads.
+    // Queueing threads. A paused session is resumed only while no pause-all came after
+    // `pauseAllCountSeen` (the count when the start was asked for).
     void startConvert();
+    void startConvert(uint64_t pauseAllCountSeen);
     // Pauses a running session, or resumes a paused one (queueing for a slot).
     void pauseConvert();
     // Pauses the session only if it runs; never resumes (pause-all).
@@ -172,6 +178,7 @@ private:
     std::atomic<int64_t> _idx{0};
     std::atomic<bool> _finished{false};
     std::atomic<bool> _pauseAgain{false};
+    std::atomic<uint64_t> _pauseAllCount{0};
     std::atomic<int64_t> _lastConversionMs{0};
     vcRowControls _controls;
 };

@@ -320,6 +320,30 @@ TEST(Queue, StopWhileQueuedAndStartAgainBeforeItsThreadWasAdmitted) {
     EXPECT_LE(q.maxSlots.load(), 1);
 }
 
+TEST(Queue, AStartThatRunsLateNeverResumesWhatALaterPauseAllPaused) {
+    // Convert-all starts each row on a thread of its own; on a busy machine that thread
+    // may run after the user has pressed pause-all.
+    Queue q(1);
+    q.addLong();
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 1; }));
+    const vcTableCellViewPtr row = q.row(0);
+    row->pauseConvert();
+    ASSERT_TRUE(waitFor([&] { return row->isPaused() && q.doc.currentSessionCount() == 0; }));
+    const uint64_t seenByConvertAll = row->pauseAllCount();
+    q.doc.pauseAll();
+    row->startConvert(seenByConvertAll);
+    waitFor([] { return false; }, 300);
+    EXPECT_TRUE(row->isPaused());
+    EXPECT_FALSE(row->isWaiting());
+    EXPECT_EQ(q.doc.currentSessionCount(), 0);
+    // A start asked for after the pause-all resumes it.
+    row->startConvert(row->pauseAllCount());
+    ASSERT_TRUE(waitFor([&] { return !row->isPaused() && q.doc.currentSessionCount() == 1; }));
+    q.doc.cancelAll();
+    ASSERT_TRUE(waitFor([&] { return !row->hasSession(); }));
+}
+
 TEST(Queue, ConvertingTwiceNumbersTheSecondFileAndSameNamesNeverCollide) {
     const QString dir = testsupport::freshDir("same");
     QDir().mkpath(dir + "/a");
