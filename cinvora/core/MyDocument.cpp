@@ -326,10 +326,14 @@ void MyDocument::selectItemIsSelected(vcTableCellView *row, bool) {
 }
 
 void MyDocument::doubleClickItem(int64_t index) {
-    if (index == _currentIndex || index < 0 || index >= numberOfRows())
+    // A row's double click arrives after its first click has already selected it: playing
+    // only for a change of selection would never play. The row plays unless it already does.
+    if (index < 0 || index >= numberOfRows())
         return;
-    selectItemAtIndex(index);
-    _window->previewItem(currentEditMovie(), true);
+    if (index != _currentIndex)
+        selectItemAtIndex(index);
+    if (!_window->isPlaying())
+        _window->previewItem(currentEditMovie(), true);
 }
 
 LXMediaInfoPtr MyDocument::fetchEditMovieAtIndex(int64_t index) {

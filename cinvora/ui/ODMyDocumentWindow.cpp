@@ -81,6 +81,7 @@ ODMyDocumentWindow::ODMyDocumentWindow(QWidget *parent) : QWidget(parent), _docu
     initMediaTypeSwitchButton();
     initThumbimageTableView();
     selectLastExportType();
+    initPlayControl();
     updateEmptyListTip(true);
     setConvertAllEnabled(false);
     updateItemCount();
@@ -95,6 +96,9 @@ ODMyDocumentWindow::~ODMyDocumentWindow() {
         _playerWindow->setDelegate(nullptr);
         delete _playerWindow->dragWindow();
     }
+    // The preview's player stops and lets go of its threads while the engine still runs.
+    _playerLetGo = true;
+    releasePlayControl();
     // No thread may report to a row, a sheet or the list once they start going away.
     _document->shutdown();
     _document->setWindow(nullptr);
@@ -328,6 +332,9 @@ void ODMyDocumentWindow::reloadTable() {
 void ODMyDocumentWindow::rowAdded(const std::shared_ptr<vcTableCellView> &) {}
 
 void ODMyDocumentWindow::rowRemoved(const std::shared_ptr<vcTableCellView> &row) {
+    // The player never keeps showing (or playing) an item that left the list.
+    if (row && _mediaPlayController && row->editMovie() && row->editMovie() == _mediaPlayController->editMovie())
+        previewNilFile();
     if (row && _comboBoxTableView->selectedJob() == row.get())
         _comboBoxTableView->setSelectedJob(nullptr);
     _comboBoxTableView->reloadData();
@@ -409,13 +416,6 @@ void ODMyDocumentWindow::stopAddProgress() {
 void ODMyDocumentWindow::cancelAddFiles(bool cancel) { _document->cancelAddFiles(cancel); }
 
 // ---- The preview ------------------------------------------------------------------------
-
-void ODMyDocumentWindow::previewItem(const LXMediaInfoPtr &item, bool) { _mainPreviewView->showItem(item); }
-
-void ODMyDocumentWindow::focusPlayer() {
-    if (isVisible())
-        _mainPreviewView->setFocus(Qt::OtherFocusReason);
-}
 
 void ODMyDocumentWindow::refreshParameterControls(const LXMediaInfoPtr &) {
     // The parameter controls live in the parameter editor; a job keeps the frame size

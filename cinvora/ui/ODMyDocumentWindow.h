@@ -7,6 +7,7 @@
 // Main thread only. The document is shut down (every conversion, intake and rebuild
 // cancelled and joined) before any widget of the window goes away.
 #include "ODMediaInfoEdit.h"
+#include "ODMediaSkin.h"
 #include "ODProgressController.h"
 #include "SettingController.h"
 #include "vcTableView.h"
@@ -18,6 +19,7 @@
 #include <glazeform/LXImageView.h>
 #include <glazeform/LXPopUpButton.h>
 #include <glazeform/LXThumbImageTableView.h>
+#include <reelwright/LXPlayerController.h>
 #include <reelwright/LXPlayerPlusEditorController.h>
 
 #include <QPointer>
@@ -106,6 +108,18 @@ public:
     static QString openInTrimEditorTitle();
     ODEditPage *editPage() const { return _editPage.get(); }
 
+    // ---- The preview area's player ----
+    // Creates the list page's player when there is none: the selected item (if any) on the
+    // board layout, filling the preview area, its controls disabled until an item is shown.
+    void initPlayControl();
+    // Shows `item` in the player (starting playback when asked), its controls enabled exactly
+    // when there is an item, its subtitle and audio choices applied. Null: previewNilFile().
+    void previewMovieAutoPlay(const LXMediaInfoPtr &item, bool autoPlay);
+    // The player shows nothing; the area shows its "select an item" face.
+    void previewNilFile();
+    void focusPlayController();
+    LXPlayerController *mediaPlayController() const { return _mediaPlayController; }
+
     // ---- The player window ----
     // Opens the selected job's file in the combined player-editor window (Ctrl+Return, or
     // the application menu's entry). There is one such window; a second request shows the
@@ -149,6 +163,8 @@ public:
     void updateAddProgress(double percent) override;
     void stopAddProgress() override;
     void previewItem(const LXMediaInfoPtr &item, bool autoPlay) override;
+    bool isPlaying() override;
+    void seekPlayerToTrimStart() override;
     void focusPlayer() override;
     void refreshParameterControls(const LXMediaInfoPtr &item) override;
     void showCategory(const QString &mainKey, int selectMediaType) override;
@@ -244,6 +260,15 @@ private:
     void updateEditMovieInfo() override;
     void backToMainPage(LXMediaController *controller) override;
     using LXMediaControllerDelegate::beginToEditMovie;
+    // The list page's player is dressed with the program's skin; its edit button opens the
+    // editor page and a trim changed in it refreshes its row.
+    struct PreviewSkin : ODMediaSkin {
+        ODMyDocumentWindow *window = nullptr;
+        void updateEditMovieInfo() override;
+        void beginToEditMovie(LXMediaController *controller) override;
+    };
+    // Takes the player out of the area and lets it go (its player unloads first).
+    void releasePlayControl();
     // The row showing `item`, if any.
     vcTableCellViewPtr rowForItem(const LXMediaInfoPtr &item) const;
 
@@ -290,6 +315,9 @@ private:
     QPointer<ODMediaInfoEdit> _mediaInfoEdit;
     std::unique_ptr<ODEditPage> _editPage;
     QPointer<LXPlayerPlusEditorController> _playerWindow;
+    QPointer<LXPlayerController> _mediaPlayController;
+    PreviewSkin _previewSkin;
+    bool _playerLetGo = false; // the window has closed: no player any more
     QAction *_openInPlayerWindowAction = nullptr;
     QAction *_openInTrimEditorAction = nullptr;
 };

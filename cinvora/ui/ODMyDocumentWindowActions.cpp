@@ -347,8 +347,12 @@ void ODMyDocumentWindow::closeEvent(QCloseEvent *event) {
         if (now)
             _closeApproved = true;
     }
-    if (_closeApproved)
+    if (_closeApproved) {
+        // Nothing plays on in a window that has closed.
+        _playerLetGo = true;
+        releasePlayControl();
         event->accept();
+    }
     else
         event->ignore();
 }
@@ -377,14 +381,17 @@ QString ODMyDocumentWindow::openInTrimEditorTitle() {
 void ODMyDocumentWindow::beginToEditMovie() {
     if (isEditPageShown() || !_document->currentEditMovie())
         return;
+    // The preview stops before the pages turn: one picture and one sound at a time.
+    if (_mediaPlayController)
+        _mediaPlayController->pauseWhenPlay();
     // The trim editor takes the editor page before the flip, so that the page turns in
-    // with it; the list page turns away as it was, then its player (when there is one)
-    // stops showing and is released.
+    // with it; the list page turns away as it was, then its player stops showing and is
+    // released.
     LXCommon::popupDownMenu();
     if (!_editPage->open(_document->currentEditMovie()))
         return;
     startFlipAnimate();
-    _mainPreviewView->setPlayerView(nullptr);
+    releasePlayControl();
     _mainPreviewView->showItem(nullptr);
     setHotKeysRegistered(_hotKeysOn);
 }
@@ -396,6 +403,10 @@ void ODMyDocumentWindow::backToMainPage() {
     _mainPreviewView->showItem(_document->currentEditMovie());
     startFlipAnimate();
     setHotKeysRegistered(_hotKeysOn);
+    // A fresh player for the current item, at its trim start, not playing.
+    initPlayControl();
+    previewMovieAutoPlay(_document->currentEditMovie(), false);
+    seekPlayerToTrimStart();
     if (const vcTableCellViewPtr row = tableViewJobForRow(_comboBoxTableView, _document->currentIndex()))
         refreshRow(row);
     focusPlayer();

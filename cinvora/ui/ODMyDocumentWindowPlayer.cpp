@@ -16,6 +16,11 @@ void ODMyDocumentWindow::openSelectedInPlayerWindow() {
     const LXMediaInfoPtr item = _document->currentEditMovie();
     if (!item || isEditPageShown())
         return;
+    // One picture and one sound at a time: the preview pauses while the window plays.
+    if (_mediaPlayController) {
+        _mediaPlayController->pauseWhenPlay();
+        _mediaPlayController->escFullCtrl();
+    }
     if (_playerWindow) {
         // One player window: the earlier one closes (and saves) first.
         if (LXDragWindow *old = _playerWindow->dragWindow())

@@ -60,7 +60,7 @@ void ODPreviewView::resizeEvent(QResizeEvent *) {
 }
 
 void ODPreviewView::drawContent(QPainter &p, const QRect &) {
-    if (_playerView)
+    if (_playerView && !_playerView->isHidden())
         return;
     p.setRenderHint(QPainter::Antialiasing, true);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);

@@ -1,7 +1,7 @@
 #pragma once
-// The preview area beside the list. It hosts the player's view when there is one
-// (setPlayerView); without one it shows the selected item's picture with its name, length
-// and frame size.
+// The preview area beside the list. It hosts the player's view (setPlayerView); while there
+// is none, or it is hidden, it shows the selected item's picture with its name, length and
+// frame size, or "Select an item to preview it".
 #include <reelwright/LXMediaInfo.h>
 
 #include <glazeform/LXView.h>

@@ -12,7 +12,12 @@ LXDragWindow::LXDragWindow(QWidget *parent) : QWidget(parent, Qt::Window | Qt::F
     qApp->installEventFilter(this);
 }
 
-LXDragWindow::~LXDragWindow() { qApp->removeEventFilter(this); }
+LXDragWindow::~LXDragWindow() {
+    qApp->removeEventFilter(this);
+    // The contents go while this is still a drag window: a screen that keeps a pointer to its
+    // window may still ask it something (its delegate) on the way out.
+    qDeleteAll(findChildren<QWidget *>(Qt::FindDirectChildrenOnly));
+}
 
 void LXDragWindow::setDragHandle(QWidget *child, bool on) {
     if (child)

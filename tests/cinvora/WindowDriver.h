@@ -74,6 +74,8 @@ struct Session {
     QStringList revealed; // "show <path>" and "open <url>"
 
     explicit Session(int limit = 2) {
+        // The list page's player plays into no sound device.
+        SWPlayer::setDefaultAudioOutput(QStringLiteral("null"));
         // Each test starts from an empty saved list.
         vcCommon::removeAllFilePathFromBookmark();
         vcCommon::writeHistoryEntries({});
