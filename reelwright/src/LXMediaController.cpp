@@ -220,15 +220,19 @@ void LXMediaController::initCutApplyBtns() {
                 "LXEditRightApplyPress.png");
 }
 
-void LXMediaController::initCutSlider() {
-    LXCutSlider *s = _cutSlider;
-    s->setDelegate(this);
+void LXMediaController::dressCutHandles(LXCutSlider *s) {
     s->setLeftCutNormal(picture(&D::leftCutNormalImage, "LXEditLeftCutNormal.png"));
     s->setLeftCutPress(picture(&D::leftCutPressImage, "LXEditLeftCutPress.png"));
     s->setRightCutNormal(picture(&D::rightCutNormalImage, "LXEditRightCutNormal.png"));
     s->setRightCutPress(picture(&D::rightCutPressImage, "LXEditRightCutPress.png"));
     s->setCursorNormal(picture(&D::cutSliderKnobNormalImage, "LXEditCursorNormal.png"));
     s->setCursorPress(picture(&D::cutSliderKnobPressImage, "LXEditCursorPress.png"));
+}
+
+void LXMediaController::initCutSlider() {
+    LXCutSlider *s = _cutSlider;
+    s->setDelegate(this);
+    dressCutHandles(s);
     s->setPrgStartBg(picture(&D::cutSliderBgLeftImage, "LXBgLeft.png"));
     s->setPrgMidBg(picture(&D::cutSliderBgImage, "LXBgMid.png"));
     s->setPrgEndBg(picture(&D::cutSliderBgRightImage, "LXBgRight.png"));

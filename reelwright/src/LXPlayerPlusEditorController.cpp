@@ -402,41 +402,30 @@ void LXPlayerPlusEditorController::updatePreciseTimeLbl(double seconds) {
         _timeLbl->setTextTitle(precise(seconds));
 }
 
-void LXPlayerPlusEditorController::nudgeStartTo(double s) {
+void LXPlayerPlusEditorController::nudgeCutTo(bool start, double t) {
     const double T = totalDuration();
-    _currentPosition = T > 0 ? s / T : 0.0;
+    _currentPosition = T > 0 ? t / T : 0.0;
     _playView->beginToSeek();
     _playView->seekTo(_currentPosition);
     _playView->endSeeking();
-    _editMovie->setTrackStartPos(_currentPosition);
-    _editMovie->setTrackStart(s);
+    if (start) {
+        _editMovie->setTrackStartPos(_currentPosition);
+        _editMovie->setTrackStart(t);
+    } else {
+        _editMovie->setTrackEnd(t);
+    }
     for (LXCutSlider *slider : {_barCutSlider.data(), _cutSlider}) {
         if (!slider)
             continue;
-        slider->setCurrentTime(s);
-        slider->setLeftTime(s);
+        slider->setCurrentTime(t);
+        if (start)
+            slider->setLeftTime(t);
+        else
+            slider->setRightTime(t);
     }
-    updatePreciseTimeLbl(s);
-    if (_startTimeLbl)
-        _startTimeLbl->setTextTitle(precise(s));
-}
-
-void LXPlayerPlusEditorController::nudgeEndTo(double e) {
-    const double T = totalDuration();
-    _currentPosition = T > 0 ? e / T : 0.0;
-    _playView->beginToSeek();
-    _playView->seekTo(_currentPosition);
-    _playView->endSeeking();
-    _editMovie->setTrackEnd(e);
-    for (LXCutSlider *slider : {_barCutSlider.data(), _cutSlider}) {
-        if (!slider)
-            continue;
-        slider->setCurrentTime(e);
-        slider->setRightTime(e);
-    }
-    updatePreciseTimeLbl(e);
-    if (_endTimeLbl)
-        _endTimeLbl->setTextTitle(precise(e));
+    updatePreciseTimeLbl(t);
+    if (LXLabel *label = start ? _startTimeLbl : _endTimeLbl)
+        label->setTextTitle(precise(t));
 }
 
 void LXPlayerPlusEditorController::reduceTrackCutValue() {
@@ -448,13 +437,13 @@ void LXPlayerPlusEditorController::reduceTrackCutValue() {
     if (_bProcessTrackStart) {
         _bMicroSeekStart = true;
         _bMicroSeekEnd = false;
-        nudgeStartTo(fromUs(s > 0 ? std::max<int64_t>(s - kNudgeUs, 0) : s));
+        nudgeCutTo(true, fromUs(s > 0 ? std::max<int64_t>(s - kNudgeUs, 0) : s));
     } else {
         _bMicroSeekEnd = true;
         _bMicroSeekStart = false;
         if (e <= s + minGap)
             return;
-        nudgeEndTo(fromUs(std::max(e - kNudgeUs, s + minGap)));
+        nudgeCutTo(false, fromUs(std::max(e - kNudgeUs, s + minGap)));
     }
     const auto [start, length] = keptRangeWindow();
     setPlayWindow(start, length);
@@ -473,12 +462,12 @@ void LXPlayerPlusEditorController::enlargeTrackCutValue() {
         _bMicroSeekEnd = false;
         if (e - minGap <= s)
             return;
-        nudgeStartTo(fromUs(std::min(s + kNudgeUs, e - minGap)));
+        nudgeCutTo(true, fromUs(std::min(s + kNudgeUs, e - minGap)));
     } else {
         _bMicroSeekEnd = true;
         _bMicroSeekStart = false;
         const int64_t total = toUs(totalDuration());
-        nudgeEndTo(fromUs(e >= total ? e : std::min(e + kNudgeUs, total)));
+        nudgeCutTo(false, fromUs(e >= total ? e : std::min(e + kNudgeUs, total)));
     }
     const auto [start, length] = keptRangeWindow();
     setPlayWindow(start, length);
@@ -742,12 +731,7 @@ QWidget *LXPlayerPlusEditorController::cutSliderController(LXConverWinView *view
     auto *s = new LXCutSlider(view);
     LXGeometry::place(s, QRectF(48, 1, 432, 30));
     s->setDelegate(this);
-    s->setLeftCutNormal(picture(&D::leftCutNormalImage, "LXEditLeftCutNormal.png"));
-    s->setLeftCutPress(picture(&D::leftCutPressImage, "LXEditLeftCutPress.png"));
-    s->setRightCutNormal(picture(&D::rightCutNormalImage, "LXEditRightCutNormal.png"));
-    s->setRightCutPress(picture(&D::rightCutPressImage, "LXEditRightCutPress.png"));
-    s->setCursorNormal(picture(&D::cutSliderKnobNormalImage, "LXEditCursorNormal.png"));
-    s->setCursorPress(picture(&D::cutSliderKnobPressImage, "LXEditCursorPress.png"));
+    dressCutHandles(s);
     s->setPrgStartBg(LXImage::named(QStringLiteral("FullCtrlPrgLeftBg.png")));
     s->setPrgMidBg(LXImage::named(QStringLiteral("FullCtrlPrgMiddleBg.png")));
     s->setPrgEndBg(LXImage::named(QStringLiteral("FullCtrlPrgRightBg.png")));

@@ -329,6 +329,8 @@ protected:
     // The delegate's answer to a dressing request, or the library's picture `fallback`
     // (a name under :/pictures/) when it does not answer.
     QPixmap picture(PictureRequest request, const char *fallback);
+    // Gives a cut slider its handle and cursor pictures (each the delegate's, else the library's).
+    void dressCutHandles(LXCutSlider *slider);
     // Gives a button its two pictures (each the delegate's, else the fallback) and no title.
     void dressButton(LXButton *button, PictureRequest normal, PictureRequest press, const char *normalFallback,
                      const char *pressFallback);

@@ -255,9 +255,9 @@ protected:
     void startAutoPlay() override { playOrPause(); }
 
 private:
-    // Sets a cut from a nudge: the player parks there, the sliders and labels follow.
-    void nudgeStartTo(double seconds);
-    void nudgeEndTo(double seconds);
+    // Sets the start (or end) cut from a nudge: the player parks there, the sliders and
+    // labels follow.
+    void nudgeCutTo(bool start, double seconds);
     void setPlayButtonPictures(LXButton *button, bool playing);
     // The window's frame in screen points.
     QRectF windowScreenFrame() const;
