@@ -196,7 +196,9 @@ void vcTableCellView::startConvert(uint64_t pauseAllCountSeen) {
     }
     {
         std::lock_guard l(run->lock);
-        if (run->session->aleadyStart() || run->waiting)
+        // holdsSlot: admitted already, its session not yet started; a second admission
+        // would take a slot that nothing gives back.
+        if (run->session->aleadyStart() || run->waiting || run->holdsSlot || run->ended)
             return;
         run->waiting = true;
     }
