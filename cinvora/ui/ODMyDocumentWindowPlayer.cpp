@@ -6,7 +6,10 @@
 #include <glazeform/LXDragWindow.h>
 #include <reelwright/LXPlayerPlusEditorController.h>
 
+#include <framewheel/SWPlayer.h>
+
 #include <QFileInfo>
+#include <QShortcut>
 
 QString ODMyDocumentWindow::openInPlayerWindowTitle() {
     return foundation::tr_(QStringLiteral("OPEN_IN_PLAYER_WINDOW"), QStringLiteral("Open in Player Window"));
@@ -41,6 +44,17 @@ void ODMyDocumentWindow::openSelectedInPlayerWindow() {
             refreshRow(row);
         _document->saveHistoryFile();
     });
+    // Closed like any window of its own: Esc (which first leaves full screen, where the
+    // player takes it) or Ctrl+W.
+    for (const QKeySequence &key : {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+        auto *close = new QShortcut(key, win);
+        connect(close, &QShortcut::activated, win, [win, plus = QPointer<LXPlayerPlusEditorController>(plus)] {
+            if (plus && plus->playView() && plus->playView()->isInFullScreenMode())
+                plus->playView()->exitFullScreenMode();
+            else
+                win->close();
+        });
+    }
     win->show();
     win->raise();
     win->activateWindow();

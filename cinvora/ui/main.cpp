@@ -2,6 +2,7 @@
 // "Open with" passes them) are added to the list once the saved list has been restored.
 #include "ODMyDocumentWindow.h"
 #include "ODTheme.h"
+#include "vcWidgetReport.h"
 
 #include <framewheel/Codec.h>
 #include <glazeform/LXImage.h>
@@ -16,6 +17,7 @@ int main(int argc, char **argv) {
     QApplication::setApplicationName(QStringLiteral("Cinvora"));
     QApplication::setDesktopFileName(QStringLiteral("cinvora"));
     odtheme::applyApplicationLook(app);
+    vcWidgetReport::installFromEnvironment();
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cinvora"), QIcon(LXImage::named(QStringLiteral("ODAppIcon.png")))));
 
     int rc = 0;

@@ -66,12 +66,14 @@ void LXView::mousePressEvent(QMouseEvent *event) {
 }
 
 void LXView::mouseMoveEvent(QMouseEvent *event) {
-    event->accept();
     if (_delegate)
         _delegate->pointInRect(mapTo(window(), event->position()));
+    // The press went on to the enclosing view, so its drag and release do too: Qt sends
+    // them to the widget under the press, which is this one.
+    event->ignore();
 }
 
-void LXView::mouseReleaseEvent(QMouseEvent *event) { event->accept(); }
+void LXView::mouseReleaseEvent(QMouseEvent *event) { event->ignore(); }
 
 void LXView::wheelEvent(QWheelEvent *event) {
     if (_bUseScrollWheel && _delegate) {

@@ -11,6 +11,7 @@
 #include <glazeform/LXView.h>
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMouseEvent>
@@ -113,8 +114,10 @@ void LXPlayerPlusEditorController::enterPlayCtrl() {
         _playTrimStart = _trimStartBeforeCut = _editMovie->trackStart();
         _playTrimEnd = _trimEndBeforeCut = _editMovie->trackEnd();
     }
-    if (_dragWindow)
+    if (_dragWindow) {
         _dragWindow->setDragWindowDelegate(this);
+        _dragWindow->installEventFilter(this);
+    }
     initPt();
     seekToTrimStart();
 }
@@ -270,9 +273,32 @@ QRectF LXPlayerPlusEditorController::windowScreenFrame() const {
 void LXPlayerPlusEditorController::initPt() {
     const bool full = _playView->isInFullScreenMode();
     const QRectF frame = full ? QRectF(QPointF(0, 0), LXGeometry::mainScreenSize()) : windowScreenFrame();
+    if (!full && _barOffset) {
+        // Where the user dragged it, kept inside the window as a drag would keep it.
+        const QPointF p = frame.topLeft() + *_barOffset;
+        _converWinPt = LXConverWinView::dragOrigin(p, QPointF(), QSizeF(kBarWidth, kBarHeight), LXGeometry::mainScreenSize(),
+                                                   true, frame);
+        return;
+    }
     const float x = float(frame.x() + (frame.width() - kBarWidth) / 2.0);
     const float y = float(frame.y() + (full ? kBarGapFullScreen : kBarGapWindow));
     _converWinPt = QPointF(x, y);
+}
+
+void LXPlayerPlusEditorController::placeShownBar() {
+    LXConverWin *bar = isFullControlShown() ? LXConverWin::convertWin() : nullptr;
+    if (!bar || _playView->isInFullScreenMode())
+        return;
+    bar->setLockRect(windowScreenFrame());
+    initPt();
+    bar->setScreenFrame(converWinRt(false));
+}
+
+bool LXPlayerPlusEditorController::eventFilter(QObject *watched, QEvent *event) {
+    // The window manager moves and resizes the window without telling the bar.
+    if (watched == _dragWindow && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+        placeShownBar();
+    return LXPlayerController::eventFilter(watched, event);
 }
 
 QRectF LXPlayerPlusEditorController::converWinRt(bool) const { return QRectF(_converWinPt, QSizeF(kBarWidth, kBarHeight)); }
@@ -289,6 +315,7 @@ void LXPlayerPlusEditorController::showConverWindow(bool fullScreen) {
         return;
     _showingBar = true;
     _pointerAtClose.reset();
+    initPt();
     initAutoTimer();
     if (LXConverWin::convertWin() && !isFullControlShown())
         LXConverWin::destrayConverWin(); // another screen's bar
@@ -599,7 +626,6 @@ void LXPlayerPlusEditorController::wantEnterFullScreen(SWPlayer *) {
 }
 
 void LXPlayerPlusEditorController::playerEnterFullMode() {
-    _windowedConverWinPt = _converWinPt;
     closeConverWindow(false);
     initPt();
     showConverWindow(true);
@@ -608,10 +634,7 @@ void LXPlayerPlusEditorController::playerEnterFullMode() {
 void LXPlayerPlusEditorController::playerExitFullMode() {
     closeConverWindow(true);
     // The windowed bar goes back where it was (the user may have moved it).
-    if (_windowedConverWinPt.isNull())
-        initPt();
-    else
-        _converWinPt = _windowedConverWinPt;
+    initPt();
     showConverWindow(false);
 }
 
@@ -647,6 +670,10 @@ void LXPlayerPlusEditorController::playerDidRunedBeyondStopTime(SWPlayer *) {
 // The floating window's messages and its controls
 
 void LXPlayerPlusEditorController::mouseExitCoverWin(QEvent *) {
+    // A drag of the bar that runs ahead of it (the bar stops at the window's edge) is still
+    // the user's hold on it.
+    if (QGuiApplication::mouseButtons() != Qt::NoButton)
+        return;
     // The top 22 points of the window count as outside.
     const QRect inside = window()->frameGeometry().adjusted(0, 22, 0, 0);
     if (!inside.contains(QCursor::pos()))
@@ -658,7 +685,11 @@ void LXPlayerPlusEditorController::mouseDownOnConverWinView() {
     hidePreciseWin();
 }
 
-void LXPlayerPlusEditorController::dragPoint(const QPointF &origin) { _converWinPt = origin; }
+void LXPlayerPlusEditorController::dragPoint(const QPointF &origin) {
+    _converWinPt = origin;
+    if (!_playView->isInFullScreenMode())
+        _barOffset = origin - windowScreenFrame().topLeft();
+}
 
 LXButton *LXPlayerPlusEditorController::barButton(LXConverWinView *view, const QRectF &frame, const char *normal,
                                                   const char *press, const QString &toolTip) {
@@ -969,8 +1000,8 @@ void LXPlayerPlusEditorController::dragWindowMouseDragged(const QPointF &p) {
 
 void LXPlayerPlusEditorController::dragWindowMouseUp(const QPointF &p) {
     dragWindowMouseDragged(p);
-    // A bar that stayed up travelled with the window already; its place follows.
-    _converWinPt += QPointF(_xDeltaOffSet, _yDeltaOffSet);
+    // The bar keeps its place on the window, wherever the window went.
     _xDeltaOffSet = _yDeltaOffSet = 0;
     _bMouseDragged = false;
+    initPt();
 }

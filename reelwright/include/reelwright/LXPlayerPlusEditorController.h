@@ -248,6 +248,7 @@ public:
     void dragWindowMouseUp(const QPointF &screenPoint) override;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     bool loadInterface(const QString &nibName) override;
     void layoutInterface() override;
     // Pointer movement is told by the player's tracking messages here.
@@ -255,6 +256,8 @@ protected:
     void startAutoPlay() override { playOrPause(); }
 
 private:
+    // The shown windowed bar back on the window after the window moved or changed size.
+    void placeShownBar();
     // Sets the start (or end) cut from a nudge: the player parks there, the sliders and
     // labels follow.
     void nudgeCutTo(bool start, double seconds);
@@ -291,8 +294,11 @@ private:
     bool _bMicroSeekStart = false, _bMicroSeekEnd = false;
     float _xDeltaOffSet = 0, _yDeltaOffSet = 0;
     QPointF _converWinPt;
-    // The windowed bar's place while the screen is full; it comes back on leaving.
-    QPointF _windowedConverWinPt;
+    // Where the user dragged the windowed bar, from the window's lower-left corner; none
+    // while it sits in its own place (centred, 20 points above the bottom). The bar is
+    // placed from the window as it is when shown, never from where it was when opened: a
+    // window manager places, moves and resizes the window after that.
+    std::optional<QPointF> _barOffset;
     QPointF _startWinPt, _currentWinPt;
     bool _bMouseDragged = false;
     bool _showingBar = false;

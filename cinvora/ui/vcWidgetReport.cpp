@@ -1,0 +1,132 @@
+#include "vcWidgetReport.h"
+
+#include <glazeform/LXButton.h>
+#include <glazeform/LXLabel.h>
+
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QApplication>
+#include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSaveFile>
+#include <QSocketNotifier>
+#include <QSpinBox>
+#include <QWidget>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_pipe[2] = {-1, -1};
+
+void onSignal(int) {
+    const char c = 1;
+    // Nothing else is safe here; the main thread does the work when the pipe wakes it.
+    [[maybe_unused]] const ssize_t n = ::write(g_pipe[1], &c, 1);
+}
+
+QJsonArray rectArray(const QRect &r) { return QJsonArray{r.x(), r.y(), r.width(), r.height()}; }
+
+QString textOf(const QWidget *w) {
+    if (auto *l = qobject_cast<const LXLabel *>(w))
+        return l->displayedText();
+    if (auto *b = qobject_cast<const LXButton *>(w))
+        return b->textTitle();
+    if (auto *l = qobject_cast<const QLabel *>(w))
+        return l->text();
+    if (auto *b = qobject_cast<const QAbstractButton *>(w))
+        return b->text();
+    if (auto *e = qobject_cast<const QLineEdit *>(w))
+        return e->text();
+    if (auto *c = qobject_cast<const QComboBox *>(w))
+        return c->currentText();
+    if (auto *s = qobject_cast<const QSpinBox *>(w))
+        return s->text();
+    return w->accessibleName();
+}
+
+QJsonObject describe(const QWidget *w) {
+    QJsonObject o;
+    o[QStringLiteral("class")] = QString::fromLatin1(w->metaObject()->className());
+    if (!w->objectName().isEmpty())
+        o[QStringLiteral("name")] = w->objectName();
+    const QString text = textOf(w);
+    if (!text.isEmpty())
+        o[QStringLiteral("text")] = text;
+    if (!w->toolTip().isEmpty())
+        o[QStringLiteral("toolTip")] = w->toolTip();
+    o[QStringLiteral("rect")] = rectArray(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()));
+    if (!w->isEnabled())
+        o[QStringLiteral("enabled")] = false;
+    if (auto *b = qobject_cast<const QAbstractButton *>(w); b && b->isCheckable())
+        o[QStringLiteral("checked")] = b->isChecked();
+    if (auto *s = qobject_cast<const QAbstractSlider *>(w))
+        o[QStringLiteral("value")] = s->value();
+    if (w->hasFocus())
+        o[QStringLiteral("focus")] = true;
+    return o;
+}
+
+void collect(const QWidget *w, QJsonArray &out) {
+    for (const QObject *child : w->children()) {
+        auto *cw = qobject_cast<const QWidget *>(child);
+        if (!cw || cw->isWindow() || !cw->isVisible())
+            continue;
+        out.append(describe(cw));
+        collect(cw, out);
+    }
+}
+
+void writeReport() {
+    char buf[64];
+    while (::read(g_pipe[0], buf, sizeof buf) > 0) {
+    }
+    QSaveFile f(qEnvironmentVariable("CINVORA_WIDGET_REPORT"));
+    if (f.open(QIODevice::WriteOnly)) {
+        f.write(vcWidgetReport::report());
+        f.commit();
+    }
+}
+
+} // namespace
+
+QByteArray vcWidgetReport::report() {
+    QJsonArray windows;
+    for (const QWidget *w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible())
+            continue;
+        QJsonObject o = describe(w);
+        o[QStringLiteral("title")] = w->windowTitle();
+        o[QStringLiteral("frame")] = rectArray(w->frameGeometry());
+        o[QStringLiteral("active")] = w->isActiveWindow();
+        QJsonArray widgets;
+        collect(w, widgets);
+        o[QStringLiteral("widgets")] = widgets;
+        windows.append(o);
+    }
+    QJsonObject root;
+    root[QStringLiteral("windows")] = windows;
+    if (const QWidget *f = QApplication::focusWidget())
+        root[QStringLiteral("focus")] = describe(f);
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+void vcWidgetReport::installFromEnvironment() {
+    if (qEnvironmentVariableIsEmpty("CINVORA_WIDGET_REPORT") || g_pipe[0] >= 0)
+        return;
+    if (::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] { writeReport(); });
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGUSR1, &sa, nullptr);
+}

@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""The player window (Ctrl+Return) on a desktop whose window manager places and moves it:
+the floating bar sits on the window's picture, centred, 20 points above its bottom edge,
+follows the window when the window manager moves it, stays up while the pointer travels
+from the video to it, can be dragged by its free area, and Esc or Ctrl+W close the window.
+"""
+import time
+
+from desktop import App, Checks, Desktop, fixture, wait
+
+BAR_W, BAR_H = 603, 59
+
+c = Checks("player window")
+d = Desktop()
+app = App(d, [fixture("clip.mp4")])
+main = app.main_window()
+c.check(main["x"] >= 40 and main["y"] >= 30, "the window manager placed the main window away from the corner", str(main))
+wait(lambda: app.widget(cls="vcTableCellWidget"), 20)
+
+
+def player_window():
+    for w in app.x_windows():
+        if w["id"] != main["id"] and w["name"].startswith("clip.mp4"):
+            return w
+    return None
+
+
+def bar():
+    return app.window_sized(BAR_W, BAR_H)
+
+
+def bar_on_picture(win, b, what):
+    if not c.check(b is not None, what + ": the bar is up"):
+        return
+    c.near(b["x"], win["x"] + (win["w"] - BAR_W) // 2, 2, what + ": the bar is centred on the window")
+    c.near(b["y"] + BAR_H, win["y"] + win["h"] - 20, 2, what + ": the bar sits 20 points above the window's bottom")
+
+
+def show_bar(win):
+    # The bar comes with pointer movement over the video.
+    for dx in (0, 15, 30):
+        d.pointer(win["x"] + win["w"] // 2 + dx, win["y"] + win["h"] // 3)
+        time.sleep(0.15)
+    return wait(bar, 5)
+
+
+# Open the selected row in the player window.
+d.click(*app.centre(app.widget(cls="vcTableCellWidget")))
+d.key("ctrl+Return")
+win = wait(player_window, 15)
+c.check(win is not None, "Ctrl+Return opens the player window")
+time.sleep(0.5)
+win = player_window()
+b = show_bar(win)
+bar_on_picture(win, b, "after the window manager placed it")
+d.screenshot("player-window-bar")
+
+# The window manager moves the window (as a drag of its title bar would).
+# Up and to the left, so that all of it stays on the screen.
+target_x, target_y = max(80, win["x"] - 120), max(60, win["y"] - 100)
+d.move_window(win["id"], target_x, target_y)
+wait(lambda: player_window() and player_window()["x"] != win["x"], 5)
+time.sleep(0.3)
+moved = player_window()
+c.check(moved["x"] != win["x"], "the window manager moved the player window")
+b = bar() or show_bar(moved)
+bar_on_picture(moved, b, "after a window-manager move")
+d.screenshot("player-window-moved")
+
+# From the video to the bar: the bar stays up and its buttons can be reached.
+b = show_bar(moved)
+if b:
+    sx, sy = moved["x"] + moved["w"] // 2, b["y"] - 40
+    tx, ty = b["x"] + 200, b["y"] + 14
+    for i in range(1, 9):
+        d.pointer(sx + (tx - sx) * i / 8, sy + (ty - sy) * i / 8)
+        time.sleep(0.04)
+    time.sleep(1.2)
+    c.check(bar() is not None, "the bar stays up while the pointer travels from the video onto it")
+    export = app.widget(tooltip="export or trim")
+    c.check(export is not None, "the bar's export button is there to be clicked")
+
+# Drag the bar by its free area (between the volume and the play button, above the progress).
+b = show_bar(player_window())
+if b:
+    d.screenshot("floating-bar-before-drag")
+    grab_x, grab_y = b["x"] + 220, b["y"] + 12
+    # The bar is 603 wide on a 640 window: a little room across, plenty upwards.
+    d.drag(grab_x, grab_y, grab_x - 12, grab_y - 70)
+    time.sleep(0.3)
+    after = bar()
+    c.check(after is not None, "the bar is still up after a drag")
+    if after:
+        c.near(after["x"], b["x"] - 12, 2, "a drag of the bar's free area moves it across")
+        c.near(after["y"], b["y"] - 70, 2, "a drag of the bar's free area moves it up")
+    d.screenshot("floating-bar-after-drag")
+    # Dragged further left than there is room, it stops at the window's edge.
+    w = player_window()
+    d.drag(grab_x - 12, grab_y - 70, w["x"] + 5, grab_y - 70)
+    time.sleep(0.3)
+    after = bar()
+    if c.check(after is not None, "the bar is still up after a drag past the window's edge"):
+        c.near(after["x"], w["x"], 1, "the bar stops at the window's left edge")
+
+# Esc closes the player window; Ctrl+W does too.
+w = player_window()
+d.x(["xdotool", "windowactivate", "--sync", str(w["id"])])
+d.key("Escape")
+c.check(wait(lambda: player_window() is None, 5), "Esc closes the player window")
+c.check(wait(lambda: bar() is None, 3), "its bar goes with it")
+d.key("ctrl+Return")
+w = wait(player_window, 15)
+if c.check(w is not None, "the player window opens again"):
+    d.x(["xdotool", "windowactivate", "--sync", str(w["id"])])
+    d.key("ctrl+w")
+    c.check(wait(lambda: player_window() is None, 5), "Ctrl+W closes the player window")
+c.check(app.alive() and app.main_window() is not None, "the main window stays")
+c.check(app.quit() == 0, "the program quits cleanly")
+c.finish()
