@@ -394,6 +394,9 @@ void ODMyDocumentWindow::beginToEditMovie() {
     releasePlayControl();
     _mainPreviewView->showItem(nullptr);
     setHotKeysRegistered(_hotKeysOn);
+    // The keyboard went with the list page; the editor's keys (Right, End, ...) work at once.
+    if (LXMediaEditController *editor = _editPage->editor())
+        editor->focusFirstResponder();
 }
 
 void ODMyDocumentWindow::backToMainPage() {

@@ -224,8 +224,27 @@ void SWPlayerPrivate::issueSeek(double seconds, bool exact) {
     ++seeksInFlight;
     seekPending = true;
     seekTarget = std::max(0.0, seconds);
+    if (exact)
+        heldAt = seekTarget;
+    else
+        heldAt.reset();
     const QByteArray t = QByteArray::number(seekTarget, 'f', 6);
     command(tagFor(Request::Seek, ++seekSerial), {"seek", t.constData(), exact ? "absolute+exact" : "absolute+keyframes"});
+}
+
+bool SWPlayerPrivate::restoreHeldPosition() {
+    if (!heldAt || !loaded || !wantPaused || seekPending || dragging || parking)
+        return false;
+    // An exact seek lands on the frame shown at the target: up to one frame before it.
+    const double off = *heldAt - timePos;
+    if (off >= -0.001 && off <= frameSeconds() + 0.001) {
+        heldRetries = 0;
+        return false;
+    }
+    if (++heldRetries > 3)
+        return false; // the file will not land there; leave it where it is
+    issueSeek(*heldAt, true);
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -242,6 +261,8 @@ void SWPlayerPrivate::resetFileState() {
     videoW = videoH = 0;
     seekPending = false;
     seekBeforeLoad.reset();
+    heldAt.reset();
+    heldRetries = 0;
     dragging = false;
     resumeAfterDrag = false;
     dragSoughtFast = false;
@@ -327,6 +348,7 @@ void SWPlayerPrivate::play() {
     }
     parking = false;
     wantPaused = false;
+    heldAt.reset();
     setPaused(false);
 }
 
@@ -365,6 +387,7 @@ void SWPlayerPrivate::beginToSeek() {
         return;
     dragging = true;
     dragSoughtFast = false;
+    heldAt.reset();
     resumeAfterDrag = isRunning();
     if (resumeAfterDrag)
         pause();
@@ -390,6 +413,7 @@ void SWPlayerPrivate::gotoNextFrame() {
         return;
     parking = false;
     wantPaused = true;
+    heldAt.reset();
     command(tagFor(Request::Other, 0), {"frame-step"});
 }
 
@@ -748,6 +772,8 @@ bool SWPlayerPrivate::onPlaybackRestart() {
             timePos = v;
     }
     seekPending = false;
+    if (restoreHeldPosition())
+        return true;
     if (parking) {
         parking = false;
         if (!reportProgress(true))
@@ -761,6 +787,8 @@ bool SWPlayerPrivate::onPlaybackRestart() {
 
 bool SWPlayerPrivate::onTimeChanged() {
     if (!loaded || parking || seekPending || dragging)
+        return true;
+    if (restoreHeldPosition())
         return true;
     if (!wantPaused && windowHasEnd() && timePos >= windowEndSeconds() - kEndTolerance) {
         // Past the window's end: pause, and land exactly on the end, since libmpv may

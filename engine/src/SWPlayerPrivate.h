@@ -93,6 +93,11 @@ public:
     bool seekPending = false;    // a seek was asked for and has not landed
     double seekTarget = 0.0;     // seconds
     std::optional<double> seekBeforeLoad; // fraction
+    // Where an exact seek parked the paused player. A track switch reloads the track and
+    // libmpv's own refresh seek may land elsewhere (on a key picture) after our seek already
+    // reported done; the player goes back here when that happens.
+    std::optional<double> heldAt; // seconds
+    int heldRetries = 0;
     bool dragging = false;
     bool resumeAfterDrag = false;
     bool dragSoughtFast = false;
@@ -153,6 +158,8 @@ private:
     bool onEndFile(const mpv_event_end_file &end);
     bool onPlaybackRestart();
     bool onTimeChanged();
+    // Back to heldAt when something moved the paused player off it; true when a seek went out.
+    bool restoreHeldPosition();
     bool onEof();
     bool reportProgress(bool force);
     bool reportError(const QString &text);

@@ -313,6 +313,10 @@ void LXMediaEditController::previewScreenMovieAutoPlay(const LXMediaInfoPtr &ite
     _audioTracksBtn->setEnabled(_mediaInfoMgr && !_mediaInfoMgr->audioStreamNames().isEmpty());
     loadSubTitles();
     loadAudioTracks();
+    // The editor opens on the kept range's first frame, after the track choices above (the
+    // player keeps an exact position through their reloads).
+    seekToTrimStart();
+    updateOnMainControl();
 }
 
 void LXMediaEditController::updateTitle() {

@@ -174,6 +174,28 @@ class Desktop:
                            env=self.env(), capture_output=True, timeout=30)
         return r.stdout
 
+    def shown_frame_time(self, rect, src, size, candidates):
+        """Which of the candidate times of src the picture in rect (a player's area, the
+        video fitted in it keeping its size ratio) shows: (best time, its mean difference,
+        all differences). The reference frames are decoded exactly by the ffmpeg program."""
+        x, y, w, h = rect
+        sw, sh = size
+        scale = min(w / sw, h / sh)
+        dw, dh = int(sw * scale), int(sh * scale)
+        dx, dy = x + (w - dw) // 2, y + (h - dh) // 2
+        # The middle of the picture: away from edges that scaling treats differently.
+        cw, ch = dw * 6 // 10, dh * 6 // 10
+        cx, cy = (dw - cw) // 2, (dh - ch) // 2
+        shown = self.pixels(dx + cx, dy + cy, cw, ch)
+        diffs = {}
+        for t in candidates:
+            ref = subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-i", src, "-ss", "%.3f" % t,
+                                  "-frames:v", "1", "-vf", "scale=%d:%d,crop=%d:%d:%d:%d" % (dw, dh, cw, ch, cx, cy),
+                                  "-f", "rawvideo", "-pix_fmt", "rgb24", "-"], capture_output=True, timeout=60).stdout
+            diffs[t] = self.mean_difference(shown, ref)
+        best = min(diffs, key=diffs.get)
+        return best, diffs[best], diffs
+
     def mean_difference(self, a, b):
         n = min(len(a), len(b))
         return sum(abs(a[i] - b[i]) for i in range(n)) / max(n, 1)
@@ -356,7 +378,7 @@ class Checks:
         return ok
 
     def near(self, a, b, tol, what):
-        return self.check(abs(a - b) <= tol, what, "(%s vs %s, tolerance %s)" % (a, b, tol))
+        return self.check(a is not None and abs(a - b) <= tol, what, "(%s vs %s, tolerance %s)" % (a, b, tol))
 
     def finish(self):
         print("== %s" % self.title)
