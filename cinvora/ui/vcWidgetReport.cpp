@@ -2,6 +2,7 @@
 
 #include <glazeform/LXButton.h>
 #include <glazeform/LXLabel.h>
+#include <glazeform/LXSlider.h>
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -68,6 +69,8 @@ QJsonObject describe(const QWidget *w) {
         o[QStringLiteral("checked")] = b->isChecked();
     if (auto *s = qobject_cast<const QAbstractSlider *>(w))
         o[QStringLiteral("value")] = s->value();
+    if (auto *s = qobject_cast<const LXSlider *>(w))
+        o[QStringLiteral("value")] = s->curPosition();
     if (w->hasFocus())
         o[QStringLiteral("focus")] = true;
     return o;

@@ -281,23 +281,25 @@ void LXCommon::setVolume(float volume) {
         Log::line(QString::asprintf("Unable to set volume for device %d", int(device)));
 }
 
-float LXCommon::getVolume() {
+std::optional<float> LXCommon::systemVolume() {
     PulseConnection c;
     const uint32_t device = lookUpDevice(c);
     if (device == 0) {
         Log::line(QStringLiteral("Unknown device"));
-        return 0.0f;
+        return std::nullopt;
     }
     const SinkState sink = c.sinkByIndex(device - 1);
     if (!sink.found || !pa_cvolume_valid(&sink.volume)) {
         Log::line(QString::asprintf("No volume returned for device %d", int(device)));
-        return 0.0f;
+        return std::nullopt;
     }
     const double level = double(pa_cvolume_max(&sink.volume)) / double(PA_VOLUME_NORM);
     // A sink amplified beyond 100% is at least at full level; reporting it as silent would
     // show a muted speaker for the loudest setting.
     return float(std::clamp(level, 0.0, 1.0));
 }
+
+float LXCommon::getVolume() { return systemVolume().value_or(0.0f); }
 
 bool LXCommon::isMuted() {
     PulseConnection c;

@@ -558,7 +558,26 @@ void LXPlayerController::initVoiceSlider(LXSliderA *s) {
     s->setKnobPressImage(LXImage::named(QStringLiteral("FullCtrlVoiceBarPos_Normal.png")));
     s->setYCursorDetal(3.0);
     s->initImagePosition();
-    s->setSliderPos(LXCommon::getVolume());
+    s->setSliderPos(barVolume());
+}
+
+float LXPlayerController::barVolume() {
+    _barUsesSystemVolume = false;
+    if (const std::optional<float> system = LXCommon::systemVolume()) {
+        _barUsesSystemVolume = true;
+        return *system;
+    }
+    // No sound server to ask: the bar shows and sets the player's own level, the one the
+    // volume slider under the picture shows, rather than a silence that is not there.
+    return float(volumePosition());
+}
+
+void LXPlayerController::setBarVolume(float v) {
+    if (_barUsesSystemVolume)
+        LXCommon::setVolume(v);
+    else
+        applyVolume(v);
+    updateFullVoiceLogo(v);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -607,7 +626,7 @@ QWidget *LXPlayerController::voiceLogoController(LXConverWinView *view) {
     _fullVoiceLogo = new LXButton(view);
     LXGeometry::place(_fullVoiceLogo, QRectF(13, 32, 24, 24));
     _fullVoiceLogo->setTextTitle(QString());
-    updateFullVoiceLogo(LXCommon::getVolume());
+    updateFullVoiceLogo(barVolume());
     return _fullVoiceLogo;
 }
 
@@ -658,9 +677,7 @@ void LXPlayerController::sliderChanged(LXSlider *slider) {
         updateTimeLbls();
         updateOnMainControl();
     } else if (slider == _fullVoiceSlider) {
-        const float v = float(std::clamp(slider->curPosition(), 0.0, 1.0));
-        LXCommon::setVolume(v);
-        updateFullVoiceLogo(v);
+        setBarVolume(float(std::clamp(slider->curPosition(), 0.0, 1.0)));
     } else {
         LXMediaController::sliderChanged(slider);
     }
@@ -683,9 +700,7 @@ void LXPlayerController::sliderDragedAtPosition(LXSlider *slider, double positio
         drawTimeString(joinTimeStrDurationStr(cur, fmt(total)));
         drawStartTimeStr(cur);
     } else if (slider == _fullVoiceSlider) {
-        const float v = float(std::clamp(position, 0.0, 1.0));
-        LXCommon::setVolume(v);
-        updateFullVoiceLogo(v);
+        setBarVolume(float(std::clamp(position, 0.0, 1.0)));
     } else {
         LXMediaController::sliderDragedAtPosition(slider, position);
     }

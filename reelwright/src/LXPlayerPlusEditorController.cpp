@@ -729,7 +729,7 @@ QWidget *LXPlayerPlusEditorController::voiceSliderController(LXConverWinView *vi
     QWidget *w = LXPlayerController::voiceSliderController(view);
     LXGeometry::place(w, QRectF(82, 31, 80, 20));
     _fullVoiceSlider->initImagePosition();
-    _fullVoiceSlider->setSliderPos(LXCommon::getVolume());
+    _fullVoiceSlider->setSliderPos(barVolume());
     return w;
 }
 

@@ -54,6 +54,12 @@ win = player_window()
 b = show_bar(win)
 bar_on_picture(win, b, "after the window manager placed it")
 d.screenshot("player-window-bar")
+# With no sound server to ask (none runs here), the bar's volume is the player's own: full,
+# not a muted speaker.
+bar_sliders = [w for w in app.widgets(cls="LXSliderA") if w["window"]["rect"][2] == BAR_W]
+volume = [w for w in bar_sliders if w["rect"][2] == 80]
+c.check(len(volume) == 1 and volume[0].get("value", 0) > 0.95, "the bar's volume reads the player's full level",
+        str([w.get("value") for w in volume]))
 
 # The window manager moves the window (as a drag of its title bar would).
 # Up and to the left, so that all of it stays on the screen.

@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 // Shared helpers of the skin controls: closing open pop-up menus, the time texts of the
 // player, editor and trim slider, and the system output volume.
 #include <QString>
@@ -33,6 +34,9 @@ public:
     static void setVolume(float volume);
     // The level of the default sink, 0..1 (a level above 100% reads as 1); 0 on any failure.
     static float getVolume();
+    // The same level, or none when there is no sound server or no default sink to read:
+    // a caller that shows a level can then show something truer than silence.
+    static std::optional<float> systemVolume();
     // The default sink's index + 1 (so 0 can mean "none"); 0 when there is no server or sink.
     static uint32_t getDefaultOutputDeviceID();
     // The mute switch of the default sink; false on failure.

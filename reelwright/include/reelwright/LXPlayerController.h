@@ -124,6 +124,10 @@ public:
     void setToPause();
     void updatePlayStatus();
     void updateFullVoiceLogo(float volume);
+    // The level the bar's volume controls show and set: the system's output, or the
+    // player's own where no sound server answers.
+    float barVolume();
+    void setBarVolume(float volume);
     void initProgSlider(LXSliderA *slider);
     void initVoiceSlider(LXSliderA *slider);
 
@@ -195,6 +199,7 @@ private:
     LXConverWin *ownBar() const;
     // The bar was closed by the timer (pointer movement brings it back).
     bool _bAutoHidden = false;
+    bool _barUsesSystemVolume = false;
     int _tickInterval = 1000;
     QRectF _barRect;
 };
