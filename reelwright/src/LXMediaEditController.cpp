@@ -438,8 +438,10 @@ void LXMediaEditController::previous() {
 // Time texts
 
 QString LXMediaEditController::preciseText(double seconds) {
-    const double hundredths = std::isnan(seconds) ? 0.0 : std::clamp(seconds * 100.0, 0.0, 9.0e15);
-    return LXCommon::timeStringFromTimeIntValueBShowMM(static_cast<int64_t>(hundredths), true);
+    // Whole microseconds first, then the hundredths cut: a frame's time read back as
+    // 0.0399999 s is the frame at 0.04 s, not one shown as 0.03.
+    const double us = std::isnan(seconds) ? 0.0 : std::clamp(seconds * 1e6, 0.0, 9.0e18);
+    return LXCommon::timeStringFromTimeIntValueBShowMM(std::llround(us) / 10000, true);
 }
 
 void LXMediaEditController::setPreciseTimes(const QString &start, const QString &end) {
