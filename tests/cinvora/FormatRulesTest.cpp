@@ -73,7 +73,7 @@ TEST(FormatRules, FrameSizeTexts) {
     EXPECT_EQ(w, 800u);
     EXPECT_EQ(h, 600u);
     EXPECT_TRUE(FormatRules::parseFrameSize(FormatRules::defaultsEntry(1920, 1080), w, h));
-    EXPECT_EQ(FormatRules::defaultsEntry(1920, 1080), "(Defaults) 1920 * 1080");
+    EXPECT_EQ(FormatRules::defaultsEntry(1920, 1080), "(Defaults) 1920*1080");
     EXPECT_EQ(w, 1920u);
     EXPECT_EQ(h, 1080u);
     w = 1280, h = 720;
