@@ -199,6 +199,7 @@ bool MyDocument::saveHistoryFile() {
         const QString chosen = item->chosenKeyPath();
         if (!chosen.isEmpty())
             e.insert("currentOutputKeyPathKey", chosen);
+        e.insert("currentParametersKey", FormatRules::parametersOf(*item));
         entries << e;
     }
     if (!vcCommon::writeHistoryEntries(entries)) {
@@ -285,6 +286,7 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
             if (record.typeId() == QMetaType::QVariantMap)
                 item->setBOutputIsVideo(!record.toMap().value("IsAudio", false).toBool());
         }
+        FormatRules::applyParameters(*item, e.value("currentParametersKey").toMap());
         if (e.contains("currentSubTitleIdxKey"))
             item->setSubTitleIndex(e.value("currentSubTitleIdxKey").toInt());
         if (e.contains("currentAudioTrackIdxKey"))
