@@ -108,11 +108,27 @@ bool MyDocument::converSessionLock(vcTableCellView *job) {
     std::unique_lock l(_session_lock);
     leaveLine(_gateAnnounced, job);
     _gateWaiting.push_back(job);
-    while (!_closing && (_currentSessionCount >= slotLimit() || !isFirstInLine(job))) {
+    // A row that found every slot taken goes only on a returned slot (one row per slot),
+    // even if the limit was raised meanwhile; a row that waited only for the rows above it
+    // goes as soon as they have gone and a slot is free.
+    bool needsReturnedSlot = false;
+    while (!_closing) {
+        if (_currentSessionCount < slotLimit() && isFirstInLine(job) && (!needsReturnedSlot || _returnedSlots > 0)) {
+            if (needsReturnedSlot)
+                --_returnedSlots;
+            break;
+        }
+        if (_currentSessionCount >= slotLimit() && !needsReturnedSlot) {
+            needsReturnedSlot = true;
+            ++_slotWaiters;
+        }
         ++_gateWaiters;
         _session_cond.wait(l);
         --_gateWaiters;
     }
+    if (needsReturnedSlot)
+        --_slotWaiters;
+    _returnedSlots = std::min(_returnedSlots, _slotWaiters);
     leaveLine(_gateWaiting, job);
     if (_closing)
         return false;
@@ -134,6 +150,8 @@ void MyDocument::convertSessionSignal(vcTableCellView *job) {
     Log::line(QString::asprintf("_currentSessionCount-- = %ld [%ld]", static_cast<long>(_currentSessionCount),
                                 static_cast<long>(job ? job->idx() : -1)));
     // Every waiter looks: the slot is for the highest row in line, not for whoever wakes.
+    // A slot nobody waits for is not kept for later.
+    _returnedSlots = std::min(_returnedSlots + 1, _slotWaiters);
     _session_cond.notify_all();
 }
 

@@ -161,6 +161,9 @@ protected:
     // not reached the gate yet, and rows waiting in it. Slots go to the highest row first.
     std::vector<const vcTableCellView *> _gateAnnounced;
     std::vector<const vcTableCellView *> _gateWaiting;
+    // Waiters that found every slot taken, and the slots returned that they may take.
+    int64_t _slotWaiters = 0;
+    int64_t _returnedSlots = 0;
     bool _closing = false;
     bool _shutDown = false;
     std::atomic<int64_t> _slotLimitOverride{0};
