@@ -39,11 +39,16 @@ ODDocument::~ODDocument() {
 
 void ODDocument::convertAll() {
     MyDocument::convertAll();
-    _convertingCellViews = _cellArray;
+    // Paused rows resume and rows not yet done start; a row whose last conversion succeeded
+    // and still stands (same source, trim, tracks, format and parameters, its file still
+    // there) is left alone, so that a pause and a convert never make numbered copies.
+    _convertingCellViews.clear();
+    for (const vcTableCellViewPtr &row : _cellArray)
+        if (!row->isUpToDate())
+            _convertingCellViews.push_back(row);
     for (const vcTableCellViewPtr &row : _convertingCellViews)
         row->turnToConvertingView();
-    for (const vcTableCellViewPtr &row : _convertingCellViews)
-        _workers.spawn([row, seen = row->pauseAllCount()] { row->startConvert(seen); });
+    startQueued(_convertingCellViews);
 }
 
 void ODDocument::convertAllInWR() {
@@ -55,6 +60,9 @@ void ODDocument::convertAllInWR() {
         _wrBConverted = false;
     } else {
         convertAll();
+        // Nothing to do when every row is done and unchanged: the toggle stays as it is.
+        if (_convertingCellViews.empty())
+            return;
         _window->setConvertToggleStopLook(true);
         _wrBConverted = true;
     }
