@@ -13,6 +13,7 @@
 
 #include <QChildEvent>
 #include <QEvent>
+#include <QShortcut>
 #include <algorithm>
 #include <cmath>
 
@@ -600,6 +601,14 @@ QWidget *LXPlayerController::backgroundView(LXConverWinView *view) {
     _fullBgView = new LXView(view);
     LXGeometry::place(_fullBgView, QRectF(0, 0, view->width(), view->height()));
     _fullBgView->setBackGroundImage(LXImage::named(QStringLiteral("FullBg.png")));
+    // In full screen the bar is the key window, so Esc reaches it rather than the picture;
+    // it still means "leave full screen".
+    auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), view);
+    esc->setContext(Qt::WindowShortcut);
+    connect(esc, &QShortcut::activated, this, [this] {
+        if (_playView->isInFullScreenMode())
+            _playView->exitFullScreenMode();
+    });
     return _fullBgView;
 }
 

@@ -108,6 +108,29 @@ if b:
     if c.check(after is not None, "the bar is still up after a drag past the window's edge"):
         c.near(after["x"], w["x"], 1, "the bar stops at the window's left edge")
 
+# Full screen from the bar's button: the bar sits 25 points above the screen's bottom, and
+# Esc leaves full screen (the bar is the key window there) before it closes anything.
+def full_screen_window():
+    return next((w for w in app.x_windows() if w["w"] == d.width and w["h"] == d.height), None)
+
+
+b = show_bar(player_window())
+full = app.widget(tooltip="Full Screen")
+if c.check(b is not None and full is not None, "the bar has its full-screen button"):
+    app.click_widget(full)
+    c.check(wait(full_screen_window, 5) is not None, "the full-screen button fills the screen")
+    d.pointer(d.width // 2, d.height // 3)
+    time.sleep(0.2)
+    d.pointer(d.width // 2 + 20, d.height // 3 + 10)
+    fb = wait(bar, 5)
+    if c.check(fb is not None, "the bar shows over the full-screen picture"):
+        c.near(fb["x"], (d.width - BAR_W) // 2, 2, "the full-screen bar is centred")
+        c.near(fb["y"] + BAR_H, d.height - 25, 2, "the full-screen bar sits 25 points above the screen's bottom")
+    d.screenshot("player-window-full-screen")
+    d.key("Escape")
+    c.check(wait(lambda: full_screen_window() is None, 5), "Esc leaves full screen")
+    c.check(player_window() is not None, "and the player window stays")
+
 # Esc closes the player window; Ctrl+W does too.
 w = player_window()
 d.x(["xdotool", "windowactivate", "--sync", str(w["id"])])
