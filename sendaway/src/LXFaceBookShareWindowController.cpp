@@ -7,6 +7,7 @@
 #include <foundation/Alerts.h>
 #include <foundation/BundleInfo.h>
 #include <foundation/MainThread.h>
+#include <foundation/Settings.h>
 
 #include <glazeform/LXLabel.h>
 
@@ -68,6 +69,7 @@ void LXFaceBookShareWindowController::facebookDidLogined(const QVariantMap &answ
     if (answer.value(QStringLiteral("valid")).toBool()) {
         clearUserInfo();
         _fb->sendRequest(QStringLiteral("me"));
+        _fb->fetchPages();
         foundation::MainThread::post([self] {
             if (self)
                 self->showFaceBook();
@@ -103,6 +105,7 @@ void LXFaceBookShareWindowController::showFaceBook() {
 }
 
 void LXFaceBookShareWindowController::clearUserInfo() {
+    _nameArrived = _hasPage = false;
     _curUserName->setTextTitle(QString());
     _changeUser->setBEnabled(false);
     _btnPublish->setBEnabled(false);
@@ -119,8 +122,31 @@ void LXFaceBookShareWindowController::facebookDidCompleteRequest(const QVariantM
 void LXFaceBookShareWindowController::updateUserInfo(const QString &name) {
     _curUserName->setTextTitle(name.isEmpty() ? QStringLiteral("Unknow") : name);
     _changeUser->setBEnabled(true);
-    _btnPublish->setBEnabled(true);
+    _nameArrived = true;
+    updatePublishState();
 }
+
+void LXFaceBookShareWindowController::facebookPagesLoaded(const QList<FacebookPage> &pages,
+                                                          const std::optional<sendaway::ServiceError> &error) {
+    // Videos are published on a Page: the one chosen last time when it is still there.
+    const QString last = foundation::Settings::value(QStringLiteral("sendaway/facebook/lastPageId")).toString();
+    _hasPage = !pages.isEmpty();
+    if (_hasPage) {
+        FacebookPage chosen = pages.first();
+        for (const FacebookPage &p : pages)
+            if (p.id == last)
+                chosen = p;
+        _fb->setTargetPage(chosen);
+        foundation::Settings::setValue(QStringLiteral("sendaway/facebook/lastPageId"), chosen.id);
+    } else {
+        _curUserName->setToolTip(error ? error->localizedDescription
+                                       : localizedString(QStringLiteral("Lan_No_Page"),
+                                                         QStringLiteral("You manage no Facebook Page to publish on.")));
+    }
+    updatePublishState();
+}
+
+void LXFaceBookShareWindowController::updatePublishState() { _btnPublish->setBEnabled(_nameArrived && _hasPage); }
 
 void LXFaceBookShareWindowController::logOut(LXButton *) {
     if (!_changeUser->bEnabled())

@@ -36,20 +36,17 @@ TEST_F(ShotsTest, YoutubeSheet) {
     w->setExportWinDelegate(&exporter);
     w->beginSheet(sheettest::documentWindow());
     QTest::keyClicks(w->userNameField(), server.user);
-    QTest::keyClicks(w->userPswField(), "secret");
     EXPECT_TRUE(shoot(w, "youtube-1-login"));
 
-    browser.answering = false; // hold the sign-in to show it running
-    server.refusePasswordGrant = true;
+    browser.answering = false; // hold the sign-in to show it waiting for the browser
     sheettest::click(w->loginBtn());
     ASSERT_TRUE(waitFor([&] { return !browser.opened.isEmpty(); }));
-    EXPECT_TRUE(shoot(w, "youtube-2-signing-in"));
-    w->failedConnectErrorMsg(false, "Bad username or password.");
+    EXPECT_TRUE(shoot(w, "youtube-2-browser-sign-in"));
+    w->youtubeUpload()->cancelLogin();
+    w->failedConnectErrorMsg(false, "The sign-in was declined in the web browser.");
     EXPECT_TRUE(shoot(w, "youtube-3-sign-in-failed"));
 
-    server.refusePasswordGrant = false;
     browser.answering = true;
-    w->userPswField()->setText(server.password);
     sheettest::click(w->loginBtn());
     ASSERT_TRUE(waitFor([&] {
         return w->currentPage() == LXYoutubeShareWindowController::Page::Setting && w->btnPublish()->bEnabled();

@@ -55,7 +55,6 @@ TEST_F(ThroughExportTest, YoutubeUploadsTheTrimmedExport) {
     EXPECT_FALSE(c->conversion()->isRunning()) << "nothing converts before publishing";
 
     QTest::keyClicks(w->userNameField(), server.user);
-    QTest::keyClicks(w->userPswField(), server.password);
     sheettest::click(w->loginBtn());
     ASSERT_TRUE(waitFor([&] {
         return w->currentPage() == LXYoutubeShareWindowController::Page::Setting && w->btnPublish()->bEnabled();

@@ -67,6 +67,7 @@ public:
     // --- the client's answers (FacebookDelegate) ---------------------------------------
     void facebookDidLogined(const QVariantMap &answer) override;
     void facebookDidCompleteRequest(const QVariantMap &answer) override;
+    void facebookPagesLoaded(const QList<FacebookPage> &pages, const std::optional<sendaway::ServiceError> &error) override;
     void facebookUploading(double percent) override;
     void facebookUploadFinised(const QVariantMap &answer) override;
     void facebookUploadFailed(const sendaway::ServiceError &error) override;
@@ -94,6 +95,9 @@ protected:
 
 private:
     void makeClient();
+    void updatePublishState();
+    bool _nameArrived = false;
+    bool _hasPage = false;
     void loginFailedTip(const QString &error);
 
     LXLabel *_curUserName = nullptr;
