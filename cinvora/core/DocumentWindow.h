@@ -19,6 +19,12 @@ public:
         (void)request;
         done(foundation::AlertButton::Default);
     }
+    // A format chosen in the grid is about to go to all `count` items: `done` gets whether
+    // to go ahead and whether the user asked not to be asked again. No window: go ahead.
+    virtual void askApplyFormatToAll(int64_t count, std::function<void(bool apply, bool dontAskAgain)> done) {
+        (void)count;
+        done(true, false);
+    }
     virtual void closeWindow() {}
     // The add button's file chooser; `done` receives the chosen paths (not called on cancel).
     virtual void chooseFiles(const QStringList &extensions, std::function<void(QStringList)> done) {

@@ -87,8 +87,51 @@ void applyFormatRecord(LXMediaInfo &item, const QVariantMap &record) {
     item.setBOutputIsVideo(!record.value("IsAudio", false).toBool());
 }
 
+namespace {
+const char *const kIndexKeys[] = {"aCodecIndex", "vCodecIndex", "channelIndex", "sampleRateIndex", "frameRateIndex",
+                                  "resolutionIndex"};
+} // namespace
+
+QVariantMap parametersOf(const LXMediaInfo &item) {
+    return {{"aCodecIndex", qlonglong(item.aCodecIndex())},         {"vCodecIndex", qlonglong(item.vCodecIndex())},
+            {"channelIndex", qlonglong(item.channelIndex())},       {"sampleRateIndex", qlonglong(item.sampleRateIndex())},
+            {"frameRateIndex", qlonglong(item.frameRateIndex())},   {"resolutionIndex", qlonglong(item.resolutionIndex())}};
+}
+
+bool applyParameters(LXMediaInfo &item, const QVariantMap &parameters) {
+    bool applied = false;
+    for (const char *key : kIndexKeys) {
+        bool ok = false;
+        const qlonglong i = parameters.value(QLatin1String(key)).toLongLong(&ok);
+        if (!ok || i < 0)
+            continue;
+        const QLatin1String k(key);
+        if (k == QLatin1String("aCodecIndex") && i < item.aCodecs().size())
+            item.setACodecIndex(i);
+        else if (k == QLatin1String("vCodecIndex") && i < item.vCodecs().size())
+            item.setVCodecIndex(i);
+        else if (k == QLatin1String("channelIndex") && i < item.channels().size())
+            item.setChannelIndex(i);
+        else if (k == QLatin1String("sampleRateIndex") && i < item.sampleRates().size())
+            item.setSampleRateIndex(i);
+        else if (k == QLatin1String("frameRateIndex") && i < item.frameRates().size())
+            item.setFrameRateIndex(i);
+        else if (k == QLatin1String("resolutionIndex") && item.bSourceIsVideo() && i <= item.resolutions().size()) {
+            item.setResolutionIndex(i);
+            uint64_t w = item.orgWidth(), h = item.orgHeight();
+            if (i < item.resolutions().size())
+                parseFrameSize(item.resolutions().at(i), w, h);
+            item.setWidth(w);
+            item.setHeight(h);
+        } else
+            continue;
+        applied = true;
+    }
+    return applied;
+}
+
 QString defaultsEntry(uint64_t width, uint64_t height) {
-    return QStringLiteral("%1 %2 %3 %4").arg("(Defaults)").arg(width).arg("*").arg(height);
+    return QStringLiteral("(Defaults) %1*%2").arg(width).arg(height);
 }
 
 bool parseFrameSize(const QString &text, uint64_t &width, uint64_t &height) {

@@ -19,9 +19,18 @@ void loadDefaults(LXMediaInfo &item, const QVariantMap &record);
 // Container, extension and the audio-only flag of a format record ("mov"/".mov" when absent).
 void applyFormatRecord(LXMediaInfo &item, const QVariantMap &record);
 
-// "(Defaults) 1920 * 1080": the extra frame-size entry meaning the source size.
+// The choices made among an item's lists (codec, channel, sample-rate, frame-rate and
+// frame-size indexes), as kept in the saved list and the settings.
+QVariantMap parametersOf(const LXMediaInfo &item);
+// Puts such choices back: each index that lies inside the item's list (the frame size may
+// also be the "(Defaults)" entry just past it); the size follows the chosen entry, or the
+// source size for "(Defaults)". Answers whether anything was applied.
+bool applyParameters(LXMediaInfo &item, const QVariantMap &parameters);
+
+// "(Defaults) 1920*1080": the extra frame-size entry meaning the source size, written as
+// the catalogue writes its sizes.
 QString defaultsEntry(uint64_t width, uint64_t height);
-// Reads "800*600" or "(Defaults) 1920 * 1080" into width and height. A "(Defaults)" text
+// Reads "800*600" or "(Defaults) 1920*1080" (spaces around "*" allowed) into width and height. A "(Defaults)" text
 // with fewer than three characters after it, or a text without "*", leaves both unchanged
 // and answers false.
 bool parseFrameSize(const QString &text, uint64_t &width, uint64_t &height);

@@ -9,6 +9,9 @@
 #include <foundation/Strings.h>
 #include <framewheel/Codec.h>
 
+#include <algorithm>
+#include <climits>
+
 using foundation::AlertButton;
 using foundation::AlertRequest;
 using foundation::Log;
@@ -62,15 +65,75 @@ int64_t MyDocument::slotLimit() const {
     return o > 0 ? o : vcCommon::maxConvertingCountSameTime();
 }
 
+void MyDocument::leaveLine(std::vector<const vcTableCellView *> &line, const vcTableCellView *job) {
+    const auto it = std::find(line.begin(), line.end(), job);
+    if (it != line.end())
+        line.erase(it);
+}
+
+bool MyDocument::isFirstInLine(const vcTableCellView *job) const {
+    const int64_t mine = job ? job->idx() : INT64_MAX;
+    for (const auto *line : {&_gateWaiting, &_gateAnnounced})
+        for (const vcTableCellView *other : *line)
+            if (other != job && other->idx() < mine)
+                return false;
+    return true;
+}
+
+void MyDocument::startQueued(const std::vector<vcTableCellViewPtr> &rows) {
+    {
+        std::lock_guard l(_session_lock);
+        for (const vcTableCellViewPtr &row : rows)
+            _gateAnnounced.push_back(row.get());
+    }
+    for (const vcTableCellViewPtr &row : rows) {
+        // Whatever the start does (queue, resume, or nothing), its place in the line goes
+        // when it returns: a start that never reached the gate must not hold up the rows below.
+        auto withdraw = [this, row] {
+            {
+                std::lock_guard l(_session_lock);
+                leaveLine(_gateAnnounced, row.get());
+            }
+            _session_cond.notify_all();
+        };
+        if (!_workers.spawn([row, seen = row->pauseAllCount(), withdraw] {
+                row->startConvert(seen);
+                withdraw();
+            }))
+            withdraw();
+    }
+}
+
 bool MyDocument::converSessionLock(vcTableCellView *job) {
     std::unique_lock l(_session_lock);
-    while (!_closing && _currentSessionCount >= slotLimit()) {
+    leaveLine(_gateAnnounced, job);
+    _gateWaiting.push_back(job);
+    // A row that found every slot taken goes only on a returned slot (one row per slot),
+    // even if the limit was raised meanwhile; a row that waited only for the rows above it
+    // goes as soon as they have gone and a slot is free.
+    bool needsReturnedSlot = false;
+    while (!_closing) {
+        if (_currentSessionCount < slotLimit() && isFirstInLine(job) && (!needsReturnedSlot || _returnedSlots > 0)) {
+            if (needsReturnedSlot)
+                --_returnedSlots;
+            break;
+        }
+        if (_currentSessionCount >= slotLimit() && !needsReturnedSlot) {
+            needsReturnedSlot = true;
+            ++_slotWaiters;
+        }
         ++_gateWaiters;
         _session_cond.wait(l);
         --_gateWaiters;
     }
+    if (needsReturnedSlot)
+        --_slotWaiters;
+    _returnedSlots = std::min(_returnedSlots, _slotWaiters);
+    leaveLine(_gateWaiting, job);
     if (_closing)
         return false;
+    // With more than one free slot, the next row in line may go too.
+    _session_cond.notify_all();
     ++_currentSessionCount;
     Log::line(QString::asprintf("_currentSessionCount++ = %ld [%ld]", static_cast<long>(_currentSessionCount),
                                 static_cast<long>(job ? job->idx() : -1)));
@@ -86,7 +149,10 @@ void MyDocument::convertSessionSignal(vcTableCellView *job) {
     --_currentSessionCount;
     Log::line(QString::asprintf("_currentSessionCount-- = %ld [%ld]", static_cast<long>(_currentSessionCount),
                                 static_cast<long>(job ? job->idx() : -1)));
-    _session_cond.notify_one();
+    // Every waiter looks: the slot is for the highest row in line, not for whoever wakes.
+    // A slot nobody waits for is not kept for later.
+    _returnedSlots = std::min(_returnedSlots + 1, _slotWaiters);
+    _session_cond.notify_all();
 }
 
 int64_t MyDocument::gateWaiters() const {
@@ -160,9 +226,10 @@ void MyDocument::convertSessionUpdateState(int state) {
 }
 
 bool MyDocument::inConverting() const {
+    // Only rows still in the list count: the batch loses each row that is removed.
     const auto &rows = _convertingCellViews.empty() ? _cellArray : _convertingCellViews;
     for (const vcTableCellViewPtr &row : rows)
-        if (row->aleadyStart())
+        if (row->aleadyStart() && !row->isCancel())
             return true;
     return false;
 }
@@ -231,14 +298,25 @@ void MyDocument::deleteSelectCell() {
     });
 }
 
+void MyDocument::forgetRemovedRow(const vcTableCellViewPtr &row) {
+    // A row that left the list converts nothing more: queued, converting or paused, its
+    // session is cancelled and the engine removes what it had written. Its thread still
+    // ends on its own (and is joined on shutdown); the batch, and so the close guard and
+    // pause-all, no longer see it.
+    if (row->hasSession()) {
+        row->stopConvert();
+        _removedRows.push_back(row);
+    }
+    const auto it = std::find(_convertingCellViews.begin(), _convertingCellViews.end(), row);
+    if (it != _convertingCellViews.end())
+        _convertingCellViews.erase(it);
+}
+
 void MyDocument::removeRowAt(int64_t index) {
     const vcTableCellViewPtr row = cellAt(index);
     if (!row)
         return;
-    if (row->aleadyStart() || row->isWaiting())
-        row->stopConvert();
-    if (row->hasSession())
-        _removedRows.push_back(row);
+    forgetRemovedRow(row);
     _fileArray.erase(_fileArray.begin() + index);
     _cellArray.erase(_cellArray.begin() + index);
     for (size_t i = static_cast<size_t>(index); i < _cellArray.size(); ++i)
@@ -279,11 +357,9 @@ void MyDocument::deleteAllFromList(bool ask) {
 }
 
 void MyDocument::deleteAllFromList() {
-    // Conversions keep running unseen and still return their slots.
     for (int64_t i = numberOfRows() - 1; i >= 0; --i) {
         const vcTableCellViewPtr row = _cellArray[static_cast<size_t>(i)];
-        if (row->hasSession())
-            _removedRows.push_back(row);
+        forgetRemovedRow(row);
         _fileArray.erase(_fileArray.begin() + i);
         _cellArray.erase(_cellArray.begin() + i);
         _window->rowRemoved(row);

@@ -46,6 +46,9 @@ public:
     // The command line runs with its own number of slots; 0 = the stored setting.
     void setSlotLimitOverride(int64_t limit) { _slotLimitOverride.store(limit); }
     int64_t slotLimit() const;
+    // Starts the rows' queueing threads. The rows take their places in the gate's line at
+    // once, in list order, so that they are admitted top to bottom whichever thread runs first.
+    void startQueued(const std::vector<vcTableCellViewPtr> &rows);
 
     // Batch operations.
     virtual void convertAll();
@@ -125,10 +128,20 @@ public:
 protected:
     vcTableCellViewPtr cellAt(int64_t index) const;
     void addImportFiles(QStringList paths);
-    bool addFiles(const QString &path);
+    // `why`, when given, receives the reason a file was not added.
+    bool addFiles(const QString &path, QString *why = nullptr);
+    // Why a path offered to the intake cannot become a row before it is probed (empty: it may).
+    static QString refusalBeforeProbe(const QString &path);
+    // One message naming the offers that were not added and why (nothing when all were).
+    void reportSkippedFiles(const QStringList &skipped);
     void loadHistoryFiles(QVariantList entries);
     void updateProgressOnMain(double percent);
     void removeRowAt(int64_t index);
+    // Under _session_lock: no row above `job` is in the gate's line.
+    bool isFirstInLine(const vcTableCellView *job) const;
+    void leaveLine(std::vector<const vcTableCellView *> &line, const vcTableCellView *job);
+    // A row that left the list: stopped (its partial output goes) and out of the batch.
+    void forgetRemovedRow(const vcTableCellViewPtr &row);
 
     DocumentWindow _noWindow;
     DocumentWindow *_window = &_noWindow;
@@ -144,6 +157,13 @@ protected:
     std::condition_variable _session_cond;
     int64_t _currentSessionCount = 0;
     int64_t _gateWaiters = 0;
+    // The gate's line, under _session_lock: rows whose queueing thread was started but has
+    // not reached the gate yet, and rows waiting in it. Slots go to the highest row first.
+    std::vector<const vcTableCellView *> _gateAnnounced;
+    std::vector<const vcTableCellView *> _gateWaiting;
+    // Waiters that found every slot taken, and the slots returned that they may take.
+    int64_t _slotWaiters = 0;
+    int64_t _returnedSlots = 0;
     bool _closing = false;
     bool _shutDown = false;
     std::atomic<int64_t> _slotLimitOverride{0};

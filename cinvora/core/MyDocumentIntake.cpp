@@ -3,6 +3,7 @@
 #include "MyDocument.h"
 #include "vcCommon.h"
 
+#include <foundation/Alerts.h>
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
 #include <foundation/Strings.h>
@@ -115,19 +116,39 @@ void MyDocument::updateProgressOnMain(double percent) {
     MainThread::run([this, percent] { _window->updateAddProgress(percent); });
 }
 
-bool MyDocument::addFiles(const QString &path) {
+QString MyDocument::refusalBeforeProbe(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("it does not exist");
+    if (info.isDir())
+        return QStringLiteral("it is a folder (folders are not searched)");
+    if (!info.isFile())
+        return QStringLiteral("it is not a regular file");
+    if (!info.isReadable())
+        return QStringLiteral("it cannot be read (no permission)");
+    if (info.size() == 0)
+        return QStringLiteral("the file is empty");
+    return {};
+}
+
+bool MyDocument::addFiles(const QString &path, QString *why) {
+    auto refuse = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
     if (_usesHistory && vcCommon::fileExistAtHistory(path))
-        return false;
+        return refuse(QStringLiteral("it is already in the list"));
     if (isForbbidenFile(path))
-        return false;
+        return refuse(QStringLiteral("files of this kind are not converted"));
     // Refused names are decided before the probe: no need to decode a .txt file.
     LXMediaInfo byName;
     byName.setFileName(path);
     if (!isVideoFile(byName))
-        return false;
+        return refuse(QStringLiteral("files of this kind are not converted"));
     const LXMediaInfoPtr item = initEditMovieWithPath(path);
     if (!isVideoFile(*item))
-        return false;
+        return refuse(QStringLiteral("files of this kind are not converted"));
     bool added = false;
     MainThread::run([&] {
         // The same file offered twice before the history was saved is added once.
@@ -137,7 +158,18 @@ bool MyDocument::addFiles(const QString &path) {
         addMovie(item);
         added = true;
     });
-    return added;
+    return added ? true : refuse(QStringLiteral("it is already in the list"));
+}
+
+void MyDocument::reportSkippedFiles(const QStringList &skipped) {
+    if (skipped.isEmpty())
+        return;
+    const QString title = skipped.size() == 1
+                              ? foundation::tr_(QStringLiteral("SKIPPEDONEFILE"), QStringLiteral("1 file was not added"))
+                              : foundation::tr_(QStringLiteral("SKIPPEDFILES"), QStringLiteral("%1 files were not added"))
+                                    .arg(skipped.size());
+    foundation::AlertRequest note{title, skipped.join('\n'), vcCommon::okStr(), {}, {}};
+    _window->askQuestion(note, [](foundation::AlertButton) {});
 }
 
 void MyDocument::addImportFiles(QStringList paths) {
@@ -146,19 +178,35 @@ void MyDocument::addImportFiles(QStringList paths) {
         wasEmpty = _fileArray.empty();
         _window->showAddProgress(true);
     });
+    // What was not added, "name: why", for the one message at the end.
+    QStringList skipped;
+    auto skip = [&skipped](const QString &path, const QString &why) {
+        const QFileInfo info(path);
+        const QString name = info.fileName().isEmpty() ? path : info.fileName();
+        skipped << QStringLiteral("%1: %2").arg(name, why);
+    };
     const qsizetype n = paths.size();
     for (qsizetype i = 0; i < n && !_bCancelAddFile.load(); ++i) {
         const QString &path = paths[i];
-        if (!SWMediaInfoManager::canOpenFile(path))
+        if (const QString why = refusalBeforeProbe(path); !why.isEmpty()) {
+            skip(path, why);
             continue;
-        if (QFileInfo(path).isDir())
+        }
+        if (!SWMediaInfoManager::canOpenFile(path)) {
+            skip(path, QStringLiteral("it is not a readable video or audio file"));
             continue;
-        if (_usesHistory && vcCommon::fileExistAtHistory(path))
+        }
+        if (_usesHistory && vcCommon::fileExistAtHistory(path)) {
+            skip(path, QStringLiteral("it is already in the list"));
             continue;
-        if (addFiles(path)) {
+        }
+        QString why;
+        if (addFiles(path, &why)) {
             if (_usesHistory)
                 vcCommon::saveBookmark(path);
             updateProgressOnMain(double(i + 1) / double(n) * 100.0);
+        } else {
+            skip(path, why);
         }
     }
     MainThread::run([&] {
@@ -170,6 +218,8 @@ void MyDocument::addImportFiles(QStringList paths) {
         }
         _window->focusPlayer();
         _window->stopAddProgress();
+        // After the progress sheet has gone: the message takes its place on the window.
+        reportSkippedFiles(skipped);
     });
 }
 
@@ -199,6 +249,7 @@ bool MyDocument::saveHistoryFile() {
         const QString chosen = item->chosenKeyPath();
         if (!chosen.isEmpty())
             e.insert("currentOutputKeyPathKey", chosen);
+        e.insert("currentParametersKey", FormatRules::parametersOf(*item));
         entries << e;
     }
     if (!vcCommon::writeHistoryEntries(entries)) {
@@ -285,6 +336,7 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
             if (record.typeId() == QMetaType::QVariantMap)
                 item->setBOutputIsVideo(!record.toMap().value("IsAudio", false).toBool());
         }
+        FormatRules::applyParameters(*item, e.value("currentParametersKey").toMap());
         if (e.contains("currentSubTitleIdxKey"))
             item->setSubTitleIndex(e.value("currentSubTitleIdxKey").toInt());
         if (e.contains("currentAudioTrackIdxKey"))

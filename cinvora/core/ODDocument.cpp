@@ -10,7 +10,27 @@ const QStringList &ODDocument::categoryNames() {
     return names;
 }
 
-ODDocument::ODDocument() = default;
+namespace {
+QString categoryOf(const QString &keyPath) { return keyPath.section('.', 0, 0); }
+QString formatKeyOf(const QString &keyPath) { return keyPath.section('.', 1); }
+QVariantMap recordAt(const QString &keyPath) {
+    return vcCommon::findDictByKey(keyPath, vcCommon::outputFormatDictFrom(MyDocument::outputFmtFileName())).toMap();
+}
+} // namespace
+
+ODDocument::ODDocument() {
+    // The grid opens on the format chosen last time, which new items will take.
+    const QString keyPath = vcCommon::lastOutputKeyPath();
+    if (!keyPath.isEmpty() && !recordAt(keyPath).isEmpty()) {
+        _chosenKeyPath = keyPath;
+        _chosenParameters = vcCommon::lastOutputParameters();
+        const int type = int(categoryNames().indexOf(categoryOf(keyPath)));
+        if (type >= 0) {
+            _selectMediaType = type;
+            _mainKey = categoryNames().at(type);
+        }
+    }
+}
 
 ODDocument::~ODDocument() {
     // Threads may still report to the document: stop them while it is whole.
@@ -19,11 +39,16 @@ ODDocument::~ODDocument() {
 
 void ODDocument::convertAll() {
     MyDocument::convertAll();
-    _convertingCellViews = _cellArray;
+    // Paused rows resume and rows not yet done start; a row whose last conversion succeeded
+    // and still stands (same source, trim, tracks, format and parameters, its file still
+    // there) is left alone, so that a pause and a convert never make numbered copies.
+    _convertingCellViews.clear();
+    for (const vcTableCellViewPtr &row : _cellArray)
+        if (!row->isUpToDate())
+            _convertingCellViews.push_back(row);
     for (const vcTableCellViewPtr &row : _convertingCellViews)
         row->turnToConvertingView();
-    for (const vcTableCellViewPtr &row : _convertingCellViews)
-        _workers.spawn([row, seen = row->pauseAllCount()] { row->startConvert(seen); });
+    startQueued(_convertingCellViews);
 }
 
 void ODDocument::convertAllInWR() {
@@ -35,6 +60,9 @@ void ODDocument::convertAllInWR() {
         _wrBConverted = false;
     } else {
         convertAll();
+        // Nothing to do when every row is done and unchanged: the toggle stays as it is.
+        if (_convertingCellViews.empty())
+            return;
         _window->setConvertToggleStopLook(true);
         _wrBConverted = true;
     }
@@ -59,9 +87,12 @@ void ODDocument::categoryButtonUp(int mediaType) {
 }
 
 void ODDocument::gotoAudioType() {
+    // Listing a category rebuilds the grid: only when it shows another one.
+    const bool shown = _selectMediaType == 3 && _mainKey == categoryNames().at(3);
     _selectMediaType = 3;
     _mainKey = categoryNames().at(3);
-    _window->showCategory(_mainKey, _selectMediaType);
+    if (!shown)
+        _window->showCategory(_mainKey, _selectMediaType);
     _canChangeCategory = false;
     _window->setCategoryChangeAllowed(false);
 }
@@ -72,37 +103,111 @@ void ODDocument::locateToAudio() {
 }
 
 QString ODDocument::lastFormatLabel() const {
-    const QString key = lastKeyStr();
-    const qsizetype dot = key.indexOf('.');
-    return dot < 0 ? key : key.mid(dot + 1);
+    const LXMediaInfoPtr item = currentEditMovie();
+    QString keyPath = item ? keyPathOf(*item) : chosenKeyPath();
+    if (keyPath.isEmpty())
+        keyPath = lastKeyStr();
+    if (categoryOf(keyPath) != _mainKey)
+        return QString();
+    const QVariantMap record = recordAt(keyPath);
+    // The grid captions a format with its "keyName", else its whole key.
+    const QString name = record.value("keyName").toString();
+    return !name.isEmpty() ? name : formatKeyOf(keyPath);
+}
+
+QString ODDocument::keyPathOf(const LXMediaInfo &item) {
+    const QString chosen = item.chosenKeyPath();
+    return chosen.isEmpty() ? item.baseOutputType() + "." + item.outputDesc() : chosen;
+}
+
+QString ODDocument::chosenKeyPath() const {
+    std::lock_guard l(_choiceLock);
+    return _chosenKeyPath;
+}
+
+QVariantMap ODDocument::chosenParameters() const {
+    std::lock_guard l(_choiceLock);
+    return _chosenParameters;
+}
+
+void ODDocument::setChoice(const QString &keyPath, const QVariantMap &parameters) {
+    {
+        std::lock_guard l(_choiceLock);
+        _chosenKeyPath = keyPath;
+        _chosenParameters = parameters;
+    }
+    vcCommon::setLastOutputChoice(keyPath, parameters);
+}
+
+void ODDocument::showFormatOf(const LXMediaInfo &item) {
+    if (!item.bSourceIsVideo()) {
+        gotoAudioType();
+    } else {
+        _canChangeCategory = true;
+        _window->setCategoryChangeAllowed(true);
+        const int type = int(categoryNames().indexOf(categoryOf(keyPathOf(item))));
+        if (type >= 0 && type != _selectMediaType) {
+            _selectMediaType = type;
+            _mainKey = categoryNames().at(type);
+            _window->showCategory(_mainKey, _selectMediaType);
+        }
+    }
+    _window->highlightFormatCell(lastFormatLabel());
 }
 
 void ODDocument::selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &rawKey) {
-    if (!validSelectCell())
-        return;
-    const QString key = _mainKey + rawKey;
     const QString keyPath = _mainKey + "." + rawKey;
-    if (key == _compKeyStr) {
-        for (size_t i = 0; i < _fileArray.size(); ++i) {
-            FormatRules::applyFormatRecord(*_fileArray[i], record);
-            _fileArray[i]->setChosenKeyPath(keyPath);
-            _window->refreshRow(_cellArray[i]);
-        }
+    if (!validSelectCell()) {
+        if (keyPath != chosenKeyPath())
+            setChoice(keyPath, {});
         return;
     }
-    _compKeyStr = key;
+    bool changes = false;
+    for (const LXMediaInfoPtr &item : _fileArray)
+        changes = changes || keyPathOf(*item) != keyPath;
+    const QString compKey = _mainKey + rawKey;
+    if (!changes || _fileArray.size() < 2 || !vcCommon::showTipAgainWhenChangeOutputFmt()) {
+        applyFormatToAll(record, keyPath, compKey);
+        return;
+    }
+    _window->askApplyFormatToAll(int64_t(_fileArray.size()), [this, record, keyPath, compKey](bool apply, bool dontAskAgain) {
+        if (dontAskAgain)
+            vcCommon::setShowTipAgainWhenChangeOutputFmt(false);
+        if (apply) {
+            applyFormatToAll(record, keyPath, compKey);
+        } else if (const LXMediaInfoPtr item = currentEditMovie()) {
+            // Nothing changed: the grid shows the selected item's format again.
+            showFormatOf(*item);
+        }
+    });
+}
+
+void ODDocument::applyFormatToAll(const QVariantMap &record, const QString &keyPath, const QString &compKey) {
+    // The same format again keeps what was edited for it; another one starts from its
+    // defaults. Items that were not on it (added before, or restored) take the choice whole.
+    const bool same = keyPath == chosenKeyPath();
+    if (!same)
+        setChoice(keyPath, {});
+    const QVariantMap parameters = chosenParameters();
+    _compKeyStr = compKey;
     for (size_t i = 0; i < _fileArray.size(); ++i) {
         LXMediaInfo &item = *_fileArray[i];
-        loadResolutionAVCodecsWithKeyIsDefault(item, keyPath, true);
+        const bool keep = same && keyPathOf(item) == keyPath && item.bLoaded();
+        if (!keep) {
+            loadResolutionAVCodecsWithKeyIsDefault(item, keyPath, true);
+            if (const auto probe = item.mediaInfoManager()) {
+                item.setWidth(probe->width());
+                item.setHeight(probe->height());
+            }
+            FormatRules::applyParameters(item, parameters);
+        }
         FormatRules::applyFormatRecord(item, record);
         item.setChosenKeyPath(keyPath);
-        if (const auto probe = item.mediaInfoManager()) {
-            item.setWidth(probe->width());
-            item.setHeight(probe->height());
-        }
         _window->refreshRow(_cellArray[i]);
     }
     _window->refreshParameterControls(currentEditMovie());
+    // The saved list keeps every item's new format.
+    saveHistoryFile();
 }
 
 void ODDocument::saveMediaInfo(const LXMediaInfo &edited) {
@@ -136,6 +241,9 @@ void ODDocument::saveMediaInfo(const LXMediaInfo &edited) {
         }
         _window->refreshRow(_cellArray[i]);
     }
+    // New items start with these parameters, now and after a restart.
+    setChoice(keyPathOf(edited), FormatRules::parametersOf(edited));
+    saveHistoryFile();
 }
 
 void ODDocument::selectItemAtIndex(int64_t index) {
@@ -144,10 +252,24 @@ void ODDocument::selectItemAtIndex(int64_t index) {
     if (!item)
         return;
     _window->seekPlayerToTrimStart();
-    if (!item->bSourceIsVideo()) {
-        gotoAudioType();
-    } else {
-        _canChangeCategory = true;
-        _window->setCategoryChangeAllowed(true);
+    showFormatOf(*item);
+}
+
+void ODDocument::loadResolutionAVCodecs(LXMediaInfo &item) {
+    QString keyPath;
+    QVariantMap parameters;
+    if (item.chosenKeyPath().isEmpty() && !item.bLoaded()) {
+        std::lock_guard l(_choiceLock);
+        keyPath = _chosenKeyPath;
+        parameters = _chosenParameters;
     }
+    const QVariantMap record = keyPath.isEmpty() ? QVariantMap() : recordAt(keyPath);
+    if (record.isEmpty() || (!item.bSourceIsVideo() && !record.value("IsAudio", false).toBool())) {
+        MyDocument::loadResolutionAVCodecs(item);
+        return;
+    }
+    item.setChosenKeyPath(keyPath);
+    MyDocument::loadResolutionAVCodecs(item);
+    FormatRules::applyFormatRecord(item, record);
+    FormatRules::applyParameters(item, parameters);
 }

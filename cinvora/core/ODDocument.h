@@ -15,6 +15,7 @@ public:
     void convertAllInWR();
     void convertFinished() override;
     bool wrBConverted() const { return _wrBConverted; }
+    void setWrBConverted(bool on) { _wrBConverted = on; }
 
     // Format browser.
     int selectMediaType() const { return _selectMediaType; }
@@ -25,19 +26,42 @@ public:
     void categoryButtonUp(int mediaType);
     void gotoAudioType();
     void locateToAudio();
-    // The label under which the remembered format shows in the grid.
+    // The label of the format the grid should highlight (the selected item's, else the
+    // current choice): empty when that format is not in the category shown.
     QString lastFormatLabel() const;
-    // The grid's click: applies the format record to every job (nothing without a selection).
+    // The grid's click: applies the format record to every job, asking first (when the
+    // user wants to be asked) if it changes the format of two or more. Without a selection
+    // it changes no job but becomes the choice that new items start with.
     void selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &rawKey);
     // The parameter editor's result: the edited copy's lists and choices go to every job.
     void saveMediaInfo(const LXMediaInfo &edited);
 
+    // The current choice that new items start with (kept in the settings): a key path
+    // (empty: the default format) and the parameters saved for it (empty: its defaults).
+    QString chosenKeyPath() const;
+    QVariantMap chosenParameters() const;
+    // The key path an item's format comes from: the chosen one, else its default.
+    static QString keyPathOf(const LXMediaInfo &item);
+    // The grid follows the item: its category (Audio, locked, for a source without video)
+    // and its format's cell highlighted.
+    void showFormatOf(const LXMediaInfo &item);
+
     void selectItemAtIndex(int64_t index) override;
+    // A new item takes the current choice when it fits the item (any format for a source
+    // with video, an audio format for one without); otherwise its default format.
+    void loadResolutionAVCodecs(LXMediaInfo &item) override;
 
 private:
+    void applyFormatToAll(const QVariantMap &record, const QString &keyPath, const QString &compKey);
+    void setChoice(const QString &keyPath, const QVariantMap &parameters);
+
     bool _wrBConverted = false;
     int _selectMediaType = 0;
     QString _mainKey = QStringLiteral("Apple Device");
     QString _compKeyStr;
     bool _canChangeCategory = true;
+    // Read by intake threads as they make items: guarded, held only to copy.
+    mutable std::mutex _choiceLock;
+    QString _chosenKeyPath;
+    QVariantMap _chosenParameters;
 };

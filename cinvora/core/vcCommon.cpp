@@ -2,6 +2,7 @@
 
 #include <foundation/Log.h>
 #include <foundation/PropertyList.h>
+#include <foundation/Settings.h>
 
 #include <QDir>
 #include <QFile>
@@ -168,4 +169,13 @@ QVariant vcCommon::findDictByKey(const QString &keyPath, const QVariantMap &dict
     }
     const QVariantMap m = current.toMap();
     return m.contains(key) ? m.value(key) : QVariant();
+}
+
+QString vcCommon::lastOutputKeyPath() { return foundation::Settings::value("lastOutputKeyPath").toString(); }
+
+QVariantMap vcCommon::lastOutputParameters() { return foundation::Settings::value("lastOutputParameters").toMap(); }
+
+void vcCommon::setLastOutputChoice(const QString &keyPath, const QVariantMap &parameters) {
+    foundation::Settings::setValue("lastOutputKeyPath", keyPath);
+    foundation::Settings::setValue("lastOutputParameters", parameters);
 }

@@ -31,6 +31,13 @@ public:
     // The stored paths in pair order.
     static QStringList readBookmark();
 
+    // The output format last chosen in the grid (a key path, empty when none was) and the
+    // parameters last saved for it (FormatRules::parametersOf; empty: the format's
+    // defaults). New items start with them.
+    static QString lastOutputKeyPath();
+    static QVariantMap lastOutputParameters();
+    static void setLastOutputChoice(const QString &keyPath, const QVariantMap &parameters);
+
     // Format catalogue.
     // The named property-list resource (":/<name>.plist"), parsed once and kept.
     static QVariantMap outputFormatDictFrom(const QString &resourceBaseName);

@@ -1,6 +1,7 @@
 #include "vcTableCellView.h"
 
 #include "FormatRules.h"
+#include "vcLeftTimeEstimator.h"
 #include "vcCommon.h"
 
 #include <foundation/Files.h>
@@ -167,6 +168,7 @@ void vcTableCellView::turnToConvertingView() {
         c.fmtInfoVisible = false;
         c.statusText = waitingText();
         c.statusVisible = true;
+        c.outcome = {};
     });
     std::lock_guard l(_lock);
     _run = std::make_shared<Run>();
@@ -190,8 +192,12 @@ void vcTableCellView::startConvert(uint64_t pauseAllCountSeen) {
         });
     });
     if (run->session->paused()) {
-        if (pauseAllCount() == pauseAllCountSeen)
-            pauseConvert();
+        // Resumed on this thread rather than a new one, so that the row queues in the place
+        // the convert-all gave it in the gate's line.
+        if (pauseAllCount() == pauseAllCountSeen) {
+            postControls([](vcRowControls &c) { c.statusText = waitingText(); }, false);
+            continueConvert(run);
+        }
         return;
     }
     {
@@ -231,8 +237,60 @@ void vcTableCellView::returnSlot(const RunPtr &run, bool ended) {
             d->convertSessionSignal(this);
 }
 
+QString vcTableCellView::outputFolder() {
+    vcTableCellViewDelegate *d = tbCellDelegate();
+    QString folder = d ? d->exportFolder() : QString();
+    if (folder.isEmpty())
+        folder = vcCommon::exportMovieFolder();
+    return folder;
+}
+
+QString vcTableCellView::conversionFingerprint(const SWConvertOption &o) const {
+    const LXMediaInfoPtr item = editMovie();
+    if (!item)
+        return {};
+    const QFileInfo source(item->fileName());
+    const QFileInfo srt(item->srtSubtitleFile());
+    QStringList parts;
+    parts << item->fileName() << QString::number(source.size())
+          << QString::number(source.lastModified().toMSecsSinceEpoch()) << item->srtSubtitleFile()
+          << QString::number(srt.exists() ? srt.lastModified().toMSecsSinceEpoch() : 0) << item->outputExt()
+          << item->outputFormat();
+    for (const int64_t v : {o.start_time(), o.recording_time(), int64_t(o.audio_disable()), int64_t(o.subtitle_disable()),
+                            int64_t(o.video_disable()), int64_t(o.audio_volume()), int64_t(o.auto_streamcopy()),
+                            int64_t(o.width()), int64_t(o.height()), int64_t(o.frameRateNum()), int64_t(o.frameRateDen()),
+                            int64_t(o.subtitleStreamIndex()), int64_t(o.audioStreamIndex()), int64_t(o.sample_rate()),
+                            int64_t(o.channels()), int64_t(o.usePluginSubtitle())})
+        parts << QString::number(v);
+    parts << o.audioCodeName() << o.videoCodeName() << QString::number(o.qscale(), 'g', 10) << o.format();
+    return parts.join(QChar(0x1f));
+}
+
+QString vcTableCellView::currentFingerprint() {
+    const LXMediaInfoPtr item = editMovie();
+    if (!item)
+        return {};
+    SWConvertOption option;
+    FormatRules::fillSessionOption(*item, option, vcCommon::autoCheckStreamCopyWhenSameCodec());
+    option.setUsePluginSubtitle(!item->srtSubtitleFile().isEmpty());
+    if (vcTableCellViewDelegate *d = tbCellDelegate())
+        d->adjustSessionOption(this, option);
+    return conversionFingerprint(option) + QChar(0x1f) + outputFolder();
+}
+
+bool vcTableCellView::isUpToDate() {
+    if (_lastOutcome.kind != vcJobOutcome::Done || hasSession())
+        return false;
+    const QFileInfo out(_lastOutcome.outputFile);
+    if (!out.isFile() || out.size() == 0)
+        return false;
+    return !_doneFingerprint.isEmpty() && _doneFingerprint == currentFingerprint();
+}
+
 void vcTableCellView::newThreadToConvert(RunPtr run) {
     SWConvertSession &session = *run->session;
+    vcJobOutcome outcome;
+    outcome.kind = vcJobOutcome::Cancelled;
     if (!session.cancelSession()) {
         _finished.store(false);
         session.setDelegate(this);
@@ -249,16 +307,21 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
         vcTableCellViewDelegate *d = tbCellDelegate();
         if (d)
             d->adjustSessionOption(this, session.option());
-        QString folder = d ? d->exportFolder() : QString();
-        if (folder.isEmpty())
-            folder = vcCommon::exportMovieFolder();
+        const QString folder = outputFolder();
+        {
+            std::lock_guard l(run->lock);
+            run->fingerprint = conversionFingerprint(session.option()) + QChar(0x1f) + folder;
+            run->leftTime = std::make_unique<vcLeftTimeEstimator>();
+        }
         const QString output = reserveOutputName(folder, item->fileName(), item->outputExt());
         {
             std::lock_guard l(_lock);
             _outputFile = output;
         }
         bool ok = false;
+        QString why;
         if (output.isEmpty()) {
+            why = QStringLiteral("cannot create the output file in %1").arg(folder);
             foundation::Log::line(QStringLiteral("Cannot create the output file in %1").arg(folder));
         } else {
             session.setOutputFileName(output);
@@ -268,9 +331,15 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
             const int64_t began = QDateTime::currentMSecsSinceEpoch();
             ok = session.start();
             _lastConversionMs.store(QDateTime::currentMSecsSinceEpoch() - began);
+            why = session.lastError();
             // The engine removes what it wrote on failure; the reserved name goes too.
             if (!ok && QFileInfo::exists(output))
                 QFile::remove(output);
+        }
+        if (ok) {
+            outcome = {vcJobOutcome::Done, QString(), output};
+        } else if (!session.cancelSession()) {
+            outcome = {vcJobOutcome::Failed, why.isEmpty() ? QStringLiteral("the conversion did not finish") : why, QString()};
         }
         if (ok && isCurrent(run)) {
             postControls([](vcRowControls &c) { c.statusText = QString(); }, true);
@@ -296,14 +365,18 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
     // The closing step runs on the main thread, where the row is also started again; the
     // conversion thread holds no lock while it waits for it.
     auto self = shared_from_this();
-    MainThread::run([self, run, cancelAllInForce] {
+    MainThread::run([self, run, cancelAllInForce, outcome] {
         {
             std::lock_guard l(self->_lock);
             if (self->_run != run)
                 return;
         }
         self->_finished.store(true);
-        self->finishedConvert(cancelAllInForce);
+        if (outcome.kind == vcJobOutcome::Done) {
+            std::lock_guard l(run->lock);
+            self->_doneFingerprint = run->fingerprint;
+        }
+        self->finishedConvert(cancelAllInForce, outcome);
         std::lock_guard l(self->_lock);
         self->_run.reset();
     });
@@ -403,8 +476,10 @@ void vcTableCellView::backToPrepareConvertView() {
     updateControls([](vcRowControls &c) { c.statusVisible = false; });
 }
 
-void vcTableCellView::finishedConvert(bool cancelAllInForce) {
-    updateControls([](vcRowControls &c) {
+void vcTableCellView::finishedConvert(bool cancelAllInForce, const vcJobOutcome &outcome) {
+    _lastOutcome = outcome;
+    updateControls([&outcome](vcRowControls &c) {
+        c.outcome = outcome;
         c.fmtInfoVisible = true;
         c.stopVisible = false;
         c.deleteVisible = true;
@@ -423,7 +498,6 @@ void vcTableCellView::deleteItem() {
 
 void vcTableCellView::sessionProgressPastLeft(SWConvertSession *session, double percent, int64_t pastUs,
                                               int64_t leftUs) {
-    (void)pastUs;
     const RunPtr run = currentRun();
     if (!run || run->session.get() != session)
         return;
@@ -431,6 +505,9 @@ void vcTableCellView::sessionProgressPastLeft(SWConvertSession *session, double 
     const int64_t now = QDateTime::currentMSecsSinceEpoch();
     {
         std::lock_guard l(run->lock);
+        // Every report feeds the estimate; only some reach the row.
+        if (run->leftTime)
+            leftUs = run->leftTime->update(percent, pastUs);
         if (percent < 100.0 && run->lastProgressMs >= 0 && now - run->lastProgressMs < kProgressIntervalMs)
             return;
         run->lastProgressMs = now;

@@ -17,6 +17,7 @@
 #include <reelwright/LXMediaInfo.h>
 
 class vcTableCellView;
+class vcLeftTimeEstimator;
 namespace foundation {
 class WorkerGroup;
 }
@@ -46,6 +47,15 @@ public:
     virtual void adjustSessionOption(vcTableCellView *job, SWConvertOption &option) { (void)job; (void)option; }
 };
 
+// How the last conversion of a job ended: the value the job reports, never its texts.
+struct vcJobOutcome {
+    enum Kind { None, Done, Failed, Cancelled };
+    Kind kind = None;
+    QString reason;     // Failed: why, in the engine's words
+    QString outputFile; // Done: the file written
+    bool operator==(const vcJobOutcome &) const = default;
+};
+
 // What the row shows of its job. Main thread only.
 struct vcRowControls {
     QString statusText;
@@ -55,6 +65,8 @@ struct vcRowControls {
     bool stopVisible = false;
     bool deleteVisible = true;
     bool fmtInfoVisible = true;
+    // The end of the last conversion until the next start (None meanwhile).
+    vcJobOutcome outcome;
     bool operator==(const vcRowControls &) const = default;
 };
 
@@ -113,6 +125,16 @@ public:
     void backToPrepareConvertView();
     void deleteItem();
     const vcRowControls &controls() const { return _controls; }
+    // Main thread: how the last conversion ended.
+    const vcJobOutcome &lastOutcome() const { return _lastOutcome; }
+    // Main thread: the last conversion succeeded, its file is still there, and the source,
+    // trim, tracks, format and parameters are what they were when it started: converting
+    // again would only make a numbered copy.
+    bool isUpToDate();
+    // What decides the output: the option the item fills, the source file and its
+    // modification, the subtitle file, the container and the export folder.
+    QString conversionFingerprint(const SWConvertOption &option) const;
+    QString currentFingerprint();
 
     // Queueing threads. A paused session is resumed only while no pause-all came after
     // `pauseAllCountSeen` (the count when the start was asked for).
@@ -148,6 +170,8 @@ private:
         bool holdsSlot = false;   // this run holds one of the gate's slots
         bool ended = false;       // the conversion thread has finished
         int64_t lastProgressMs = -1;
+        QString fingerprint;      // what this run converts, set before it starts
+        std::unique_ptr<vcLeftTimeEstimator> leftTime;
     };
     using RunPtr = std::shared_ptr<Run>;
 
@@ -167,7 +191,8 @@ private:
     void pauseIfRunning(const RunPtr &run);
     // Main thread. `cancelAllInForce`: the "cancelAll" setting as the conversion thread
     // read it when the conversion ended.
-    void finishedConvert(bool cancelAllInForce);
+    void finishedConvert(bool cancelAllInForce, const vcJobOutcome &outcome);
+    QString outputFolder();
 
     std::atomic<vcTableCellViewDelegate *> _tbCellDelegate{nullptr};
     vcTableCellViewDisplay *_display = nullptr;
@@ -181,6 +206,8 @@ private:
     std::atomic<uint64_t> _pauseAllCount{0};
     std::atomic<int64_t> _lastConversionMs{0};
     vcRowControls _controls;
+    vcJobOutcome _lastOutcome;
+    QString _doneFingerprint; // main thread: the fingerprint of the last success
 };
 
 using vcTableCellViewPtr = std::shared_ptr<vcTableCellView>;

@@ -369,8 +369,11 @@ void ODMyDocumentWindow::updateEmptyListTip(bool listIsEmpty) {
 
 void ODMyDocumentWindow::setConvertAllEnabled(bool enabled) { _wrConvertBtn->setBEnabled(enabled); }
 
-void ODMyDocumentWindow::setConvertAllState(bool) {
-    // The toggle's look follows the document's own state (setConvertToggleStopLook).
+void ODMyDocumentWindow::setConvertAllState(bool on) {
+    // Every row converting, or none any more (the last one was stopped from its row): the
+    // toggle shows it, and its next press pauses or converts accordingly.
+    _document->setWrBConverted(on);
+    setConvertToggleStopLook(on);
 }
 
 void ODMyDocumentWindow::setConvertToggleStopLook(bool stopLook) {

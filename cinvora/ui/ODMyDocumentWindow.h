@@ -147,6 +147,7 @@ public:
 
     // ---- DocumentWindow ----
     void askQuestion(const foundation::AlertRequest &request, std::function<void(foundation::AlertButton)> done) override;
+    void askApplyFormatToAll(int64_t count, std::function<void(bool apply, bool dontAskAgain)> done) override;
     void closeWindow() override;
     void chooseFiles(const QStringList &extensions, std::function<void(QStringList)> done) override;
     void reloadTable() override;
@@ -313,6 +314,8 @@ private:
     QPointer<ODProgressController> _addProgressController;
     QPointer<ODSettingController> _settingController;
     QPointer<ODMediaInfoEdit> _mediaInfoEdit;
+    bool _askingApplyToAll = false;
+    std::optional<std::pair<int, QString>> _editorAfterQuestion; // a settings button waiting on the question
     std::unique_ptr<ODEditPage> _editPage;
     QPointer<LXPlayerPlusEditorController> _playerWindow;
     QPointer<LXPlayerController> _mediaPlayController;

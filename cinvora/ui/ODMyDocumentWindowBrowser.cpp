@@ -5,7 +5,11 @@
 
 #include <vcCommon.h>
 
+#include <foundation/Alerts.h>
 #include <glazeform/LXImage.h>
+
+#include <QMessageBox>
+#include <utility>
 
 namespace {
 const QString kCategoryPicture = QStringLiteral("ODMediaTypeBtn.png");
@@ -62,6 +66,9 @@ void ODMyDocumentWindow::updateMediaTypeButtonStatus() {
         b->setTextNormalColor(ink);
         b->setTextPressColor(on ? odtheme::textOnLight() : odtheme::textOnLight());
         b->setCursor(locked && !on ? Qt::ForbiddenCursor : Qt::PointingHandCursor);
+        // The pill is only painted: say which category is on, for screen readers and the widget report.
+        b->setProperty("selected", on);
+        b->setAccessibleDescription(on ? QStringLiteral("selected") : QString());
         b->update();
     }
 }
@@ -104,7 +111,36 @@ void ODMyDocumentWindow::selectCellWithDictionaryWithSubKey(const QVariantMap &r
     _document->selectCellWithDictionaryWithSubKey(record, key);
 }
 
-void ODMyDocumentWindow::showMediaInfoAtIndexWithKey(int index, const QString &key) { showMediaInfoEdit(index, key); }
+void ODMyDocumentWindow::showMediaInfoAtIndexWithKey(int index, const QString &key) {
+    // The press has put the question first: the editor opens once the format is settled,
+    // and not at all when the user kept the old one.
+    if (_askingApplyToAll) {
+        _editorAfterQuestion = {index, key};
+        return;
+    }
+    showMediaInfoEdit(index, key);
+}
+
+void ODMyDocumentWindow::askApplyFormatToAll(int64_t count, std::function<void(bool, bool)> done) {
+    const foundation::AlertRequest request{
+        QStringLiteral("Apply this format to every item?"),
+        QStringLiteral("The output format and its parameters will change for all %1 items in the list.").arg(count),
+        QStringLiteral("Apply to All"), QStringLiteral("Cancel"), QString()};
+    _askingApplyToAll = true;
+    _editorAfterQuestion.reset();
+    auto *box = foundation::Alerts::showSheet(
+        this, request, QStringLiteral("Do not ask again"),
+        [this, done](foundation::AlertButton button, bool dontAskAgain) {
+            _askingApplyToAll = false;
+            const bool apply = button == foundation::AlertButton::Default;
+            done(apply, dontAskAgain);
+            const auto editor = std::exchange(_editorAfterQuestion, std::nullopt);
+            if (apply && editor)
+                showMediaInfoEdit(editor->first, editor->second);
+        });
+    if (box)
+        box->setObjectName(QStringLiteral("applyToAllQuestion"));
+}
 
 void ODMyDocumentWindow::showMediaInfoEdit(int index, const QString &key) {
     (void)index;

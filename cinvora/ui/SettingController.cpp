@@ -2,6 +2,7 @@
 
 #include "vcCommon.h"
 
+#include <glazeform/LXCommon.h>
 #include <glazeform/LXGeometry.h>
 #include <glazeform/LXImage.h>
 #include <glazeform/LXLabel.h>
@@ -10,7 +11,10 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -21,6 +25,71 @@ SettingController::FolderChooser &folderChooser() {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------
+
+ODUpDownStepper::ODUpDownStepper(QWidget *parent) : QWidget(parent) {
+    setCursor(Qt::PointingHandCursor);
+    setToolTip(QStringLiteral("Fewer or more conversions at the same time"));
+}
+
+void ODUpDownStepper::setValue(double v) {
+    _value = std::clamp(v, _min, std::max(_min, _max));
+    update();
+}
+
+int ODUpDownStepper::halfAt(const QPointF &p) const {
+    if (!rect().contains(p.toPoint()))
+        return 0;
+    return p.x() < width() / 2.0 ? -1 : 1;
+}
+
+void ODUpDownStepper::mousePressEvent(QMouseEvent *event) {
+    LXCommon::popupDownMenu();
+    _pressed = event->button() == Qt::LeftButton ? halfAt(event->position()) : 0;
+    update();
+}
+
+void ODUpDownStepper::mouseReleaseEvent(QMouseEvent *event) {
+    const int half = _pressed;
+    _pressed = 0;
+    update();
+    if (half == 0 || halfAt(event->position()) != half)
+        return;
+    setValue(_value + half);
+    emit stepped(_value);
+}
+
+void ODUpDownStepper::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const double mid = r.center().x();
+    QPainterPath body;
+    body.addRoundedRect(r, 6, 6);
+    p.fillPath(body, QColor(0x14, 0x16, 0x1a));
+    if (_pressed != 0) {
+        p.save();
+        p.setClipRect(_pressed < 0 ? QRectF(r.left(), r.top(), mid - r.left(), r.height())
+                                   : QRectF(mid, r.top(), r.right() - mid, r.height()));
+        p.fillPath(body, QColor(0x38, 0xc0, 0xf5, 90));
+        p.restore();
+    }
+    p.setPen(QPen(QColor(0x3a, 0x40, 0x49), 1));
+    p.drawPath(body);
+    p.drawLine(QPointF(mid, r.top() + 4), QPointF(mid, r.bottom() - 4));
+    // A minus and a plus, dimmed at the bound they cannot pass.
+    const double arm = std::min(r.height(), r.width() / 2) * 0.22;
+    auto sign = [&](double cx, bool plus, bool live) {
+        p.setPen(QPen(live ? QColor(0xdf, 0xe3, 0xe8) : QColor(0x5a, 0x61, 0x6b), 2, Qt::SolidLine, Qt::RoundCap));
+        const double cy = r.center().y();
+        p.drawLine(QPointF(cx - arm, cy), QPointF(cx + arm, cy));
+        if (plus)
+            p.drawLine(QPointF(cx, cy - arm), QPointF(cx, cy + arm));
+    };
+    sign((r.left() + mid) / 2, false, _value > _min);
+    sign((mid + r.right()) / 2, true, _value < _max);
+}
 
 // ---------------------------------------------------------------------------------------
 
@@ -40,6 +109,12 @@ void SettingController::showSetting(QWidget *window) {
 void SettingController::setLimit(int64_t limit) {
     if (_countLabel)
         _countLabel->setTextTitle(QString::asprintf("%ld", long(limit)));
+    // The spin control and the stepper both show the limit: the next step of either
+    // starts from it.
+    if (_maxConvertCountBtn)
+        _maxConvertCountBtn->setCurValue(double(limit));
+    if (m_ODUpDownStepBtn)
+        m_ODUpDownStepBtn->setValue(double(limit));
     vcCommon::setMaxConvertingCountSameTime(limit);
 }
 
@@ -51,6 +126,8 @@ void SettingController::initUI() {
     // number shown and not from its own default.
     if (_maxConvertCountBtn)
         _maxConvertCountBtn->setCurValue(double(std::clamp<int64_t>(limit, kMinConvertCount, kMaxConvertCount)));
+    if (m_ODUpDownStepBtn)
+        m_ODUpDownStepBtn->setValue(double(std::clamp<int64_t>(limit, kMinConvertCount, kMaxConvertCount)));
     if (m_ODAutoCheckCodecFmtBtn)
         m_ODAutoCheckCodecFmtBtn->setBOnStates(vcCommon::autoCheckStreamCopyWhenSameCodec());
     // Both switches show what is stored; a switch showing the opposite would invert the next change.
@@ -183,16 +260,22 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
 
     label(this, QRectF(24, 254, 300, 24), QStringLiteral("Preferences"), 17, kText)->setTextFont(LXStyle::boldSystemFont(17));
 
-    _countTipLabel = label(this, QRectF(24, 200, 320, 22), QString(), 13, kText);
-    _countLabel = label(this, QRectF(344, 196, 56, 28), QString(), 20, kText);
+    _countTipLabel = label(this, QRectF(24, 200, 300, 22), QString(), 13, kText);
+    _countLabel = label(this, QRectF(322, 196, 36, 28), QString(), 20, kText);
     _countLabel->setTextAlignment(LXLabel::AlignRight);
-    _maxConvertCountBtn = new LXSpinButton(QRectF(412, 197, 20, 30), this);
+    _maxConvertCountBtn = new LXSpinButton(QRectF(364, 197, 20, 30), this);
     _maxConvertCountBtn->setBackgroundImage(LXImage::named(QStringLiteral("LXSpinBackground.png")));
     _maxConvertCountBtn->setTopBtnPressImage(LXImage::named(QStringLiteral("LXSpinTopPress.png")));
     _maxConvertCountBtn->setBtmBtnPressImage(LXImage::named(QStringLiteral("LXSpinBtmPress.png")));
     _maxConvertCountBtn->setMinValue(kMinConvertCount);
     _maxConvertCountBtn->setMaxValue(kMaxConvertCount);
     _maxConvertCountBtn->setDelegate(this);
+    m_ODUpDownStepBtn = new ODUpDownStepper(this);
+    m_ODUpDownStepBtn->setObjectName(QStringLiteral("ODUpDownStepBtn"));
+    LXGeometry::place(m_ODUpDownStepBtn, QRectF(396, 199, 60, 26));
+    m_ODUpDownStepBtn->setMinValue(kMinConvertCount);
+    m_ODUpDownStepBtn->setMaxValue(kMaxConvertCount);
+    connect(m_ODUpDownStepBtn, &ODUpDownStepper::stepped, this, [this](double v) { upDownStep(v); });
 
     label(this, QRectF(24, 160, 340, 22), QStringLiteral("Copy streams when the codec stays the same"), 13, kText);
     m_ODAutoCheckCodecFmtBtn = switchButton(this, QRectF(409, 162, 47, 18));

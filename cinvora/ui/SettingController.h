@@ -15,6 +15,34 @@ class LXLabel;
 class LXSwitchButton;
 class QLineEdit;
 
+// A stepper: a minus and a plus half that step a value between its bounds, drawn in the
+// sheet's colours. A release over the half that was pressed steps once.
+class ODUpDownStepper : public QWidget {
+    Q_OBJECT
+public:
+    explicit ODUpDownStepper(QWidget *parent = nullptr);
+    double value() const { return _value; }
+    // Clamped to the bounds; sends nothing.
+    void setValue(double v);
+    void setMinValue(double v) { _min = v, setValue(_value); }
+    void setMaxValue(double v) { _max = v, setValue(_value); }
+    double minValue() const { return _min; }
+    double maxValue() const { return _max; }
+signals:
+    // A step by the user (also at a bound, where the value stays).
+    void stepped(double value);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    int halfAt(const QPointF &p) const; // -1 minus, +1 plus, 0 outside
+    double _value = 0, _min = 0, _max = 10;
+    int _pressed = 0;
+};
+
 // The document's side of the sheet. Every method is optional.
 class SettingControllerDelegate {
 public:
@@ -64,6 +92,7 @@ public:
     LXLabel *countTipLabel() const { return _countTipLabel; }
     LXLabel *countLabel() const { return _countLabel; }
     LXSpinButton *maxConvertCountBtn() const { return _maxConvertCountBtn; }
+    ODUpDownStepper *upDownStepBtn() const { return m_ODUpDownStepBtn; }
     LXSwitchButton *autoCheckCodecFmtSwitch() const { return m_ODAutoCheckCodecFmtBtn; }
     LXSwitchButton *modifyOutputFmtSwitch() const { return m_ODModifyOutputFmtBtn; }
     LXCheckButton *autoCheckCodecFmtCB() const { return _autoCheckCodecFmtCB; }
@@ -86,6 +115,7 @@ protected:
     LXLabel *_countTipLabel = nullptr;
     LXLabel *_countLabel = nullptr;
     LXSpinButton *_maxConvertCountBtn = nullptr;
+    ODUpDownStepper *m_ODUpDownStepBtn = nullptr;
     LXCheckButton *_autoCheckCodecFmtCB = nullptr;
     LXCheckButton *_modifyOutputFmtCB = nullptr;
     LXSwitchButton *m_ODAutoCheckCodecFmtBtn = nullptr;

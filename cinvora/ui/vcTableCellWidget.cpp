@@ -125,6 +125,44 @@ void vcThumbView::paintEvent(QPaintEvent *) {
 
 // ---------------------------------------------------------------------------------------
 
+vcOutcomeBadge::vcOutcomeBadge(const QRectF &frame, QWidget *parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("outcomeBadge"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    LXGeometry::place(this, frame);
+    hide();
+}
+
+void vcOutcomeBadge::setKind(vcJobOutcome::Kind kind) {
+    _kind = kind;
+    const bool shown = kind == vcJobOutcome::Done || kind == vcJobOutcome::Failed;
+    setAccessibleName(kind == vcJobOutcome::Done ? QStringLiteral("done") : shown ? QStringLiteral("failed") : QString());
+    setVisible(shown);
+    update();
+}
+
+void vcOutcomeBadge::paintEvent(QPaintEvent *) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QRectF r = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const bool done = _kind == vcJobOutcome::Done;
+    p.setPen(QPen(QColor(0, 0, 0, 160), 1.5));
+    p.setBrush(done ? QColor(0x3c, 0xb3, 0x71) : odtheme::danger());
+    p.drawEllipse(r);
+    QPen mark(Qt::white, std::max(1.6, r.width() / 8), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    p.setPen(mark);
+    p.setBrush(Qt::NoBrush);
+    const double w = r.width(), h = r.height(), x = r.x(), y = r.y();
+    if (done) {
+        const QPointF pts[] = {{x + w * 0.27, y + h * 0.52}, {x + w * 0.44, y + h * 0.69}, {x + w * 0.74, y + h * 0.33}};
+        p.drawPolyline(pts, 3);
+    } else {
+        p.drawLine(QPointF(x + w / 2, y + h * 0.26), QPointF(x + w / 2, y + h * 0.56));
+        p.drawPoint(QPointF(x + w / 2, y + h * 0.74));
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+
 vcTableCellWidget::vcTableCellWidget(double width, QWidget *parent) : LXView(parent), _width(width) {
     resize(int(width), int(tableCellRowHgt));
     setAcceptDrops(true);
@@ -140,6 +178,8 @@ vcTableCellWidget::~vcTableCellWidget() {
 
 void vcTableCellWidget::initODControls() {
     _orgThumbView = new vcThumbView(QRectF(10, 5, 78, 50), this);
+    // On the picture's lower right corner, where it is seen at a glance down the list.
+    _outcomeBadge = new vcOutcomeBadge(QRectF(74, 2, 18, 18), this);
     _orgNameLabel = staticLabel(this, QRectF(96, 36, 276, 18), 13, odtheme::text());
     _orgNameLabel->setBUseDot(true);
     // The info line's own arithmetic puts its last label at x = 177 and 60 wide: the area
@@ -273,7 +313,7 @@ void vcTableCellWidget::updateCell() {
     const QString name = QFileInfo(item->fileName()).fileName();
     _orgNameLabel->setTextTitle(name);
     _orgNameLabel->setToolTip(name);
-    setToolTip(item->fileName());
+    setToolTip(rowToolTip(item->fileName(), _job->controls().outcome));
     if (item->bSourceIsVideo() != _layoutIsVideo)
         layoutFormatInfo(item->bSourceIsVideo());
     _resolutionLabel->setTextTitle(resolutionStr(int(item->width()), int(item->height())));
@@ -298,7 +338,21 @@ void vcTableCellWidget::selectFileInODFinder() {
         vcCommon::selectFileInFinder(target);
 }
 
+QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome &outcome) {
+    switch (outcome.kind) {
+    case vcJobOutcome::Done:
+        return QStringLiteral("%1\nConverted to %2").arg(source, QFileInfo(outcome.outputFile).fileName());
+    case vcJobOutcome::Failed:
+        return QStringLiteral("%1\nFailed: %2").arg(source, outcome.reason);
+    default:
+        return source;
+    }
+}
+
 void vcTableCellWidget::rowControlsChanged(const vcRowControls &c) {
+    _outcomeBadge->setKind(c.outcome.kind);
+    if (const LXMediaInfoPtr item = _job ? _job->editMovie() : nullptr)
+        setToolTip(rowToolTip(item->fileName(), c.outcome));
     _finishedLbl->setTextTitle(c.statusText);
     _finishedLbl->setTextColor(c.statusText == vcTableCellView::failedText() ? odtheme::danger() : odtheme::textSoft());
     _finishedLbl->setVisible(c.statusVisible);

@@ -29,6 +29,23 @@ private:
     qint64 _imageKey = 0;
 };
 
+// The mark on a row's picture telling how its last conversion ended: a check for a file
+// written, an exclamation mark for a failure; nothing otherwise. Drawn, not a picture file,
+// so it follows the theme's colours. Mouse events pass through.
+class vcOutcomeBadge : public QWidget {
+    Q_OBJECT
+public:
+    vcOutcomeBadge(const QRectF &frame, QWidget *parent);
+    void setKind(vcJobOutcome::Kind kind);
+    vcJobOutcome::Kind kind() const { return _kind; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    vcJobOutcome::Kind _kind = vcJobOutcome::None;
+};
+
 class vcTableCellWidget : public LXView, public vcTableCellViewDisplay, private LXButtonDelegate {
     Q_OBJECT
 public:
@@ -74,6 +91,9 @@ public:
     LXLabel *durationLabel() const { return _durationLabel; }
     QWidget *fmtIcon() const { return _fmtIcon; }
     LXLabel *fmtLabel() const { return _fmtLabel; }
+    vcOutcomeBadge *outcomeBadge() const { return _outcomeBadge; }
+    // The row's tool tip: the source, and how its last conversion ended.
+    static QString rowToolTip(const QString &source, const vcJobOutcome &outcome);
 
     // vcTableCellViewDisplay
     void rowControlsChanged(const vcRowControls &controls) override;
@@ -114,4 +134,5 @@ private:
     LXLabel *_durationLabel = nullptr;
     QWidget *_fmtIcon = nullptr;
     LXLabel *_fmtLabel = nullptr;
+    vcOutcomeBadge *_outcomeBadge = nullptr;
 };

@@ -73,6 +73,9 @@ QJsonObject describe(const QWidget *w) {
         o[QStringLiteral("value")] = s->curPosition();
     if (w->hasFocus())
         o[QStringLiteral("focus")] = true;
+    // Custom-drawn controls say their highlight with a "selected" property.
+    if (const QVariant selected = w->property("selected"); selected.isValid())
+        o[QStringLiteral("selected")] = selected.toBool();
     return o;
 }
 

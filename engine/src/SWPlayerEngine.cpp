@@ -235,9 +235,13 @@ void SWPlayerPrivate::issueSeek(double seconds, bool exact) {
 bool SWPlayerPrivate::restoreHeldPosition() {
     if (!heldAt || !loaded || !wantPaused || seekPending || dragging || parking)
         return false;
-    // An exact seek lands on the frame shown at the target: up to one frame before it.
-    const double off = *heldAt - timePos;
-    if (off >= -0.001 && off <= frameSeconds() + 0.001) {
+    // An exact seek lands on the frame shown at the target: up to one frame before it, and
+    // on the last frame for a target past it (a file's stated length often runs a little
+    // beyond its last picture).
+    const double frame = frameSeconds();
+    const bool late = timePos > *heldAt + 0.001;
+    const bool early = timePos < *heldAt - frame - 0.001 && *heldAt < duration - frame;
+    if (!late && !early) {
         heldRetries = 0;
         return false;
     }

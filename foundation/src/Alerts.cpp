@@ -1,6 +1,7 @@
 #include "foundation/Alerts.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -14,10 +15,18 @@ Alerts::Responder &responder() {
 
 QMessageBox *Alerts::showSheet(QWidget *parent, const AlertRequest &request,
                                std::function<void(AlertButton)> done) {
+    std::function<void(AlertButton, bool)> plain;
+    if (done)
+        plain = [done](AlertButton b, bool) { done(b); };
+    return showSheet(parent, request, QString(), std::move(plain));
+}
+
+QMessageBox *Alerts::showSheet(QWidget *parent, const AlertRequest &request, const QString &checkBoxText,
+                               std::function<void(AlertButton, bool)> done) {
     if (responder()) {
         if (auto answer = responder()(request)) {
             if (done)
-                done(*answer);
+                done(*answer, false);
             return nullptr;
         }
     }
@@ -36,16 +45,22 @@ QMessageBox *Alerts::showSheet(QWidget *parent, const AlertRequest &request,
                              ? nullptr
                              : box->addButton(request.otherButton, QMessageBox::DestructiveRole);
     box->setDefaultButton(def);
-    box->setEscapeButton(def);
+    QCheckBox *check = nullptr;
+    if (!checkBoxText.isEmpty()) {
+        check = new QCheckBox(checkBoxText, box);
+        box->setCheckBox(check);
+    }
+    box->setEscapeButton(check && alt ? alt : def);
     QObject::connect(box, &QMessageBox::buttonClicked, box, [=](QAbstractButton *b) {
         if (!done)
             return;
+        const bool ticked = check && check->isChecked();
         if (b == alt)
-            done(AlertButton::Alternate);
+            done(AlertButton::Alternate, ticked);
         else if (other && b == other)
-            done(AlertButton::Other);
+            done(AlertButton::Other, ticked);
         else
-            done(AlertButton::Default);
+            done(AlertButton::Default, ticked);
     });
     box->open();
     return box;

@@ -40,7 +40,10 @@ void LXImageCellView::setImage(const QPixmap &image) { _iconImageView->setImage(
 
 QPixmap LXImageCellView::image() const { return _iconImageView->image(); }
 
-void LXImageCellView::setTextLabelTitle(const QString &title) { _imageTitle->setTextTitle(title); }
+void LXImageCellView::setTextLabelTitle(const QString &title) {
+    _imageTitle->setTextTitle(title);
+    setAccessibleName(title);
+}
 
 void LXImageCellView::setCellBackGroundImage(const QPixmap &image) {
     _cellBackGroundImage = image;
@@ -62,13 +65,21 @@ void LXImageCellView::setSettingImage(const QPixmap &image) {
 void LXImageCellView::selectView() {
     _bSelected = true;
     _settingBtn->show();
+    showSelectedState();
     update();
 }
 
 void LXImageCellView::unSelectView() {
     _bSelected = false;
     _settingBtn->hide();
+    showSelectedState();
     update();
+}
+
+void LXImageCellView::showSelectedState() {
+    // The highlight is only painted: say it too, for screen readers and for the widget report.
+    setProperty("selected", _bSelected);
+    setAccessibleDescription(_bSelected ? QStringLiteral("selected") : QString());
 }
 
 void LXImageCellView::mousePressEvent(QMouseEvent *event) {

@@ -36,6 +36,8 @@ constexpr double kTrimBarHeight = 128;
 constexpr double kSliderHeight = 44;
 constexpr double kButton = 32;
 constexpr double kMenuWidth = 150;
+// A track menu grows to show its longest name whole ("French – VORBIS mono"), up to this.
+constexpr double kMaxMenuWidth = 260;
 
 QString fmt(double seconds) { return LXCommon::drawTimeDescStr(seconds); }
 
@@ -228,21 +230,25 @@ void LXMediaEditController::layoutInterface() {
     right -= 20 + 24;
     const double groupLeft = 12 + 6 * (kButton + 4) + 24 + 16;
     const double menuRoom = right - groupLeft;
-    const bool bothMenus = menuRoom >= 2 * (kMenuWidth + 60) + 16;
-    const bool oneMenu = menuRoom >= kMenuWidth + 60;
+    const auto menuWidth = [](const LXPopupButtonCell *menu) {
+        return std::clamp(double(menu->faceWidthForEntries()), kMenuWidth, kMaxMenuWidth);
+    };
+    const double audioW = menuWidth(_audioTracksBtn), subtitleW = menuWidth(_subTitlesBtn);
+    const bool bothMenus = menuRoom >= audioW + subtitleW + 2 * 60 + 16;
+    const bool oneMenu = menuRoom >= audioW + 60;
     _audioTracksBtn->setVisible(oneMenu);
     _audioCaption->setVisible(oneMenu);
     _subTitlesBtn->setVisible(bothMenus);
     _subTitleCaption->setVisible(bothMenus);
     if (oneMenu) {
-        place(_audioTracksBtn, QRectF(right - kMenuWidth, rowY + 5, kMenuWidth, 22));
-        right -= kMenuWidth + 6;
+        place(_audioTracksBtn, QRectF(right - audioW, rowY + 5, audioW, 22));
+        right -= audioW + 6;
         place(_audioCaption, QRectF(right - 54, rowY + 7, 54, 18));
         right -= 54 + 16;
     }
     if (bothMenus) {
-        place(_subTitlesBtn, QRectF(right - kMenuWidth, rowY + 5, kMenuWidth, 22));
-        right -= kMenuWidth + 6;
+        place(_subTitlesBtn, QRectF(right - subtitleW, rowY + 5, subtitleW, 22));
+        right -= subtitleW + 6;
         place(_subTitleCaption, QRectF(right - 60, rowY + 7, 60, 18));
     }
 }
@@ -438,8 +444,10 @@ void LXMediaEditController::previous() {
 // Time texts
 
 QString LXMediaEditController::preciseText(double seconds) {
-    const double hundredths = std::isnan(seconds) ? 0.0 : std::clamp(seconds * 100.0, 0.0, 9.0e15);
-    return LXCommon::timeStringFromTimeIntValueBShowMM(static_cast<int64_t>(hundredths), true);
+    // Whole microseconds first, then the hundredths cut: a frame's time read back as
+    // 0.0399999 s is the frame at 0.04 s, not one shown as 0.03.
+    const double us = std::isnan(seconds) ? 0.0 : std::clamp(seconds * 1e6, 0.0, 9.0e18);
+    return LXCommon::timeStringFromTimeIntValueBShowMM(std::llround(us) / 10000, true);
 }
 
 void LXMediaEditController::setPreciseTimes(const QString &start, const QString &end) {
@@ -552,6 +560,8 @@ void LXMediaEditController::loadAudioTracks() {
     const int64_t chosen = _editMovie ? _editMovie->audioStreamIndex() : -1;
     selectQuietly(_audioTracksBtn, chosen >= 0 && chosen < n ? int(chosen) : n);
     _audioTracksBtn->setEnabled(n > 0);
+    // The menu's width follows its names.
+    layoutInterface();
 }
 
 void LXMediaEditController::subTitlesChanged(int index) {
@@ -630,7 +640,7 @@ void LXMediaEditController::subtitleFileChosen(const QString &path) {
 // Export
 
 QStringList LXMediaEditController::exportTypeArray() {
-    return {QStringLiteral("Local"), QStringLiteral("iTunes"), QStringLiteral("Facebook"), QStringLiteral("Youtube")};
+    return {QStringLiteral("Local"), QStringLiteral("Media library"), QStringLiteral("Facebook"), QStringLiteral("Youtube")};
 }
 
 void LXMediaEditController::initCB() {

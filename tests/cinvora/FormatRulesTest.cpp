@@ -73,7 +73,7 @@ TEST(FormatRules, FrameSizeTexts) {
     EXPECT_EQ(w, 800u);
     EXPECT_EQ(h, 600u);
     EXPECT_TRUE(FormatRules::parseFrameSize(FormatRules::defaultsEntry(1920, 1080), w, h));
-    EXPECT_EQ(FormatRules::defaultsEntry(1920, 1080), "(Defaults) 1920 * 1080");
+    EXPECT_EQ(FormatRules::defaultsEntry(1920, 1080), "(Defaults) 1920*1080");
     EXPECT_EQ(w, 1920u);
     EXPECT_EQ(h, 1080u);
     w = 1280, h = 720;
@@ -194,4 +194,33 @@ TEST(FormatRules, ContainerRules) {
     EXPECT_EQ(keep.videoCodeName(), "mpeg4");
     EXPECT_EQ(keep.audioCodeName(), "libfaac");
     EXPECT_EQ(run(".mmf", "mmf", 0, 0).sample_rate(), 44100);
+}
+
+// The parameters kept in the saved list and the settings come back onto an item only where
+// they fit its lists: a stale index (the catalogue changed, or the file was edited) is
+// passed over, and the frame size follows the chosen entry or "(Defaults)".
+TEST(FormatRules, StoredParametersComeBackWhereTheyFit) {
+    auto clip = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4"));
+    FormatRules::loadDefaults(*clip, record({44100, 48000}, {25, 30}, {"1280*720", "854*480"}));
+    clip->setVCodecIndex(1);
+    clip->setResolutionIndex(1);
+    const QVariantMap kept = FormatRules::parametersOf(*clip);
+
+    auto again = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4"));
+    FormatRules::loadDefaults(*again, record({44100, 48000}, {25, 30}, {"1280*720", "854*480"}));
+    EXPECT_TRUE(FormatRules::applyParameters(*again, kept));
+    EXPECT_EQ(again->vCodecIndex(), 1);
+    EXPECT_EQ(again->resolutionIndex(), 1);
+    EXPECT_EQ(again->width(), 854u);
+    EXPECT_EQ(again->height(), 480u);
+
+    QVariantMap stale = kept;
+    stale["vCodecIndex"] = 7;
+    stale["resolutionIndex"] = 2; // "(Defaults)": the source size
+    EXPECT_TRUE(FormatRules::applyParameters(*again, stale));
+    EXPECT_EQ(again->vCodecIndex(), 1) << "an index past the list is passed over";
+    EXPECT_EQ(again->resolutionIndex(), 2);
+    EXPECT_EQ(again->width(), 320u);
+    EXPECT_EQ(again->height(), 240u);
+    EXPECT_FALSE(FormatRules::applyParameters(*again, {})) << "nothing stored, nothing changed";
 }

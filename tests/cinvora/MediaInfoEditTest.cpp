@@ -120,8 +120,8 @@ TEST_F(Editor, VideoJobShowsBothPartsWithTheDefaultsEntrySelected) {
     EXPECT_NEAR(editor->frameGeometry().center().x(), window.frameGeometry().center().x(), 2);
 
     EXPECT_EQ(texts(editor->videoResolutionPopBtn()),
-              QStringList({"1280*720", "800*600", "640*480", "(Defaults) 320 * 240"}));
-    EXPECT_EQ(editor->videoResolutionPopBtn()->currentText(), QStringLiteral("(Defaults) 320 * 240"));
+              QStringList({"1280*720", "800*600", "640*480", "(Defaults) 320*240"}));
+    EXPECT_EQ(editor->videoResolutionPopBtn()->currentText(), QStringLiteral("(Defaults) 320*240"));
     // Rates and counts as whole numbers.
     EXPECT_EQ(texts(editor->videoFrameRatePopBtn()), QStringList({"23", "25", "29"}));
     EXPECT_EQ(editor->videoFrameRatePopBtn()->currentText(), QStringLiteral("25"));
@@ -186,7 +186,7 @@ TEST_F(Editor, ChosenFrameSizeAndCodecsReachEveryJobOnSave) {
     // Back to "(Defaults)": every job gets its own source size again.
     ASSERT_TRUE(open(doc.fileArray()[1]));
     EXPECT_EQ(editor->videoResolutionPopBtn()->currentText(), QStringLiteral("800*600"));
-    choose(editor->videoResolutionPopBtn(), "(Defaults) 1920 * 1080");
+    choose(editor->videoResolutionPopBtn(), "(Defaults) 1920*1080");
     click(editor->saveButton());
     EXPECT_EQ(doc.fileArray()[0]->width(), 320u);
     EXPECT_EQ(doc.fileArray()[1]->width(), 1920u);

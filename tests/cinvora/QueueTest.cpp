@@ -1,4 +1,5 @@
 #include <ODDocument.h>
+#include <vcLeftTimeEstimator.h>
 #include <vcCommon.h>
 
 #include "FakeWindow.h"
@@ -17,6 +18,7 @@
 #include <QThread>
 #include <foundation/Strings.h>
 #include <atomic>
+#include <mutex>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -359,10 +361,146 @@ TEST(Queue, ConvertingTwiceNumbersTheSecondFileAndSameNamesNeverCollide) {
     for (const QString &f : q.outputs())
         EXPECT_TRUE(readable(QDir(q.out).filePath(f)));
     EXPECT_NE(q.row(0)->outputFile(), q.row(1)->outputFile());
-    // Again: new numbered files; the first outputs remain.
+    EXPECT_EQ(q.row(0)->lastOutcome().kind, vcJobOutcome::Done);
+    EXPECT_EQ(q.row(0)->lastOutcome().outputFile, q.row(0)->outputFile());
+    EXPECT_EQ(q.row(0)->controls().outcome, q.row(0)->lastOutcome());
+    // Again with nothing changed: both are done, nothing is converted again.
     q.doc.convertAll();
-    ASSERT_TRUE(waitFor([&] { return q.outputs().size() == 4 && !q.row(0)->hasSession() && !q.row(1)->hasSession(); }, 180000));
-    EXPECT_EQ(q.outputs(), QStringList({"clip(1).mov", "clip(2).mov", "clip(3).mov", "clip.mov"}));
+    EXPECT_TRUE(q.doc.convertingCellViews().empty());
+    EXPECT_FALSE(q.row(0)->hasSession());
+    EXPECT_FALSE(q.row(1)->hasSession());
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(q.outputs().size(), 2);
+    // A changed trim converts that row again into a new numbered file (the first output
+    // remains); a row whose output is gone is converted again too.
+    q.row(0)->editMovie()->setTrackEnd(2.0);
+    const QString gone = q.row(1)->outputFile();
+    ASSERT_TRUE(QFile::remove(gone));
+    q.doc.convertAll();
+    EXPECT_EQ(q.doc.convertingCellViews().size(), 2u);
+    ASSERT_TRUE(waitFor([&] { return q.outputs().size() == 3 && !q.row(0)->hasSession() && !q.row(1)->hasSession(); }, 180000));
+    EXPECT_EQ(q.outputs(), QStringList({"clip(1).mov", "clip(2).mov", "clip.mov"}));
+    EXPECT_TRUE(QFileInfo::exists(gone));
+}
+
+TEST(Queue, AFailedJobCarriesItsReasonAndIsConvertedAgain) {
+    const QString dir = testsupport::freshDir("vanishing");
+    QFile::copy(fixture("short.mp4"), dir + "/gone.mp4");
+    Queue q(1);
+    q.add(dir + "/gone.mp4");
+    ASSERT_TRUE(QFile::remove(dir + "/gone.mp4"));
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return q.row(0)->lastOutcome().kind != vcJobOutcome::None && !q.row(0)->hasSession(); }, 60000));
+    const vcJobOutcome failed = q.row(0)->lastOutcome();
+    EXPECT_EQ(failed.kind, vcJobOutcome::Failed);
+    EXPECT_FALSE(failed.reason.isEmpty());
+    EXPECT_EQ(q.row(0)->controls().statusText, vcTableCellView::failedText());
+    EXPECT_EQ(q.row(0)->controls().outcome, failed);
+    EXPECT_TRUE(q.outputs().isEmpty());
+    // Not done: the next convert-all tries it again, and the new start clears the outcome.
+    q.doc.convertAll();
+    EXPECT_EQ(q.doc.convertingCellViews().size(), 1u);
+    EXPECT_EQ(q.row(0)->controls().outcome.kind, vcJobOutcome::None);
+    ASSERT_TRUE(waitFor([&] { return !q.row(0)->hasSession(); }, 60000));
+    EXPECT_EQ(q.row(0)->lastOutcome().kind, vcJobOutcome::Failed);
+}
+
+TEST(Queue, WaitingJobsAreAdmittedInListOrder) {
+    // With one slot, however the queueing threads happen to run, the rows go top to bottom.
+    for (int round = 0; round < 3; ++round) {
+        Queue q(1);
+        std::vector<long> admitted;
+        std::mutex m;
+        static const QRegularExpression re(QStringLiteral("^_currentSessionCount\\+\\+ = \\d+ \\[(\\d+)\\]"));
+        foundation::Log::setSink([&](const QString &line) {
+            const auto match = re.match(line);
+            if (match.hasMatch()) {
+                std::lock_guard l(m);
+                admitted.push_back(match.captured(1).toLong());
+            }
+        });
+        for (int i = 0; i < 6; ++i)
+            q.add(fixture("short.mp4"));
+        q.doc.convertAll();
+        ASSERT_TRUE(waitFor([&] {
+            std::lock_guard l(m);
+            return admitted.size() == 6;
+        }, 180000));
+        std::lock_guard l(m);
+        EXPECT_EQ(admitted, std::vector<long>({0, 1, 2, 3, 4, 5})) << "round " << round;
+    }
+}
+
+TEST(Queue, ClearingTheListCancelsAPausedJobAndTheGuardForgetsIt) {
+    Queue q(1);
+    const auto row = q.addLong();
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 1; }));
+    q.doc.pauseAll();
+    ASSERT_TRUE(waitFor([&] { return row->isPaused() && q.doc.currentSessionCount() == 0; }));
+    ASSERT_EQ(q.outputs().size(), 1);
+    EXPECT_TRUE(q.doc.inConverting());
+    q.doc.deleteAllFromList();
+    EXPECT_TRUE(q.doc.convertingCellViews().empty());
+    EXPECT_FALSE(q.doc.inConverting());
+    // Cancelled, not left paused: its partial file goes now, not when the program quits.
+    ASSERT_TRUE(waitFor([&] { return q.outputs().isEmpty() && !row->hasSession(); }, 10000));
+    q.win.questions.clear();
+    EXPECT_TRUE(q.doc.windowShouldClose());
+    EXPECT_TRUE(q.win.questions.isEmpty());
+}
+
+TEST(Job, LeftTimeFollowsTheRecentRateAndCountsDown) {
+    // Alone for 40 s at 1 %/s, then sharing the cores at 0.5 %/s for the remaining 60 %:
+    // 120 s remain at the change. Reports every 0.2 s of conversion time.
+    vcLeftTimeEstimator est;
+    const int64_t step = 200'000;
+    auto percentAt = [](int64_t us) {
+        const double s = us / 1e6;
+        return s <= 40 ? s : 40 + (s - 40) * 0.5;
+    };
+    auto naive = [](double percent, int64_t past) { return int64_t(double(past) * (100 - percent) / percent); };
+    int64_t shown = 0, previous = -1;
+    int rises = 0;
+    for (int64_t t = step; t <= 160'000'000; t += step) {
+        const double p = percentAt(t);
+        shown = est.update(p, t);
+        if (t == 70'000'000) {
+            // 30 s after the change 90 s remain: the whole-run average says 57 s and still
+            // grows; the recent rate is close.
+            const int64_t wholeRun = naive(p, t);
+            EXPECT_LT(wholeRun, 70'000'000);
+            EXPECT_NEAR(double(shown), 90e6, 9e6);
+        }
+        // From then on it counts down: never up by more than a second between reports.
+        if (t > 70'000'000 && previous >= 0 && shown > previous + 1'000'000)
+            ++rises;
+        if (t > 70'000'000)
+            previous = shown;
+    }
+    EXPECT_EQ(rises, 0);
+    EXPECT_EQ(shown, 0);
+}
+
+TEST(Job, LeftTimeIgnoresPausesAndSmoothsJitter) {
+    vcLeftTimeEstimator est;
+    int64_t t = 0;
+    double p = 0;
+    int64_t last = 0;
+    // 0.5 %/s with every other report's progress early or late by a fifth of a step.
+    for (int i = 1; i <= 300; ++i) {
+        t += 200'000;
+        p += 0.1;
+        last = est.update(p + (i % 2 ? 0.02 : -0.02), t);
+    }
+    EXPECT_NEAR(double(last), (100 - p) / 0.5 * 1e6, 5e6);
+    // Paused: the engine's conversion time stands still, and so does the figure.
+    for (int i = 0; i < 50; ++i)
+        EXPECT_EQ(est.update(p, t), last);
+    // Resumed at the same rate: it carries on from where it stood.
+    t += 200'000;
+    p += 0.1;
+    EXPECT_NEAR(double(est.update(p, t)), double(last) - 200'000, 1.5e6);
 }
 
 TEST(Queue, GuardsAskBeforeClosingOrDeletingWhatConverts) {

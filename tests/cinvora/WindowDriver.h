@@ -85,6 +85,8 @@ struct Session {
         // Re-encode, so that conversions last long enough to be seen in every state.
         vcCommon::setAutoCheckStreamCopyWhenSameCodec(false);
         foundation::Settings::setValue("cancelAll", false);
+        // Each test starts from the default format, not from what the last one chose.
+        vcCommon::setLastOutputChoice({}, {});
         foundation::Alerts::setResponderForTesting([this](const foundation::AlertRequest &r) {
             questions << r.title;
             if (answers.empty())

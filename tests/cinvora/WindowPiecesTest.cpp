@@ -262,7 +262,10 @@ TEST(WindowBrowser, EveryFormatHasItsPictureAndTheGridChoosesForEveryJob) {
     EXPECT_EQ(s.window->categoryButtons()[3]->normalImage().toImage(), LXImage::named("ODMediaTypeBtn.png").toImage());
     click(s.row(0), QPointF(200, 20));
     EXPECT_TRUE(grid->canChangeCategory());
-    EXPECT_EQ(grid->currentKey(), "Audio"); // stays until a button is pressed
+    // The grid follows the selected row: the video job's format is Web Video / WebM.
+    EXPECT_EQ(grid->currentKey(), "Web Video");
+    ASSERT_NE(s.cell("WebM"), nullptr);
+    EXPECT_TRUE(s.cell("WebM")->bSelected());
     click(s.category("Web Video"));
     EXPECT_EQ(grid->currentKey(), "Web Video");
     EXPECT_EQ(video->width(), 640u);
@@ -279,6 +282,7 @@ struct EditorHookWindow : ODMyDocumentWindow {
 
 TEST(WindowBrowser, ACellsSettingsButtonChoosesTheFormatAndOpensTheEditorHook) {
     vcCommon::writeHistoryEntries({});
+    vcCommon::setLastOutputChoice({}, {});
     EditorHookWindow w;
     w.show();
     LXImageCellView *quicktime = nullptr;

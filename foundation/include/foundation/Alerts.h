@@ -26,6 +26,11 @@ public:
     // Qt, deleted after closing), or nullptr when a test responder answered at once.
     static QMessageBox *showSheet(QWidget *parent, const AlertRequest &request,
                                   std::function<void(AlertButton)> done);
+    // The same with a check box under the message (for "do not ask again"): `done` also
+    // gets whether it was ticked. Escape answers the alternate button when there is one,
+    // so that dismissing the box never means yes. A test responder's answer comes unticked.
+    static QMessageBox *showSheet(QWidget *parent, const AlertRequest &request, const QString &checkBoxText,
+                                  std::function<void(AlertButton, bool checked)> done);
 
     // Tests answer sheets without showing them: the responder sees each request and
     // returns the button to press, or nothing to let the sheet open normally.

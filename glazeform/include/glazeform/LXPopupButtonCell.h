@@ -19,6 +19,12 @@ public:
     void setPopupPressImage(const QPixmap &p) { _popupPressImage = p; }
     const QPixmap &popupPressImage() const { return _popupPressImage; }
 
+    // The width the open list needs to show its longest entry whole.
+    int listWidthForEntries() const;
+    void showPopup() override;
+    // The width the button itself needs to show its longest entry whole, arrow included.
+    int faceWidthForEntries() const;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 

@@ -78,6 +78,7 @@ protected:
 
 private:
     void buttonUp(LXButton *button) override;
+    void showSelectedState();
     QSizeF _size;
     LXImageView *_iconImageView = nullptr;
     LXLabel *_imageTitle = nullptr;

@@ -154,7 +154,7 @@ public:
     bool existInnerSubTitles() const;
 
     // --- Export ----------------------------------------------------------------------------
-    static QStringList exportTypeArray(); // "Local", "iTunes", "Facebook", "Youtube"
+    static QStringList exportTypeArray(); // "Local", "Media library", "Facebook", "Youtube"
     // Dresses the export menu and puts its title up.
     virtual void initCB();
     virtual void initExportTypeItem();

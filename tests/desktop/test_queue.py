@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""The conversion queue as a user drives it, with one conversion at a time.
+
+First start: five files, one of which goes away after it was added. Convert admits the
+rows top to bottom; a row stopped while it waits shows no outcome, a finished row shows a
+done mark and its output's name, a failed row a failure mark and the reason. Pause while
+the longest still converts, then Convert again: the paused row resumes, the rows that
+were not done start, and the finished ones are not converted again (no numbered copies).
+
+Second start: a long conversion paused, then the list cleared with the real button and
+its question: the partial output goes at once, and Ctrl+Q quits at once without asking.
+"""
+import os
+import re
+import shutil
+import subprocess
+import time
+
+from desktop import App, Checks, Desktop, fixture, wait
+
+c = Checks("queue")
+d = Desktop()
+work = os.path.join(d.tmp, "work")
+src = os.path.join(work, "src")
+out = os.path.join(work, "out")
+os.makedirs(src)
+os.makedirs(out)
+
+
+def clip(name, seconds):
+    """A 640x360 clip of the given length, made with the ffmpeg program."""
+    path = os.path.join(src, name)
+    subprocess.run(["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
+                    "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=%d" % seconds,
+                    "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=%d" % seconds,
+                    "-c:v", "libx264", "-preset", "ultrafast", "-g", "50", "-pix_fmt", "yuv420p",
+                    "-c:a", "aac", "-b:a", "64k", "-ac", "2", path], check=True, timeout=120)
+    return path
+
+
+def settings(limit):
+    # Re-encoded, so that a conversion lasts long enough to be paused.
+    return ("[General]\nallowConvertingMaxCount=%d\nexportMoviePath=%s\nautoStreamCopyWhenSameCodec=false\n"
+            % (limit, out))
+
+
+def rows():
+    """name -> the row's tool tip, status text (None while hidden), outcome mark and widgets."""
+    found = {}
+    for win in app.report()["windows"]:
+        ws = win["widgets"]
+        for w in ws:
+            if w["class"] != "vcTableCellWidget":
+                continue
+            x, y, ww, hh = w["rect"]
+            inside = [v for v in ws if v is not w and x <= v["rect"][0] < x + ww and y <= v["rect"][1] < y + hh]
+            status = next((v.get("text", "") for v in inside if v["class"] == "LXLabel" and v["rect"][2] == 100), None)
+            badge = next((v.get("text", "") for v in inside if v.get("name") == "outcomeBadge"), None)
+            stop = next((v for v in inside if v.get("toolTip") == "stop convert"), None)
+            tip = w.get("toolTip", "")
+            found[os.path.basename(tip.split("\n")[0])] = {
+                "w": w, "tip": tip, "status": status, "badge": badge, "stop": stop}
+    return found
+
+
+def status(name):
+    r = rows().get(name)
+    return r and r["status"]
+
+
+def admissions():
+    """The rows the gate admitted, in order (the program's own log line)."""
+    with open(app.log_path) as f:
+        return [int(m.group(1)) for m in re.finditer(r"_currentSessionCount\+\+ = \d+ \[(\d+)\]", f.read())]
+
+
+def outputs():
+    return sorted(f for f in os.listdir(out) if not f.startswith("."))
+
+
+def convert_button():
+    return app.widget(tooltip="Convert every item")
+
+
+def pause_button():
+    return app.widget(tooltip="Pause every conversion")
+
+
+# ---- First start: order, outcomes, convert after pause ------------------------------------
+for name in ("alpha", "bravo", "charlie", "echo"):
+    shutil.copy(fixture("short.mp4"), os.path.join(src, name + ".mp4"))
+delta = clip("delta.mp4", 120)
+files = [os.path.join(src, n) for n in ("alpha.mp4", "bravo.mp4", "charlie.mp4", "delta.mp4", "echo.mp4")]
+app = App(d, files, settings=settings(1))
+c.check(wait(lambda: len(rows()) == 5, 30), "the five files are listed", str(list(rows())))
+# Its source goes away after it was added: its conversion fails.
+os.remove(os.path.join(src, "charlie.mp4"))
+
+app.click_widget(convert_button())
+c.check(wait(pause_button, 5) is not None, "Convert turns the button into Pause")
+# echo waits at the bottom of the line; its stop button stops it.
+r = wait(lambda: (rows().get("echo.mp4") or {}).get("stop"), 10)
+if c.check(r is not None, "a waiting row shows its stop button"):
+    app.click_widget(r)
+    c.check(wait(lambda: status("echo.mp4") is None, 5), "stopping a waiting row hides its status")
+
+c.check(wait(lambda: (status("delta.mp4") or "").startswith("Left time"), 60),
+        "the long row converts after the short ones", str(status("delta.mp4")))
+c.check(admissions() == [0, 1, 2, 3], "one at a time, the rows are admitted top to bottom", str(admissions()))
+now = rows()
+c.check(now["alpha.mp4"]["badge"] == "done" and now["bravo.mp4"]["badge"] == "done",
+        "finished rows show the done mark", str({k: v["badge"] for k, v in now.items()}))
+c.check(now["alpha.mp4"]["tip"].endswith("\nConverted to alpha.mov"), "a finished row's tool tip names its output",
+        repr(now["alpha.mp4"]["tip"]))
+c.check(now["alpha.mp4"]["status"] == "", "a finished row's status text stays empty", repr(now["alpha.mp4"]["status"]))
+c.check(now["charlie.mp4"]["badge"] == "failed" and now["charlie.mp4"]["status"] == "Failed",
+        "a failed row shows the failure mark and \"Failed\"")
+tip = now["charlie.mp4"]["tip"]
+c.check("\nFailed: " in tip and len(tip.split("\nFailed: ")[1]) > 3, "a failed row's tool tip gives the reason", repr(tip))
+c.check(now["echo.mp4"]["badge"] is None and "\n" not in now["echo.mp4"]["tip"],
+        "a stopped row shows no outcome: it looks unlike a finished one", repr(now["echo.mp4"]))
+d.screenshot("queue-outcomes")
+
+# Pause while delta converts, then Convert again.
+app.click_widget(pause_button())
+c.check(wait(lambda: status("delta.mp4") == "Paused", 10), "Pause pauses the converting row", str(status("delta.mp4")))
+c.check(wait(convert_button, 5) is not None, "the button offers Convert again")
+before = admissions()
+app.click_widget(convert_button())
+c.check(wait(lambda: (status("delta.mp4") or "").startswith("Left time"), 20), "Convert resumes the paused row")
+
+
+def all_ended():
+    rs = rows()
+    return all(r["stop"] is None for r in rs.values()) and rs["echo.mp4"]["badge"] == "done"
+
+
+c.check(wait(all_ended, 180), "the list is converted", str({k: (v["status"], v["badge"]) for k, v in rows().items()}))
+c.check(outputs() == ["alpha.mov", "bravo.mov", "delta.mov", "echo.mov"],
+        "every file converted once, no numbered copies of finished ones", str(outputs()))
+again = admissions()[len(before):]
+c.check(0 not in again and 1 not in again, "the finished rows were not admitted again", str(again))
+# (The stopped row's old queueing thread may take and give back a slot of its own first.)
+order = [a for a in again if a in (2, 3)][:2] + ([4] if 4 in again[again.index(3) + 1:] else [] if 3 in again else [])
+c.check(order == [2, 3, 4], "the rest went top to bottom: failed, resumed, stopped", str(again))
+d.screenshot("queue-converted")
+# Nothing changed: Convert does nothing at all.
+app.click_widget(convert_button())
+time.sleep(1.0)
+c.check(outputs() == ["alpha.mov", "bravo.mov", "delta.mov", "echo.mov"] and convert_button() is not None,
+        "Convert on a converted list converts nothing and stays Convert", str(outputs()))
+c.check(app.quit() == 0, "the program quits cleanly")
+
+# ---- Second start: clearing a paused row -------------------------------------------------
+for f in os.listdir(out):
+    os.remove(os.path.join(out, f))
+foxtrot = clip("foxtrot.mp4", 60)
+app = App(d, [foxtrot], settings=settings(2))
+c.check(wait(lambda: len(rows()) == 1, 30), "the long file is listed")
+app.click_widget(convert_button())
+c.check(wait(lambda: (status("foxtrot.mp4") or "").startswith("Left time"), 30), "the long file converts")
+app.click_widget(pause_button())
+c.check(wait(lambda: status("foxtrot.mp4") == "Paused", 10), "and pauses")
+c.check(outputs() == ["foxtrot.mov"], "its partial output is on disk", str(outputs()))
+app.click_widget(app.widget(tooltip="Remove every item"))
+yes = app.wait_widget(cls="QPushButton", text="Yes")
+if c.check(yes is not None, "clearing the list asks first"):
+    app.click_widget(yes)
+c.check(wait(lambda: len(rows()) == 0, 5), "the list is empty")
+c.check(wait(lambda: outputs() == [], 5), "the paused row's partial output is gone at once", str(outputs()))
+began = time.monotonic()
+code = app.quit(timeout=10)
+c.check(code == 0, "Ctrl+Q quits at once, asking nothing, exit code 0", str(code))
+c.check(time.monotonic() - began < 5, "promptly", "%.1f s" % (time.monotonic() - began))
+c.check(outputs() == [], "nothing is left in the export folder", str(outputs()))
+c.finish()
