@@ -53,6 +53,9 @@ QString LXFaceBookShareWindowController::stringByTrimSpace(const QString &text) 
 void LXFaceBookShareWindowController::windowDidLoad() {
     LXExportWindowController::windowDidLoad(); // initLanguage
     initTitleDescription();
+    // Nothing can be published before the sign-in has brought a name and a Page.
+    _changeUser->setBEnabled(false);
+    updatePublishState();
 }
 
 void LXFaceBookShareWindowController::initTitleDescription() {
@@ -63,6 +66,22 @@ void LXFaceBookShareWindowController::initTitleDescription() {
 
 // ---------------------------------------------------------------------------------------
 // Signing in
+
+void LXFaceBookShareWindowController::facebookDeviceCode(const QString &userCode, const QUrl &page) {
+    // The address without the code in it: the person types the code there.
+    showSignIn(userCode, page.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment));
+}
+
+void LXFaceBookShareWindowController::showSignIn(const QString &userCode, const QUrl &address) {
+    if (exportState() == ExportState::Closed)
+        return;
+    _deviceCodeField->setTextTitle(userCode.isEmpty() ? QStringLiteral("…") : userCode);
+    _deviceAddressField->setTextTitle(address.toDisplayString());
+    if (_page != Page::SignIn)
+        showPage(Page::SignIn);
+    if (!isVisible())
+        beginSheet(_parrentWin);
+}
 
 void LXFaceBookShareWindowController::facebookDidLogined(const QVariantMap &answer) {
     QPointer<LXFaceBookShareWindowController> self(this);
@@ -101,11 +120,25 @@ void LXFaceBookShareWindowController::loginFailedTip(const QString &error) {
 void LXFaceBookShareWindowController::showFaceBook() {
     if (exportState() == ExportState::Closed)
         return;
-    beginSheet(_parrentWin);
+    if (_page == Page::SignIn)
+        showPage(Page::Setting);
+    if (!isVisible())
+        beginSheet(_parrentWin);
+}
+
+void LXFaceBookShareWindowController::showPage(Page page) {
+    auto view = [this](Page p) { return p == Page::SignIn ? _signInView : p == Page::Setting ? _settingView : _buildingView; };
+    const double height = page == Page::SignIn ? kSignInHeight : page == Page::Setting ? kSettingHeight : kBuildingHeight;
+    sheetkit::switchPage(this, view(_page), view(page), height);
+    _page = page;
 }
 
 void LXFaceBookShareWindowController::clearUserInfo() {
     _nameArrived = _hasPage = false;
+    _pages.clear();
+    _pagePopupBtn->initItemsSelectIndex({}, 0);
+    _pagePopupBtn->updateItemWithStrValue(QString());
+    _pageMessage->hide();
     _curUserName->setTextTitle(QString());
     _changeUser->setBEnabled(false);
     _btnPublish->setBEnabled(false);
@@ -129,21 +162,46 @@ void LXFaceBookShareWindowController::updateUserInfo(const QString &name) {
 void LXFaceBookShareWindowController::facebookPagesLoaded(const QList<FacebookPage> &pages,
                                                           const std::optional<sendaway::ServiceError> &error) {
     // Videos are published on a Page: the one chosen last time when it is still there.
-    const QString last = foundation::Settings::value(QStringLiteral("sendaway/facebook/lastPageId")).toString();
+    _pages = pages;
     _hasPage = !pages.isEmpty();
     if (_hasPage) {
-        FacebookPage chosen = pages.first();
-        for (const FacebookPage &p : pages)
-            if (p.id == last)
-                chosen = p;
-        _fb->setTargetPage(chosen);
-        foundation::Settings::setValue(QStringLiteral("sendaway/facebook/lastPageId"), chosen.id);
+        const QString last = foundation::Settings::value(QString::fromLatin1(kLastPageKey)).toString();
+        QStringList names;
+        int chosen = 0;
+        for (int i = 0; i < int(pages.size()); ++i) {
+            names << pages[i].name;
+            if (pages[i].id == last)
+                chosen = i;
+        }
+        _pagePopupBtn->initItemsSelectIndex(names, chosen);
+        _pagePopupBtn->show();
+        _pageMessage->hide();
+        choosePage(chosen);
     } else {
-        _curUserName->setToolTip(error ? error->localizedDescription
-                                       : localizedString(QStringLiteral("Lan_No_Page"),
-                                                         QStringLiteral("You manage no Facebook Page to publish on.")));
+        // Publishing on a person's own timeline is not possible: say why instead.
+        const QString why = error ? error->localizedDescription
+                                  : localizedString(QStringLiteral("Lan_No_Page"),
+                                                    QStringLiteral("You manage no Facebook Page to publish the video on."));
+        _pagePopupBtn->hide();
+        _pageMessage->setTextTitle(why);
+        _pageMessage->setToolTip(why);
+        _pageMessage->show();
     }
     updatePublishState();
+}
+
+void LXFaceBookShareWindowController::choosePage(int index) {
+    if (index < 0 || index >= int(_pages.size()))
+        return;
+    _fb->setTargetPage(_pages[index]);
+    _pagePopupBtn->updateItemWithStrValue(_pages[index].name);
+}
+
+void LXFaceBookShareWindowController::itemSelectAtIndex(LXPopUpButton *button, int index) {
+    if (button != _pagePopupBtn || index < 0 || index >= int(_pages.size()))
+        return;
+    choosePage(index);
+    foundation::Settings::setValue(QString::fromLatin1(kLastPageKey), _pages[index].id);
 }
 
 void LXFaceBookShareWindowController::updatePublishState() { _btnPublish->setBEnabled(_nameArrived && _hasPage); }
@@ -155,23 +213,22 @@ void LXFaceBookShareWindowController::logOut(LXButton *) {
     _fb->setDelegate(nullptr);
     _fb->deleteLater();
     makeClient();
-    // Hidden, not closed: the window's part goes on with the new sign-in.
-    orderOutSheet();
+    // The window's part goes on with the new sign-in, whose code the sheet shows.
     clearUserInfo();
+    showSignIn(QString(), QUrl());
     _fb->login();
 }
 
 // ---------------------------------------------------------------------------------------
 // Publishing and uploading
 
-void LXFaceBookShareWindowController::gotoBuildingView() {
-    sheetkit::switchPage(this, _settingView, _buildingView, kBuildingHeight);
-    _page = Page::Building;
-}
+void LXFaceBookShareWindowController::gotoBuildingView() { showPage(Page::Building); }
 
 void LXFaceBookShareWindowController::publish(LXButton *) {
-    if (!_btnPublish->bEnabled())
+    if (!_btnPublish->bEnabled() || _page != Page::Setting)
         return;
+    if (!_fb->targetPage().id.isEmpty())
+        foundation::Settings::setValue(QString::fromLatin1(kLastPageKey), _fb->targetPage().id);
     gotoBuildingView();
     setIsUploading(false);
     conversionStarted();
@@ -192,7 +249,8 @@ void LXFaceBookShareWindowController::closeWindow() {
 void LXFaceBookShareWindowController::finishedConvert(const QString &path) {
     QPointer<LXFaceBookShareWindowController> self(this);
     foundation::MainThread::post([self, path] {
-        if (self && self->exportState() != ExportState::Closed)
+        // Asked whether to cancel while the conversion ended: the answer decides first.
+        if (self && self->exportState() != ExportState::Closed && !self->holdHandOffWhileConfirming(path))
             self->uploadToFaceBook(path);
     });
 }
@@ -304,7 +362,7 @@ void LXFaceBookShareWindowController::buttonUp(LXButton *button) {
         publish(button);
     else if (button == _changeUser)
         logOut(button);
-    else if (button == m_Lan_Close)
+    else if (button == m_Lan_Close || button == _cancelSignInBtn)
         cancel(button);
     else if (button == _btnstopConvert)
         cancelExport(button);

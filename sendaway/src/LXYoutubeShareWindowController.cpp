@@ -332,6 +332,9 @@ void LXYoutubeShareWindowController::closeWindow() {
 void LXYoutubeShareWindowController::finishedConvert(const QString &path) {
     if (exportState() == ExportState::Closed)
         return;
+    // Asked whether to cancel while the conversion ended: the answer decides first.
+    if (holdHandOffWhileConfirming(path))
+        return;
     _youtubeUpload->setFilePath(path);
     _exportFormat.clear();
     _exportFilePath.clear();

@@ -185,10 +185,11 @@ TEST_F(YoutubeSheetTest, WithAKeyringTheRememberedAccountSignsInWithoutTheBrowse
     EXPECT_TRUE(entry.contains("refresh_token"));
     EXPECT_FALSE(entry.contains("password")) << "nothing password-like in the keyring";
     const int grantsBefore = server.passwordGrants() + server.codeGrants();
+    const auto opensBefore = browser.opened.size();
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
-    EXPECT_TRUE(browser.opened.isEmpty());
+    EXPECT_EQ(browser.opened.size(), opensBefore) << "no second trip to the browser";
     EXPECT_EQ(server.refreshGrants(), 1) << "the keyring's refresh token signs in";
     EXPECT_EQ(server.passwordGrants() + server.codeGrants(), grantsBefore);
     EXPECT_TRUE(uploadtest::filesContaining(server.secrets() << server.password).isEmpty());
@@ -203,7 +204,8 @@ TEST_F(YoutubeSheetTest, PasswordsOfAnOlderVersionAreRemovedUnused) {
     keyring->entries["youtube:" + server.user] = "{\"password\":\"" + server.password + "\"}";
     YT::removeStoredPasswords(); // as at start-up
     EXPECT_FALSE(Settings::contains(YT::kLegacyPasswordKey));
-    EXPECT_FALSE(keyring->entries.contains("youtube:" + server.user));
+    // The keyring answers later, through the event loop.
+    EXPECT_TRUE(waitFor([&] { return !keyring->entries.contains("youtube:" + server.user); }));
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
@@ -283,6 +285,39 @@ TEST_F(YoutubeSheetTest, StopAnsweredYesLeavesNoUploadRunning) {
     EXPECT_EQ(server.requestLog().size(), requests);
     EXPECT_EQ(alerts.shown.size(), 1u) << "only the question; no result alert";
     EXPECT_FALSE(server.lastUpload()->complete);
+}
+
+// The conversion ends behind an open cancel question: the answer decides about the upload.
+TEST_F(YoutubeSheetTest, TheCancelQuestionHoldsTheUploadUntilAnswered) {
+    for (const auto button : {foundation::AlertButton::Default, foundation::AlertButton::Alternate}) {
+        SCOPED_TRACE(button == foundation::AlertButton::Default ? "Yes" : "No");
+        const size_t uploadsBefore = server.uploads().size();
+        sheettest::FakeExport exporter(exportSource());
+        YT *w = open(exporter);
+        signIn(w, server.user, false);
+        ASSERT_TRUE(waitFor([&] { return ready(w); }));
+        alerts.shown.clear();
+        alerts.answer = [&exporter, button](const foundation::AlertRequest &) {
+            waitFor([&] { return exporter.finished; }, 10000);
+            waitFor([] { return false; }, 100);
+            return button;
+        };
+        click(w->btnPublish());
+        click(w->btnstopConvert()); // the question opens while converting
+        alerts.answer = {};
+        ASSERT_TRUE(exporter.finished);
+        if (button == foundation::AlertButton::Default) {
+            EXPECT_EQ(w->exportState(), LXExportWindowController::ExportState::Closed);
+            waitFor([] { return false; }, 200);
+            EXPECT_EQ(server.uploads().size(), uploadsBefore) << "the upload started after Yes";
+            EXPECT_FALSE(w->youtubeUpload()->isUploading());
+            EXPECT_EQ(alerts.shown.size(), 1u) << "only the question";
+        } else {
+            ASSERT_TRUE(waitFor([&] { return alerts.has("Upload successful!"); }, 30000));
+            ASSERT_EQ(server.uploads().size(), uploadsBefore + 1);
+            EXPECT_EQ(server.lastUpload()->data, uploadtest::readAll(exporter.output));
+        }
+    }
 }
 
 TEST_F(YoutubeSheetTest, ConnectionDroppedAt40PercentResumesAndCompletes) {
