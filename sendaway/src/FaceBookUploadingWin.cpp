@@ -25,7 +25,7 @@ void LXFaceBookShareWindowController::loadWindowNamed(const QString &) {
     {
         // The code Facebook issued, large, and where to enter it.
         const double H = kSignInHeight;
-        QWidget *v = _signInView = page(this, W, H, {60});
+        QWidget *v = _signInView = page(this, W, H);
         emblem(v, QRectF(kMargin, H - 24 - 40, 40, 40));
         _signInTitle = caption(v, QRectF(76, H - 24 - 22, W - 76 - kMargin, 22), 15, kText, true);
         _signInTip = caption(v, QRectF(76, H - 24 - 40, W - 76 - kMargin, 16), 12);

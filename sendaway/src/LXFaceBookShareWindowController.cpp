@@ -101,7 +101,8 @@ void LXFaceBookShareWindowController::facebookDidLogined(const QVariantMap &answ
         if (self)
             self->loginFailedTip(error);
     });
-    // The sheet will not show; its part in the export is over, so the owner can let go.
+    // The sheet (showing the code, if it came that far) goes; its part in the export is
+    // over, so the owner can let go.
     closeWindow();
 }
 
