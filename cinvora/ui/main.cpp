@@ -6,6 +6,7 @@
 
 #include <framewheel/Codec.h>
 #include <glazeform/LXImage.h>
+#include <sendaway/LXYoutubeShareWindowController.h>
 
 #include <QApplication>
 #include <QIcon>
@@ -19,6 +20,9 @@ int main(int argc, char **argv) {
     odtheme::applyApplicationLook(app);
     vcWidgetReport::installFromEnvironment();
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cinvora"), QIcon(LXImage::named(QStringLiteral("ODAppIcon.png")))));
+
+    // A Google password an older version kept can never be used: it goes at start-up.
+    LXYoutubeShareWindowController::removeStoredPasswords();
 
     int rc = 0;
     {

@@ -60,6 +60,24 @@ QString destinationName(int exportType) {
     }
 }
 
+// Facebook takes MP4 (H.264 video, AAC audio) and nothing else, so an export for it is
+// made as one whatever container, codecs and quality the item carries for other outputs.
+// The item is the user's record: the export converts a copy.
+LXMediaInfoPtr asFacebookVideo(const LXMediaInfoPtr &item) {
+    LXMediaInfoPtr c = item->copyMovie();
+    c->setAudioVolumn(item->audioVolumn());
+    c->setSrtSubtitleFile(item->srtSubtitleFile());
+    c->setOutputFormat(QStringLiteral("mp4"));
+    c->setOutputExt(QStringLiteral(".mp4"));
+    c->setVCodecs({QStringLiteral("libx264")});
+    c->setVCodecIndex(0);
+    c->setACodecs({QStringLiteral("aac")});
+    c->setACodecIndex(0);
+    if (c->bSourceIsVideo())
+        c->setBOutputIsVideo(true);
+    return c;
+}
+
 } // namespace
 
 LXMediaConvertCtrlDelegate::~LXMediaConvertCtrlDelegate() { LXMediaConvertController::forgetDelegate(this); }
@@ -244,14 +262,17 @@ void LXMediaConvertController::showUnavailable() {
 // ---------------------------------------------------------------------------------------
 // The conversion.
 
-QString LXMediaConvertController::wantedOutputPath(const QString &outputPath) const {
-    const QString stem = QFileInfo(_mediaInfo->fileName()).completeBaseName();
-    QString ext = _mediaInfo->outputExt();
+QString LXMediaConvertController::wantedOutputPath(const QString &outputPath, const LXMediaInfo &item) const {
+    const QString stem = QFileInfo(item.fileName()).completeBaseName();
+    QString ext = item.outputExt();
     if (ext.isEmpty())
         ext = QStringLiteral(".mov");
     if (!outputPath.isEmpty()) {
         if (QFileInfo(outputPath).isDir())
             return QDir(outputPath).filePath(stem + ext);
+        // A file name given for Facebook still gets the extension of what is written there.
+        if (_exportType == Facebook)
+            return QDir(QFileInfo(outputPath).path()).filePath(QFileInfo(outputPath).completeBaseName() + ext);
         return outputPath;
     }
     QString folder;
@@ -277,7 +298,8 @@ void LXMediaConvertController::startConvert(LXMediaInfoPtr item, const QString &
     }
     if (_conversion->isRunning())
         return;
-    if (!_conversion->start(_mediaInfo, wantedOutputPath(outputPath)))
+    LXMediaInfoPtr converted = _exportType == Facebook ? asFacebookVideo(_mediaInfo) : _mediaInfo;
+    if (!_conversion->start(converted, wantedOutputPath(outputPath, *converted)))
         return;
     if (LXExportWindowController *w = exportWindow())
         w->conversionStarted();

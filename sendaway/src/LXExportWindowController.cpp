@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -438,12 +439,21 @@ void LXExportWindowController::cancelExport(LXButton *sender) {
         button->setBEnabled(true);
 }
 
+bool LXExportWindowController::holdHandOffWhileConfirming(const QString &path) {
+    if (_exportState != ExportState::Confirming)
+        return false;
+    _heldHandOff = path;
+    return true;
+}
+
 void LXExportWindowController::sheetDidEnd(bool cancelChosen, LXButton *sender) {
     (void)sender;
     // The export may have ended while the question was open; then the answer changes nothing.
     if (_exportState != ExportState::Confirming)
         return;
+    const QString held = std::exchange(_heldHandOff, QString());
     if (cancelChosen) {
+        // With a held hand-off nothing runs any more: the owner closes the window as cancelled.
         setExportState(ExportState::Cancelling);
         if (_exportWinDelegate)
             _exportWinDelegate->cancelExport(this);
@@ -451,6 +461,8 @@ void LXExportWindowController::sheetDidEnd(bool cancelChosen, LXButton *sender) 
         setExportState(ExportState::Converting);
         if (_exportWinDelegate)
             _exportWinDelegate->continueExport(this);
+        if (!held.isEmpty())
+            finishedConvert(held);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <foundation/Alerts.h>
 #include <foundation/BundleInfo.h>
 #include <foundation/MainThread.h>
+#include <foundation/Settings.h>
 
 #include <glazeform/LXLabel.h>
 
@@ -52,6 +53,9 @@ QString LXFaceBookShareWindowController::stringByTrimSpace(const QString &text) 
 void LXFaceBookShareWindowController::windowDidLoad() {
     LXExportWindowController::windowDidLoad(); // initLanguage
     initTitleDescription();
+    // Nothing can be published before the sign-in has brought a name and a Page.
+    _changeUser->setBEnabled(false);
+    updatePublishState();
 }
 
 void LXFaceBookShareWindowController::initTitleDescription() {
@@ -63,11 +67,28 @@ void LXFaceBookShareWindowController::initTitleDescription() {
 // ---------------------------------------------------------------------------------------
 // Signing in
 
+void LXFaceBookShareWindowController::facebookDeviceCode(const QString &userCode, const QUrl &page) {
+    // The address without the code in it: the person types the code there.
+    showSignIn(userCode, page.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment));
+}
+
+void LXFaceBookShareWindowController::showSignIn(const QString &userCode, const QUrl &address) {
+    if (exportState() == ExportState::Closed)
+        return;
+    _deviceCodeField->setTextTitle(userCode.isEmpty() ? QStringLiteral("…") : userCode);
+    _deviceAddressField->setTextTitle(address.toDisplayString());
+    if (_page != Page::SignIn)
+        showPage(Page::SignIn);
+    if (!isVisible())
+        beginSheet(_parrentWin);
+}
+
 void LXFaceBookShareWindowController::facebookDidLogined(const QVariantMap &answer) {
     QPointer<LXFaceBookShareWindowController> self(this);
     if (answer.value(QStringLiteral("valid")).toBool()) {
         clearUserInfo();
         _fb->sendRequest(QStringLiteral("me"));
+        _fb->fetchPages();
         foundation::MainThread::post([self] {
             if (self)
                 self->showFaceBook();
@@ -80,7 +101,8 @@ void LXFaceBookShareWindowController::facebookDidLogined(const QVariantMap &answ
         if (self)
             self->loginFailedTip(error);
     });
-    // The sheet will not show; its part in the export is over, so the owner can let go.
+    // The sheet (showing the code, if it came that far) goes; its part in the export is
+    // over, so the owner can let go.
     closeWindow();
 }
 
@@ -99,10 +121,25 @@ void LXFaceBookShareWindowController::loginFailedTip(const QString &error) {
 void LXFaceBookShareWindowController::showFaceBook() {
     if (exportState() == ExportState::Closed)
         return;
-    beginSheet(_parrentWin);
+    if (_page == Page::SignIn)
+        showPage(Page::Setting);
+    if (!isVisible())
+        beginSheet(_parrentWin);
+}
+
+void LXFaceBookShareWindowController::showPage(Page page) {
+    auto view = [this](Page p) { return p == Page::SignIn ? _signInView : p == Page::Setting ? _settingView : _buildingView; };
+    const double height = page == Page::SignIn ? kSignInHeight : page == Page::Setting ? kSettingHeight : kBuildingHeight;
+    sheetkit::switchPage(this, view(_page), view(page), height);
+    _page = page;
 }
 
 void LXFaceBookShareWindowController::clearUserInfo() {
+    _nameArrived = _hasPage = false;
+    _pages.clear();
+    _pagePopupBtn->initItemsSelectIndex({}, 0);
+    _pagePopupBtn->updateItemWithStrValue(QString());
+    _pageMessage->hide();
     _curUserName->setTextTitle(QString());
     _changeUser->setBEnabled(false);
     _btnPublish->setBEnabled(false);
@@ -119,8 +156,56 @@ void LXFaceBookShareWindowController::facebookDidCompleteRequest(const QVariantM
 void LXFaceBookShareWindowController::updateUserInfo(const QString &name) {
     _curUserName->setTextTitle(name.isEmpty() ? QStringLiteral("Unknow") : name);
     _changeUser->setBEnabled(true);
-    _btnPublish->setBEnabled(true);
+    _nameArrived = true;
+    updatePublishState();
 }
+
+void LXFaceBookShareWindowController::facebookPagesLoaded(const QList<FacebookPage> &pages,
+                                                          const std::optional<sendaway::ServiceError> &error) {
+    // Videos are published on a Page: the one chosen last time when it is still there.
+    _pages = pages;
+    _hasPage = !pages.isEmpty();
+    if (_hasPage) {
+        const QString last = foundation::Settings::value(QString::fromLatin1(kLastPageKey)).toString();
+        QStringList names;
+        int chosen = 0;
+        for (int i = 0; i < int(pages.size()); ++i) {
+            names << pages[i].name;
+            if (pages[i].id == last)
+                chosen = i;
+        }
+        _pagePopupBtn->initItemsSelectIndex(names, chosen);
+        _pagePopupBtn->show();
+        _pageMessage->hide();
+        choosePage(chosen);
+    } else {
+        // Publishing on a person's own timeline is not possible: say why instead.
+        const QString why = error ? error->localizedDescription
+                                  : localizedString(QStringLiteral("Lan_No_Page"),
+                                                    QStringLiteral("You manage no Facebook Page to publish the video on."));
+        _pagePopupBtn->hide();
+        _pageMessage->setTextTitle(why);
+        _pageMessage->setToolTip(why);
+        _pageMessage->show();
+    }
+    updatePublishState();
+}
+
+void LXFaceBookShareWindowController::choosePage(int index) {
+    if (index < 0 || index >= int(_pages.size()))
+        return;
+    _fb->setTargetPage(_pages[index]);
+    _pagePopupBtn->updateItemWithStrValue(_pages[index].name);
+}
+
+void LXFaceBookShareWindowController::itemSelectAtIndex(LXPopUpButton *button, int index) {
+    if (button != _pagePopupBtn || index < 0 || index >= int(_pages.size()))
+        return;
+    choosePage(index);
+    foundation::Settings::setValue(QString::fromLatin1(kLastPageKey), _pages[index].id);
+}
+
+void LXFaceBookShareWindowController::updatePublishState() { _btnPublish->setBEnabled(_nameArrived && _hasPage); }
 
 void LXFaceBookShareWindowController::logOut(LXButton *) {
     if (!_changeUser->bEnabled())
@@ -129,23 +214,22 @@ void LXFaceBookShareWindowController::logOut(LXButton *) {
     _fb->setDelegate(nullptr);
     _fb->deleteLater();
     makeClient();
-    // Hidden, not closed: the window's part goes on with the new sign-in.
-    orderOutSheet();
+    // The window's part goes on with the new sign-in, whose code the sheet shows.
     clearUserInfo();
+    showSignIn(QString(), QUrl());
     _fb->login();
 }
 
 // ---------------------------------------------------------------------------------------
 // Publishing and uploading
 
-void LXFaceBookShareWindowController::gotoBuildingView() {
-    sheetkit::switchPage(this, _settingView, _buildingView, kBuildingHeight);
-    _page = Page::Building;
-}
+void LXFaceBookShareWindowController::gotoBuildingView() { showPage(Page::Building); }
 
 void LXFaceBookShareWindowController::publish(LXButton *) {
-    if (!_btnPublish->bEnabled())
+    if (!_btnPublish->bEnabled() || _page != Page::Setting)
         return;
+    if (!_fb->targetPage().id.isEmpty())
+        foundation::Settings::setValue(QString::fromLatin1(kLastPageKey), _fb->targetPage().id);
     gotoBuildingView();
     setIsUploading(false);
     conversionStarted();
@@ -166,7 +250,8 @@ void LXFaceBookShareWindowController::closeWindow() {
 void LXFaceBookShareWindowController::finishedConvert(const QString &path) {
     QPointer<LXFaceBookShareWindowController> self(this);
     foundation::MainThread::post([self, path] {
-        if (self && self->exportState() != ExportState::Closed)
+        // Asked whether to cancel while the conversion ended: the answer decides first.
+        if (self && self->exportState() != ExportState::Closed && !self->holdHandOffWhileConfirming(path))
             self->uploadToFaceBook(path);
     });
 }
@@ -278,7 +363,7 @@ void LXFaceBookShareWindowController::buttonUp(LXButton *button) {
         publish(button);
     else if (button == _changeUser)
         logOut(button);
-    else if (button == m_Lan_Close)
+    else if (button == m_Lan_Close || button == _cancelSignInBtn)
         cancel(button);
     else if (button == _btnstopConvert)
         cancelExport(button);

@@ -13,6 +13,7 @@
 #include <glazeform/LXLabel.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
@@ -79,9 +80,7 @@ void LXYoutubeShareWindowController::windowDidLoad() {
         });
     } else {
         _youtubeUpload->setUserID(QString());
-        _youtubeUpload->setPsw(QString());
         _userNameField->setText(QString());
-        _userPswField->setText(QString());
         _loginIndicator->hide();
         _loginView->setFocus();
         _userNameField->setFocus();
@@ -95,32 +94,43 @@ bool LXYoutubeShareWindowController::hasAccountInformation() {
     return Settings::value(QString::fromLatin1(kRememberKey), false).toBool();
 }
 
-void LXYoutubeShareWindowController::readAccountInformation(std::function<void()> then) {
-    const QString user = Settings::value(QString::fromLatin1(kUserNameKey)).toString();
-    // A password an older version kept in plain text: used for this sign-in, then gone
-    // from the settings (a remembered sign-in puts it in the keyring instead).
+void LXYoutubeShareWindowController::removeStoredPasswords(const QString &user) {
+    // Google accounts have no password grant: a password an older version kept (in the
+    // settings, or beside the refresh token in the keyring) can never be used. It goes.
     const QString legacyKey = QString::fromLatin1(kLegacyPasswordKey);
-    const QString legacyPassword = Settings::value(legacyKey).toString();
     if (Settings::contains(legacyKey))
         Settings::remove(legacyKey);
+    const QString name = user.isEmpty() ? Settings::value(QString::fromLatin1(kUserNameKey)).toString() : user;
+    if (name.isEmpty())
+        return;
+    auto *context = QCoreApplication::instance();
+    sendaway::SecretStore::read(context, keyringKey(name), [name, context](std::optional<QString> secret) {
+        if (!secret)
+            return;
+        QJsonObject o = QJsonDocument::fromJson(secret->toUtf8()).object();
+        if (!o.contains(QStringLiteral("password")))
+            return;
+        o.remove(QStringLiteral("password"));
+        if (o.isEmpty())
+            sendaway::SecretStore::remove(keyringKey(name));
+        else
+            sendaway::SecretStore::write(context, keyringKey(name), QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
+    });
+}
+
+void LXYoutubeShareWindowController::readAccountInformation(std::function<void()> then) {
+    const QString user = Settings::value(QString::fromLatin1(kUserNameKey)).toString();
+    removeStoredPasswords(user);
     _youtubeUpload->setUserID(user);
-    _youtubeUpload->setPsw(legacyPassword);
     _userNameField->setText(user);
-    _userPswField->setText(legacyPassword);
     if (user.isEmpty()) {
         if (then)
             QMetaObject::invokeMethod(this, then, Qt::QueuedConnection);
         return;
     }
-    sendaway::SecretStore::read(this, keyringKey(user), [this, user, legacyPassword, then](std::optional<QString> secret) {
+    sendaway::SecretStore::read(this, keyringKey(user), [this, user, then](std::optional<QString> secret) {
         if (secret) {
-            const QJsonObject o = QJsonDocument::fromJson(secret->toUtf8()).object();
-            const QString password = o.value(QStringLiteral("password")).toString();
-            const QString refresh = o.value(QStringLiteral("refresh_token")).toString();
-            if (legacyPassword.isEmpty() && !password.isEmpty()) {
-                _youtubeUpload->setPsw(password);
-                _userPswField->setText(password);
-            }
+            const QString refresh = QJsonDocument::fromJson(secret->toUtf8()).object().value(QStringLiteral("refresh_token")).toString();
             if (!refresh.isEmpty()) {
                 _youtubeUpload->setRefreshToken(refresh);
                 _refreshTokenUser = user;
@@ -135,16 +145,12 @@ void LXYoutubeShareWindowController::writeAccountInformation() {
     const QString user = _youtubeUpload->userID();
     Settings::setValue(QString::fromLatin1(kRememberKey), true);
     Settings::setValue(QString::fromLatin1(kUserNameKey), user);
-    // Never a secret in the settings file.
+    // Never a secret in the settings file, and no password anywhere.
     if (Settings::contains(QString::fromLatin1(kLegacyPasswordKey)))
         Settings::remove(QString::fromLatin1(kLegacyPasswordKey));
-    QJsonObject secret;
-    if (!_youtubeUpload->psw().isEmpty())
-        secret.insert(QStringLiteral("password"), _youtubeUpload->psw());
-    if (!_youtubeUpload->refreshToken().isEmpty())
-        secret.insert(QStringLiteral("refresh_token"), _youtubeUpload->refreshToken());
-    if (user.isEmpty() || secret.isEmpty())
+    if (user.isEmpty() || _youtubeUpload->refreshToken().isEmpty())
         return;
+    const QJsonObject secret{{QStringLiteral("refresh_token"), _youtubeUpload->refreshToken()}};
     // Where no keyring answers the write fails and only the name stays remembered.
     sendaway::SecretStore::write(this, keyringKey(user), QString::fromUtf8(QJsonDocument(secret).toJson(QJsonDocument::Compact)));
 }
@@ -154,7 +160,6 @@ void LXYoutubeShareWindowController::writeAccountInformation() {
 
 void LXYoutubeShareWindowController::enableLogin(bool on) {
     _userNameField->setEnabled(on);
-    _userPswField->setEnabled(on);
     _remenberUserNameBtn->setBEnabled(on);
     _loginBtn->setBEnabled(on);
 }
@@ -173,8 +178,10 @@ void LXYoutubeShareWindowController::login(LXButton *) {
         _refreshTokenUser.clear();
     }
     _youtubeUpload->setUserID(user);
-    _youtubeUpload->setPsw(stringByTrimSpace(_userPswField->text()));
     _youtubeUpload->clientLogin();
+    if (_youtubeUpload->refreshToken().isEmpty())
+        _loginResultMsg->setTextTitle(localizedString(QStringLiteral("Lan_Browser_SignIn"),
+                                                      QStringLiteral("Sign in with Google in your web browser...")));
     enableLogin(false);
 }
 
@@ -324,6 +331,9 @@ void LXYoutubeShareWindowController::closeWindow() {
 
 void LXYoutubeShareWindowController::finishedConvert(const QString &path) {
     if (exportState() == ExportState::Closed)
+        return;
+    // Asked whether to cancel while the conversion ended: the answer decides first.
+    if (holdHandOffWhileConfirming(path))
         return;
     _youtubeUpload->setFilePath(path);
     _exportFormat.clear();

@@ -167,19 +167,7 @@ void OAuthSignIn::callbackReceived(const QVariantMap &values) {
                                      {QStringLiteral("redirect_uri"), redirectUri},
                                      {QStringLiteral("client_id"), _config.clientId},
                                      {QStringLiteral("code_verifier"), _verifier}};
-    requestToken(p, _config.tokenRequestByGet, false);
-}
-
-void OAuthSignIn::passwordGrant(const OAuthConfig &config, const QString &user, const QString &password) {
-    cancel();
-    _config = config;
-    _running = true;
-    requestToken({{QStringLiteral("grant_type"), QStringLiteral("password")},
-                  {QStringLiteral("username"), user},
-                  {QStringLiteral("password"), password},
-                  {QStringLiteral("client_id"), config.clientId},
-                  {QStringLiteral("scope"), config.scope}},
-                 false, true);
+    requestToken(p, _config.tokenRequestByGet);
 }
 
 void OAuthSignIn::refreshGrant(const OAuthConfig &config, const QString &refreshToken) {
@@ -189,10 +177,10 @@ void OAuthSignIn::refreshGrant(const OAuthConfig &config, const QString &refresh
     requestToken({{QStringLiteral("grant_type"), QStringLiteral("refresh_token")},
                   {QStringLiteral("refresh_token"), refreshToken},
                   {QStringLiteral("client_id"), config.clientId}},
-                 false, false);
+                 false);
 }
 
-void OAuthSignIn::requestToken(const QList<QPair<QString, QString>> &parameters, bool byGet, bool passwordGrant) {
+void OAuthSignIn::requestToken(const QList<QPair<QString, QString>> &parameters, bool byGet) {
     QList<QPair<QString, QString>> p;
     for (const auto &item : parameters)
         if (!(item.first == u"scope" && item.second.isEmpty()))
@@ -212,16 +200,16 @@ void OAuthSignIn::requestToken(const QList<QPair<QString, QString>> &parameters,
     }
     _reply = reply;
     const quint64 serial = _serial;
-    connect(reply, &QNetworkReply::finished, this, [this, reply, serial, passwordGrant] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, serial] {
         reply->deleteLater();
         if (serial != _serial || reply != _reply)
             return;
         _reply = nullptr;
-        tokenReplyFinished(reply, passwordGrant);
+        tokenReplyFinished(reply);
     });
 }
 
-void OAuthSignIn::tokenReplyFinished(QNetworkReply *reply, bool passwordGrant) {
+void OAuthSignIn::tokenReplyFinished(QNetworkReply *reply) {
     const QByteArray body = reply->readAll();
     const QVariantMap values = http::parseBody(body);
     const QString token = values.value(QStringLiteral("access_token")).toString();
@@ -239,10 +227,7 @@ void OAuthSignIn::tokenReplyFinished(QNetworkReply *reply, bool passwordGrant) {
     }
     OAuthResult r;
     r.error = http::replyError(reply, body, QStringLiteral("oauth"));
-    const QString code = values.value(QStringLiteral("error")).toString();
     r.outcome = OAuthResult::Outcome::Failed;
-    if (passwordGrant && (code == u"unsupported_grant_type" || code == u"unauthorized_client"))
-        r.outcome = OAuthResult::Outcome::GrantRefused;
     if (reply->error() == QNetworkReply::NoError && token.isEmpty() && r.error.code < 400)
         r.error.localizedDescription = QStringLiteral("The sign-in service answered without an access token.");
     finish(r);

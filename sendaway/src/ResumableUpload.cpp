@@ -30,6 +30,7 @@ bool ResumableUpload::isActive() const {
     case State::Sending:
     case State::Querying:
     case State::BackingOff:
+    case State::Authorizing:
     case State::Publishing:
     case State::Paused:
         return true;
@@ -48,6 +49,8 @@ void ResumableUpload::start(const QString &path) {
     _transferAnswer.clear();
     _confirmed = 0;
     _failures = 0;
+    _restarts = 0;
+    _renewedForThisRequest = false;
     const QFileInfo info(path);
     _total = info.isFile() ? info.size() : 0;
     ServiceError e;
@@ -73,6 +76,7 @@ void ResumableUpload::pause() {
     case State::Sending:
     case State::Querying:
     case State::BackingOff:
+    case State::Authorizing:
         break;
     default:
         // Publishing is one short request that may already have taken effect: it is let
@@ -114,7 +118,43 @@ void ResumableUpload::dropReply() {
     }
 }
 
+bool ResumableUpload::credentialsReady(Phase phase) {
+    // Just renewed: they are as fresh as the service makes them.
+    if (_justRenewed) {
+        _justRenewed = false;
+        return true;
+    }
+    if (!_credentialsFresh || _credentialsFresh())
+        return true;
+    awaitCredentials(phase);
+    return false;
+}
+
+void ResumableUpload::awaitCredentials(Phase phase) {
+    _state = State::Authorizing;
+    _authorizingPhase = phase;
+    // From the event loop: the owner may renew them at once.
+    QMetaObject::invokeMethod(this, [this] {
+        if (_state == State::Authorizing)
+            emit credentialsNeeded();
+    }, Qt::QueuedConnection);
+}
+
+void ResumableUpload::credentialsRenewed() {
+    if (_state != State::Authorizing)
+        return;
+    _justRenewed = true;
+    issue(_authorizingPhase);
+}
+
+void ResumableUpload::credentialsRefused(const ServiceError &error) {
+    if (_state == State::Authorizing)
+        fail(error);
+}
+
 void ResumableUpload::issue(Phase phase) {
+    if (phase != Phase::None && phase != Phase::Sending && !credentialsReady(phase))
+        return;
     QNetworkReply *reply = nullptr;
     switch (phase) {
     case Phase::Opening:
@@ -151,6 +191,8 @@ void ResumableUpload::issue(Phase phase) {
 }
 
 void ResumableUpload::sendNext() {
+    if (!credentialsReady(Phase::Sending))
+        return;
     _state = State::Sending;
     const qint64 chunk = chunkBytes();
     const qint64 begin = std::min(_confirmed, _total);
@@ -208,6 +250,7 @@ void ResumableUpload::replyFinished(QNetworkReply *reply, Phase phase) {
 void ResumableUpload::apply(const UploadStep &step, Phase phase) {
     switch (step.kind) {
     case UploadStep::Kind::Confirmed:
+        _renewedForThisRequest = false;
         if (phase == Phase::Opening) {
             _sessionOpen = true;
             _failures = 0;
@@ -228,6 +271,7 @@ void ResumableUpload::apply(const UploadStep &step, Phase phase) {
         return;
     case UploadStep::Kind::Complete:
         _failures = 0;
+        _renewedForThisRequest = false;
         if (phase == Phase::Publishing) {
             _state = State::Finished;
             emit finished(step.answer);
@@ -245,6 +289,31 @@ void ResumableUpload::apply(const UploadStep &step, Phase phase) {
     case UploadStep::Kind::Fail:
         fail(step.error);
         return;
+    case UploadStep::Kind::Unauthorized:
+        // Renewed once per request: a second refusal with fresh credentials is final. The
+        // server may hold part of a refused transfer, so it is asked where to go on from.
+        if (!_credentialsFresh || _renewedForThisRequest) {
+            fail(step.error);
+            return;
+        }
+        _renewedForThisRequest = true;
+        awaitCredentials(phase == Phase::Opening ? Phase::Opening
+                         : phase == Phase::Publishing ? Phase::Publishing
+                                                      : Phase::Querying);
+        return;
+    case UploadStep::Kind::SessionGone:
+        if (phase == Phase::Publishing || ++_restarts > 3) {
+            fail(step.error);
+            return;
+        }
+        foundation::Log::debug(QStringLiteral("upload: the session is gone; starting over"));
+        resetSession();
+        _sessionOpen = false;
+        _confirmed = 0;
+        _failures = 0;
+        emit progress(0, _total);
+        issue(Phase::Opening);
+        return;
     }
 }
 
@@ -255,6 +324,7 @@ void ResumableUpload::scheduleRetry(const ServiceError &error, Phase phase) {
     }
     foundation::Log::debug(QStringLiteral("upload: %1; retry %2").arg(error.localizedDescription).arg(_failures));
     _retryPhase = phase == Phase::Opening ? Phase::Opening : phase == Phase::Publishing ? Phase::Publishing : Phase::Querying;
+    _renewedForThisRequest = false;
     _state = State::BackingOff;
     const qint64 delay = qint64(ServiceSettings::uploadRetryDelayMs()) << std::min(_failures - 1, 10);
     _backoff.start(int(std::min<qint64>(delay, 5 * 60 * 1000)));

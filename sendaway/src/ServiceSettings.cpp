@@ -56,20 +56,15 @@ qint64 ServiceSettings::youtubeChunkBytes() {
     return std::max(unit, v / unit * unit);
 }
 
-QUrl ServiceSettings::facebookAuthorizationUrl() {
-    return QUrl(text("sendaway/facebook/authorizationUrl", QStringLiteral("https://www.facebook.com/v19.0/dialog/oauth")));
-}
-QUrl ServiceSettings::facebookTokenUrl() {
-    return QUrl(text("sendaway/facebook/tokenUrl", QStringLiteral("https://graph.facebook.com/v19.0/oauth/access_token")));
-}
 QUrl ServiceSettings::facebookGraphUrl() {
     return QUrl(text("sendaway/facebook/graphUrl", QStringLiteral("https://graph.facebook.com/v19.0")));
 }
-QUrl ServiceSettings::facebookVideoUrl() {
-    return QUrl(text("sendaway/facebook/videoUrl", QStringLiteral("https://graph-video.facebook.com/v19.0")));
-}
 QString ServiceSettings::facebookScope() {
-    return text("sendaway/facebook/scope", QStringLiteral("public_profile,publish_video"));
+    return text("sendaway/facebook/scope",
+                QStringLiteral("pages_show_list,pages_read_engagement,pages_manage_posts"));
+}
+QString ServiceSettings::facebookClientToken() {
+    return text("sendaway/facebook/clientToken", foundation::BundleInfo::value(QStringLiteral("FACEBOOK_CLIENT_TOKEN")));
 }
 QString ServiceSettings::facebookAppId() {
     return text("sendaway/facebook/appId", foundation::BundleInfo::value(QStringLiteral("FACEBOOK_APPID")));

@@ -55,6 +55,8 @@ QNetworkReply *YoutubeUploadSession::openSession() {
 
 UploadStep YoutubeUploadSession::sessionOpened(QNetworkReply *reply, const QByteArray &body) {
     const int code = http::status(reply);
+    if (code == 401)
+        return UploadStep::unauthorized(http::replyError(reply, body, domain()));
     if (code >= 200 && code < 300) {
         const QUrl location = QUrl(QString::fromUtf8(reply->rawHeader("Location")));
         if (!location.isValid() || location.isEmpty())
@@ -103,7 +105,9 @@ UploadStep YoutubeUploadSession::interpret(QNetworkReply *reply, const QByteArra
     if (code == 200 || code == 201)
         return UploadStep::complete(http::parseBody(body));
     if (code == 404 || code == 410)
-        return UploadStep::fail({domain(), code, QStringLiteral("The upload session has expired on the server.")});
+        return UploadStep::sessionGone({domain(), code, QStringLiteral("The upload session has expired on the server.")});
+    if (code == 401)
+        return UploadStep::unauthorized(http::replyError(reply, body, domain()));
     return failureOf(reply, body);
 }
 
@@ -112,14 +116,14 @@ UploadStep YoutubeUploadSession::interpret(QNetworkReply *reply, const QByteArra
 
 QUrl FacebookUploadSession::sessionUrl() const {
     // The session id may carry its own query ("upload:...?sig=..."): appended as text.
-    QString base = ServiceSettings::facebookVideoUrl().toString();
+    QString base = ServiceSettings::facebookGraphUrl().toString();
     while (base.endsWith('/'))
         base.chop(1);
     return QUrl(base + '/' + _uploadId);
 }
 
 QNetworkReply *FacebookUploadSession::openSession() {
-    QUrl url = http::join(ServiceSettings::facebookVideoUrl(), _appId + QStringLiteral("/uploads"));
+    QUrl url = http::join(ServiceSettings::facebookGraphUrl(), _appId + QStringLiteral("/uploads"));
     const QList<QPair<QString, QString>> items{{QStringLiteral("file_name"), QFileInfo(filePath()).fileName()},
                                                {QStringLiteral("file_length"), QString::number(totalBytes())},
                                                {QStringLiteral("file_type"), videoMimeType(filePath())},
@@ -181,19 +185,19 @@ UploadStep FacebookUploadSession::offsetQueried(QNetworkReply *reply, const QByt
         return UploadStep::fail({domain(), code, QStringLiteral("The service did not tell how much of the file it holds.")});
     }
     if (code == 404)
-        return UploadStep::fail({domain(), code, QStringLiteral("The upload session has expired on the server.")});
+        return UploadStep::sessionGone({domain(), code, QStringLiteral("The upload session has expired on the server.")});
     return failureOf(reply, body);
 }
 
 QNetworkReply *FacebookUploadSession::publish(const QVariantMap &transferAnswer) {
-    QNetworkRequest req = http::request(http::join(ServiceSettings::facebookVideoUrl(), QStringLiteral("me/videos")),
+    QNetworkRequest req = http::request(http::join(ServiceSettings::facebookGraphUrl(), _pageId + QStringLiteral("/videos")),
                                         ServiceSettings::uploadStallTimeoutMs());
     req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     const QList<QPair<QString, QString>> items{
         {QStringLiteral("title"), _title},
         {QStringLiteral("description"), _description},
         {QStringLiteral("fbuploader_video_file_chunk"), transferAnswer.value(QStringLiteral("h")).toString()},
-        {QStringLiteral("access_token"), _token}};
+        {QStringLiteral("access_token"), _pageToken}};
     return network()->post(req, http::formBody(items));
 }
 

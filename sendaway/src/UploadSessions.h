@@ -42,7 +42,8 @@ private:
 // Graph API resumable upload: POST /{app-id}/uploads?file_name&file_length&file_type opens
 // a session ("upload:..."); POST /upload:... with a file_offset header carries the bytes
 // from there and answers {"h": handle} once the file is complete (or the offset reached);
-// GET /upload:... tells the offset; POST /me/videos with the handle publishes the video.
+// GET /upload:... tells the offset (an unknown session starts over); POST /{page-id}/videos
+// with the handle and the Page access token publishes the video on the Page.
 class FacebookUploadSession final : public ResumableUpload {
     Q_OBJECT
 public:
@@ -50,6 +51,7 @@ public:
     void setApplicationId(const QString &id) { _appId = id; }
     void setAccessToken(const QString &token) { _token = token; }
     void setPost(const QString &title, const QString &description) { _title = title, _description = description; }
+    void setPage(const QString &id, const QString &token) { _pageId = id, _pageToken = token; }
 
 protected:
     QNetworkReply *openSession() override;
@@ -70,6 +72,8 @@ private:
     QString _title;
     QString _description;
     QString _uploadId;
+    QString _pageId;
+    QString _pageToken;
 };
 
 // The MIME type a service expects for a video file, by its suffix.

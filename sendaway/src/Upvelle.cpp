@@ -22,7 +22,9 @@ OAuthConfig youtubeConfig(const QString &loginHint) {
     c.clientId = ServiceSettings::youtubeClientId();
     c.clientSecret = ServiceSettings::youtubeClientSecret();
     c.scope = ServiceSettings::youtubeScope();
-    c.loginHint = loginHint;
+    // Only an address means anything to the sign-in page.
+    if (loginHint.contains('@'))
+        c.loginHint = loginHint;
     // A refresh token lets a remembered account sign in again without the browser.
     c.extraAuthorizationParameters = {{QStringLiteral("access_type"), QStringLiteral("offline")}};
     c.browserTimeoutMs = ServiceSettings::browserSignInTimeoutMs();
@@ -42,8 +44,20 @@ QUrl apiUrl(const QString &resource, const QList<QPair<QString, QString>> &query
 
 Upvelle::Upvelle(QObject *parent)
     : QObject(parent), _network(new QNetworkAccessManager(this)), _signIn(new OAuthSignIn(_network, this)),
-      _upload(new YoutubeUploadSession(_network, this)) {
+      _renew(new OAuthSignIn(_network, this)), _upload(new YoutubeUploadSession(_network, this)) {
     connect(_signIn, &OAuthSignIn::finished, this, &Upvelle::signInAnswered);
+    connect(_renew, &OAuthSignIn::finished, this, &Upvelle::renewAnswered);
+    _upload->setCredentialCheck([this] { return tokenFresh(); });
+    connect(_upload, &ResumableUpload::credentialsNeeded, this, [this] {
+        renewToken(true, [this](std::optional<ServiceError> e) {
+            if (e) {
+                _upload->credentialsRefused(*e);
+                return;
+            }
+            _upload->setAccessToken(_accessToken);
+            _upload->credentialsRenewed();
+        });
+    });
     connect(_upload, &ResumableUpload::progress, this, [this](qint64 sent, qint64 total) {
         if (_delegate)
             _delegate->uploadIndicatorWithCurValueMinValueMaxValue(double(sent), 0.0, double(total));
@@ -72,6 +86,62 @@ Upvelle::~Upvelle() {
 // ---------------------------------------------------------------------------------------
 // Sign-in
 
+bool Upvelle::tokenFresh() const {
+    if (_accessToken.isEmpty())
+        return false;
+    return !_expiresAt.isValid() || QDateTime::currentDateTimeUtc().secsTo(_expiresAt) > 60;
+}
+
+void Upvelle::takeTokens(const OAuthResult &result) {
+    _accessToken = result.tokens.accessToken;
+    _expiresAt = result.tokens.expiresAt;
+    if (!result.tokens.refreshToken.isEmpty())
+        _refreshToken = result.tokens.refreshToken;
+}
+
+void Upvelle::renewToken(bool browserIfRefused, std::function<void(std::optional<ServiceError>)> done) {
+    _renewWaiters.push_back(std::move(done));
+    _renewBrowserIfRefused = _renewBrowserIfRefused || browserIfRefused;
+    if (_renewal != Renewal::None)
+        return; // one renewal answers everyone waiting
+    if (!_refreshToken.isEmpty()) {
+        _renewal = Renewal::Refresh;
+        _renew->refreshGrant(youtubeConfig(_userID), _refreshToken);
+        return;
+    }
+    OAuthResult none;
+    none.outcome = OAuthResult::Outcome::Failed;
+    none.error = {QStringLiteral("youtube"), 401, QStringLiteral("The sign-in has expired. Sign in again.")};
+    _renewal = Renewal::Refresh;
+    QMetaObject::invokeMethod(this, [this, none] { renewAnswered(none); }, Qt::QueuedConnection);
+}
+
+void Upvelle::renewAnswered(const OAuthResult &result) {
+    if (result.outcome == OAuthResult::Outcome::Granted) {
+        takeTokens(result);
+    } else if (_renewal == Renewal::Refresh && _renewBrowserIfRefused) {
+        // The refresh token is gone (revoked, expired): the person signs in again.
+        _refreshToken.clear();
+        _renewal = Renewal::Browser;
+        if (_delegate)
+            _delegate->uploadNeedsSignIn(this);
+        _renew->browserFlow(youtubeConfig(_userID));
+        return;
+    }
+    _renewal = Renewal::None;
+    _renewBrowserIfRefused = false;
+    std::optional<ServiceError> error;
+    if (result.outcome != OAuthResult::Outcome::Granted) {
+        error = result.error;
+        if (error->localizedDescription.isEmpty())
+            error->localizedDescription = QStringLiteral("The sign-in has expired. Sign in again.");
+    }
+    auto waiters = std::move(_renewWaiters);
+    _renewWaiters.clear();
+    for (auto &w : waiters)
+        w(error);
+}
+
 void Upvelle::cancelLogin() {
     _signIn->cancel();
     _step = Step::None;
@@ -96,15 +166,6 @@ void Upvelle::clientLogin() {
         _step = Step::Refresh;
         _signIn->refreshGrant(youtubeConfig(_userID), _refreshToken);
     } else {
-        passwordOrBrowser();
-    }
-}
-
-void Upvelle::passwordOrBrowser() {
-    if (!_psw.isEmpty() && !_userID.isEmpty()) {
-        _step = Step::Password;
-        _signIn->passwordGrant(youtubeConfig(_userID), _userID, _psw);
-    } else {
         browser();
     }
 }
@@ -117,9 +178,7 @@ void Upvelle::browser() {
 void Upvelle::signInAnswered(const OAuthResult &result) {
     const Step step = _step;
     if (result.outcome == OAuthResult::Outcome::Granted) {
-        _accessToken = result.tokens.accessToken;
-        if (!result.tokens.refreshToken.isEmpty())
-            _refreshToken = result.tokens.refreshToken;
+        takeTokens(result);
         checkAccount();
         return;
     }
@@ -128,12 +187,6 @@ void Upvelle::signInAnswered(const OAuthResult &result) {
         // A revoked or expired refresh token: sign in the usual way.
         if (result.outcome != OAuthResult::Outcome::Failed || result.error.code == 400 || result.error.code == 401) {
             _refreshToken.clear();
-            passwordOrBrowser();
-            return;
-        }
-        break;
-    case Step::Password:
-        if (result.outcome == OAuthResult::Outcome::GrantRefused) {
             browser();
             return;
         }
@@ -177,8 +230,11 @@ void Upvelle::checkAccount() {
             failSignIn(QStringLiteral("This account has no YouTube channel to upload to."));
             return;
         }
-        if (_userID.isEmpty())
-            _userID = items.first().toObject().value(QStringLiteral("snippet")).toObject().value(QStringLiteral("title")).toString();
+        // The account that signed in, whatever name was typed as a hint.
+        const QString channel =
+            items.first().toObject().value(QStringLiteral("snippet")).toObject().value(QStringLiteral("title")).toString();
+        if (!channel.isEmpty())
+            _userID = channel;
         if (_delegate)
             _delegate->successSignedIn(true);
     });
@@ -198,6 +254,14 @@ void Upvelle::fetchStandardCategories() {
         _categoryReply = nullptr;
         r->abort();
     }
+    if (!tokenFresh() && !_refreshToken.isEmpty()) {
+        renewToken(false, [this](std::optional<ServiceError>) { requestCategories(true); });
+        return;
+    }
+    requestCategories(false);
+}
+
+void Upvelle::requestCategories(bool renewed) {
     QNetworkRequest req = http::request(apiUrl(QStringLiteral("videoCategories"),
                                                {{QStringLiteral("part"), QStringLiteral("snippet")},
                                                 {QStringLiteral("regionCode"), ServiceSettings::youtubeRegionCode()},
@@ -206,12 +270,16 @@ void Upvelle::fetchStandardCategories() {
     req.setRawHeader("Authorization", "Bearer " + _accessToken.toUtf8());
     QNetworkReply *reply = _network->get(req);
     _categoryReply = reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, renewed] {
         reply->deleteLater();
         if (reply != _categoryReply)
             return;
         _categoryReply = nullptr;
         const QByteArray body = reply->readAll();
+        if (http::status(reply) == 401 && !renewed && !_refreshToken.isEmpty()) {
+            renewToken(false, [this](std::optional<ServiceError>) { requestCategories(true); });
+            return;
+        }
         if (reply->error() != QNetworkReply::NoError || http::status(reply) != 200) {
             if (_delegate)
                 _delegate->updateCategory(http::replyError(reply, body, QStringLiteral("youtube")));

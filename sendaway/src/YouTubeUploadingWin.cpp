@@ -32,8 +32,8 @@ void LXYoutubeShareWindowController::loadWindowNamed(const QString &) {
         _loginTitle->setTextTitle(QStringLiteral("YouTube"));
         m_Lan_User_Name = caption(v, QRectF(kMargin, 143, kFieldX - kMargin - 8, 20), 13);
         _userNameField = field(v, QRectF(kFieldX, 142, kFieldW, 28));
-        m_Lan_Password = caption(v, QRectF(kMargin, 107, kFieldX - kMargin - 8, 20), 13);
-        _userPswField = field(v, QRectF(kFieldX, 106, kFieldW, 28), true);
+        // No password row: Google's own page in the web browser takes the sign-in.
+        _browserNote = caption(v, QRectF(kFieldX, 107, kFieldW, 20), 12);
         _remenberUserNameBtn = checkBox(v, QRectF(kFieldX, 74, kFieldW, 22));
         _remenberUserNameBtn->setDelegate(this);
         // The status line starts at the margin; the spinner waits beside the buttons.
@@ -42,8 +42,6 @@ void LXYoutubeShareWindowController::loadWindowNamed(const QString &) {
         _cancelLoginBtn = button(v, QRectF(kRightButtonX - kButtonW - 10, 16, kButtonW, kButtonH), this);
         _loginBtn = button(v, QRectF(kRightButtonX, 16, kButtonW, kButtonH), this, true);
         connect(_userNameField, &QLineEdit::returnPressed, this, [this] { login(_loginBtn); });
-        connect(_userPswField, &QLineEdit::returnPressed, this, [this] { login(_loginBtn); });
-        setTabOrder(_userNameField, _userPswField);
     }
 
     // Settings: what the video is called and where it goes.
@@ -104,7 +102,7 @@ void LXYoutubeShareWindowController::initLanguage() {
     const QString userName = text("Lan_User_Name", "User Name.");
     m_Lan_User_Name->setTextTitle(userName);
     m_Lan_User_Name_loged->setTextTitle(userName);
-    m_Lan_Password->setTextTitle(text("Lan_Password", "Password."));
+    _browserNote->setTextTitle(text("Lan_Browser_Note", "Your web browser opens for the Google sign-in."));
     _remenberUserNameBtn->setTextTitle(text("Lan_Remember_Username", "Remember Username."));
     _loginBtn->setTextTitle(text("Lan_Login", "Login."));
     _cancelLoginBtn->setTextTitle(text("Lan_Cancel", "Login."));

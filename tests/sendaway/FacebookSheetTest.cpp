@@ -7,10 +7,12 @@
 #include <sendaway/LXProgressIndicator.h>
 
 #include <glazeform/LXLabel.h>
+#include <glazeform/LXPopUpButton.h>
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
+#include <QUrlQuery>
 
 using sheettest::click;
 using testsupport::waitFor;
@@ -33,20 +35,30 @@ protected:
             delete w.data();
         SheetTest::TearDown();
     }
-    static bool ready(FB *w) { return w->isVisible() && w->btnPublish()->bEnabled(); }
+    static bool ready(FB *w) {
+        return w->isVisible() && w->currentPage() == FB::Page::Setting && w->btnPublish()->bEnabled();
+    }
+    // Answers the cancel question only once the conversion has ended behind it.
+    void answerAfterTheConversionEnded(sheettest::FakeExport &exporter, foundation::AlertButton button) {
+        alerts.answer = [&exporter, button](const foundation::AlertRequest &) {
+            waitFor([&] { return exporter.finished; }, 10000);
+            waitFor([] { return false; }, 100); // whatever the end set going runs now
+            return button;
+        };
+    }
     std::vector<QPointer<FB>> sheets;
 };
 
 } // namespace
 
-TEST_F(FacebookSheetTest, ShowsOnlyAfterSignInThenPublishes) {
+TEST_F(FacebookSheetTest, ShowsTheCodeThenSettingsAfterSignInThenPublishes) {
     sheettest::FakeExport exporter(exportSource());
     FB *w = open(exporter);
-    EXPECT_FALSE(w->isVisible());
-    ASSERT_EQ(browser.opened.size(), 1) << "Facebook's authorisation opens at once";
+    EXPECT_FALSE(w->isVisible()) << "nothing to show before Facebook has issued a code";
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
+    ASSERT_EQ(browser.opened.size(), 1) << "Facebook's device page opens in the browser";
     EXPECT_EQ(w->curUserName()->textTitle(), server.facebookName);
-    EXPECT_EQ(w->height(), 264);
+    EXPECT_EQ(w->height(), FB::kSettingHeight);
     EXPECT_EQ(w->titleField()->text(), "My movie, made with Cinvora");
 
     w->titleField()->setText(" Harbour ");
@@ -72,11 +84,37 @@ TEST_F(FacebookSheetTest, ShowsOnlyAfterSignInThenPublishes) {
     EXPECT_TRUE(uploadtest::filesContaining(server.secrets()).isEmpty());
 }
 
+TEST_F(FacebookSheetTest, TheSignInPageShowsTheCodeAndWhereToEnterIt) {
+    browser.answering = false; // the person has not confirmed yet
+    sheettest::FakeExport exporter(exportSource());
+    FB *w = open(exporter);
+    ASSERT_TRUE(waitFor([&] { return w->isVisible() && !browser.opened.isEmpty(); }));
+    EXPECT_EQ(w->currentPage(), FB::Page::SignIn);
+    EXPECT_EQ(w->height(), FB::kSignInHeight);
+    const QString code = QUrlQuery(browser.opened[0]).queryItemValue("user_code");
+    ASSERT_FALSE(code.isEmpty());
+    EXPECT_EQ(w->deviceCodeField()->textTitle(), code);
+    EXPECT_EQ(w->deviceAddressField()->textTitle(), server.baseUrl().toString() + "/device");
+    EXPECT_FALSE(w->btnPublish()->isVisible());
+
+    // Cancelled there, the sign-in ends without a word.
+    QSignalSpy closed(w, &LXExportWindowController::exportWindowClosed);
+    click(w->cancelSignInBtn());
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_FALSE(w->isVisible());
+    waitFor([] { return false; }, 100);
+    EXPECT_TRUE(alerts.shown.empty());
+    EXPECT_FALSE(w->fb()->isSessionValid());
+}
+
 TEST_F(FacebookSheetTest, RefusedSignInShowsNothing) {
-    server.denyAuthorization = true;
+    server.denyAuthorization = true; // the person never confirms the code
     sheettest::FakeExport exporter(exportSource());
     FB *w = open(exporter);
     QSignalSpy closed(w, &LXExportWindowController::exportWindowClosed);
+    ASSERT_TRUE(waitFor([&] { return w->isVisible(); }));
+    // The client's answer for a refusal.
+    w->facebookDidLogined({{"valid", false}, {"error", QString::fromLatin1(Facebook::kUserDeniedError)}});
     ASSERT_TRUE(waitFor([&] { return closed.count() == 1; }));
     waitFor([] { return false; }, 100);
     EXPECT_TRUE(alerts.shown.empty());
@@ -133,11 +171,12 @@ TEST_F(FacebookSheetTest, ChangeUserSignsInAgain) {
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     QSignalSpy closed(w, &LXExportWindowController::exportWindowClosed);
     click(w->changeUser());
-    EXPECT_FALSE(w->isVisible());
-    EXPECT_EQ(browser.opened.size(), 2);
+    EXPECT_EQ(w->currentPage(), FB::Page::SignIn) << "the sheet shows the new sign-in's code";
+    EXPECT_FALSE(w->btnPublish()->bEnabled());
+    ASSERT_TRUE(waitFor([&] { return browser.opened.size() == 2; }));
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     EXPECT_EQ(closed.count(), 0) << "the window's part goes on";
-    EXPECT_EQ(server.codeGrants(), 2);
+    EXPECT_EQ(server.deviceLogins(), 2);
 }
 
 TEST_F(FacebookSheetTest, HalfwayAfterThirtySecondsLeavesAboutThirty) {
@@ -151,4 +190,74 @@ TEST_F(FacebookSheetTest, HalfwayAfterThirtySecondsLeavesAboutThirty) {
     EXPECT_EQ(w->leaveTimeTip()->textTitle(), "30(s) past, about 30(s) left");
     w->facebookUploading(0);
     EXPECT_EQ(w->leaveTimeTip()->textTitle(), "30(s) past, about -- left");
+}
+
+TEST_F(FacebookSheetTest, ThePagePopUpPublishesOnTheChosenPageAndRemembersIt) {
+    sheettest::FakeExport exporter(exportSource());
+    FB *w = open(exporter);
+    ASSERT_TRUE(waitFor([&] { return ready(w); }));
+    EXPECT_TRUE(w->pagePopupBtn()->isVisible());
+    EXPECT_FALSE(w->pageMessage()->isVisible());
+    EXPECT_EQ(w->pagePopupBtn()->menuItems(), (QStringList{"Ada's Harbour", "Engine Notes"}));
+    EXPECT_EQ(w->pagePopupBtn()->drawStr(), "Ada's Harbour");
+
+    w->pagePopupBtn()->selectMenuItemAtIndexStrValue(1, "Engine Notes");
+    EXPECT_EQ(foundation::Settings::value(FB::kLastPageKey).toString(), "2002");
+    click(w->btnPublish());
+    ASSERT_TRUE(waitFor([&] { return !alerts.shown.empty(); }, 30000));
+    ASSERT_EQ(alerts.shown[0].message, "Upload successful!");
+    EXPECT_EQ(server.lastUpload()->pageId, "2002");
+
+    // The next sheet starts on the Page chosen last.
+    sheettest::FakeExport second(exportSource());
+    FB *next = open(second);
+    ASSERT_TRUE(waitFor([&] { return ready(next); }));
+    EXPECT_EQ(next->pagePopupBtn()->selectIndex(), 1);
+    EXPECT_EQ(next->pagePopupBtn()->drawStr(), "Engine Notes");
+    EXPECT_EQ(next->fb()->targetPage().id, "2002");
+}
+
+TEST_F(FacebookSheetTest, WithoutAPageTheSheetSaysSoAndPublishingStaysOff) {
+    server.facebookPages.clear();
+    sheettest::FakeExport exporter(exportSource());
+    FB *w = open(exporter);
+    ASSERT_TRUE(waitFor([&] { return w->isVisible() && w->currentPage() == FB::Page::Setting && w->changeUser()->bEnabled()
+                                      && w->pageMessage()->isVisible(); }));
+    EXPECT_EQ(w->pageMessage()->textTitle(), "You manage no Facebook Page to publish the video on.");
+    EXPECT_FALSE(w->pagePopupBtn()->isVisible());
+    EXPECT_FALSE(w->btnPublish()->bEnabled());
+    click(w->btnPublish());
+    EXPECT_EQ(exporter.starts, 0);
+    EXPECT_EQ(w->currentPage(), FB::Page::Setting);
+}
+
+TEST_F(FacebookSheetTest, YesToTheCancelQuestionWhileTheConversionEndsStartsNoUpload) {
+    sheettest::FakeExport exporter(exportSource());
+    FB *w = open(exporter);
+    ASSERT_TRUE(waitFor([&] { return ready(w); }));
+    answerAfterTheConversionEnded(exporter, foundation::AlertButton::Default);
+    click(w->btnPublish());
+    click(w->btnstopConvert()); // the question opens while converting
+    ASSERT_TRUE(exporter.finished);
+    EXPECT_EQ(exporter.cancels, 1);
+    EXPECT_EQ(w->exportState(), LXExportWindowController::ExportState::Closed);
+    waitFor([] { return false; }, 200);
+    EXPECT_TRUE(server.uploads().empty()) << "the upload started after Yes";
+    EXPECT_FALSE(w->fb()->isUploading());
+    EXPECT_FALSE(alerts.has("FaceBook"));
+}
+
+TEST_F(FacebookSheetTest, NoToTheCancelQuestionWhileTheConversionEndsUploads) {
+    sheettest::FakeExport exporter(exportSource());
+    FB *w = open(exporter);
+    ASSERT_TRUE(waitFor([&] { return ready(w); }));
+    answerAfterTheConversionEnded(exporter, foundation::AlertButton::Alternate);
+    click(w->btnPublish());
+    click(w->btnstopConvert());
+    alerts.answer = nullptr;
+    ASSERT_TRUE(waitFor([&] { return alerts.has("FaceBook"); }, 30000));
+    auto up = server.lastUpload();
+    ASSERT_TRUE(up && up->complete);
+    EXPECT_EQ(up->data, uploadtest::readAll(exporter.output));
+    EXPECT_EQ(exporter.cancels, 0);
 }

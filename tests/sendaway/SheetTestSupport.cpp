@@ -40,6 +40,7 @@ void FakeExport::startPublish(LXExportWindowController *window) {
             return;
         }
         QFile::copy(source, output);
+        finished = true;
         _window->finishedConvert(output);
     };
     QTimer::singleShot(5, [step] { (*step)(0); });

@@ -30,6 +30,7 @@ public:
     QString source;
     QString output;
     int starts = 0, pauses = 0, continues = 0, cancels = 0;
+    bool finished = false; // finishedConvert has been sent
 
 private:
     QPointer<LXExportWindowController> _window;

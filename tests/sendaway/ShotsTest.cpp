@@ -5,8 +5,13 @@
 #include <sendaway/LXFaceBookShareWindowController.h>
 #include <sendaway/LXYoutubeShareWindowController.h>
 
+#include <glazeform/LXPopUpButton.h>
+
 #include <QDir>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPainter>
 #include <QTest>
 
 using testsupport::waitFor;
@@ -36,20 +41,17 @@ TEST_F(ShotsTest, YoutubeSheet) {
     w->setExportWinDelegate(&exporter);
     w->beginSheet(sheettest::documentWindow());
     QTest::keyClicks(w->userNameField(), server.user);
-    QTest::keyClicks(w->userPswField(), "secret");
     EXPECT_TRUE(shoot(w, "youtube-1-login"));
 
-    browser.answering = false; // hold the sign-in to show it running
-    server.refusePasswordGrant = true;
+    browser.answering = false; // hold the sign-in to show it waiting for the browser
     sheettest::click(w->loginBtn());
     ASSERT_TRUE(waitFor([&] { return !browser.opened.isEmpty(); }));
-    EXPECT_TRUE(shoot(w, "youtube-2-signing-in"));
-    w->failedConnectErrorMsg(false, "Bad username or password.");
+    EXPECT_TRUE(shoot(w, "youtube-browser-signin"));
+    w->youtubeUpload()->cancelLogin();
+    w->failedConnectErrorMsg(false, "The sign-in was declined in the web browser.");
     EXPECT_TRUE(shoot(w, "youtube-3-sign-in-failed"));
 
-    server.refusePasswordGrant = false;
     browser.answering = true;
-    w->userPswField()->setText(server.password);
     sheettest::click(w->loginBtn());
     ASSERT_TRUE(waitFor([&] {
         return w->currentPage() == LXYoutubeShareWindowController::Page::Setting && w->btnPublish()->bEnabled();
@@ -70,12 +72,33 @@ TEST_F(ShotsTest, YoutubeSheet) {
 
 TEST_F(ShotsTest, FacebookSheet) {
     sheettest::FakeExport exporter(exportSource());
+    browser.answering = false; // the code waits on screen until the person confirms it
     auto *w = LXFaceBookShareWindowController::shareWindowController();
     std::unique_ptr<LXFaceBookShareWindowController> owner(w);
     w->setExportWinDelegate(&exporter);
     w->setParrentWin(sheettest::documentWindow());
-    ASSERT_TRUE(waitFor([&] { return w->isVisible() && w->btnPublish()->bEnabled(); }));
+    ASSERT_TRUE(waitFor([&] { return w->isVisible() && !browser.opened.isEmpty(); }));
+    EXPECT_TRUE(shoot(w, "facebook-0-sign-in-code"));
+
+    // The person confirms the code on Facebook's page.
+    QNetworkAccessManager network;
+    std::unique_ptr<QNetworkReply> confirm(network.get(QNetworkRequest(browser.opened[0])));
+    ASSERT_TRUE(waitFor([&] {
+        return w->currentPage() == LXFaceBookShareWindowController::Page::Setting && w->btnPublish()->bEnabled();
+    }));
     EXPECT_TRUE(shoot(w, "facebook-1-settings"));
+    // The Page pop-up open: its menu is a window of its own, drawn onto the sheet's picture.
+    w->pagePopupBtn()->showMenuWindow();
+    ASSERT_TRUE(waitFor([&] { return w->pagePopupBtn()->menuWindow() && w->pagePopupBtn()->menuWindow()->isVisible(); }));
+    waitFor([] { return false; }, 250);
+    QPixmap picture = w->grab();
+    {
+        QWidget *menu = w->pagePopupBtn()->menuWindow();
+        QPainter p(&picture);
+        p.drawPixmap(menu->mapToGlobal(QPoint(0, 0)) - w->mapToGlobal(QPoint(0, 0)), menu->grab());
+    }
+    EXPECT_TRUE(picture.save(shotPath("facebook-pages")));
+    w->pagePopupBtn()->closeMenus();
     server.stallAtOffset(QFileInfo(exporter.source).size() * 4 / 10);
     sheettest::click(w->btnPublish());
     ASSERT_TRUE(waitFor([&] { return w->isUploading() && server.isStalling(); }, 30000));

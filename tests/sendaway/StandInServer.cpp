@@ -12,28 +12,6 @@
 
 namespace standin {
 
-struct StandInServer::Conn {
-    QTcpSocket *socket = nullptr;
-    QByteArray head;
-    bool headersParsed = false;
-    bool dead = false;
-    QByteArray method;
-    QUrl url;
-    QString path;
-    QUrlQuery query;
-    QHash<QByteArray, QByteArray> headers; // lower-case names
-    qint64 contentLength = 0;
-    qint64 bodyRead = 0;
-    QByteArray body;
-    enum class Mode { Buffer, Stream, Discard } mode = Mode::Buffer;
-    int pendingStatus = 0; // answered once the body is in (failure injection, refusals)
-    QString pendingMessage;
-    std::shared_ptr<Upload> upload;
-    qint64 writePos = 0;
-    bool statusQuery = false;
-    bool stalled = false;
-    QByteArray pending; // throttled bytes not yet taken
-};
 
 namespace {
 QString randomText(int n) {
@@ -100,11 +78,9 @@ void StandInServer::configureSettings() const {
     Settings::setValue("sendaway/youtube/clientId", youtubeClientId);
     Settings::setValue("sendaway/youtube/regionCode", "GB");
     Settings::setValue("sendaway/youtube/chunkBytes", 256 * 1024);
-    Settings::setValue("sendaway/facebook/authorizationUrl", b + "/dialog/oauth");
-    Settings::setValue("sendaway/facebook/tokenUrl", b + "/oauth/access_token");
     Settings::setValue("sendaway/facebook/graphUrl", b + "/graph");
-    Settings::setValue("sendaway/facebook/videoUrl", b + "/graph-video");
     Settings::setValue("sendaway/facebook/appId", facebookAppId);
+    Settings::setValue("sendaway/facebook/clientToken", facebookClientToken);
     Settings::setValue("sendaway/upload/retries", 4);
     Settings::setValue("sendaway/upload/retryDelayMs", 20);
     Settings::setValue("sendaway/signIn/browserTimeoutMs", 20000);
@@ -297,14 +273,33 @@ void StandInServer::respondError(Conn &c, int status, const QString &message) {
     respondJson(c, status, {{"error", QJsonObject{{"code", status}, {"message", message}}}});
 }
 
-bool StandInServer::bearerValid(const Conn &c, const QString &service) const {
+QString StandInServer::tokenOf(const Conn &c, const QString &service, const QUrlQuery &form) {
     QByteArray auth = c.headers.value("authorization");
     QString token;
     if (auth.startsWith("Bearer ") || auth.startsWith("OAuth "))
         token = QString::fromLatin1(auth.mid(auth.indexOf(' ') + 1));
-    else
+    else if (c.query.hasQueryItem("access_token"))
         token = c.query.queryItemValue("access_token", QUrl::FullyDecoded);
-    return _accessTokens.contains(token) && token.startsWith(service == u"youtube" ? "ya29." : "EAA");
+    else
+        token = form.queryItemValue("access_token", QUrl::FullyDecoded);
+    const auto it = _accessTokens.constFind(token);
+    if (it == _accessTokens.constEnd() || !token.startsWith(service == u"youtube" ? "ya29." : "EAA") ||
+        it->expires <= QDateTime::currentDateTimeUtc()) {
+        ++_unauthorized;
+        return {};
+    }
+    return token;
+}
+
+void StandInServer::expireAccessTokens() {
+    const QDateTime past = QDateTime::currentDateTimeUtc().addSecs(-1);
+    for (auto it = _accessTokens.begin(); it != _accessTokens.end(); ++it)
+        it->expires = past;
+}
+
+void StandInServer::expireUploadSessions() {
+    for (const auto &u : _uploads)
+        _expiredSessions.insert(u->service + ':' + u->id);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -312,7 +307,7 @@ bool StandInServer::bearerValid(const Conn &c, const QString &service) const {
 
 void StandInServer::headersDone(Conn &c) {
     const bool youtubeTransfer = c.method == "PUT" && c.path == u"/upload/youtube/v3/videos";
-    const bool facebookTransfer = c.method == "POST" && c.path.startsWith(u"/graph-video/upload:");
+    const bool facebookTransfer = c.method == "POST" && c.path.startsWith(u"/graph/upload:");
     if (youtubeTransfer)
         youtubeUploadHeaders(c);
     else if (facebookTransfer)
@@ -332,7 +327,7 @@ void StandInServer::youtubeUploadHeaders(Conn &c) {
     const QString id = c.query.queryItemValue("upload_id");
     std::shared_ptr<Upload> up;
     for (auto &u : _uploads)
-        if (u->service == u"youtube" && u->id == id)
+        if (u->service == u"youtube" && u->id == id && !_expiredSessions.contains("youtube:" + id))
             up = u;
     if (!up) {
         c.pendingStatus = 404, c.pendingMessage = QStringLiteral("No such upload session.");
@@ -380,10 +375,10 @@ void StandInServer::youtubeUploadHeaders(Conn &c) {
 
 void StandInServer::facebookUploadHeaders(Conn &c) {
     c.mode = Conn::Mode::Discard;
-    const QString id = c.path.mid(QStringLiteral("/graph-video/").size());
+    const QString id = c.path.mid(QStringLiteral("/graph/").size());
     std::shared_ptr<Upload> up;
     for (auto &u : _uploads)
-        if (u->service == u"facebook" && u->id == id)
+        if (u->service == u"facebook" && u->id == id && !_expiredSessions.contains("facebook:" + id))
             up = u;
     if (!up) {
         c.pendingStatus = 404, c.pendingMessage = QStringLiteral("No such upload session.");
@@ -447,8 +442,6 @@ void StandInServer::route(Conn &c) {
         return token(c, form, "youtube");
     if (c.method == "GET" && p == u"/dialog/oauth")
         return authorize(c, "facebook");
-    if (p == u"/oauth/access_token")
-        return token(c, c.method == "GET" ? c.query : form, "facebook");
 
     if (c.method == "GET" && p == u"/youtube/v3/channels") {
         if (!bearerValid(c, "youtube"))
@@ -493,52 +486,8 @@ void StandInServer::route(Conn &c) {
             (baseUrl().toString() + "/upload/youtube/v3/videos?uploadType=resumable&upload_id=" + u->id).toLatin1();
         return respond(c, 200, QByteArray(), {{"Location", location}});
     }
-    if (c.method == "GET" && p == u"/graph/me") {
-        if (!bearerValid(c, "facebook"))
-            return respondJson(c, 400, {{"error", QJsonObject{{"message", "Invalid OAuth access token."}, {"type", "OAuthException"}}}});
-        QJsonObject me{{"id", "1001"}};
-        if (!facebookNameMissing)
-            me.insert("name", facebookName);
-        return respondJson(c, 200, me);
-    }
-    if (c.method == "POST" && p == QStringLiteral("/graph-video/%1/uploads").arg(facebookAppId)) {
-        if (!bearerValid(c, "facebook"))
-            return respondError(c, 400, "Invalid OAuth access token.");
-        const qint64 total = c.query.queryItemValue("file_length").toLongLong();
-        if (total <= 0 || c.query.queryItemValue("file_name").isEmpty())
-            return respondError(c, 400, "file_length and file_name are required.");
-        auto u = std::make_shared<Upload>();
-        u->service = "facebook";
-        u->id = QStringLiteral("upload:%1").arg(++_serial);
-        u->total = total;
-        _uploads.push_back(u);
-        return respondJson(c, 200, {{"id", u->id}});
-    }
-    if (c.method == "GET" && p.startsWith(u"/graph-video/upload:")) {
-        const QString id = p.mid(QStringLiteral("/graph-video/").size());
-        if (!bearerValid(c, "facebook"))
-            return respondError(c, 400, "Invalid OAuth access token.");
-        for (auto &u : _uploads)
-            if (u->service == u"facebook" && u->id == id) {
-                ++u->statusQueries;
-                return respondJson(c, 200, {{"id", u->id}, {"file_offset", u->data.size()}});
-            }
-        return respondError(c, 404, "No such upload session.");
-    }
-    if (c.method == "POST" && p == u"/graph-video/me/videos") {
-        if (!_accessTokens.contains(form.queryItemValue("access_token", QUrl::FullyDecoded)))
-            return respondError(c, 400, "Invalid OAuth access token.");
-        const QString handle = form.queryItemValue("fbuploader_video_file_chunk", QUrl::FullyDecoded);
-        for (auto &u : _uploads)
-            if (u->service == u"facebook" && u->complete && QStringLiteral("handle-") + u->id.mid(7) == handle) {
-                for (const auto &item : form.queryItems(QUrl::FullyDecoded))
-                    if (item.first != u"access_token")
-                        u->published.insert(item.first, item.second);
-                u->videoId = QStringLiteral("fbvid%1").arg(++_serial);
-                return respondJson(c, 200, {{"id", u->videoId}});
-            }
-        return respondError(c, 400, "The upload handle is not valid.");
-    }
+    if ((p.startsWith(u"/graph/") || p == u"/device") && facebookRoute(c, form))
+        return;
     respondError(c, 404, QStringLiteral("No route for %1 %2").arg(QString::fromLatin1(c.method), p));
 }
 
@@ -548,8 +497,15 @@ void StandInServer::authorize(Conn &c, const QString &service) {
     const QString redirect = q.queryItemValue("redirect_uri", QUrl::FullyDecoded);
     const QString clientId = q.queryItemValue("client_id", QUrl::FullyDecoded);
     const QString expected = service == u"youtube" ? youtubeClientId : facebookAppId;
-    const bool loopback = redirect.startsWith(u"http://127.0.0.1:") || redirect.startsWith(u"http://localhost:");
-    if (q.queryItemValue("response_type") != u"code" || clientId != expected || !loopback ||
+    // Google takes any port on the loopback address from an installed program; Facebook
+    // only the addresses registered for the app, exactly.
+    const bool registered = service == u"youtube" ? QUrl(redirect).scheme() == u"http" && QUrl(redirect).host() == u"127.0.0.1" &&
+                                                        QUrl(redirect).port() > 0
+                                                  : facebookRedirects.contains(redirect);
+    if (!registered)
+        return respond(c, 400, "<html><body>Error 400: redirect_uri_mismatch. URL blocked: the redirect address is not "
+                               "registered for this app.</body></html>", {}, "text/html");
+    if (q.queryItemValue("response_type") != u"code" || clientId != expected ||
         q.queryItemValue("state").isEmpty() || q.queryItemValue("code_challenge").isEmpty() ||
         q.queryItemValue("code_challenge_method") != u"S256")
         return respond(c, 400, "<html><body>Invalid authorization request.</body></html>", {}, "text/html");
@@ -567,9 +523,8 @@ void StandInServer::authorize(Conn &c, const QString &service) {
 
 void StandInServer::token(Conn &c, const QUrlQuery &form, const QString &service) {
     auto value = [&form](const char *k) { return form.queryItemValue(QString::fromLatin1(k), QUrl::FullyDecoded); };
-    const QString grant = service == u"facebook" && value("grant_type").isEmpty() ? QStringLiteral("authorization_code")
-                                                                                 : value("grant_type");
-    const QString expected = service == u"youtube" ? youtubeClientId : facebookAppId;
+    const QString grant = value("grant_type");
+    const QString expected = youtubeClientId;
     auto oauthError = [&](const char *error, const char *description) {
         respondJson(c, 400, {{"error", error}, {"error_description", description}});
     };
@@ -578,16 +533,11 @@ void StandInServer::token(Conn &c, const QUrlQuery &form, const QString &service
     QJsonObject tokens;
     const QString access = issue(service == u"youtube" ? "ya29." : "EAA");
     if (grant == u"password") {
+        // Google has no password grant for its accounts.
         ++_passwordGrants;
         _seenSecrets.insert(value("password"));
-        if (refusePasswordGrant) {
-            _seenSecrets.remove(access);
-            return oauthError("unsupported_grant_type", "Invalid grant_type: password");
-        }
-        if (value("username") != user || value("password") != password) {
-            _seenSecrets.remove(access);
-            return oauthError("invalid_grant", "Bad username or password.");
-        }
+        _seenSecrets.remove(access);
+        return oauthError("unsupported_grant_type", "Invalid grant_type: password");
     } else if (grant == u"authorization_code") {
         ++_codeGrants;
         const QString code = value("code");
@@ -610,11 +560,11 @@ void StandInServer::token(Conn &c, const QUrlQuery &form, const QString &service
         _seenSecrets.remove(access);
         return oauthError("unsupported_grant_type", "Invalid grant_type.");
     }
-    _accessTokens.insert(access);
+    _accessTokens.insert(access, {QDateTime::currentDateTimeUtc().addSecs(accessTokenLifetimeSecs), {}, {}});
     tokens.insert("access_token", access);
-    tokens.insert("expires_in", 3599);
+    tokens.insert("expires_in", accessTokenLifetimeSecs);
     tokens.insert("token_type", "Bearer");
-    if (service == u"youtube" && grant != u"refresh_token") {
+    if (grant != u"refresh_token") {
         const QString refresh = issue("1//");
         _refreshTokens.insert(refresh);
         tokens.insert("refresh_token", refresh);

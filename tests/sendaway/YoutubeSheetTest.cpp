@@ -39,11 +39,10 @@ protected:
             delete w.data();
         SheetTest::TearDown();
     }
-    void signIn(YT *w, const QString &user, const QString &password, bool remember) {
+    // The name is only a hint: the stand-in's sign-in page in the "browser" confirms.
+    void signIn(YT *w, const QString &user, bool remember) {
         w->userNameField()->clear();
         QTest::keyClicks(w->userNameField(), user);
-        w->userPswField()->clear();
-        QTest::keyClicks(w->userPswField(), password);
         if (w->remenberUserNameBtn()->bChecked() != remember)
             QTest::mouseClick(w->remenberUserNameBtn(), Qt::LeftButton, {}, QPoint(8, 10));
         click(w->loginBtn());
@@ -71,18 +70,18 @@ TEST_F(YoutubeSheetTest, SignInLoadCategoriesPublishAndOpenTheVideo) {
     EXPECT_FALSE(w->loginIndicator()->isVisible());
 
     // A name typed with spaces around it is sent, and remembered, without them.
-    signIn(w, "  " + server.user + "\t", server.password, true);
+    signIn(w, "  " + server.user + "\t", true);
     EXPECT_FALSE(w->loginBtn()->bEnabled()) << "login controls are off while signing in";
     EXPECT_FALSE(w->userNameField()->isEnabled());
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     EXPECT_EQ(w->height(), 300);
-    EXPECT_EQ(w->upvelleLoginedName()->textTitle(), server.user);
+    EXPECT_EQ(w->upvelleLoginedName()->textTitle(), server.channelTitle) << "the signed-in account's name";
     EXPECT_EQ(items(w), (QStringList{"Film & Animation=1", "Autos & Vehicles=2", "Music=10", "People & Blogs=22"}));
     EXPECT_EQ(w->categoryPopupBtn()->drawStr(), "Film & Animation");
 
     // The account is remembered by name only: no keyring answers here.
     EXPECT_TRUE(Settings::value(YT::kRememberKey).toBool());
-    EXPECT_EQ(Settings::value(YT::kUserNameKey).toString(), server.user);
+    EXPECT_EQ(Settings::value(YT::kUserNameKey).toString(), server.channelTitle);
     EXPECT_FALSE(Settings::contains(YT::kLegacyPasswordKey));
 
     w->categoryPopupBtn()->selectMenuItemAtIndexStrValue(2, "Music");
@@ -132,13 +131,11 @@ TEST_F(YoutubeSheetTest, SignInLoadCategoriesPublishAndOpenTheVideo) {
 }
 
 TEST_F(YoutubeSheetTest, RememberedAccountSignsInAtOnceAndKeepsNoSecretInFiles) {
-    // First opening: sign in with the box ticked. The service refuses the password grant,
-    // so the browser finishes it, as with the real service.
-    server.refusePasswordGrant = true;
+    // First opening: sign in (in the browser) with the box ticked.
     {
         sheettest::FakeExport exporter(exportSource());
         YT *w = open(exporter);
-        signIn(w, server.user, server.password, true);
+        signIn(w, server.user, true);
         ASSERT_TRUE(waitFor([&] { return ready(w); }));
         EXPECT_EQ(browser.opened.size(), 1);
         w->closeWindow();
@@ -146,12 +143,11 @@ TEST_F(YoutubeSheetTest, RememberedAccountSignsInAtOnceAndKeepsNoSecretInFiles) 
     // Next opening: no click at all.
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    EXPECT_EQ(w->userNameField()->text(), server.user);
+    EXPECT_EQ(w->userNameField()->text(), server.channelTitle);
     EXPECT_TRUE(w->remenberUserNameBtn()->bChecked());
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     EXPECT_EQ(browser.opened.size(), 2);
-    EXPECT_EQ(QUrlQuery(browser.opened.last()).queryItemValue("login_hint", QUrl::FullyDecoded), server.user);
-    EXPECT_EQ(w->upvelleLoginedName()->textTitle(), server.user);
+    EXPECT_EQ(w->upvelleLoginedName()->textTitle(), server.channelTitle);
 
     Settings::sync();
     const QStringList leaks = uploadtest::filesContaining(server.secrets() << server.password);
@@ -180,42 +176,54 @@ TEST_F(YoutubeSheetTest, WithAKeyringTheRememberedAccountSignsInWithoutTheBrowse
     {
         sheettest::FakeExport exporter(exportSource());
         YT *w = open(exporter);
-        signIn(w, server.user, server.password, true);
+        signIn(w, server.user, true);
         ASSERT_TRUE(waitFor([&] { return ready(w); }));
         w->closeWindow();
     }
-    ASSERT_TRUE(waitFor([&] { return keyring->entries.contains("youtube:" + server.user); }));
-    EXPECT_TRUE(keyring->entries.value("youtube:" + server.user).contains(server.password));
+    ASSERT_TRUE(waitFor([&] { return keyring->entries.contains("youtube:" + server.channelTitle); }));
+    const QString entry = keyring->entries.value("youtube:" + server.channelTitle);
+    EXPECT_TRUE(entry.contains("refresh_token"));
+    EXPECT_FALSE(entry.contains("password")) << "nothing password-like in the keyring";
     const int grantsBefore = server.passwordGrants() + server.codeGrants();
+    const auto opensBefore = browser.opened.size();
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
-    EXPECT_TRUE(browser.opened.isEmpty());
+    EXPECT_EQ(browser.opened.size(), opensBefore) << "no second trip to the browser";
     EXPECT_EQ(server.refreshGrants(), 1) << "the keyring's refresh token signs in";
     EXPECT_EQ(server.passwordGrants() + server.codeGrants(), grantsBefore);
     EXPECT_TRUE(uploadtest::filesContaining(server.secrets() << server.password).isEmpty());
 }
 
-TEST_F(YoutubeSheetTest, APlainTextPasswordOfAnOlderVersionIsUsedOnceAndRemoved) {
+TEST_F(YoutubeSheetTest, PasswordsOfAnOlderVersionAreRemovedUnused) {
+    auto keyring = std::make_shared<MemoryKeyring>();
+    sendaway::SecretStore::setBackendForTesting(keyring);
     Settings::setValue(YT::kRememberKey, true);
     Settings::setValue(YT::kUserNameKey, server.user);
     Settings::setValue(YT::kLegacyPasswordKey, server.password);
+    keyring->entries["youtube:" + server.user] = "{\"password\":\"" + server.password + "\"}";
+    YT::removeStoredPasswords(); // as at start-up
+    EXPECT_FALSE(Settings::contains(YT::kLegacyPasswordKey));
+    // The keyring answers later, through the event loop.
+    EXPECT_TRUE(waitFor([&] { return !keyring->entries.contains("youtube:" + server.user); }));
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    EXPECT_FALSE(Settings::contains(YT::kLegacyPasswordKey));
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
-    EXPECT_EQ(server.passwordGrants(), 1);
-    EXPECT_TRUE(browser.opened.isEmpty());
+    EXPECT_EQ(server.passwordGrants(), 0);
+    EXPECT_EQ(browser.opened.size(), 1);
     EXPECT_TRUE(uploadtest::filesContaining({server.password}).isEmpty());
+    for (const QString &e : keyring->entries)
+        EXPECT_FALSE(e.contains(server.password));
 }
 
 TEST_F(YoutubeSheetTest, FailedSignInShowsTheReasonAndStoresNothing) {
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    signIn(w, server.user, "wrong", true);
+    server.denyAuthorization = true;
+    signIn(w, server.user, true);
     ASSERT_TRUE(waitFor([&] { return w->loginBtn()->bEnabled(); }));
     EXPECT_EQ(w->currentPage(), YT::Page::Login);
-    EXPECT_EQ(w->loginResultMsg()->textTitle(), "Bad username or password.");
+    EXPECT_EQ(w->loginResultMsg()->textTitle(), "The sign-in was declined in the web browser.");
     EXPECT_FALSE(w->loginIndicator()->isVisible());
     EXPECT_TRUE(w->userNameField()->isEnabled());
     EXPECT_FALSE(Settings::contains(YT::kRememberKey));
@@ -226,7 +234,7 @@ TEST_F(YoutubeSheetTest, CategoryFailureKeepsPublishingOff) {
     server.failCategories = true;
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    signIn(w, server.user, server.password, false);
+    signIn(w, server.user, false);
     ASSERT_TRUE(waitFor([&] { return !w->messageField()->textTitle().isEmpty(); }));
     EXPECT_EQ(w->messageField()->textTitle(), "Categories could not be loaded.");
     EXPECT_FALSE(w->btnPublish()->bEnabled());
@@ -240,7 +248,7 @@ TEST_F(YoutubeSheetTest, CategoryFailureKeepsPublishingOff) {
 TEST_F(YoutubeSheetTest, StopAnsweredNoResumesTheUpload) {
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    signIn(w, server.user, server.password, false);
+    signIn(w, server.user, false);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     const qint64 size = QFileInfo(exporter.source).size();
     server.stallAtOffset(size / 3);
@@ -262,7 +270,7 @@ TEST_F(YoutubeSheetTest, StopAnsweredNoResumesTheUpload) {
 TEST_F(YoutubeSheetTest, StopAnsweredYesLeavesNoUploadRunning) {
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    signIn(w, server.user, server.password, false);
+    signIn(w, server.user, false);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     server.stallAtOffset(300 * 1024);
     click(w->btnPublish());
@@ -279,10 +287,43 @@ TEST_F(YoutubeSheetTest, StopAnsweredYesLeavesNoUploadRunning) {
     EXPECT_FALSE(server.lastUpload()->complete);
 }
 
+// The conversion ends behind an open cancel question: the answer decides about the upload.
+TEST_F(YoutubeSheetTest, TheCancelQuestionHoldsTheUploadUntilAnswered) {
+    for (const auto button : {foundation::AlertButton::Default, foundation::AlertButton::Alternate}) {
+        SCOPED_TRACE(button == foundation::AlertButton::Default ? "Yes" : "No");
+        const size_t uploadsBefore = server.uploads().size();
+        sheettest::FakeExport exporter(exportSource());
+        YT *w = open(exporter);
+        signIn(w, server.user, false);
+        ASSERT_TRUE(waitFor([&] { return ready(w); }));
+        alerts.shown.clear();
+        alerts.answer = [&exporter, button](const foundation::AlertRequest &) {
+            waitFor([&] { return exporter.finished; }, 10000);
+            waitFor([] { return false; }, 100);
+            return button;
+        };
+        click(w->btnPublish());
+        click(w->btnstopConvert()); // the question opens while converting
+        alerts.answer = {};
+        ASSERT_TRUE(exporter.finished);
+        if (button == foundation::AlertButton::Default) {
+            EXPECT_EQ(w->exportState(), LXExportWindowController::ExportState::Closed);
+            waitFor([] { return false; }, 200);
+            EXPECT_EQ(server.uploads().size(), uploadsBefore) << "the upload started after Yes";
+            EXPECT_FALSE(w->youtubeUpload()->isUploading());
+            EXPECT_EQ(alerts.shown.size(), 1u) << "only the question";
+        } else {
+            ASSERT_TRUE(waitFor([&] { return alerts.has("Upload successful!"); }, 30000));
+            ASSERT_EQ(server.uploads().size(), uploadsBefore + 1);
+            EXPECT_EQ(server.lastUpload()->data, uploadtest::readAll(exporter.output));
+        }
+    }
+}
+
 TEST_F(YoutubeSheetTest, ConnectionDroppedAt40PercentResumesAndCompletes) {
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    signIn(w, server.user, server.password, false);
+    signIn(w, server.user, false);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     const qint64 size = QFileInfo(exporter.source).size();
     server.dropAtOffset(size * 4 / 10);
@@ -296,7 +337,7 @@ TEST_F(YoutubeSheetTest, ConnectionDroppedAt40PercentResumesAndCompletes) {
 TEST_F(YoutubeSheetTest, EmptyTitleAndKeywordsUploadTheProgramsDefaults) {
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    signIn(w, server.user, server.password, false);
+    signIn(w, server.user, false);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     w->titleField()->setText("   ");
     w->keyWordField()->setText("\t");
@@ -313,7 +354,7 @@ TEST_F(YoutubeSheetTest, EmptyTitleAndKeywordsUploadTheProgramsDefaults) {
 TEST_F(YoutubeSheetTest, FailedUploadClosesTheSheetAndSaysWhy) {
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    signIn(w, server.user, server.password, false);
+    signIn(w, server.user, false);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     server.failNextUploadRequests(100);
     click(w->btnPublish());
@@ -346,7 +387,7 @@ TEST_F(YoutubeSheetTest, ProgressTextsAndTheStopButtonAtTheEnd) {
 TEST_F(YoutubeSheetTest, ChangeUserGoesBackToTheLoginPage) {
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    signIn(w, server.user, server.password, false);
+    signIn(w, server.user, false);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     click(w->btnChangeUser());
     EXPECT_EQ(w->currentPage(), YT::Page::Login);
@@ -361,7 +402,7 @@ TEST_F(YoutubeSheetTest, ClosingDuringABrowserSignInStopsListening) {
     browser.answering = false;
     sheettest::FakeExport exporter(exportSource());
     YT *w = open(exporter);
-    QTest::keyClicks(w->userNameField(), server.user); // no password: the browser signs in
+    QTest::keyClicks(w->userNameField(), server.user); // the browser signs in
     click(w->loginBtn());
     ASSERT_EQ(browser.opened.size(), 1);
     const QUrl redirect(QUrlQuery(browser.opened.first()).queryItemValue("redirect_uri", QUrl::FullyDecoded));

@@ -18,7 +18,8 @@
 //
 // Where the file goes: the caller's output path (a file path, or an existing folder for a
 // file named after the source); with none, the export folder (LXMediaCommon), named after
-// the source with the item's extension. A taken name is numbered ("clip(1).mov"), never
+// the source with the item's extension. A Facebook export is always written as MP4
+// (H.264/AAC, ".mp4"), the only kind Facebook takes, from a copy of the item. A taken name is numbered ("clip(1).mov"), never
 // replaced. A media-library export without an output path converts into a private cache
 // folder and moves the result into the library, so no second copy stays behind.
 // Which window a sheet hangs on: inWin, or, without one, the application's active window
@@ -120,7 +121,7 @@ public:
 private:
     LXMediaConvertController();
     // Where the conversion should write, from the caller's path and the destination.
-    QString wantedOutputPath(const QString &outputPath) const;
+    QString wantedOutputPath(const QString &outputPath, const LXMediaInfo &item) const;
     // Takes the window of this export: delegate, tracking of its end.
     void adoptWindow(LXExportWindowController *window);
     // Lets go of this export when it is done.

@@ -197,6 +197,10 @@ protected:
     void setExportState(ExportState state);
     // The cancel question's answer: the default button cancels, any other continues.
     virtual void sheetDidEnd(bool cancelChosen, LXButton *sender);
+    // The upload windows' hand-off of a finished conversion: while the cancel question is
+    // open it waits for the answer (true: held). "Yes" then ends the export as cancelled;
+    // "No" hands `path` over again through finishedConvert().
+    bool holdHandOffWhileConfirming(const QString &path);
 
     void buttonUp(LXButton *button) override;
     void closeEvent(QCloseEvent *event) override;
@@ -223,6 +227,7 @@ private:
     ExportState _exportState = ExportState::Idle;
     bool _windowLoaded = false;
     bool _closedSignalled = false;
+    QString _heldHandOff; // a finished conversion waiting for the cancel question's answer
 };
 
 // Registers a window class by its name at library load:

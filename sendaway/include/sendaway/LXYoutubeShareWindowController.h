@@ -7,12 +7,13 @@
 // Pages, each filling the sheet: login (244 points high), settings (300) and building (89,
 // the progress controls of the base). The sheet opens on the login page.
 //
-// A remembered account: "mmRemenberUpvelleUserInfoKey" and the user name
-// ("mmUpvelleUserNameKey") are kept in the settings; the password and the service's
-// refresh token only in the desktop keyring (service "Cinvora", key "youtube:<user>").
-// Where no keyring answers, only the name is remembered and the next sign-in asks the
-// service again (in the browser). A password stored in the settings by an older version
-// ("mmUpvelleUserPSWKey") is used once and removed.
+// Signing in happens in the web browser (Google's installed-app flow); the login page keeps
+// an optional account hint, never a password. A remembered account:
+// "mmRemenberUpvelleUserInfoKey" and the signed-in account's name ("mmUpvelleUserNameKey")
+// in the settings; the service's refresh token only in the desktop keyring (service
+// "Cinvora", key "youtube:<user>"). Where no keyring answers, only the name is remembered
+// and the next sign-in goes through the browser again. A password an older version stored
+// ("mmUpvelleUserPSWKey", or in the keyring entry) is removed unused.
 //
 // Threading: main thread only. Ownership: as the base; the sheet owns its client.
 #include "sendaway/LXExportWindowController.h"
@@ -66,6 +67,9 @@ public:
     // then runs `then` (on the main thread, later).
     void readAccountInformation(std::function<void()> then = {});
     void writeAccountInformation();
+    // Removes any password an older version stored (settings and keyring); the program
+    // calls it at start-up. `user` empty: the remembered account.
+    static void removeStoredPasswords(const QString &user = {});
 
     void enableLogin(bool on);
     void updateCategoryMenu();
@@ -100,7 +104,6 @@ public:
     // --- outlets -------------------------------------------------------------------------
     Upvelle *youtubeUpload() const { return _youtubeUpload; }
     QLineEdit *userNameField() const { return _userNameField; }
-    QLineEdit *userPswField() const { return _userPswField; }
     LXCheckButton *remenberUserNameBtn() const { return _remenberUserNameBtn; }
     LXButton *cancelLoginBtn() const { return _cancelLoginBtn; }
     LXButton *loginBtn() const { return _loginBtn; }
@@ -145,7 +148,6 @@ private:
     QString loadingText() const;
 
     QLineEdit *_userNameField = nullptr;
-    QLineEdit *_userPswField = nullptr;
     LXCheckButton *_remenberUserNameBtn = nullptr;
     LXButton *_cancelLoginBtn = nullptr;
     LXButton *_loginBtn = nullptr;
@@ -165,7 +167,7 @@ private:
     std::vector<CategoryItem> _categoryMenu;
     bool _hasCategoryMenu = false;
     LXLabel *m_Lan_User_Name = nullptr;
-    LXLabel *m_Lan_Password = nullptr;
+    LXLabel *_browserNote = nullptr;
     LXLabel *m_Lan_Quality = nullptr;
     LXLabel *m_Lan_User_Name_loged = nullptr;
     LXLabel *m_Lan_Category = nullptr;

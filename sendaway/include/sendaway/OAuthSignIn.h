@@ -2,8 +2,6 @@
 // OAuth 2.0 sign-in steps shared by the upload clients:
 //  - the authorization-code flow with PKCE (S256) in the system browser, answered on a
 //    loopback port by Qt NetworkAuth's QOAuthHttpServerReplyHandler;
-//  - the resource-owner password grant (which most services refuse: the refusal is told
-//    apart so that the caller can fall back to the browser);
 //  - the refresh grant.
 // One step runs at a time; starting another ends the running one without an answer.
 // Main thread only; `finished` is emitted once per step, never from inside the call that
@@ -49,7 +47,6 @@ struct OAuthResult {
     enum class Outcome {
         Granted,
         Denied,       // the user refused in the browser (access_denied)
-        GrantRefused, // the service does not allow this grant type for this client
         Failed,
     };
     Outcome outcome = Outcome::Failed;
@@ -64,7 +61,6 @@ public:
     ~OAuthSignIn() override;
 
     void browserFlow(const OAuthConfig &config);
-    void passwordGrant(const OAuthConfig &config, const QString &user, const QString &password);
     void refreshGrant(const OAuthConfig &config, const QString &refreshToken);
     // Ends the running step; no answer follows.
     void cancel();
@@ -81,8 +77,8 @@ signals:
 
 private:
     void callbackReceived(const QVariantMap &values);
-    void requestToken(const QList<QPair<QString, QString>> &parameters, bool byGet, bool passwordGrant);
-    void tokenReplyFinished(QNetworkReply *reply, bool passwordGrant);
+    void requestToken(const QList<QPair<QString, QString>> &parameters, bool byGet);
+    void tokenReplyFinished(QNetworkReply *reply);
     void finish(OAuthResult result);
     void finishFailed(const QString &text, int code = 0);
     void stopListening();

@@ -7,7 +7,13 @@
 //    offset after a back-off that doubles each time (ServiceSettings::uploadRetries()
 //    attempts in a row without progress), and only then reported as a failure;
 //  - stop() abandons the upload: the request in flight is dropped and nothing more is sent
-//    or reported.
+//    or reported;
+//  - credentials that are about to expire (setCredentialCheck) are renewed before a request,
+//    and a refusal (401) renews them once and asks the server where to go on from: the
+//    engine waits in Authorizing after credentialsNeeded() until credentialsRenewed() or
+//    credentialsRefused();
+//  - a session the server no longer knows starts over with a new one from the first byte
+//    (a few times at most).
 // A protocol (YouTube, Facebook) subclasses it and says how to open a session, send a
 // range, ask for the offset, read the answers, and what to publish once all bytes are in.
 // Main thread only; the signals are emitted from the event loop, never from inside the
@@ -18,6 +24,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QVariantMap>
+#include <functional>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -28,7 +35,7 @@ class FileRangeDevice;
 
 // What one answer of the server means for the transfer.
 struct UploadStep {
-    enum class Kind { Confirmed, Complete, Retry, Fail };
+    enum class Kind { Confirmed, Complete, Retry, Fail, Unauthorized, SessionGone };
     Kind kind = Kind::Fail;
     qint64 offset = 0;  // Confirmed: the bytes the server holds
     QVariantMap answer; // Complete: the service's answer
@@ -38,12 +45,14 @@ struct UploadStep {
     static UploadStep complete(const QVariantMap &answer) { return {Kind::Complete, 0, answer, {}}; }
     static UploadStep retry(const ServiceError &e) { return {Kind::Retry, 0, {}, e}; }
     static UploadStep fail(const ServiceError &e) { return {Kind::Fail, 0, {}, e}; }
+    static UploadStep unauthorized(const ServiceError &e) { return {Kind::Unauthorized, 0, {}, e}; }
+    static UploadStep sessionGone(const ServiceError &e) { return {Kind::SessionGone, 0, {}, e}; }
 };
 
 class ResumableUpload : public QObject {
     Q_OBJECT
 public:
-    enum class State { Idle, Opening, Sending, Querying, BackingOff, Publishing, Paused, Finished, Failed, Stopped };
+    enum class State { Idle, Opening, Sending, Querying, BackingOff, Authorizing, Publishing, Paused, Finished, Failed, Stopped };
 
     ResumableUpload(QNetworkAccessManager *network, QObject *parent = nullptr);
     ~ResumableUpload() override;
@@ -52,6 +61,12 @@ public:
     void pause();
     void resume();
     void stop();
+
+    // Asked before every request: false when the credentials must be renewed first.
+    void setCredentialCheck(std::function<bool()> fresh) { _credentialsFresh = std::move(fresh); }
+    // The owner's answers to credentialsNeeded().
+    void credentialsRenewed();
+    void credentialsRefused(const sendaway::ServiceError &error);
 
     State state() const { return _state; }
     bool isActive() const;
@@ -64,6 +79,8 @@ signals:
     void progress(qint64 sentBytes, qint64 totalBytes);
     void finished(const QVariantMap &answer);
     void failed(const sendaway::ServiceError &error);
+    // Renew the credentials, then answer credentialsRenewed() or credentialsRefused().
+    void credentialsNeeded();
 
 protected:
     // The protocol. Each request is made with the network manager below; the engine owns
@@ -100,6 +117,9 @@ private:
     void dropReply();
     void fail(const ServiceError &error);
     void failLater(const ServiceError &error);
+    // False (and waiting for new credentials) when they must be renewed before `phase`.
+    bool credentialsReady(Phase phase);
+    void awaitCredentials(Phase phase);
 
     QNetworkAccessManager *_network;
     State _state = State::Idle;
@@ -111,6 +131,11 @@ private:
     QVariantMap _transferAnswer;
     int _failures = 0;
     Phase _retryPhase = Phase::None;
+    Phase _authorizingPhase = Phase::None;
+    bool _renewedForThisRequest = false;
+    bool _justRenewed = false;
+    int _restarts = 0;
+    std::function<bool()> _credentialsFresh;
     QPointer<QNetworkReply> _reply;
     FileRangeDevice *_range = nullptr;
     QTimer _backoff;

@@ -24,11 +24,12 @@ public:
     static qint64 youtubeChunkBytes();      // "sendaway/youtube/chunkBytes"
 
     // Facebook (the Graph API).
-    static QUrl facebookAuthorizationUrl(); // "sendaway/facebook/authorizationUrl"
-    static QUrl facebookTokenUrl();         // "sendaway/facebook/tokenUrl"
-    static QUrl facebookGraphUrl();         // "sendaway/facebook/graphUrl": user requests
-    static QUrl facebookVideoUrl();         // "sendaway/facebook/videoUrl": upload sessions and publishing
-    static QString facebookScope();         // "sendaway/facebook/scope"
+    // Every request, uploads included: the dedicated video host is deprecated.
+    static QUrl facebookGraphUrl();         // "sendaway/facebook/graphUrl"
+    static QString facebookScope();         // "sendaway/facebook/scope": what a Page publish needs
+    // The app's client token (for device login): "sendaway/facebook/clientToken", else the
+    // program's "FACEBOOK_CLIENT_TOKEN" information value.
+    static QString facebookClientToken();
     // The application identifier: "sendaway/facebook/appId" when set, else the program's
     // "FACEBOOK_APPID" information value.
     static QString facebookAppId();

@@ -3,17 +3,24 @@
 // and a resumable upload of one file with its title, keywords, description, category and
 // privacy. It speaks the YouTube Data API v3 against the addresses of ServiceSettings.
 //
-// Sign-in (clientLogin): with a refresh token, the refresh grant; else with a password, the
-// password grant at the token endpoint; where the service refuses that grant (or there is
-// no password) the authorization-code flow with PKCE in the system browser, the user name
-// as login_hint, answered on a loopback port. The account is then checked with
-// channels?part=snippet&mine=true.
+// Sign-in (clientLogin): with a refresh token, the refresh grant; else the installed-app
+// authorization-code flow with PKCE in the system browser, answered on a loopback port
+// (the typed name, when it is an address, as login_hint). Google accounts have no password
+// grant: no password is ever asked for, sent or kept. The account is then checked with
+// channels?part=snippet&mine=true, and its channel names the signed-in user.
+//
+// The access token is renewed with the refresh token a minute before it expires, before
+// any request, and once when a request is refused with 401 (the upload's chunks too).
+// When the refresh is refused the browser sign-in runs again and the upload goes on from
+// what the server holds (uploadNeedsSignIn tells the sheet meanwhile).
 //
 // Main thread only. Every delegate message arrives on the main thread from the event loop,
 // never from inside the call that caused it.
 #include "sendaway/ServiceError.h"
 
+#include <QDateTime>
 #include <QObject>
+#include <functional>
 #include <QPointer>
 #include <QString>
 #include <memory>
@@ -50,6 +57,9 @@ public:
     virtual void uploadIndicatorWithCurValueMinValueMaxValue(double cur, double min, double max) {
         (void)cur, (void)min, (void)max;
     }
+    // The refresh token was refused during an upload: the web browser asks the person to
+    // sign in again, and the upload waits for it.
+    virtual void uploadNeedsSignIn(Upvelle *client) { (void)client; }
     // The end of an upload: an error, or none and the new video's address.
     virtual void uploadErrorEntryDesc(const std::optional<sendaway::ServiceError> &error, const QString &link) {
         (void)error, (void)link;
@@ -67,10 +77,9 @@ public:
     YoutubeUploadDelegate *delegate() const { return _delegate; }
     void setDelegate(YoutubeUploadDelegate *d) { _delegate = d; }
 
+    // Before the sign-in: a hint for the sign-in page; after it: the signed-in account.
     void setUserID(const QString &user) { _userID = user; }
     const QString &userID() const { return _userID; }
-    void setPsw(const QString &password) { _psw = password; }
-    const QString &psw() const { return _psw; }
     // A refresh token from an earlier sign-in (kept in the keyring by the caller); replaced
     // when the service issues a new one.
     void setRefreshToken(const QString &token) { _refreshToken = token; }
@@ -103,22 +112,35 @@ public:
     void stopUploadFile();
     bool isUploading() const;
 
+    // The token is good for at least another minute.
+    bool tokenFresh() const;
+
 private:
     void signInAnswered(const sendaway::OAuthResult &result);
-    void passwordOrBrowser();
     void browser();
+    void takeTokens(const sendaway::OAuthResult &result);
+    // Renews the access token (refresh grant; with `browserIfRefused` the browser sign-in
+    // when that is refused), then runs `done` with the error, if any.
+    void renewToken(bool browserIfRefused, std::function<void(std::optional<sendaway::ServiceError>)> done);
+    void renewAnswered(const sendaway::OAuthResult &result);
+    void requestCategories(bool renewed);
     void checkAccount();
     void failSignIn(const QString &message);
 
     YoutubeUploadDelegate *_delegate = nullptr;
-    QString _userID, _psw, _refreshToken, _accessToken;
+    QString _userID, _refreshToken, _accessToken;
+    QDateTime _expiresAt;
     std::vector<UpvelleCategory> _categoryArr;
     QString _filePath, _title, _keyWords, _descStr, _category;
     bool _isPrivate = false;
-    enum class Step { None, Refresh, Password, Browser, Account } _step = Step::None;
+    enum class Step { None, Refresh, Browser, Account } _step = Step::None;
+    enum class Renewal { None, Refresh, Browser } _renewal = Renewal::None;
+    bool _renewBrowserIfRefused = false;
+    std::vector<std::function<void(std::optional<sendaway::ServiceError>)>> _renewWaiters;
 
     QNetworkAccessManager *_network;
     sendaway::OAuthSignIn *_signIn;
+    sendaway::OAuthSignIn *_renew;
     sendaway::YoutubeUploadSession *_upload;
     QPointer<QNetworkReply> _accountReply;
     QPointer<QNetworkReply> _categoryReply;
