@@ -4,8 +4,10 @@
 #include "ODTheme.h"
 #include "vcWidgetReport.h"
 
+#include <foundation/Files.h>
 #include <framewheel/Codec.h>
 #include <glazeform/LXImage.h>
+#include <vcCommon.h>
 
 #include <QApplication>
 #include <QIcon>
@@ -19,6 +21,10 @@ int main(int argc, char **argv) {
     odtheme::applyApplicationLook(app);
     vcWidgetReport::installFromEnvironment();
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cinvora"), QIcon(LXImage::named(QStringLiteral("ODAppIcon.png")))));
+
+    // Partial outputs of a run that was killed are cleared before any name is picked; those
+    // another running instance is still writing are kept.
+    foundation::Files::removeStalePartials(vcCommon::exportMovieFolder());
 
     int rc = 0;
     {
