@@ -102,6 +102,8 @@ struct Queue {
             timeoutMs);
     }
     QStringList outputs() const { return QDir(out).entryList(QDir::Files, QDir::Name); }
+    // Names reserved by conversions under way: their hidden partial files.
+    QStringList partials() const { return QDir(out).entryList({".*.cinvora-part"}, QDir::Files | QDir::Hidden); }
 };
 
 bool readable(const QString &path) {
@@ -263,11 +265,13 @@ TEST(Queue, PauseAllOverConvertingQueuedAndResumingJobs) {
     EXPECT_EQ(resuming->controls().statusText, vcTableCellView::pausedText());
     EXPECT_EQ(converting->controls().statusText, vcTableCellView::pausedText());
     EXPECT_TRUE(queued->controls().deleteVisible);
-    EXPECT_EQ(q.outputs().size(), 2); // only the two that started reserved a name
+    EXPECT_EQ(q.partials().size(), 2); // only the two that started reserved a name
+    EXPECT_TRUE(q.outputs().isEmpty());
     q.doc.cancelAll();
     EXPECT_TRUE(q.quiet());
     ASSERT_TRUE(waitFor([&] { return !resuming->hasSession() && !converting->hasSession(); }));
     EXPECT_TRUE(q.outputs().isEmpty()); // cancelled conversions leave nothing
+    EXPECT_TRUE(q.partials().isEmpty());
     (void)a;
 }
 
@@ -472,13 +476,13 @@ TEST(Queue, ClearingTheListCancelsAPausedJobAndTheGuardForgetsIt) {
     ASSERT_TRUE(waitFor([&] { return q.converting() == 1; }));
     q.doc.pauseAll();
     ASSERT_TRUE(waitFor([&] { return row->isPaused() && q.doc.currentSessionCount() == 0; }));
-    ASSERT_EQ(q.outputs().size(), 1);
+    ASSERT_EQ(q.partials().size(), 1);
     EXPECT_TRUE(q.doc.inConverting());
     q.doc.deleteAllFromList();
     EXPECT_TRUE(q.doc.convertingCellViews().empty());
     EXPECT_FALSE(q.doc.inConverting());
     // Cancelled, not left paused: its partial file goes now, not when the program quits.
-    ASSERT_TRUE(waitFor([&] { return q.outputs().isEmpty() && !row->hasSession(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return q.partials().isEmpty() && q.outputs().isEmpty() && !row->hasSession(); }, 10000));
     q.win.questions.clear();
     EXPECT_TRUE(q.doc.windowShouldClose());
     EXPECT_TRUE(q.win.questions.isEmpty());
