@@ -6,6 +6,7 @@
 #include <ODDocument.h>
 #include <vcCommon.h>
 
+#include <foundation/Files.h>
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
 #include <framewheel/SWConvertSession.h>
@@ -172,6 +173,9 @@ int runBatch(const ConvertArgs &a) {
         std::fprintf(stderr, "cinvora-cli convert: cannot write into %s\n", qPrintable(outDir));
         return 1;
     }
+
+    // What a killed earlier run left in the folder goes before any name is picked there.
+    foundation::Files::removeStalePartials(outDir);
 
     ODDocument doc;
     doc.setUsesHistory(false);

@@ -4,17 +4,14 @@
 #include "ConvertArgs.h"
 #include "SignalWatcher.h"
 
+#include <foundation/Files.h>
 #include <foundation/Log.h>
 #include <framewheel/SWConvertSession.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -63,21 +60,15 @@ int runSingle(const ConvertArgs &a, const QString &in, const QString &out) {
         std::fprintf(stderr, "cinvora-cli convert: cannot read %s\n", qPrintable(in));
         return 1;
     }
-    // Claim the output name first: an existing file is never overwritten, and two runs
-    // cannot pick the same name.
-    const QByteArray outNative = QFile::encodeName(out);
-    const int fd = ::open(outNative.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        const int e = errno;
-        if (e == EEXIST)
-            std::fprintf(stderr, "cinvora-cli convert: %s exists; not overwriting it\n", qPrintable(out));
-        else
-            std::fprintf(stderr, "cinvora-cli convert: cannot create %s: %s\n", qPrintable(out), std::strerror(e));
+    // Clear what a killed earlier run left beside this name, then claim the name: an
+    // existing file is never overwritten, and two runs cannot pick the same name.
+    foundation::Files::removeStalePartials(QFileInfo(out).absolutePath());
+    QString why;
+    const foundation::OutputReservation reservation = foundation::Files::reserveExactPath(out, &why);
+    if (!reservation.isValid()) {
+        std::fprintf(stderr, "cinvora-cli convert: %s\n", qPrintable(why));
         return 1;
     }
-    struct stat reserved {};
-    ::fstat(fd, &reserved);
-    ::close(fd);
 
     SWConvertSession session;
     ProgressPrinter printer;
@@ -118,14 +109,10 @@ int runSingle(const ConvertArgs &a, const QString &in, const QString &out) {
         return 0;
     }
     if (caught) {
-        std::fprintf(stderr, "cinvora-cli convert: interrupted; %s removed\n", qPrintable(out));
+        std::fprintf(stderr, "cinvora-cli convert: interrupted; %s not written\n", qPrintable(out));
         return 130;
     }
-    // The session removes what it wrote; the empty reservation goes too if still there.
-    struct stat now {};
-    if (::stat(outNative.constData(), &now) == 0 && now.st_dev == reserved.st_dev && now.st_ino == reserved.st_ino &&
-        now.st_size == 0)
-        ::unlink(outNative.constData());
+    // The session removed what it wrote; the reservation removes its own partial file.
     return 1;
 }
 

@@ -6,6 +6,9 @@ SignalWatcher::SignalWatcher() {
     sigemptyset(&_set);
     sigaddset(&_set, SIGINT);
     sigaddset(&_set, SIGTERM);
+    // A closed terminal and Ctrl-\ end the run the same clean way as Ctrl-C.
+    sigaddset(&_set, SIGHUP);
+    sigaddset(&_set, SIGQUIT);
     sigaddset(&_set, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &_set, &_old);
     _thread = std::thread([this] {

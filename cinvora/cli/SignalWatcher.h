@@ -1,5 +1,5 @@
 #pragma once
-// Ctrl-C and SIGTERM for the command line: blocked in every thread started after this
+// Ctrl-C, SIGTERM, SIGHUP (terminal closed) and SIGQUIT (Ctrl-\) for the command line: blocked in every thread started after this
 // object (they inherit the mask), received by a thread of its own that only raises a flag.
 #include <atomic>
 #include <csignal>

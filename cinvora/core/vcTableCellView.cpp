@@ -313,7 +313,9 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
             run->fingerprint = conversionFingerprint(session.option()) + QChar(0x1f) + folder;
             run->leftTime = std::make_unique<vcLeftTimeEstimator>();
         }
-        const QString output = reserveOutputName(folder, item->fileName(), item->outputExt());
+        // Held until the session has ended: the name stays claimed while the file is made.
+        const foundation::OutputReservation reservation = reserveOutputName(folder, item->fileName(), item->outputExt());
+        const QString output = reservation.path();
         {
             std::lock_guard l(_lock);
             _outputFile = output;
@@ -332,9 +334,9 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
             ok = session.start();
             _lastConversionMs.store(QDateTime::currentMSecsSinceEpoch() - began);
             why = session.lastError();
-            // The engine removes what it wrote on failure; the reserved name goes too.
-            if (!ok && QFileInfo::exists(output))
-                QFile::remove(output);
+            // Nothing is removed here: the engine removed what it wrote, and the reservation
+            // removes only its own partial file. The final name may already be another
+            // job's by now.
         }
         if (ok) {
             outcome = {vcJobOutcome::Done, QString(), output};
@@ -532,7 +534,8 @@ QString vcTableCellView::createOutputname(const QString &sourcePath) const {
     return candidate;
 }
 
-QString vcTableCellView::reserveOutputName(const QString &folder, const QString &sourcePath, const QString &ext) {
+foundation::OutputReservation vcTableCellView::reserveOutputName(const QString &folder, const QString &sourcePath,
+                                                               const QString &ext) {
     return foundation::Files::reserveNumberedName(folder, QFileInfo(sourcePath).completeBaseName(), ext);
 }
 

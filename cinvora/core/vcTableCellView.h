@@ -8,6 +8,7 @@
 // queueing threads; the conversion itself runs on its own thread. Every thread holds its
 // own reference to the job and to the session it was started for.
 #include <QString>
+#include <foundation/Files.h>
 #include <QStringList>
 #include <atomic>
 #include <memory>
@@ -147,10 +148,12 @@ public:
 
     // The name the next output would get (tested, not reserved).
     QString createOutputname(const QString &sourcePath) const;
-    // Picks the first free name folder/stem(n).ext and creates it exclusively, so that no
-    // two jobs write one file and no existing file is replaced. Empty when nothing could
-    // be created (e.g. the folder is not writable).
-    static QString reserveOutputName(const QString &folder, const QString &sourcePath, const QString &ext);
+    // Claims the first free name folder/stem(n).ext through its partial file, so that no
+    // two jobs write one file and no existing file is replaced; the job holds it until its
+    // session has ended. Invalid when nothing could be created (e.g. the folder is not
+    // writable).
+    static foundation::OutputReservation reserveOutputName(const QString &folder, const QString &sourcePath,
+                                                           const QString &ext);
 
     // SWConvertSessionDelegate
     void sessionProgressPastLeft(SWConvertSession *session, double percent, int64_t pastUs, int64_t leftUs) override;

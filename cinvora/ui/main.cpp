@@ -4,9 +4,11 @@
 #include "ODTheme.h"
 #include "vcWidgetReport.h"
 
+#include <foundation/Files.h>
 #include <framewheel/Codec.h>
 #include <glazeform/LXImage.h>
 #include <sendaway/LXYoutubeShareWindowController.h>
+#include <vcCommon.h>
 
 #include <QApplication>
 #include <QIcon>
@@ -23,6 +25,9 @@ int main(int argc, char **argv) {
 
     // A Google password an older version kept can never be used: it goes at start-up.
     LXYoutubeShareWindowController::removeStoredPasswords();
+    // Partial outputs of a run that was killed are cleared before any name is picked; those
+    // another running instance is still writing are kept.
+    foundation::Files::removeStalePartials(vcCommon::exportMovieFolder());
 
     int rc = 0;
     {

@@ -3,10 +3,14 @@
 #include "SessionControl.h"
 #include "Transcoder.h"
 
+#include <foundation/Files.h>
 #include <foundation/Log.h>
 
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,10 +33,11 @@ struct FileId {
     ino_t ino = 0;
 };
 
-FileId identify(const QString &path) {
+FileId identify(const QString &path, bool followLinks = true) {
     FileId id;
     struct stat sb {};
-    if (::stat(QFile::encodeName(path).constData(), &sb) != 0)
+    const QByteArray p = QFile::encodeName(path);
+    if ((followLinks ? ::stat(p.constData(), &sb) : ::lstat(p.constData(), &sb)) != 0)
         return id;
     id.exists = true;
     id.regular = S_ISREG(sb.st_mode);
@@ -40,6 +45,40 @@ FileId identify(const QString &path) {
     id.dev = sb.st_dev;
     id.ino = sb.st_ino;
     return id;
+}
+
+// The finished file reaches its final name in one step, after its bytes are on the disk:
+// a crash leaves no file or the whole one. An empty file an older caller reserved there
+// is replaced only while it still is that empty file; anything else there is kept.
+bool commit(const QString &partial, const QString &output, const FileId &before, QString *why) {
+    const QByteArray from = QFile::encodeName(partial), to = QFile::encodeName(output);
+    const int fd = ::open(from.constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        *why = QStringLiteral("cannot write the output file: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    ::close(fd);
+    const FileId now = identify(output, false);
+    bool done = false;
+    if (before.exists && now.exists && now.regular && now.size == 0 && now.dev == before.dev && now.ino == before.ino)
+        done = ::rename(from.constData(), to.constData()) == 0;
+    else
+        done = foundation::Files::commitPartial(partial, output);
+    if (!done) {
+        *why = errno == EEXIST ? QStringLiteral("%1 appeared while converting; not overwriting it").arg(output)
+                               : QStringLiteral("cannot move the finished file to %1: %2")
+                                     .arg(output, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    // The rename itself is made durable with the folder's entry.
+    const int dir = ::open(QFile::encodeName(QFileInfo(output).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
 }
 
 struct ProgressTarget {
@@ -117,19 +156,7 @@ bool SWConvertSession::start() {
         return finishWith(QStringLiteral("a session converts only once"));
 
     const FileId in = identify(input);
-    const FileId before = identify(output);
-    // Removes what this session made (or the empty name reserved for it), nothing else.
-    auto removeOutput = [&](bool opened, dev_t dev, ino_t ino) {
-        const FileId now = identify(output);
-        if (!now.exists || !now.regular)
-            return;
-        const bool ours = opened ? (now.dev == dev && now.ino == ino)
-                                 : (before.exists && before.size == 0 && now.dev == before.dev && now.ino == before.ino &&
-                                    now.size == 0);
-        if (ours)
-            ::unlink(QFile::encodeName(output).constData());
-    };
-
+    const FileId before = identify(output, false);
     if (input.isEmpty())
         return finishWith(QStringLiteral("no input file"));
     if (output.isEmpty())
@@ -140,6 +167,43 @@ bool SWConvertSession::start() {
         return finishWith(QStringLiteral("the output path is not a regular file"));
     if (before.exists && before.size > 0)
         return finishWith(QStringLiteral("the output file already exists"));
+
+    // The bytes go to the partial file beside the final name. An empty one there is the
+    // caller's reservation; without one the session claims the name itself.
+    const QString partial = foundation::Files::partialPathFor(output);
+    FileId part = identify(partial, false);
+    int ownLock = -1;
+    if (part.exists && (!part.regular || part.size > 0))
+        return finishWith(QStringLiteral("the output %1 is being written by another conversion").arg(output));
+    if (!part.exists) {
+        ownLock = foundation::Files::createPartial(output);
+        if (ownLock < 0)
+            return finishWith(QStringLiteral("cannot create the output file %1: %2")
+                                  .arg(output, QString::fromLocal8Bit(std::strerror(errno))));
+        part = identify(partial, false);
+    }
+    struct LockGuard {
+        int fd;
+        ~LockGuard() {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } lockGuard{ownLock};
+
+    // Removes what this session wrote (or the empty reservation it was given), and an
+    // empty final name reserved for it by an older caller; nothing else.
+    auto removeOutput = [&](bool opened, dev_t dev, ino_t ino) {
+        const FileId nowPart = identify(partial, false);
+        if (nowPart.exists && nowPart.regular &&
+            (opened ? (nowPart.dev == dev && nowPart.ino == ino)
+                    : (nowPart.dev == part.dev && nowPart.ino == part.ino && nowPart.size == 0)))
+            ::unlink(QFile::encodeName(partial).constData());
+        const FileId nowFinal = identify(output, false);
+        if (before.exists && nowFinal.exists && nowFinal.regular && nowFinal.size == 0 && nowFinal.dev == before.dev &&
+            nowFinal.ino == before.ino)
+            ::unlink(QFile::encodeName(output).constData());
+    };
+
     if (_d->control.cancelled()) {
         removeOutput(false, 0, 0);
         return finishWith(QStringLiteral("cancelled"));
@@ -148,10 +212,20 @@ bool SWConvertSession::start() {
     ProgressTarget target{this, _d->delegate.load()};
     fw::ProgressMeter meter(_d->control, &reportProgress, &target);
     meter.begin();
-    fw::Transcoder transcoder(fw::ConvertRequest{input, output, subtitle, _option}, _d->control,
+    fw::Transcoder transcoder(fw::ConvertRequest{input, output, partial, subtitle, _option}, _d->control,
                               [&meter](double p) { meter.update(p); });
     QString error;
-    const bool ok = transcoder.run(&error);
+    bool ok = transcoder.run(&error);
+    if (ok && transcoder.outputOpened() && (transcoder.outputDevice() != part.dev || transcoder.outputInode() != part.ino)) {
+        ok = false;
+        error = QStringLiteral("the partial output file was replaced while it was written");
+    }
+    if (ok) {
+        QString why;
+        ok = commit(partial, output, before, &why);
+        if (!ok)
+            error = why;
+    }
     if (!ok) {
         removeOutput(transcoder.outputOpened(), transcoder.outputDevice(), transcoder.outputInode());
         return finishWith(error.isEmpty() ? QStringLiteral("conversion failed") : error);

@@ -17,6 +17,8 @@ namespace fw {
 namespace {
 
 constexpr auto kOpenTimeout = std::chrono::seconds(15);
+// Below this much missing, an early end is the usual rounding of stated lengths.
+constexpr int64_t kShortInputSlackUs = 1000000;
 
 bool isOneOf(const char *name, std::initializer_list<const char *> names) {
     for (const char *n : names)
@@ -86,6 +88,8 @@ bool Transcoder::run(QString *error) {
         rc = readLoop(&inputEnded);
     if (rc >= 0)
         rc = finishTracks(inputEnded);
+    if (rc >= 0 && inputEnded)
+        rc = checkInputLength();
     if (rc >= 0)
         rc = closeOutput();
     if (rc < 0 || _control.cancelled()) {
@@ -323,7 +327,7 @@ bool Transcoder::keyframeAt(int64_t us) {
 }
 
 int Transcoder::setUpOutput() {
-    const QByteArray path = QFile::encodeName(_req.output);
+    const QByteArray path = QFile::encodeName(_req.writeTo);
     AVFormatContext *raw = nullptr;
     int rc = avformat_alloc_output_context2(&raw, _fmt, nullptr, path.constData());
     if (rc < 0 || !raw)
@@ -432,13 +436,13 @@ int Transcoder::openOutputFile() {
     AVFormatContext *out = _out.get();
     if (!(_fmt->flags & AVFMT_NOFILE)) {
         // "file:" keeps a name such as "a:b.mp4" from being read as a protocol.
-        const QByteArray url = "file:" + QFile::encodeName(_req.output);
+        const QByteArray url = "file:" + QFile::encodeName(_req.writeTo);
         const int rc = avio_open2(&out->pb, url.constData(), AVIO_FLAG_WRITE, &out->interrupt_callback, nullptr);
         if (rc < 0)
             return fail(rc, QStringLiteral("cannot create the output file %1").arg(_req.output));
         _outputOpened = true;
         struct stat sb {};
-        if (::stat(QFile::encodeName(_req.output).constData(), &sb) == 0) {
+        if (::stat(QFile::encodeName(_req.writeTo).constData(), &sb) == 0) {
             _outDev = sb.st_dev;
             _outIno = sb.st_ino;
         }
@@ -451,9 +455,7 @@ int Transcoder::openOutputFile() {
 }
 
 double Transcoder::percentDone() const {
-    int64_t pos = 0;
-    for (const auto &t : _tracks)
-        pos = std::max(pos, t->positionUs);
+    const int64_t pos = reachedUs();
     if (_totalUs > 0)
         return 100.0 * double(pos) / double(_totalUs);
     // Unknown length: how far into the file the demuxer is.
@@ -485,9 +487,15 @@ int Transcoder::readLoop(bool *inputEnded) {
         if (rc < 0) {
             if (_control.cancelled())
                 return AVERROR_EXIT;
+            // A file that cannot be read any more is a failure, not an end. Data the
+            // demuxer cannot make sense of ends the input; whether too early is then judged
+            // by the length reached (checkInputLength).
+            if (rc != AVERROR_EOF && rc != AVERROR_INVALIDDATA)
+                return fail(rc, QStringLiteral("reading the input failed at %1 s: %2")
+                                    .arg(double(reachedUs()) / 1e6, 0, 'f', 1)
+                                    .arg(avError(rc)));
             if (rc != AVERROR_EOF)
                 foundation::Log::debug(QStringLiteral("reading %1 stopped: %2").arg(_req.input, avError(rc)));
-            // A damaged tail ends the input like its end does.
             *inputEnded = true;
             return 0;
         }
@@ -523,6 +531,25 @@ int Transcoder::finishTracks(bool inputEnded) {
         return refuse(_startTrimmed ? QStringLiteral("nothing to convert in the chosen range")
                                                        : QStringLiteral("the input could not be decoded"));
     return 0;
+}
+
+int64_t Transcoder::reachedUs() const {
+    int64_t pos = 0;
+    for (const auto &t : _tracks)
+        pos = std::max(pos, t->positionUs);
+    return pos;
+}
+
+int Transcoder::checkInputLength() {
+    // A length guessed from the bit rate is no promise; a header's or the streams' is.
+    if (_totalUs <= 0 || _in->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+        return 0;
+    const int64_t reached = reachedUs();
+    if (double(reached) >= 0.95 * double(_totalUs) || _totalUs - reached < kShortInputSlackUs)
+        return 0;
+    return refuse(QStringLiteral("the input ends after %1 s of the %2 s it states: it is cut short or damaged")
+                      .arg(double(reached) / 1e6, 0, 'f', 1)
+                      .arg(double(_totalUs) / 1e6, 0, 'f', 1));
 }
 
 int Transcoder::closeOutput() {

@@ -14,7 +14,8 @@ namespace fw {
 
 struct ConvertRequest {
     QString input;
-    QString output;
+    QString output;      // the final name: names the container when no format is set
+    QString writeTo;     // where the bytes go (the partial file beside it)
     QString pluginSubtitle;
     SWConvertOption option;
 };
@@ -57,6 +58,10 @@ private:
     int openOutputFile();
     int readLoop(bool *inputEnded);
     int finishTracks(bool inputEnded);
+    // After the input ended by itself: fails when it ended well short of the length the
+    // file states (or of the trimmed range), which a cut or overwritten file does.
+    int checkInputLength();
+    int64_t reachedUs() const; // output time written so far, over all tracks
     int closeOutput();
     double percentDone() const;
     int fail(int code, const QString &what) { return _ctx.fail(code, what); }

@@ -180,6 +180,8 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
     bool ok = false;
     QString reserved;
     QString error;
+    // Held until the session has ended: the name stays claimed while the file is made.
+    foundation::OutputReservation reservation;
     if (!session->cancelSession()) {
         session->setDelegate(this);
         fillSessionOption(*item, session->option());
@@ -191,7 +193,8 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
         } else {
             session->option().setUsePluginSubtitle(false);
         }
-        reserved = foundation::Files::reserveNumberedPath(wantedPath);
+        reservation = foundation::Files::reserveNumberedPath(wantedPath);
+        reserved = reservation.path();
         {
             std::lock_guard l(_lock);
             _outputPath = reserved;
@@ -222,14 +225,11 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
             outcome = LXExportOutcome::Cancelled;
         else
             outcome = ok ? LXExportOutcome::Finished : LXExportOutcome::Failed;
-        // What is left under the reserved name is ours: the complete file of a conversion
-        // cancelled after its last frame, or the empty reservation of one that failed (the
-        // engine removes what it wrote itself).
-        if (outcome != LXExportOutcome::Finished && !reserved.isEmpty()) {
-            const QFileInfo left(reserved);
-            if (left.exists() && (ok || left.size() == 0))
-                QFile::remove(reserved);
-        }
+        // A conversion cancelled after its last frame has put its complete file in place:
+        // that file is ours. After a failure the engine has removed what it wrote and the
+        // final name was never written, so nothing there is touched.
+        if (outcome == LXExportOutcome::Cancelled && ok && !reserved.isEmpty())
+            QFile::remove(reserved);
         _lastError = outcome == LXExportOutcome::Failed ? error : QString();
         if (_session == session)
             _session.reset();

@@ -11,10 +11,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <cstdio>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
@@ -35,27 +35,22 @@ void ensureJoinedAtExit() {
     });
 }
 
-// Copies `from` over the reserved (empty) file `to` through a sibling temporary, so the
-// name shows the whole file or nothing.
+// Copies `from` into the reserved partial file `to` and syncs it; the caller renames it
+// into place, so the final name shows the whole file or nothing.
 bool copyInto(const QString &from, const QString &to) {
     QFile in(from);
     if (!in.open(QIODevice::ReadOnly))
         return false;
-    QSaveFile out(to);
-    if (!out.open(QIODevice::WriteOnly))
+    QFile out(to);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     QByteArray chunk;
-    while (!(chunk = in.read(1 << 20)).isEmpty()) {
-        if (out.write(chunk) != chunk.size()) {
-            out.cancelWriting();
+    while (!(chunk = in.read(1 << 20)).isEmpty())
+        if (out.write(chunk) != chunk.size())
             return false;
-        }
-    }
-    if (in.error() != QFileDevice::NoError) {
-        out.cancelWriting();
+    if (in.error() != QFileDevice::NoError || !out.flush())
         return false;
-    }
-    return out.commit();
+    return ::fsync(out.handle()) == 0;
 }
 
 } // namespace
@@ -110,18 +105,18 @@ QString LXiTunesExportWindowController::exportToiTune(const QString &path, Libra
         return {};
     }
     const QString suffix = source.suffix();
-    const QString target = foundation::Files::reserveNumberedName(folder, source.completeBaseName(),
-                                                                  suffix.isEmpty() ? QString() : "." + suffix);
-    if (target.isEmpty()) {
+    const foundation::OutputReservation reservation = foundation::Files::reserveNumberedName(
+        folder, source.completeBaseName(), suffix.isEmpty() ? QString() : "." + suffix);
+    const QString target = reservation.path();
+    if (!reservation.isValid()) {
         foundation::Log::line(QStringLiteral("Media library hand-off: cannot create a file in %1").arg(folder));
         return {};
     }
-    // A move within one file system replaces the reserved empty file in one step.
-    if (move && std::rename(QFile::encodeName(source.absoluteFilePath()).constData(),
-                            QFile::encodeName(target).constData()) == 0)
+    // A move within one file system puts the whole file in place in one step.
+    if (move && foundation::Files::commitPartial(source.absoluteFilePath(), target))
         return target;
-    if (!copyInto(source.absoluteFilePath(), target)) {
-        QFile::remove(target);
+    if (!copyInto(source.absoluteFilePath(), reservation.partialPath()) ||
+        !foundation::Files::commitPartial(reservation.partialPath(), target)) {
         foundation::Log::line(QStringLiteral("Media library hand-off: copying %1 failed").arg(path));
         return {};
     }

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <foundation/Files.h>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
@@ -16,6 +17,11 @@ using testsupport::fixture;
 namespace {
 
 QString cli() { return testsupport::binary("cinvora-cli"); }
+
+// Bytes of the output have reached the disk, under whichever name.
+bool writing(const QString &out) {
+    return QFileInfo(out).size() > 0 || QFileInfo(foundation::Files::partialPathFor(out)).size() > 0;
+}
 
 TEST(CliConvert, ConvertsWithOptionsAndRefusesAnExistingOutput) {
     const QString dir = testsupport::freshDir("cliconv");
@@ -58,21 +64,55 @@ TEST(CliConvert, ConvertsWithOptionsAndRefusesAnExistingOutput) {
     EXPECT_FALSE(QFileInfo::exists(dir + "/y.mp4"));
 }
 
+// Ctrl-C, kill, a closed terminal and Ctrl-\\ all end the run cleanly: exit 130, no file.
 TEST(CliConvert, InterruptCancelsAndRemovesThePartialFile) {
-    for (int sig : {SIGINT, SIGTERM}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(sig);
         const QString out = testsupport::freshDir("cliint") + "/big.mp4";
+        const QString partial = foundation::Files::partialPathFor(out);
         QProcess p;
         p.start(cli(), {"convert", fixture("clip.mp4"), out, "--no-copy", "--size", "1280x720"});
         ASSERT_TRUE(p.waitForStarted(10000));
-        // Wait until it is writing.
-        ASSERT_TRUE(testsupport::waitFor([&] { return QFileInfo(out).size() > 0; }, 60000));
+        // Wait until it is writing; the final name stays empty meanwhile.
+        ASSERT_TRUE(testsupport::waitFor([&] { return writing(out); }, 60000));
+        EXPECT_FALSE(QFileInfo::exists(out));
         ::kill(static_cast<pid_t>(p.processId()), sig);
         ASSERT_TRUE(p.waitForFinished(10000));
         EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(p.exitCode(), 130);
         EXPECT_FALSE(QFileInfo::exists(out));
+        EXPECT_FALSE(QFileInfo::exists(partial));
     }
+}
+
+// kill -9 gives the program no chance to clean up: the final name must hold nothing, and
+// what was left aside goes at the next start, while a partial file another live run is
+// writing in the same folder stays.
+TEST(CliConvert, KilledRunLeavesNothingUnderTheNameAndTheNextStartClearsItsLeftover) {
+    const QString dir = testsupport::freshDir("clikill");
+    const QString out = dir + "/big.mkv", partial = foundation::Files::partialPathFor(out);
+    const QString live = dir + "/live.mkv", livePartial = foundation::Files::partialPathFor(live);
+    const QStringList slow = {"--no-copy", "--size", "1280x720"};
+    testsupport::Child killed, running;
+    ASSERT_TRUE(killed.start(cli(), QStringList{"convert", fixture("clip.mp4"), out} + slow));
+    ASSERT_TRUE(running.start(cli(), QStringList{"convert", fixture("clip.mp4"), live} + slow));
+    ASSERT_TRUE(testsupport::waitFor([&] { return writing(out) && writing(live); }, 60000));
+    killed.kill(SIGKILL);
+    EXPECT_EQ(killed.wait(10000), -1) << "killed by the signal";
+    EXPECT_FALSE(QFileInfo::exists(out)) << "nothing under the final name";
+
+    // The next start in that folder: the same name converts again (it is not taken).
+    QByteArray err;
+    EXPECT_EQ(testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), out, "--duration", "1"}, nullptr, &err), 0)
+        << err.toStdString();
+    EXPECT_TRUE(QFileInfo(out).size() > 0);
+    EXPECT_FALSE(QFileInfo::exists(partial)) << "the killed run's leftover is gone";
+    EXPECT_TRUE(QFileInfo(livePartial).size() > 0) << "a live run's file is kept";
+    EXPECT_EQ(running.wait(0), -1) << "the live run goes on";
+    running.kill(SIGTERM);
+    EXPECT_EQ(running.wait(10000), 130);
+    EXPECT_FALSE(QFileInfo::exists(live));
+    EXPECT_FALSE(QFileInfo::exists(livePartial));
 }
 
 TEST(CliConvert, FullDiskFailsCleanly) {

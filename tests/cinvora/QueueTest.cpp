@@ -102,6 +102,8 @@ struct Queue {
             timeoutMs);
     }
     QStringList outputs() const { return QDir(out).entryList(QDir::Files, QDir::Name); }
+    // Names reserved by conversions under way: their hidden partial files.
+    QStringList partials() const { return QDir(out).entryList({".*.cinvora-part"}, QDir::Files | QDir::Hidden); }
 };
 
 bool readable(const QString &path) {
@@ -125,11 +127,12 @@ TEST(Job, OutputNamesAreNumberedAndReserved) {
         QFile f(QDir(dir).filePath(taken));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
-    const QString a = vcTableCellView::reserveOutputName(dir, "/src/clip.avi", ".mp4");
-    const QString b = vcTableCellView::reserveOutputName(dir, "/other/clip.mkv", ".mp4");
-    EXPECT_EQ(QFileInfo(a).fileName(), "clip(2).mp4");
-    EXPECT_EQ(QFileInfo(b).fileName(), "clip(3).mp4"); // the reservation holds the name
-    EXPECT_TRUE(vcTableCellView::reserveOutputName("/proc/no-such-folder", "/src/clip.avi", ".mp4").isEmpty());
+    const auto a = vcTableCellView::reserveOutputName(dir, "/src/clip.avi", ".mp4");
+    const auto b = vcTableCellView::reserveOutputName(dir, "/other/clip.mkv", ".mp4");
+    EXPECT_EQ(QFileInfo(a.path()).fileName(), "clip(2).mp4");
+    EXPECT_EQ(QFileInfo(b.path()).fileName(), "clip(3).mp4"); // the reservation holds the name
+    EXPECT_FALSE(QFileInfo::exists(a.path())) << "nothing under the final name until the file is complete";
+    EXPECT_FALSE(vcTableCellView::reserveOutputName("/proc/no-such-folder", "/src/clip.avi", ".mp4").isValid());
 }
 
 TEST(Queue, LimitTwoOfFiveAndEveryKindOfEndAdmitsOneMore) {
@@ -262,11 +265,13 @@ TEST(Queue, PauseAllOverConvertingQueuedAndResumingJobs) {
     EXPECT_EQ(resuming->controls().statusText, vcTableCellView::pausedText());
     EXPECT_EQ(converting->controls().statusText, vcTableCellView::pausedText());
     EXPECT_TRUE(queued->controls().deleteVisible);
-    EXPECT_EQ(q.outputs().size(), 2); // only the two that started reserved a name
+    EXPECT_EQ(q.partials().size(), 2); // only the two that started reserved a name
+    EXPECT_TRUE(q.outputs().isEmpty());
     q.doc.cancelAll();
     EXPECT_TRUE(q.quiet());
     ASSERT_TRUE(waitFor([&] { return !resuming->hasSession() && !converting->hasSession(); }));
     EXPECT_TRUE(q.outputs().isEmpty()); // cancelled conversions leave nothing
+    EXPECT_TRUE(q.partials().isEmpty());
     (void)a;
 }
 
@@ -405,6 +410,39 @@ TEST(Queue, AFailedJobCarriesItsReasonAndIsConvertedAgain) {
     EXPECT_EQ(q.row(0)->lastOutcome().kind, vcJobOutcome::Failed);
 }
 
+// Between the engine's clean-up of a failed job and the job's end another job may claim
+// the same name and write its file there; that file is not the failed job's to remove.
+TEST(Queue, AFailedJobRemovesOnlyWhatItMade) {
+    Queue q(1);
+    q.add(fixture("corrupt.mp4"));
+    std::mutex m;
+    QString claimed;
+    static const QRegularExpression failedLine(QStringLiteral("^Conversion failed: .*? -> (.*?): "));
+    // The engine's failure line comes after its own clean-up: the moment another job could
+    // take the name.
+    foundation::Log::setSink([&](const QString &line) {
+        const auto match = failedLine.match(line);
+        if (!match.hasMatch())
+            return;
+        QFile other(match.captured(1));
+        if (other.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            other.write("another job's file");
+            std::lock_guard l(m);
+            claimed = other.fileName();
+        }
+    });
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return q.row(0)->lastOutcome().kind != vcJobOutcome::None && !q.row(0)->hasSession(); }, 60000));
+    EXPECT_EQ(q.row(0)->lastOutcome().kind, vcJobOutcome::Failed);
+    std::lock_guard l(m);
+    ASSERT_FALSE(claimed.isEmpty());
+    QFile other(claimed);
+    ASSERT_TRUE(other.open(QIODevice::ReadOnly)) << "the other job's file was deleted";
+    EXPECT_EQ(other.readAll(), "another job's file");
+    EXPECT_EQ(QDir(q.out).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(claimed).fileName()})
+        << "no partial file left";
+}
+
 TEST(Queue, WaitingJobsAreAdmittedInListOrder) {
     // With one slot, however the queueing threads happen to run, the rows go top to bottom.
     for (int round = 0; round < 3; ++round) {
@@ -438,13 +476,13 @@ TEST(Queue, ClearingTheListCancelsAPausedJobAndTheGuardForgetsIt) {
     ASSERT_TRUE(waitFor([&] { return q.converting() == 1; }));
     q.doc.pauseAll();
     ASSERT_TRUE(waitFor([&] { return row->isPaused() && q.doc.currentSessionCount() == 0; }));
-    ASSERT_EQ(q.outputs().size(), 1);
+    ASSERT_EQ(q.partials().size(), 1);
     EXPECT_TRUE(q.doc.inConverting());
     q.doc.deleteAllFromList();
     EXPECT_TRUE(q.doc.convertingCellViews().empty());
     EXPECT_FALSE(q.doc.inConverting());
     // Cancelled, not left paused: its partial file goes now, not when the program quits.
-    ASSERT_TRUE(waitFor([&] { return q.outputs().isEmpty() && !row->hasSession(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return q.partials().isEmpty() && q.outputs().isEmpty() && !row->hasSession(); }, 10000));
     q.win.questions.clear();
     EXPECT_TRUE(q.doc.windowShouldClose());
     EXPECT_TRUE(q.win.questions.isEmpty());

@@ -3,6 +3,7 @@
 #include "SessionTestSupport.h"
 #include "TestSupport.h"
 
+#include <foundation/Files.h>
 #include <foundation/Log.h>
 
 #include <QCryptographicHash>
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <utility>
 #include <unistd.h>
 
 using namespace sessiontest;
@@ -132,6 +134,74 @@ TEST_F(ConvertFailure, MissingSubtitleFileAndImpossibleRequestsFail) {
     o = convert(fixture("short.mp4"), dir + "/late.mp4", [](SWConvertOption &opt) { opt.setStart_time(60000000); });
     EXPECT_FALSE(o.ok);
     EXPECT_TRUE(QDir(dir).entryList(QDir::Files).isEmpty());
+}
+
+// A file cut short states a length it no longer holds. The demuxer meets its end early and
+// says nothing more than "end of file", so only the length reached tells the two apart.
+TEST_F(ConvertFailure, InputCutShortFailsWithTheReasonAndATinyShortfallDoesNot) {
+    const QString dir = testsupport::freshDir("cut");
+    QFile whole(fixture("multi.mkv"));
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    const QByteArray bytes = whole.readAll();
+    auto cutTo = [&](const QString &name, double share) {
+        QFile f(dir + "/" + name);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes.left(static_cast<qsizetype>(bytes.size() * share)));
+        return f.fileName();
+    };
+    const QString half = cutTo("half.mkv", 0.5);
+    for (bool copy : {true, false}) {
+        SCOPED_TRACE(copy ? "copied" : "encoded");
+        const QString out = dir + (copy ? "/half-copy.mkv" : "/half-encoded.mkv");
+        const Outcome o = convert(half, out, [&](SWConvertOption &opt) {
+            opt.setAuto_streamcopy(copy);
+            opt.setAudio_disable(true);
+        });
+        EXPECT_FALSE(o.ok);
+        EXPECT_TRUE(o.error.contains("cut short")) << o.error.toStdString();
+        EXPECT_TRUE(o.error.contains("of the 24.0 s it states")) << o.error.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(out));
+        EXPECT_FALSE(QFileInfo::exists(foundation::Files::partialPathFor(out)));
+    }
+    EXPECT_TRUE(lines().join('\n').contains("cut short"));
+    // A trimmed range that lies within what is left converts.
+    const Outcome inRange = convert(half, dir + "/head.mkv", [](SWConvertOption &opt) {
+        opt.setAuto_streamcopy(true);
+        opt.setRecording_time(4000000);
+    });
+    EXPECT_TRUE(inRange.ok) << inRange.error.toStdString();
+    // Losing the index at the very end costs no picture: that is not a cut input.
+    const Outcome tail = convert(cutTo("tail.mkv", 0.995), dir + "/tail-out.mkv",
+                                 [](SWConvertOption &opt) { opt.setAuto_streamcopy(true); });
+    EXPECT_TRUE(tail.ok) << tail.error.toStdString();
+}
+
+// Whatever appears under the final name while the file is made (another program's file) is
+// kept: the finished file does not replace it.
+TEST_F(ConvertFailure, ANameTakenWhileConvertingIsKept) {
+    const QString out = testsupport::freshDir("taken") + "/clip.mkv";
+    struct Taker final : SWConvertSessionDelegate {
+        QString out;
+        bool took = false;
+        void sessionProgressPastLeft(SWConvertSession *, double, int64_t, int64_t) override {
+            if (std::exchange(took, true))
+                return;
+            QFile f(out);
+            if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                f.write("somebody's file");
+        }
+    } taker;
+    taker.out = out;
+    SWConvertSession s;
+    s.setDelegate(&taker);
+    s.option().setAuto_streamcopy(true);
+    s.addInputFile(fixture("short.mp4"));
+    s.setOutputFileName(out);
+    EXPECT_FALSE(s.start());
+    EXPECT_TRUE(taker.took);
+    EXPECT_TRUE(s.lastError().contains("appeared while converting")) << s.lastError().toStdString();
+    EXPECT_EQ(digest(out), QCryptographicHash::hash("somebody's file", QCryptographicHash::Sha1));
+    EXPECT_FALSE(QFileInfo::exists(foundation::Files::partialPathFor(out)));
 }
 
 } // namespace

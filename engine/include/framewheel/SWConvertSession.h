@@ -9,11 +9,16 @@
 //   success, false on failure or cancellation. While it runs, pause(), cancel() and the
 //   queries may be called from any other thread. The delegate is called on the thread
 //   that runs start().
-// Files: the session writes only the output path it was given (an existing empty file
-//   there, such as a reserved name, is overwritten). A non-empty file, a non-regular file
-//   or the input itself at that path makes start() fail without touching it. When start()
-//   returns false the output file it wrote (or the empty name reserved for it) is removed.
-//   The input is never modified.
+// Files: the session never writes under the output name itself. It writes the partial
+//   file beside it (foundation::Files::partialPathFor: ".NAME.cinvora-part") and renames
+//   that into place, after syncing it, only when the conversion is complete; so a crash or
+//   kill leaves no file under the output name. An empty partial file there is taken as the
+//   caller's reservation (foundation::Files::reserve...); without one the session claims
+//   the name itself. A non-empty file, a non-regular file or the input itself at the output
+//   path, or a partial file another writer is filling, makes start() fail without touching
+//   it; an empty regular file at the output path (a name reserved the older way) is
+//   replaced. When start() returns false, what it wrote and the empty names reserved for it
+//   are removed; nothing else is. The input is never modified.
 // Errors: start() answers false, sets lastError() and writes one log line (a cancel is not
 //   a failure: lastError() is "cancelled" and nothing is logged). It never throws.
 // Limits: the subtitles filter reads an embedded text subtitle track in one go while the
