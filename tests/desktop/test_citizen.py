@@ -106,7 +106,8 @@ os.remove(files[1])  # its conversion fails
 other = subprocess.Popen(["xmessage", "-geometry", "+300+300", "Somewhere else"], env=d.env(),
                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 d._procs.append(other)
-other_id = wait(lambda: d.x(["xdotool", "search", "--onlyvisible", "--pid", str(other.pid)]).split(), 10)
+other_id = wait(lambda: d.x(["xdotool", "search", "--onlyvisible", "--class", "Xmessage"]).split(), 10)
+c.check(bool(other_id), "another window is on the screen")
 d.x(["xdotool", "windowactivate", "--sync", str(app.main_id)])
 app.click_widget(app.widget(tooltip="Convert every item"))
 d.x(["xdotool", "windowactivate", "--sync", other_id[-1]])
