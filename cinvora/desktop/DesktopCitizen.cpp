@@ -1,5 +1,7 @@
 #include "DesktopCitizen.h"
 
+#include <foundation/Settings.h>
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -73,6 +75,14 @@ SleepInhibitor::SleepInhibitor(const QDBusConnection &system, const QDBusConnect
     : QObject(parent), _system(system), _session(session) {}
 
 SleepInhibitor::~SleepInhibitor() { release(); }
+
+bool SleepInhibitor::keepAwakeWhileConverting() {
+    return foundation::Settings::value(QStringLiteral("keepAwakeWhileConverting"), true).toBool();
+}
+
+void SleepInhibitor::setKeepAwakeWhileConverting(bool on) {
+    foundation::Settings::setValue(QStringLiteral("keepAwakeWhileConverting"), on);
+}
 
 void SleepInhibitor::setHeld(bool held) {
     if (held == _wanted)

@@ -51,6 +51,9 @@ public:
     explicit SleepInhibitor(const QDBusConnection &system = QDBusConnection::systemBus(),
                             const QDBusConnection &session = QDBusConnection::sessionBus(), QObject *parent = nullptr);
     ~SleepInhibitor() override;
+    // The settings sheet's switch (on unless turned off).
+    static bool keepAwakeWhileConverting();
+    static void setKeepAwakeWhileConverting(bool on);
     // Asks for the inhibitor or lets it go; repeated calls with the same value do nothing.
     void setHeld(bool held);
     bool wanted() const { return _wanted; }

@@ -7,7 +7,6 @@
 #include <vcCommon.h>
 
 #include <foundation/Reveal.h>
-#include <foundation/Settings.h>
 
 #include <QApplication>
 #include <QTimer>
@@ -17,10 +16,6 @@ namespace {
 // The launcher's bar moves once a second: often enough to look alive, rarely enough to
 // cost nothing on the bus.
 constexpr int kLauncherIntervalMs = 1000;
-
-bool keepAwakeWhileConverting() {
-    return foundation::Settings::value(QStringLiteral("keepAwakeWhileConverting"), true).toBool();
-}
 } // namespace
 
 void ODMyDocumentWindow::conversionsRunning(bool running) {
@@ -31,7 +26,7 @@ void ODMyDocumentWindow::conversionsRunning(bool running) {
         _launcherTimer->setInterval(kLauncherIntervalMs);
         connect(_launcherTimer, &QTimer::timeout, this, [this] { updateLauncherProgress(); });
     }
-    _sleepInhibitor->setHeld(running && keepAwakeWhileConverting());
+    _sleepInhibitor->setHeld(running && SleepInhibitor::keepAwakeWhileConverting());
     if (running) {
         _launcherTimer->start();
         updateLauncherProgress();
@@ -42,8 +37,12 @@ void ODMyDocumentWindow::conversionsRunning(bool running) {
 }
 
 void ODMyDocumentWindow::updateLauncherProgress() {
-    if (_launcher)
-        _launcher->setProgress(_document->batchRunning() ? _document->batchProgress() : -1.0);
+    if (!_launcher)
+        return;
+    const bool running = _document->batchRunning();
+    _launcher->setProgress(running ? _document->batchProgress() : -1.0);
+    // The settings sheet's switch takes effect while the batch runs.
+    _sleepInhibitor->setHeld(running && SleepInhibitor::keepAwakeWhileConverting());
 }
 
 void ODMyDocumentWindow::batchEnded(const vcBatchTally &tally) {
