@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 GENERATOR ?= Ninja
 JOBS ?= $(shell nproc)
 
-.PHONY: deps configure build run test clean demo
+.PHONY: deps configure build run test clean demo package
 
 deps:
 	@scripts/install-deps
@@ -21,6 +21,10 @@ run: build
 
 test: build
 	@scripts/run-tests $(BUILD_DIR)
+
+# A Debian package of the build in $(BUILD_DIR) (cinvora_VERSION_ARCH.deb).
+package: build
+	@cd $(BUILD_DIR) && cpack -G DEB
 
 demo: build
 	@scripts/demo $(BUILD_DIR)

@@ -4,6 +4,7 @@
 
 #include <FormatRules.h>
 #include <ODDocument.h>
+#include <vcBatchTally.h>
 #include <vcCommon.h>
 
 #include <foundation/Files.h>
@@ -15,6 +16,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <cstdio>
 #include <unistd.h>
 
@@ -35,6 +38,7 @@ struct RowReport {
     QString source;
     QString output;
     QString result;
+    QString reason; // failed: why
     double seconds = 0;
 };
 
@@ -246,35 +250,49 @@ int runBatch(const ConvertArgs &a) {
     MainThread::drain();
 
     std::vector<RowReport> report;
-    int failed = static_cast<int>(missing.size());
+    vcBatchTally tally;
     for (const auto &r : rows) {
         RowReport rr;
         rr.source = r->editMovie() ? r->editMovie()->fileName() : QString();
-        const QString out = r->outputFile();
-        // A finished conversion leaves the empty status text and its file; a stopped one
-        // keeps its last text and no file.
-        const bool done = r->controls().statusText.isEmpty() && !out.isEmpty() && QFileInfo::exists(out);
-        if (r->controls().statusText == vcTableCellView::failedText()) {
-            rr.result = QStringLiteral("failed");
-            ++failed;
-        } else if (done) {
+        // The job's outcome decides; a row stopped before it started has none.
+        const vcJobOutcome &outcome = r->lastOutcome();
+        if (outcome.kind == vcJobOutcome::Done && QFileInfo::exists(outcome.outputFile)) {
             rr.result = QStringLiteral("done");
-            rr.output = out;
+            rr.output = outcome.outputFile;
+            ++tally.done;
+        } else if (outcome.kind == vcJobOutcome::Failed) {
+            rr.result = QStringLiteral("failed");
+            rr.reason = outcome.reason;
+            ++tally.failed;
         } else {
             rr.result = QStringLiteral("cancelled");
+            ++tally.cancelled;
         }
         rr.seconds = r->lastConversionSeconds();
         report.push_back(rr);
     }
     report.insert(report.end(), skipped.begin(), skipped.end());
+    const int failed = tally.failed + static_cast<int>(missing.size());
 
-    int w = 6;
-    for (const auto &r : report)
-        w = std::max(w, static_cast<int>(QFileInfo(r.source).fileName().size()));
-    std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output");
-    for (const auto &r : report)
-        std::printf("%-*s  %-8s  %8.1f  %s\n", w, qPrintable(QFileInfo(r.source).fileName()), qPrintable(r.result),
-                    r.seconds, r.output.isEmpty() ? "-" : qPrintable(r.output));
+    if (a.json) {
+        for (const auto &r : report) {
+            QJsonObject o{{"source", r.source}, {"result", r.result}, {"seconds", r.seconds}};
+            if (!r.output.isEmpty())
+                o.insert("output", r.output);
+            if (!r.reason.isEmpty())
+                o.insert("reason", r.reason);
+            std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
+        }
+    } else {
+        int w = 6;
+        for (const auto &r : report)
+            w = std::max(w, static_cast<int>(QFileInfo(r.source).fileName().size()));
+        std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output");
+        for (const auto &r : report)
+            std::printf("%-*s  %-8s  %8.1f  %s\n", w, qPrintable(QFileInfo(r.source).fileName()), qPrintable(r.result),
+                        r.seconds, r.output.isEmpty() ? "-" : qPrintable(r.output));
+        std::printf("%s\n", qPrintable(tally.summary()));
+    }
     std::fflush(stdout);
     doc.shutdown();
     if (cancelled)

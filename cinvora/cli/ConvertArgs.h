@@ -14,6 +14,7 @@ struct ConvertArgs {
     QString keyPath;         // --to "Category.Format" (batch)
     int jobs = 0;            // --jobs N (batch); 0 = the stored setting
     bool verbose = false;    // --verbose: the program's log lines on standard error
+    bool json = false;       // --json (batch): the table as one JSON object a line
     bool noCopy = false;     // --no-copy
     QString subtitleFile;    // --subtitle-file F
     // Every conversion option given on the command line, applied after the format's own

@@ -2,6 +2,8 @@
 // What the document asks of its window. The main window implements it; tests and the
 // command line use their own. Every method runs on the main thread and has a default
 // that means "no window": questions are answered with their default (safe) button.
+#include "vcBatchTally.h"
+
 #include <foundation/Alerts.h>
 #include <reelwright/LXMediaInfo.h>
 
@@ -48,6 +50,10 @@ public:
     virtual void setConvertAllEnabled(bool enabled) { (void)enabled; }
     virtual void setConvertAllState(bool on) { (void)on; }
     virtual void setConvertToggleStopLook(bool stopLook) { (void)stopLook; }
+    // The batch's life: running from convert-all until it is paused, cancelled or every
+    // row has ended; `batchEnded` follows the last, with how the rows ended.
+    virtual void conversionsRunning(bool running) { (void)running; }
+    virtual void batchEnded(const vcBatchTally &tally) { (void)tally; }
 
     // The intake progress sheet.
     virtual void showAddProgress(bool needCancel) { (void)needCancel; }

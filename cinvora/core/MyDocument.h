@@ -53,7 +53,7 @@ public:
     // Batch operations.
     virtual void convertAll();
     void pauseAll();
-    void cancelAll();
+    virtual void cancelAll();
     void setCancelAllKey(bool on);
     void convertFinished() override;
     void convertSessionUpdateState(int state) override;

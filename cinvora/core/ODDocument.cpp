@@ -49,6 +49,42 @@ void ODDocument::convertAll() {
     for (const vcTableCellViewPtr &row : _convertingCellViews)
         row->turnToConvertingView();
     startQueued(_convertingCellViews);
+    if (!_convertingCellViews.empty())
+        setBatchRunning(true);
+}
+
+void ODDocument::cancelAll() {
+    MyDocument::cancelAll();
+    setBatchRunning(false);
+}
+
+void ODDocument::setBatchRunning(bool running) {
+    if (running == _batchRunning)
+        return;
+    _batchRunning = running;
+    _window->conversionsRunning(running);
+}
+
+double ODDocument::batchProgress() const {
+    if (_convertingCellViews.empty())
+        return 0.0;
+    double sum = 0.0;
+    for (const vcTableCellViewPtr &row : _convertingCellViews)
+        sum += row->controls().outcome.kind != vcJobOutcome::None ? 1.0 : row->controls().progress;
+    return sum / double(_convertingCellViews.size());
+}
+
+vcBatchTally ODDocument::batchTally() const {
+    vcBatchTally t;
+    for (const vcTableCellViewPtr &row : _convertingCellViews) {
+        switch (row->controls().outcome.kind) {
+        case vcJobOutcome::Done: ++t.done; break;
+        case vcJobOutcome::Failed: ++t.failed; break;
+        case vcJobOutcome::Cancelled: ++t.cancelled; break;
+        case vcJobOutcome::None: break;
+        }
+    }
+    return t;
 }
 
 void ODDocument::convertAllInWR() {
@@ -58,6 +94,7 @@ void ODDocument::convertAllInWR() {
         pauseAll();
         _window->setConvertToggleStopLook(false);
         _wrBConverted = false;
+        setBatchRunning(false);
     } else {
         convertAll();
         // Nothing to do when every row is done and unchanged: the toggle stays as it is.
@@ -75,6 +112,14 @@ void ODDocument::convertFinished() {
         _wrBConverted = false;
         _window->setConvertToggleStopLook(false);
     }
+    if (!_batchRunning || currentSessionCount() > 0)
+        return;
+    // A row given the slot just returned may not have taken it yet: the batch goes on.
+    for (const vcTableCellViewPtr &row : _convertingCellViews)
+        if (row->isWaiting() && !row->isCancel())
+            return;
+    setBatchRunning(false);
+    _window->batchEnded(batchTally());
 }
 
 void ODDocument::categoryButtonUp(int mediaType) {

@@ -14,6 +14,14 @@ public:
     // The toggle: converts all, or pauses all when a conversion was started by it.
     void convertAllInWR();
     void convertFinished() override;
+    void cancelAll() override;
+    // Whether a convert-all is under way (not paused, not every row ended).
+    bool batchRunning() const { return _batchRunning; }
+    // The batch's overall progress, 0..1: an ended row counts whole, a running one by its
+    // bar (0 without a batch).
+    double batchProgress() const;
+    // How the batch's rows ended so far.
+    vcBatchTally batchTally() const;
     bool wrBConverted() const { return _wrBConverted; }
     void setWrBConverted(bool on) { _wrBConverted = on; }
 
@@ -55,7 +63,10 @@ private:
     void applyFormatToAll(const QVariantMap &record, const QString &keyPath, const QString &compKey);
     void setChoice(const QString &keyPath, const QVariantMap &parameters);
 
+    void setBatchRunning(bool running);
+
     bool _wrBConverted = false;
+    bool _batchRunning = false;
     int _selectMediaType = 0;
     QString _mainKey = QStringLiteral("Apple Device");
     QString _compKeyStr;

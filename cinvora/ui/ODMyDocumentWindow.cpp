@@ -7,6 +7,8 @@
 #include "ODTheme.h"
 #include "vcTableCellWidget.h"
 
+#include <DesktopCitizen.h>
+
 #include <vcCommon.h>
 
 #include <foundation/BundleInfo.h>

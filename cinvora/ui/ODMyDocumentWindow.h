@@ -36,6 +36,10 @@ class LXSwitchButton;
 class ODEditPage;
 class LXView;
 class ODPreviewView;
+class DoneNotifier;
+class SleepInhibitor;
+class LauncherProgress;
+class QTimer;
 class QMenu;
 class QShortcut;
 
@@ -171,6 +175,10 @@ public:
     void showCategory(const QString &mainKey, int selectMediaType) override;
     void setCategoryChangeAllowed(bool allowed) override;
     void highlightFormatCell(const QString &label) override;
+    // The desktop's part in a batch (ODMyDocumentWindowDesktop.cpp): the sleep inhibitor
+    // and the launcher's progress while it runs, a notification when it ends unseen.
+    void conversionsRunning(bool running) override;
+    void batchEnded(const vcBatchTally &tally) override;
 
     // ---- SettingControllerDelegate ----
     std::optional<bool> canClearAllHistory() override;
@@ -223,6 +231,7 @@ public:
     LXThumbImageTableView *thumbImageTableView() const { return _thumbImageTableView; }
     ODProgressController *addProgressController() const { return _addProgressController; }
     ODSettingController *settingController() const { return _settingController; }
+    SleepInhibitor *sleepInhibitor() const { return _sleepInhibitor; }
     // Whether the four keys are live (only while the window is active).
     bool hotKeysRegistered() const;
 
@@ -323,4 +332,9 @@ private:
     bool _playerLetGo = false; // the window has closed: no player any more
     QAction *_openInPlayerWindowAction = nullptr;
     QAction *_openInTrimEditorAction = nullptr;
+    void updateLauncherProgress();
+    DoneNotifier *_doneNotifier = nullptr;
+    SleepInhibitor *_sleepInhibitor = nullptr;
+    std::unique_ptr<LauncherProgress> _launcher;
+    QTimer *_launcherTimer = nullptr;
 };

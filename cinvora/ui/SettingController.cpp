@@ -2,6 +2,8 @@
 
 #include "vcCommon.h"
 
+#include <DesktopCitizen.h>
+
 #include <glazeform/LXCommon.h>
 #include <glazeform/LXGeometry.h>
 #include <glazeform/LXImage.h>
@@ -133,6 +135,8 @@ void SettingController::initUI() {
     // Both switches show what is stored; a switch showing the opposite would invert the next change.
     if (m_ODModifyOutputFmtBtn)
         m_ODModifyOutputFmtBtn->setBOnStates(vcCommon::showTipAgainWhenChangeOutputFmt());
+    if (m_ODKeepAwakeBtn)
+        m_ODKeepAwakeBtn->setBOnStates(SleepInhibitor::keepAwakeWhileConverting());
     if (_autoCheckCodecFmtCB)
         _autoCheckCodecFmtCB->setBChecked(vcCommon::autoCheckStreamCopyWhenSameCodec());
     if (_modifyOutputFmtCB)
@@ -188,6 +192,11 @@ void SettingController::autoCheckStream() {
 void SettingController::modifyAllOutput() {
     if (m_ODModifyOutputFmtBtn)
         vcCommon::setShowTipAgainWhenChangeOutputFmt(m_ODModifyOutputFmtBtn->bOnStates());
+}
+
+void SettingController::keepAwake() {
+    if (m_ODKeepAwakeBtn)
+        SleepInhibitor::setKeepAwakeWhileConverting(m_ODKeepAwakeBtn->bOnStates());
 }
 
 void SettingController::buttonUp(LXButton *button) {
@@ -285,6 +294,11 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     connect(m_ODModifyOutputFmtBtn, &LXSwitchButton::stateChanged, this, [this] { modifyAllOutput(); });
 
     label(this, QRectF(24, 88, 200, 20), QStringLiteral("Export folder"), 12, kSoft);
+    auto *awake = label(this, QRectF(150, 88, 250, 20), QStringLiteral("Keep awake while converting"), 12, kSoft);
+    awake->setTextAlignment(LXLabel::AlignRight);
+    m_ODKeepAwakeBtn = switchButton(this, QRectF(409, 89, 47, 18));
+    m_ODKeepAwakeBtn->setObjectName(QStringLiteral("keepAwakeSwitch"));
+    connect(m_ODKeepAwakeBtn, &LXSwitchButton::stateChanged, this, [this] { keepAwake(); });
     _savePathField = new QLineEdit(this);
     _savePathField->setReadOnly(true);
     _savePathField->setStyleSheet(QStringLiteral(

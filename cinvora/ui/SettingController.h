@@ -82,6 +82,8 @@ public:
     // The switches' states become the two settings.
     void autoCheckStream();
     void modifyAllOutput();
+    // The keep-awake switch's state becomes its setting (the window follows within a second).
+    void keepAwake();
 
     // Tests answer the folder chooser without showing it: the function gets the starting
     // folder and returns the chosen one, or nothing for a cancelled chooser.
@@ -95,6 +97,7 @@ public:
     ODUpDownStepper *upDownStepBtn() const { return m_ODUpDownStepBtn; }
     LXSwitchButton *autoCheckCodecFmtSwitch() const { return m_ODAutoCheckCodecFmtBtn; }
     LXSwitchButton *modifyOutputFmtSwitch() const { return m_ODModifyOutputFmtBtn; }
+    LXSwitchButton *keepAwakeSwitch() const { return m_ODKeepAwakeBtn; }
     LXCheckButton *autoCheckCodecFmtCB() const { return _autoCheckCodecFmtCB; }
     LXCheckButton *modifyOutputFmtCB() const { return _modifyOutputFmtCB; }
     QLineEdit *savePathField() const { return _savePathField; }
@@ -120,6 +123,7 @@ protected:
     LXCheckButton *_modifyOutputFmtCB = nullptr;
     LXSwitchButton *m_ODAutoCheckCodecFmtBtn = nullptr;
     LXSwitchButton *m_ODModifyOutputFmtBtn = nullptr;
+    LXSwitchButton *m_ODKeepAwakeBtn = nullptr;
     QLineEdit *_savePathField = nullptr;
     LXButton *_browserBtn = nullptr;
     LXButton *_closeBtn = nullptr;

@@ -18,7 +18,7 @@ int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Cinvora"));
     QApplication::setApplicationName(QStringLiteral("Cinvora"));
-    QApplication::setDesktopFileName(QStringLiteral("cinvora"));
+    QApplication::setDesktopFileName(QStringLiteral("org.cinvora.Cinvora"));
     odtheme::applyApplicationLook(app);
     vcWidgetReport::installFromEnvironment();
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cinvora"), QIcon(LXImage::named(QStringLiteral("ODAppIcon.png")))));

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QThread>
@@ -64,6 +66,8 @@ TEST(CliBatch, FolderWithTwoJobsNeverRunsMoreThanTwoAndReportsEveryFile) {
             << name << "\n" << table.toStdString();
     EXPECT_TRUE(QRegularExpression("notes\\.txt\\s+skipped").match(table).hasMatch());
     EXPECT_TRUE(QRegularExpression("noise\\.mp4\\s+skipped").match(table).hasMatch());
+    // The window's notification's words close the table.
+    EXPECT_TRUE(table.trimmed().endsWith("\n4 files converted.")) << table.toStdString();
     // The window's list was not touched.
     EXPECT_FALSE(QFileInfo::exists(QDir::home().filePath(".local/share/Cinvora/FileList.plist")));
 }
@@ -125,4 +129,33 @@ TEST(CliBatch, FormatsListsEveryKeyPath) {
     EXPECT_TRUE(lines.contains("Audio.mp3\tmp3\t.mp3"));
     EXPECT_TRUE(lines.contains("Common Video.MKV\tmatroska\t.mkv"));
     EXPECT_GE(lines.size(), 30);
+}
+
+TEST(CliBatch, JsonPrintsOneObjectPerFileAndNothingElse) {
+    const QString in = testsupport::freshDir("json-in");
+    ASSERT_TRUE(QFile::copy(fixture("short.mp4"), in + "/one.mp4"));
+    QFile notes(in + "/notes.txt");
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not media");
+    notes.close();
+    const QString out = testsupport::freshDir("json-out");
+    QByteArray stdoutText, stderrText;
+    const int rc = testsupport::runProgram(testsupport::binary("cinvora-cli"), {"convert", in, "--output", out, "--json"},
+                                           &stdoutText, &stderrText, 120000);
+    EXPECT_EQ(rc, 0) << stderrText.toStdString();
+    const QList<QByteArray> lines = stdoutText.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2) << stdoutText.toStdString();
+    QHash<QString, QJsonObject> bySource;
+    for (const QByteArray &line : lines) {
+        QJsonParseError err;
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &err);
+        ASSERT_EQ(err.error, QJsonParseError::NoError) << line.toStdString();
+        bySource.insert(QFileInfo(doc.object()["source"].toString()).fileName(), doc.object());
+    }
+    const QJsonObject one = bySource.value("one.mp4");
+    EXPECT_EQ(one["result"].toString(), "done");
+    EXPECT_TRUE(QFileInfo::exists(one["output"].toString())) << one["output"].toString().toStdString();
+    EXPECT_GT(one["seconds"].toDouble(), 0.0);
+    EXPECT_EQ(bySource.value("notes.txt")["result"].toString(), "skipped");
+    EXPECT_FALSE(bySource.value("notes.txt").contains("output"));
 }

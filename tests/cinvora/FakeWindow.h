@@ -23,6 +23,8 @@ struct FakeWindow : DocumentWindow {
     QString shownCategory;
     bool categoryAllowed = true;
     QStringList chooserAnswer;
+    std::vector<bool> running;
+    std::vector<vcBatchTally> ended;
 
     void askQuestion(const foundation::AlertRequest &r, std::function<void(foundation::AlertButton)> done) override {
         questions << r.title;
@@ -36,6 +38,8 @@ struct FakeWindow : DocumentWindow {
     void setConvertAllEnabled(bool e) override { convertEnabled = e; }
     void setConvertAllState(bool on) override { convertStateOn = on ? 1 : 0; }
     void setConvertToggleStopLook(bool s) override { stopLook = s; }
+    void conversionsRunning(bool r) override { running.push_back(r); }
+    void batchEnded(const vcBatchTally &t) override { ended.push_back(t); }
     void updateEmptyListTip(bool empty) override { tipShownEmpty = empty; }
     void showAddProgress(bool) override { ++progressSheetsShown; }
     void updateAddProgress(double p) override { progress.push_back(p); }

@@ -739,3 +739,43 @@ TEST(Document, KeyNotificationsMoveTheSelectionWrapAndDelete) {
     EXPECT_EQ(doc.fileArray()[1]->fileName(), fixture("hd1080.mp4"));
     EXPECT_EQ(doc.currentIndex(), 1);
 }
+
+// What the desktop hears of a batch: running from the start, one end once every row ended
+// (the slot passing from row to row is no end), with how the rows ended; a pause is no end.
+TEST(Queue, ABatchEndsOnceWithItsTallyAndAPauseIsNoEnd) {
+    const QString dir = testsupport::freshDir("tally");
+    QFile::copy(fixture("short.mp4"), dir + "/gone.mp4");
+    Queue q(1);
+    q.add(fixture("short.mp4"));
+    q.add(dir + "/gone.mp4");
+    q.add(fixture("short.mp4"));
+    ASSERT_TRUE(QFile::remove(dir + "/gone.mp4"));
+    EXPECT_EQ(q.doc.batchProgress(), 0.0);
+    q.doc.convertAllInWR();
+    EXPECT_TRUE(q.doc.batchRunning());
+    ASSERT_TRUE(waitFor([&] { return !q.win.ended.empty(); }, 120000));
+    EXPECT_TRUE(q.quiet());
+    waitFor([] { return false; }, 200);
+    ASSERT_EQ(q.win.ended.size(), 1u);
+    EXPECT_EQ(q.win.ended[0].done, 2);
+    EXPECT_EQ(q.win.ended[0].failed, 1);
+    EXPECT_EQ(q.win.ended[0].summary(), "2 files converted, 1 failed.");
+    EXPECT_EQ(q.win.running, std::vector<bool>({true, false}));
+    EXPECT_FALSE(q.doc.batchRunning());
+    EXPECT_DOUBLE_EQ(q.doc.batchProgress(), 1.0);
+
+    // The failed row and a new long one run; paused halfway, the batch stops without an end.
+    q.win.running.clear();
+    const auto longRow = q.addLong();
+    q.doc.convertAllInWR();
+    ASSERT_EQ(q.doc.convertingCellViews().size(), 2u);
+    ASSERT_TRUE(waitFor([&] { return longRow->controls().progress > 0.0; }, 60000));
+    EXPECT_GT(q.doc.batchProgress(), 0.5);
+    EXPECT_LT(q.doc.batchProgress(), 1.0);
+    q.doc.convertAllInWR();
+    ASSERT_TRUE(waitFor([&] { return longRow->isPaused() && q.doc.currentSessionCount() == 0; }));
+    EXPECT_EQ(q.win.running, std::vector<bool>({true, false}));
+    EXPECT_EQ(q.win.ended.size(), 1u);
+    q.doc.cancelAll();
+    EXPECT_TRUE(q.quiet());
+}

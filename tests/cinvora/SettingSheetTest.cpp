@@ -1,4 +1,5 @@
 // The settings sheet: the limit's range, the two switches, the export folder, clearing.
+#include <DesktopCitizen.h>
 #include "SettingController.h"
 #include "vcCommon.h"
 
@@ -95,6 +96,21 @@ TEST_F(Sheet, SwitchesShowAndStoreTheirSettings) {
     EXPECT_TRUE(vcCommon::autoCheckStreamCopyWhenSameCodec());
     click(sheet.modifyOutputFmtSwitch()->knobButton(), {5, 5});
     EXPECT_FALSE(vcCommon::showTipAgainWhenChangeOutputFmt());
+}
+
+TEST_F(Sheet, KeepAwakeSwitchIsOnByDefaultAndStoresItsState) {
+    {
+        ODSettingController sheet(&window);
+        sheet.initUI();
+        ASSERT_NE(sheet.keepAwakeSwitch(), nullptr);
+        EXPECT_TRUE(sheet.keepAwakeSwitch()->bOnStates());
+        click(sheet.keepAwakeSwitch()->knobButton(), {5, 5});
+        EXPECT_FALSE(SleepInhibitor::keepAwakeWhileConverting());
+    }
+    ODSettingController again(&window);
+    again.initUI();
+    EXPECT_FALSE(again.keepAwakeSwitch()->bOnStates());
+    SleepInhibitor::setKeepAwakeWhileConverting(true);
 }
 
 TEST_F(Sheet, ChosenFolderIsShownStoredAndReported) {

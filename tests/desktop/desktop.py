@@ -204,8 +204,11 @@ class Desktop:
 class App:
     """The real cinvora program on a Desktop, with a private home."""
 
-    def __init__(self, desktop, files=(), home=None, settings=None):
+    def __init__(self, desktop, files=(), home=None, settings=None, binary=None, env=None):
         self.d = desktop
+        # Another build of the program (an installed package) may stand in for the tree's.
+        self.binary = binary or os.path.join(BIN_DIR, "cinvora")
+        self.extra_env = dict(env or {})
         self.home = home or tempfile.mkdtemp(prefix="home-", dir=desktop.tmp)
         self.report_path = os.path.join(self.home, "widgets.json")
         if settings:
@@ -241,11 +244,12 @@ class App:
             "NO_AT_BRIDGE": "1",
         })
         e.pop("SESSION_MANAGER", None)
+        e.update(self.extra_env)
         return e
 
     def start(self, files=()):
         self.log = open(self.log_path, "a")
-        self.proc = subprocess.Popen([os.path.join(BIN_DIR, "cinvora")] + list(files), env=self.env(),
+        self.proc = subprocess.Popen([self.binary] + list(files), env=self.env(),
                                      stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
         atexit.register(self.kill)
         self.main_id = None
