@@ -36,6 +36,7 @@ struct RowReport {
     QString output;
     QString result;
     double seconds = 0;
+    QString reason; // why a file was skipped or failed, shown where the output would be
 };
 
 class Progress {
@@ -203,7 +204,8 @@ int runBatch(const ConvertArgs &a) {
     std::vector<RowReport> skipped;
     for (const QString &p : paths)
         if (!taken.contains(p))
-            skipped.push_back({p, QString(), QStringLiteral("skipped"), 0});
+            skipped.push_back({p, QString(), QStringLiteral("skipped"), 0,
+                               doc.lastSkippedReasons().value(p, QStringLiteral("not added"))});
 
     const QVariantMap root = catalogue();
     for (const auto &item : doc.fileArray()) {
@@ -247,6 +249,7 @@ int runBatch(const ConvertArgs &a) {
 
     std::vector<RowReport> report;
     int failed = static_cast<int>(missing.size());
+    int converted = 0;
     for (const auto &r : rows) {
         RowReport rr;
         rr.source = r->editMovie() ? r->editMovie()->fileName() : QString();
@@ -256,10 +259,12 @@ int runBatch(const ConvertArgs &a) {
         const bool done = r->controls().statusText.isEmpty() && !out.isEmpty() && QFileInfo::exists(out);
         if (r->controls().statusText == vcTableCellView::failedText()) {
             rr.result = QStringLiteral("failed");
+            rr.reason = r->lastOutcome().reason;
             ++failed;
         } else if (done) {
             rr.result = QStringLiteral("done");
             rr.output = out;
+            ++converted;
         } else {
             rr.result = QStringLiteral("cancelled");
         }
@@ -271,13 +276,16 @@ int runBatch(const ConvertArgs &a) {
     int w = 6;
     for (const auto &r : report)
         w = std::max(w, static_cast<int>(QFileInfo(r.source).fileName().size()));
-    std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output");
-    for (const auto &r : report)
+    std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output or reason");
+    for (const auto &r : report) {
+        const QString last = !r.output.isEmpty() ? r.output : !r.reason.isEmpty() ? r.reason : QStringLiteral("-");
         std::printf("%-*s  %-8s  %8.1f  %s\n", w, qPrintable(QFileInfo(r.source).fileName()), qPrintable(r.result),
-                    r.seconds, r.output.isEmpty() ? "-" : qPrintable(r.output));
+                    r.seconds, qPrintable(last));
+    }
     std::fflush(stdout);
     doc.shutdown();
     if (cancelled)
         return 130;
-    return failed > 0 ? 1 : 0;
+    // A run that converted nothing did not do what was asked, even when nothing failed.
+    return failed > 0 || converted == 0 ? 1 : 0;
 }

@@ -140,7 +140,7 @@ bool MyDocument::addFiles(const QString &path, QString *why) {
     if (_usesHistory && vcCommon::fileExistAtHistory(path))
         return refuse(QStringLiteral("it is already in the list"));
     if (isForbbidenFile(path))
-        return refuse(QStringLiteral("files of this kind are not converted"));
+        return refuse(QStringLiteral("refused by rule: DVD files"));
     // Refused names are decided before the probe: no need to decode a .txt file.
     LXMediaInfo byName;
     byName.setFileName(path);
@@ -180,10 +180,12 @@ void MyDocument::addImportFiles(QStringList paths) {
     });
     // What was not added, "name: why", for the one message at the end.
     QStringList skipped;
-    auto skip = [&skipped](const QString &path, const QString &why) {
+    QHash<QString, QString> reasons;
+    auto skip = [&skipped, &reasons](const QString &path, const QString &why) {
         const QFileInfo info(path);
         const QString name = info.fileName().isEmpty() ? path : info.fileName();
         skipped << QStringLiteral("%1: %2").arg(name, why);
+        reasons.insert(path, why);
     };
     const qsizetype n = paths.size();
     for (qsizetype i = 0; i < n && !_bCancelAddFile.load(); ++i) {
@@ -210,6 +212,7 @@ void MyDocument::addImportFiles(QStringList paths) {
         }
     }
     MainThread::run([&] {
+        _lastSkippedReasons = reasons;
         saveHistoryFile();
         _window->updateEmptyListTip(_fileArray.empty());
         if (wasEmpty && !_fileArray.empty()) {
