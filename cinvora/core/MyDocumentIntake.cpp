@@ -11,6 +11,8 @@
 
 #include <QFileInfo>
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <sys/stat.h>
 
 using foundation::Log;
@@ -286,6 +288,16 @@ double finiteOr(const QVariant &v, double fallback) {
     const double d = v.toDouble(&ok);
     return ok && std::isfinite(d) ? d : fallback;
 }
+
+// A stored track choice: a list index, or -1 for none. A number outside that (or too big
+// for an int, which a plain conversion would cut down to some other track) is refused.
+std::optional<int> trackIndex(const QVariant &v) {
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    if (!ok || n < -1 || n > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(n);
+}
 } // namespace
 
 void MyDocument::loadHistoryFiles(QVariantList entries) {
@@ -340,10 +352,17 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
                 item->setBOutputIsVideo(!record.toMap().value("IsAudio", false).toBool());
         }
         FormatRules::applyParameters(*item, e.value("currentParametersKey").toMap());
-        if (e.contains("currentSubTitleIdxKey"))
-            item->setSubTitleIndex(e.value("currentSubTitleIdxKey").toInt());
-        if (e.contains("currentAudioTrackIdxKey"))
-            item->setAudioStreamIndex(e.value("currentAudioTrackIdxKey").toInt());
+        for (const char *key : {"currentSubTitleIdxKey", "currentAudioTrackIdxKey"}) {
+            if (!e.contains(key))
+                continue;
+            const auto index = trackIndex(e.value(key));
+            if (!index)
+                Log::line(QStringLiteral("Refused %1 = %2 for %3").arg(key, e.value(key).toString(), path));
+            else if (qstrcmp(key, "currentSubTitleIdxKey") == 0)
+                item->setSubTitleIndex(*index);
+            else
+                item->setAudioStreamIndex(*index);
+        }
         const QString srt = e.value("currentPluginSubTitleKey").toString();
         if (!srt.isEmpty())
             item->setSrtSubtitleFile(srt);
