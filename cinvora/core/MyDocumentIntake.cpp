@@ -170,7 +170,7 @@ void MyDocument::reportSkippedFiles(const QStringList &skipped) {
                               ? foundation::tr_(QStringLiteral("SKIPPEDONEFILE"), QStringLiteral("1 file was not added"))
                               : foundation::tr_(QStringLiteral("SKIPPEDFILES"), QStringLiteral("%1 files were not added"))
                                     .arg(skipped.size());
-    foundation::AlertRequest note{title, skipped.join('\n'), vcCommon::okStr(), {}, {}};
+    foundation::AlertRequest note{title, skipped.join('\n'), vcCommon::okStr(), {}, {}, {}};
     _window->askQuestion(note, [](foundation::AlertButton) {});
 }
 
@@ -380,7 +380,7 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
 bool MyDocument::canClearAllHistory() {
     if (currentSessionCount() == 0)
         return true;
-    foundation::AlertRequest q{foundation::tr_("InCONVERTING"), foundation::tr_("UNREMOVEALL"), vcCommon::okStr(), {}, {}};
+    foundation::AlertRequest q{foundation::tr_("InCONVERTING"), foundation::tr_("UNREMOVEALL"), vcCommon::okStr(), {}, {}, {}};
     _window->askQuestion(q, [](foundation::AlertButton) {});
     return false;
 }
