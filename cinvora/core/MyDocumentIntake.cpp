@@ -317,6 +317,17 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
             Log::line(QStringLiteral("file not exist at path: %1").arg(path));
             continue;
         }
+        // The same checks as a file added by hand: the name may have become an empty file,
+        // or something that is not media, since the list was saved. The probe's open is
+        // bounded in time, so a file whose reads never end is refused here and never
+        // reaches the player.
+        QString why = refusalBeforeProbe(path);
+        if (why.isEmpty() && !SWMediaInfoManager::canOpenFile(path))
+            why = QStringLiteral("it is not a readable video or audio file");
+        if (!why.isEmpty()) {
+            Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, why));
+            continue;
+        }
         const LXMediaInfoPtr item = initEditMovieWithPath(path);
         const QString ext = e.value("currentExtKey").toString();
         if (item->bSourceIsVideo()) {

@@ -351,3 +351,28 @@ TEST(History, OutOfRangeNumbersAreRefusedAndAnUnreadableListIsKeptAside) {
     QFile::remove(backup);
     resetStores();
 }
+
+// A restored row passes the checks a file added by hand passes: a name the list kept may
+// since have become an empty file, or something that is not media at all. Such rows would
+// play nothing, and a file whose reads never end would hold the player at close.
+TEST(History, RestoredRowsPassTheChecksOfFilesAddedByHand) {
+    resetStores();
+    const QString dir = testsupport::freshDir("restorechecks");
+    const QString empty = dir + "/empty.mp4", noise = dir + "/noise.mp4";
+    QFile(empty).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::copy(fixture("random.mp4"), noise));
+    QVariantList entries;
+    for (const QString &p : {empty, noise, fixture("short.mp4"), fixture("text.mkv")})
+        entries << QVariantMap{{"currentFilePath", p}};
+    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    QStringList log;
+    foundation::Log::setSink([&](const QString &l) { log << l; });
+    Doc d;
+    ASSERT_TRUE(d.rebuild());
+    foundation::Log::setSink(nullptr);
+    ASSERT_EQ(d.doc.fileArray().size(), 1u);
+    EXPECT_EQ(d.doc.fileArray()[0]->fileName(), fixture("short.mp4"));
+    for (const QString &p : {empty, noise, fixture("text.mkv")})
+        EXPECT_TRUE(log.filter(p).size() == 1) << p.toStdString() << "\n" << log.join('\n').toStdString();
+    resetStores();
+}
