@@ -38,8 +38,8 @@ struct RowReport {
     QString source;
     QString output;
     QString result;
-    QString reason; // failed: why
     double seconds = 0;
+    QString reason; // why a file was skipped or failed, shown where the output would be
 };
 
 class Progress {
@@ -207,7 +207,8 @@ int runBatch(const ConvertArgs &a) {
     std::vector<RowReport> skipped;
     for (const QString &p : paths)
         if (!taken.contains(p))
-            skipped.push_back({p, QString(), QStringLiteral("skipped"), 0});
+            skipped.push_back({p, QString(), QStringLiteral("skipped"), 0,
+                               doc.lastSkippedReasons().value(p, QStringLiteral("not added"))});
 
     const QVariantMap root = catalogue();
     for (const auto &item : doc.fileArray()) {
@@ -287,15 +288,18 @@ int runBatch(const ConvertArgs &a) {
         int w = 6;
         for (const auto &r : report)
             w = std::max(w, static_cast<int>(QFileInfo(r.source).fileName().size()));
-        std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output");
-        for (const auto &r : report)
+        std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output or reason");
+        for (const auto &r : report) {
+            const QString last = !r.output.isEmpty() ? r.output : !r.reason.isEmpty() ? r.reason : QStringLiteral("-");
             std::printf("%-*s  %-8s  %8.1f  %s\n", w, qPrintable(QFileInfo(r.source).fileName()), qPrintable(r.result),
-                        r.seconds, r.output.isEmpty() ? "-" : qPrintable(r.output));
+                        r.seconds, qPrintable(last));
+        }
         std::printf("%s\n", qPrintable(tally.summary()));
     }
     std::fflush(stdout);
     doc.shutdown();
     if (cancelled)
         return 130;
-    return failed > 0 ? 1 : 0;
+    // A run that converted nothing did not do what was asked, even when nothing failed.
+    return failed > 0 || tally.done == 0 ? 1 : 0;
 }

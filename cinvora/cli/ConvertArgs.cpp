@@ -34,7 +34,9 @@ const char kUsage[] =
     "      --start S           begin S seconds into the source (frame accurate)\n"
     "      --duration S        keep S seconds\n"
     "      --quality LEVEL     high (default), middle or low\n"
-    "      --audio-stream N    use audio stream number N (default: the first one)\n"
+    "      --audio-stream N    use audio stream number N, as `probe` numbers them\n"
+    "                          (default: the first one); a number that is not an audio\n"
+    "                          stream of the file is refused\n"
     "      --subtitle-stream N burn subtitle stream number N into the picture\n"
     "      --subtitle-file F   burn the subtitle file F (SRT, ASS) into the picture\n"
     "      --no-audio          leave the audio out\n"
@@ -50,7 +52,8 @@ const char kUsage[] =
     "    batch form ends with a table of sources, outputs, results and seconds, then the\n"
     "    summary the window's notification gives (\"2 files converted, 1 failed.\").\n"
     "    Ctrl-C cancels and leaves no partial file.\n"
-    "    Exit status: 0 all done, 1 something failed, 2 bad arguments, 130 interrupted.\n";
+    "    Exit status: 0 all done, 1 something failed or nothing was converted, 2 bad\n"
+    "    arguments, 130 interrupted.\n";
 
 std::optional<double> parseSeconds(const QString &s) {
     bool ok = false;

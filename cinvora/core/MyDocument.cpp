@@ -246,7 +246,8 @@ bool MyDocument::selectItemIsWaitingForConvert() const {
 
 bool MyDocument::windowShouldClose() {
     if (inConverting()) {
-        AlertRequest q{foundation::tr_("CLOSEAPP"), QString(), vcCommon::noStr(), vcCommon::yesStr(), {}};
+        AlertRequest q{foundation::tr_("CLOSEAPP"), QString(), vcCommon::noStr(), vcCommon::yesStr(), {},
+                   AlertButton::Default};
         _window->askQuestion(q, [this](AlertButton b) {
             if (b != AlertButton::Default) {
                 cancelAll();
@@ -289,7 +290,8 @@ void MyDocument::deleteSelectCell() {
         return;
     }
     const vcTableCellViewPtr asked = cellAt(_currentIndex);
-    AlertRequest q{title, foundation::tr_("SURETODELETE"), vcCommon::noStr(), vcCommon::yesStr(), {}};
+    AlertRequest q{title, foundation::tr_("SURETODELETE"), vcCommon::noStr(), vcCommon::yesStr(), {},
+                   AlertButton::Default};
     _window->askQuestion(q, [this, asked](AlertButton b) {
         // The list may have changed while the sheet was open: delete the row that was asked about.
         if (b == AlertButton::Alternate && cellAt(_currentIndex) == asked)
@@ -349,7 +351,8 @@ void MyDocument::deleteAllFromList(bool ask) {
         deleteAllFromList();
         return;
     }
-    AlertRequest q{foundation::tr_("REMOVEALLITEM"), QString(), vcCommon::noStr(), vcCommon::yesStr(), {}};
+    AlertRequest q{foundation::tr_("REMOVEALLITEM"), QString(), vcCommon::noStr(), vcCommon::yesStr(), {},
+                   AlertButton::Default};
     _window->askQuestion(q, [this](AlertButton b) {
         if (b == AlertButton::Alternate)
             deleteAllFromList();

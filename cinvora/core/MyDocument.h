@@ -10,6 +10,7 @@
 
 #include <foundation/WorkerGroup.h>
 
+#include <QHash>
 #include <QObject>
 #include <QVariantMap>
 #include <atomic>
@@ -96,6 +97,8 @@ public:
     LXMediaInfoPtr initEditMovieWithPath(const QString &path);
     // Whether an intake or history rebuild is running (for tests and the command line).
     bool isAdding() const { return _addingCount.load() > 0; }
+    // Why each offer of the last intake was not added, by path. Main thread only.
+    const QHash<QString, QString> &lastSkippedReasons() const { return _lastSkippedReasons; }
 
     // History.
     bool saveHistoryFile();
@@ -173,6 +176,7 @@ protected:
     OptionAdjuster _optionAdjuster;
     std::atomic<bool> _bCancelAddFile{false};
     std::atomic<int> _addingCount{0};
+    QHash<QString, QString> _lastSkippedReasons;
     mutable std::mutex _keyLock;
     QString _lastKeyStr = QStringLiteral("Apple Device.Quicktime Movie");
 

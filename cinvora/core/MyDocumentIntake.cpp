@@ -11,6 +11,8 @@
 
 #include <QFileInfo>
 #include <cmath>
+#include <limits>
+#include <optional>
 #include <sys/stat.h>
 
 using foundation::Log;
@@ -140,7 +142,7 @@ bool MyDocument::addFiles(const QString &path, QString *why) {
     if (_usesHistory && vcCommon::fileExistAtHistory(path))
         return refuse(QStringLiteral("it is already in the list"));
     if (isForbbidenFile(path))
-        return refuse(QStringLiteral("files of this kind are not converted"));
+        return refuse(QStringLiteral("refused by rule: DVD files"));
     // Refused names are decided before the probe: no need to decode a .txt file.
     LXMediaInfo byName;
     byName.setFileName(path);
@@ -168,7 +170,7 @@ void MyDocument::reportSkippedFiles(const QStringList &skipped) {
                               ? foundation::tr_(QStringLiteral("SKIPPEDONEFILE"), QStringLiteral("1 file was not added"))
                               : foundation::tr_(QStringLiteral("SKIPPEDFILES"), QStringLiteral("%1 files were not added"))
                                     .arg(skipped.size());
-    foundation::AlertRequest note{title, skipped.join('\n'), vcCommon::okStr(), {}, {}};
+    foundation::AlertRequest note{title, skipped.join('\n'), vcCommon::okStr(), {}, {}, {}};
     _window->askQuestion(note, [](foundation::AlertButton) {});
 }
 
@@ -180,10 +182,12 @@ void MyDocument::addImportFiles(QStringList paths) {
     });
     // What was not added, "name: why", for the one message at the end.
     QStringList skipped;
-    auto skip = [&skipped](const QString &path, const QString &why) {
+    QHash<QString, QString> reasons;
+    auto skip = [&skipped, &reasons](const QString &path, const QString &why) {
         const QFileInfo info(path);
         const QString name = info.fileName().isEmpty() ? path : info.fileName();
         skipped << QStringLiteral("%1: %2").arg(name, why);
+        reasons.insert(path, why);
     };
     const qsizetype n = paths.size();
     for (qsizetype i = 0; i < n && !_bCancelAddFile.load(); ++i) {
@@ -210,6 +214,7 @@ void MyDocument::addImportFiles(QStringList paths) {
         }
     }
     MainThread::run([&] {
+        _lastSkippedReasons = reasons;
         saveHistoryFile();
         _window->updateEmptyListTip(_fileArray.empty());
         if (wasEmpty && !_fileArray.empty()) {
@@ -283,6 +288,16 @@ double finiteOr(const QVariant &v, double fallback) {
     const double d = v.toDouble(&ok);
     return ok && std::isfinite(d) ? d : fallback;
 }
+
+// A stored track choice: a list index, or -1 for none. A number outside that (or too big
+// for an int, which a plain conversion would cut down to some other track) is refused.
+std::optional<int> trackIndex(const QVariant &v) {
+    bool ok = false;
+    const qlonglong n = v.toLongLong(&ok);
+    if (!ok || n < -1 || n > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return static_cast<int>(n);
+}
 } // namespace
 
 void MyDocument::loadHistoryFiles(QVariantList entries) {
@@ -300,6 +315,17 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         const QString path = e.value("currentFilePath").toString();
         if (path.isEmpty() || !isRegularFile(path)) {
             Log::line(QStringLiteral("file not exist at path: %1").arg(path));
+            continue;
+        }
+        // The same checks as a file added by hand: the name may have become an empty file,
+        // or something that is not media, since the list was saved. The probe's open is
+        // bounded in time, so a file whose reads never end is refused here and never
+        // reaches the player.
+        QString why = refusalBeforeProbe(path);
+        if (why.isEmpty() && !SWMediaInfoManager::canOpenFile(path))
+            why = QStringLiteral("it is not a readable video or audio file");
+        if (!why.isEmpty()) {
+            Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, why));
             continue;
         }
         const LXMediaInfoPtr item = initEditMovieWithPath(path);
@@ -337,10 +363,17 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
                 item->setBOutputIsVideo(!record.toMap().value("IsAudio", false).toBool());
         }
         FormatRules::applyParameters(*item, e.value("currentParametersKey").toMap());
-        if (e.contains("currentSubTitleIdxKey"))
-            item->setSubTitleIndex(e.value("currentSubTitleIdxKey").toInt());
-        if (e.contains("currentAudioTrackIdxKey"))
-            item->setAudioStreamIndex(e.value("currentAudioTrackIdxKey").toInt());
+        for (const char *key : {"currentSubTitleIdxKey", "currentAudioTrackIdxKey"}) {
+            if (!e.contains(key))
+                continue;
+            const auto index = trackIndex(e.value(key));
+            if (!index)
+                Log::line(QStringLiteral("Refused %1 = %2 for %3").arg(key, e.value(key).toString(), path));
+            else if (qstrcmp(key, "currentSubTitleIdxKey") == 0)
+                item->setSubTitleIndex(*index);
+            else
+                item->setAudioStreamIndex(*index);
+        }
         const QString srt = e.value("currentPluginSubTitleKey").toString();
         if (!srt.isEmpty())
             item->setSrtSubtitleFile(srt);
@@ -358,7 +391,7 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
 bool MyDocument::canClearAllHistory() {
     if (currentSessionCount() == 0)
         return true;
-    foundation::AlertRequest q{foundation::tr_("InCONVERTING"), foundation::tr_("UNREMOVEALL"), vcCommon::okStr(), {}, {}};
+    foundation::AlertRequest q{foundation::tr_("InCONVERTING"), foundation::tr_("UNREMOVEALL"), vcCommon::okStr(), {}, {}, {}};
     _window->askQuestion(q, [](foundation::AlertButton) {});
     return false;
 }

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <cstdio>
 #include <mutex>
 
 using foundation::Log;
@@ -38,10 +39,19 @@ QString vcCommon::historyFileName() {
 }
 
 QVariantList vcCommon::readHistoryEntries() {
-    const auto root = PropertyList::readFile(historyFileName());
-    if (!root || root->typeId() != QMetaType::QVariantList)
-        return {};
-    return root->toList();
+    const QString path = historyFileName();
+    const auto root = PropertyList::readFile(path);
+    if (root && root->typeId() == QMetaType::QVariantList)
+        return root->toList();
+    // A regular file that is not a list would be overwritten by the next save: keep the
+    // last such file beside it, for the user or for us to look at. Nothing else is moved.
+    const QFileInfo info(path);
+    if (info.isFile() && !info.isSymLink()) {
+        const QString aside = path + QStringLiteral(".unreadable");
+        if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0)
+            Log::line(QStringLiteral("Unreadable history kept as %1").arg(aside));
+    }
+    return {};
 }
 
 bool vcCommon::writeHistoryEntries(const QVariantList &entries) {

@@ -18,6 +18,7 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <utility>
 
 using foundation::MainThread;
 
@@ -457,9 +458,27 @@ void vcTableCellView::continueConvert(RunPtr run) {
             d->convertSessionSignal(this);
         return;
     }
-    if (isCurrent(run) && _pauseAgain.load()) {
+    bool again = false;
+    {
+        std::lock_guard l(run->lock);
+        again = std::exchange(run->pauseAgain, false);
+    }
+    if (again && isCurrent(run))
         pauseIfRunning(run);
-        _pauseAgain.store(false);
+}
+
+bool vcTableCellView::pauseAgain() const {
+    const RunPtr run = currentRun();
+    if (!run)
+        return false;
+    std::lock_guard l(run->lock);
+    return run->pauseAgain;
+}
+
+void vcTableCellView::setPauseAgain(bool v) {
+    if (const RunPtr run = currentRun()) {
+        std::lock_guard l(run->lock);
+        run->pauseAgain = v;
     }
 }
 

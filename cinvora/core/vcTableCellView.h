@@ -111,8 +111,10 @@ public:
     bool finished() const { return _finished.load(); }
     // Wall time of the last conversion that ran, seconds (0 before any ended).
     double lastConversionSeconds() const { return _lastConversionMs.load() / 1000.0; }
-    bool pauseAgain() const { return _pauseAgain.load(); }
-    void setPauseAgain(bool v) { _pauseAgain.store(v); }
+    // Pause the current conversion again as soon as its resume is admitted. The mark
+    // belongs to that conversion: a stopped or ended one takes it along.
+    bool pauseAgain() const;
+    void setPauseAgain(bool v);
     // Counts the pause-alls that reached this row. A convert-all hands its start the count
     // it saw, so a start that runs late never resumes what a later pause-all paused.
     uint64_t pauseAllCount() const { return _pauseAllCount.load(); }
@@ -172,6 +174,7 @@ private:
         bool waiting = false;     // a thread of this run waits in the gate
         bool holdsSlot = false;   // this run holds one of the gate's slots
         bool ended = false;       // the conversion thread has finished
+        bool pauseAgain = false;  // pause-all came while this run waited to resume
         int64_t lastProgressMs = -1;
         QString fingerprint;      // what this run converts, set before it starts
         std::unique_ptr<vcLeftTimeEstimator> leftTime;
@@ -205,7 +208,6 @@ private:
     QString _outputFile;
     std::atomic<int64_t> _idx{0};
     std::atomic<bool> _finished{false};
-    std::atomic<bool> _pauseAgain{false};
     std::atomic<uint64_t> _pauseAllCount{0};
     std::atomic<int64_t> _lastConversionMs{0};
     vcRowControls _controls;

@@ -260,7 +260,7 @@ void ODMyDocumentWindow::buildApplicationMenu() {
         const QString name = vcCommon::currentApplicationName();
         const QString version = foundation::BundleInfo::value(QStringLiteral("CFBundleShortVersionString"));
         foundation::AlertRequest about{QStringLiteral("%1 %2").arg(name, version),
-                                       QStringLiteral("A video and audio converter."), vcCommon::okStr(), {}, {}};
+                                       QStringLiteral("A video and audio converter."), vcCommon::okStr(), {}, {}, {}};
         foundation::Alerts::showSheet(this, about, [](foundation::AlertButton) {});
     });
     _appMenu->addSeparator();

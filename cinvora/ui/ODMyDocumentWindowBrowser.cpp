@@ -125,7 +125,7 @@ void ODMyDocumentWindow::askApplyFormatToAll(int64_t count, std::function<void(b
     const foundation::AlertRequest request{
         QStringLiteral("Apply this format to every item?"),
         QStringLiteral("The output format and its parameters will change for all %1 items in the list.").arg(count),
-        QStringLiteral("Apply to All"), QStringLiteral("Cancel"), QString()};
+        QStringLiteral("Apply to All"), QStringLiteral("Cancel"), QString(), foundation::AlertButton::Alternate};
     _askingApplyToAll = true;
     _editorAfterQuestion.reset();
     auto *box = foundation::Alerts::showSheet(

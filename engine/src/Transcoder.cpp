@@ -119,6 +119,28 @@ int Transcoder::openInputFile() {
     return 0;
 }
 
+namespace {
+
+bool streamIsOfType(const AVFormatContext *in, int number, AVMediaType type) {
+    return number >= 0 && number < int(in->nb_streams) && in->streams[number]->codecpar->codec_type == type;
+}
+
+// A stream number that was asked for and is not there: the reason names the ones that are,
+// so that the user can pick again instead of getting another track without a word.
+QString missingStream(const AVFormatContext *in, int asked, AVMediaType type) {
+    const QString kind = type == AVMEDIA_TYPE_AUDIO ? QStringLiteral("audio") : QStringLiteral("subtitle");
+    QStringList there;
+    for (unsigned i = 0; i < in->nb_streams; ++i)
+        if (streamIsOfType(in, int(i), type))
+            there << QString::number(i);
+    const QString head = QStringLiteral("there is no %1 stream %2").arg(kind).arg(asked);
+    if (there.isEmpty())
+        return head + QStringLiteral("; the input has no %1 stream").arg(kind);
+    return head + QStringLiteral("; its %1 streams are %2").arg(kind, there.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
 int Transcoder::selectStreams() {
     AVFormatContext *in = _in.get();
     bool sourceHasMedia = false;
@@ -142,7 +164,9 @@ int Transcoder::selectStreams() {
     }
     if (!_opt.audio_disable() && containerHoldsType(_fmt, AVMEDIA_TYPE_AUDIO)) {
         const int asked = _opt.audioStreamIndex();
-        if (asked >= 0 && asked < int(in->nb_streams) && in->streams[asked]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+        if (asked >= 0 && !streamIsOfType(in, asked, AVMEDIA_TYPE_AUDIO))
+            return refuse(missingStream(in, asked, AVMEDIA_TYPE_AUDIO));
+        if (asked >= 0)
             _audio = asked;
         else
             _audio = av_find_best_stream(in, AVMEDIA_TYPE_AUDIO, -1, _video, nullptr, 0);
@@ -156,8 +180,9 @@ int Transcoder::selectStreams() {
             if (!fi.isFile() || !fi.isReadable())
                 return refuse(QStringLiteral("cannot read the subtitle file %1").arg(_req.pluginSubtitle));
             _subtitleKind = SubtitleKind::Text;
-        } else if (asked >= 0 && asked < int(in->nb_streams) &&
-                   in->streams[asked]->codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+        } else if (asked >= 0 && !streamIsOfType(in, asked, AVMEDIA_TYPE_SUBTITLE)) {
+            return refuse(missingStream(in, asked, AVMEDIA_TYPE_SUBTITLE));
+        } else if (asked >= 0) {
             _subtitle = asked;
             _subtitleKind = isBitmapSubtitle(in->streams[asked]->codecpar->codec_id) ? SubtitleKind::Bitmap
                                                                                         : SubtitleKind::Text;

@@ -50,10 +50,22 @@ QMessageBox *Alerts::showSheet(QWidget *parent, const AlertRequest &request, con
         check = new QCheckBox(checkBoxText, box);
         box->setCheckBox(check);
     }
-    box->setEscapeButton(check && alt ? alt : def);
-    QObject::connect(box, &QMessageBox::buttonClicked, box, [=](QAbstractButton *b) {
+    QPushButton *escape = check && alt ? alt : def;
+    if (request.escapeButton == AlertButton::Alternate && alt)
+        escape = alt;
+    else if (request.escapeButton == AlertButton::Other && other)
+        escape = other;
+    else if (request.escapeButton == AlertButton::Default)
+        escape = def;
+    box->setEscapeButton(escape);
+    // Answered when the box ends, however it ends: closing its window clicks no button
+    // (and emits no buttonClicked), so that counts as the escape answer.
+    QObject::connect(box, &QDialog::finished, box, [=](int) {
         if (!done)
             return;
+        QAbstractButton *b = box->clickedButton();
+        if (!b)
+            b = escape;
         const bool ticked = check && check->isChecked();
         if (b == alt)
             done(AlertButton::Alternate, ticked);

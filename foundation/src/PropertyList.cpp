@@ -243,6 +243,17 @@ QByteArray PropertyList::serialize(const QVariant &root) {
 }
 
 bool PropertyList::writeFile(const QString &path, const QVariant &root, QString *error) {
+    // The save replaces the file (through a link, the file the link names). Whatever is
+    // not a regular file there - a FIFO, a device, a folder - would be destroyed by that
+    // rename, and as root a link to /dev/null would take the system's with it: refuse.
+    // A missing name is fine, it is simply created.
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
+        if (error)
+            *error = "not a regular file";
+        return false;
+    }
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {
         if (error)

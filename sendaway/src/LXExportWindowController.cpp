@@ -426,6 +426,8 @@ void LXExportWindowController::cancelExport(LXButton *sender) {
     request.alternateButton = localizedString(QStringLiteral("Lan_No"), QStringLiteral("No."));
     request.message = localizedString(QStringLiteral("Lan_CancelTip"),
                                       QStringLiteral("Choose 'Yes' will terminate the movie building."));
+    // Yes ends the export and deletes what it wrote: a dismissed question must not.
+    request.escapeButton = foundation::AlertButton::Alternate;
     setExportState(ExportState::Confirming);
     if (_exportWinDelegate)
         _exportWinDelegate->pauseExport(this);

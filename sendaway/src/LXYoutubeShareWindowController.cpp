@@ -416,6 +416,8 @@ void LXYoutubeShareWindowController::cancelUpload() {
     request.message = formatString(localizedString(QStringLiteral("Lan_Choose_yesStr"),
                                                    QStringLiteral("Choose 'Yes' will terminate the movie %@.")),
                                    {uploading});
+    // Yes stops the upload for good: a dismissed question keeps it going.
+    request.escapeButton = foundation::AlertButton::Alternate;
     QPointer<LXYoutubeShareWindowController> self(this);
     foundation::Alerts::showSheet(this, request, [self](foundation::AlertButton b) {
         if (!self)

@@ -159,3 +159,35 @@ TEST(CliBatch, JsonPrintsOneObjectPerFileAndNothingElse) {
     EXPECT_EQ(bySource.value("notes.txt")["result"].toString(), "skipped");
     EXPECT_FALSE(bySource.value("notes.txt").contains("output"));
 }
+
+// A run that converts nothing is not a success, and every row that did not convert says
+// why in the table itself, without --verbose.
+TEST(CliBatch, NothingConvertedFailsAndEveryRowSaysWhy) {
+    const QString in = testsupport::freshDir("batch-none");
+    QFile::copy(fixture("random.mp4"), in + "/noise.mp4");
+    QFile::copy(fixture("short.mp4"), in + "/disc.vob");
+    QFile notes(in + "/notes.txt");
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.write("not media\n");
+    notes.close();
+    const QString out = testsupport::freshDir("batch-none-out");
+    QByteArray o, e;
+    int rc = testsupport::runProgram(testsupport::binary("cinvora-cli"), {"convert", in, "--output", out}, &o, &e,
+                                     120000);
+    EXPECT_EQ(rc, 1) << o.toStdString() << e.toStdString();
+    const QString table = QString::fromUtf8(o);
+    EXPECT_TRUE(QRegularExpression("disc\\.vob\\s+skipped.*refused by rule: DVD files").match(table).hasMatch())
+        << table.toStdString();
+    EXPECT_TRUE(QRegularExpression("notes\\.txt\\s+skipped.*not a readable video or audio file").match(table).hasMatch()) << table.toStdString();
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
+
+    // A file that the intake takes but the engine refuses: the reason is in the table.
+    QFile::copy(fixture("short.mp4"), in + "/one.mp4");
+    rc = testsupport::runProgram(testsupport::binary("cinvora-cli"),
+                                 {"convert", in + "/one.mp4", "--output", out, "--audio-stream", "7"}, &o, &e, 120000);
+    EXPECT_EQ(rc, 1);
+    const QString failed = QString::fromUtf8(o);
+    EXPECT_TRUE(QRegularExpression("one\\.mp4\\s+failed.*no audio stream 7.*audio streams are 1").match(failed).hasMatch())
+        << failed.toStdString();
+    EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
+}

@@ -126,4 +126,38 @@ TEST(CliConvert, FullDiskFailsCleanly) {
     EXPECT_FALSE(QFileInfo::exists(out));
 }
 
+// A stream number the input does not have is refused with the numbers it does have, not
+// quietly replaced by the first track.
+TEST(CliConvert, RefusesAStreamNumberTheInputDoesNotHave) {
+    const QString dir = testsupport::freshDir("clistream");
+    QByteArray err;
+    int rc = testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), dir + "/a.mkv", "--audio-stream", "7"},
+                                     nullptr, &err);
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(err.contains("no audio stream 7") && err.contains("audio streams are 1")) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir + "/a.mkv"));
+    // Stream 0 of this file is its video, not an audio track.
+    rc = testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), dir + "/b.mkv", "--audio-stream", "0"},
+                                 nullptr, &err);
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(err.contains("no audio stream 0")) << err.toStdString();
+    // multi.mkv has video 0, audio 1 and 2, subtitles 3.
+    rc = testsupport::runProgram(cli(), {"convert", fixture("multi.mkv"), dir + "/c.mkv", "--subtitle-stream", "2"},
+                                 nullptr, &err);
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(err.contains("no subtitle stream 2") && err.contains("subtitle streams are 3")) << err.toStdString();
+    rc = testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), dir + "/d.mkv", "--subtitle-stream", "1"},
+                                 nullptr, &err);
+    EXPECT_EQ(rc, 1);
+    EXPECT_TRUE(err.contains("no subtitle stream 1") && err.contains("has no subtitle stream")) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir + "/d.mkv"));
+    // A stream that is there converts.
+    rc = testsupport::runProgram(cli(),
+                                 {"convert", fixture("multi.mkv"), dir + "/e.mkv", "--audio-stream", "2", "--duration", "1"},
+                                 nullptr, &err);
+    ASSERT_EQ(rc, 0) << err.toStdString();
+    EXPECT_EQ(testsupport::ffprobe(dir + "/e.mkv")["streams"].toArray().at(1).toObject()["channels"].toInt(), 1)
+        << "the mono French track";
+}
+
 } // namespace

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using foundation::PropertyList;
 using testsupport::fixture;
@@ -253,4 +254,125 @@ TEST(History, IntakeAndRebuildKeepTheFilesBookmarkedOffTheMainThread) {
     ASSERT_TRUE(again.rebuild());
     ASSERT_EQ(again.doc.fileArray().size(), 3u);
     EXPECT_EQ(vcCommon::readBookmark(), QStringList({fixture("short.mp4"), fixture("audio.mp3"), fixture("mpeg4.avi")}));
+}
+
+// The list's name may be a link; saving must never turn what it points to into a file.
+// A FIFO and a character device (made here, with the numbers of the null device) stand
+// for what a careless save would destroy.
+TEST(History, SaveRefusesToReplaceANodeThatIsNotARegularFile) {
+    resetStores();
+    const QString dir = testsupport::freshDir("listlink");
+    const QString fifo = dir + "/pipe";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QStringList targets{fifo, dir};
+    const QString device = dir + "/null-like";
+    if (::mknod(QFile::encodeName(device).constData(), S_IFCHR | 0600, makedev(1, 3)) == 0)
+        targets << device;
+    else
+        std::fprintf(stderr, "cannot make a device node here; the FIFO stands alone\n");
+    const QString list = vcCommon::historyFile();
+    for (const QString &target : targets) {
+        SCOPED_TRACE(target.toStdString());
+        struct stat before {};
+        ASSERT_EQ(::lstat(QFile::encodeName(target).constData(), &before), 0);
+        for (bool throughLink : {true, false}) {
+            if (!throughLink && target != fifo)
+                continue; // the list's own name being a FIFO is enough of that kind
+            QFile::remove(list);
+            if (throughLink)
+                ASSERT_TRUE(QFile::link(target, list));
+            else
+                ASSERT_EQ(::mkfifo(QFile::encodeName(list).constData(), 0600), 0);
+            QStringList log;
+            foundation::Log::setSink([&](const QString &l) { log << l; });
+            Doc d;
+            d.doc.addMovie(d.doc.initEditMovieWithPath(fixture("short.mp4")));
+            EXPECT_FALSE(d.doc.saveHistoryFile());
+            foundation::Log::setSink(nullptr);
+            EXPECT_TRUE(log.contains("SaveHistoryFile Failed")) << log.join('\n').toStdString();
+            EXPECT_EQ(d.doc.fileArray().size(), 1u) << "the list stays in memory";
+            struct stat after {};
+            ASSERT_EQ(::lstat(QFile::encodeName(target).constData(), &after), 0);
+            EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+            EXPECT_EQ(after.st_ino, before.st_ino);
+            ASSERT_EQ(::lstat(QFile::encodeName(list).constData(), &after), 0);
+            EXPECT_EQ(after.st_mode & S_IFMT, throughLink ? S_IFLNK : S_IFIFO);
+        }
+    }
+    // A link to a regular file is followed as before: the file gets the list.
+    QFile::remove(list);
+    const QString regular = dir + "/elsewhere.plist";
+    ASSERT_TRUE(PropertyList::writeFile(regular, QVariantList{}));
+    ASSERT_TRUE(QFile::link(regular, list));
+    {
+        Doc d;
+        d.doc.addMovie(d.doc.initEditMovieWithPath(fixture("short.mp4")));
+        EXPECT_TRUE(d.doc.saveHistoryFile());
+    }
+    EXPECT_EQ(PropertyList::readFile(regular)->toList().size(), 1);
+    EXPECT_TRUE(QFileInfo(list).isSymLink());
+    resetStores();
+}
+
+// Numbers that do not fit are refused rather than cut down to something else, and a list
+// that cannot be read is kept aside (one copy) before a new one takes its name.
+TEST(History, OutOfRangeNumbersAreRefusedAndAnUnreadableListIsKeptAside) {
+    resetStores();
+    const QString backup = vcCommon::historyFile() + ".unreadable";
+    QFile::remove(backup);
+    QVariantList entries;
+    entries << QVariantMap{{"currentFilePath", fixture("multi.mkv")},
+                           {"currentSubTitleIdxKey", qlonglong(99999999999)},
+                           {"currentAudioTrackIdxKey", qlonglong(-99999999999)}};
+    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    {
+        Doc d;
+        ASSERT_TRUE(d.rebuild());
+        ASSERT_EQ(d.doc.fileArray().size(), 1u);
+        const auto fresh = d.doc.initEditMovieWithPath(fixture("multi.mkv"));
+        EXPECT_EQ(d.doc.fileArray()[0]->subTitleIndex(), fresh->subTitleIndex());
+        EXPECT_EQ(d.doc.fileArray()[0]->audioStreamIndex(), fresh->audioStreamIndex());
+    }
+    for (const QByteArray &broken : {QByteArray("<plist><array><dict><key>x"), QByteArray("second broken list")}) {
+        QFile f(vcCommon::historyFile());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(broken);
+        f.close();
+        Doc d;
+        ASSERT_TRUE(d.rebuild());
+        d.doc.addMovie(d.doc.initEditMovieWithPath(fixture("short.mp4")));
+        EXPECT_TRUE(d.doc.saveHistoryFile());
+        QFile kept(backup);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), broken) << "the last unreadable list is the one kept";
+        EXPECT_EQ(vcCommon::readHistoryEntries().size(), 1);
+    }
+    EXPECT_EQ(QDir(QFileInfo(backup).absolutePath()).entryList({"FileList.plist*"}, QDir::Files).size(), 2);
+    QFile::remove(backup);
+    resetStores();
+}
+
+// A restored row passes the checks a file added by hand passes: a name the list kept may
+// since have become an empty file, or something that is not media at all. Such rows would
+// play nothing, and a file whose reads never end would hold the player at close.
+TEST(History, RestoredRowsPassTheChecksOfFilesAddedByHand) {
+    resetStores();
+    const QString dir = testsupport::freshDir("restorechecks");
+    const QString empty = dir + "/empty.mp4", noise = dir + "/noise.mp4";
+    QFile(empty).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(QFile::copy(fixture("random.mp4"), noise));
+    QVariantList entries;
+    for (const QString &p : {empty, noise, fixture("short.mp4"), fixture("text.mkv")})
+        entries << QVariantMap{{"currentFilePath", p}};
+    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    QStringList log;
+    foundation::Log::setSink([&](const QString &l) { log << l; });
+    Doc d;
+    ASSERT_TRUE(d.rebuild());
+    foundation::Log::setSink(nullptr);
+    ASSERT_EQ(d.doc.fileArray().size(), 1u);
+    EXPECT_EQ(d.doc.fileArray()[0]->fileName(), fixture("short.mp4"));
+    for (const QString &p : {empty, noise, fixture("text.mkv")})
+        EXPECT_TRUE(log.filter(p).size() == 1) << p.toStdString() << "\n" << log.join('\n').toStdString();
+    resetStores();
 }

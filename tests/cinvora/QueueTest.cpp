@@ -351,6 +351,52 @@ TEST(Queue, AStartThatRunsLateNeverResumesWhatALaterPauseAllPaused) {
     ASSERT_TRUE(waitFor([&] { return !row->hasSession(); }));
 }
 
+// Pause-all marks a row that waits to resume so that it pauses again once admitted. When
+// that row is stopped before it is admitted, the mark belongs to the stopped conversion
+// and must not pause the row's next conversion the moment it is resumed.
+TEST(Queue, APauseAllMarkDiesWithTheConversionItWasFor) {
+    Queue q(1);
+    q.addLong();
+    q.addLong();
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 1; }));
+    const vcTableCellViewPtr a = q.row(0)->aleadyStart() ? q.row(0) : q.row(1);
+    const vcTableCellViewPtr b = a == q.row(0) ? q.row(1) : q.row(0);
+    ASSERT_TRUE(waitFor([&] { return b->isWaiting(); }));
+    // b gets the slot once a pauses, then pauses itself; a resumes into the gate behind it.
+    a->pauseConvert();
+    ASSERT_TRUE(waitFor([&] { return b->aleadyStart() && !b->isPaused(); }));
+    b->pauseConvert();
+    ASSERT_TRUE(waitFor([&] { return b->isPaused() && q.doc.currentSessionCount() == 0; }));
+    a->pauseConvert(); // a converts again
+    ASSERT_TRUE(waitFor([&] { return !a->isPaused() && q.doc.currentSessionCount() == 1; }));
+    b->pauseConvert(); // b waits to resume behind a
+    ASSERT_TRUE(waitFor([&] { return b->isWaiting(); }));
+    // What pause-all does to a row in that state (pausing a as well would admit b at once).
+    b->setPauseAgain(true);
+    b->stopConvert();
+    ASSERT_TRUE(waitFor([&] { return !b->hasSession() || !b->isWaiting(); }));
+    a->stopConvert();
+    ASSERT_TRUE(q.quiet());
+    ASSERT_TRUE(waitFor([&] { return !a->hasSession() && !b->hasSession(); }));
+
+    // b's next conversion, alone in the list: started, paused and resumed by hand - it
+    // must run.
+    q.doc.deleteItemAtIndex(a->idx());
+    ASSERT_EQ(q.doc.cellArray().size(), 1u);
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return b->aleadyStart() && !b->isPaused() && q.doc.currentSessionCount() == 1; }));
+    b->pauseConvert();
+    ASSERT_TRUE(waitFor([&] { return b->isPaused() && q.doc.currentSessionCount() == 0; }));
+    b->pauseConvert();
+    ASSERT_TRUE(waitFor([&] { return !b->isWaiting(); }));
+    waitFor([] { return false; }, 300);
+    EXPECT_FALSE(b->isPaused()) << "paused again by the stopped conversion's mark";
+    EXPECT_EQ(q.doc.currentSessionCount(), 1);
+    q.doc.cancelAll();
+    ASSERT_TRUE(waitFor([&] { return !b->hasSession(); }));
+}
+
 TEST(Queue, ConvertingTwiceNumbersTheSecondFileAndSameNamesNeverCollide) {
     const QString dir = testsupport::freshDir("same");
     QDir().mkpath(dir + "/a");

@@ -271,7 +271,7 @@ TEST(ConvertOptions, AudioStreamChoicePicksTheTrack) {
         int rate, channels; // 0 = no audio expected
     };
     for (const Case &c : {Case{2, false, 44100, 1}, Case{1, false, 48000, 2}, Case{-1, false, 48000, 2},
-                          Case{7, false, 48000, 2}, Case{-1, true, 0, 0}}) {
+                          Case{-1, true, 0, 0}}) {
         SCOPED_TRACE(c.index);
         const QString out = outPath("track.mp4");
         ASSERT_TRUE(convert(fixture("multi.mkv"), out, [&](SWConvertOption &opt) {
@@ -285,6 +285,18 @@ TEST(ConvertOptions, AudioStreamChoicePicksTheTrack) {
         EXPECT_EQ(m.audio.sampleRate, c.rate);
         EXPECT_EQ(m.audio.channels, c.channels);
         QFile::remove(out);
+    }
+    // A number that is not an audio stream (absent, or the video) is refused, naming the
+    // audio streams there are, instead of quietly converting another track.
+    for (int asked : {7, 0}) {
+        const QString out = outPath("track.mp4");
+        const auto r = convert(fixture("multi.mkv"), out, [&](SWConvertOption &opt) {
+            opt.setAudioStreamIndex(asked);
+            opt.setRecording_time(500000);
+        });
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.error, QStringLiteral("there is no audio stream %1; its audio streams are 1, 2").arg(asked));
+        EXPECT_FALSE(QFileInfo::exists(out));
     }
 }
 

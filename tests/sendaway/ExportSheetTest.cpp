@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -318,4 +319,28 @@ TEST_F(Sheet, RendersToTheBuildTree) {
     failed->failedConvert("cannot read the input: unrecognised or damaged media file");
     QApplication::processEvents();
     ASSERT_TRUE(failed->grab().toImage().save(dir + "/export-sheet-failed.png"));
+}
+
+// Escape, or closing the question, must not be read as "Yes": that would end the export
+// and delete what it wrote.
+TEST_F(Sheet, EscapeOrClosingTheCancelQuestionKeepsTheExport) {
+    auto w = converting();
+    for (bool byClosing : {false, true}) {
+        SCOPED_TRACE(byClosing ? "closed" : "escape");
+        owner.calls.clear();
+        click(w->cancelButton());
+        ASSERT_EQ(w->exportState(), State::Confirming);
+        QMessageBox *box = nullptr;
+        for (QMessageBox *b : w->findChildren<QMessageBox *>())
+            if (b->isVisible())
+                box = b;
+        ASSERT_NE(box, nullptr) << "the real question is open";
+        if (byClosing)
+            box->close();
+        else
+            QTest::keyClick(box, Qt::Key_Escape);
+        EXPECT_EQ(owner.calls, QStringList({"pause", "continue"}));
+        EXPECT_EQ(w->exportState(), State::Converting);
+        QApplication::processEvents(); // the closed box is deleted
+    }
 }

@@ -9,6 +9,7 @@
 #include <glazeform/LXLabel.h>
 #include <glazeform/LXPopUpButton.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
@@ -260,4 +261,22 @@ TEST_F(FacebookSheetTest, NoToTheCancelQuestionWhileTheConversionEndsUploads) {
     ASSERT_TRUE(up && up->complete);
     EXPECT_EQ(up->data, uploadtest::readAll(exporter.output));
     EXPECT_EQ(exporter.cancels, 0);
+}
+
+// Closing the stop question (or Escape) keeps the upload going.
+TEST_F(FacebookSheetTest, DismissingTheStopQuestionKeepsUploading) {
+    sheettest::FakeExport exporter(exportSource());
+    FB *w = open(exporter);
+    ASSERT_TRUE(waitFor([&] { return ready(w); }));
+    server.stallAtOffset(200 * 1024);
+    click(w->btnPublish());
+    ASSERT_TRUE(waitFor([&] { return server.isStalling(); }, 30000));
+    alerts.answer = [](const foundation::AlertRequest &) { return std::optional<foundation::AlertButton>(); };
+    for (bool byClosing : {true, false}) {
+        click(w->btnstopConvert());
+        ASSERT_TRUE(sheettest::dismissQuestion(w, byClosing));
+        EXPECT_TRUE(w->fb()->isUploading());
+        EXPECT_NE(w->exportState(), LXExportWindowController::ExportState::Closed);
+        QApplication::processEvents();
+    }
 }

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QSettings>
 #include <QFile>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -64,6 +65,19 @@ bool AlertDesk::has(const QString &title) const {
     for (const auto &r : shown)
         if (r.title == title)
             return true;
+    return false;
+}
+
+bool dismissQuestion(QWidget *over, bool byClosing) {
+    for (QMessageBox *box : over->findChildren<QMessageBox *>()) {
+        if (!box->isVisible())
+            continue;
+        if (byClosing)
+            box->close();
+        else
+            QTest::keyClick(box, Qt::Key_Escape);
+        return true;
+    }
     return false;
 }
 

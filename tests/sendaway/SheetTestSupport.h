@@ -42,10 +42,14 @@ public:
     AlertDesk();
     ~AlertDesk();
     std::vector<foundation::AlertRequest> shown;
-    std::function<foundation::AlertButton(const foundation::AlertRequest &)> answer;
+    // Nothing from `answer`: the real box opens and waits for keys.
+    std::function<std::optional<foundation::AlertButton>(const foundation::AlertRequest &)> answer;
     bool has(const QString &title) const;
 };
 
+// Answers the question box open over `over` the way a user dismisses it: Escape, or
+// closing its window. False when no such box is open.
+bool dismissQuestion(QWidget *over, bool byClosing);
 // A shown top-level window the sheets hang from.
 QWidget *documentWindow();
 // A press and release on a skinned button.

@@ -420,3 +420,20 @@ TEST_F(YoutubeSheetTest, ClosingDuringABrowserSignInStopsListening) {
     EXPECT_EQ(server.codeGrants(), 0);
     EXPECT_EQ(w->currentPage(), YT::Page::Login);
 }
+
+// Escape or closing the stop question keeps the upload going, to the end.
+TEST_F(YoutubeSheetTest, DismissingTheStopQuestionKeepsUploading) {
+    sheettest::FakeExport exporter(exportSource());
+    YT *w = open(exporter);
+    signIn(w, server.user, false);
+    ASSERT_TRUE(waitFor([&] { return ready(w); }));
+    server.stallAtOffset(QFileInfo(exporter.source).size() / 3);
+    click(w->btnPublish());
+    ASSERT_TRUE(waitFor([&] { return server.isStalling(); }, 30000));
+    alerts.answer = [](const foundation::AlertRequest &) { return std::optional<foundation::AlertButton>(); };
+    click(w->btnstopConvert());
+    ASSERT_TRUE(sheettest::dismissQuestion(w, false));
+    EXPECT_NE(w->exportState(), LXExportWindowController::ExportState::Closed);
+    alerts.answer = {};
+    ASSERT_TRUE(waitFor([&] { return server.lastUpload()->complete && alerts.has("Upload successful!"); }, 30000));
+}

@@ -17,6 +17,10 @@ struct AlertRequest {
     QString defaultButton;   // the one Return presses
     QString alternateButton; // empty: no such button
     QString otherButton;     // empty: no such button
+    // What Escape, or closing the box, answers: the safe choice. Set it wherever the
+    // default button is the destructive one. Empty: the default button (the alternate
+    // one on a box with a check box).
+    std::optional<AlertButton> escapeButton;
 };
 
 class Alerts {

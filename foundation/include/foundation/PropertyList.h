@@ -21,6 +21,8 @@ public:
     static std::optional<QVariant> readFile(const QString &path, QString *error = nullptr);
     static QByteArray serialize(const QVariant &root);
     // Writes atomically: readers see the old file or the new one, never a torn one.
+    // Refuses (false, "not a regular file") when `path`, or what a link there names,
+    // exists and is not a regular file: a FIFO, device or folder is never replaced.
     static bool writeFile(const QString &path, const QVariant &root, QString *error = nullptr);
 };
 
