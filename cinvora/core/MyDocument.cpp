@@ -155,6 +155,11 @@ void MyDocument::convertSessionSignal(vcTableCellView *job) {
     _session_cond.notify_all();
 }
 
+int64_t MyDocument::slotWaiters() const {
+    std::lock_guard l(_session_lock);
+    return _slotWaiters;
+}
+
 int64_t MyDocument::gateWaiters() const {
     std::lock_guard l(_session_lock);
     return _gateWaiters;

@@ -44,6 +44,8 @@ public:
     int64_t currentSessionCount() const;
     // Threads blocked in the gate right now.
     int64_t gateWaiters() const;
+    // Of those, the rows that found every slot taken: each goes only on a returned slot.
+    int64_t slotWaiters() const;
     // The command line runs with its own number of slots; 0 = the stored setting.
     void setSlotLimitOverride(int64_t limit) { _slotLimitOverride.store(limit); }
     int64_t slotLimit() const;

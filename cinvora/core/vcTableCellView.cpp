@@ -16,6 +16,7 @@
 #include <QFileInfo>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <utility>
@@ -246,16 +247,26 @@ QString vcTableCellView::outputFolder() {
     return folder;
 }
 
+namespace {
+// A file's modification time, straight from the file system: Qt's local-time conversion
+// goes through the C library's time-zone state, which conversion threads must not share
+// with the settings' reads on other threads.
+QString modifiedStamp(const QString &path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("0");
+    return QString::number(int64_t(st.st_mtim.tv_sec)) + QLatin1Char('.') + QString::number(int64_t(st.st_mtim.tv_nsec));
+}
+} // namespace
+
 QString vcTableCellView::conversionFingerprint(const SWConvertOption &o) const {
     const LXMediaInfoPtr item = editMovie();
     if (!item)
         return {};
     const QFileInfo source(item->fileName());
-    const QFileInfo srt(item->srtSubtitleFile());
     QStringList parts;
-    parts << item->fileName() << QString::number(source.size())
-          << QString::number(source.lastModified().toMSecsSinceEpoch()) << item->srtSubtitleFile()
-          << QString::number(srt.exists() ? srt.lastModified().toMSecsSinceEpoch() : 0) << item->outputExt()
+    parts << item->fileName() << QString::number(source.size()) << modifiedStamp(item->fileName())
+          << item->srtSubtitleFile() << modifiedStamp(item->srtSubtitleFile()) << item->outputExt()
           << item->outputFormat();
     for (const int64_t v : {o.start_time(), o.recording_time(), int64_t(o.audio_disable()), int64_t(o.subtitle_disable()),
                             int64_t(o.video_disable()), int64_t(o.audio_volume()), int64_t(o.auto_streamcopy()),

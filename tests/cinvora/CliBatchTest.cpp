@@ -110,13 +110,14 @@ TEST(CliBatch, InterruptCancelsEverythingAndLeavesNoPartialFile) {
     testsupport::Child p;
     ASSERT_TRUE(p.start(testsupport::binary("cinvora-cli"),
                         {"convert", in, "--jobs", "2", "--output", out, "--size", "1280x720", "--no-copy"}));
-    // Wait until conversions are writing, then interrupt.
-    for (int i = 0; i < 600 && QDir(out).entryList(QDir::Files).size() < 2; ++i)
+    // Wait until conversions are writing (aside, under hidden names), then interrupt.
+    const auto written = [&] { return QDir(out).entryList(QDir::Files | QDir::Hidden); };
+    for (int i = 0; i < 600 && written().size() < 2; ++i)
         QThread::msleep(50);
     QThread::msleep(500);
     p.kill(SIGINT);
     EXPECT_EQ(p.wait(30000), 130);
-    EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty()) << QDir(out).entryList(QDir::Files).join(",").toStdString();
+    EXPECT_TRUE(written().isEmpty()) << written().join(",").toStdString();
     const QString table = QString::fromUtf8(p.standardOutput());
     EXPECT_TRUE(table.contains("cancelled")) << table.toStdString();
 }

@@ -211,7 +211,9 @@ TEST(Queue, RaisingTheLimitWakesNobodyUntilASlotIsReturned) {
     for (int i = 0; i < 5; ++i)
         q.addLong();
     q.doc.convertAll();
-    ASSERT_TRUE(waitFor([&] { return q.converting() == 2 && q.doc.gateWaiters() == 3; }));
+    // All three have seen every slot taken (a waiter that was woken but has not looked again
+    // yet would still see a raised limit as room, and rightly go).
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 2 && q.doc.slotWaiters() == 3; }));
     vcCommon::setMaxConvertingCountSameTime(4);
     QThread::msleep(300);
     waitFor([] { return false; }, 200);
