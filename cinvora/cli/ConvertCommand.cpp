@@ -7,6 +7,7 @@
 #include <foundation/Files.h>
 #include <foundation/Log.h>
 #include <framewheel/SWConvertSession.h>
+#include <framewheel/SWMediaInfoManager.h>
 
 #include <QFile>
 #include <QFileInfo>
@@ -58,6 +59,12 @@ private:
 int runSingle(const ConvertArgs &a, const QString &in, const QString &out) {
     if (!QFileInfo(in).isFile()) {
         std::fprintf(stderr, "cinvora-cli convert: cannot read %s\n", qPrintable(in));
+        return 1;
+    }
+    // The same judgement as the list's intake: what the probe cannot read is not converted
+    // (a header naming a codec its data does not hold would otherwise be copied as it is).
+    if (const auto probe = SWMediaInfoManager::initWithFile(in, false); !probe->isValid()) {
+        std::fprintf(stderr, "cinvora-cli convert: cannot read %s: %s\n", qPrintable(in), qPrintable(probe->error()));
         return 1;
     }
     // Clear what a killed earlier run left beside this name, then claim the name: an

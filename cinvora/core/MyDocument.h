@@ -137,6 +137,8 @@ protected:
     bool addFiles(const QString &path, QString *why = nullptr);
     // Why a path offered to the intake cannot become a row before it is probed (empty: it may).
     static QString refusalBeforeProbe(const QString &path);
+    // Why the probe of an item could not read it, or empty when it could.
+    static QString unreadableReason(const LXMediaInfo &item);
     // One message naming the offers that were not added and why (nothing when all were).
     void reportSkippedFiles(const QStringList &skipped);
     void loadHistoryFiles(QVariantList entries);

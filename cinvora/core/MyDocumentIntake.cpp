@@ -133,6 +133,15 @@ QString MyDocument::refusalBeforeProbe(const QString &path) {
     return {};
 }
 
+QString MyDocument::unreadableReason(const LXMediaInfo &item) {
+    const auto probe = item.mediaInfoManager();
+    if (!probe)
+        return QStringLiteral("it is not a readable video or audio file");
+    if (!probe->isValid())
+        return QStringLiteral("it is not a readable video or audio file (%1)").arg(probe->error());
+    return {};
+}
+
 bool MyDocument::addFiles(const QString &path, QString *why) {
     auto refuse = [why](const QString &reason) {
         if (why)
@@ -149,6 +158,10 @@ bool MyDocument::addFiles(const QString &path, QString *why) {
     if (!isVideoFile(byName))
         return refuse(QStringLiteral("files of this kind are not converted"));
     const LXMediaInfoPtr item = initEditMovieWithPath(path);
+    // A file whose container opens but whose streams the probe cannot read would be a
+    // 00:00 row that plays nothing and fails on convert.
+    if (const QString why = unreadableReason(*item); !why.isEmpty())
+        return refuse(why);
     if (!isVideoFile(*item))
         return refuse(QStringLiteral("files of this kind are not converted"));
     bool added = false;
@@ -329,6 +342,10 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
             continue;
         }
         const LXMediaInfoPtr item = initEditMovieWithPath(path);
+        if (const QString unreadable = unreadableReason(*item); !unreadable.isEmpty()) {
+            Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, unreadable));
+            continue;
+        }
         const QString ext = e.value("currentExtKey").toString();
         if (item->bSourceIsVideo()) {
             item->setOutputExt(ext.isEmpty() ? QStringLiteral(".mov") : ext);

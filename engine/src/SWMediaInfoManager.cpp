@@ -248,6 +248,53 @@ FramePtr decodeThumbnailFrame(AVFormatContext *fmt, int streamIndex, int64_t dur
     return best;
 }
 
+// Why none of the file's audio streams gives sound, or empty when one does. A header can
+// name a codec its data does not hold (a WAV that says MP3, a FLAC whose STREAMINFO is
+// broken): only decoding tells, and a few packets are enough.
+QString audioDecodeProblem(AVFormatContext *fmt, const QList<SWStreamDetail> &audio) {
+    std::vector<CodecContextPtr> decoders(fmt->nb_streams);
+    QString problem = QStringLiteral("the audio could not be decoded");
+    bool anyOpen = false;
+    for (const SWStreamDetail &a : audio) {
+        const AVCodecParameters *par = fmt->streams[a.number]->codecpar;
+        const AVCodec *codec = avcodec_find_decoder(par->codec_id);
+        if (!codec) {
+            problem = QStringLiteral("no decoder for its %1 audio").arg(a.codec);
+            continue;
+        }
+        CodecContextPtr dec(avcodec_alloc_context3(codec));
+        if (!dec || avcodec_parameters_to_context(dec.get(), par) < 0)
+            continue;
+        if (const int rc = avcodec_open2(dec.get(), codec, nullptr); rc < 0) {
+            problem = QStringLiteral("its %1 audio cannot be decoded: %2").arg(a.codec, avError(rc));
+            continue;
+        }
+        decoders[a.number] = std::move(dec);
+        anyOpen = true;
+    }
+    if (!anyOpen)
+        return problem;
+    FramePtr frame = makeFrame();
+    PacketPtr pkt = makePacket();
+    constexpr int kMaxPackets = 64;
+    for (int reads = 0; reads < kMaxPackets && av_read_frame(fmt, pkt.get()) >= 0; ++reads) {
+        AVCodecContext *dec = pkt->stream_index >= 0 && pkt->stream_index < int(decoders.size())
+                                  ? decoders[pkt->stream_index].get()
+                                  : nullptr;
+        // A packet the decoder refuses is damage to pass over, as the conversion does.
+        const bool sent = dec && avcodec_send_packet(dec, pkt.get()) >= 0;
+        av_packet_unref(pkt.get());
+        if (sent && avcodec_receive_frame(dec, frame.get()) >= 0)
+            return {};
+    }
+    // Short files may hold fewer packets than a decoder's delay.
+    for (const CodecContextPtr &dec : decoders) {
+        if (dec && avcodec_send_packet(dec.get(), nullptr) >= 0 && avcodec_receive_frame(dec.get(), frame.get()) >= 0)
+            return {};
+    }
+    return problem;
+}
+
 } // namespace
 
 void SWMediaInfoManager::probe(bool withThumbnail) {
@@ -310,6 +357,15 @@ void SWMediaInfoManager::probe(bool withThumbnail) {
     if (videoIndex < 0 && _audio.isEmpty()) {
         _error = QStringLiteral("no audio or video streams");
         return;
+    }
+
+    if (videoIndex < 0) {
+        if (QString problem = audioDecodeProblem(fmt.get(), _audio); !problem.isEmpty()) {
+            _error = problem;
+            _audio.clear();
+            _subtitles.clear();
+            return;
+        }
     }
 
     _duration = fmt->duration != AV_NOPTS_VALUE && fmt->duration > 0 ? fmt->duration : streamMaxUs;

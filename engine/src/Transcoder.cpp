@@ -19,6 +19,7 @@ namespace {
 constexpr auto kOpenTimeout = std::chrono::seconds(15);
 // Below this much missing, an early end is the usual rounding of stated lengths.
 constexpr int64_t kShortInputSlackUs = 1000000;
+constexpr int64_t kJumpSlackUs = 30000000;
 
 bool isOneOf(const char *name, std::initializer_list<const char *> names) {
     for (const char *n : names)
@@ -217,6 +218,21 @@ void Transcoder::computeClock() {
     if (_opt.recording_time() > 0)
         length = fileLength > 0 ? std::min(length, _opt.recording_time()) : _opt.recording_time();
     _totalUs = length;
+
+    // A length guessed from the bit rate is no promise, so nothing is judged against it.
+    // Otherwise a packet may run somewhat past the stated end (headers round, muxers
+    // disagree), but not by as much again or half a minute, whichever is more.
+    if (fileLength > 0 && in->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE)
+        _jumpLimitUs = fileStart + fileLength + std::max<int64_t>(fileLength, kJumpSlackUs);
+}
+
+bool Transcoder::farPastStatedLength(const AVPacket *pkt) const {
+    if (_jumpLimitUs == INT64_MAX || pkt->stream_index < 0 || pkt->stream_index >= int(_in->nb_streams))
+        return false;
+    const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+    if (ts == AV_NOPTS_VALUE)
+        return false;
+    return av_rescale_q(ts, _in->streams[pkt->stream_index]->time_base, AV_TIME_BASE_Q) > _jumpLimitUs;
 }
 
 void Transcoder::seekToStart() {
@@ -525,6 +541,16 @@ int Transcoder::readLoop(bool *inputEnded) {
             return 0;
         }
         const int idx = pkt->stream_index;
+        if (farPastStatedLength(pkt.get())) {
+            // Dropped rather than failing the job: the rest of the file is sound, and a
+            // file that is damaged throughout ends short and is judged by its length.
+            if (_jumpsDropped++ == 0)
+                foundation::Log::line(QStringLiteral("Dropping packets of %1 timed far past its stated %2 s")
+                                          .arg(_req.input)
+                                          .arg(double(_in->duration) / 1e6, 0, 'f', 2));
+            av_packet_unref(pkt.get());
+            continue;
+        }
         if (idx >= 0 && idx < int(_trackFor.size()) && _trackFor[idx]) {
             rc = _trackFor[idx]->handlePacket(pkt.get());
         } else if (_bitmapSubs && idx == _subtitle) {

@@ -57,6 +57,9 @@ private:
     int setUpOutput();
     int openOutputFile();
     int readLoop(bool *inputEnded);
+    // Whether the packet's time lies far past the length the file states: a damaged
+    // timestamp that would stretch the output to days.
+    bool farPastStatedLength(const AVPacket *pkt) const;
     int finishTracks(bool inputEnded);
     // After the input ended by itself: fails when it ended well short of the length the
     // file states (or of the trimmed range), which a cut or overwritten file does.
@@ -82,6 +85,8 @@ private:
     bool _startTrimmed = false;
     bool _videoCopy = false, _audioCopy = false;
     int64_t _totalUs = 0;
+    int64_t _jumpLimitUs = INT64_MAX; // raw stream time beyond which a packet is damaged
+    int64_t _jumpsDropped = 0;
     std::deque<PacketPtr> _pending; // read ahead while deciding on a copy
     std::vector<std::unique_ptr<Track>> _tracks;
     std::vector<Track *> _trackFor; // by input stream index

@@ -172,3 +172,71 @@ TEST(Intake, FiveHundredOffersOfWhichFiftyFailGiveFourHundredFiftyRowsInOrder) {
     EXPECT_EQ(d.names(), expected);
     EXPECT_EQ(d.doc.cellArray().size(), 450u);
 }
+
+namespace {
+QByteArray readAll(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString writeBytes(const QString &dir, const QString &name, const QByteArray &bytes) {
+    const QString path = QDir(dir).filePath(name);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(bytes);
+    return path;
+}
+
+QByteArray le(quint32 v, int n) {
+    QByteArray b;
+    for (int i = 0; i < n; ++i)
+        b.append(static_cast<char>(v >> (8 * i) & 0xff));
+    return b;
+}
+
+// Audio files that look like audio from outside: an MP3 frame header followed by text, a
+// FLAC whose STREAMINFO has lost its rate, channels and sample size, and a WAV whose header
+// says MP3 while its data is text.
+QStringList malformedAudio(const QString &dir) {
+    const QByteArray text = QByteArray("this is not sound, only words about sound. ").repeated(500);
+    QStringList made;
+    const QByteArray mp3 = readAll(fixture("audio.mp3"));
+    qsizetype frame = 0;
+    if (mp3.startsWith("ID3") && mp3.size() > 10)
+        frame = 10 + ((mp3[6] & 0x7f) << 21 | (mp3[7] & 0x7f) << 14 | (mp3[8] & 0x7f) << 7 | (mp3[9] & 0x7f));
+    made << writeBytes(dir, "header-then-garbage.mp3", mp3.mid(frame, 4) + text);
+    QByteArray flac = readAll(fixture("audio.flac"));
+    if (flac.size() > 26)
+        flac.replace(8 + 10, 8, QByteArray(8, '\0')); // after "fLaC" and the block header
+    made << writeBytes(dir, "broken-streaminfo.flac", flac);
+    const QByteArray fmt = le(0x0055, 2) + le(2, 2) + le(44100, 4) + le(16000, 4) + le(1, 2) + le(0, 2);
+    const QByteArray wav = "RIFF" + le(4 + 8 + fmt.size() + 8 + text.size(), 4) + "WAVE" + "fmt " +
+                           le(fmt.size(), 4) + fmt + "data" + le(text.size(), 4) + text;
+    made << writeBytes(dir, "claims-mp3.wav", wav);
+    return made;
+}
+} // namespace
+
+// What the probe cannot read becomes no row: each malformed file is refused with a reason,
+// the good one beside them is added, and the command line refuses the same files.
+TEST(Intake, MalformedAudioIsRefusedWithAReasonLikeTheCommandLineDoes) {
+    const QString dir = testsupport::freshDir("malformed");
+    const QStringList bad = malformedAudio(dir);
+    const QString good = linkTo(dir, "good.mp3", fixture("audio.mp3"));
+    Doc d;
+    ASSERT_TRUE(d.drop(bad + QStringList{good}));
+    EXPECT_EQ(d.names(), QStringList({"good.mp3"}));
+    for (const QString &path : bad) {
+        SCOPED_TRACE(path.toStdString());
+        EXPECT_FALSE(d.doc.lastSkippedReasons().value(path).isEmpty());
+        QByteArray out, err;
+        EXPECT_EQ(testsupport::runProgram(testsupport::binary("cinvora-cli"), {"probe", path}, &out, &err), 1);
+        EXPECT_TRUE(out.contains("\"error\"")) << out.constData();
+        const QString converted = dir + "/" + QFileInfo(path).completeBaseName() + "-out.mp3";
+        EXPECT_EQ(testsupport::runProgram(testsupport::binary("cinvora-cli"), {"convert", path, converted}, &out, &err),
+                  1);
+        EXPECT_FALSE(QFileInfo::exists(converted));
+    }
+    ASSERT_EQ(d.win.questions.size(), 1);
+    EXPECT_EQ(d.win.questions.first(), "3 files were not added");
+}

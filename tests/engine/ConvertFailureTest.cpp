@@ -205,3 +205,65 @@ TEST_F(ConvertFailure, ANameTakenWhileConvertingIsKept) {
 }
 
 } // namespace
+
+// A damaged input whose header states 5 s while eleven pictures in the middle carry times
+// a million seconds later: those pictures are dropped and the rest is kept, so the output
+// is as long as the source, whether copied or encoded, in Matroska or MP4.
+TEST_F(ConvertFailure, PacketsFarPastTheStatedLengthAreDropped) {
+    const QString dir = testsupport::freshDir("jump");
+    const QString clean = dir + "/clean.flv";
+    ASSERT_EQ(testsupport::runProgram("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                                 "testsrc=size=160x120:rate=25:duration=5", "-f", "lavfi", "-i",
+                                                 "sine=duration=5", "-c:v", "flv1", "-c:a", "aac", "-shortest", clean}),
+              0);
+    // FLV tags are patched in place (the ffmpeg program would smooth the times out again):
+    // type (1 byte), size (3), time in ms (3, then its top byte), stream (3), data, then
+    // the tag's length (4).
+    QFile f(clean);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray bytes = f.readAll();
+    f.close();
+    auto byte = [&](qsizetype at) { return static_cast<uint32_t>(static_cast<uint8_t>(bytes[at])); };
+    int pictures = 0, jumped = 0;
+    for (qsizetype pos = 9 + 4; pos + 11 <= bytes.size();) {
+        const uint32_t size = byte(pos + 1) << 16 | byte(pos + 2) << 8 | byte(pos + 3);
+        if (bytes[pos] == 9 && pictures >= 50 && pictures <= 60) {
+            const uint32_t ms = (byte(pos + 7) << 24 | byte(pos + 4) << 16 | byte(pos + 5) << 8 | byte(pos + 6)) +
+                                1000000000u;
+            bytes[pos + 4] = static_cast<char>(ms >> 16 & 0xff);
+            bytes[pos + 5] = static_cast<char>(ms >> 8 & 0xff);
+            bytes[pos + 6] = static_cast<char>(ms & 0xff);
+            bytes[pos + 7] = static_cast<char>(ms >> 24);
+            ++jumped;
+        }
+        if (bytes[pos] == 9)
+            ++pictures;
+        pos += 11 + size + 4;
+    }
+    ASSERT_EQ(jumped, 11);
+    const QString damaged = dir + "/damaged.flv";
+    QFile d(damaged);
+    ASSERT_TRUE(d.open(QIODevice::WriteOnly));
+    ASSERT_EQ(d.write(bytes), bytes.size());
+    d.close();
+    const MediaInfo source = probe(damaged);
+    ASSERT_NEAR(source.duration, 5.0, 0.1);
+    ASSERT_EQ(source.video.packets, 125);
+
+    for (const QString ext : {"mkv", "mp4"}) {
+        for (bool copy : {true, false}) {
+            SCOPED_TRACE(QStringLiteral("%1 %2").arg(ext, copy ? "copied" : "encoded").toStdString());
+            const QString out = QStringLiteral("%1/out-%2.%3").arg(dir, copy ? "copy" : "enc", ext);
+            const Outcome o = convert(damaged, out, [copy](SWConvertOption &opt) { opt.setAuto_streamcopy(copy); });
+            ASSERT_TRUE(o.ok) << o.error.toStdString();
+            const MediaInfo made = probe(out);
+            ASSERT_TRUE(made.valid);
+            EXPECT_NEAR(made.duration, source.duration, 0.1 * source.duration);
+            EXPECT_NEAR(made.video.duration, source.duration, 0.1 * source.duration);
+            // The pictures after the damaged stretch are all there.
+            EXPECT_GE(made.video.packets, 110);
+            EXPECT_LE(made.video.packets, 125);
+        }
+    }
+    EXPECT_TRUE(lines().join('\n').contains("far past its stated 5.0")) << lines().join('\n').toStdString();
+}
