@@ -320,9 +320,12 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
         if (d)
             d->adjustSessionOption(this, session.option());
         const QString folder = outputFolder();
+        // Worked out before the run's lock: it reads the row under the row's own lock, and
+        // the row's lock is always taken before the run's.
+        const QString fingerprint = conversionFingerprint(session.option()) + QChar(0x1f) + folder;
         {
             std::lock_guard l(run->lock);
-            run->fingerprint = conversionFingerprint(session.option()) + QChar(0x1f) + folder;
+            run->fingerprint = fingerprint;
             run->leftTime = std::make_unique<vcLeftTimeEstimator>();
         }
         // Held until the session has ended: the name stays claimed while the file is made.

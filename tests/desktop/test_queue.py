@@ -107,10 +107,11 @@ if c.check(r is not None, "a waiting row shows its stop button"):
 c.check(wait(lambda: (status("delta.mp4") or "").startswith("Left time"), 60),
         "the long row converts after the short ones", str(status("delta.mp4")))
 # Pause at once while delta converts (a quiet machine converts it in seconds), then look.
+admitted = admissions()
 pause = wait(pause_button, 5)
 if c.check(pause is not None, "the button offers Pause while a row converts"):
     app.click_widget(pause)
-c.check(admissions() == [0, 1, 2, 3], "one at a time, the rows are admitted top to bottom", str(admissions()))
+c.check(admitted == [0, 1, 2, 3], "one at a time, the rows are admitted top to bottom", str(admitted))
 now = rows()
 c.check(now["alpha.mp4"]["badge"] == "done" and now["bravo.mp4"]["badge"] == "done",
         "finished rows show the done mark", str({k: v["badge"] for k, v in now.items()}))
