@@ -422,6 +422,7 @@ void LXPlayerController::enterFullCtrl(const QRectF &rect) {
 }
 
 void LXPlayerController::releaseFullCtrl() {
+    _barVolume.reset();
     for (LXButton *b : {_fullVoiceLogo.data(), _fullPlayOrPauseButton.data(), _fullExitFullPlayerButton.data()})
         if (b)
             b->setDelegate(nullptr);
@@ -563,17 +564,24 @@ void LXPlayerController::initVoiceSlider(LXSliderA *s) {
 }
 
 float LXPlayerController::barVolume() {
+    // Asked once per bar: every question is a round trip to the sound server on the main
+    // thread, and the bar's speaker and slider (and a subclass placing the slider) all ask.
+    if (_barVolume)
+        return *_barVolume;
     _barUsesSystemVolume = false;
     if (const std::optional<float> system = LXCommon::systemVolume()) {
         _barUsesSystemVolume = true;
-        return *system;
+        _barVolume = *system;
+    } else {
+        // No sound server to ask: the bar shows and sets the player's own level, the one the
+        // volume slider under the picture shows, rather than a silence that is not there.
+        _barVolume = float(volumePosition());
     }
-    // No sound server to ask: the bar shows and sets the player's own level, the one the
-    // volume slider under the picture shows, rather than a silence that is not there.
-    return float(volumePosition());
+    return *_barVolume;
 }
 
 void LXPlayerController::setBarVolume(float v) {
+    _barVolume = v;
     if (_barUsesSystemVolume)
         LXCommon::setVolume(v);
     else

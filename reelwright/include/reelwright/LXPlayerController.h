@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 // The player of the list page: shows the selected item, plays its kept range, shows progress
 // within that range (trackStart = 0 %, trackEnd = 100 %), offers volume, subtitle and audio
 // track changes and a button that opens the trim editor, and a floating control bar over the
@@ -200,6 +201,8 @@ private:
     // The bar was closed by the timer (pointer movement brings it back).
     bool _bAutoHidden = false;
     bool _barUsesSystemVolume = false;
+    // The level the shown bar read; none while no bar is shown.
+    std::optional<float> _barVolume;
     int _tickInterval = 1000;
     QRectF _barRect;
 };
