@@ -1,6 +1,5 @@
 #include "FormatRules.h"
 
-#include <framewheel/SWConvertSession.h>
 #include <framewheel/SWMediaInfoManager.h>
 #include <reelwright/LXMediaCommon.h>
 #include <reelwright/LXMediaInfo.h>
@@ -82,8 +81,10 @@ void loadDefaults(LXMediaInfo &item, const QVariantMap &record) {
 void applyFormatRecord(LXMediaInfo &item, const QVariantMap &record) {
     const QString format = record.value("format").toString();
     const QString ext = record.value("Ext").toString();
-    item.setOutputFormat(format.isEmpty() ? QStringLiteral("mov") : format);
-    item.setOutputExt(ext.isEmpty() ? QStringLiteral(".mov") : ext);
+    // A record without a container (a damaged catalogue) falls back to the default format.
+    const LXDefaultFormat &fallback = LXDefaultFormat::forSource(true);
+    item.setOutputFormat(format.isEmpty() ? fallback.format : format);
+    item.setOutputExt(ext.isEmpty() ? fallback.ext : ext);
     item.setBOutputIsVideo(!record.value("IsAudio", false).toBool());
 }
 
@@ -155,111 +156,6 @@ QString lastKeyFromKeyPath(const QString &keyPath) {
     if (p < 1)
         return keyPath;
     return keyPath.left(p - 1) + keyPath.mid(p + 2);
-}
-
-double qscaleForQuality(int64_t quality) {
-    if (quality == 2)
-        return 15.0;
-    if (quality == 1)
-        return 7.0;
-    return 1.0;
-}
-
-void fillSessionOption(const LXMediaInfo &item, SWConvertOption &option, bool autoStreamCopy) {
-    const auto probe = item.mediaInfoManager();
-    const double start = item.trackStart();
-    const double end = item.trackEnd();
-    option.setStart_time(static_cast<int64_t>(start * 1'000'000));
-    option.setRecording_time(static_cast<int64_t>((end - start) * 1'000'000));
-    option.setAudio_disable(item.audioStreamIndex() == -1);
-    option.setSubtitle_disable(item.subTitleIndex() == -1);
-    option.setAudio_volume(item.audioVolumn());
-
-    // Audio choices apply to every source that has audio lists: a codec, rate or channel
-    // count picked in the editor must reach the file, whether or not the source has video.
-    const QStringList aCodecs = item.aCodecs();
-    if (!aCodecs.isEmpty()) {
-        const int64_t i = item.aCodecIndex();
-        option.setAudioCodeName(i >= 0 && i < aCodecs.size() ? aCodecs.at(i) : aCodecs.first());
-    }
-    const QList<double> rates = item.sampleRates();
-    if (const int64_t i = item.sampleRateIndex(); i >= 0 && i < rates.size())
-        option.setSample_rate(static_cast<int>(rates.at(i)));
-    const QList<double> channels = item.channels();
-    if (const int64_t i = item.channelIndex(); i >= 0 && i < channels.size())
-        option.setChannels(static_cast<int>(channels.at(i)));
-
-    const QList<int> audioNumbers = probe ? probe->audioStreamIndexs() : QList<int>();
-    const QList<int> subtitleNumbers = probe ? probe->subtitleStreamIndexs() : QList<int>();
-    const int64_t ai = item.audioStreamIndex();
-    option.setAudioStreamIndex(ai >= 0 && ai < audioNumbers.size() ? audioNumbers.at(ai) : -1);
-
-    if (item.bSourceIsVideo()) {
-        if (item.bOutputIsVideo()) {
-            option.setAuto_streamcopy(autoStreamCopy);
-            option.setWidth(item.width());
-            option.setHeight(item.height());
-            option.setInputWidth(probe ? probe->width() : 0);
-            option.setInputHeight(probe ? probe->height() : 0);
-            option.setSubtitleCount(probe ? static_cast<int>(subtitleNumbers.size()) : 0);
-            const QList<double> fps = item.frameRates();
-            if (const int64_t i = item.frameRateIndex(); i >= 0 && i < fps.size())
-                option.setFrame_rate(static_cast<int32_t>(fps.at(i)), 1);
-            const int64_t si = item.subTitleIndex();
-            option.setSubtitleStreamIndex(si >= 0 && si < subtitleNumbers.size() ? subtitleNumbers.at(si) : -1);
-            const QStringList vCodecs = item.vCodecs();
-            if (!vCodecs.isEmpty()) {
-                const int64_t i = item.vCodecIndex();
-                option.setVideoCodeName(i >= 0 && i < vCodecs.size() ? vCodecs.at(i) : vCodecs.first());
-            }
-            option.setQscale(qscaleForQuality(item.outputQuality()));
-        } else {
-            option.setVideo_disable(true);
-        }
-    } else {
-        option.setAuto_streamcopy(autoStreamCopy);
-    }
-    const QString format = item.outputFormat();
-    if (!format.isEmpty())
-        option.setFormat(format);
-    processingSpecialFormat(item, option);
-}
-
-void processingSpecialFormat(const LXMediaInfo &item, SWConvertOption &option) {
-    const QString ext = item.outputExt();
-    const QString format = item.outputFormat();
-    // The user kept the source size in at least one dimension.
-    const bool sameSize = option.width() == item.orgWidth() || option.height() == item.orgHeight();
-    auto sizeAndRate = [&](uint64_t w, uint64_t h, uint64_t ntscHeight) {
-        if (sameSize) {
-            option.setWidth(w);
-            option.setHeight(h);
-        }
-        if (option.height() == ntscHeight)
-            option.setFrame_rate(30000, 1001);
-        else
-            option.setFrame_rate(25, 1);
-    };
-    if (ext == u".flv") {
-        option.setSample_rate(44100);
-        option.setSubtitle_disable(true);
-    } else if (ext == u".dv") {
-        sizeAndRate(720, 576, 480);
-        option.setSample_rate(48000);
-    } else if (ext == u".m4v") {
-        if (option.videoCodeName().isEmpty())
-            option.setVideoCodeName("h264");
-        if (option.audioCodeName().isEmpty())
-            option.setAudioCodeName("libfaac");
-    } else if (format == u"vob" || format == u"svcd") {
-        sizeAndRate(720, 480, 480);
-        option.setSample_rate(48000);
-    } else if (format == u"vcd") {
-        sizeAndRate(352, 240, 240);
-        option.setSample_rate(44100);
-    } else if (ext == u".mmf") {
-        option.setSample_rate(44100);
-    }
 }
 
 } // namespace FormatRules

@@ -38,15 +38,4 @@ bool parseFrameSize(const QString &text, uint64_t &width, uint64_t &height);
 // Key path without its one-character ordering prefix: "Audio.7--mp3" -> "Audio.mp3".
 QString lastKeyFromKeyPath(const QString &keyPath);
 
-// The quantiser for a quality level: 0 high 1.0, 1 middle 7.0, 2 low 15.0.
-double qscaleForQuality(int64_t quality);
-
-// Fills a session's option from the item: trim, track choices, volume, size, rate,
-// codecs, quality, sample rate, channels, container, then the container rules.
-void fillSessionOption(const LXMediaInfo &item, SWConvertOption &option, bool autoStreamCopy);
-
-// The fixed parameters some containers need, applied after everything else; the first
-// matching rule wins.
-void processingSpecialFormat(const LXMediaInfo &item, SWConvertOption &option);
-
 } // namespace FormatRules

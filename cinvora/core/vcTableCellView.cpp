@@ -9,6 +9,7 @@
 #include <foundation/MainThread.h>
 #include <foundation/Settings.h>
 #include <foundation/WorkerGroup.h>
+#include <reelwright/LXSessionFill.h>
 
 #include <QDateTime>
 #include <QDir>
@@ -283,7 +284,7 @@ QString vcTableCellView::currentFingerprint() {
     if (!item)
         return {};
     SWConvertOption option;
-    FormatRules::fillSessionOption(*item, option, vcCommon::autoCheckStreamCopyWhenSameCodec());
+    fillSessionOption(*item, option, LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec()));
     option.setUsePluginSubtitle(!item->srtSubtitleFile().isEmpty());
     if (vcTableCellViewDelegate *d = tbCellDelegate())
         d->adjustSessionOption(this, option);
@@ -307,7 +308,8 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
         _finished.store(false);
         session.setDelegate(this);
         const LXMediaInfoPtr item = editMovie();
-        FormatRules::fillSessionOption(*item, session.option(), vcCommon::autoCheckStreamCopyWhenSameCodec());
+        fillSessionOption(*item, session.option(),
+                          LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec()));
         session.addInputFile(item->fileName());
         const QString srt = item->srtSubtitleFile();
         if (!srt.isEmpty()) {

@@ -1,4 +1,5 @@
 #include "reelwright/LXExportConversion.h"
+#include "reelwright/LXSessionFill.h"
 
 #include <foundation/Files.h>
 #include <foundation/Log.h>
@@ -29,14 +30,6 @@ Tracker &tracker() {
     return *t;
 }
 
-double qscaleForExport(int64_t quality) {
-    if (quality == 1)
-        return 7.0;
-    if (quality == 2)
-        return 15.0;
-    return 1.0;
-}
-
 } // namespace
 
 std::shared_ptr<LXExportConversion> LXExportConversion::create() {
@@ -49,56 +42,6 @@ std::shared_ptr<LXExportConversion> LXExportConversion::create() {
 }
 
 LXExportConversion::~LXExportConversion() = default;
-
-void LXExportConversion::fillSessionOption(const LXMediaInfo &item, SWConvertOption &option) {
-    const auto probe = item.mediaInfoManager();
-    const double start = item.trackStart();
-    const double end = item.trackEnd();
-    option.setStart_time(static_cast<int64_t>(start * 1'000'000));
-    option.setRecording_time(static_cast<int64_t>((end - start) * 1'000'000));
-    option.setAudio_disable(item.audioStreamIndex() == -1);
-    option.setSubtitle_disable(item.subTitleIndex() == -1);
-    option.setAudio_volume(item.audioVolumn());
-
-    // The chosen audio track and codec reach the file whether or not the source has video:
-    // an audio file with two tracks exports the one the user picked.
-    const QList<int> audioNumbers = probe ? probe->audioStreamIndexs() : QList<int>();
-    const int64_t ai = item.audioStreamIndex();
-    option.setAudioStreamIndex(ai >= 0 && ai < audioNumbers.size() ? audioNumbers.at(ai) : -1);
-    const QStringList aCodecs = item.aCodecs();
-    if (!aCodecs.isEmpty()) {
-        const int64_t i = item.aCodecIndex();
-        option.setAudioCodeName(i >= 0 && i < aCodecs.size() ? aCodecs.at(i) : aCodecs.first());
-    }
-
-    if (item.bSourceIsVideo()) {
-        if (item.bOutputIsVideo()) {
-            option.setAuto_streamcopy(true);
-            option.setWidth(item.width());
-            option.setHeight(item.height());
-            option.setInputWidth(probe ? probe->width() : 0);
-            option.setInputHeight(probe ? probe->height() : 0);
-            const QList<int> subtitleNumbers = probe ? probe->subtitleStreamIndexs() : QList<int>();
-            option.setSubtitleCount(static_cast<int>(subtitleNumbers.size()));
-            const QList<double> fps = item.frameRates();
-            if (const int64_t i = item.frameRateIndex(); i >= 0 && i < fps.size())
-                option.setFrame_rate(static_cast<int32_t>(fps.at(i)), 1);
-            const int64_t si = item.subTitleIndex();
-            option.setSubtitleStreamIndex(si >= 0 && si < subtitleNumbers.size() ? subtitleNumbers.at(si) : -1);
-            const QStringList vCodecs = item.vCodecs();
-            if (!vCodecs.isEmpty()) {
-                const int64_t i = item.vCodecIndex();
-                option.setVideoCodeName(i >= 0 && i < vCodecs.size() ? vCodecs.at(i) : vCodecs.first());
-            }
-            option.setQscale(qscaleForExport(item.outputQuality()));
-        } else {
-            option.setVideo_disable(true);
-        }
-    }
-    const QString format = item.outputFormat();
-    if (!format.isEmpty())
-        option.setFormat(format);
-}
 
 std::shared_ptr<SWConvertSession> LXExportConversion::currentSession() const {
     std::lock_guard l(_lock);
@@ -184,7 +127,7 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
     foundation::OutputReservation reservation;
     if (!session->cancelSession()) {
         session->setDelegate(this);
-        fillSessionOption(*item, session->option());
+        fillSessionOption(*item, session->option(), LXFillRules::forExport());
         session->addInputFile(item->fileName());
         const QString srt = item->srtSubtitleFile();
         if (!srt.isEmpty()) {

@@ -4,6 +4,7 @@
 #include <framewheel/SWConvertSession.h>
 #include <framewheel/SWMediaInfoManager.h>
 #include <reelwright/LXMediaInfo.h>
+#include <reelwright/LXSessionFill.h>
 
 #include "TestSupport.h"
 
@@ -106,7 +107,7 @@ TEST(FormatRules, SessionGetsTrimTracksAndChoices) {
     item->setOutputFormat("mp4");
     item->setOutputExt(".mp4");
     SWConvertOption o;
-    FormatRules::fillSessionOption(*item, o, true);
+    fillSessionOption(*item, o, LXFillRules::forQueue(true));
     EXPECT_EQ(o.start_time(), 12'500'000);
     EXPECT_EQ(o.recording_time(), 7'500'000);
     EXPECT_EQ(o.audioStreamIndex(), 2);
@@ -130,19 +131,19 @@ TEST(FormatRules, SessionGetsTrimTracksAndChoices) {
     item->setSubTitleIndex(-1);
     item->setFrameRateIndex(9);
     SWConvertOption o2;
-    FormatRules::fillSessionOption(*item, o2, false);
+    fillSessionOption(*item, o2, LXFillRules::forQueue(false));
     EXPECT_EQ(o2.audioStreamIndex(), -1);
     EXPECT_TRUE(o2.subtitle_disable());
     EXPECT_EQ(o2.frameRateNum(), 0);
     item->setAudioStreamIndex(-1);
     SWConvertOption o3;
-    FormatRules::fillSessionOption(*item, o3, false);
+    fillSessionOption(*item, o3, LXFillRules::forQueue(false));
     EXPECT_TRUE(o3.audio_disable());
 
     // An audio-only output of a video source drops the picture and sets no size or codec.
     item->setBOutputIsVideo(false);
     SWConvertOption o4;
-    FormatRules::fillSessionOption(*item, o4, false);
+    fillSessionOption(*item, o4, LXFillRules::forQueue(false));
     EXPECT_TRUE(o4.video_disable());
     EXPECT_TRUE(o4.videoCodeName().isEmpty());
     EXPECT_EQ(o4.width(), 0u);
@@ -160,7 +161,7 @@ TEST(FormatRules, ContainerRules) {
         SWConvertOption o;
         o.setWidth(w);
         o.setHeight(h);
-        FormatRules::processingSpecialFormat(*item, o);
+        processingSpecialFormat(item->snapshot(), o);
         return o;
     };
     SWConvertOption dv = run(".dv", "dv", 1280, 720); // source size kept
@@ -190,7 +191,7 @@ TEST(FormatRules, ContainerRules) {
     item->setOutputExt(".m4v");
     SWConvertOption keep;
     keep.setVideoCodeName("mpeg4");
-    FormatRules::processingSpecialFormat(*item, keep);
+    processingSpecialFormat(item->snapshot(), keep);
     EXPECT_EQ(keep.videoCodeName(), "mpeg4");
     EXPECT_EQ(keep.audioCodeName(), "libfaac");
     EXPECT_EQ(run(".mmf", "mmf", 0, 0).sample_rate(), 44100);

@@ -2,6 +2,7 @@
 // goes, and what trimming, track choice, subtitles, pause and cancel do to the output.
 #include <framewheel/SWMediaInfoManager.h>
 #include <reelwright/LXExportConversion.h>
+#include <reelwright/LXSessionFill.h>
 #include <reelwright/LXMediaInfo.h>
 
 #include "TestSupport.h"
@@ -13,7 +14,9 @@
 #include <QJsonArray>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <atomic>
 #include <optional>
+#include <thread>
 
 using testsupport::fixture;
 using testsupport::waitFor;
@@ -125,7 +128,7 @@ TEST(ExportOption, VideoToVideoCopiesStreamsAndTakesTheProbesNumbers) {
     item->setOutputFormat("mkv");
     item->setOutputExt(".mov"); // the queue's rules would act on this; an export must not
     SWConvertOption o;
-    LXExportConversion::fillSessionOption(*item, o);
+    fillSessionOption(*item, o, LXFillRules::forExport());
     const auto probe = item->mediaInfoManager();
     EXPECT_EQ(o.start_time(), 2'000'000);
     EXPECT_EQ(o.recording_time(), 4'500'000);
@@ -158,7 +161,7 @@ TEST(ExportOption, IndexesOutsideTheListsSendNothingOrMinusOne) {
     for (int64_t rateIndex : {int64_t(-1), int64_t(1)}) {
         item->setFrameRateIndex(rateIndex);
         SWConvertOption o;
-        LXExportConversion::fillSessionOption(*item, o);
+        fillSessionOption(*item, o, LXFillRules::forExport());
         EXPECT_EQ(o.frameRateNum(), 0) << rateIndex;
         EXPECT_EQ(o.subtitleStreamIndex(), -1);
         EXPECT_FALSE(o.subtitle_disable());
@@ -167,7 +170,7 @@ TEST(ExportOption, IndexesOutsideTheListsSendNothingOrMinusOne) {
     item->setOutputQuality(9);
     item->setOutputFormat(QString());
     SWConvertOption o;
-    LXExportConversion::fillSessionOption(*item, o);
+    fillSessionOption(*item, o, LXFillRules::forExport());
     EXPECT_EQ(o.qscale(), 1.0);
     EXPECT_TRUE(o.format().isEmpty());
 }
@@ -178,7 +181,7 @@ TEST(ExportOption, AudioOutputsAndAudioSourcesGetNoVideoSettings) {
     video->setVCodecs({"h264"});
     video->setOutputQuality(2);
     SWConvertOption a;
-    LXExportConversion::fillSessionOption(*video, a);
+    fillSessionOption(*video, a, LXFillRules::forExport());
     EXPECT_TRUE(a.video_disable());
     EXPECT_EQ(a.width(), 0u);
     EXPECT_TRUE(a.videoCodeName().isEmpty());
@@ -189,7 +192,7 @@ TEST(ExportOption, AudioOutputsAndAudioSourcesGetNoVideoSettings) {
     audio->setVCodecs({"h264"});
     audio->setACodecs({"mp3"});
     SWConvertOption b;
-    LXExportConversion::fillSessionOption(*audio, b);
+    fillSessionOption(*audio, b, LXFillRules::forExport());
     EXPECT_FALSE(b.video_disable());
     EXPECT_EQ(b.width(), 0u);
     EXPECT_TRUE(b.videoCodeName().isEmpty());
@@ -364,4 +367,82 @@ TEST(ExportConversion, CancelAllEndsRunningExports) {
     ASSERT_TRUE(r.outcome.has_value());
     EXPECT_EQ(*r.outcome, LXExportOutcome::Cancelled);
     EXPECT_TRUE(filesIn(dir).isEmpty());
+}
+
+// The list's conversions and the editor's exports fill a session through one function; the
+// rules are all that may differ, and each difference shows in the option.
+TEST(SessionFill, QueueAndExportDifferOnlyWhereTheirRulesSay) {
+    auto video = LXMediaInfo::initMediaInfoWithPath(fixture("multi.mkv"));
+    video->update([](LXMediaFields &f) {
+        f.sampleRates = {22050};
+        f.sampleRateIndex = 0;
+        f.channels = {1};
+        f.channelIndex = 0;
+        f.outputFormat = "flv";
+        f.outputExt = ".flv";
+        f.subTitleIndex = 0;
+    });
+    SWConvertOption queue, queueNoCopy, exported;
+    fillSessionOption(*video, queue, LXFillRules::forQueue(true));
+    fillSessionOption(*video, queueNoCopy, LXFillRules::forQueue(false));
+    fillSessionOption(*video, exported, LXFillRules::forExport());
+    // Stream copy: the queue follows the setting, an export always copies a matching stream.
+    EXPECT_TRUE(queue.auto_streamcopy());
+    EXPECT_FALSE(queueNoCopy.auto_streamcopy());
+    EXPECT_TRUE(exported.auto_streamcopy());
+    // The sound's shape: the item's choice in the queue (then the container's rate), the
+    // source's in an export.
+    EXPECT_EQ(queue.sample_rate(), 44100); // the flv rule overrides the chosen 22050
+    EXPECT_EQ(queue.channels(), 1);
+    EXPECT_EQ(exported.sample_rate(), 0);
+    EXPECT_EQ(exported.channels(), 0);
+    // Container rules: only the queue's; the export keeps the chosen subtitle.
+    EXPECT_TRUE(queue.subtitle_disable());
+    EXPECT_FALSE(exported.subtitle_disable());
+    // Everything else is the same.
+    EXPECT_EQ(queue.start_time(), exported.start_time());
+    EXPECT_EQ(queue.audioStreamIndex(), exported.audioStreamIndex());
+    EXPECT_EQ(queue.videoCodeName(), exported.videoCodeName());
+    EXPECT_EQ(queue.qscale(), exported.qscale());
+    EXPECT_EQ(queue.width(), exported.width());
+    EXPECT_EQ(queue.format(), exported.format());
+
+    // An audio source: the queue may copy its stream, an export always encodes it.
+    auto audio = LXMediaInfo::initMediaInfoWithPath(fixture("audio.flac"));
+    SWConvertOption audioQueue, audioExport;
+    fillSessionOption(*audio, audioQueue, LXFillRules::forQueue(true));
+    fillSessionOption(*audio, audioExport, LXFillRules::forExport());
+    EXPECT_TRUE(audioQueue.auto_streamcopy());
+    EXPECT_FALSE(audioExport.auto_streamcopy());
+}
+
+// A list and its index written as one edit are read as one: a conversion filled while the
+// main thread swaps the format never takes a list from one edit and an index from another.
+TEST(SessionFill, ReadsTheItemAsOfOneEdit) {
+    auto item = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4"));
+    // Both edits choose mpeg4 and mp3, at different places in their lists.
+    auto edit = [&](int i) {
+        item->update([i](LXMediaFields &f) {
+            f.vCodecs = i % 2 ? QStringList{"h264", "mpeg4"} : QStringList{"mpeg4", "h264", "hevc"};
+            f.vCodecIndex = i % 2 ? 1 : 0;
+            f.aCodecs = i % 2 ? QStringList{"aac", "mp3"} : QStringList{"mp3"};
+            f.aCodecIndex = i % 2 ? 1 : 0;
+        });
+    };
+    edit(0);
+    std::atomic<bool> stop{false};
+    std::thread editor([&] {
+        for (int i = 1; !stop.load(); ++i)
+            edit(i);
+    });
+    int torn = 0;
+    for (int i = 0; i < 50000; ++i) {
+        SWConvertOption o;
+        fillSessionOption(*item, o, LXFillRules::forQueue(false));
+        if (o.videoCodeName() != "mpeg4" || o.audioCodeName() != "mp3")
+            ++torn;
+    }
+    stop = true;
+    editor.join();
+    EXPECT_EQ(torn, 0);
 }

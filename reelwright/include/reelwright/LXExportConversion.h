@@ -47,15 +47,6 @@ public:
     static std::shared_ptr<LXExportConversion> create();
     ~LXExportConversion() override;
 
-    // How an export fills a session from an item: trim range (microseconds), audio and
-    // subtitle switches, volume; for video output from a video source also stream copy,
-    // frame size, input size, subtitle count, frame rate (only for an index inside the
-    // list), the probe's subtitle and audio stream numbers (-1 for an index outside its
-    // list), codecs and quality; for audio-only output from a video source only video
-    // off; the container when one is named. Sample rate, channels and the queue's
-    // container rules are not part of an export.
-    static void fillSessionOption(const LXMediaInfo &item, SWConvertOption &option);
-
     LXExportConversionDelegate *delegate() const { return _delegate; }
     void setDelegate(LXExportConversionDelegate *d) { _delegate = d; }
 

@@ -3,7 +3,8 @@
 // its place in the list and every output parameter chosen for it.
 //
 // Threading: every accessor takes the record's own lock, so the conversion thread may read
-// an item while the main thread edits it. Lists are returned by value.
+// an item while the main thread edits it. Lists are returned by value. A reader that needs
+// several fields together takes snapshot(); a writer that changes several, update().
 // Ownership: shared (std::shared_ptr); the probe is shared with copies.
 #include <QImage>
 #include <QList>
@@ -14,6 +15,61 @@
 #include <mutex>
 
 class SWMediaInfoManager;
+
+// Every field of an item as one plain value: what a conversion reads at once, so that a
+// list and its index always come from the same edit.
+struct LXMediaFields {
+    double totalDuration = 0.0;
+    double trackStart = 0.0;
+    double trackStartPos = 0.0;
+    double trackEnd = 0.0;
+    uint64_t editMovieIndex = 0;
+    uint64_t editMovieCount = 0;
+    uint64_t width = 0;
+    uint64_t height = 0;
+    uint64_t orgWidth = 0;
+    uint64_t orgHeight = 0;
+    int64_t subTitleIndex = 0;
+    int64_t audioStreamIndex = 0;
+    int64_t aCodecIndex = 0;
+    int64_t vCodecIndex = 0;
+    int64_t resolutionIndex = 0;
+    int64_t frameRateIndex = 0;
+    int64_t sampleRateIndex = 0;
+    int64_t channelIndex = 0;
+    bool bSourceIsVideo = true;
+    bool bOutputIsVideo = true;
+    bool bLoaded = false;
+    int32_t audioVolumn = 256;
+    int64_t outputQuality = 0;
+    std::shared_ptr<SWMediaInfoManager> mediaInfoManager;
+    QString fileName;
+    QString outputFormat;
+    QString outputExt;
+    QString outputDesc;
+    QString baseOutputType;
+    QImage thumbNailImage;
+    QStringList vCodecs;
+    QStringList aCodecs;
+    QStringList resolutions;
+    QList<double> frameRates;
+    QList<double> sampleRates;
+    QList<double> channels;
+    QString srtSubtitleFile; // an external subtitle to burn in; empty = none
+    // Not a field of the saved record: the key path of the format chosen for the item,
+    // kept so that a restored item gets the lists of that format (empty = the default).
+    QString chosenKeyPath;
+};
+
+// The format a new item starts with, by what its source holds.
+struct LXDefaultFormat {
+    QString baseType;   // the grid's category, "Apple Device"
+    QString desc;       // the format's name in that category, "Quicktime Movie"
+    QString format;     // the container, "mov"
+    QString ext;        // with its dot, ".mov"
+    QString keyPath() const { return baseType + QLatin1Char('.') + desc; }
+    static const LXDefaultFormat &forSource(bool sourceIsVideo);
+};
 
 class LXMediaInfo {
 public:
@@ -27,92 +83,70 @@ public:
     // external subtitle are not copied (256 and none).
     std::shared_ptr<LXMediaInfo> copyMovie() const;
 
-#define LX_FIELD(Type, getter, setter, member)                                                                      \
+    // Every field as of one moment.
+    LXMediaFields snapshot() const {
+        std::lock_guard l(_lock);
+        return _f;
+    }
+    // Changes several fields as one edit (a list and its index together); `change` runs
+    // under the record's lock and must not call back into this item.
+    template <class F> void update(F &&change) {
+        std::lock_guard l(_lock);
+        change(_f);
+    }
+
+#define LX_FIELD(Type, getter, setter)                                                                              \
     Type getter() const {                                                                                           \
         std::lock_guard l(_lock);                                                                                   \
-        return member;                                                                                              \
+        return _f.getter;                                                                                           \
     }                                                                                                               \
     void setter(const Type &v) {                                                                                    \
         std::lock_guard l(_lock);                                                                                   \
-        member = v;                                                                                                 \
+        _f.getter = v;                                                                                              \
     }
-    LX_FIELD(double, totalDuration, setTotalDuration, _totalDuration)
-    LX_FIELD(double, trackStart, setTrackStart, _trackStart)
-    LX_FIELD(double, trackStartPos, setTrackStartPos, _trackStartPos)
-    LX_FIELD(double, trackEnd, setTrackEnd, _trackEnd)
-    LX_FIELD(uint64_t, editMovieIndex, setEditMovieIndex, _editMovieIndex)
-    LX_FIELD(uint64_t, editMovieCount, setEditMovieCount, _editMovieCount)
-    LX_FIELD(uint64_t, width, setWidth, _width)
-    LX_FIELD(uint64_t, height, setHeight, _height)
-    LX_FIELD(uint64_t, orgWidth, setOrgWidth, _orgWidth)
-    LX_FIELD(uint64_t, orgHeight, setOrgHeight, _orgHeight)
-    LX_FIELD(int64_t, subTitleIndex, setSubTitleIndex, _subTitleIndex)
-    LX_FIELD(int64_t, audioStreamIndex, setAudioStreamIndex, _audioStreamIndex)
-    LX_FIELD(int64_t, aCodecIndex, setACodecIndex, _aCodecIndex)
-    LX_FIELD(int64_t, vCodecIndex, setVCodecIndex, _vCodecIndex)
-    LX_FIELD(int64_t, resolutionIndex, setResolutionIndex, _resolutionIndex)
-    LX_FIELD(int64_t, frameRateIndex, setFrameRateIndex, _frameRateIndex)
-    LX_FIELD(int64_t, sampleRateIndex, setSampleRateIndex, _sampleRateIndex)
-    LX_FIELD(int64_t, channelIndex, setChannelIndex, _channelIndex)
-    LX_FIELD(bool, bSourceIsVideo, setBSourceIsVideo, _bSourceIsVideo)
-    LX_FIELD(bool, bOutputIsVideo, setBOutputIsVideo, _bOutputIsVideo)
-    LX_FIELD(bool, bLoaded, setBLoaded, _bLoaded)
-    LX_FIELD(int32_t, audioVolumn, setAudioVolumn, _audioVolumn)
-    LX_FIELD(int64_t, outputQuality, setOutputQuality, _outputQuality)
-    LX_FIELD(std::shared_ptr<SWMediaInfoManager>, mediaInfoManager, setMediaInfoManager, _mediaInfoManager)
-    LX_FIELD(QString, fileName, setFileName, _fileName)
-    LX_FIELD(QString, outputFormat, setOutputFormat, _outputFormat)
-    LX_FIELD(QString, outputExt, setOutputExt, _outputExt)
-    LX_FIELD(QString, outputDesc, setOutputDesc, _outputDesc)
-    LX_FIELD(QString, baseOutputType, setBaseOutputType, _baseOutputType)
-    LX_FIELD(QImage, thumbNailImage, setThumbNailImage, _thumbNailImage)
-    LX_FIELD(QStringList, vCodecs, setVCodecs, _vCodecs)
-    LX_FIELD(QStringList, aCodecs, setACodecs, _aCodecs)
-    LX_FIELD(QStringList, resolutions, setResolutions, _resolutions)
-    LX_FIELD(QList<double>, frameRates, setFrameRates, _frameRates)
-    LX_FIELD(QList<double>, sampleRates, setSampleRates, _sampleRates)
-    LX_FIELD(QList<double>, channels, setChannels, _channels)
-    // QString is a value type, so assignment already takes a copy that later changes to
-    // the caller's string cannot reach. Empty = none.
-    LX_FIELD(QString, srtSubtitleFile, setSrtSubtitleFile, _srtSubtitleFile)
+    LX_FIELD(double, totalDuration, setTotalDuration)
+    LX_FIELD(double, trackStart, setTrackStart)
+    LX_FIELD(double, trackStartPos, setTrackStartPos)
+    LX_FIELD(double, trackEnd, setTrackEnd)
+    LX_FIELD(uint64_t, editMovieIndex, setEditMovieIndex)
+    LX_FIELD(uint64_t, editMovieCount, setEditMovieCount)
+    LX_FIELD(uint64_t, width, setWidth)
+    LX_FIELD(uint64_t, height, setHeight)
+    LX_FIELD(uint64_t, orgWidth, setOrgWidth)
+    LX_FIELD(uint64_t, orgHeight, setOrgHeight)
+    LX_FIELD(int64_t, subTitleIndex, setSubTitleIndex)
+    LX_FIELD(int64_t, audioStreamIndex, setAudioStreamIndex)
+    LX_FIELD(int64_t, aCodecIndex, setACodecIndex)
+    LX_FIELD(int64_t, vCodecIndex, setVCodecIndex)
+    LX_FIELD(int64_t, resolutionIndex, setResolutionIndex)
+    LX_FIELD(int64_t, frameRateIndex, setFrameRateIndex)
+    LX_FIELD(int64_t, sampleRateIndex, setSampleRateIndex)
+    LX_FIELD(int64_t, channelIndex, setChannelIndex)
+    LX_FIELD(bool, bSourceIsVideo, setBSourceIsVideo)
+    LX_FIELD(bool, bOutputIsVideo, setBOutputIsVideo)
+    LX_FIELD(bool, bLoaded, setBLoaded)
+    LX_FIELD(int32_t, audioVolumn, setAudioVolumn)
+    LX_FIELD(int64_t, outputQuality, setOutputQuality)
+    LX_FIELD(std::shared_ptr<SWMediaInfoManager>, mediaInfoManager, setMediaInfoManager)
+    LX_FIELD(QString, fileName, setFileName)
+    LX_FIELD(QString, outputFormat, setOutputFormat)
+    LX_FIELD(QString, outputExt, setOutputExt)
+    LX_FIELD(QString, outputDesc, setOutputDesc)
+    LX_FIELD(QString, baseOutputType, setBaseOutputType)
+    LX_FIELD(QImage, thumbNailImage, setThumbNailImage)
+    LX_FIELD(QStringList, vCodecs, setVCodecs)
+    LX_FIELD(QStringList, aCodecs, setACodecs)
+    LX_FIELD(QStringList, resolutions, setResolutions)
+    LX_FIELD(QList<double>, frameRates, setFrameRates)
+    LX_FIELD(QList<double>, sampleRates, setSampleRates)
+    LX_FIELD(QList<double>, channels, setChannels)
+    LX_FIELD(QString, srtSubtitleFile, setSrtSubtitleFile)
+    LX_FIELD(QString, chosenKeyPath, setChosenKeyPath)
 #undef LX_FIELD
-
-    // Not part of the record's fields: the key path of the format chosen for the item,
-    // kept so that a restored item gets the lists of that format (empty = the default).
-    QString chosenKeyPath() const {
-        std::lock_guard l(_lock);
-        return _chosenKeyPath;
-    }
-    void setChosenKeyPath(const QString &v) {
-        std::lock_guard l(_lock);
-        _chosenKeyPath = v;
-    }
 
 private:
     mutable std::mutex _lock;
-    double _totalDuration = 0.0;
-    double _trackStart = 0.0;
-    double _trackStartPos = 0.0;
-    double _trackEnd = 0.0;
-    uint64_t _editMovieIndex = 0;
-    uint64_t _editMovieCount = 0;
-    uint64_t _width = 0, _height = 0, _orgWidth = 0, _orgHeight = 0;
-    int64_t _subTitleIndex = 0;
-    int64_t _audioStreamIndex = 0;
-    int64_t _aCodecIndex = 0, _vCodecIndex = 0, _resolutionIndex = 0, _frameRateIndex = 0, _sampleRateIndex = 0;
-    int64_t _channelIndex = 0;
-    bool _bSourceIsVideo = true;
-    bool _bOutputIsVideo = true;
-    bool _bLoaded = false;
-    int32_t _audioVolumn = 256;
-    int64_t _outputQuality = 0;
-    std::shared_ptr<SWMediaInfoManager> _mediaInfoManager;
-    QString _fileName, _outputFormat, _outputExt, _outputDesc, _baseOutputType;
-    QImage _thumbNailImage;
-    QStringList _vCodecs, _aCodecs, _resolutions;
-    QList<double> _frameRates, _sampleRates, _channels;
-    QString _srtSubtitleFile;
-    QString _chosenKeyPath;
+    LXMediaFields _f;
 };
 
 using LXMediaInfoPtr = std::shared_ptr<LXMediaInfo>;

@@ -1,0 +1,39 @@
+#pragma once
+// How a media item fills a conversion session: the one way both the list's conversions
+// and the editor's exports turn an item into engine settings. What differs between the
+// two is said by LXFillRules, nothing else.
+#include <reelwright/LXMediaInfo.h>
+
+class SWConvertOption;
+
+struct LXFillRules {
+    // Copy a stream whose codec already matches the output's instead of encoding it.
+    bool streamCopy = true;
+    // The same for a source without video (an audio file to another audio format).
+    bool streamCopyWithoutVideo = true;
+    // The item's sample rate and channel count; without them the engine keeps the source's.
+    bool audioShape = true;
+    // The containers' fixed sizes, frame rates, sample rates and codecs (processingSpecialFormat).
+    bool containerRules = true;
+
+    // The list's conversions: stream copy as the user set it, every choice of the item.
+    static LXFillRules forQueue(bool autoStreamCopy) { return {autoStreamCopy, autoStreamCopy, true, true}; }
+    // An export from the editor keeps the source's sound and copies matching video
+    // streams; an audio source is always encoded.
+    static LXFillRules forExport() { return {true, false, false, false}; }
+};
+
+// Trim range (microseconds), audio and subtitle switches, volume, the chosen audio track
+// and codec (-1 for a track outside the probe's list); for video output from a video
+// source also frame size, input size, subtitle count and track, frame rate (only for an
+// index inside the list), video codec and quality; for audio-only output from a video
+// source video off; the container when one is named; then what `rules` add. Every field
+// is read from one snapshot of the item.
+void fillSessionOption(const LXMediaInfo &item, SWConvertOption &option, const LXFillRules &rules);
+
+// The engine's quality scale for the item's quality choice: 0 high, 1 middle, 2 low.
+double qscaleForQuality(int64_t quality);
+
+// What a container demands whatever was chosen: the size rule (forced only when the user
+// kept the source's size in at least one dimension), frame and sample rates, codecs.
+void processingSpecialFormat(const LXMediaFields &item, SWConvertOption &option);

@@ -1,0 +1,110 @@
+#include "reelwright/LXSessionFill.h"
+
+#include <framewheel/SWConvertSession.h>
+#include <framewheel/SWMediaInfoManager.h>
+
+namespace {
+
+template <class List> int64_t inside(const List &list, int64_t i) { return i >= 0 && i < list.size() ? i : -1; }
+
+} // namespace
+
+double qscaleForQuality(int64_t quality) {
+    if (quality == 2)
+        return 15.0;
+    if (quality == 1)
+        return 7.0;
+    return 1.0;
+}
+
+void fillSessionOption(const LXMediaInfo &source, SWConvertOption &option, const LXFillRules &rules) {
+    const LXMediaFields item = source.snapshot();
+    const auto &probe = item.mediaInfoManager;
+    option.setStart_time(static_cast<int64_t>(item.trackStart * 1'000'000));
+    option.setRecording_time(static_cast<int64_t>((item.trackEnd - item.trackStart) * 1'000'000));
+    option.setAudio_disable(item.audioStreamIndex == -1);
+    option.setSubtitle_disable(item.subTitleIndex == -1);
+    option.setAudio_volume(item.audioVolumn);
+
+    // The chosen audio track and codec reach the file whether or not the source has video:
+    // an audio file with two tracks converts the one the user picked.
+    const QList<int> audioNumbers = probe ? probe->audioStreamIndexs() : QList<int>();
+    const int64_t ai = inside(audioNumbers, item.audioStreamIndex);
+    option.setAudioStreamIndex(ai < 0 ? -1 : audioNumbers.at(ai));
+    if (!item.aCodecs.isEmpty()) {
+        const int64_t i = inside(item.aCodecs, item.aCodecIndex);
+        option.setAudioCodeName(item.aCodecs.at(i < 0 ? 0 : i));
+    }
+    if (rules.audioShape) {
+        if (const int64_t i = inside(item.sampleRates, item.sampleRateIndex); i >= 0)
+            option.setSample_rate(static_cast<int>(item.sampleRates.at(i)));
+        if (const int64_t i = inside(item.channels, item.channelIndex); i >= 0)
+            option.setChannels(static_cast<int>(item.channels.at(i)));
+    }
+
+    if (item.bSourceIsVideo) {
+        if (item.bOutputIsVideo) {
+            option.setAuto_streamcopy(rules.streamCopy);
+            option.setWidth(item.width);
+            option.setHeight(item.height);
+            option.setInputWidth(probe ? probe->width() : 0);
+            option.setInputHeight(probe ? probe->height() : 0);
+            const QList<int> subtitleNumbers = probe ? probe->subtitleStreamIndexs() : QList<int>();
+            option.setSubtitleCount(static_cast<int>(subtitleNumbers.size()));
+            if (const int64_t i = inside(item.frameRates, item.frameRateIndex); i >= 0)
+                option.setFrame_rate(static_cast<int32_t>(item.frameRates.at(i)), 1);
+            const int64_t si = inside(subtitleNumbers, item.subTitleIndex);
+            option.setSubtitleStreamIndex(si < 0 ? -1 : subtitleNumbers.at(si));
+            if (!item.vCodecs.isEmpty()) {
+                const int64_t i = inside(item.vCodecs, item.vCodecIndex);
+                option.setVideoCodeName(item.vCodecs.at(i < 0 ? 0 : i));
+            }
+            option.setQscale(qscaleForQuality(item.outputQuality));
+        } else {
+            option.setVideo_disable(true);
+        }
+    } else if (rules.streamCopyWithoutVideo) {
+        option.setAuto_streamcopy(rules.streamCopy);
+    }
+    if (!item.outputFormat.isEmpty())
+        option.setFormat(item.outputFormat);
+    if (rules.containerRules)
+        processingSpecialFormat(item, option);
+}
+
+void processingSpecialFormat(const LXMediaFields &item, SWConvertOption &option) {
+    const QString &ext = item.outputExt;
+    const QString &format = item.outputFormat;
+    // The user kept the source size in at least one dimension.
+    const bool sameSize = option.width() == item.orgWidth || option.height() == item.orgHeight;
+    auto sizeAndRate = [&](uint64_t w, uint64_t h, uint64_t ntscHeight) {
+        if (sameSize) {
+            option.setWidth(w);
+            option.setHeight(h);
+        }
+        if (option.height() == ntscHeight)
+            option.setFrame_rate(30000, 1001);
+        else
+            option.setFrame_rate(25, 1);
+    };
+    if (ext == u".flv") {
+        option.setSample_rate(44100);
+        option.setSubtitle_disable(true);
+    } else if (ext == u".dv") {
+        sizeAndRate(720, 576, 480);
+        option.setSample_rate(48000);
+    } else if (ext == u".m4v") {
+        if (option.videoCodeName().isEmpty())
+            option.setVideoCodeName("h264");
+        if (option.audioCodeName().isEmpty())
+            option.setAudioCodeName("libfaac");
+    } else if (format == u"vob" || format == u"svcd") {
+        sizeAndRate(720, 480, 480);
+        option.setSample_rate(48000);
+    } else if (format == u"vcd") {
+        sizeAndRate(352, 240, 240);
+        option.setSample_rate(44100);
+    } else if (ext == u".mmf") {
+        option.setSample_rate(44100);
+    }
+}
