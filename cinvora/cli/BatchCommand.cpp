@@ -212,17 +212,8 @@ int runBatch(const ConvertArgs &a) {
 
     const QVariantMap root = catalogue();
     for (const auto &item : doc.fileArray()) {
-        const QString path = !keyPath.isEmpty()      ? keyPath
-                             : item->bSourceIsVideo() ? QStringLiteral("Apple Device.Quicktime Movie")
-                                                      : QStringLiteral("Audio.mp3");
-        const QVariantMap record = vcCommon::findDictByKey(path, root).toMap();
-        doc.loadResolutionAVCodecsWithKeyIsDefault(*item, path, true);
-        FormatRules::applyFormatRecord(*item, record);
-        item->setChosenKeyPath(path);
-        if (const auto probe = item->mediaInfoManager()) {
-            item->setWidth(probe->width());
-            item->setHeight(probe->height());
-        }
+        const QString path = !keyPath.isEmpty() ? keyPath : LXDefaultFormat::forSource(item->bSourceIsVideo()).keyPath();
+        doc.applyFormat(*item, path, vcCommon::findDictByKey(path, root).toMap());
         if (!a.subtitleFile.isEmpty())
             item->setSrtSubtitleFile(QFileInfo(a.subtitleFile).absoluteFilePath());
     }

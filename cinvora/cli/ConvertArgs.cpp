@@ -1,6 +1,7 @@
 #include "ConvertArgs.h"
 
 #include <framewheel/SWConvertSession.h>
+#include <reelwright/LXMediaInfo.h>
 
 #include <cmath>
 #include <optional>
@@ -14,7 +15,7 @@ const char kUsage[] =
     "                    named after its source and numbered when the name is taken\n"
     "                    (nothing is ever overwritten), several conversions at once\n"
     "      --to KEYPATH        output format, e.g. \"Common Video.MKV\" (see `formats`);\n"
-    "                          default \"Apple Device.Quicktime Movie\", and \"Audio.mp3\"\n"
+    "                          default \"%1\", and \"%2\"\n"
     "                          for sources without video\n"
     "      --jobs N            conversions at once (default: the stored setting, 2)\n"
     "      --output DIR        where outputs go (default: the export folder)\n"
@@ -73,7 +74,13 @@ std::optional<int> parseInt(const QString &s, int min, int max) {
 
 } // namespace
 
-const char *convertUsage() { return kUsage; }
+const char *convertUsage() {
+    static const QByteArray text = QString::fromUtf8(kUsage)
+                                       .arg(LXDefaultFormat::forSource(true).keyPath(),
+                                            LXDefaultFormat::forSource(false).keyPath())
+                                       .toUtf8();
+    return text.constData();
+}
 
 QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
     auto add = [&o](std::function<void(SWConvertOption &)> f) { o.overrides.push_back(std::move(f)); };

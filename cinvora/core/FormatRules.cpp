@@ -42,40 +42,39 @@ void loadDefaults(LXMediaInfo &item, const QVariantMap &record) {
     const QVariantMap audio = record.value("Audio").toMap();
     const QVariantMap video = record.value("Video").toMap();
     const auto probe = item.mediaInfoManager();
+    const double sourceRate = std::round(probe ? double(probe->samples()) : 0.0);
+    const double sourceFps = std::round(probe ? probe->framerate() : 0.0);
+    // One edit: a conversion filled meanwhile sees the old lists or the new, never a mix.
+    item.update([&](LXMediaFields &f) {
+        f.aCodecs = audio.value("Codec").toStringList();
+        f.channels = numbers(audio.value("channel"));
+        f.aCodecIndex = 0;
+        f.vCodecIndex = 0;
+        f.channelIndex = 0;
 
-    item.setACodecs(audio.value("Codec").toStringList());
-    item.setChannels(numbers(audio.value("channel")));
-    item.setACodecIndex(0);
-    item.setVCodecIndex(0);
-    item.setChannelIndex(0);
+        f.sampleRates = numbers(audio.value("samplerate"));
+        int64_t si = indexOfValue(f.sampleRates, sourceRate);
+        if (si < 0)
+            si = indexOfValue(f.sampleRates, 44100);
+        f.sampleRateIndex = si < 0 ? 0 : si;
 
-    const QList<double> rates = numbers(audio.value("samplerate"));
-    item.setSampleRates(rates);
-    const double r = std::round(probe ? double(probe->samples()) : 0.0);
-    int64_t si = indexOfValue(rates, r);
-    if (si < 0)
-        si = indexOfValue(rates, 44100);
-    item.setSampleRateIndex(si < 0 ? 0 : si);
-
-    if (item.bSourceIsVideo()) {
-        item.setVCodecs(video.value("Codec").toStringList());
-        const QStringList sizes = video.value("Resolution").toStringList();
-        item.setResolutions(sizes);
-        item.setResolutionIndex(sizes.size());
-        const QList<double> fps = numbers(video.value("framerate"));
-        item.setFrameRates(fps);
-        const double f = std::round(probe ? probe->framerate() : 0.0);
-        int64_t fi = indexOfValue(fps, f);
-        if (fi < 0)
-            fi = indexOfValue(fps, 25);
-        item.setFrameRateIndex(fi < 0 ? 0 : fi);
-    }
-    if (!item.bLoaded()) {
-        if (item.bSourceIsVideo())
-            item.setSubTitleIndex(0);
-        item.setAudioStreamIndex(0);
-    }
-    item.setBLoaded(true);
+        if (f.bSourceIsVideo) {
+            f.vCodecs = video.value("Codec").toStringList();
+            f.resolutions = video.value("Resolution").toStringList();
+            f.resolutionIndex = f.resolutions.size();
+            f.frameRates = numbers(video.value("framerate"));
+            int64_t fi = indexOfValue(f.frameRates, sourceFps);
+            if (fi < 0)
+                fi = indexOfValue(f.frameRates, 25);
+            f.frameRateIndex = fi < 0 ? 0 : fi;
+        }
+        if (!f.bLoaded) {
+            if (f.bSourceIsVideo)
+                f.subTitleIndex = 0;
+            f.audioStreamIndex = 0;
+        }
+        f.bLoaded = true;
+    });
 }
 
 void applyFormatRecord(LXMediaInfo &item, const QVariantMap &record) {

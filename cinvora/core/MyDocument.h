@@ -112,6 +112,13 @@ public:
     // default) with the defaults of that format.
     virtual void loadResolutionAVCodecs(LXMediaInfo &item);
     void loadResolutionAVCodecsWithKeyIsDefault(LXMediaInfo &item, const QString &keyPath, bool isDefault);
+    // Puts the format at keyPath (its catalogue record) on the item: the format's lists and
+    // defaults, the source's frame size and then `parameters` where they fit, unless
+    // `keepChoices` (the item is on that format already and keeps what was edited for it);
+    // then the container and the chosen key path. The window and the command line both
+    // apply a format through here.
+    void applyFormat(LXMediaInfo &item, const QString &keyPath, const QVariantMap &record,
+                     const QVariantMap &parameters = {}, bool keepChoices = false);
     static QString outputFmtFileName() { return QStringLiteral("ODOutputConfig"); }
     QString lastKeyStr() const;
     void setLastKeyStr(const QString &key);
@@ -182,7 +189,7 @@ protected:
     std::atomic<int> _addingCount{0};
     QHash<QString, QString> _lastSkippedReasons;
     mutable std::mutex _keyLock;
-    QString _lastKeyStr = QStringLiteral("Apple Device.Quicktime Movie");
+    QString _lastKeyStr = LXDefaultFormat::forSource(true).keyPath();
 
     WorkerGroup _workers;
     // Receives the "addFilesKey" notification on the main thread for as long as the document lives.

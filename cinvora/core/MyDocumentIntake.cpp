@@ -347,15 +347,11 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
             continue;
         }
         const QString ext = e.value("currentExtKey").toString();
-        if (item->bSourceIsVideo()) {
-            item->setOutputExt(ext.isEmpty() ? QStringLiteral(".mov") : ext);
-            const QString fmt = e.value("currentFormatKey").toString();
-            item->setOutputFormat(fmt.isEmpty() ? QStringLiteral("mov") : fmt);
-        } else {
-            item->setOutputExt(ext.isEmpty() ? QStringLiteral(".mp3") : ext);
-            const QString fmt = ext.mid(1);
-            item->setOutputFormat(fmt.isEmpty() ? QStringLiteral("mp3") : fmt);
-        }
+        const LXDefaultFormat &fallback = LXDefaultFormat::forSource(item->bSourceIsVideo());
+        item->setOutputExt(ext.isEmpty() ? fallback.ext : ext);
+        // An audio row keeps no container of its own: its extension names it.
+        const QString fmt = item->bSourceIsVideo() ? e.value("currentFormatKey").toString() : ext.mid(1);
+        item->setOutputFormat(fmt.isEmpty() ? fallback.format : fmt);
         if (e.contains("currentDescKey"))
             item->setOutputDesc(e.value("currentDescKey").toString());
         if (e.contains("currentBaseTypeDescKey"))
@@ -424,6 +420,20 @@ void MyDocument::loadResolutionAVCodecs(LXMediaInfo &item) {
     const QString chosen = item.chosenKeyPath();
     const QString keyPath = chosen.isEmpty() ? item.baseOutputType() + "." + item.outputDesc() : chosen;
     loadResolutionAVCodecsWithKeyIsDefault(item, keyPath, true);
+}
+
+void MyDocument::applyFormat(LXMediaInfo &item, const QString &keyPath, const QVariantMap &record,
+                             const QVariantMap &parameters, bool keepChoices) {
+    if (!keepChoices) {
+        loadResolutionAVCodecsWithKeyIsDefault(item, keyPath, true);
+        if (const auto probe = item.mediaInfoManager()) {
+            item.setWidth(probe->width());
+            item.setHeight(probe->height());
+        }
+        FormatRules::applyParameters(item, parameters);
+    }
+    FormatRules::applyFormatRecord(item, record);
+    item.setChosenKeyPath(keyPath);
 }
 
 void MyDocument::loadResolutionAVCodecsWithKeyIsDefault(LXMediaInfo &item, const QString &keyPath, bool isDefault) {

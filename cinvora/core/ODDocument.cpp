@@ -142,11 +142,6 @@ void ODDocument::gotoAudioType() {
     _window->setCategoryChangeAllowed(false);
 }
 
-void ODDocument::locateToAudio() {
-    if (!_fileArray.empty() && !_fileArray.front()->bSourceIsVideo())
-        gotoAudioType();
-}
-
 QString ODDocument::lastFormatLabel() const {
     const LXMediaInfoPtr item = currentEditMovie();
     QString keyPath = item ? keyPathOf(*item) : chosenKeyPath();
@@ -238,16 +233,7 @@ void ODDocument::applyFormatToAll(const QVariantMap &record, const QString &keyP
     for (size_t i = 0; i < _fileArray.size(); ++i) {
         LXMediaInfo &item = *_fileArray[i];
         const bool keep = same && keyPathOf(item) == keyPath && item.bLoaded();
-        if (!keep) {
-            loadResolutionAVCodecsWithKeyIsDefault(item, keyPath, true);
-            if (const auto probe = item.mediaInfoManager()) {
-                item.setWidth(probe->width());
-                item.setHeight(probe->height());
-            }
-            FormatRules::applyParameters(item, parameters);
-        }
-        FormatRules::applyFormatRecord(item, record);
-        item.setChosenKeyPath(keyPath);
+        applyFormat(item, keyPath, record, parameters, keep);
         _window->refreshRow(_cellArray[i]);
     }
     _window->refreshParameterControls(currentEditMovie());
@@ -256,34 +242,33 @@ void ODDocument::applyFormatToAll(const QVariantMap &record, const QString &keyP
 }
 
 void ODDocument::saveMediaInfo(const LXMediaInfo &edited) {
-    const QStringList sizes = edited.resolutions();
-    const int64_t ri = edited.resolutionIndex();
+    const LXMediaFields e = edited.snapshot();
     for (size_t i = 0; i < _fileArray.size(); ++i) {
         LXMediaInfo &item = *_fileArray[i];
-        item.setSampleRates(edited.sampleRates());
-        item.setSampleRateIndex(edited.sampleRateIndex());
-        item.setFrameRates(edited.frameRates());
-        item.setFrameRateIndex(edited.frameRateIndex());
-        item.setResolutions(sizes);
-        item.setResolutionIndex(ri);
-        item.setChannels(edited.channels());
-        item.setChannelIndex(edited.channelIndex());
-        item.setVCodecs(edited.vCodecs());
-        item.setVCodecIndex(edited.vCodecIndex());
-        item.setACodecs(edited.aCodecs());
-        item.setACodecIndex(edited.aCodecIndex());
-        if (ri < 0 || ri >= sizes.size()) {
-            if (const auto probe = item.mediaInfoManager()) {
-                item.setWidth(probe->width());
-                item.setHeight(probe->height());
+        const auto probe = item.mediaInfoManager();
+        item.update([&](LXMediaFields &f) {
+            f.sampleRates = e.sampleRates;
+            f.sampleRateIndex = e.sampleRateIndex;
+            f.frameRates = e.frameRates;
+            f.frameRateIndex = e.frameRateIndex;
+            f.resolutions = e.resolutions;
+            f.resolutionIndex = e.resolutionIndex;
+            f.channels = e.channels;
+            f.channelIndex = e.channelIndex;
+            f.vCodecs = e.vCodecs;
+            f.vCodecIndex = e.vCodecIndex;
+            f.aCodecs = e.aCodecs;
+            f.aCodecIndex = e.aCodecIndex;
+            const int64_t ri = e.resolutionIndex;
+            if (ri < 0 || ri >= e.resolutions.size()) {
+                if (probe) {
+                    f.width = probe->width();
+                    f.height = probe->height();
+                }
+            } else {
+                FormatRules::parseFrameSize(e.resolutions.at(ri), f.width, f.height);
             }
-        } else {
-            uint64_t w = item.width(), h = item.height();
-            if (FormatRules::parseFrameSize(sizes.at(ri), w, h)) {
-                item.setWidth(w);
-                item.setHeight(h);
-            }
-        }
+        });
         _window->refreshRow(_cellArray[i]);
     }
     // New items start with these parameters, now and after a restart.

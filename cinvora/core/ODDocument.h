@@ -33,7 +33,6 @@ public:
     // A category button was pressed (0..3); ignored while the category is locked.
     void categoryButtonUp(int mediaType);
     void gotoAudioType();
-    void locateToAudio();
     // The label of the format the grid should highlight (the selected item's, else the
     // current choice): empty when that format is not in the category shown.
     QString lastFormatLabel() const;
@@ -68,7 +67,7 @@ private:
     bool _wrBConverted = false;
     bool _batchRunning = false;
     int _selectMediaType = 0;
-    QString _mainKey = QStringLiteral("Apple Device");
+    QString _mainKey = LXDefaultFormat::forSource(true).baseType;
     QString _compKeyStr;
     bool _canChangeCategory = true;
     // Read by intake threads as they make items: guarded, held only to copy.

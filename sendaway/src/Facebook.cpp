@@ -259,6 +259,5 @@ void Facebook::uploadVideo(const QVariantMap &parameters) {
 }
 
 void Facebook::pauseUpload() { _upload->pause(); }
-void Facebook::resumeUpload() { _upload->resume(); }
 void Facebook::stopUpload() { _upload->stop(); }
 bool Facebook::isUploading() const { return _upload->isActive(); }

@@ -104,7 +104,6 @@ public:
     // MP4 files are taken.
     void uploadVideo(const QVariantMap &parameters);
     void pauseUpload();
-    void resumeUpload();
     // Abandons the upload: no further message about it.
     void stopUpload();
     bool isUploading() const;
