@@ -14,7 +14,11 @@
 #include <algorithm>
 #include <clocale>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace {
 
@@ -36,6 +40,8 @@ constexpr int kMaxSurfaceH = 1080;
 // A frame shown within this of the window's end counts as the end (libmpv's own exact
 // seek treats frames that close to the target as the target frame).
 constexpr double kEndTolerance = 0.005;
+// How long closing a player waits for libmpv to let go of its file.
+constexpr int kTeardownWaitMs = 3000;
 
 QMutex &audioOutputLock() {
     static QMutex m;
@@ -174,11 +180,32 @@ SWPlayerPrivate::~SWPlayerPrivate() {
         mpv_set_wakeup_callback(mpv, nullptr, nullptr);
     // The render context goes first: freeing it shuts the video output down while the
     // core still runs, which the handle's destruction would otherwise leave dangling.
-    if (render)
-        mpv_render_context_free(render);
+    // Both wait for libmpv's threads, and a thread stuck in a read that never returns (a
+    // /proc file, a dead network mount) would hold the window open for good: they run on
+    // a thread of their own, and a handle that is not down in time is left to it.
+    if (render || mpv) {
+        struct Teardown {
+            std::mutex lock;
+            std::condition_variable cv;
+            bool done = false;
+        };
+        auto t = std::make_shared<Teardown>();
+        std::thread([t, render = render, mpv = mpv] {
+            if (render)
+                mpv_render_context_free(render);
+            if (mpv)
+                mpv_terminate_destroy(mpv);
+            std::lock_guard l(t->lock);
+            t->done = true;
+            t->cv.notify_all();
+        }).detach();
+        std::unique_lock l(t->lock);
+        if (!t->cv.wait_for(l, std::chrono::milliseconds(kTeardownWaitMs), [&] { return t->done; }))
+            foundation::Log::line(QStringLiteral("player: %1 still does not let go after %2 s; it is left behind")
+                                      .arg(path)
+                                      .arg(kTeardownWaitMs / 1000));
+    }
     render = nullptr;
-    if (mpv)
-        mpv_terminate_destroy(mpv);
     mpv = nullptr;
     frame = QImage();
 }
