@@ -75,6 +75,7 @@ ODMyDocumentWindow::ODMyDocumentWindow(QWidget *parent) : QWidget(parent), _docu
     buildApplicationMenu();
     buildShortcuts();
     layoutPieces();
+    watchExports();
 
     // Start-up, as when the window's layout has loaded: the list starts empty with no
     // selection and the tip showing; the export folder and the format browser are filled.

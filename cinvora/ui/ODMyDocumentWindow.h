@@ -333,6 +333,10 @@ private:
     QAction *_openInPlayerWindowAction = nullptr;
     QAction *_openInTrimEditorAction = nullptr;
     void updateLauncherProgress();
+    // Tells an absent user when an export or upload from the editor ends.
+    void watchExports();
+    void exportEnded(const QVariantMap &info);
+    DoneNotifier *doneNotifier();
     DoneNotifier *_doneNotifier = nullptr;
     SleepInhibitor *_sleepInhibitor = nullptr;
     std::unique_ptr<LauncherProgress> _launcher;

@@ -1,14 +1,19 @@
 // The window as a citizen of the desktop while a batch runs: the machine kept awake (when
 // the settings allow), the list's progress on the launcher, and a notification with the
-// batch's summary when it ends while the user looks elsewhere.
+// batch's summary when it ends while the user looks elsewhere, and likewise when an export
+// or upload from the editor ends.
 #include "ODMyDocumentWindow.h"
 
 #include <DesktopCitizen.h>
 #include <vcCommon.h>
 
+#include <foundation/Log.h>
+#include <foundation/NotificationCenter.h>
 #include <foundation/Reveal.h>
+#include <reelwright/LXMediaConvertController.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
 
@@ -49,11 +54,53 @@ void ODMyDocumentWindow::batchEnded(const vcBatchTally &tally) {
     // Someone watching the window sees the rows' marks; only an absent user is told.
     if (isActiveWindow() || tally.done + tally.failed == 0)
         return;
+    const QString title = tally.done == 0 ? QStringLiteral("Conversion failed") : QStringLiteral("Conversion finished");
+    doneNotifier()->notify(title, tally.summary(), vcCommon::exportMovieFolder());
+}
+
+DoneNotifier *ODMyDocumentWindow::doneNotifier() {
     if (!_doneNotifier) {
         _doneNotifier = new DoneNotifier(QDBusConnection::sessionBus(), this);
         _doneNotifier->setFolderOpener(
             [](const QString &folder) { foundation::Reveal::openUrl(QUrl::fromLocalFile(folder)); });
     }
-    const QString title = tally.done == 0 ? QStringLiteral("Conversion failed") : QStringLiteral("Conversion finished");
-    _doneNotifier->notify(title, tally.summary(), vcCommon::exportMovieFolder());
+    return _doneNotifier;
+}
+
+void ODMyDocumentWindow::watchExports() {
+    foundation::NotificationCenter::defaultCenter().addObserver(
+        this, LXMediaConvertController::exportEndedNotification(),
+        [this](const QString &, const QVariantMap &info) { exportEnded(info); });
+}
+
+void ODMyDocumentWindow::exportEnded(const QVariantMap &info) {
+    // The export's own sheet tells someone watching; only an absent user is told here.
+    if (QWidget *active = QApplication::activeWindow()) {
+        foundation::Log::debug(QStringLiteral("export ended while %1 is active: no notification")
+                                   .arg(QString::fromLatin1(active->metaObject()->className())));
+        return;
+    }
+    const bool ok = info.value(QStringLiteral("succeeded")).toBool();
+    const int destination = info.value(QStringLiteral("destination")).toInt();
+    const QString path = info.value(QStringLiteral("path")).toString();
+    const QString detail = info.value(QStringLiteral("detail")).toString();
+    const bool upload =
+        destination == LXMediaConvertController::Facebook || destination == LXMediaConvertController::Youtube;
+    const QString service = destination == LXMediaConvertController::Facebook ? QStringLiteral("Facebook")
+                            : destination == LXMediaConvertController::Youtube ? QStringLiteral("YouTube")
+                                                                               : QString();
+    QString title, body;
+    if (upload) {
+        title = ok ? QStringLiteral("Upload finished") : QStringLiteral("Upload failed");
+        body = ok ? QStringLiteral("%1 is on %2.").arg(QFileInfo(path).fileName(), service)
+                  : QStringLiteral("%1 was not uploaded to %2: %3").arg(QFileInfo(path).fileName(), service, detail);
+        if (ok && !detail.isEmpty())
+            body += QLatin1Char(' ') + detail;
+    } else {
+        title = ok ? QStringLiteral("Export finished") : QStringLiteral("Export failed");
+        body = ok ? QStringLiteral("%1 is written.").arg(QFileInfo(path).fileName())
+                  : QStringLiteral("The export failed: %1").arg(detail);
+    }
+    const QString folder = path.isEmpty() ? vcCommon::exportMovieFolder() : QFileInfo(path).absolutePath();
+    doneNotifier()->notify(title, body, folder);
 }

@@ -1,5 +1,6 @@
 #include "vcWidgetReport.h"
 
+#include <glazeform/LXPopUpButton.h>
 #include <glazeform/LXButton.h>
 #include <glazeform/LXLabel.h>
 #include <glazeform/LXSlider.h>
@@ -45,6 +46,8 @@ QString textOf(const QWidget *w) {
         return b->text();
     if (auto *e = qobject_cast<const QLineEdit *>(w))
         return e->text();
+    if (auto *m = qobject_cast<const LXMenuItem *>(w))
+        return m->itemStringValue();
     if (auto *c = qobject_cast<const QComboBox *>(w))
         return c->currentText();
     if (auto *s = qobject_cast<const QSpinBox *>(w))

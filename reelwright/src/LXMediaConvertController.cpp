@@ -4,6 +4,7 @@
 
 #include <foundation/Alerts.h>
 #include <foundation/Log.h>
+#include <foundation/NotificationCenter.h>
 #include <foundation/MainThread.h>
 #include <foundation/Strings.h>
 
@@ -199,6 +200,10 @@ void LXMediaConvertController::adoptWindow(LXExportWindowController *window) {
             self->windowEnded();
     };
     QObject::connect(window, &LXExportWindowController::exportWindowClosed, window, ended);
+    QObject::connect(window, &LXExportWindowController::uploadEnded, window, [weak](bool succeeded, const QString &detail) {
+        if (auto self = weak.lock())
+            self->announceEnd(succeeded, detail);
+    });
     // A window that goes with its parent window ends the export as well.
     QObject::connect(window, &QObject::destroyed, ended);
 }
@@ -245,6 +250,14 @@ void LXMediaConvertController::startToExportYoutube() {
     adoptWindow(youtubeShare);
     youtubeShare->setParrentWin(_inWin);
     youtubeShare->beginSheet(_inWin);
+}
+
+void LXMediaConvertController::announceEnd(bool succeeded, const QString &detail) {
+    foundation::NotificationCenter::defaultCenter().post(exportEndedNotification(),
+                                                         {{QStringLiteral("succeeded"), succeeded},
+                                                          {QStringLiteral("destination"), _exportType},
+                                                          {QStringLiteral("path"), _outputPath},
+                                                          {QStringLiteral("detail"), detail}});
 }
 
 void LXMediaConvertController::showUnavailable() {
@@ -324,12 +337,16 @@ void LXMediaConvertController::exportConversionEnded(LXExportConversion *, LXExp
     switch (outcome) {
     case LXExportOutcome::Finished:
         _outputPath = _conversion->outputPath();
+        // An upload's end is its window's to tell; a file or a library hand-off ends here.
+        if (_exportType == Local || _exportType == ITunes)
+            announceEnd(true, QString());
         finishedConvert();
         break;
     case LXExportOutcome::Cancelled:
         cancelConvert();
         break;
     case LXExportOutcome::Failed:
+        announceEnd(false, _conversion->lastError());
         failedConvert();
         break;
     }

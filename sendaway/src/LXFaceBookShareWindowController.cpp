@@ -292,6 +292,7 @@ void LXFaceBookShareWindowController::facebookUploadFinised(const QVariantMap &)
     _progressText->setTextTitle(localizedString(QStringLiteral("Lan_Upload_successfullyStr"), QStringLiteral("Upload successfully")));
     _cancelButton->setBEnabled(false);
     setIsUploading(false);
+    emit uploadEnded(true, QString());
     closeWindow();
     QPointer<LXFaceBookShareWindowController> self(this);
     foundation::MainThread::post([self] {
@@ -302,6 +303,7 @@ void LXFaceBookShareWindowController::facebookUploadFinised(const QVariantMap &)
 
 void LXFaceBookShareWindowController::facebookUploadFailed(const sendaway::ServiceError &error) {
     setIsUploading(false);
+    emit uploadEnded(false, error.localizedDescription);
     closeWindow();
     QPointer<LXFaceBookShareWindowController> self(this);
     foundation::MainThread::post([self, error] {

@@ -435,6 +435,7 @@ void LXYoutubeShareWindowController::cancelUpload() {
 void LXYoutubeShareWindowController::uploadErrorEntryDesc(const std::optional<sendaway::ServiceError> &error,
                                                           const QString &link) {
     setIsUploading(false);
+    emit uploadEnded(!error, error ? error->localizedDescription : link);
     closeWindow();
     QPointer<LXYoutubeShareWindowController> self(this);
     foundation::MainThread::post([self, error, link] {

@@ -7,7 +7,8 @@ A batch of three (one of which fails) converts while another window is active: t
 program asks to keep the machine awake, shows its progress on the launcher, then
 notifies "2 files converted, 1 failed." A click on the notification opens the output
 folder (a stand-in xdg-open records it), and the launcher's bar is cleared. The same
-batch again with the program's window active ends without a notification.
+batch again with the program's window active ends without a notification. Last, an export
+from the trim editor that ends while another window is active is notified too.
 """
 import os
 import re
@@ -83,15 +84,17 @@ def visible(update):
     return m and m.group(1) == "true"
 
 
-def clip(name, seconds):
+def clip(name, seconds, codec="libx264"):
     path = os.path.join(src, name)
     subprocess.run(["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
                     "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=%d" % seconds,
-                    "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", path], check=True, timeout=120)
+                    "-c:v", codec, "-pix_fmt", "yuv420p", path], check=True, timeout=120)
     return path
 
 
-files = [clip("alpha.mp4", 6), os.path.join(src, "gone.mp4"), clip("bravo.mp4", 6)]
+# alpha is MPEG-4 video: its export to the default H.264 is encoded, not copied, and so lasts
+# long enough for the user to turn away.
+files = [clip("alpha.mp4", 12, "mpeg4"), os.path.join(src, "gone.mp4"), clip("bravo.mp4", 6)]
 shutil.copy(fixture("short.mp4"), files[1])
 settings = ("[General]\nallowConvertingMaxCount=1\nexportMoviePath=%s\nautoStreamCopyWhenSameCodec=false\n" % out)
 app = App(d, files, settings=settings, env={
@@ -152,5 +155,35 @@ c.check(wait(lambda: sum(1 for u in launcher_updates() if not visible(u)) > ends
         "the watched batch ends")
 time.sleep(0.5)
 c.check(len(calls("Notify")) == 1, "nothing is sent while the window is active", str(len(calls("Notify"))))
+
+# An export from the trim editor that ends while the user is elsewhere is told as well.
+d.key("ctrl+e")
+export_menu = app.wait_widget(timeout=15, tooltip="export this item")
+if c.check(export_menu is not None, "the trim editor offers its export menu"):
+    time.sleep(1.0)  # the page turns over to the editor first
+    export_menu = app.widget(tooltip="export this item")
+    app.click_widget(export_menu)
+    local = wait(lambda: next((w for w in app.widgets(cls="LXMenuItem") if w.get("text") == "Local"), None), 10)
+    if not local:
+        d.screenshot("citizen-export-menu-missing")
+    if c.check(local is not None, "the export menu lists Local",
+               str(sorted({w["class"] for w in app.widgets()}))):
+        app.click_widget(local)
+        # The user turns away once the export's sheet is up.
+        c.check(wait(lambda: any(w["class"] == "LXExportWindowController" for w in app.report()["windows"]), 10),
+                "the export's sheet shows")
+        d.x(["xdotool", "windowactivate", "--sync", other_id[-1]])
+        if not c.check(wait(lambda: len(calls("Notify")) == 2, 60), "a notification is sent when the export ends unseen"):
+            d.screenshot("citizen-export-unseen")
+            print(open(app.log_path).read()[-3000:])
+        notify = calls("Notify")
+        c.check(len(notify) == 2 and "Export finished" in notify[1] and "is written." in notify[1],
+                "it says the export's file is written", notify[-1] if notify else "")
+        time.sleep(0.5)
+        d.screenshot("citizen-export-notification")
+        later = app.wait_widget(timeout=5, text="Later")
+        if c.check(later is not None, "the export's sheet offers Later"):
+            d.x(["xdotool", "windowactivate", "--sync", str(app.main_id)])
+            app.click_widget(later)
 c.check(app.quit() == 0, "the program quits")
 c.finish()

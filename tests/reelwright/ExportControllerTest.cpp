@@ -11,6 +11,7 @@
 
 #include <foundation/Alerts.h>
 #include <foundation/BundleInfo.h>
+#include <foundation/NotificationCenter.h>
 #include <foundation/Reveal.h>
 
 #include <glazeform/LXLabel.h>
@@ -103,8 +104,12 @@ protected:
     std::vector<foundation::AlertRequest> asked;
     std::optional<foundation::AlertButton> answer = foundation::AlertButton::Default;
     QStringList revealed;
+    std::vector<QVariantMap> ended; // the exports' end announcements
 
     void SetUp() override {
+        foundation::NotificationCenter::defaultCenter().addObserver(
+            &window, LXMediaConvertController::exportEndedNotification(),
+            [this](const QString &, const QVariantMap &info) { ended.push_back(info); });
         window.resize(900, 600);
         window.show();
         foundation::Alerts::setResponderForTesting([this](const foundation::AlertRequest &r) {
@@ -149,6 +154,11 @@ TEST_F(Export, TrimmedLocalExportFinishesOnItsSheetAndReveals) {
     EXPECT_EQ(w->progressText()->textTitle(), "Export successfully");
     EXPECT_EQ(shownPercent(w), 100.0);
     EXPECT_NEAR(videoDuration(path), 4.5, 0.04 + 1e-6);
+    // Its end is announced once, for the desktop to tell an absent user.
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_TRUE(ended[0].value("succeeded").toBool());
+    EXPECT_EQ(ended[0].value("path").toString(), path);
+    EXPECT_EQ(ended[0].value("destination").toInt(), int(LXMediaConvertController::Local));
 
     // The sheet stays until the user chooses; browsing closes it and shows the file.
     EXPECT_EQ(LXMediaConvertController::liveCount(), 1);
@@ -227,6 +237,23 @@ TEST_F(Export, CancellingHalfwayThroughTheSheetLeavesNoFile) {
     EXPECT_TRUE(waitFor([] { return LXMediaConvertController::liveCount() == 0; }));
     EXPECT_TRUE(filesIn(dir).isEmpty()) << filesIn(dir).join(", ").toStdString();
     EXPECT_TRUE(editor.finished.isEmpty());
+    EXPECT_TRUE(ended.empty()) << "a cancelled export is not announced as ended";
+}
+
+TEST_F(Export, AFailedExportIsAnnouncedWithItsReason) {
+    const QString dir = testsupport::freshDir("failed");
+    const QString source = QDir(dir).filePath("source.mp4");
+    ASSERT_TRUE(QFile::copy(fixture("short.mp4"), source));
+    auto item = LXMediaInfo::initMediaInfoWithPath(source);
+    ASSERT_TRUE(QFile::remove(source));
+    auto c = LXMediaConvertController::startExport(item, QDir(dir).filePath("out.mov"), &window,
+                                                   LXMediaConvertController::Local, &editor);
+    ASSERT_TRUE(c);
+    ASSERT_TRUE(waitFor([&] { return !ended.empty(); }, 60000));
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_FALSE(ended[0].value("succeeded").toBool());
+    EXPECT_FALSE(ended[0].value("detail").toString().isEmpty());
+    EXPECT_EQ(c->exportWindow()->exportState(), State::Failed);
 }
 
 TEST_F(Export, TheCancelQuestionHoldsTheExportAndNoGoesOn) {

@@ -66,6 +66,7 @@ TEST_F(FacebookSheetTest, ShowsTheCodeThenSettingsAfterSignInThenPublishes) {
     w->descStrTextView()->setPlainText("\tboats ");
     const qint64 size = QFileInfo(exporter.source).size();
     server.dropAtOffset(size * 4 / 10);
+    QSignalSpy endedSpy(w, &LXExportWindowController::uploadEnded);
     click(w->btnPublish());
     EXPECT_EQ(w->currentPage(), FB::Page::Building);
     EXPECT_EQ(w->height(), 89);
@@ -83,6 +84,8 @@ TEST_F(FacebookSheetTest, ShowsTheCodeThenSettingsAfterSignInThenPublishes) {
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(w->progressIndicator()->doubleValue(), 100);
     EXPECT_TRUE(uploadtest::filesContaining(server.secrets()).isEmpty());
+    ASSERT_EQ(endedSpy.size(), 1);
+    EXPECT_TRUE(endedSpy[0][0].toBool());
 }
 
 TEST_F(FacebookSheetTest, TheSignInPageShowsTheCodeAndWhereToEnterIt) {
@@ -154,6 +157,7 @@ TEST_F(FacebookSheetTest, StopAnsweredYesEndsTheUpload) {
     FB *w = open(exporter);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     server.stallAtOffset(200 * 1024);
+    QSignalSpy endedSpy(w, &LXExportWindowController::uploadEnded);
     click(w->btnPublish());
     ASSERT_TRUE(waitFor([&] { return server.isStalling(); }, 30000));
     click(w->btnstopConvert());
@@ -164,6 +168,7 @@ TEST_F(FacebookSheetTest, StopAnsweredYesEndsTheUpload) {
     ASSERT_TRUE(waitFor([&] { return server.openConnections() == 0; }));
     EXPECT_FALSE(server.lastUpload()->complete);
     EXPECT_TRUE(server.lastUpload()->published.isEmpty());
+    EXPECT_EQ(endedSpy.size(), 0) << "a stopped upload is not an ended one";
 }
 
 TEST_F(FacebookSheetTest, ChangeUserSignsInAgain) {

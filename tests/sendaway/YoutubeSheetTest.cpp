@@ -9,6 +9,7 @@
 
 #include <glazeform/LXLabel.h>
 
+#include <QSignalSpy>
 #include <QJsonArray>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -91,6 +92,7 @@ TEST_F(YoutubeSheetTest, SignInLoadCategoriesPublishAndOpenTheVideo) {
     w->descStrTextView()->setPlainText("Evening at the sea");
     QTest::mouseClick(w->isPrivateBtn(), Qt::LeftButton, {}, QPoint(8, 10));
 
+    QSignalSpy endedSpy(w, &LXExportWindowController::uploadEnded);
     click(w->btnPublish());
     EXPECT_EQ(w->currentPage(), YT::Page::Building);
     EXPECT_EQ(w->height(), 89);
@@ -125,6 +127,10 @@ TEST_F(YoutubeSheetTest, SignInLoadCategoriesPublishAndOpenTheVideo) {
     EXPECT_EQ(alerts.shown[0].message, link);
     ASSERT_FALSE(browser.opened.isEmpty());
     EXPECT_EQ(browser.opened.last().toString(), link);
+    // The end is told once to whoever shows it on the desktop, with the address.
+    ASSERT_EQ(endedSpy.size(), 1);
+    EXPECT_TRUE(endedSpy[0][0].toBool());
+    EXPECT_EQ(endedSpy[0][1].toString(), link);
 
     // Nothing secret reached the settings or any other file of the user.
     EXPECT_EQ(uploadtest::filesContaining(server.secrets() << server.password), QStringList());
@@ -357,10 +363,14 @@ TEST_F(YoutubeSheetTest, FailedUploadClosesTheSheetAndSaysWhy) {
     signIn(w, server.user, false);
     ASSERT_TRUE(waitFor([&] { return ready(w); }));
     server.failNextUploadRequests(100);
+    QSignalSpy endedSpy(w, &LXExportWindowController::uploadEnded);
     click(w->btnPublish());
     ASSERT_TRUE(waitFor([&] { return !alerts.shown.empty(); }, 30000));
     EXPECT_EQ(alerts.shown[0].title, "Youtube");
     EXPECT_EQ(alerts.shown[0].message, "Backend error (injected).");
+    ASSERT_EQ(endedSpy.size(), 1);
+    EXPECT_FALSE(endedSpy[0][0].toBool());
+    EXPECT_EQ(endedSpy[0][1].toString(), "Backend error (injected).");
     EXPECT_EQ(w->exportState(), LXExportWindowController::ExportState::Closed);
 }
 

@@ -59,6 +59,13 @@ class LXMediaConvertController : public LXExportWindowControllerDelegate,
 public:
     enum ExportType { Local = 0, ITunes = 1, Facebook = 2, Youtube = 3 };
 
+    // Posted on foundation::NotificationCenter when an export's work is over: the file is
+    // written (local), handed to the media library, uploaded, or any of them failed; a
+    // cancelled export posts nothing. User info: "succeeded" (bool), "destination" (the
+    // ExportType), "path" (the written file, when there is one), "detail" (the failure's
+    // reason, or the uploaded video's address).
+    static QString exportEndedNotification() { return QStringLiteral("LXMediaExportEnded"); }
+
     // The window classes of the destinations.
     static QString windowClassForExportType(int exportType);
     // True when this build has the destination's window.
@@ -128,6 +135,7 @@ private:
     void releaseIfDone();
     void windowEnded();
     void showUnavailable();
+    void announceEnd(bool succeeded, const QString &detail);
 
     QPointer<LXExportWindowController> facebookShare;
     QPointer<LXExportWindowController> youtubeShare;

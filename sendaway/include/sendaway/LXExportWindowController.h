@@ -180,6 +180,9 @@ public:
 signals:
     // closeWindow() ended the window's part in the export; the owner may let go of it.
     void exportWindowClosed();
+    // An upload window's upload is over: `detail` is the video's address (may be empty)
+    // or, after a failure, the service's reason. A cancelled upload sends nothing.
+    void uploadEnded(bool succeeded, const QString &detail);
 
 protected:
     explicit LXExportWindowController(QWidget *parent = nullptr);
