@@ -29,5 +29,6 @@ package: build
 demo: build
 	@scripts/demo $(BUILD_DIR)
 
+# The sanitizer trees beside the build tree are scripts/run-tests' own (make test).
 clean:
-	rm -rf $(BUILD_DIR) build-asan build-tsan
+	rm -rf $(BUILD_DIR) $(BUILD_DIR)-address $(BUILD_DIR)-thread

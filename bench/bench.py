@@ -6,8 +6,14 @@ scaler, threads), alternating them round after round so that both see the same
 machine load, and reports the median wall time and peak memory of each and their
 ratios (cinvora / ffmpeg; below 1.0 means cinvora is faster or smaller).
 
-Usage: bench/bench.py [--cli build/bin/cinvora-cli] [--rounds 5] [--work DIR]
-                      [--seconds 20] [--only transcode,remux]
+The remux reads a source of at least --remux-mb MiB (the transcode clip repeated by
+stream copy), so that the run is long enough for start-up and throughput both to count.
+The start-up scenario runs `cinvora-cli --help` against `ffmpeg -version`: what each
+program costs before its first real work (loading libraries, setting up).
+
+Usage: bench/bench.py [--cli build/bin/cinvora-cli] [--rounds 7] [--work DIR]
+                      [--seconds 20] [--remux-mb 100] [--startup-rounds 41]
+                      [--only transcode,remux,startup]
 """
 import argparse
 import json
@@ -23,25 +29,25 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 
 # Targets: wall-time and memory ratios the engine must stay under.
-TARGETS = {"transcode": 1.05, "remux": 1.10, "memory": 1.25}
+TARGETS = {"transcode": 1.05, "remux": 1.10, "memory": 1.25, "startup": 1.0}
 
 
-def scenarios(src, out_dir):
-    """(name, ffmpeg command, cinvora command, output suffix) per scenario."""
+def scenarios(src, remux_src, out_dir):
+    """(name, source, ffmpeg command, cinvora options, output suffix) per scenario."""
     ff_out = os.path.join(out_dir, "ffmpeg")
     cv_out = os.path.join(out_dir, "cinvora")
     return [
         # 1080p H.264/AAC to 720p H.264/AAC: x264 preset medium CRF 18 (the engine's
         # "high"), bicubic scaling (both programs' default), AAC 192 kbit/s stereo.
-        ("transcode",
+        ("transcode", src,
          ["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", src, "-vf", "scale=1280:720:flags=bicubic",
           "-c:v", "libx264", "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p",
           "-c:a", "aac", "-b:a", "192k", ff_out + ".mp4"],
          ["--size", "1280x720", "--vcodec", "h264", "--acodec", "aac", "--quality", "high", "--no-copy"],
          ".mp4"),
         # Remux by stream copy, MP4 to Matroska.
-        ("remux",
-         ["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", src, "-map", "0", "-c", "copy", ff_out + ".mkv"],
+        ("remux", remux_src,
+         ["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", remux_src, "-map", "0", "-c", "copy", ff_out + ".mkv"],
          [],
          ".mkv"),
     ]
@@ -60,12 +66,47 @@ def timed(cmd):
     return wall, int(rss), float(user) + float(system)
 
 
+def remux_source(src, mib):
+    """src repeated by stream copy until the file holds at least mib MiB."""
+    out = os.path.join(os.path.dirname(src), "remux-source-%dMiB.mp4" % mib)
+    if os.path.exists(out) and os.path.getsize(out) >= mib << 20:
+        return out
+    loops = -(-(mib << 20) // os.path.getsize(src))  # ceiling
+    tmp = out + ".tmp.mp4"
+    subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-stream_loop", str(loops - 1), "-i", src,
+                    "-map", "0", "-c", "copy", "-f", "mp4", tmp], check=True)
+    os.replace(tmp, out)
+    return out
+
+
+def startup(cli, rounds):
+    """Median wall seconds of `cinvora-cli --help` and `ffmpeg -version`, alternating."""
+    cmds = {"ffmpeg": ["ffmpeg", "-version"], "cinvora": [cli, "--help"]}
+    runs = {"ffmpeg": [], "cinvora": []}
+    for who, cmd in cmds.items():  # one unmeasured start each: both find their libraries cached
+        subprocess.run(cmd, stdout=subprocess.DEVNULL, check=True)
+    for r in range(rounds):
+        order = list(cmds.items())
+        if r % 2:
+            order.reverse()
+        for who, cmd in order:
+            t0 = time.perf_counter()
+            subprocess.run(cmd, stdout=subprocess.DEVNULL, check=True)
+            runs[who].append(time.perf_counter() - t0)
+    med = {who: statistics.median(v) for who, v in runs.items()}
+    print("  startup: %d alternating rounds, ffmpeg %.1f ms, cinvora %.1f ms" % (
+        rounds, med["ffmpeg"] * 1000, med["cinvora"] * 1000), flush=True)
+    return {"ffmpeg_s": med["ffmpeg"], "cinvora_s": med["cinvora"], "time_ratio": med["cinvora"] / med["ffmpeg"]}
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--cli", default=os.path.join(ROOT, "build", "bin", "cinvora-cli"))
-    ap.add_argument("--rounds", type=int, default=5)
+    ap.add_argument("--rounds", type=int, default=7)
     ap.add_argument("--work", default=os.path.join(ROOT, "build", "bench"))
     ap.add_argument("--seconds", type=int, default=20)
+    ap.add_argument("--remux-mb", type=int, default=100)
+    ap.add_argument("--startup-rounds", type=int, default=41)
     ap.add_argument("--only", default="")
     ap.add_argument("--json", help="also write the results here")
     args = ap.parse_args()
@@ -82,13 +123,17 @@ def main():
     out_dir = os.path.join(args.work, "out")
     os.makedirs(out_dir, exist_ok=True)
     only = set(filter(None, args.only.split(",")))
+    remux_src = remux_source(src, args.remux_mb) if not only or "remux" in only else src
 
     results = {}
-    for name, ff_cmd, cv_opts, suffix in scenarios(src, out_dir):
+    if not only or "startup" in only:
+        results["startup"] = startup(args.cli, args.startup_rounds)
+    for name, source, ff_cmd, cv_opts, suffix in scenarios(src, remux_src, out_dir):
         if only and name not in only:
             continue
+        print("%s: %s (%d MiB)" % (name, source, os.path.getsize(source) >> 20), flush=True)
         cv_path = os.path.join(out_dir, "cinvora" + suffix)
-        cv_cmd = [args.cli, "convert", src, cv_path] + cv_opts
+        cv_cmd = [args.cli, "convert", source, cv_path] + cv_opts
         runs = {"ffmpeg": [], "cinvora": []}
         for r in range(args.rounds):
             # Alternate who goes first so neither always meets a warm or cold cache.
@@ -118,6 +163,11 @@ def main():
                                                       "cinvora MiB", "ratio", "cpu ratio"))
     failed = []
     for name, r in results.items():
+        if name == "startup":
+            print("%-10s %10.3f %10.3f %8.3f" % (name, r["ffmpeg_s"], r["cinvora_s"], r["time_ratio"]))
+            if r["time_ratio"] > TARGETS[name]:
+                failed.append("startup time %.3f > %.2f" % (r["time_ratio"], TARGETS[name]))
+            continue
         print("%-10s %10.2f %10.2f %8.3f %10d %10d %8.3f %9.3f" % (
             name, r["ffmpeg_s"], r["cinvora_s"], r["time_ratio"], r["ffmpeg_rss_kib"] // 1024,
             r["cinvora_rss_kib"] // 1024, r["memory_ratio"], r["cpu_ratio"]))
@@ -126,8 +176,9 @@ def main():
         if name == "transcode" and r["memory_ratio"] > TARGETS["memory"]:
             failed.append("memory %.3f > %.2f" % (r["memory_ratio"], TARGETS["memory"]))
     print("\ncpu ratio: user+system time, steadier than wall time on a shared machine")
-    print("medians of %d alternating rounds; targets: transcode <= %.2f, remux <= %.2f, memory <= %.2f" % (
-        args.rounds, TARGETS["transcode"], TARGETS["remux"], TARGETS["memory"]))
+    print("medians of %d alternating rounds (start-up: %d); targets: transcode <= %.2f, remux <= %.2f, "
+          "memory <= %.2f, start-up <= %.2f" % (args.rounds, args.startup_rounds, TARGETS["transcode"],
+                                                 TARGETS["remux"], TARGETS["memory"], TARGETS["startup"]))
     if args.json:
         with open(args.json, "w") as f:
             json.dump(results, f, indent=2)

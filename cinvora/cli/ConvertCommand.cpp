@@ -12,7 +12,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 #include <unistd.h>
 
@@ -94,19 +96,26 @@ int runSingle(const ConvertArgs &a, const QString &in, const QString &out) {
     int caught = 0;
     {
         SignalWatcher interrupts;
-        std::atomic<bool> finished{false};
-        // The signal thread only raises a flag; this one turns it into a cancel.
+        std::mutex lock;
+        std::condition_variable ended;
+        bool finished = false;
+        // The signal thread only raises a flag; this one turns it into a cancel. It is woken
+        // the moment the conversion ends, so a finished run does not wait out a poll.
         std::thread canceller([&] {
-            while (!finished.load()) {
+            std::unique_lock<std::mutex> held(lock);
+            while (!ended.wait_for(held, std::chrono::milliseconds(20), [&] { return finished; })) {
                 if (interrupts.caught()) {
                     session.cancel();
                     return;
                 }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
         });
         ok = session.start();
-        finished.store(true);
+        {
+            const std::lock_guard<std::mutex> held(lock);
+            finished = true;
+        }
+        ended.notify_one();
         canceller.join();
         caught = interrupts.caught();
     }

@@ -9,8 +9,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace fw {
 
@@ -60,6 +62,8 @@ Transcoder::Transcoder(ConvertRequest request, SessionControl &control, Progress
 }
 
 Transcoder::~Transcoder() {
+    if (_writeBehindFd >= 0)
+        ::close(_writeBehindFd);
     // Tracks hold codec contexts and graphs that refer to the files' streams: they go first.
     _tracks.clear();
     _bitmapSubs.reset();
@@ -486,6 +490,13 @@ int Transcoder::openOutputFile() {
         if (::stat(QFile::encodeName(_req.writeTo).constData(), &sb) == 0) {
             _outDev = sb.st_dev;
             _outIno = sb.st_ino;
+            _writeBehindFd = ::open(QFile::encodeName(_req.writeTo).constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
+            struct stat same {};
+            if (_writeBehindFd >= 0 && (::fstat(_writeBehindFd, &same) != 0 || same.st_dev != _outDev ||
+                                        same.st_ino != _outIno)) {
+                ::close(_writeBehindFd);
+                _writeBehindFd = -1;
+            }
         }
     }
     const int rc = avformat_write_header(out, nullptr);
@@ -559,6 +570,7 @@ int Transcoder::readLoop(bool *inputEnded) {
         av_packet_unref(pkt.get());
         if (rc < 0)
             return rc;
+        writeBehind();
         if (_progress)
             _progress(percentDone());
     }
@@ -601,6 +613,22 @@ int Transcoder::checkInputLength() {
     return refuse(QStringLiteral("the input ends after %1 s of the %2 s it states: it is cut short or damaged")
                       .arg(double(reached) / 1e6, 0, 'f', 1)
                       .arg(double(_totalUs) / 1e6, 0, 'f', 1));
+}
+
+void Transcoder::writeBehind() {
+    // Large enough that the calls cost nothing next to the copying, small enough that the
+    // disk works alongside the muxer instead of after it.
+    constexpr int64_t kChunk = 8 << 20;
+    const AVIOContext *pb = _out ? _out->pb : nullptr;
+    if (_writeBehindFd < 0 || !pb || pb->pos - _writtenBehind < kChunk)
+        return;
+    if (::sync_file_range(_writeBehindFd, _writtenBehind, pb->pos - _writtenBehind, SYNC_FILE_RANGE_WRITE) != 0) {
+        // A file system without it: the final fsync does all the work, as before.
+        ::close(_writeBehindFd);
+        _writeBehindFd = -1;
+        return;
+    }
+    _writtenBehind = pb->pos;
 }
 
 int Transcoder::closeOutput() {

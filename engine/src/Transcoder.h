@@ -66,6 +66,10 @@ private:
     int checkInputLength();
     int64_t reachedUs() const; // output time written so far, over all tracks
     int closeOutput();
+    // Starts the disk writes of what the muxer has written since the last call once enough
+    // has gathered, without waiting for them: the fsync before the output takes its name
+    // then waits only for the tail, not for the whole file.
+    void writeBehind();
     double percentDone() const;
     int fail(int code, const QString &what) { return _ctx.fail(code, what); }
     int refuse(const QString &what) { return _ctx.refuse(what); }
@@ -94,6 +98,8 @@ private:
     bool _outputOpened = false, _headerWritten = false;
     dev_t _outDev = 0;
     ino_t _outIno = 0;
+    int _writeBehindFd = -1;     // the output file, for sync_file_range; -1 when unused
+    int64_t _writtenBehind = 0; // bytes whose disk writes have been started
 };
 
 } // namespace fw

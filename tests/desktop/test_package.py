@@ -39,6 +39,8 @@ c.check("framewheel" not in depends.lower() and "glazeform" not in depends.lower
 
 contents = subprocess.run(["dpkg-deb", "-c", deb], capture_output=True, text=True).stdout
 for path in ("./usr/bin/cinvora", "./usr/bin/cinvora-cli", "./usr/lib/libFramewheel.so",
+             "./usr/lib/libFramewheelPlayer.so", "./usr/lib/libReelwrightScreens.so",
+             "./usr/lib/libGlazeformVolume.so",
              "./usr/share/applications/org.cinvora.Cinvora.desktop",
              "./usr/share/metainfo/org.cinvora.Cinvora.metainfo.xml",
              "./usr/share/icons/hicolor/256x256/apps/cinvora.png"):
