@@ -53,9 +53,10 @@ public:
                 continue;
             const auto item = r->editMovie();
             const double pct = r->controls().progress * 100.0;
-            const QString left = r->controls().statusText.startsWith("Left time: ")
-                                     ? r->controls().statusText.mid(11)
-                                     : QStringLiteral("--:--:--");
+            // The job's numbers, not its row's texts.
+            const int64_t remainingUs = r->controls().remainingUs;
+            const QString left = remainingUs >= 0 ? vcTableCellView::_timeDescriptionFromLongTime(remainingUs)
+                                                  : QStringLiteral("--:--:--");
             const QString name = QFileInfo(item ? item->fileName() : QString()).fileName();
             if (_tty) {
                 const int width = 24;

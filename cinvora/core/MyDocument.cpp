@@ -10,7 +10,6 @@
 #include <framewheel/Codec.h>
 
 #include <algorithm>
-#include <climits>
 
 using foundation::AlertButton;
 using foundation::AlertRequest;
@@ -28,6 +27,14 @@ MyDocument::MyDocument() {
                        [this](const QString &, const QVariantMap &) { selectNext(); });
     center.addObserver(&_notificationContext, QStringLiteral("globalPressDeleteKey"),
                        [this](const QString &, const QVariantMap &) { deleteSelectCell(); });
+    // The settings sheet's new limit, read there on the main thread: it applies from the
+    // next free slot.
+    center.addObserver(&_notificationContext, vcCommon::maxConvertingCountChangedKey(),
+                       [this](const QString &, const QVariantMap &info) {
+                           if (_slotLimitOverride.load() <= 0)
+                               _scheduler.setLimit(info.value(QStringLiteral("count")).toLongLong());
+                       });
+    refreshSlotLimit();
 }
 
 MyDocument::~MyDocument() { shutdown(); }
@@ -39,163 +46,67 @@ void MyDocument::shutdown() {
     _window = &_noWindow;
     foundation::NotificationCenter::defaultCenter().removeObserver(&_notificationContext);
     _bCancelAddFile.store(true);
-    {
-        std::lock_guard l(_session_lock);
-        _closing = true;
-    }
-    _session_cond.notify_all();
-    for (const auto *rows : {&_cellArray, &_convertingCellViews, &_removedRows})
+    // Nothing is admitted any more and nothing waits; what converts or is paused is
+    // cancelled and its thread ends on its own.
+    _scheduler.close();
+    for (const auto *rows : {&_cellArray, &_convertingCellViews})
         for (const vcTableCellViewPtr &row : *rows)
             row->cancelQuietly();
     _workers.close();
     _workers.joinAll();
     MainThread::drain();
-    for (const auto *rows : {&_cellArray, &_convertingCellViews, &_removedRows})
+    for (const auto *rows : {&_cellArray, &_convertingCellViews})
         for (const vcTableCellViewPtr &row : *rows)
             row->setTbCellDelegate(nullptr);
     _convertingCellViews.clear();
-    _removedRows.clear();
     SWUnInitCodec();
 }
 
-// ---- The gate ----
+// ---- The queue ----
 
-int64_t MyDocument::slotLimit() const {
+void MyDocument::setSlotLimitOverride(int64_t limit) {
+    _slotLimitOverride.store(limit);
+    refreshSlotLimit();
+}
+
+void MyDocument::refreshSlotLimit() {
     const int64_t o = _slotLimitOverride.load();
-    return o > 0 ? o : vcCommon::maxConvertingCountSameTime();
+    _scheduler.setLimit(o > 0 ? o : vcCommon::maxConvertingCountSameTime());
 }
 
-void MyDocument::leaveLine(std::vector<const vcTableCellView *> &line, const vcTableCellView *job) {
-    const auto it = std::find(line.begin(), line.end(), job);
-    if (it != line.end())
-        line.erase(it);
-}
+int64_t MyDocument::slotLimit() const { return _scheduler.limit(); }
 
-bool MyDocument::isFirstInLine(const vcTableCellView *job) const {
-    const int64_t mine = job ? job->idx() : INT64_MAX;
-    for (const auto *line : {&_gateWaiting, &_gateAnnounced})
-        for (const vcTableCellView *other : *line)
-            if (other != job && other->idx() < mine)
-                return false;
-    return true;
-}
+void MyDocument::startQueued(const std::vector<vcTableCellViewPtr> &rows) { _scheduler.startAll(rows); }
 
-void MyDocument::startQueued(const std::vector<vcTableCellViewPtr> &rows) {
-    {
-        std::lock_guard l(_session_lock);
-        for (const vcTableCellViewPtr &row : rows)
-            _gateAnnounced.push_back(row.get());
-    }
-    for (const vcTableCellViewPtr &row : rows) {
-        // Whatever the start does (queue, resume, or nothing), its place in the line goes
-        // when it returns: a start that never reached the gate must not hold up the rows below.
-        auto withdraw = [this, row] {
-            {
-                std::lock_guard l(_session_lock);
-                leaveLine(_gateAnnounced, row.get());
-            }
-            _session_cond.notify_all();
-        };
-        if (!_workers.spawn([row, seen = row->pauseAllCount(), withdraw] {
-                row->startConvert(seen);
-                withdraw();
-            }))
-            withdraw();
-    }
-}
+int64_t MyDocument::slotWaiters() const { return _scheduler.snapshot().slotWaiters; }
 
-bool MyDocument::converSessionLock(vcTableCellView *job) {
-    std::unique_lock l(_session_lock);
-    leaveLine(_gateAnnounced, job);
-    _gateWaiting.push_back(job);
-    // A row that found every slot taken goes only on a returned slot (one row per slot),
-    // even if the limit was raised meanwhile; a row that waited only for the rows above it
-    // goes as soon as they have gone and a slot is free.
-    bool needsReturnedSlot = false;
-    while (!_closing) {
-        if (_currentSessionCount < slotLimit() && isFirstInLine(job) && (!needsReturnedSlot || _returnedSlots > 0)) {
-            if (needsReturnedSlot)
-                --_returnedSlots;
-            break;
-        }
-        if (_currentSessionCount >= slotLimit() && !needsReturnedSlot) {
-            needsReturnedSlot = true;
-            ++_slotWaiters;
-        }
-        ++_gateWaiters;
-        _session_cond.wait(l);
-        --_gateWaiters;
-    }
-    if (needsReturnedSlot)
-        --_slotWaiters;
-    _returnedSlots = std::min(_returnedSlots, _slotWaiters);
-    leaveLine(_gateWaiting, job);
-    if (_closing)
-        return false;
-    // With more than one free slot, the next row in line may go too.
-    _session_cond.notify_all();
-    ++_currentSessionCount;
-    Log::line(QString::asprintf("_currentSessionCount++ = %ld [%ld]", static_cast<long>(_currentSessionCount),
-                                static_cast<long>(job ? job->idx() : -1)));
-    // The caller does its bookkeeping and then calls converSessionUnLock.
-    l.release();
-    return true;
-}
+int64_t MyDocument::gateWaiters() const { return _scheduler.snapshot().queued; }
 
-void MyDocument::converSessionUnLock(vcTableCellView *) { _session_lock.unlock(); }
-
-void MyDocument::convertSessionSignal(vcTableCellView *job) {
-    std::lock_guard l(_session_lock);
-    --_currentSessionCount;
-    Log::line(QString::asprintf("_currentSessionCount-- = %ld [%ld]", static_cast<long>(_currentSessionCount),
-                                static_cast<long>(job ? job->idx() : -1)));
-    // Every waiter looks: the slot is for the highest row in line, not for whoever wakes.
-    // A slot nobody waits for is not kept for later.
-    _returnedSlots = std::min(_returnedSlots + 1, _slotWaiters);
-    _session_cond.notify_all();
-}
-
-int64_t MyDocument::slotWaiters() const {
-    std::lock_guard l(_session_lock);
-    return _slotWaiters;
-}
-
-int64_t MyDocument::gateWaiters() const {
-    std::lock_guard l(_session_lock);
-    return _gateWaiters;
-}
-
-int64_t MyDocument::currentSessionCount() const {
-    std::lock_guard l(_session_lock);
-    return _currentSessionCount;
-}
+int64_t MyDocument::currentSessionCount() const { return _scheduler.slotsTaken(); }
 
 // ---- Batch operations ----
 
-void MyDocument::convertAll() { setCancelAllKey(false); }
+void MyDocument::convertAll() {
+    setCancelAllKey(false);
+    // Another process (the command line) may have changed the stored limit.
+    refreshSlotLimit();
+}
 
-void MyDocument::setCancelAllKey(bool on) { foundation::Settings::setValue("cancelAll", on); }
+void MyDocument::setCancelAllKey(bool on) {
+    // The jobs that end hear it from the scheduler, not from the settings file.
+    _scheduler.setCancelAllInForce(on);
+    foundation::Settings::setValue("cancelAll", on);
+}
 
 void MyDocument::pauseAll() {
-    auto skip = [](const vcTableCellViewPtr &row) {
-        return row->finished() || (row->isPaused() && row->aleadyStart() && !row->isWaiting());
-    };
+    // Queued rows are stopped and rows waiting to resume stay paused before any converting
+    // row pauses: a slot that pause gives back must not admit a row pause-all stops.
     for (const vcTableCellViewPtr &row : _convertingCellViews)
-        row->notePauseAll();
-    for (const vcTableCellViewPtr &row : _convertingCellViews) {
-        if (skip(row))
-            continue;
-        if (!row->aleadyStart())
-            row->stopConvert();
-        else if (row->isPaused())
-            row->setPauseAgain(true);
-    }
-    for (const vcTableCellViewPtr &row : _convertingCellViews) {
-        if (skip(row))
-            continue;
-        if (row->aleadyStart() && !row->isPaused())
-            _workers.spawn([row] { row->pauseRunning(); });
-    }
+        if (row->state() == vcJobState::Waiting)
+            _scheduler.pauseForPauseAll(row);
+    for (const vcTableCellViewPtr &row : _convertingCellViews)
+        if (row->state() != vcJobState::Waiting)
+            _scheduler.pauseForPauseAll(row);
 }
 
 void MyDocument::cancelAll() {
@@ -307,13 +218,12 @@ void MyDocument::deleteSelectCell() {
 
 void MyDocument::forgetRemovedRow(const vcTableCellViewPtr &row) {
     // A row that left the list converts nothing more: queued, converting or paused, its
-    // session is cancelled and the engine removes what it had written. Its thread still
-    // ends on its own (and is joined on shutdown); the batch, and so the close guard and
-    // pause-all, no longer see it.
-    if (row->hasSession()) {
+    // session is cancelled and the engine removes what it had written. Its thread holds the
+    // row until it has ended (the document joins it on shutdown); after that nothing does,
+    // and the row goes with its item, probe and thumbnail. The batch, and so the close
+    // guard and pause-all, no longer see it.
+    if (row->hasSession())
         row->stopConvert();
-        _removedRows.push_back(row);
-    }
     const auto it = std::find(_convertingCellViews.begin(), _convertingCellViews.end(), row);
     if (it != _convertingCellViews.end())
         _convertingCellViews.erase(it);

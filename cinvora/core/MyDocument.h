@@ -2,9 +2,9 @@
 // The document: the list of media items and their jobs, the conversion gate that bounds
 // how many convert at once, the batch operations, the guards, intake and history.
 //
-// Threads: every operation runs on the main thread except the gate (any thread) and the
-// intake and history loops (their own threads). The document cancels and joins every
-// thread it started before it goes away.
+// Threads: every operation runs on the main thread except the scheduler's events (any
+// thread) and the intake and history loops (their own threads). The document cancels and
+// joins every thread it started before it goes away.
 #include "DocumentWindow.h"
 #include "vcTableCellView.h"
 
@@ -14,7 +14,6 @@
 #include <QObject>
 #include <QVariantMap>
 #include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -37,20 +36,21 @@ public:
     int64_t numberOfRows() const { return static_cast<int64_t>(_cellArray.size()); }
     int64_t currentIndex() const { return _currentIndex; }
 
-    // The gate.
-    bool converSessionLock(vcTableCellView *job) override;
-    void converSessionUnLock(vcTableCellView *job) override;
-    void convertSessionSignal(vcTableCellView *job) override;
+    // The queue: its scheduler, the slots taken and the jobs waiting.
+    vcJobScheduler *jobScheduler() override { return &_scheduler; }
+    vcJobScheduler &scheduler() { return _scheduler; }
     int64_t currentSessionCount() const;
-    // Threads blocked in the gate right now.
+    // Jobs waiting in line for a slot right now.
     int64_t gateWaiters() const;
-    // Of those, the rows that found every slot taken: each goes only on a returned slot.
+    // Of those, the jobs that found every slot taken: each goes only on a returned slot.
     int64_t slotWaiters() const;
     // The command line runs with its own number of slots; 0 = the stored setting.
-    void setSlotLimitOverride(int64_t limit) { _slotLimitOverride.store(limit); }
+    void setSlotLimitOverride(int64_t limit);
     int64_t slotLimit() const;
-    // Starts the rows' queueing threads. The rows take their places in the gate's line at
-    // once, in list order, so that they are admitted top to bottom whichever thread runs first.
+    // Main thread: hands the stored limit to the scheduler (read from the settings here,
+    // never under the scheduler's lock). The settings sheet's change arrives by itself.
+    void refreshSlotLimit();
+    // Queues the rows for slots, in list order, under one hold of the scheduler's lock.
     void startQueued(const std::vector<vcTableCellViewPtr> &rows);
 
     // Batch operations.
@@ -151,9 +151,6 @@ protected:
     void loadHistoryFiles(QVariantList entries);
     void updateProgressOnMain(double percent);
     void removeRowAt(int64_t index);
-    // Under _session_lock: no row above `job` is in the gate's line.
-    bool isFirstInLine(const vcTableCellView *job) const;
-    void leaveLine(std::vector<const vcTableCellView *> &line, const vcTableCellView *job);
     // A row that left the list: stopped (its partial output goes) and out of the batch.
     void forgetRemovedRow(const vcTableCellViewPtr &row);
 
@@ -163,22 +160,9 @@ protected:
     std::vector<LXMediaInfoPtr> _fileArray;
     std::vector<vcTableCellViewPtr> _cellArray;
     std::vector<vcTableCellViewPtr> _convertingCellViews;
-    // Rows removed from the list whose conversion may still run; cancelled on shutdown.
-    std::vector<vcTableCellViewPtr> _removedRows;
     int64_t _currentIndex = -1;
 
-    mutable std::mutex _session_lock;
-    std::condition_variable _session_cond;
-    int64_t _currentSessionCount = 0;
-    int64_t _gateWaiters = 0;
-    // The gate's line, under _session_lock: rows whose queueing thread was started but has
-    // not reached the gate yet, and rows waiting in it. Slots go to the highest row first.
-    std::vector<const vcTableCellView *> _gateAnnounced;
-    std::vector<const vcTableCellView *> _gateWaiting;
-    // Waiters that found every slot taken, and the slots returned that they may take.
-    int64_t _slotWaiters = 0;
-    int64_t _returnedSlots = 0;
-    bool _closing = false;
+    vcJobScheduler _scheduler;
     bool _shutDown = false;
     std::atomic<int64_t> _slotLimitOverride{0};
 

@@ -46,8 +46,6 @@ void ODDocument::convertAll() {
     for (const vcTableCellViewPtr &row : _cellArray)
         if (!row->isUpToDate())
             _convertingCellViews.push_back(row);
-    for (const vcTableCellViewPtr &row : _convertingCellViews)
-        row->turnToConvertingView();
     startQueued(_convertingCellViews);
     if (!_convertingCellViews.empty())
         setBatchRunning(true);

@@ -1,6 +1,7 @@
 #include "vcCommon.h"
 
 #include <foundation/Log.h>
+#include <foundation/NotificationCenter.h>
 #include <foundation/PropertyList.h>
 #include <foundation/Settings.h>
 
@@ -188,4 +189,10 @@ QVariantMap vcCommon::lastOutputParameters() { return foundation::Settings::valu
 void vcCommon::setLastOutputChoice(const QString &keyPath, const QVariantMap &parameters) {
     foundation::Settings::setValue("lastOutputKeyPath", keyPath);
     foundation::Settings::setValue("lastOutputParameters", parameters);
+}
+
+void vcCommon::setMaxConvertingCountSameTime(int64_t count) {
+    LXMediaCommon::setMaxConvertingCountSameTime(count);
+    foundation::NotificationCenter::defaultCenter().post(maxConvertingCountChangedKey(),
+                                                         {{QStringLiteral("count"), static_cast<qlonglong>(maxConvertingCountSameTime())}});
 }

@@ -38,6 +38,11 @@ public:
     static QVariantMap lastOutputParameters();
     static void setLastOutputChoice(const QString &keyPath, const QVariantMap &parameters);
 
+    // The number of conversions at once. Setting it tells the open documents (notification
+    // maxConvertingCountChangedKey(), user-info "count"), which hand it to their queue.
+    static void setMaxConvertingCountSameTime(int64_t count);
+    static QString maxConvertingCountChangedKey() { return QStringLiteral("maxConvertingCountChanged"); }
+
     // Format catalogue.
     // The named property-list resource (":/<name>.plist"), parsed once and kept.
     static QVariantMap outputFormatDictFrom(const QString &resourceBaseName);

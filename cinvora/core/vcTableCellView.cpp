@@ -7,7 +7,6 @@
 #include <foundation/Files.h>
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
-#include <foundation/Settings.h>
 #include <foundation/WorkerGroup.h>
 #include <reelwright/LXSessionFill.h>
 
@@ -31,6 +30,12 @@ WorkerGroup &fallbackWorkers() {
     static auto *group = new WorkerGroup;
     return *group;
 }
+// ... and queue here: a job without an owner has no slots, so it never converts.
+vcJobScheduler &fallbackScheduler() {
+    static auto *scheduler = new vcJobScheduler(0);
+    return *scheduler;
+}
+std::atomic<uint64_t> jobsMade{0};
 constexpr int64_t kProgressIntervalMs = 100;
 
 // Conversions are batch work: the thread that runs one (and the encoder threads it starts,
@@ -51,7 +56,7 @@ std::shared_ptr<vcTableCellView> vcTableCellView::create(LXMediaInfoPtr item) {
     return std::shared_ptr<vcTableCellView>(new vcTableCellView(std::move(item)));
 }
 
-vcTableCellView::vcTableCellView(LXMediaInfoPtr item) : _editMovie(std::move(item)) {}
+vcTableCellView::vcTableCellView(LXMediaInfoPtr item) : _editMovie(std::move(item)), _serial(++jobsMade) {}
 
 vcTableCellView::~vcTableCellView() = default;
 
@@ -93,34 +98,49 @@ vcTableCellView::RunPtr vcTableCellView::currentRun() const {
     return _run;
 }
 
-bool vcTableCellView::isCurrent(const RunPtr &run) const {
+std::shared_ptr<SWConvertSession> vcTableCellView::currentSession() const {
     std::lock_guard l(_lock);
-    return _run == run;
+    return _run ? _run->session : nullptr;
 }
 
-bool vcTableCellView::hasSession() const { return currentRun() != nullptr; }
+vcJobScheduler &vcTableCellView::scheduler() const {
+    if (auto *d = tbCellDelegate())
+        if (vcJobScheduler *s = d->jobScheduler())
+            return *s;
+    return fallbackScheduler();
+}
+
+vcJobStep vcTableCellView::step() const { return scheduler().stepOf(this); }
+
+uint64_t vcTableCellView::startTicket() const { return scheduler().ticketOf(this); }
 
 bool vcTableCellView::aleadyStart() const {
-    const RunPtr r = currentRun();
-    return r && r->session->aleadyStart();
+    const vcJobStep s = step();
+    return s.state == vcJobState::Converting || s.state == vcJobState::Paused ||
+           (s.state == vcJobState::Waiting && s.resuming);
 }
 
 bool vcTableCellView::isPaused() const {
-    const RunPtr r = currentRun();
-    return r && r->session->paused();
+    const vcJobStep s = step();
+    return s.state == vcJobState::Paused || (s.state == vcJobState::Waiting && s.resuming);
 }
 
 bool vcTableCellView::isCancel() const {
-    const RunPtr r = currentRun();
-    return r && r->session->cancelSession();
+    const vcJobStep s = step();
+    return s.stopping || s.state == vcJobState::Cancelled;
 }
 
-bool vcTableCellView::isWaiting() const {
-    const RunPtr r = currentRun();
-    if (!r)
-        return false;
-    std::lock_guard l(r->lock);
-    return r->waiting;
+bool vcTableCellView::hasSession() const {
+    const vcJobStep s = step();
+    return s.state == vcJobState::Waiting || s.state == vcJobState::Converting || s.state == vcJobState::Paused ||
+           s.reporting;
+}
+
+bool vcTableCellView::isWaiting() const { return state() == vcJobState::Waiting; }
+
+bool vcTableCellView::finished() const {
+    const vcJobState s = state();
+    return s == vcJobState::Finished || s == vcJobState::Failed || s == vcJobState::Cancelled;
 }
 
 WorkerGroup &vcTableCellView::workers() {
@@ -130,115 +150,105 @@ WorkerGroup &vcTableCellView::workers() {
     return fallbackWorkers();
 }
 
-void vcTableCellView::spawn(std::function<void()> fn) {
-    auto self = shared_from_this();
-    workers().spawn([self, fn = std::move(fn)] { fn(); });
-}
-
 void vcTableCellView::updateControls(const std::function<void(vcRowControls &)> &change) {
     change(_controls);
     if (_display)
         _display->rowControlsChanged(_controls);
 }
 
-void vcTableCellView::postControls(std::function<void(vcRowControls &)> change, bool wait) {
-    auto self = shared_from_this();
-    auto task = [self, change = std::move(change)] { self->updateControls(change); };
-    if (wait)
-        MainThread::run(task);
-    else
-        MainThread::post(task);
-}
-
-void vcTableCellView::turnToConvertingView() {
-    {
-        std::lock_guard l(_lock);
-        if (_run) {
-            // A stopped job whose queueing thread still waits for a slot may start again:
-            // that thread keeps its own reference and only gives back the slot it gets.
-            std::lock_guard rl(_run->lock);
-            const bool staleWaiter = _run->session->cancelSession() && _run->waiting &&
-                                     !_run->session->aleadyStart();
-            if (!staleWaiter)
-                return;
-        }
-        _run.reset();
+void vcTableCellView::refreshDisplay() {
+    const vcJobStep s = step();
+    const RunPtr run = currentRun();
+    double percent = 0.0;
+    int64_t remaining = -1;
+    if (run) {
+        std::lock_guard l(run->lock);
+        percent = run->percent;
+        remaining = run->remainingUs;
     }
-    updateControls([](vcRowControls &c) {
-        c.progress = 0.0;
-        c.deleteVisible = false;
-        c.stopVisible = true;
-        c.fmtInfoVisible = false;
-        c.statusText = waitingText();
-        c.statusVisible = true;
-        c.outcome = {};
+    updateControls([&](vcRowControls &c) {
+        const bool live = s.state == vcJobState::Waiting || s.state == vcJobState::Converting ||
+                          s.state == vcJobState::Paused;
+        if (live) {
+            c.outcome = {};
+            c.deleteVisible = false;
+            c.stopVisible = true;
+            c.fmtInfoVisible = false;
+            c.progressVisible = true;
+            c.progress = percent / 100.0;
+            c.remainingUs = s.state == vcJobState::Converting ? remaining : -1;
+            // A stopped job's status goes at once; its other controls stay until it has ended.
+            c.statusVisible = !s.stopping;
+        }
+        switch (s.state) {
+        case vcJobState::Idle:
+            break;
+        case vcJobState::Waiting:
+            c.statusText = waitingText();
+            break;
+        case vcJobState::Converting:
+            c.statusText = remaining >= 0 ? leftTimeText(remaining) : waitingText();
+            break;
+        case vcJobState::Paused:
+            c.statusText = pausedText();
+            break;
+        case vcJobState::Finished:
+        case vcJobState::Failed:
+        case vcJobState::Cancelled:
+            if (s.reporting)
+                break; // shown by deliverEnd
+            c.outcome = _lastOutcome;
+            c.fmtInfoVisible = true;
+            c.stopVisible = false;
+            c.deleteVisible = true;
+            c.progressVisible = false;
+            c.progress = 0.0;
+            c.remainingUs = -1;
+            if (s.state == vcJobState::Finished) {
+                c.statusText = QString();
+                c.statusVisible = true;
+            } else if (s.state == vcJobState::Failed) {
+                c.statusText = failedText();
+                c.statusVisible = true;
+            } else {
+                // A cancelled job's last text stays, hidden, until it starts again.
+                c.statusVisible = false;
+            }
+            break;
+        }
     });
-    std::lock_guard l(_lock);
-    _run = std::make_shared<Run>();
 }
 
-void vcTableCellView::startConvert() { startConvert(pauseAllCount()); }
+void vcTableCellView::postDisplayRefresh() {
+    // One refresh queued at a time is enough: it reads the state when it runs.
+    if (_refreshQueued.exchange(true))
+        return;
+    auto self = shared_from_this();
+    MainThread::post([self] {
+        self->_refreshQueued.store(false);
+        self->refreshDisplay();
+    });
+}
 
-void vcTableCellView::startConvert(uint64_t pauseAllCountSeen) {
+void vcTableCellView::beginRun() {
+    auto run = std::make_shared<Run>();
+    std::lock_guard l(_lock);
+    _run = std::move(run);
+}
+
+bool vcTableCellView::spawnConversion(uint64_t runNumber) {
     const RunPtr run = currentRun();
     if (!run)
-        return;
-    // Shown only if the row was not stopped meanwhile: this runs late on a busy machine.
+        return false;
     auto self = shared_from_this();
-    MainThread::post([self, run] {
-        if (!self->isCurrent(run) || run->session->cancelSession())
-            return;
-        self->updateControls([](vcRowControls &c) {
-            c.progressVisible = true;
-            c.statusVisible = true;
-            c.fmtInfoVisible = false;
-        });
-    });
-    if (run->session->paused()) {
-        // Resumed on this thread rather than a new one, so that the row queues in the place
-        // the convert-all gave it in the gate's line.
-        if (pauseAllCount() == pauseAllCountSeen) {
-            postControls([](vcRowControls &c) { c.statusText = waitingText(); }, false);
-            continueConvert(run);
-        }
-        return;
-    }
-    {
-        std::lock_guard l(run->lock);
-        // holdsSlot: admitted already, its session not yet started; a second admission
-        // would take a slot that nothing gives back.
-        if (run->session->aleadyStart() || run->waiting || run->holdsSlot || run->ended)
-            return;
-        run->waiting = true;
-    }
-    _finished.store(false);
-    vcTableCellViewDelegate *d = tbCellDelegate();
-    const bool admitted = d ? d->converSessionLock(this) : true;
-    {
-        std::lock_guard l(run->lock);
-        run->waiting = false;
-        run->holdsSlot = admitted;
-    }
-    if (!admitted)
-        return;
-    spawn([this, run] { newThreadToConvert(run); });
-    if (d)
-        d->converSessionUnLock(this);
+    return workers().spawn([self, run, runNumber] { self->newThreadToConvert(run, runNumber); });
 }
 
-void vcTableCellView::returnSlot(const RunPtr &run, bool ended) {
-    bool give = false;
-    {
-        std::lock_guard l(run->lock);
-        if (ended)
-            run->ended = true;
-        give = run->holdsSlot;
-        run->holdsSlot = false;
-    }
-    if (give)
-        if (auto *d = tbCellDelegate())
-            d->convertSessionSignal(this);
-}
+void vcTableCellView::turnToConvertingView() { startConvert(); }
+
+void vcTableCellView::startConvert() { startConvert(startTicket()); }
+
+void vcTableCellView::startConvert(uint64_t ticket) { scheduler().start(shared_from_this(), ticket); }
 
 QString vcTableCellView::outputFolder() {
     vcTableCellViewDelegate *d = tbCellDelegate();
@@ -300,12 +310,13 @@ bool vcTableCellView::isUpToDate() {
     return !_doneFingerprint.isEmpty() && _doneFingerprint == currentFingerprint();
 }
 
-void vcTableCellView::newThreadToConvert(RunPtr run) {
+void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
+    vcJobScheduler &queue = scheduler();
+    queue.runHook(vcJobScheduler::HookPoint::ThreadBeforeSession, this);
     SWConvertSession &session = *run->session;
     vcJobOutcome outcome;
     outcome.kind = vcJobOutcome::Cancelled;
     if (!session.cancelSession()) {
-        _finished.store(false);
         session.setDelegate(this);
         const LXMediaInfoPtr item = editMovie();
         fillSessionOption(*item, session.option(),
@@ -360,172 +371,72 @@ void vcTableCellView::newThreadToConvert(RunPtr run) {
         } else if (!session.cancelSession()) {
             outcome = {vcJobOutcome::Failed, why.isEmpty() ? QStringLiteral("the conversion did not finish") : why, QString()};
         }
-        if (ok && isCurrent(run)) {
-            postControls([](vcRowControls &c) { c.statusText = QString(); }, true);
-            postControls([](vcRowControls &c) { c.progress = 1.0; }, true);
-        } else if (!ok && !session.cancelSession() && isCurrent(run)) {
-            postControls(
-                [](vcRowControls &c) {
-                    c.statusText = failedText();
-                    c.statusVisible = true;
-                },
-                true);
-        }
     }
-    returnSlot(run, true);
-    // The settings store is synchronised and read here, not on the main thread: reading
-    // its file can take long on a busy disk. A cancel-all writes the flag before it stops
-    // any row, so a conversion it ended reads it set.
-    bool cancelAllInForce = false;
-    if (tbCellDelegate()) {
-        foundation::Settings::sync();
-        cancelAllInForce = foundation::Settings::value("cancelAll", false).toBool();
+    queue.runHook(vcJobScheduler::HookPoint::SessionReturned, this);
+    {
+        std::lock_guard l(run->lock);
+        run->outcome = outcome;
+        if (outcome.kind == vcJobOutcome::Done)
+            run->percent = 100.0;
     }
-    // The closing step runs on the main thread, where the row is also started again; the
-    // conversion thread holds no lock while it waits for it.
+    const vcJobEvent end = outcome.kind == vcJobOutcome::Done     ? vcJobEvent::EndDone
+                           : outcome.kind == vcJobOutcome::Failed ? vcJobEvent::EndFailed
+                                                                  : vcJobEvent::EndCancelled;
+    // Gives the slot back and admits the next job; the main thread shows the end.
+    queue.ended(shared_from_this(), runNumber, end);
+}
+
+void vcTableCellView::deliverEnd(uint64_t runNumber, bool cancelAllInForce, bool fromMainThreadEvent) {
+    const RunPtr run = currentRun();
+    if (!run || !scheduler().reported(shared_from_this(), runNumber))
+        return;
+    {
+        std::lock_guard l(run->lock);
+        _lastOutcome = run->outcome;
+        if (_lastOutcome.kind == vcJobOutcome::Done)
+            _doneFingerprint = run->fingerprint;
+    }
+    refreshDisplay();
+    vcTableCellViewDelegate *d = tbCellDelegate();
+    if (!d || cancelAllInForce)
+        return;
+    if (!fromMainThreadEvent) {
+        d->convertFinished();
+        return;
+    }
     auto self = shared_from_this();
-    MainThread::run([self, run, cancelAllInForce, outcome] {
-        {
-            std::lock_guard l(self->_lock);
-            if (self->_run != run)
-                return;
-        }
-        self->_finished.store(true);
-        if (outcome.kind == vcJobOutcome::Done) {
-            std::lock_guard l(run->lock);
-            self->_doneFingerprint = run->fingerprint;
-        }
-        self->finishedConvert(cancelAllInForce, outcome);
-        std::lock_guard l(self->_lock);
-        self->_run.reset();
+    MainThread::post([self] {
+        if (auto *delegate = self->tbCellDelegate())
+            delegate->convertFinished();
     });
 }
 
 void vcTableCellView::pauseConvert() {
-    const RunPtr run = currentRun();
-    if (!run)
-        return;
-    bool resume = false;
-    {
-        std::lock_guard l(run->lock);
-        resume = run->session->paused();
-    }
-    if (!resume) {
-        pauseIfRunning(run);
-        return;
-    }
-    postControls([](vcRowControls &c) { c.statusText = waitingText(); }, false);
-    spawn([this, run] { continueConvert(run); });
+    if (state() == vcJobState::Paused)
+        startConvert();
+    else
+        scheduler().pause(shared_from_this());
 }
 
 void vcTableCellView::pauseRunning() {
-    if (const RunPtr run = currentRun())
-        pauseIfRunning(run);
-}
-
-void vcTableCellView::pauseIfRunning(const RunPtr &run) {
-    // Check and toggle under the run's lock: two pauses racing must not resume the session.
-    bool give = false;
-    {
-        std::lock_guard l(run->lock);
-        if (run->ended || !run->session->aleadyStart() || run->session->paused() || run->session->cancelSession())
-            return;
-        run->session->pause();
-        give = run->holdsSlot;
-        run->holdsSlot = false;
-    }
-    postControls([](vcRowControls &c) { c.statusText = pausedText(); }, false);
-    if (give)
-        if (auto *d = tbCellDelegate())
-            d->convertSessionSignal(this);
-}
-
-void vcTableCellView::continueConvert(RunPtr run) {
-    {
-        std::lock_guard l(run->lock);
-        if (run->waiting)
-            return;
-        run->waiting = true;
-    }
-    vcTableCellViewDelegate *d = tbCellDelegate();
-    const bool admitted = d ? d->converSessionLock(this) : true;
-    bool giveBack = false;
-    {
-        std::lock_guard l(run->lock);
-        run->waiting = false;
-        if (admitted) {
-            // Only a paused, live session that holds no slot is resumed with this one;
-            // otherwise (it ended, was stopped, or another thread resumed it meanwhile)
-            // the slot just taken goes straight back.
-            if (!run->ended && !run->holdsSlot && run->session->paused() && !run->session->cancelSession()) {
-                run->holdsSlot = true;
-                run->session->pause(); // resume
-            } else {
-                giveBack = true;
-            }
-        }
-    }
-    if (!admitted)
-        return;
-    if (d)
-        d->converSessionUnLock(this);
-    if (giveBack) {
-        if (d)
-            d->convertSessionSignal(this);
-        return;
-    }
-    bool again = false;
-    {
-        std::lock_guard l(run->lock);
-        again = std::exchange(run->pauseAgain, false);
-    }
-    if (again && isCurrent(run))
-        pauseIfRunning(run);
-}
-
-bool vcTableCellView::pauseAgain() const {
-    const RunPtr run = currentRun();
-    if (!run)
-        return false;
-    std::lock_guard l(run->lock);
-    return run->pauseAgain;
+    if (state() == vcJobState::Converting)
+        scheduler().pause(shared_from_this());
 }
 
 void vcTableCellView::setPauseAgain(bool v) {
-    if (const RunPtr run = currentRun()) {
-        std::lock_guard l(run->lock);
-        run->pauseAgain = v;
-    }
+    if (v && state() == vcJobState::Waiting)
+        scheduler().pause(shared_from_this());
 }
 
 void vcTableCellView::stopConvert() {
-    if (const RunPtr run = currentRun())
-        run->session->cancel(false);
+    scheduler().stop(shared_from_this());
     backToPrepareConvertView();
 }
 
-void vcTableCellView::cancelQuietly() {
-    if (const RunPtr run = currentRun())
-        run->session->cancel(false);
-}
+void vcTableCellView::cancelQuietly() { scheduler().stop(shared_from_this()); }
 
 void vcTableCellView::backToPrepareConvertView() {
     updateControls([](vcRowControls &c) { c.statusVisible = false; });
-}
-
-void vcTableCellView::finishedConvert(bool cancelAllInForce, const vcJobOutcome &outcome) {
-    _lastOutcome = outcome;
-    updateControls([&outcome](vcRowControls &c) {
-        c.outcome = outcome;
-        c.fmtInfoVisible = true;
-        c.stopVisible = false;
-        c.deleteVisible = true;
-        c.progressVisible = false;
-        c.progress = 0.0;
-    });
-    if (auto *d = tbCellDelegate())
-        if (!cancelAllInForce)
-            d->convertFinished();
 }
 
 void vcTableCellView::deleteItem() {
@@ -545,17 +456,13 @@ void vcTableCellView::sessionProgressPastLeft(SWConvertSession *session, double 
         // Every report feeds the estimate; only some reach the row.
         if (run->leftTime)
             leftUs = run->leftTime->update(percent, pastUs);
+        run->percent = percent;
+        run->remainingUs = std::max<int64_t>(0, leftUs);
         if (percent < 100.0 && run->lastProgressMs >= 0 && now - run->lastProgressMs < kProgressIntervalMs)
             return;
         run->lastProgressMs = now;
     }
-    const QString text = leftTimeText(leftUs);
-    postControls(
-        [percent, text](vcRowControls &c) {
-            c.progress = percent / 100.0;
-            c.statusText = text;
-        },
-        false);
+    postDisplayRefresh();
 }
 
 QString vcTableCellView::createOutputname(const QString &sourcePath) const {

@@ -3,10 +3,11 @@
 // session at a time. The row widget of the list shows it (through vcTableCellViewDisplay);
 // the document admits it through its conversion gate (vcTableCellViewDelegate).
 //
-// Threads: turnToConvertingView, stopConvert, finishedConvert and every change of the row's
-// controls run on the main thread. startConvert, pauseConvert and continueConvert run on
-// queueing threads; the conversion itself runs on its own thread. Every thread holds its
-// own reference to the job and to the session it was started for.
+// Threads: the job's life (waiting, converting, paused, ended) is a state in its
+// scheduler (vcJobScheduler), changed only there. A waiting job is an entry in the
+// scheduler's line; a conversion thread exists only once the job is admitted, and holds its
+// own reference to the job and to the session it converts. Every change of the row's
+// controls runs on the main thread, derived from the job's state.
 #include <QString>
 #include <foundation/Files.h>
 #include <QStringList>
@@ -16,6 +17,8 @@
 
 #include <framewheel/SWConvertSession.h>
 #include <reelwright/LXMediaInfo.h>
+
+#include "vcJobScheduler.h"
 
 class vcTableCellView;
 class vcLeftTimeEstimator;
@@ -27,11 +30,11 @@ using WorkerGroup = foundation::WorkerGroup;
 class vcTableCellViewDelegate {
 public:
     virtual ~vcTableCellViewDelegate() = default;
-    // Blocks until a slot is free and takes it; returns holding the gate. False when the
-    // owner is shutting down: then nothing was taken and nothing is held.
-    virtual bool converSessionLock(vcTableCellView *job) { (void)job; return true; }
-    virtual void converSessionUnLock(vcTableCellView *job) { (void)job; }
-    // Gives one slot back and wakes one waiting job.
+    // The scheduler that queues and admits the job; null: a job without an owner, which
+    // may queue but is never given a slot.
+    virtual vcJobScheduler *jobScheduler() { return nullptr; }
+    // Told, on the thread that gave it back and without any lock held, that the job gave
+    // its slot back.
     virtual void convertSessionSignal(vcTableCellView *job) { (void)job; }
     virtual void convertSessionUpdateState(int state) { (void)state; }
     virtual void convertFinished() {}
@@ -62,6 +65,8 @@ struct vcRowControls {
     QString statusText;
     bool statusVisible = false;
     double progress = 0.0;
+    // The conversion's remaining time, microseconds; -1 while not known.
+    int64_t remainingUs = -1;
     bool progressVisible = false;
     bool stopVisible = false;
     bool deleteVisible = true;
@@ -101,26 +106,29 @@ public:
     int64_t idx() const { return _idx.load(); }
     void setIdx(int64_t i) { _idx.store(i); }
 
-    // Derived from the current session (false without one).
+    // The job's place in its scheduler (one consistent look).
+    vcJobStep step() const;
+    vcJobState state() const { return step().state; }
+    vcJobScheduler &scheduler() const;
+    // Derived from the state: admitted at least once in this conversion and not ended
+    // (paused included); paused, or waiting to resume; cancelled (stopped and ending, or
+    // ended so); a conversion not yet ended and shown; waiting for a slot; ended.
     bool aleadyStart() const;
     bool isPaused() const;
     bool isCancel() const;
     bool hasSession() const;
-    // The current session has a thread waiting in the gate.
     bool isWaiting() const;
-    bool finished() const { return _finished.load(); }
+    bool finished() const;
     // Wall time of the last conversion that ran, seconds (0 before any ended).
     double lastConversionSeconds() const { return _lastConversionMs.load() / 1000.0; }
-    // Pause the current conversion again as soon as its resume is admitted. The mark
-    // belongs to that conversion: a stopped or ended one takes it along.
-    bool pauseAgain() const;
+    // Pause-all's word for a job that waits to resume: it stays paused.
     void setPauseAgain(bool v);
-    // Counts the pause-alls that reached this row. A convert-all hands its start the count
-    // it saw, so a start that runs late never resumes what a later pause-all paused.
-    uint64_t pauseAllCount() const { return _pauseAllCount.load(); }
-    void notePauseAll() { ++_pauseAllCount; }
+    // Moves on with every stop and pause-all of this job. A start carries the ticket it was
+    // asked for with, so that a start that runs late never acts after a later stop or
+    // pause-all.
+    uint64_t startTicket() const;
 
-    // Main thread.
+    // Main thread: queue for a slot (or to resume), as convert-all does.
     void turnToConvertingView();
     void stopConvert();
     // Cancels the session without touching the row (shutdown).
@@ -139,13 +147,13 @@ public:
     QString conversionFingerprint(const SWConvertOption &option) const;
     QString currentFingerprint();
 
-    // Queueing threads. A paused session is resumed only while no pause-all came after
-    // `pauseAllCountSeen` (the count when the start was asked for).
+    // Any thread; never blocks. Queues for a slot, or to resume a paused conversion, unless
+    // a stop or pause-all came after `ticket` was read.
     void startConvert();
-    void startConvert(uint64_t pauseAllCountSeen);
-    // Pauses a running session, or resumes a paused one (queueing for a slot).
+    void startConvert(uint64_t ticket);
+    // Pauses a converting job, or queues a paused one to resume.
     void pauseConvert();
-    // Pauses the session only if it runs; never resumes (pause-all).
+    // Pauses the job only if it converts; never resumes.
     void pauseRunning();
 
     // The name the next output would get (tested, not reserved).
@@ -166,38 +174,52 @@ public:
     // The nice value a conversion thread runs at (its encoder threads inherit it).
     static int conversionThreadNice();
 
+    // The process-wide count of jobs made so far: a job's place in the list order.
+    uint64_t serial() const { return _serial; }
+
 private:
-    // One conversion session and its bookkeeping. Threads hold it for their whole life.
+    friend class vcJobScheduler;
+    // One conversion: its session and what its thread learns. Threads hold it for their
+    // whole life.
     struct Run {
         std::shared_ptr<SWConvertSession> session = std::make_shared<SWConvertSession>();
         std::mutex lock;          // guards the fields below
-        bool waiting = false;     // a thread of this run waits in the gate
-        bool holdsSlot = false;   // this run holds one of the gate's slots
-        bool ended = false;       // the conversion thread has finished
-        bool pauseAgain = false;  // pause-all came while this run waited to resume
         int64_t lastProgressMs = -1;
         QString fingerprint;      // what this run converts, set before it starts
         std::unique_ptr<vcLeftTimeEstimator> leftTime;
+        vcJobOutcome outcome;     // set by its thread before it reports the end
+        // The latest report: percent and remaining time (-1: none since the last admission).
+        double percent = 0.0;
+        int64_t remainingUs = -1;
     };
     using RunPtr = std::shared_ptr<Run>;
+    // The job as its scheduler sees it: guarded by the scheduler's lock, changed only by it.
+    struct QueueRecord {
+        vcJobStep step;
+        uint64_t run = 0;      // number of the current conversion
+        uint64_t ticket = 0;   // see startTicket
+        uint64_t enqueued = 0; // the scheduler's count when it entered the line
+        const vcJobScheduler *counter = nullptr; // the scheduler that counts it per state
+    };
 
     explicit vcTableCellView(LXMediaInfoPtr item);
     RunPtr currentRun() const;
-    bool isCurrent(const RunPtr &run) const;
+    std::shared_ptr<SWConvertSession> currentSession() const;
     WorkerGroup &workers();
-    void spawn(std::function<void()> fn);
     // Main thread: change the row's controls and tell the widget.
     void updateControls(const std::function<void(vcRowControls &)> &change);
-    // Any thread: the same, queued to the main thread (or run there, waiting).
-    void postControls(std::function<void(vcRowControls &)> change, bool wait);
-
-    void newThreadToConvert(RunPtr run);
-    void continueConvert(RunPtr run);
-    void returnSlot(const RunPtr &run, bool ended = false);
-    void pauseIfRunning(const RunPtr &run);
-    // Main thread. `cancelAllInForce`: the "cancelAll" setting as the conversion thread
-    // read it when the conversion ended.
-    void finishedConvert(bool cancelAllInForce, const vcJobOutcome &outcome);
+    // Under the scheduler's lock: a new session for a new conversion.
+    void beginRun();
+    // Starts the conversion thread of run number `run`; false when the owner shuts down.
+    bool spawnConversion(uint64_t run);
+    void newThreadToConvert(RunPtr run, uint64_t runNumber);
+    // Main thread: the row's controls follow the job's state.
+    void refreshDisplay();
+    // Any thread: the same, queued to the main thread (at most one queued at a time).
+    void postDisplayRefresh();
+    // Main thread: the end of run `run` is shown; `fromMainThreadEvent`: the end came from
+    // an operation on the main thread, which the document hears of after it has returned.
+    void deliverEnd(uint64_t run, bool cancelAllInForce, bool fromMainThreadEvent);
     QString outputFolder();
 
     std::atomic<vcTableCellViewDelegate *> _tbCellDelegate{nullptr};
@@ -206,9 +228,10 @@ private:
     LXMediaInfoPtr _editMovie;
     RunPtr _run;
     QString _outputFile;
+    QueueRecord _queue;
+    const uint64_t _serial;
     std::atomic<int64_t> _idx{0};
-    std::atomic<bool> _finished{false};
-    std::atomic<uint64_t> _pauseAllCount{0};
+    std::atomic<bool> _refreshQueued{false};
     std::atomic<int64_t> _lastConversionMs{0};
     vcRowControls _controls;
     vcJobOutcome _lastOutcome;

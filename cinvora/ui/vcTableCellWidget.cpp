@@ -354,7 +354,7 @@ void vcTableCellWidget::rowControlsChanged(const vcRowControls &c) {
     if (const LXMediaInfoPtr item = _job ? _job->editMovie() : nullptr)
         setToolTip(rowToolTip(item->fileName(), c.outcome));
     _finishedLbl->setTextTitle(c.statusText);
-    _finishedLbl->setTextColor(c.statusText == vcTableCellView::failedText() ? odtheme::danger() : odtheme::textSoft());
+    _finishedLbl->setTextColor(c.outcome.kind == vcJobOutcome::Failed ? odtheme::danger() : odtheme::textSoft());
     _finishedLbl->setVisible(c.statusVisible);
     _prgSlider->setVisible(c.progressVisible);
     _prgSlider->setSliderPos(std::clamp(c.progress, 0.0, 1.0));

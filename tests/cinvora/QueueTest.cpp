@@ -339,7 +339,7 @@ TEST(Queue, AStartThatRunsLateNeverResumesWhatALaterPauseAllPaused) {
     const vcTableCellViewPtr row = q.row(0);
     row->pauseConvert();
     ASSERT_TRUE(waitFor([&] { return row->isPaused() && q.doc.currentSessionCount() == 0; }));
-    const uint64_t seenByConvertAll = row->pauseAllCount();
+    const uint64_t seenByConvertAll = row->startTicket();
     q.doc.pauseAll();
     row->startConvert(seenByConvertAll);
     waitFor([] { return false; }, 300);
@@ -347,7 +347,7 @@ TEST(Queue, AStartThatRunsLateNeverResumesWhatALaterPauseAllPaused) {
     EXPECT_FALSE(row->isWaiting());
     EXPECT_EQ(q.doc.currentSessionCount(), 0);
     // A start asked for after the pause-all resumes it.
-    row->startConvert(row->pauseAllCount());
+    row->startConvert(row->startTicket());
     ASSERT_TRUE(waitFor([&] { return !row->isPaused() && q.doc.currentSessionCount() == 1; }));
     q.doc.cancelAll();
     ASSERT_TRUE(waitFor([&] { return !row->hasSession(); }));
