@@ -11,7 +11,6 @@
 #include <reelwright/LXSessionFill.h>
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -81,11 +80,6 @@ void vcTableCellView::setDisplay(vcTableCellViewDisplay *d) {
 LXMediaInfoPtr vcTableCellView::editMovie() const {
     std::lock_guard l(_lock);
     return _editMovie;
-}
-
-void vcTableCellView::replaceEditMovie(LXMediaInfoPtr item) {
-    std::lock_guard l(_lock);
-    _editMovie = std::move(item);
 }
 
 QString vcTableCellView::outputFile() const {
@@ -463,17 +457,6 @@ void vcTableCellView::sessionProgressPastLeft(SWConvertSession *session, double 
         run->lastProgressMs = now;
     }
     postDisplayRefresh();
-}
-
-QString vcTableCellView::createOutputname(const QString &sourcePath) const {
-    const LXMediaInfoPtr item = editMovie();
-    const QString folder = vcCommon::exportMovieFolder();
-    const QString stem = QFileInfo(sourcePath).completeBaseName();
-    const QString ext = item ? item->outputExt() : QString();
-    QString candidate = QDir(folder).filePath(stem + ext);
-    for (int n = 1; QFileInfo::exists(candidate); ++n)
-        candidate = QDir(folder).filePath(QStringLiteral("%1(%2)%3").arg(stem).arg(n).arg(ext));
-    return candidate;
 }
 
 foundation::OutputReservation vcTableCellView::reserveOutputName(const QString &folder, const QString &sourcePath,

@@ -101,7 +101,6 @@ public:
     void setDisplay(vcTableCellViewDisplay *d);
 
     LXMediaInfoPtr editMovie() const;
-    void replaceEditMovie(LXMediaInfoPtr item);
     QString outputFile() const;
     int64_t idx() const { return _idx.load(); }
     void setIdx(int64_t i) { _idx.store(i); }
@@ -156,8 +155,6 @@ public:
     // Pauses the job only if it converts; never resumes.
     void pauseRunning();
 
-    // The name the next output would get (tested, not reserved).
-    QString createOutputname(const QString &sourcePath) const;
     // Claims the first free name folder/stem(n).ext through its partial file, so that no
     // two jobs write one file and no existing file is replaced; the job holds it until its
     // session has ended. Invalid when nothing could be created (e.g. the folder is not
