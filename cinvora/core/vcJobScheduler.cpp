@@ -5,6 +5,8 @@
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
 
+#include <QThread>
+
 #include <algorithm>
 
 using foundation::Log;
@@ -153,6 +155,18 @@ void vcJobScheduler::setLimit(int64_t limit) {
 int64_t vcJobScheduler::limit() const {
     std::lock_guard l(_lock);
     return _limit;
+}
+
+int vcJobScheduler::threadShare() const {
+    static const int cores = std::max(1, QThread::idealThreadCount());
+    int64_t together;
+    {
+        std::lock_guard l(_lock);
+        together = std::min<int64_t>(_limit, _slots + int64_t(_line.size()));
+    }
+    if (together <= 1)
+        return 0;
+    return int(std::max<int64_t>(1, cores / together));
 }
 
 void vcJobScheduler::setCancelAllInForce(bool on) {

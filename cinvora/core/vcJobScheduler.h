@@ -83,6 +83,10 @@ public:
     // every slot taken go only on a returned slot, one per slot (as the gate always did).
     void setLimit(int64_t limit);
     int64_t limit() const;
+    // Threads each codec of a conversion starting now should use: the machine's cores
+    // shared among the conversions that will run side by side (the limit, or fewer when
+    // fewer jobs convert or wait); 0 (all) when one conversion has the machine to itself.
+    int threadShare() const;
     // Whether a cancel-all is in force: ends while it is are not reported as finishes.
     void setCancelAllInForce(bool on);
 

@@ -323,6 +323,7 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
         } else {
             session.option().setUsePluginSubtitle(false);
         }
+        session.option().setThreadCount(queue.threadShare());
         vcTableCellViewDelegate *d = tbCellDelegate();
         if (d)
             d->adjustSessionOption(this, session.option());

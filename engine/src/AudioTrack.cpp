@@ -49,7 +49,7 @@ int AudioTrack::setup(const AudioSetup &setup) {
     _enc->sample_fmt = _encFmt;
     _enc->time_base = {1, _target.sampleRate};
     AVDictionary *opts = nullptr;
-    applyEncoderDefaults(_enc.get(), &opts);
+    applyEncoderDefaults(_enc.get(), &opts, _ctx.threads);
     applyQuality(_enc.get(), _setup.quality, &opts);
     rc = openEncoder(_setup.encoder, &opts);
     if (rc < 0)

@@ -422,8 +422,8 @@ AudioTarget audioTarget(const AVCodec *enc, const AVOutputFormat *fmt, int srcRa
     return t;
 }
 
-void applyEncoderDefaults(AVCodecContext *enc, AVDictionary **opts) {
-    enc->thread_count = 0; // as many as the machine has
+void applyEncoderDefaults(AVCodecContext *enc, AVDictionary **opts, int threads) {
+    enc->thread_count = threads; // 0: as many as the machine has
     const char *n = enc->codec->name;
     if (isSlowByDefault(enc->codec)) {
         av_dict_set(opts, "deadline", "good", 0);

@@ -73,6 +73,6 @@ void applyQuality(AVCodecContext *enc, Quality q, AVDictionary **opts);
 
 // Settings every encoder gets that are not about quality: threads, speed presets for
 // the encoders whose library default is impractically slow, log silence.
-void applyEncoderDefaults(AVCodecContext *enc, AVDictionary **opts);
+void applyEncoderDefaults(AVCodecContext *enc, AVDictionary **opts, int threads = 0);
 
 } // namespace fw

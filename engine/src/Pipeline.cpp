@@ -175,7 +175,7 @@ int EncodeTrack::openDecoder() {
     _dec->pkt_timebase = inStream->time_base;
     if (par->codec_type == AVMEDIA_TYPE_VIDEO)
         _dec->framerate = av_guess_frame_rate(_ctx.in, inStream, nullptr);
-    _dec->thread_count = 0;
+    _dec->thread_count = _ctx.threads;
     _dec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     rc = avcodec_open2(_dec.get(), codec, nullptr);
     if (rc < 0)

@@ -33,6 +33,7 @@ struct PipelineContext {
     AVFormatContext *out = nullptr;
     SessionControl *control = nullptr;
     int64_t clockOffsetUs = 0;
+    int threads = 0; // per codec; 0 = as many as the machine has
     int64_t trimStartUs = 0;
     int64_t trimEndUs = INT64_MAX;
     // The copied video ends at the key picture that shows at trimEndUs: everything before

@@ -59,6 +59,7 @@ int clampDim(uint64_t v) { return v > 16384 ? 16384 : static_cast<int>(v); }
 Transcoder::Transcoder(ConvertRequest request, SessionControl &control, Progress progress)
     : _req(std::move(request)), _opt(_req.option), _control(control), _progress(std::move(progress)) {
     _ctx.control = &_control;
+    _ctx.threads = _opt.threadCount();
 }
 
 Transcoder::~Transcoder() {

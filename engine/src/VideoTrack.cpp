@@ -51,7 +51,7 @@ int VideoTrack::setup(const VideoSetup &setup) {
     _enc->colorspace = par->color_space;
     _enc->chroma_sample_location = par->chroma_location;
     AVDictionary *opts = nullptr;
-    applyEncoderDefaults(_enc.get(), &opts);
+    applyEncoderDefaults(_enc.get(), &opts, _ctx.threads);
     applyQuality(_enc.get(), _setup.quality, &opts);
     rc = openEncoder(_setup.encoder, &opts);
     if (rc < 0)

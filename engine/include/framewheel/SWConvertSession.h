@@ -58,6 +58,11 @@ public:
     // that is not an audio stream = the best audio stream (setAudio_disable leaves it out).
     void setSubtitleStreamIndex(int v) { _subtitleStreamIndex = v; }
     void setAudioStreamIndex(int v) { _audioStreamIndex = v; }
+    // Threads each decoder and encoder of this conversion may use; 0 = as many as the
+    // machine has. Conversions that run side by side share the machine this way instead
+    // of each starting a thread per core.
+    void setThreadCount(int v) { _threadCount = v < 0 ? 0 : v; }
+    int threadCount() const { return _threadCount; }
     // Catalogue codec names ("h264", "libfaac", "mp3", ...); empty or unknown: the
     // container's default encoder.
     void setAudioCodeName(const QString &v) { _audioCodeName = v; }
@@ -113,6 +118,7 @@ private:
     QString _format;
     int _sampleRate = 0, _channels = 0;
     bool _usePluginSubtitle = false;
+    int _threadCount = 0;
 };
 
 class SWConvertSessionDelegate {
