@@ -61,6 +61,7 @@ int AudioTrack::buildGraph(const AVFrame *frame) {
     _graph.reset(avfilter_graph_alloc());
     if (!_graph)
         return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+    _graph->nb_threads = _ctx.threads;
     GraphBuilder b(_graph.get());
     const char *fmtName = av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame->format));
     if (!fmtName)

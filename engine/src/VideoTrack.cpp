@@ -63,6 +63,7 @@ int VideoTrack::buildGraph(const AVFrame *frame) {
     _graph.reset(avfilter_graph_alloc());
     if (!_graph)
         return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+    _graph->nb_threads = _ctx.threads;
     // The same scaler settings the ffmpeg program uses for its automatic conversions.
     _graph->scale_sws_opts = av_strdup("flags=bicubic");
     GraphBuilder b(_graph.get());

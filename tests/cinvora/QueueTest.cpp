@@ -521,7 +521,8 @@ TEST(Queue, ClearingTheListCancelsAPausedJobAndTheGuardForgetsIt) {
     Queue q(1);
     const auto row = q.addLong();
     q.doc.convertAll();
-    ASSERT_TRUE(waitFor([&] { return q.converting() == 1; }));
+    // Converting, and its output claimed (the claim follows the admission on its thread).
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 1 && q.partials().size() == 1; }));
     q.doc.pauseAll();
     ASSERT_TRUE(waitFor([&] { return row->isPaused() && q.doc.currentSessionCount() == 0; }));
     ASSERT_EQ(q.partials().size(), 1);
