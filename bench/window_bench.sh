@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main window's benchmark: adding and selecting 1,000 items, and the longest main-thread
-# stall while ten conversions report progress (against the same ten run by ffmpeg).
-# Usage: bench/window_bench.sh [BUILD_DIR]
+# stall while ten conversions report progress (against the same ten run by ffmpeg); with
+# --rows N, convert-all over N rows instead.
+# Usage: bench/window_bench.sh [BUILD_DIR] [--rows N [--ended N] [--seconds S]]
 set -euo pipefail
 build=${1:-build}
 here=$(cd "$(dirname "$0")/.." && pwd)

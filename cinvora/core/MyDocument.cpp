@@ -95,7 +95,10 @@ void MyDocument::convertAll() {
 void MyDocument::setCancelAllKey(bool on) {
     // The jobs that end hear it from the scheduler, not from the settings file.
     _scheduler.setCancelAllInForce(on);
-    foundation::Settings::setValue("cancelAll", on);
+    // Writing the store flushes it to disk, tens of milliseconds on the main thread: only
+    // when the stored flag differs (reading it is cheap).
+    if (foundation::Settings::value("cancelAll").toBool() != on)
+        foundation::Settings::setValue("cancelAll", on);
 }
 
 void MyDocument::pauseAll() {

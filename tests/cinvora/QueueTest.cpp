@@ -21,6 +21,7 @@
 #include <mutex>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -303,6 +304,28 @@ TEST(Queue, CancelAllSetsTheFlagAndSilencesFinishReports) {
     EXPECT_FALSE(foundation::Settings::value("cancelAll").toBool());
     ASSERT_TRUE(waitFor([&] { return q.doc.finishedReports.load() == 3; }, 180000));
     EXPECT_EQ(q.outputs().size(), 3);
+}
+
+// Writing the store flushes it to disk, which stalls the window for tens of milliseconds:
+// a convert-all that finds the flag already clear leaves the store as it is (the write
+// replaces the file, so a new inode or time would show one).
+TEST(Queue, ConvertAllLeavesAClearCancelFlagUnwritten) {
+    Queue q(2);
+    q.addMedium();
+    const QByteArray store = QFile::encodeName(foundation::Settings::fileName());
+    struct stat before {};
+    ASSERT_EQ(::stat(store.constData(), &before), 0);
+    QThread::msleep(20);
+    q.doc.convertAll();
+    struct stat after {};
+    ASSERT_EQ(::stat(store.constData(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    EXPECT_FALSE(foundation::Settings::value("cancelAll").toBool());
+    q.doc.cancelAll();
+    EXPECT_TRUE(foundation::Settings::value("cancelAll").toBool());
+    ASSERT_TRUE(q.quiet());
 }
 
 TEST(Queue, StopWhileQueuedAndStartAgainBeforeItsThreadWasAdmitted) {
