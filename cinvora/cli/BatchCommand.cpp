@@ -184,6 +184,7 @@ int runBatch(const ConvertArgs &a) {
 
     ODDocument doc;
     doc.setUsesHistory(false);
+    doc.setMakesPictures(false);
     doc.setExportFolderOverride(outDir);
     if (a.jobs > 0)
         doc.setSlotLimitOverride(a.jobs);

@@ -72,7 +72,8 @@ void MyDocument::refreshIndexAndCount() {
 }
 
 LXMediaInfoPtr MyDocument::initEditMovieWithPath(const QString &path) {
-    LXMediaInfoPtr item = LXMediaInfo::initMediaInfoWithPath(path);
+    LXMediaInfoPtr item =
+        LXMediaInfo::initMediaInfoWithProbe(path, SWMediaInfoManager::initWithFile(path, _makesPictures.load()));
     loadResolutionAVCodecs(*item);
     return item;
 }

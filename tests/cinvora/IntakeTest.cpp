@@ -1,6 +1,8 @@
 #include <ODDocument.h>
 #include <vcCommon.h>
 
+#include <framewheel/SWMediaInfoManager.h>
+
 #include "FakeWindow.h"
 #include "TestSupport.h"
 
@@ -128,6 +130,20 @@ TEST(Intake, NewItemsGetTheDefaultFormatAndItsLists) {
     EXPECT_EQ(audio->outputFormat(), "mp3");
     EXPECT_FALSE(audio->aCodecs().isEmpty());
     EXPECT_EQ(d.doc.lastKeyStr(), "Audio.mp3");
+    EXPECT_FALSE(video->mediaInfoManager()->thumbnailImage().isNull()) << "the row shows a picture of its clip";
+}
+
+// The command line's document makes no pictures: a long batch keeps no picture per file.
+TEST(Intake, ADocumentWithoutRowsToShowMakesNoPictures) {
+    Doc d;
+    d.doc.setMakesPictures(false);
+    ASSERT_TRUE(d.drop({fixture("multi.mkv"), fixture("clip.mp4")}));
+    ASSERT_EQ(d.doc.fileArray().size(), 2u);
+    for (const auto &item : d.doc.fileArray()) {
+        EXPECT_TRUE(item->mediaInfoManager()->thumbnailImage().isNull());
+        EXPECT_GT(item->totalDuration(), 0.0);
+        EXPECT_FALSE(item->vCodecs().isEmpty());
+    }
 }
 
 TEST(Intake, NotificationAddsFilesAndCancelStopsBeforeTheNextFile) {
