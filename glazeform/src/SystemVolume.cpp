@@ -97,34 +97,27 @@ public:
         return r.name;
     }
 
+    // Fills the SinkState behind `user` from the server's answer about one sink.
+    static void readSink(pa_context *, const pa_sink_info *info, int eol, void *user) {
+        auto *st = static_cast<SinkState *>(user);
+        if (eol || !info)
+            return;
+        st->found = true;
+        st->index = info->index;
+        st->volume = info->volume;
+        st->mute = info->mute != 0;
+    }
+
     SinkState sinkByName(const QByteArray &name) {
         SinkState s;
-        auto cb = [](pa_context *, const pa_sink_info *info, int eol, void *user) {
-            auto *st = static_cast<SinkState *>(user);
-            if (eol || !info)
-                return;
-            st->found = true;
-            st->index = info->index;
-            st->volume = info->volume;
-            st->mute = info->mute != 0;
-        };
-        if (!wait(pa_context_get_sink_info_by_name(_context, name.constData(), cb, &s)))
+        if (!wait(pa_context_get_sink_info_by_name(_context, name.constData(), &readSink, &s)))
             s.found = false;
         return s;
     }
 
     SinkState sinkByIndex(uint32_t index) {
         SinkState s;
-        auto cb = [](pa_context *, const pa_sink_info *info, int eol, void *user) {
-            auto *st = static_cast<SinkState *>(user);
-            if (eol || !info)
-                return;
-            st->found = true;
-            st->index = info->index;
-            st->volume = info->volume;
-            st->mute = info->mute != 0;
-        };
-        if (!wait(pa_context_get_sink_info_by_index(_context, index, cb, &s)))
+        if (!wait(pa_context_get_sink_info_by_index(_context, index, &readSink, &s)))
             s.found = false;
         return s;
     }
