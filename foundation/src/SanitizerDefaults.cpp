@@ -15,7 +15,9 @@ extern "C" const char *__tsan_default_suppressions() {
            "race:libswscale.so\nrace:libswresample.so\nrace:libx264.so\nrace:libx265.so\nrace:libvpx.so\n"
            "race:libass.so\n"
            // Qt's posted events: made on one thread, deleted on the main thread, handed
-           // over under Qt's own (uninstrumented) locks.
-           "race:QMetaObject::invokeMethodImpl\nrace:QMetaObject::invokeMethod<\n";
+           // over under Qt's own (uninstrumented) locks. Where the template is inlined the
+           // frame is named without its class, so the event's destructor is named too.
+           "race:QMetaObject::invokeMethodImpl\nrace:QMetaObject::invokeMethod<\n"
+           "race:QMetaCallEvent::~QMetaCallEvent\n";
 }
 
