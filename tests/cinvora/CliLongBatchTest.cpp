@@ -28,7 +28,7 @@ double peakResidentMiB(qint64 pid) {
 // A folder of 10,000 clips: the list is complete and the first conversions are writing
 // before the batch holds 200 MB. Past about 6,000 files the probes' short-lived decoder
 // tables used to be served from a heap the list's own data kept from shrinking, and the
-// batch reached 220 MB to 580 MB by the end of the intake, with under 50 MB in use.
+// batch reached 220 MB to 780 MB by the end of the intake, with under 50 MB in use.
 TEST(LongBatch, TenThousandFilesAreListedInUnder200MB) {
     const QString in = testsupport::freshDir("long-batch");
     const QByteArray source = QFile::encodeName(fixture("short.mp4"));
