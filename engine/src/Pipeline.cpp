@@ -70,6 +70,92 @@ bool GraphBuilder::append(const char *filter, Options options) {
 
 // ---------------------------------------------------------------------------------------
 
+namespace {
+// A day and a bit of output: a timestamp beyond it is damage, never a reason to grow.
+constexpr int64_t kMaxBins = 1'000'000;
+} // namespace
+
+void Coverage::add(int64_t startUs, int64_t durationUs) {
+    const int64_t endUs = startUs + std::max<int64_t>(durationUs, 0);
+    if (endUs < 0)
+        return;
+    const int64_t first = std::max<int64_t>(startUs, 0) / kBinUs;
+    // An interval covers the bins it overlaps; a point covers its own.
+    const int64_t last = std::min<int64_t>(durationUs > 0 ? (endUs - 1) / kBinUs : first, kMaxBins - 1);
+    if (first > last)
+        return;
+    if (int64_t(_bins.size()) <= last)
+        _bins.resize(size_t(last + 1), 0);
+    std::fill(_bins.begin() + first, _bins.begin() + last + 1, uint8_t(1));
+}
+
+int64_t Coverage::coveredUs(int64_t fillUs) const {
+    const int64_t fillBins = fillUs / kBinUs;
+    int64_t bins = 0, hole = 0;
+    bool seen = false;
+    for (const uint8_t b : _bins) {
+        if (!b) {
+            ++hole;
+            continue;
+        }
+        // A hole before the first covered bin is the output's start, not a hole.
+        if (seen && hole <= fillBins)
+            bins += hole;
+        hole = 0;
+        seen = true;
+        ++bins;
+    }
+    return bins * kBinUs;
+}
+
+int64_t Coverage::notIn(const Coverage &other, int64_t untilUs) const {
+    const int64_t end = std::min<int64_t>(int64_t(_bins.size()), untilUs / kBinUs);
+    // What comes before the other's first bin is a lead-in: a stream cut inside a group of
+    // pictures decodes from its next key picture on.
+    const auto first = std::find(other._bins.begin(), other._bins.end(), uint8_t(1));
+    if (first == other._bins.end())
+        return 0;
+    int64_t bins = 0;
+    for (int64_t i = first - other._bins.begin(); i < end; ++i)
+        if (_bins[size_t(i)] && (i >= int64_t(other._bins.size()) || !other._bins[size_t(i)]))
+            ++bins;
+    return bins * kBinUs;
+}
+
+void Track::noteSpan(Coverage &c, int64_t ts, int64_t duration) const {
+    if (ts == AV_NOPTS_VALUE)
+        return;
+    const AVRational tb = inStream->time_base;
+    const int64_t start = av_rescale_q(ts, tb, AV_TIME_BASE_Q) - _ctx.clockOffsetUs - _ctx.trimStartUs;
+    // Past the kept range nothing is owed.
+    if (_ctx.trimsEnd() && start >= _ctx.trimEndUs - _ctx.trimStartUs)
+        return;
+    c.add(start, duration > 0 ? av_rescale_q(duration, tb, AV_TIME_BASE_Q) : 0);
+}
+
+int64_t Track::nominalDuration(const AVPacket *pkt) const {
+    const AVCodecParameters *par = inStream->codecpar;
+    const AVRational tb = inStream->time_base;
+    if (par->codec_type == AVMEDIA_TYPE_AUDIO && par->sample_rate > 0) {
+        const int samples = av_get_audio_frame_duration2(const_cast<AVCodecParameters *>(par), pkt ? pkt->size : 0);
+        if (samples > 0)
+            return av_rescale_q(samples, AVRational{1, par->sample_rate}, tb);
+    }
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO) {
+        const AVRational rate = av_guess_frame_rate(_ctx.in, inStream, nullptr);
+        if (rate.num > 0 && rate.den > 0)
+            return av_rescale_q(1, av_inv_q(rate), tb);
+    }
+    return 0;
+}
+
+void Track::noteSent(const AVPacket *pkt) {
+    if (inputDone)
+        return;
+    noteSpan(sent, pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts,
+             pkt->duration > 0 ? pkt->duration : nominalDuration(pkt));
+}
+
 int Track::writePacket(AVPacket *pkt, AVRational tb) {
     pkt->stream_index = outStream->index;
     av_packet_rescale_ts(pkt, tb, outStream->time_base);
@@ -120,9 +206,72 @@ int CopyTrack::setup() {
     return 0;
 }
 
+namespace {
+// Overwritten stretches of a file read back as zeros. A compressed packet is never all
+// zeros (it has headers, sync words, lengths); uncompressed silence or black is.
+bool uncompressed(AVCodecID id) {
+    return (id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT) || id == AV_CODEC_ID_RAWVIDEO ||
+           id == AV_CODEC_ID_V210 || id == AV_CODEC_ID_R210 || id == AV_CODEC_ID_V308 || id == AV_CODEC_ID_V408 ||
+           id == AV_CODEC_ID_Y41P || id == AV_CODEC_ID_YUV4 || id == AV_CODEC_ID_AYUV;
+}
+
+bool allZero(const AVPacket *pkt) {
+    for (int i = 0; i < pkt->size; ++i)
+        if (pkt->data[i])
+            return false;
+    return true;
+}
+} // namespace
+
+void CopyTrack::tryDecoding(const AVPacket *pkt) {
+    if (_decodes || !_unusable.isEmpty())
+        return;
+    if (!_trial && _trialPackets == 0) {
+        const AVCodec *codec = avcodec_find_decoder(inStream->codecpar->codec_id);
+        _trial.reset(codec ? avcodec_alloc_context3(codec) : nullptr);
+        if (_trial) {
+            _trial->pkt_timebase = inStream->time_base;
+            _trial->thread_count = 1;
+            if (avcodec_parameters_to_context(_trial.get(), inStream->codecpar) < 0 ||
+                avcodec_open2(_trial.get(), codec, nullptr) < 0)
+                _trial.reset();
+        }
+        if (!_trial) {
+            _decodes = true; // no decoder here to judge by: the copy is taken on trust
+            return;
+        }
+    }
+    if (!_trial)
+        return;
+    ++_trialPackets;
+    FramePtr frame = makeFrame();
+    avcodec_send_packet(_trial.get(), pkt);
+    if (avcodec_receive_frame(_trial.get(), frame.get()) >= 0) {
+        _decodes = true;
+        stopTrying();
+        return;
+    }
+    // Decoders hold a few packets back (threads, reordering); a few hundred without one
+    // picture or sound is a stream that does not decode.
+    constexpr int kTrialPackets = 300;
+    if (!pkt || _trialPackets >= kTrialPackets) {
+        _unusable = QStringLiteral("its %1 %2 stream could not be decoded")
+                        .arg(QLatin1String(avcodec_get_name(inStream->codecpar->codec_id)),
+                             type() == AVMEDIA_TYPE_VIDEO ? QStringLiteral("video") : QStringLiteral("audio"));
+        stopTrying();
+    }
+}
+
+int CopyTrack::finish(bool inputEnded) {
+    if (inputEnded && !_decodes && _unusable.isEmpty() && _trial)
+        tryDecoding(nullptr);
+    return 0;
+}
+
 int CopyTrack::handlePacket(AVPacket *pkt) {
     if (inputDone)
         return 0;
+    tryDecoding(pkt);
     const AVRational tb = inStream->time_base;
     const int64_t off = clockOffsetIn(tb);
     if (pkt->pts != AV_NOPTS_VALUE)
@@ -150,6 +299,9 @@ int CopyTrack::handlePacket(AVPacket *pkt) {
             av_rescale_q(pkt->pts + std::max<int64_t>(pkt->duration, 1), tb, AV_TIME_BASE_Q) <= _ctx.trimStartUs)
             return 0;
     }
+    if (uncompressed(inStream->codecpar->codec_id) || !allZero(pkt))
+        noteSpan(sound, (pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts) + off,
+                 pkt->duration > 0 ? pkt->duration : nominalDuration(pkt));
     const int64_t start = av_rescale_q(_ctx.trimStartUs, AV_TIME_BASE_Q, tb);
     if (pkt->pts != AV_NOPTS_VALUE)
         pkt->pts -= start;
@@ -239,6 +391,7 @@ int EncodeTrack::decodeLoop() {
             return 0;
         }
         ++_framesDecoded;
+        noteFrame(_frame.get());
         const int frc = inputDone ? 0 : filterFrame(_frame.get());
         av_frame_unref(_frame.get());
         if (frc < 0)
@@ -246,6 +399,15 @@ int EncodeTrack::decodeLoop() {
         if (!_ctx.control->checkpoint())
             return AVERROR_EXIT;
     }
+}
+
+void EncodeTrack::noteFrame(const AVFrame *frame) {
+    int64_t duration = frame->pkt_duration;
+    if (duration <= 0 && frame->nb_samples > 0 && frame->sample_rate > 0)
+        duration = av_rescale_q(frame->nb_samples, AVRational{1, frame->sample_rate}, inStream->time_base);
+    if (duration <= 0)
+        duration = nominalDuration(nullptr);
+    noteSpan(sound, frame->best_effort_timestamp, duration);
 }
 
 int EncodeTrack::encode(AVFrame *frame) {

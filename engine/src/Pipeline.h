@@ -22,6 +22,7 @@ extern "C" {
 #include <deque>
 #include <initializer_list>
 #include <memory>
+#include <vector>
 #include <utility>
 
 namespace fw {
@@ -71,6 +72,26 @@ private:
     int _count = 0;
 };
 
+// Which parts of the output's time line a stream really delivered, in bins of 100 ms.
+// A file's timestamps can lie (a damaged packet may claim any time), so what counts is
+// the time covered, not the furthest timestamp seen.
+class Coverage {
+public:
+    static constexpr int64_t kBinUs = 100000;
+    // [startUs, startUs + durationUs) of output time; a zero duration marks one point.
+    void add(int64_t startUs, int64_t durationUs);
+    // The covered time, holes up to fillUs counted as covered (stills, jitter).
+    int64_t coveredUs(int64_t fillUs = 0) const;
+    // Time covered here and not in `other`, from other's first covered bin up to (not
+    // including) `untilUs`.
+    int64_t notIn(const Coverage &other, int64_t untilUs = INT64_MAX) const;
+    // End of the last covered bin; 0 when nothing is covered.
+    int64_t endUs() const { return int64_t(_bins.size()) * kBinUs; }
+
+private:
+    std::vector<uint8_t> _bins;
+};
+
 class Track {
 public:
     Track(PipelineContext &ctx, AVStream *in) : inStream(in), _ctx(ctx) {}
@@ -92,8 +113,19 @@ public:
     bool inputDone = false;      // takes nothing more from the demuxer
     int64_t positionUs = 0;      // output time written so far
     int64_t packetsWritten = 0;
+    // Packets the demuxer gave this stream, and what of them proved sound: decoded
+    // pictures or sound, or for a copy packets that hold data.
+    Coverage sent, sound;
+    // A demuxed packet of inStream, before the track sees it.
+    void noteSent(const AVPacket *pkt);
+    // A reason when the stream proved unusable (nothing of it decodes); empty otherwise.
+    virtual QString unusable() const { return {}; }
 
 protected:
+    // Adds [ts, ts + duration) in inStream's time base (raw stream time) to `c`.
+    void noteSpan(Coverage &c, int64_t ts, int64_t duration) const;
+    // A packet's length in inStream's time base when it names none.
+    int64_t nominalDuration(const AVPacket *pkt) const;
     int writePacket(AVPacket *pkt, AVRational tb);
     int64_t clockOffsetIn(AVRational tb) const { return av_rescale_q(_ctx.clockOffsetUs, AV_TIME_BASE_Q, tb); }
     PipelineContext &_ctx;
@@ -104,11 +136,21 @@ public:
     using Track::Track;
     int setup();
     int handlePacket(AVPacket *pkt) override;
-    int finish(bool) override { return 0; }
+    int finish(bool inputEnded) override;
     bool copies() const override { return true; }
+    QString unusable() const override { return _unusable; }
 
 private:
+    // A copy decodes nothing, so the first packets are tried on a decoder: a stream whose
+    // data no decoder can read is not copied into a file that plays nothing.
+    void tryDecoding(const AVPacket *pkt);
+    void stopTrying() { _trial.reset(); }
+
     bool _sawKey = false;
+    CodecContextPtr _trial;
+    int _trialPackets = 0;
+    bool _decodes = false;
+    QString _unusable;
 };
 
 class EncodeTrack : public Track {
@@ -124,6 +166,7 @@ protected:
     int openEncoder(const AVCodec *codec, AVDictionary **opts);
     int createOutputStream();
     int decodeLoop(); // receives every frame the decoder has ready
+    void noteFrame(const AVFrame *frame);
     // Trim, (re)build the graph when needed, push the frame and drain the graph.
     virtual int filterFrame(AVFrame *frame) = 0;
     virtual int drainGraph(bool flushing) = 0;

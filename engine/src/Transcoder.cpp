@@ -94,8 +94,8 @@ bool Transcoder::run(QString *error) {
         rc = readLoop(&inputEnded);
     if (rc >= 0)
         rc = finishTracks(inputEnded);
-    if (rc >= 0 && inputEnded)
-        rc = checkInputLength();
+    if (rc >= 0)
+        rc = checkInputLength(inputEnded);
     if (rc >= 0)
         rc = closeOutput();
     if (rc < 0 || _control.cancelled()) {
@@ -219,16 +219,122 @@ void Transcoder::computeClock() {
     _ctx.trimEndUs = _opt.recording_time() > 0 ? _ctx.trimStartUs + _opt.recording_time() : INT64_MAX;
 
     const int64_t fileLength = in->duration > 0 ? in->duration : 0;
-    int64_t length = std::max<int64_t>(0, fileLength - askedStart);
+    // The length judged against is the one the file promises for what is converted.
+    const Stated stated = statedLength();
+    int64_t length = std::max<int64_t>(0, stated.us - askedStart);
     if (_opt.recording_time() > 0)
-        length = fileLength > 0 ? std::min(length, _opt.recording_time()) : _opt.recording_time();
+        length = stated.us > 0 ? std::min(length, _opt.recording_time()) : _opt.recording_time();
     _totalUs = length;
+    _lengthPromised = stated.promised;
 
     // A length guessed from the bit rate is no promise, so nothing is judged against it.
     // Otherwise a packet may run somewhat past the stated end (headers round, muxers
     // disagree), but not by as much again or half a minute, whichever is more.
     if (fileLength > 0 && in->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE)
         _jumpLimitUs = fileStart + fileLength + std::max<int64_t>(fileLength, kJumpSlackUs);
+}
+
+namespace {
+
+// What a WAV header promises: its data chunk's size at its byte rate. FFmpeg reports a raw
+// PCM file's length from the file's size, which is just what a cut file has lost.
+// (The chunk walk stops at the data chunk, which a 1 MiB head always reaches in practice.)
+int64_t wavHeaderLengthUs(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = f.read(1 << 20);
+    auto le32 = [&head](qsizetype at) {
+        return uint32_t(uint8_t(head[at])) | uint32_t(uint8_t(head[at + 1])) << 8 |
+               uint32_t(uint8_t(head[at + 2])) << 16 | uint32_t(uint8_t(head[at + 3])) << 24;
+    };
+    if (head.size() < 12 || !head.startsWith("RIFF") || head.mid(8, 4) != "WAVE")
+        return 0;
+    uint32_t byteRate = 0;
+    for (qsizetype at = 12; at + 8 <= head.size();) {
+        const QByteArray id = head.mid(at, 4);
+        const uint32_t size = le32(at + 4);
+        if (id == "fmt " && at + 16 <= head.size())
+            byteRate = le32(at + 16);
+        if (id == "data") {
+            // 0 and 0xFFFFFFFF: written while streaming, no length was known.
+            if (byteRate == 0 || size == 0 || size == 0xFFFFFFFFu)
+                return 0;
+            return int64_t(double(size) * 1e6 / byteRate);
+        }
+        at += 8 + qsizetype(size) + (size & 1);
+    }
+    return 0;
+}
+
+// The same for a CAF file of fixed-size packets: its data chunk's size (less the edit
+// count before the data) over the packet size its description gives.
+int64_t cafHeaderLengthUs(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray head = f.read(1 << 20);
+    auto be = [&head](qsizetype at, int bytes) {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v = v << 8 | uint8_t(head[at + i]);
+        return v;
+    };
+    if (head.size() < 8 || !head.startsWith("caff"))
+        return 0;
+    double rate = 0;
+    uint64_t bytesPerPacket = 0, framesPerPacket = 0;
+    for (qsizetype at = 8; at + 12 <= head.size();) {
+        const QByteArray type = head.mid(at, 4);
+        const uint64_t size = be(at + 4, 8);
+        const qsizetype body = at + 12;
+        if (type == "desc" && body + 32 <= head.size()) {
+            const uint64_t bits = be(body, 8);
+            std::memcpy(&rate, &bits, sizeof rate);
+            bytesPerPacket = be(body + 16, 4);
+            framesPerPacket = be(body + 20, 4);
+        }
+        if (type == "data") {
+            // All ones: written while streaming, the data runs to the end of the file.
+            if (size == ~uint64_t(0) || size <= 4 || bytesPerPacket == 0 || framesPerPacket == 0 || !(rate > 0))
+                return 0;
+            const double frames = double((size - 4) / bytesPerPacket) * double(framesPerPacket);
+            return int64_t(frames / rate * 1e6);
+        }
+        if (size > uint64_t(head.size()))
+            return 0;
+        at = body + qsizetype(size);
+    }
+    return 0;
+}
+
+} // namespace
+
+Transcoder::Stated Transcoder::statedLength() const {
+    const AVFormatContext *in = _in.get();
+    // A stream's own length comes from its index (an MP4's sample table): it lists the
+    // packets the file holds, where the container's summary may say anything.
+    int64_t streams = 0;
+    bool everyStream = true;
+    for (const int i : {_video, _audio}) {
+        if (i < 0)
+            continue;
+        const AVStream *st = in->streams[i];
+        if (st->duration > 0 && st->duration != AV_NOPTS_VALUE)
+            streams = std::max(streams, av_rescale_q(st->duration, st->time_base, AV_TIME_BASE_Q));
+        else
+            everyStream = false;
+    }
+    const QLatin1String demuxer(in->iformat->name);
+    const int64_t header = demuxer == QLatin1String("wav")   ? wavHeaderLengthUs(_req.input)
+                           : demuxer == QLatin1String("caf") ? cafHeaderLengthUs(_req.input)
+                                                             : 0;
+    if (header > 0)
+        return {header, true};
+    if (everyStream && streams > 0 && in->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE)
+        return {streams, true};
+    const int64_t fileLength = in->duration > 0 ? in->duration : 0;
+    return {fileLength, fileLength > 0 && in->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE};
 }
 
 bool Transcoder::farPastStatedLength(const AVPacket *pkt) const {
@@ -564,6 +670,7 @@ int Transcoder::readLoop(bool *inputEnded) {
             continue;
         }
         if (idx >= 0 && idx < int(_trackFor.size()) && _trackFor[idx]) {
+            _trackFor[idx]->noteSent(pkt.get());
             rc = _trackFor[idx]->handlePacket(pkt.get());
         } else if (_bitmapSubs && idx == _subtitle) {
             _bitmapSubs->handlePacket(pkt.get(), _ctx.clockOffsetUs);
@@ -585,6 +692,8 @@ int Transcoder::finishTracks(bool inputEnded) {
     }
     int64_t written = 0;
     for (const auto &t : _tracks) {
+        if (const QString why = t->unusable(); !why.isEmpty())
+            return refuse(QStringLiteral("the input cannot be converted: %1").arg(why));
         written += t->packetsWritten;
         if (const auto *enc = dynamic_cast<const EncodeTrack *>(t.get()); enc && enc->framesDecoded() == 0 &&
                                                                           t->type() == AVMEDIA_TYPE_VIDEO &&
@@ -604,12 +713,28 @@ int64_t Transcoder::reachedUs() const {
     return pos;
 }
 
-int Transcoder::checkInputLength() {
-    // A length guessed from the bit rate is no promise; a header's or the streams' is.
-    if (_totalUs <= 0 || _in->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE)
+int Transcoder::checkInputLength(bool inputEnded) {
+    // Below this much, missing time is the rounding of stated lengths and frame edges.
+    const auto slack = [](int64_t of) { return std::max<int64_t>(kShortInputSlackUs, of / 20); };
+    // Packets that came and did not prove sound: overwritten or undecodable stretches.
+    // Before the input's end only what lies before the last sound part is judged; the
+    // rest may still sit in a decoder.
+    for (const auto &t : _tracks) {
+        const int64_t until = inputEnded ? INT64_MAX : t->sound.endUs();
+        const int64_t lost = t->sent.notIn(t->sound, until);
+        if (lost > slack(t->sent.coveredUs()))
+            return refuse(QStringLiteral("%1 s of the input's %2 could not be read: it is damaged")
+                              .arg(double(lost) / 1e6, 0, 'f', 1)
+                              .arg(t->type() == AVMEDIA_TYPE_VIDEO ? QStringLiteral("video") : QStringLiteral("audio")));
+    }
+    if (!inputEnded || _totalUs <= 0 || !_lengthPromised)
         return 0;
-    const int64_t reached = reachedUs();
-    if (double(reached) >= 0.95 * double(_totalUs) || _totalUs - reached < kShortInputSlackUs)
+    // What the streams covered, not the furthest time stamp: a damaged packet may claim
+    // any time. Holes under a second are stills and jitter.
+    int64_t reached = 0;
+    for (const auto &t : _tracks)
+        reached = std::max(reached, std::min(t->sound.coveredUs(kShortInputSlackUs), _totalUs));
+    if (_totalUs - reached <= slack(_totalUs))
         return 0;
     return refuse(QStringLiteral("the input ends after %1 s of the %2 s it states: it is cut short or damaged")
                       .arg(double(reached) / 1e6, 0, 'f', 1)

@@ -47,6 +47,12 @@ private:
     int openInputFile();
     int selectStreams();
     void computeClock();
+    struct Stated {
+        int64_t us = 0;
+        bool promised = false; // a header's or an index's length, not a guess
+    };
+    // The length of the streams converted, as the file states it.
+    Stated statedLength() const;
     void seekToStart();
     bool canCopyVideo() const;
     bool canCopyAudio() const;
@@ -61,9 +67,10 @@ private:
     // timestamp that would stretch the output to days.
     bool farPastStatedLength(const AVPacket *pkt) const;
     int finishTracks(bool inputEnded);
-    // After the input ended by itself: fails when it ended well short of the length the
-    // file states (or of the trimmed range), which a cut or overwritten file does.
-    int checkInputLength();
+    // Fails when a stream's packets proved unreadable for more than a moment, and, after
+    // the input ended by itself, when what the streams covered falls well short of the
+    // length the file states (or of the trimmed range), which a cut or overwritten file does.
+    int checkInputLength(bool inputEnded);
     int64_t reachedUs() const; // output time written so far, over all tracks
     int closeOutput();
     // Starts the disk writes of what the muxer has written since the last call once enough
@@ -89,6 +96,7 @@ private:
     bool _startTrimmed = false;
     bool _videoCopy = false, _audioCopy = false;
     int64_t _totalUs = 0;
+    bool _lengthPromised = false;
     int64_t _jumpLimitUs = INT64_MAX; // raw stream time beyond which a packet is damaged
     int64_t _jumpsDropped = 0;
     std::deque<PacketPtr> _pending; // read ahead while deciding on a copy

@@ -3,9 +3,13 @@
 #include <framewheel/SWConvertSession.h>
 #include <framewheel/SWMediaInfoManager.h>
 
+#include <cmath>
+
 namespace {
 
 template <class List> int64_t inside(const List &list, int64_t i) { return i >= 0 && i < list.size() ? i : -1; }
+
+int64_t microseconds(double seconds) { return std::llround(seconds * 1'000'000); }
 
 } // namespace
 
@@ -20,8 +24,13 @@ double qscaleForQuality(int64_t quality) {
 void fillSessionOption(const LXMediaInfo &source, SWConvertOption &option, const LXFillRules &rules) {
     const LXMediaFields item = source.snapshot();
     const auto &probe = item.mediaInfoManager;
-    option.setStart_time(static_cast<int64_t>(item.trackStart * 1'000'000));
-    option.setRecording_time(static_cast<int64_t>((item.trackEnd - item.trackStart) * 1'000'000));
+    // The item's length is whole seconds (what the rows show), so an end at or past it is
+    // the end of the file: the conversion reads to the last frame instead of stopping at
+    // the last whole second. Ends inside the file are cut to the microsecond.
+    const bool toTheEnd = item.trackEnd >= item.totalDuration;
+    const int64_t startUs = item.trackStart > 0 ? microseconds(item.trackStart) : 0;
+    option.setStart_time(startUs > 0 ? startUs : -1);
+    option.setRecording_time(toTheEnd ? -1 : microseconds(item.trackEnd) - startUs);
     option.setAudio_disable(item.audioStreamIndex == -1);
     option.setSubtitle_disable(item.subTitleIndex == -1);
     option.setAudio_volume(item.audioVolumn);

@@ -192,3 +192,50 @@ TEST(CliBatch, NothingConvertedFailsAndEveryRowSaysWhy) {
         << failed.toStdString();
     EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
 }
+
+// Every output is as long as its source (the item's whole-second length is for display),
+// a file that lost part of what it states fails, and damage the ffmpeg program decodes
+// through is converted: the judgement rests on what the conversion read.
+TEST(CliBatch, OutputsKeepTheirWholeLengthAndOnlyFilesThatLostDataFail) {
+    namespace damage = testsupport::damage;
+    const QString in = testsupport::freshDir("whole-in");
+    const QString tail = in + "/tail.mp4", cut = in + "/cut.wav", header = in + "/header.mp4", bytes = in + "/bytes.mkv";
+    ASSERT_TRUE(damage::make({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3.9", "-f", "lavfi", "-i",
+                              "sine=frequency=440:sample_rate=48000:duration=3.9", "-c:v", "libx264", "-preset",
+                              "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-f", "mp4"},
+                             tail));
+    ASSERT_TRUE(damage::make({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=10", "-c:a",
+                              "pcm_s16le"},
+                             cut));
+    ASSERT_TRUE(damage::rewrite(cut, [](QByteArray &b) { b.truncate(b.size() * 2 / 5); }));
+    ASSERT_TRUE(damage::make({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=10", "-c:v", "libx264",
+                              "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-f", "mp4"},
+                             header));
+    ASSERT_TRUE(damage::make({"-i", header, "-c", "copy", "-f", "matroska"}, bytes));
+    ASSERT_TRUE(damage::rewrite(header, [](QByteArray &b) { ASSERT_TRUE(damage::scaleMovieLength(b, "mvhd", 3)); }));
+    ASSERT_TRUE(damage::rewrite(bytes, [](QByteArray &b) { damage::scribble(b, 5); }));
+    for (const QString &f : {header, bytes})
+        ASSERT_GE(damage::decodedSeconds(f), 9.9) << f.toStdString();
+
+    const QString out = testsupport::freshDir("whole-out");
+    QByteArray o, e;
+    const int rc = testsupport::runProgram(testsupport::binary("cinvora-cli"), {"convert", in, "--output", out, "--json"},
+                                           &o, &e, 300000);
+    EXPECT_EQ(rc, 1) << o.toStdString() << e.toStdString(); // the cut file failed
+    QHash<QString, QJsonObject> rows;
+    for (const QByteArray &line : o.trimmed().split('\n')) {
+        const QJsonObject row = QJsonDocument::fromJson(line).object();
+        rows.insert(QFileInfo(row["source"].toString()).fileName(), row);
+    }
+    const auto duration = [](const QString &path) {
+        return testsupport::ffprobe(path)["format"].toObject()["duration"].toString().toDouble();
+    };
+    ASSERT_EQ(rows.value("tail.mp4")["result"].toString().toStdString(), "done") << o.toStdString();
+    EXPECT_NEAR(duration(rows.value("tail.mp4")["output"].toString()), duration(tail), 0.04); // one frame at 25 fps
+    EXPECT_EQ(rows.value("cut.wav")["result"].toString().toStdString(), "failed");
+    EXPECT_TRUE(rows.value("cut.wav")["reason"].toString().contains("cut short")) << o.toStdString();
+    for (const char *name : {"header.mp4", "bytes.mkv"}) {
+        ASSERT_EQ(rows.value(name)["result"].toString().toStdString(), "done") << name << ": " << o.toStdString();
+        EXPECT_NEAR(duration(rows.value(name)["output"].toString()), 10.0, 0.1) << name;
+    }
+}

@@ -459,6 +459,34 @@ TEST(Queue, ConvertingTwiceNumbersTheSecondFileAndSameNamesNeverCollide) {
     EXPECT_TRUE(QFileInfo::exists(gone));
 }
 
+// The item's length is whole seconds, for the rows; an untrimmed row still converts the
+// whole file, and a trim ends where it was set, not on a whole second.
+TEST(Queue, RowsConvertTheWholeFileOrTheirTrimToTheFrame) {
+    const QString dir = testsupport::freshDir("tail");
+    ASSERT_TRUE(testsupport::damage::make({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3.9", "-f",
+                                           "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=3.9", "-c:v",
+                                           "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac",
+                                           "-f", "mp4"},
+                                          dir + "/whole.mp4"));
+    ASSERT_TRUE(QFile::link(dir + "/whole.mp4", dir + "/trim.mp4"));
+    const auto duration = [](const QString &path) {
+        return testsupport::ffprobe(path)["format"].toObject()["duration"].toString().toDouble();
+    };
+    const double source = duration(dir + "/whole.mp4");
+    ASSERT_GT(source, 3.85);
+    Queue q(2);
+    q.add(dir + "/whole.mp4");
+    const auto trimmed = q.add(dir + "/trim.mp4")->editMovie();
+    ASSERT_EQ(trimmed->totalDuration(), 3.0);
+    trimmed->setTrackStart(0.5);
+    trimmed->setTrackEnd(2.34);
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return q.quiet(1) && !q.row(0)->hasSession() && !q.row(1)->hasSession(); }, 180000));
+    ASSERT_EQ(q.outputs(), QStringList({"trim.mov", "whole.mov"}));
+    EXPECT_NEAR(duration(q.out + "/whole.mov"), source, 0.04); // one frame at 25 fps
+    EXPECT_NEAR(duration(q.out + "/trim.mov"), 1.84, 0.04);
+}
+
 TEST(Queue, AFailedJobCarriesItsReasonAndIsConvertedAgain) {
     const QString dir = testsupport::freshDir("vanishing");
     QFile::copy(fixture("short.mp4"), dir + "/gone.mp4");

@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QThread>
 #include <QUuid>
 
@@ -16,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 extern char **environ;
@@ -139,5 +142,76 @@ bool waitFor(const std::function<bool()> &cond, int timeoutMs) {
 }
 
 QString binary(const QString &name) { return QDir(QStringLiteral(CINVORA_BIN_DIR)).filePath(name); }
+
+namespace damage {
+
+bool make(const QStringList &args, const QString &out) {
+    QByteArray err;
+    const int rc = runProgram("ffmpeg", QStringList{"-nostdin", "-v", "error", "-y"} + args + QStringList{out}, nullptr,
+                              &err, 300000);
+    return rc == 0 && QFileInfo(out).size() > 0;
+}
+
+bool rewrite(const QString &path, const std::function<void(QByteArray &)> &edit) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = f.readAll();
+    f.close();
+    edit(bytes);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return f.write(bytes) == bytes.size();
+}
+
+double decodedSeconds(const QString &path) {
+    QByteArray err;
+    runProgram("ffmpeg", {"-nostdin", "-hide_banner", "-i", path, "-f", "null", "-"}, nullptr, &err, 300000);
+    static const QRegularExpression re(QStringLiteral("time=(\\d+):(\\d+):(\\d+(?:\\.\\d+)?)"));
+    double seconds = 0;
+    for (auto it = re.globalMatch(QString::fromUtf8(err)); it.hasNext();) {
+        const auto m = it.next();
+        seconds = m.captured(1).toDouble() * 3600 + m.captured(2).toDouble() * 60 + m.captured(3).toDouble();
+    }
+    return seconds;
+}
+
+bool zeroMovieData(QByteArray &bytes, double from, double to) {
+    const qsizetype at = bytes.indexOf("mdat");
+    if (at < 4)
+        return false;
+    const qsizetype start = at + 4, size = bytes.size() - start;
+    const qsizetype a = start + qsizetype(double(size) * from), b = start + qsizetype(double(size) * to);
+    std::fill(bytes.begin() + a, bytes.begin() + b, '\0');
+    return true;
+}
+
+bool scaleMovieLength(QByteArray &bytes, const char *atom, int factor) {
+    bool any = false;
+    for (qsizetype at = bytes.indexOf(atom); at >= 0; at = bytes.indexOf(atom, at + 4)) {
+        // version 0: version and flags, two times, the time scale, then the length (32 bits).
+        const qsizetype off = at + 4 + 4 + 8 + 4;
+        if (bytes[at + 4] != 0 || off + 4 > bytes.size())
+            continue;
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i)
+            v = v << 8 | uint8_t(bytes[off + i]);
+        v *= uint32_t(factor);
+        for (int i = 0; i < 4; ++i)
+            bytes[off + i] = char(v >> (24 - 8 * i));
+        any = true;
+    }
+    return any;
+}
+
+void scribble(QByteArray &bytes, int count) {
+    for (int k = 0; k < count; ++k) {
+        const qsizetype at = bytes.size() / 4 + bytes.size() * 2 / 5 * k / count;
+        for (qsizetype i = at; i < std::min(at + 16, bytes.size()); ++i)
+            bytes[i] = char(0xAA);
+    }
+}
+
+} // namespace damage
 
 } // namespace testsupport

@@ -1,5 +1,6 @@
 #pragma once
 // Helpers shared by the test programs: fixture paths, the ffprobe judge, temporary folders.
+#include <QByteArray>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -41,5 +42,21 @@ private:
 // Polls cond while pumping the main thread's queue and events; false on timeout.
 bool waitFor(const std::function<bool()> &cond, int timeoutMs = 10000);
 QString binary(const QString &name);
+
+// Damaged media, made at test time: a clip from the ffmpeg program, then byte edits.
+namespace damage {
+// Runs `ffmpeg -nostdin -v error -y ARGS OUT`; false when it fails or writes nothing.
+bool make(const QStringList &args, const QString &out);
+// Reads the file, lets `edit` change its bytes and writes them back; false on I/O errors.
+bool rewrite(const QString &path, const std::function<void(QByteArray &)> &edit);
+// Seconds of the file the ffmpeg program decodes (its last "time=" report); 0 when none.
+double decodedSeconds(const QString &path);
+// Zeros the part [from, to) (fractions) of an MP4's media data: an overwritten stretch.
+bool zeroMovieData(QByteArray &bytes, double from, double to);
+// Multiplies the length in every version-0 `atom` ("mvhd", "mdhd") by `factor`.
+bool scaleMovieLength(QByteArray &bytes, const char *atom, int factor);
+// Overwrites `count` runs of 16 bytes spread from a quarter to two thirds into the file.
+void scribble(QByteArray &bytes, int count);
+} // namespace damage
 
 } // namespace testsupport
