@@ -160,6 +160,22 @@ void ODMyDocumentWindow::addFilesAfterRestore(const QStringList &files) {
     waiter->start();
 }
 
+void ODMyDocumentWindow::openFromAnotherStart(const QStringList &files) {
+    if (_document->isShutDown())
+        return;
+    addFilesAfterRestore(files);
+    bringToFront();
+}
+
+void ODMyDocumentWindow::bringToFront() {
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    // On X11 this is the window manager's _NET_ACTIVE_WINDOW request.
+    activateWindow();
+}
+
 // ---- Sheets -----------------------------------------------------------------------------
 
 void ODMyDocumentWindow::askQuestion(const foundation::AlertRequest &request,
