@@ -18,6 +18,7 @@
 #include <glazeform/LXSwitchButton.h>
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QTimer>
@@ -174,6 +175,18 @@ void ODMyDocumentWindow::bringToFront() {
     raise();
     // On X11 this is the window manager's _NET_ACTIVE_WINDOW request.
     activateWindow();
+}
+
+void ODMyDocumentWindow::quitWithoutAsking() {
+    if (_document->isShutDown())
+        return;
+    _document->cancelAll();
+    // A list still being restored is only partly in memory: saving it now would drop the
+    // rest. The file as it was holds them all.
+    if (!_document->isRestoring())
+        _document->saveHistoryFile();
+    _closeApproved = true;
+    QCoreApplication::exit(0);
 }
 
 // ---- Sheets -----------------------------------------------------------------------------

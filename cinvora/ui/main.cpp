@@ -5,6 +5,7 @@
 // writing the list where there is no bus.
 #include "ODMyDocumentWindow.h"
 #include "ODTheme.h"
+#include "QuitSignals.h"
 #include "vcWidgetReport.h"
 
 #include <ListLock.h>
@@ -51,6 +52,10 @@ int main(int argc, char **argv) {
         SWUnInitCodec();
         return 1;
     }
+    // From here this process writes the list and outputs: a logout's SIGTERM is a quit, never
+    // a sudden death. (A start that only hands its files over, or is refused, has nothing to
+    // lose to the default action, and a signal must end it even while it waits on the bus.)
+    quitsignals::install();
 
     odtheme::applyApplicationLook(app);
     vcWidgetReport::installFromEnvironment();
@@ -73,6 +78,7 @@ int main(int argc, char **argv) {
 
         window.addFilesAfterRestore(files);
         sole.setReceiver([&window](const QStringList &more) { window.openFromAnotherStart(more); });
+        quitsignals::watch(&window, [&window](int) { window.quitWithoutAsking(); });
         rc = QApplication::exec();
         sole.setReceiver(nullptr);
     }
