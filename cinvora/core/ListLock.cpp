@@ -3,6 +3,7 @@
 #include "vcCommon.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
 #include <cerrno>
@@ -11,7 +12,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-ListLock::ListLock(const QString &path) {
+ListLock::ListLock(const QString &path, int waitMs) {
     // Not inherited by the programs the window starts (a file manager, a browser): they
     // would keep the list locked after the window has gone.
     _fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
@@ -19,7 +20,12 @@ ListLock::ListLock(const QString &path) {
         _error = QString::fromLocal8Bit(std::strerror(errno));
         return;
     }
-    if (::flock(_fd, LOCK_EX | LOCK_NB) == 0) {
+    QElapsedTimer waited;
+    waited.start();
+    int rc = 0;
+    while ((rc = ::flock(_fd, LOCK_EX | LOCK_NB)) != 0 && errno == EWOULDBLOCK && waited.elapsed() < waitMs)
+        ::usleep(50 * 1000);
+    if (rc == 0) {
         _held = true;
         // The holder's process id, for the message a refused start gives.
         const QByteArray pid = QByteArray::number(static_cast<qint64>(::getpid())) + '\n';

@@ -8,8 +8,9 @@
 
 class ListLock {
 public:
-    // Tries to take the lock at `path` (created when missing) without waiting.
-    explicit ListLock(const QString &path);
+    // Tries to take the lock at `path` (created when missing), for up to `waitMs`: a window
+    // that is ending still holds it for the moment its shutdown takes.
+    explicit ListLock(const QString &path, int waitMs = 0);
     ~ListLock();
     ListLock(const ListLock &) = delete;
     ListLock &operator=(const ListLock &) = delete;

@@ -37,7 +37,7 @@ int main(int argc, char **argv) {
     }
     // Refused rather than opened with a read-only list: rows added in such a window would
     // vanish at its end, and its conversions would compete with the other window's.
-    const ListLock listLock(ListLock::pathBesideList());
+    const ListLock listLock(ListLock::pathBesideList(), 3000);
     if (!listLock.isHeld()) {
         const QString why =
             listLock.holder() > 0
@@ -80,6 +80,9 @@ int main(int argc, char **argv) {
         sole.setReceiver([&window](const QStringList &more) { window.openFromAnotherStart(more); });
         quitsignals::watch(&window, [&window](int) { window.quitWithoutAsking(); });
         rc = QApplication::exec();
+        // A start from now on finds no window to hand to; it waits for the list's lock
+        // instead, which goes with this process.
+        sole.release();
         sole.setReceiver(nullptr);
     }
     SWUnInitCodec();
