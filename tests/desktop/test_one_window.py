@@ -4,7 +4,8 @@
 The window runs with one file; a second start (as a file manager's "Open with" makes it,
 with a name relative to its own working folder) ends at once with status 0, its file lands
 in the running window's list, which comes to the front over another window, and the saved
-list holds both. A second start with no bus to reach the window cannot open a window of
+list holds both; a start without files brings the minimised window back. A second
+start with no bus to reach the window cannot open a window of
 its own on the same list: it says so and ends with a failure, and the list keeps its rows.
 """
 import os
@@ -45,10 +46,10 @@ def saved():
     return sorted(re.findall(r"<key>currentFilePath</key>\s*<string>([^<]*)</string>", text))
 
 
-def start_again(env, timeout=20):
+def start_again(env, args=("second.mp4",), timeout=20):
     """`cinvora second.mp4` from the second file's folder: (exit code or None, seconds, output)."""
     began = time.monotonic()
-    p = subprocess.Popen([app.binary, "second.mp4"], cwd=elsewhere, env=env,
+    p = subprocess.Popen([app.binary] + list(args), cwd=elsewhere, env=env,
                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     try:
         text, _ = p.communicate(timeout=timeout)
@@ -79,6 +80,15 @@ c.check(wait(lambda: listed() == sorted([first, second]), 20),
 c.check(wait(lambda: d.x(["xdotool", "getactivewindow"]).strip() == str(app.main_id), 5),
         "the running window comes to the front", d.x(["xdotool", "getactivewindow"]))
 c.check(wait(lambda: saved() == sorted([first, second]), 10), "the saved list holds both", str(saved()))
+
+# Minimised, as from the launcher with no file: it comes back out of the task bar.
+d.x(["xdotool", "windowminimize", "--sync", str(app.main_id)])
+c.check(wait(lambda: not d.geometry(app.main_id)[4], 5), "the window is minimised")
+code, took, text = start_again(app.env(), args=())
+c.check(code == 0, "a start without files ends with status 0 too", "%s: %s" % (code, text[-500:]))
+c.check(wait(lambda: d.geometry(app.main_id)[4] and
+             d.x(["xdotool", "getactivewindow"]).strip() == str(app.main_id), 5),
+        "and the window is shown again, in front", str(d.geometry(app.main_id)))
 
 # No bus to reach the running window: the list's lock refuses the second window.
 lone = app.env()
