@@ -4,9 +4,9 @@
 The window runs with one file; a second start (as a file manager's "Open with" makes it,
 with a name relative to its own working folder) ends at once with status 0, its file lands
 in the running window's list, which comes to the front over another window, and the saved
-list holds both; a start without files brings the minimised window back. A second
-start with no bus to reach the window cannot open a window of
-its own on the same list: it says so and ends with a failure, and the list keeps its rows.
+list holds both; a start without files brings the minimised window back. A second start
+with no bus to reach the window cannot open a window of its own on the same list: it says
+so and ends with a failure, and the list keeps its rows.
 """
 import os
 import re
