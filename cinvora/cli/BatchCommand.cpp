@@ -158,7 +158,7 @@ int runFormats() {
     return 0;
 }
 
-int runBatch(const ConvertArgs &a) {
+int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
     foundation::Log::setEchoToStandardError(a.verbose);
     QString keyPath;
     if (!a.keyPath.isEmpty()) {
@@ -194,7 +194,6 @@ int runBatch(const ConvertArgs &a) {
             f(option);
     });
 
-    SignalWatcher interrupts;
     doc.concludeDragFile(paths);
     MainThread::waitPumping([&] { return !doc.isAdding() || interrupts.caught(); });
     if (interrupts.caught()) {

@@ -58,7 +58,12 @@ private:
     int _lastStep = -1;
 };
 
-int runSingle(const ConvertArgs &a, const QString &in, const QString &out) {
+int interrupted(const QString &out) {
+    std::fprintf(stderr, "cinvora-cli convert: interrupted; %s not written\n", qPrintable(out));
+    return 130;
+}
+
+int runSingle(const ConvertArgs &a, const QString &in, const QString &out, const SignalWatcher &interrupts) {
     if (!QFileInfo(in).isFile()) {
         std::fprintf(stderr, "cinvora-cli convert: cannot read %s\n", qPrintable(in));
         return 1;
@@ -92,23 +97,25 @@ int runSingle(const ConvertArgs &a, const QString &in, const QString &out) {
         session.loadPluginSubtitle(a.subtitleFile);
     session.setOutputFileName(out);
 
+    // A signal during the probe or the reservation: nothing is converted (the reservation
+    // removes its partial file on the way out).
+    if (interrupts.caught())
+        return interrupted(out);
     bool ok = false;
     int caught = 0;
     {
-        SignalWatcher interrupts;
         std::mutex lock;
         std::condition_variable ended;
         bool finished = false;
         // The signal thread only raises a flag; this one turns it into a cancel. It is woken
-        // the moment the conversion ends, so a finished run does not wait out a poll.
+        // the moment the conversion ends, so a finished run does not wait out a poll. The
+        // cancel is repeated until the run ends: one that came as the session was starting
+        // is not lost.
         std::thread canceller([&] {
             std::unique_lock<std::mutex> held(lock);
-            while (!ended.wait_for(held, std::chrono::milliseconds(20), [&] { return finished; })) {
-                if (interrupts.caught()) {
+            while (!ended.wait_for(held, std::chrono::milliseconds(20), [&] { return finished; }))
+                if (interrupts.caught())
                     session.cancel();
-                    return;
-                }
-            }
         });
         ok = session.start();
         {
@@ -124,17 +131,15 @@ int runSingle(const ConvertArgs &a, const QString &in, const QString &out) {
         std::printf("%s\n", qPrintable(out));
         return 0;
     }
-    if (caught) {
-        std::fprintf(stderr, "cinvora-cli convert: interrupted; %s not written\n", qPrintable(out));
-        return 130;
-    }
+    if (caught)
+        return interrupted(out);
     // The session removed what it wrote; the reservation removes its own partial file.
     return 1;
 }
 
 } // namespace
 
-int runConvert(const QStringList &args) {
+int runConvert(const QStringList &args, const SignalWatcher &interrupts) {
     ConvertArgs a;
     if (const QString err = parseConvertArgs(args, a); !err.isEmpty()) {
         std::fprintf(stderr, "cinvora-cli convert: %s\n", qPrintable(err));
@@ -146,12 +151,12 @@ int runConvert(const QStringList &args) {
             std::fprintf(stderr, "cinvora-cli convert: -o takes exactly one input\n");
             return 2;
         }
-        return runSingle(a, a.inputs.first(), a.outputFile);
+        return runSingle(a, a.inputs.first(), a.outputFile, interrupts);
     }
     // `convert IN OUT`: two names and none of the batch options. The second is the output,
     // also when it exists (it is then refused, never overwritten).
     if (a.inputs.size() == 2 && a.keyPath.isEmpty() && a.outputDir.isEmpty() && a.jobs == 0 &&
         !QFileInfo(a.inputs.first()).isDir() && !QFileInfo(a.inputs.at(1)).isDir())
-        return runSingle(a, a.inputs.first(), a.inputs.at(1));
-    return runBatch(a);
+        return runSingle(a, a.inputs.first(), a.inputs.at(1), interrupts);
+    return runBatch(a, interrupts);
 }

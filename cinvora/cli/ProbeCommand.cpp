@@ -1,4 +1,5 @@
 #include "ProbeCommand.h"
+#include "SignalWatcher.h"
 
 #include <framewheel/SWMediaInfoManager.h>
 #include <reelwright/LXMediaInfo.h>
@@ -17,7 +18,7 @@ QJsonArray streamsJson(const QList<SWStreamDetail> &streams) {
 }
 } // namespace
 
-int runProbe(const QStringList &args) {
+int runProbe(const QStringList &args, const SignalWatcher &interrupts) {
     QStringList paths = args;
     // --thumbnails also decodes each file's row picture (what adding a file to the list costs).
     const bool thumbnails = paths.removeAll(QStringLiteral("--thumbnails")) > 0;
@@ -27,6 +28,8 @@ int runProbe(const QStringList &args) {
     }
     int rc = 0;
     for (const QString &path : paths) {
+        if (interrupts.caught())
+            return 130;
         auto probe = SWMediaInfoManager::initWithFile(path, thumbnails);
         QJsonObject o{{"path", path}};
         if (!probe->isValid()) {

@@ -1,5 +1,7 @@
 #pragma once
 #include <QStringList>
 
-// `cinvora-cli probe FILE...`
-int runProbe(const QStringList &paths);
+class SignalWatcher;
+
+// `cinvora-cli probe FILE...`; a signal stops it between two files.
+int runProbe(const QStringList &paths, const SignalWatcher &interrupts);

@@ -3,6 +3,7 @@
 #include "ConvertArgs.h"
 #include "ConvertCommand.h"
 #include "ProbeCommand.h"
+#include "SignalWatcher.h"
 
 #include <framewheel/Codec.h>
 
@@ -25,6 +26,9 @@ void usage(FILE *to) {
 } // namespace
 
 int main(int argc, char **argv) {
+    // Before anything else: from here a signal is a request to stop, never the default
+    // action's sudden death (which would leave a partial output behind).
+    SignalWatcher interrupts;
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName("Cinvora");
     QCoreApplication::setApplicationName("Cinvora");
@@ -35,16 +39,19 @@ int main(int argc, char **argv) {
         usage(args.isEmpty() ? stderr : stdout);
         rc = args.isEmpty() ? 2 : 0;
     } else if (args.first() == "probe") {
-        rc = runProbe(args.mid(1));
+        rc = runProbe(args.mid(1), interrupts);
     } else if (args.first() == "formats") {
         rc = runFormats();
     } else if (args.first() == "convert") {
-        rc = runConvert(args.mid(1));
+        rc = runConvert(args.mid(1), interrupts);
     } else {
         std::fprintf(stderr, "cinvora-cli: unknown command '%s'\n", qPrintable(args.first()));
         usage(stderr);
         rc = 2;
     }
     SWUnInitCodec();
+    // The convert command answers a signal itself; the others were cut short by it.
+    if (interrupts.caught() && args.value(0) != QLatin1String("convert"))
+        rc = 130;
     return rc;
 }

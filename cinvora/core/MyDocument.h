@@ -99,6 +99,8 @@ public:
     LXMediaInfoPtr initEditMovieWithPath(const QString &path);
     // Whether an intake or history rebuild is running (for tests and the command line).
     bool isAdding() const { return _addingCount.load() > 0; }
+    // Whether the saved list is being read back into the list right now.
+    bool isRestoring() const { return _restoring.load(); }
     // Why each offer of the last intake was not added, by path. Main thread only.
     const QHash<QString, QString> &lastSkippedReasons() const { return _lastSkippedReasons; }
 
@@ -175,6 +177,7 @@ protected:
     OptionAdjuster _optionAdjuster;
     std::atomic<bool> _bCancelAddFile{false};
     std::atomic<int> _addingCount{0};
+    std::atomic<bool> _restoring{false};
     QHash<QString, QString> _lastSkippedReasons;
     mutable std::mutex _keyLock;
     QString _lastKeyStr = LXDefaultFormat::forSource(true).keyPath();

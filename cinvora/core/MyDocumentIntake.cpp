@@ -289,11 +289,15 @@ void MyDocument::loadHistoryAtLuanch() {
     }
     _window->showAddProgress(false);
     ++_addingCount;
+    _restoring.store(true);
     if (!_workers.spawn([this, entries] {
             loadHistoryFiles(entries);
+            _restoring.store(false);
             --_addingCount;
-        }))
+        })) {
+        _restoring.store(false);
         --_addingCount;
+    }
 }
 
 namespace {

@@ -96,6 +96,14 @@ public:
     // Adds the files through the "addFilesKey" notification once the list's rebuild has
     // finished, so that a file already in the restored list is recognised as such.
     void addFilesAfterRestore(const QStringList &files);
+    // A later start's files ("Open with" while the window runs): added as above, and the
+    // window comes to the front, out of the task bar if it was minimised.
+    void openFromAnotherStart(const QStringList &files);
+    void bringToFront();
+    // The quit a signal asks for (a logout's SIGTERM): every conversion is cancelled (their
+    // partial outputs go as the document shuts down), the list is saved and the program
+    // ends with status 0, asking nothing.
+    void quitWithoutAsking();
 
     // ---- Pages ----
     // The trim editor's entry and exit; each flips the pages (0.75 s). Entering opens the

@@ -18,6 +18,7 @@
 #include <glazeform/LXSwitchButton.h>
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QTimer>
@@ -158,6 +159,34 @@ void ODMyDocumentWindow::addFilesAfterRestore(const QStringList &files) {
                                                              {{QStringLiteral("addFiles"), files}});
     });
     waiter->start();
+}
+
+void ODMyDocumentWindow::openFromAnotherStart(const QStringList &files) {
+    if (_document->isShutDown())
+        return;
+    addFilesAfterRestore(files);
+    bringToFront();
+}
+
+void ODMyDocumentWindow::bringToFront() {
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    // On X11 this is the window manager's _NET_ACTIVE_WINDOW request.
+    activateWindow();
+}
+
+void ODMyDocumentWindow::quitWithoutAsking() {
+    if (_document->isShutDown())
+        return;
+    _document->cancelAll();
+    // A list still being restored is only partly in memory: saving it now would drop the
+    // rest. The file as it was holds them all.
+    if (!_document->isRestoring())
+        _document->saveHistoryFile();
+    _closeApproved = true;
+    QCoreApplication::exit(0);
 }
 
 // ---- Sheets -----------------------------------------------------------------------------

@@ -1,9 +1,15 @@
 // Cinvora: the window program. Files named on the command line (as a file manager's
 // "Open with" passes them) are added to the list once the saved list has been restored.
+// It runs once per user session: a later start hands its files to the running window over
+// the session bus and ends (SoleInstance), and the list's lock keeps a second window from
+// writing the list where there is no bus.
 #include "ODMyDocumentWindow.h"
 #include "ODTheme.h"
+#include "QuitSignals.h"
 #include "vcWidgetReport.h"
 
+#include <ListLock.h>
+#include <SoleInstance.h>
 #include <foundation/Files.h>
 #include <framewheel/Codec.h>
 #include <glazeform/LXImage.h>
@@ -12,6 +18,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
 
 int main(int argc, char **argv) {
     SWInitCodec(argc, argv);
@@ -19,6 +26,37 @@ int main(int argc, char **argv) {
     QApplication::setOrganizationName(QStringLiteral("Cinvora"));
     QApplication::setApplicationName(QStringLiteral("Cinvora"));
     QApplication::setDesktopFileName(QStringLiteral("org.cinvora.Cinvora"));
+
+    // Relative names are made absolute here, against this start's working folder: the
+    // running window may have another one.
+    const QStringList files = ODMyDocumentWindow::filesFromArguments(app.arguments().mid(1));
+    SoleInstance sole;
+    if (sole.claim(files) == SoleInstance::Role::HandedOff) {
+        SWUnInitCodec();
+        return 0;
+    }
+    // Refused rather than opened with a read-only list: rows added in such a window would
+    // vanish at its end, and its conversions would compete with the other window's.
+    const ListLock listLock(ListLock::pathBesideList(), 3000);
+    if (!listLock.isHeld()) {
+        const QString why =
+            listLock.holder() > 0
+                ? QCoreApplication::translate("main", "cinvora: Cinvora is already running (process %1) and keeps the "
+                                                      "list %2; only one window may write it.")
+                      .arg(listLock.holder())
+                      .arg(vcCommon::historyFile())
+                : QCoreApplication::translate("main", "cinvora: the list %1 is in use by another Cinvora window (%2).")
+                      .arg(vcCommon::historyFile(), listLock.error().isEmpty() ? QStringLiteral("locked") : listLock.error());
+        std::fprintf(stderr, "%s\n", qPrintable(why));
+        sole.release();
+        SWUnInitCodec();
+        return 1;
+    }
+    // From here this process writes the list and outputs: a logout's SIGTERM is a quit, never
+    // a sudden death. (A start that only hands its files over, or is refused, has nothing to
+    // lose to the default action, and a signal must end it even while it waits on the bus.)
+    quitsignals::install();
+
     odtheme::applyApplicationLook(app);
     vcWidgetReport::installFromEnvironment();
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cinvora"), QIcon(LXImage::named(QStringLiteral("ODAppIcon.png")))));
@@ -38,8 +76,14 @@ int main(int argc, char **argv) {
         window.document().loadHistoryAtLuanch();
         window.selectLastExportType();
 
-        window.addFilesAfterRestore(ODMyDocumentWindow::filesFromArguments(app.arguments().mid(1)));
+        window.addFilesAfterRestore(files);
+        sole.setReceiver([&window](const QStringList &more) { window.openFromAnotherStart(more); });
+        quitsignals::watch(&window, [&window](int) { window.quitWithoutAsking(); });
         rc = QApplication::exec();
+        // A start from now on finds no window to hand to; it waits for the list's lock
+        // instead, which goes with this process.
+        sole.release();
+        sole.setReceiver(nullptr);
     }
     SWUnInitCodec();
     return rc;
