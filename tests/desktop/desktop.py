@@ -244,6 +244,9 @@ class App:
             "NO_AT_BRIDGE": "1",
         })
         e.pop("SESSION_MANAGER", None)
+        # The window runs once per session bus: scripts that run side by side must not meet
+        # on a bus the test run inherited. Without one, each display gets its own.
+        e.pop("DBUS_SESSION_BUS_ADDRESS", None)
         e.update(self.extra_env)
         return e
 
