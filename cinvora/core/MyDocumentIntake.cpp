@@ -9,6 +9,7 @@
 #include <foundation/Strings.h>
 #include <framewheel/SWMediaInfoManager.h>
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QSet>
 #include <cmath>
@@ -148,10 +149,11 @@ QString MyDocument::unreadableReason(const LXMediaInfo &item) {
         for (const SWStreamDetail &a : probe->audioStreams())
             sound = sound || (a.sampleRate > 0 && a.channels > 0);
         if (!sound)
-            return QStringLiteral("it is not a media file: it holds no picture or sound that can be read");
+            return QCoreApplication::translate("MyDocument",
+                                               "it is not a media file: it holds no picture or sound that can be read");
     }
     if (probe->duration() <= 0)
-        return QStringLiteral("there is nothing to convert: it has no length");
+        return QCoreApplication::translate("MyDocument", "there is nothing to convert: it has no length");
     return {};
 }
 

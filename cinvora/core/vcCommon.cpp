@@ -66,7 +66,8 @@ bool vcCommon::writeHistoryEntries(const QVariantList &entries) {
     if (QFileInfo(path).isSymLink() && QFileInfo(path).isFile()) {
         const auto root = PropertyList::readFile(path);
         if (!root || root->typeId() != QMetaType::QVariantList) {
-            Log::line(QStringLiteral("Not saving the list through %1: it points to a file that is not a list").arg(path));
+            Log::line(QStringLiteral("Not saving the list through %1: it points to a file that is not a list")
+                          .arg(path));
             return false;
         }
     }
