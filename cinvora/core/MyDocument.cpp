@@ -9,12 +9,18 @@
 #include <foundation/Strings.h>
 #include <framewheel/Codec.h>
 
+#include <QTimer>
+
 #include <algorithm>
 
 using foundation::AlertButton;
 using foundation::AlertRequest;
 using foundation::Log;
 using foundation::MainThread;
+
+namespace {
+constexpr int kHistorySaveDelayMs = 500;
+} // namespace
 
 MyDocument::MyDocument() {
     auto &center = foundation::NotificationCenter::defaultCenter();
@@ -42,6 +48,11 @@ MyDocument::~MyDocument() { shutdown(); }
 void MyDocument::shutdown() {
     if (_shutDown)
         return;
+    // A save that was waiting for more ends is made now: the rows that finished stay so.
+    if (_historySaveQueued) {
+        _historySaveQueued = false;
+        saveHistoryFile();
+    }
     _shutDown = true;
     _window = &_noWindow;
     foundation::NotificationCenter::defaultCenter().removeObserver(&_notificationContext);
@@ -118,7 +129,19 @@ void MyDocument::cancelAll() {
         row->stopConvert();
 }
 
-void MyDocument::convertFinished() {}
+void MyDocument::convertFinished() { scheduleHistorySave(); }
+
+void MyDocument::scheduleHistorySave() {
+    if (!_usesHistory || _shutDown || _historySaveQueued)
+        return;
+    _historySaveQueued = true;
+    QTimer::singleShot(kHistorySaveDelayMs, &_notificationContext, [this] {
+        if (!_historySaveQueued)
+            return;
+        _historySaveQueued = false;
+        saveHistoryFile();
+    });
+}
 
 int64_t MyDocument::startCount() const {
     int64_t n = 0;

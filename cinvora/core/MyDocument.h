@@ -106,6 +106,10 @@ public:
 
     // History.
     bool saveHistoryFile();
+    // Main thread: a conversion ended. The list (with what is finished) is saved a moment
+    // later, once for the ends that arrive meanwhile, so that a restart after a crash knows
+    // which rows are done without a save of the whole list per row of a long batch.
+    void scheduleHistorySave();
     void loadHistoryAtLuanch();
     bool canClearAllHistory();
     void clearAllHistory();
@@ -154,6 +158,8 @@ protected:
     // One message naming the offers that were not added and why (nothing when all were).
     void reportSkippedFiles(const QStringList &skipped);
     void loadHistoryFiles(QVariantList entries);
+    // Why a saved entry's extension or container cannot be restored (empty: it can).
+    static QString unknownStoredFormat(const QVariantMap &entry, bool sourceIsVideo);
     void updateProgressOnMain(double percent);
     void removeRowAt(int64_t index);
     // A row that left the list: stopped (its partial output goes) and out of the batch.
@@ -178,6 +184,7 @@ protected:
     std::atomic<bool> _bCancelAddFile{false};
     std::atomic<int> _addingCount{0};
     std::atomic<bool> _restoring{false};
+    bool _historySaveQueued = false; // main thread
     QHash<QString, QString> _lastSkippedReasons;
     mutable std::mutex _keyLock;
     QString _lastKeyStr = LXDefaultFormat::forSource(true).keyPath();

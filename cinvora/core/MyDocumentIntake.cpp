@@ -9,7 +9,9 @@
 #include <foundation/Strings.h>
 #include <framewheel/SWMediaInfoManager.h>
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QSet>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -140,6 +142,18 @@ QString MyDocument::unreadableReason(const LXMediaInfo &item) {
         return QStringLiteral("it is not a readable video or audio file");
     if (!probe->isValid())
         return QStringLiteral("it is not a readable video or audio file (%1)").arg(probe->error());
+    // Some files that are not media at all (kernel notes, small binary files) open as a
+    // sound stream with no rate and no length: a 00:00 row that could only fail.
+    if (!probe->hasVideo()) {
+        bool sound = false;
+        for (const SWStreamDetail &a : probe->audioStreams())
+            sound = sound || (a.sampleRate > 0 && a.channels > 0);
+        if (!sound)
+            return QCoreApplication::translate("MyDocument",
+                                               "it is not a media file: it holds no picture or sound that can be read");
+    }
+    if (probe->duration() <= 0)
+        return QCoreApplication::translate("MyDocument", "there is nothing to convert: it has no length");
     return {};
 }
 
@@ -248,7 +262,8 @@ bool MyDocument::saveHistoryFile() {
     if (!_usesHistory)
         return true;
     QVariantList entries;
-    for (const LXMediaInfoPtr &item : _fileArray) {
+    for (size_t i = 0; i < _fileArray.size(); ++i) {
+        const LXMediaInfoPtr &item = _fileArray[i];
         QVariantMap e;
         e.insert("currentFilePath", item->fileName());
         e.insert("currentDescKey", item->outputDesc());
@@ -269,6 +284,16 @@ bool MyDocument::saveHistoryFile() {
         if (!chosen.isEmpty())
             e.insert("currentOutputKeyPathKey", chosen);
         e.insert("currentParametersKey", FormatRules::parametersOf(*item));
+        // What a finished row needs to stay finished after a restart: its output, and the
+        // digest of what made it (source with its size and time, trim, tracks, format,
+        // parameters, folder). Lists without these keys load as rows not yet converted.
+        if (i < _cellArray.size()) {
+            const vcTableCellViewPtr &row = _cellArray[i];
+            if (const QString digest = row->doneFingerprintDigest(); !digest.isEmpty()) {
+                e.insert("convertedOutputFileKey", row->lastOutcome().outputFile);
+                e.insert("convertedFingerprintKey", digest);
+            }
+        }
         entries << e;
     }
     if (!vcCommon::writeHistoryEntries(entries)) {
@@ -300,6 +325,23 @@ void MyDocument::loadHistoryAtLuanch() {
     }
 }
 
+QString MyDocument::unknownStoredFormat(const QVariantMap &entry, bool sourceIsVideo) {
+    // Absent (or empty) keys are an older list's: the item keeps its default format. An
+    // audio row's container is made from its extension, so only the extension counts there.
+    for (const char *key : {"currentExtKey", "currentFormatKey"}) {
+        if (!entry.contains(QLatin1String(key)) || (!sourceIsVideo && qstrcmp(key, "currentFormatKey") == 0))
+            continue;
+        const QString value = entry.value(QLatin1String(key)).toString();
+        if (value.isEmpty())
+            continue;
+        const bool known = qstrcmp(key, "currentExtKey") == 0 ? vcCommon::catalogueHasExtension(value)
+                                                              : vcCommon::catalogueHasContainer(value);
+        if (!known)
+            return QStringLiteral("%1 \"%2\" is no format of the catalogue").arg(QLatin1String(key), value);
+    }
+    return {};
+}
+
 namespace {
 double finiteOr(const QVariant &v, double fallback) {
     bool ok = false;
@@ -320,6 +362,9 @@ std::optional<int> trackIndex(const QVariant &v) {
 
 void MyDocument::loadHistoryFiles(QVariantList entries) {
     const qsizetype n = entries.size();
+    // The duplicate rule of added files: one row per path. Checked before anything is read
+    // from the disk, so a list naming one file a hundred thousand times restores at once.
+    QSet<QString> seen;
     for (qsizetype i = 0; i < n; ++i) {
         if (_bCancelAddFile.load()) {
             Log::line(QStringLiteral("cancel add file..."));
@@ -331,6 +376,9 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
             continue;
         const QVariantMap e = entries[i].toMap();
         const QString path = e.value("currentFilePath").toString();
+        if (seen.contains(path))
+            continue;
+        seen.insert(path);
         if (path.isEmpty() || !isRegularFile(path)) {
             Log::line(QStringLiteral("file not exist at path: %1").arg(path));
             continue;
@@ -349,6 +397,12 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         const LXMediaInfoPtr item = initEditMovieWithPath(path);
         if (const QString unreadable = unreadableReason(*item); !unreadable.isEmpty()) {
             Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, unreadable));
+            continue;
+        }
+        // An extension or container the catalogue does not know was not written by us: it
+        // could name a file outside the export folder. Refused like an unreadable entry.
+        if (const QString bad = unknownStoredFormat(e, item->bSourceIsVideo()); !bad.isEmpty()) {
+            Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, bad));
             continue;
         }
         const QString ext = e.value("currentExtKey").toString();
@@ -395,7 +449,13 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         const QString srt = e.value("currentPluginSubTitleKey").toString();
         if (!srt.isEmpty())
             item->setSrtSubtitleFile(srt);
-        MainThread::run([this, item] { addMovie(item); });
+        const QString convertedOutput = e.value("convertedOutputFileKey").toString();
+        const QString convertedDigest = e.value("convertedFingerprintKey").toString();
+        MainThread::run([this, item, convertedOutput, convertedDigest] {
+            addMovie(item);
+            if (!convertedOutput.isEmpty())
+                _cellArray.back()->restoreFinished(convertedOutput, convertedDigest);
+        });
         if (_usesHistory)
             vcCommon::saveBookmark(path);
         updateProgressOnMain(double(i + 1) / double(n) * 100.0);

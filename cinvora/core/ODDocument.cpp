@@ -106,6 +106,7 @@ void ODDocument::convertAllInWR() {
 void ODDocument::convertFinished() {
     if (isShutDown())
         return;
+    scheduleHistorySave();
     if (currentSessionCount() == 0) {
         _wrBConverted = false;
         _window->setConvertToggleStopLook(false);

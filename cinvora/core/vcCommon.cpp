@@ -4,11 +4,13 @@
 #include <foundation/NotificationCenter.h>
 #include <foundation/PropertyList.h>
 #include <foundation/Settings.h>
+#include <reelwright/LXMediaInfo.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QRegularExpression>
 #include <cstdio>
 #include <mutex>
@@ -45,9 +47,11 @@ QVariantList vcCommon::readHistoryEntries() {
     if (root && root->typeId() == QMetaType::QVariantList)
         return root->toList();
     // A regular file that is not a list would be overwritten by the next save: keep the
-    // last such file beside it, for the user or for us to look at. Nothing else is moved.
+    // last such file beside it, for the user or for us to look at. A link to such a file
+    // is moved aside itself (rename moves the link, never what it points to), so the file
+    // keeps its content and a new list takes the name. Nothing else is moved.
     const QFileInfo info(path);
-    if (info.isFile() && !info.isSymLink()) {
+    if (info.isFile()) {
         const QString aside = path + QStringLiteral(".unreadable");
         if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0)
             Log::line(QStringLiteral("Unreadable history kept as %1").arg(aside));
@@ -56,7 +60,18 @@ QVariantList vcCommon::readHistoryEntries() {
 }
 
 bool vcCommon::writeHistoryEntries(const QVariantList &entries) {
-    return PropertyList::writeFile(historyFileName(), entries);
+    const QString path = historyFileName();
+    // A save through a link replaces the file it points to. Only a list may be replaced so:
+    // a link made (or changed) while the program runs to any other file leaves it alone.
+    if (QFileInfo(path).isSymLink() && QFileInfo(path).isFile()) {
+        const auto root = PropertyList::readFile(path);
+        if (!root || root->typeId() != QMetaType::QVariantList) {
+            Log::line(QStringLiteral("Not saving the list through %1: it points to a file that is not a list")
+                          .arg(path));
+            return false;
+        }
+    }
+    return PropertyList::writeFile(path, entries);
 }
 
 bool vcCommon::fileExistAtHistory(const QString &path) {
@@ -181,6 +196,37 @@ QVariant vcCommon::findDictByKey(const QString &keyPath, const QVariantMap &dict
     const QVariantMap m = current.toMap();
     return m.contains(key) ? m.value(key) : QVariant();
 }
+
+namespace {
+struct CatalogueNames {
+    QSet<QString> extensions, containers;
+};
+
+const CatalogueNames &catalogueNames() {
+    static const CatalogueNames names = [] {
+        CatalogueNames n;
+        const QVariantMap catalogue = vcCommon::outputFormatDictFrom(QStringLiteral("ODOutputConfig"));
+        for (const QVariant &category : catalogue)
+            for (const QVariant &record : category.toMap()) {
+                const QVariantMap r = record.toMap();
+                if (const QString ext = r.value("Ext").toString(); !ext.isEmpty())
+                    n.extensions.insert(ext);
+                if (const QString format = r.value("format").toString(); !format.isEmpty())
+                    n.containers.insert(format);
+            }
+        for (bool video : {true, false}) {
+            n.extensions.insert(LXDefaultFormat::forSource(video).ext);
+            n.containers.insert(LXDefaultFormat::forSource(video).format);
+        }
+        return n;
+    }();
+    return names;
+}
+} // namespace
+
+bool vcCommon::catalogueHasExtension(const QString &ext) { return catalogueNames().extensions.contains(ext); }
+
+bool vcCommon::catalogueHasContainer(const QString &format) { return catalogueNames().containers.contains(format); }
 
 QString vcCommon::lastOutputKeyPath() { return foundation::Settings::value("lastOutputKeyPath").toString(); }
 

@@ -48,4 +48,8 @@ public:
     static QVariantMap outputFormatDictFrom(const QString &resourceBaseName);
     // Resolves "Category.Format" (any number of dotted segments) in a dictionary.
     static QVariant findDictByKey(const QString &keyPath, const QVariantMap &dict);
+    // Whether a format of the catalogue writes this extension (".mkv") or container
+    // ("matroska"); the two defaults of new items count as known.
+    static bool catalogueHasExtension(const QString &ext);
+    static bool catalogueHasContainer(const QString &format);
 };

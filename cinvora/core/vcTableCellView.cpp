@@ -10,7 +10,9 @@
 #include <foundation/WorkerGroup.h>
 #include <reelwright/LXSessionFill.h>
 
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -295,13 +297,50 @@ QString vcTableCellView::currentFingerprint() {
     return conversionFingerprint(option) + QChar(0x1f) + outputFolder();
 }
 
+QString vcTableCellView::fingerprintDigest(const QString &fingerprint) {
+    if (fingerprint.isEmpty())
+        return {};
+    return QString::fromLatin1(QCryptographicHash::hash(fingerprint.toUtf8(), QCryptographicHash::Sha256).toHex());
+}
+
+QString vcTableCellView::doneFingerprintDigest() const {
+    return _lastOutcome.kind == vcJobOutcome::Done ? _doneDigest : QString();
+}
+
 bool vcTableCellView::isUpToDate() {
     if (_lastOutcome.kind != vcJobOutcome::Done || hasSession())
         return false;
     const QFileInfo out(_lastOutcome.outputFile);
     if (!out.isFile() || out.size() == 0)
         return false;
-    return !_doneFingerprint.isEmpty() && _doneFingerprint == currentFingerprint();
+    return !_doneDigest.isEmpty() && _doneDigest == fingerprintDigest(currentFingerprint());
+}
+
+bool vcTableCellView::restoreFinished(const QString &outputFile, const QString &digest) {
+    if (outputFile.isEmpty() || digest.isEmpty() || _lastOutcome.kind != vcJobOutcome::None || hasSession())
+        return false;
+    // Only a file the list could have made: a plain file directly in the export folder.
+    const QFileInfo out(outputFile);
+    if (!out.isAbsolute() || out.isSymLink() || QDir::cleanPath(out.absolutePath()) != QDir::cleanPath(outputFolder()))
+        return false;
+    _lastOutcome = {vcJobOutcome::Done, QString(), outputFile};
+    _doneDigest = digest;
+    if (!isUpToDate()) {
+        _lastOutcome = {};
+        _doneDigest.clear();
+        return false;
+    }
+    {
+        std::lock_guard l(_lock);
+        _outputFile = outputFile;
+    }
+    // What a finished conversion leaves on the row.
+    updateControls([&](vcRowControls &c) {
+        c = vcRowControls();
+        c.outcome = _lastOutcome;
+        c.statusVisible = true;
+    });
+    return true;
 }
 
 void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
@@ -389,7 +428,7 @@ void vcTableCellView::deliverEnd(uint64_t runNumber, bool cancelAllInForce, bool
         std::lock_guard l(run->lock);
         _lastOutcome = run->outcome;
         if (_lastOutcome.kind == vcJobOutcome::Done)
-            _doneFingerprint = run->fingerprint;
+            _doneDigest = fingerprintDigest(run->fingerprint);
     }
     refreshDisplay();
     vcTableCellViewDelegate *d = tbCellDelegate();

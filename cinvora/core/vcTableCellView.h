@@ -145,6 +145,16 @@ public:
     // modification, the subtitle file, the container and the export folder.
     QString conversionFingerprint(const SWConvertOption &option) const;
     QString currentFingerprint();
+    // The fingerprint as the saved list keeps it: a digest (hex), never the settings.
+    static QString fingerprintDigest(const QString &fingerprint);
+    // Main thread: the digest of what made the last successful output; empty unless the
+    // last conversion succeeded.
+    QString doneFingerprintDigest() const;
+    // Main thread, on a row that never converted in this run of the program: the saved
+    // list says `outputFile` was made from what `digest` describes. The row is finished
+    // (shown so, and left alone by convert-all) when that file is still there and the
+    // item still gives that digest; answers whether it is.
+    bool restoreFinished(const QString &outputFile, const QString &digest);
 
     // Any thread; never blocks. Queues for a slot, or to resume a paused conversion, unless
     // a stop or pause-all came after `ticket` was read.
@@ -232,7 +242,7 @@ private:
     std::atomic<int64_t> _lastConversionMs{0};
     vcRowControls _controls;
     vcJobOutcome _lastOutcome;
-    QString _doneFingerprint; // main thread: the fingerprint of the last success
+    QString _doneDigest; // main thread: the digest of the last success's fingerprint
 };
 
 using vcTableCellViewPtr = std::shared_ptr<vcTableCellView>;

@@ -5,6 +5,7 @@
 #include <glazeform/LXButton.h>
 #include <glazeform/LXCheckButton.h>
 #include <glazeform/LXSpinButton.h>
+#include <reelwright/LXMediaCommon.h>
 
 #include <QDialog>
 #include <QPointer>
@@ -64,8 +65,8 @@ class SettingController : public QDialog,
 public:
     // The range the limit of conversions at once is offered in: none below one (a limit of
     // zero would admit nothing), and no more than a machine sensibly runs at once.
-    static constexpr int kMinConvertCount = 1;
-    static constexpr int kMaxConvertCount = 10;
+    static constexpr int kMinConvertCount = int(LXMediaCommon::kMinConvertingCount);
+    static constexpr int kMaxConvertCount = int(LXMediaCommon::kMaxConvertingCount);
 
     SettingControllerDelegate *settingControllerDelegate() const { return _delegate; }
     void setSettingControllerDelegate(SettingControllerDelegate *d) { _delegate = d; }

@@ -145,6 +145,12 @@ OutputReservation Files::claim(const QString &finalPath, int *err) {
 OutputReservation Files::reserveNumberedName(const QString &folder, const QString &stem, const QString &ext) {
     if (folder.isEmpty())
         return {};
+    // The output is a name inside the folder, whatever the stem and extension hold: a slash
+    // (or a name that is the folder itself or its parent) would put it somewhere else.
+    const QString plain = stem + ext;
+    if (plain.isEmpty() || plain == u"." || plain == u".." || plain.contains(QLatin1Char('/')) ||
+        plain.contains(QChar(0)))
+        return {};
     for (int n = 0; n < 100000; ++n) {
         const QString name = n == 0 ? stem + ext : QStringLiteral("%1(%2)%3").arg(stem).arg(n).arg(ext);
         int err = 0;

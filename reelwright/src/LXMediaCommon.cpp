@@ -2,6 +2,8 @@
 
 #include "reelwright/LXMediaInfo.h"
 
+#include <algorithm>
+
 #include <foundation/BundleInfo.h>
 #include <foundation/Reveal.h>
 #include <foundation/Settings.h>
@@ -17,13 +19,15 @@
 using foundation::Settings;
 
 int64_t LXMediaCommon::maxConvertingCountSameTime() {
-    const int64_t n = Settings::value("allowConvertingMaxCount", 2).toLongLong();
+    bool ok = false;
+    const qlonglong n = Settings::value("allowConvertingMaxCount", 2).toLongLong(&ok);
     // A limit below one would admit nothing and leave every job waiting for ever.
-    return n < 1 ? 1 : n;
+    return ok ? std::clamp<int64_t>(n, kMinConvertingCount, kMaxConvertingCount) : 2;
 }
 
 void LXMediaCommon::setMaxConvertingCountSameTime(int64_t count) {
-    Settings::setValue("allowConvertingMaxCount", static_cast<qlonglong>(count));
+    Settings::setValue("allowConvertingMaxCount",
+                       static_cast<qlonglong>(std::clamp<int64_t>(count, kMinConvertingCount, kMaxConvertingCount)));
 }
 
 bool LXMediaCommon::autoCheckStreamCopyWhenSameCodec() {

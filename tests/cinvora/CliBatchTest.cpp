@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <foundation/Settings.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -238,4 +240,32 @@ TEST(CliBatch, OutputsKeepTheirWholeLengthAndOnlyFilesThatLostDataFail) {
         ASSERT_EQ(rows.value(name)["result"].toString().toStdString(), "done") << name << ": " << o.toStdString();
         EXPECT_NEAR(duration(rows.value(name)["output"].toString()), 10.0, 0.1) << name;
     }
+}
+
+// The stored limit is held to the settings sheet's range (at most 10 at once), however the
+// settings file was edited; --jobs keeps its own range.
+TEST(CliBatch, AStoredLimitAboveTheSheetsRangeRunsTenAtOnce) {
+    const QString in = testsupport::freshDir("twelve");
+    for (int i = 0; i < 12; ++i)
+        ASSERT_TRUE(QFile::copy(fixture("short.mp4"), QStringLiteral("%1/c%2.mp4").arg(in).arg(i)));
+    foundation::Settings::setValue("allowConvertingMaxCount", 1000000);
+    static const QRegularExpression re(QStringLiteral("_currentSessionCount\\+\\+ = (\\d+)"));
+    for (const QStringList &jobs : {QStringList(), QStringList({"--jobs", "12"})}) {
+        SCOPED_TRACE(jobs.join(' ').toStdString());
+        const QString out = testsupport::freshDir("twelve-out");
+        QByteArray stdoutText, stderrText;
+        const int rc = testsupport::runProgram(testsupport::binary("cinvora-cli"),
+                                               QStringList{"convert", in, "--output", out, "--verbose"} + jobs,
+                                               &stdoutText, &stderrText, 300000);
+        EXPECT_EQ(rc, 0) << stderrText.toStdString();
+        int admissions = 0, most = 0;
+        for (auto it = re.globalMatch(QString::fromUtf8(stderrText)); it.hasNext();) {
+            most = std::max(most, it.next().captured(1).toInt());
+            ++admissions;
+        }
+        EXPECT_EQ(admissions, 12);
+        EXPECT_EQ(most, jobs.isEmpty() ? 10 : 12);
+        EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 12);
+    }
+    foundation::Settings::remove("allowConvertingMaxCount");
 }

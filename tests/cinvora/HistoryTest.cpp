@@ -136,8 +136,9 @@ TEST(History, HostileFilesLoadWhatTheyCanWithoutHanging) {
           << QVariantMap{{"currentFilePath", fixture("short.mp4")},
                          {"currentTrackStartKey", QString("nan")},
                          {"currentTrackEndKey", 1e300},
-                         {"currentSubTitleIdxKey", QString("x")},
-                         {"currentExtKey", 7}};
+                         {"currentSubTitleIdxKey", QString("x")}}
+          // An extension no format of the catalogue writes: the entry is refused.
+          << QVariantMap{{"currentFilePath", fixture("clip.mp4")}, {"currentExtKey", 7}};
     const QList<QByteArray> files = {
         "garbage that is not xml",
         PropertyList::serialize(QVariantMap{{"a", 1}}), // a dictionary where a list belongs
@@ -374,5 +375,88 @@ TEST(History, RestoredRowsPassTheChecksOfFilesAddedByHand) {
     EXPECT_EQ(d.doc.fileArray()[0]->fileName(), fixture("short.mp4"));
     for (const QString &p : {empty, noise, fixture("text.mkv")})
         EXPECT_TRUE(log.filter(p).size() == 1) << p.toStdString() << "\n" << log.join('\n').toStdString();
+    resetStores();
+}
+
+// The list's name linked to a file that is not a list (someone's notes): the file keeps
+// its content, whether the link was there at start or made while the program ran.
+TEST(History, ALinkToAFileThatIsNotAListIsSetAsideNeverWrittenThrough) {
+    resetStores();
+    const QString list = vcCommon::historyFile(), aside = list + ".unreadable";
+    const QString notes = testsupport::freshDir("notes") + "/notes.txt";
+    const QByteArray content("my notes, not a list\n");
+    auto notesContent = [&] {
+        QFile f(notes);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    for (bool atStart : {true, false}) {
+        SCOPED_TRACE(atStart ? "at start" : "while running");
+        QFile::remove(aside);
+        QFile f(notes);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size());
+        f.close();
+        QFile::remove(list);
+        if (atStart) {
+            ASSERT_TRUE(QFile::link(notes, list));
+        }
+        Doc d;
+        ASSERT_TRUE(d.rebuild());
+        if (!atStart) {
+            ASSERT_TRUE(QFile::remove(list) && QFile::link(notes, list));
+        }
+        d.doc.addMovie(d.doc.initEditMovieWithPath(fixture("short.mp4")));
+        // At start the link goes aside as an unreadable list goes, and the list takes the
+        // name again; made later, the save refuses and the list stays in memory.
+        EXPECT_EQ(d.doc.saveHistoryFile(), atStart);
+        EXPECT_EQ(notesContent(), content);
+        EXPECT_EQ(QFileInfo(aside).symLinkTarget(), atStart ? notes : QString());
+        EXPECT_EQ(QFileInfo(list).isSymLink(), !atStart);
+    }
+    QFile::remove(list);
+    QFile::remove(aside);
+}
+
+// A list naming one file a hundred thousand times restores it once, as a file dropped
+// twice is added once, and does so without probing it each time.
+TEST(History, RepeatedPathsRestoreOneRowQuickly) {
+    resetStores();
+    QVariantList entries;
+    const QVariantMap once{{"currentFilePath", fixture("short.mp4")}};
+    for (int i = 0; i < 100000; ++i)
+        entries << once;
+    entries << QVariantMap{{"currentFilePath", fixture("audio.mp3")}} << once;
+    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    QElapsedTimer took;
+    took.start();
+    Doc d;
+    d.doc.loadHistoryAtLuanch();
+    ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }, 30000)) << "still restoring after 30 s";
+    EXPECT_LT(took.elapsed(), 15000);
+    ASSERT_EQ(d.doc.fileArray().size(), 2u);
+    EXPECT_EQ(d.doc.fileArray()[1]->fileName(), fixture("audio.mp3"));
+    resetStores();
+}
+
+// An extension or container that no format of the catalogue writes is refused as an
+// unreadable entry is; the entries around it load.
+TEST(History, StoredFormatsTheCatalogueDoesNotKnowAreRefused) {
+    resetStores();
+    const QString dir = testsupport::freshDir("hostile-formats");
+    QVariantList entries;
+    for (const auto &[ext, format] : QList<std::pair<QString, QString>>{
+             {".mkv", "../../../x"}, {"/../../../escaped-by-ext.mp3", "mp3"}, {"..", "mov"}, {".exe", "mov"}}) {
+        const QString source = QStringLiteral("%1/h%2.mp4").arg(dir).arg(entries.size());
+        ASSERT_TRUE(QFile::link(fixture("short.mp4"), source));
+        entries << QVariantMap{{"currentFilePath", source}, {"currentExtKey", ext}, {"currentFormatKey", format}};
+    }
+    entries << QVariantMap{{"currentFilePath", fixture("mpeg4.avi")}, {"currentExtKey", ".mkv"}, {"currentFormatKey", "matroska"}};
+    // An audio row's container comes from its extension: only that is looked at.
+    entries << QVariantMap{{"currentFilePath", fixture("audio.mp3")}, {"currentExtKey", ".m4a"}, {"currentFormatKey", "m4a"}};
+    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    Doc d;
+    ASSERT_TRUE(d.rebuild());
+    ASSERT_EQ(d.doc.fileArray().size(), 2u);
+    EXPECT_EQ(d.doc.fileArray()[0]->outputExt(), ".mkv");
+    EXPECT_EQ(d.doc.fileArray()[1]->outputExt(), ".m4a");
     resetStores();
 }

@@ -256,3 +256,25 @@ TEST(Intake, MalformedAudioIsRefusedWithAReasonLikeTheCommandLineDoes) {
     ASSERT_EQ(d.win.questions.size(), 1);
     EXPECT_EQ(d.win.questions.first(), "3 files were not added");
 }
+
+// A kernel file the demuxers take for a sound stream without rate or length is no media
+// file: refused when dropped (with a reason) and when a saved list names it.
+TEST(Intake, AFileThatOpensAsSoundWithNothingInItIsRefused) {
+    const QString notes = QStringLiteral("/sys/kernel/notes");
+    if (!QFileInfo(notes).isReadable())
+        GTEST_SKIP() << "no readable " << notes.toStdString() << " here";
+    Doc d;
+    ASSERT_TRUE(d.drop({notes, fixture("short.mp4")}));
+    EXPECT_EQ(d.names(), QStringList({"short.mp4"}));
+    EXPECT_FALSE(d.doc.lastSkippedReasons().value(notes).isEmpty());
+    ASSERT_EQ(d.win.questions.size(), 1);
+    EXPECT_EQ(d.win.questions.first(), "1 file was not added");
+
+    Doc again;
+    ASSERT_TRUE(foundation::PropertyList::writeFile(
+        vcCommon::historyFile(), QVariantList{QVariantMap{{"currentFilePath", notes}},
+                                              QVariantMap{{"currentFilePath", fixture("audio.mp3")}}}));
+    again.doc.loadHistoryAtLuanch();
+    ASSERT_TRUE(testsupport::waitFor([&] { return !again.doc.isAdding(); }, 60000));
+    EXPECT_EQ(again.names(), QStringList({"audio.mp3"}));
+}

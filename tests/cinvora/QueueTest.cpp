@@ -8,9 +8,13 @@
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
 #include <foundation/NotificationCenter.h>
+#include <foundation/Files.h>
+#include <foundation/PropertyList.h>
 #include <foundation/Settings.h>
 
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -878,4 +882,127 @@ TEST(Queue, ABatchEndsOnceWithItsTallyAndAPauseIsNoEnd) {
     EXPECT_EQ(q.win.ended.size(), 1u);
     q.doc.cancelAll();
     EXPECT_TRUE(q.quiet());
+}
+
+namespace {
+// A queue over `out` whose list is rebuilt from the saved one, as the window's at start.
+struct Restarted : Queue {
+    explicit Restarted(const QString &folder) : Queue(2) {
+        vcCommon::setExportMovieFolder(out = folder);
+        doc.loadHistoryAtLuanch();
+        EXPECT_TRUE(waitFor([&] { return !doc.isAdding(); }, 60000));
+    }
+    std::vector<vcJobOutcome::Kind> shown() const {
+        std::vector<vcJobOutcome::Kind> kinds;
+        for (const auto &r : doc.cellArray())
+            kinds.push_back(r->controls().outcome.kind);
+        return kinds;
+    }
+};
+
+QString savedKey(int row, const char *key) {
+    return vcCommon::readHistoryEntries().value(row).toMap().value(key).toString();
+}
+} // namespace
+
+// A finished row is converted again only when something that made its output changed, or
+// the output is gone; a restart (a quit, or a crash once the row was saved) changes nothing
+// about that: no numbered copies of what was done before.
+TEST(Queue, FinishedRowsStayFinishedAcrossARestart) {
+    using K = vcJobOutcome::Kind;
+    QFile::remove(vcCommon::historyFile());
+    const QString src = testsupport::freshDir("restart-src"), out = testsupport::freshDir("restart-out");
+    for (const char *name : {"alpha.mp4", "bravo.mp4", "charlie.mp4"})
+        ASSERT_TRUE(QFile::copy(fixture("short.mp4"), QDir(src).filePath(name)));
+    QByteArray crashed;
+    {
+        Restarted q(out);
+        for (const char *name : {"alpha.mp4", "bravo.mp4"})
+            q.add(QDir(src).filePath(name));
+        q.doc.convertAll();
+        ASSERT_TRUE(waitFor([&] { return q.shown() == std::vector<K>({K::Done, K::Done}); }, 120000));
+        // Saved as the rows end, before any quit: what a crash leaves on disk.
+        ASSERT_TRUE(waitFor([] { return savedKey(0, "convertedOutputFileKey").endsWith("/alpha.mov") &&
+                                        savedKey(1, "convertedOutputFileKey").endsWith("/bravo.mov"); }, 5000));
+        QFile f(vcCommon::historyFile());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        crashed = f.readAll();
+        q.add(QDir(src).filePath("charlie.mp4"));
+        ASSERT_TRUE(q.doc.saveHistoryFile()); // as the intake does after adding
+    }
+    QFile saved(vcCommon::historyFile());
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray quitted = saved.readAll();
+    saved.close();
+    for (bool afterCrash : {true, false}) {
+        SCOPED_TRACE(afterCrash ? "after a crash" : "after a quit");
+        ASSERT_TRUE(saved.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        saved.write(afterCrash ? crashed : quitted);
+        saved.close();
+        Restarted q(out);
+        EXPECT_EQ(q.shown(), afterCrash ? std::vector<K>({K::Done, K::Done}) : std::vector<K>({K::Done, K::Done, K::None}));
+        EXPECT_EQ(QFileInfo(q.row(1)->controls().outcome.outputFile).fileName(), "bravo.mov");
+        EXPECT_TRUE(q.row(1)->controls().statusVisible && q.row(1)->controls().statusText.isEmpty());
+        // Only the row never converted converts.
+        q.doc.convertAll();
+        EXPECT_EQ(q.doc.convertingCellViews().size(), afterCrash ? 0u : 1u);
+        EXPECT_TRUE(waitFor([&] { return q.quiet(1) && q.shown().back() == K::Done; }, 120000));
+        EXPECT_EQ(q.outputs(), QStringList({"alpha.mov", "bravo.mov", "charlie.mov"}).mid(0, afterCrash ? 2 : 3));
+    }
+    // What changed converts again: a source's time. A saved row claiming a file elsewhere
+    // (its output moved away) or a link in the folder is not finished either.
+    {
+        QFile f(QDir(src).filePath("alpha.mp4"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
+    ASSERT_TRUE(QFile::rename(QDir(out).filePath("bravo.mov"), src + "/bravo.mov"));
+    ASSERT_TRUE(QFile::link(src + "/bravo.mov", QDir(out).filePath("charlie.mov.lnk")));
+    QVariantList entries = vcCommon::readHistoryEntries();
+    for (const auto &[row, claimed] : {std::pair{1, src + "/bravo.mov"}, std::pair{2, QDir(out).filePath("charlie.mov.lnk")}}) {
+        QVariantMap e = entries[row].toMap();
+        e.insert("convertedOutputFileKey", claimed);
+        entries[row] = e;
+    }
+    ASSERT_TRUE(foundation::PropertyList::writeFile(vcCommon::historyFile(), entries));
+    Restarted q(out);
+    EXPECT_EQ(q.shown(), std::vector<K>({K::None, K::None, K::None}));
+    q.doc.convertAll();
+    EXPECT_EQ(q.doc.convertingCellViews().size(), 3u);
+    ASSERT_TRUE(waitFor([&] { return q.quiet(1) && q.shown() == std::vector<K>({K::Done, K::Done, K::Done}); }, 120000));
+    EXPECT_EQ(q.outputs(), QStringList({"alpha(1).mov", "alpha.mov", "bravo.mov", "charlie(1).mov", "charlie.mov",
+                                        "charlie.mov.lnk"}));
+}
+
+// However the settings file was edited, at most as many conversions run at once as the
+// settings sheet offers (1 to 10), in a document open at the time or opened after.
+TEST(Queue, AStoredLimitOutsideTheSheetsRangeIsHeldToIt) {
+    for (const auto &[stored, held] : {std::pair<qlonglong, int64_t>{1000000, 10}, {0, 1}, {7, 7}}) {
+        foundation::Settings::setValue("allowConvertingMaxCount", stored);
+        FakeWindow win;
+        ODDocument doc;
+        doc.setWindow(&win);
+        EXPECT_EQ(doc.slotLimit(), held) << stored;
+        vcCommon::setMaxConvertingCountSameTime(stored);
+        EXPECT_EQ(doc.slotLimit(), held) << stored;
+    }
+    foundation::Settings::setValue("allowConvertingMaxCount", 2);
+}
+
+// An output always lands inside the export folder, whatever the item's extension says.
+TEST(Queue, AnExtensionWithAPathNeverLeavesTheExportFolder) {
+    const QString top = testsupport::freshDir("escape"), out = top + "/a/b/c";
+    // A folder named like the source in the export folder lets the kernel walk the dots.
+    ASSERT_TRUE(QDir().mkpath(out + "/audio"));
+    Queue q(1);
+    vcCommon::setExportMovieFolder(q.out = out);
+    auto row = q.add(fixture("audio.mp3"));
+    row->editMovie()->setOutputExt("/../../../escaped-by-ext.mp3");
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return row->controls().outcome.kind != vcJobOutcome::None; }, 60000));
+    EXPECT_EQ(row->controls().outcome.kind, vcJobOutcome::Failed);
+    QDirIterator files(top, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    EXPECT_FALSE(files.hasNext()) << files.next().toStdString();
+    EXPECT_FALSE(foundation::Files::reserveNumberedName(out, "..", "").isValid());
+    EXPECT_FALSE(foundation::Files::reserveNumberedName(out, "", "").isValid());
 }

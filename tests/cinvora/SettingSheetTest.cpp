@@ -79,7 +79,7 @@ TEST_F(Sheet, AbsurdStoredLimitIsShownWithinRange) {
     foundation::Settings::setValue("allowConvertingMaxCount", 250);
     ODSettingController sheet(&window);
     sheet.initUI();
-    EXPECT_EQ(sheet.countLabel()->textTitle(), "250");
+    EXPECT_EQ(sheet.countLabel()->textTitle(), "10");
     EXPECT_EQ(sheet.maxConvertCountBtn()->curValue(), 10);
     clickDown(sheet.maxConvertCountBtn());
     EXPECT_EQ(vcCommon::maxConvertingCountSameTime(), 9);

@@ -46,7 +46,8 @@ public:
     // Claims the first free name folder/stem.ext, folder/stem(1).ext, folder/stem(2).ext, ...
     // (free: neither the file nor its partial file exists, not even as a dangling link).
     // `ext` carries its dot (".mov") or is empty. Invalid when nothing could be claimed
-    // (the folder is missing or not writable).
+    // (the folder is missing or not writable), or when stem and ext do not make one plain
+    // name inside the folder (a slash, ".", "..", nothing).
     static OutputReservation reserveNumberedName(const QString &folder, const QString &stem, const QString &ext);
     // The same for a wanted path: its folder, base name and last suffix.
     static OutputReservation reserveNumberedPath(const QString &wantedPath);

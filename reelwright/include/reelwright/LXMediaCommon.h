@@ -11,7 +11,11 @@ class LXMediaInfo;
 class LXMediaCommon {
 public:
     // Settings (each read synchronises the store first; each write synchronises at once).
-    // The number of conversions at once: 2 when absent; a stored value below 1 reads as 1.
+    // The number of conversions at once: 2 when absent; a stored value outside the range
+    // the settings sheet offers reads as the nearest end of it (an edited or hostile
+    // settings file never starts a thousand conversions, nor none).
+    static constexpr int64_t kMinConvertingCount = 1;
+    static constexpr int64_t kMaxConvertingCount = 10;
     static int64_t maxConvertingCountSameTime();
     static void setMaxConvertingCountSameTime(int64_t count);
     static bool autoCheckStreamCopyWhenSameCodec();
