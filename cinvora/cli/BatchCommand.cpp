@@ -40,6 +40,7 @@ struct RowReport {
     QString result;
     double seconds = 0;
     QString reason; // why a file was skipped or failed, shown where the output would be
+    QString note;   // why the output's name differs from the source's
 };
 
 class Progress {
@@ -210,7 +211,7 @@ int runBatch(const ConvertArgs &a) {
     for (const QString &p : paths)
         if (!taken.contains(p))
             skipped.push_back({p, QString(), QStringLiteral("skipped"), 0,
-                               doc.lastSkippedReasons().value(p, QStringLiteral("not added"))});
+                               doc.lastSkippedReasons().value(p, QStringLiteral("not added")), QString()});
 
     const QVariantMap root = catalogue();
     for (const auto &item : doc.fileArray()) {
@@ -253,6 +254,7 @@ int runBatch(const ConvertArgs &a) {
         if (outcome.kind == vcJobOutcome::Done && QFileInfo::exists(outcome.outputFile)) {
             rr.result = QStringLiteral("done");
             rr.output = outcome.outputFile;
+            rr.note = outcome.note;
             ++tally.done;
         } else if (outcome.kind == vcJobOutcome::Failed) {
             rr.result = QStringLiteral("failed");
@@ -275,6 +277,8 @@ int runBatch(const ConvertArgs &a) {
                 o.insert("output", r.output);
             if (!r.reason.isEmpty())
                 o.insert("reason", r.reason);
+            if (!r.note.isEmpty())
+                o.insert("note", r.note);
             std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
         }
     } else {
@@ -283,7 +287,9 @@ int runBatch(const ConvertArgs &a) {
             w = std::max(w, static_cast<int>(QFileInfo(r.source).fileName().size()));
         std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output or reason");
         for (const auto &r : report) {
-            const QString last = !r.output.isEmpty() ? r.output : !r.reason.isEmpty() ? r.reason : QStringLiteral("-");
+            QString last = !r.output.isEmpty() ? r.output : !r.reason.isEmpty() ? r.reason : QStringLiteral("-");
+            if (!r.note.isEmpty())
+                last += QStringLiteral(" (%1)").arg(r.note);
             std::printf("%-*s  %-8s  %8.1f  %s\n", w, qPrintable(QFileInfo(r.source).fileName()), qPrintable(r.result),
                         r.seconds, qPrintable(last));
         }
