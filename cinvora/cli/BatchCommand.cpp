@@ -13,6 +13,7 @@
 #include <framewheel/SWConvertSession.h>
 #include <framewheel/SWMediaInfoManager.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -104,18 +105,26 @@ private:
     QSet<const void *> _seen;
 };
 
-QStringList expandInputs(const QStringList &inputs, QStringList &missing) {
+// Files whose names are not UTF-8 are opened through an alias (foundation::Files); `shown`
+// maps each alias to the path the user knows, as it decodes.
+QStringList expandInputs(const QStringList &inputs, QStringList &missing, QHash<QString, QString> &shown) {
     QStringList paths;
     for (const QString &in : inputs) {
         const QFileInfo fi(in);
         if (fi.isDir()) {
             const QDir dir(fi.absoluteFilePath());
-            for (const QString &name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
-                paths << dir.filePath(name);
+            for (const QString &p : foundation::Files::filePathsIn(dir.path())) {
+                if (foundation::Files::isAlias(p))
+                    shown.insert(p, dir.filePath(QFileInfo(p).fileName()));
+                paths << p;
+            }
         } else if (fi.exists()) {
             paths << fi.absoluteFilePath();
+        } else if (QString why, alias = foundation::Files::openablePath(fi.absoluteFilePath(), &why); !alias.isEmpty()) {
+            shown.insert(alias, fi.absoluteFilePath());
+            paths << alias;
         } else {
-            missing << in;
+            missing << (why.isEmpty() ? in : QStringLiteral("%1: %2").arg(in, why));
         }
     }
     return paths;
@@ -171,7 +180,8 @@ int runBatch(const ConvertArgs &a) {
         }
     }
     QStringList missing;
-    const QStringList paths = expandInputs(a.inputs, missing);
+    QHash<QString, QString> shown;
+    const QStringList paths = expandInputs(a.inputs, missing, shown);
     for (const QString &m : missing)
         std::fprintf(stderr, "cinvora-cli convert: %s: no such file or folder\n", qPrintable(m));
     const QString outDir = QFileInfo(a.outputDir.isEmpty() ? vcCommon::exportMovieFolder() : a.outputDir).absoluteFilePath();
@@ -268,6 +278,14 @@ int runBatch(const ConvertArgs &a) {
         report.push_back(rr);
     }
     report.insert(report.end(), skipped.begin(), skipped.end());
+    for (RowReport &r : report) {
+        if (!shown.contains(r.source))
+            continue;
+        r.source = shown.value(r.source);
+        if (r.result == QLatin1String("done") && r.note.isEmpty())
+            r.note = QCoreApplication::translate(
+                "BatchCommand", "the source's name is not valid UTF-8; U+FFFD stands for the bytes that are not");
+    }
     const int failed = tally.failed + static_cast<int>(missing.size());
 
     if (a.json) {

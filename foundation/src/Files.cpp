@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <mutex>
 #include <vector>
 
 namespace foundation {
@@ -125,6 +129,21 @@ int createLockedUnnamed(const QString &dir, const QString &name) {
     (void)name;
     return -2;
 #endif
+}
+
+// Whether Qt's file names can carry this name: it decodes and encodes back to itself.
+bool carried(const QByteArray &name) { return QFile::encodeName(QFile::decodeName(name)) == name; }
+
+struct Aliases {
+    std::mutex lock;
+    QTemporaryDir root{QDir::tempPath() + QStringLiteral("/cinvora-names-XXXXXX")};
+    QHash<QByteArray, QString> made; // native path -> its alias
+    unsigned next = 0;
+};
+
+Aliases &aliases() {
+    static Aliases a;
+    return a;
 }
 
 } // namespace
@@ -344,6 +363,82 @@ OutputReservation Files::reserveExactPath(const QString &path, QString *why) {
             *why = tr("cannot create %1: %2").arg(path, errorText(err));
     }
     return r;
+}
+
+QString Files::openableAlias(const QByteArray &nativePath) {
+    QByteArray target = nativePath;
+    if (!target.startsWith('/'))
+        target = native(QDir::currentPath()) + '/' + target;
+    Aliases &a = aliases();
+    const std::lock_guard held(a.lock);
+    if (const auto known = a.made.constFind(target); known != a.made.cend())
+        return known.value();
+    if (!a.root.isValid())
+        return {};
+    // A folder per alias: two names that differ only in their bytes that are not UTF-8
+    // decode to the same name.
+    const QString folder = QDir(a.root.path()).filePath(QString::number(a.next++));
+    const QString alias = QDir(folder).filePath(QFile::decodeName(target.mid(target.lastIndexOf('/') + 1)));
+    if (::mkdir(native(folder).constData(), 0700) != 0 || ::symlink(target.constData(), native(alias).constData()) != 0)
+        return {};
+    a.made.insert(target, alias);
+    return alias;
+}
+
+bool Files::isAlias(const QString &path) {
+    Aliases &a = aliases();
+    const std::lock_guard held(a.lock);
+    return a.root.isValid() && path.startsWith(a.root.path() + QLatin1Char('/'));
+}
+
+QString Files::openablePath(const QString &path, QString *why) {
+    struct stat sb {};
+    if (::lstat(native(path).constData(), &sb) == 0)
+        return path;
+    const QFileInfo info(path);
+    const QByteArray folder = native(info.path());
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return {};
+    QByteArray found;
+    int matches = 0;
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        if (!carried(name) && QFile::decodeName(name) == info.fileName()) {
+            found = name;
+            ++matches;
+        }
+    }
+    ::closedir(dir);
+    if (matches == 1)
+        return openableAlias(folder + '/' + found);
+    if (matches > 1 && why)
+        *why = tr("its name is not valid UTF-8, and %1 files in its folder read the same").arg(matches);
+    return {};
+}
+
+QStringList Files::filePathsIn(const QString &folder) {
+    const QByteArray dirPath = native(folder);
+    DIR *dir = ::opendir(dirPath.constData());
+    if (!dir)
+        return {};
+    std::vector<std::pair<QString, QString>> found; // decoded name, path to open
+    while (const dirent *e = ::readdir(dir)) {
+        const QByteArray name(e->d_name);
+        struct stat sb {};
+        if (name.startsWith('.') || ::fstatat(::dirfd(dir), e->d_name, &sb, 0) != 0 || !S_ISREG(sb.st_mode))
+            continue;
+        const QString decoded = QFile::decodeName(name);
+        const QString path = carried(name) ? QDir(folder).filePath(decoded) : openableAlias(dirPath + '/' + name);
+        if (!path.isEmpty())
+            found.emplace_back(decoded, path);
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end());
+    QStringList paths;
+    for (const auto &f : found)
+        paths << f.second;
+    return paths;
 }
 
 int Files::removeStalePartials(const QString &folder) {

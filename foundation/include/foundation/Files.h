@@ -95,6 +95,23 @@ public:
     // partial files were removed.
     static int removeStalePartials(const QString &folder);
 
+    // Linux file names are bytes, and a QString carries only those that are UTF-8: a name
+    // with other bytes decodes with U+FFFD in their place and no longer opens. These give
+    // such a file a name that does: a symbolic link to it, named as the file decodes, in
+    // a private folder that lives as long as the process.
+    //
+    // The link for the file at `nativePath` (bytes); empty when none could be made.
+    static QString openableAlias(const QByteArray &nativePath);
+    // `path` when it exists as it is; else, when exactly one entry of its folder decodes to
+    // its name, that entry's alias; else empty, with the reason in `why` when the name
+    // is ambiguous (empty `why`: there is no such file).
+    static QString openablePath(const QString &path, QString *why = nullptr);
+    // The names in `folder` of the entries that are not folders, those that are not UTF-8
+    // as their aliases' full paths, sorted by their decoded names.
+    static QStringList filePathsIn(const QString &folder);
+    // Whether `path` is one of the aliases above.
+    static bool isAlias(const QString &path);
+
 private:
     static OutputReservation claim(const QString &finalPath, int *err);
 };
