@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -136,8 +137,8 @@ bool carried(const QByteArray &name) { return QFile::encodeName(QFile::decodeNam
 
 struct Aliases {
     std::mutex lock;
-    QTemporaryDir root{QDir::tempPath() + QStringLiteral("/cinvora-names-XXXXXX")};
-    QHash<QByteArray, QString> made; // native path -> its alias
+    std::unique_ptr<QTemporaryDir> root; // made with the first alias
+    QHash<QByteArray, QString> made;     // native path -> its alias
     unsigned next = 0;
 };
 
@@ -373,11 +374,13 @@ QString Files::openableAlias(const QByteArray &nativePath) {
     const std::lock_guard held(a.lock);
     if (const auto known = a.made.constFind(target); known != a.made.cend())
         return known.value();
-    if (!a.root.isValid())
+    if (!a.root)
+        a.root = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/cinvora-names-XXXXXX"));
+    if (!a.root->isValid())
         return {};
     // A folder per alias: two names that differ only in their bytes that are not UTF-8
     // decode to the same name.
-    const QString folder = QDir(a.root.path()).filePath(QString::number(a.next++));
+    const QString folder = QDir(a.root->path()).filePath(QString::number(a.next++));
     const QString alias = QDir(folder).filePath(QFile::decodeName(target.mid(target.lastIndexOf('/') + 1)));
     if (::mkdir(native(folder).constData(), 0700) != 0 || ::symlink(target.constData(), native(alias).constData()) != 0)
         return {};
@@ -388,7 +391,7 @@ QString Files::openableAlias(const QByteArray &nativePath) {
 bool Files::isAlias(const QString &path) {
     Aliases &a = aliases();
     const std::lock_guard held(a.lock);
-    return a.root.isValid() && path.startsWith(a.root.path() + QLatin1Char('/'));
+    return a.root && a.root->isValid() && path.startsWith(a.root->path() + QLatin1Char('/'));
 }
 
 QString Files::openablePath(const QString &path, QString *why) {
