@@ -106,7 +106,7 @@ private:
 };
 
 // Files whose names are not UTF-8 are opened through an alias (foundation::Files); `shown`
-// maps each alias to the path the user knows, as it decodes.
+// maps each alias to the path the user knows, as it decodes. `missing`: "input: why".
 QStringList expandInputs(const QStringList &inputs, QStringList &missing, QHash<QString, QString> &shown) {
     QStringList paths;
     for (const QString &in : inputs) {
@@ -124,7 +124,7 @@ QStringList expandInputs(const QStringList &inputs, QStringList &missing, QHash<
             shown.insert(alias, fi.absoluteFilePath());
             paths << alias;
         } else {
-            missing << (why.isEmpty() ? in : QStringLiteral("%1: %2").arg(in, why));
+            missing << QStringLiteral("%1: %2").arg(in, why.isEmpty() ? QStringLiteral("no such file or folder") : why);
         }
     }
     return paths;
@@ -183,7 +183,7 @@ int runBatch(const ConvertArgs &a) {
     QHash<QString, QString> shown;
     const QStringList paths = expandInputs(a.inputs, missing, shown);
     for (const QString &m : missing)
-        std::fprintf(stderr, "cinvora-cli convert: %s: no such file or folder\n", qPrintable(m));
+        std::fprintf(stderr, "cinvora-cli convert: %s\n", qPrintable(m));
     const QString outDir = QFileInfo(a.outputDir.isEmpty() ? vcCommon::exportMovieFolder() : a.outputDir).absoluteFilePath();
     if (!QDir().mkpath(outDir) || !QFileInfo(outDir).isWritable()) {
         std::fprintf(stderr, "cinvora-cli convert: cannot write into %s\n", qPrintable(outDir));

@@ -34,8 +34,6 @@ constexpr int kNameMax = 255;
 
 QByteArray native(const QString &path) { return QFile::encodeName(path); }
 
-QString tr(const char *text) { return QCoreApplication::translate("Files", text); }
-
 QString errorText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
 QString partialNameFor(const QString &fileName) {

@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
-#include <unistd.h>
 #include <fcntl.h>
+#include <unistd.h>
 
 using testsupport::fixture;
 
@@ -50,85 +50,60 @@ QString everything(const QString &dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name).join(" | ");
 }
 
-// A 64 MB image with a fresh file system, mounted through its FUSE driver on a folder of
-// the test's home. exFAT's driver asks for a block device; where the plain image is
-// refused it gets a loop device instead, when the machine has one.
-class Drive {
-public:
-    explicit Drive(const QString &kind) : _kind(kind) {}
-    ~Drive() { unmount(); }
+// A 64 MB image with a fresh file system, mounted through its FUSE driver for each test.
+// exFAT's driver always asks for a block device: where the plain image is refused it gets
+// a loop device, when the machine has one.
+class CliDrive : public ::testing::TestWithParam<QString> {
+protected:
+    void SetUp() override {
+        if (const QString why = mount(); !why.isEmpty())
+            GTEST_SKIP() << why.toStdString();
+    }
+    void TearDown() override {
+        if (_mounted && testsupport::runProgram(tool("fusermount3"), {"-u", _dir}) != 0)
+            testsupport::runProgram(tool("umount"), {_dir});
+        if (!_loop.isEmpty())
+            testsupport::runProgram(tool("losetup"), {"-d", _loop});
+    }
+    bool isExfat() const { return GetParam() == "exfat"; }
 
     // Empty when mounted, else why not.
     QString mount() {
-        if (::geteuid() != 0)
-            return QStringLiteral("mounting a drive image needs root");
-        if (::access("/dev/fuse", R_OK | W_OK) != 0)
-            return QStringLiteral("/dev/fuse is not usable here");
-        const QString mkfs = tool(_kind == "exfat" ? "mkfs.exfat" : "mkntfs");
-        const QString driver = tool(_kind == "exfat" ? "mount.exfat-fuse" : "ntfs-3g");
+        if (::geteuid() != 0 || ::access("/dev/fuse", R_OK | W_OK) != 0)
+            return QStringLiteral("mounting a drive image needs root and a usable /dev/fuse");
+        const QString mkfs = tool(isExfat() ? "mkfs.exfat" : "mkntfs");
+        const QString driver = tool(isExfat() ? "mount.exfat-fuse" : "ntfs-3g");
         if (mkfs.isEmpty() || driver.isEmpty())
-            return QStringLiteral("the %1 tools are not installed (scripts/install-deps)").arg(_kind);
-        const QString base = testsupport::freshDir(_kind);
-        _image = base + "/drive.img";
+            return QStringLiteral("the %1 tools are not installed (scripts/install-deps)").arg(GetParam());
+        const QString base = testsupport::freshDir(GetParam()), image = base + "/drive.img";
         _dir = base + "/mnt";
-        QDir().mkpath(_dir);
-        QFile img(_image);
-        if (!img.open(QIODevice::WriteOnly) || !img.resize(64 << 20))
-            return QStringLiteral("cannot make %1").arg(_image);
+        QFile img(image);
+        if (!QDir().mkpath(_dir) || !img.open(QIODevice::WriteOnly) || !img.resize(64 << 20))
+            return QStringLiteral("cannot make %1").arg(image);
         img.close();
-        QByteArray err;
-        const QStringList mkfsArgs = _kind == "exfat" ? QStringList{_image} : QStringList{"-F", "-f", "-q", _image};
-        if (testsupport::runProgram(mkfs, mkfsArgs, nullptr, &err) != 0)
+        QByteArray err, loop;
+        if (testsupport::runProgram(mkfs, isExfat() ? QStringList{image} : QStringList{"-F", "-f", "-q", image}, nullptr,
+                                    &err) != 0)
             return QStringLiteral("%1 failed: %2").arg(mkfs, QString::fromLocal8Bit(err));
-        if (testsupport::runProgram(driver, {_image, _dir}, nullptr, &err) != 0 && _kind == "exfat") {
-            QByteArray loop;
-            if (testsupport::runProgram(tool("losetup"), {"-f", "--show", _image}, &loop, &err) != 0)
+        if (testsupport::runProgram(driver, {image, _dir}, nullptr, &err) != 0 && isExfat()) {
+            if (testsupport::runProgram(tool("losetup"), {"-f", "--show", image}, &loop, &err) != 0)
                 return QStringLiteral("the exFAT driver needs a block device and no loop device is free: %1")
                     .arg(QString::fromLocal8Bit(err));
             _loop = QString::fromLocal8Bit(loop).trimmed();
             testsupport::runProgram(driver, {_loop, _dir}, nullptr, &err);
         }
-        if (!onFuse(_dir))
-            return QStringLiteral("%1 did not mount: %2").arg(driver, QString::fromLocal8Bit(err));
-        _mounted = true;
-        return {};
+        _mounted = onFuse(_dir);
+        return _mounted ? QString() : QStringLiteral("%1 did not mount: %2").arg(driver, QString::fromLocal8Bit(err));
     }
 
-    void unmount() {
-        if (_mounted) {
-            const QString fm = tool("fusermount3").isEmpty() ? tool("fusermount") : tool("fusermount3");
-            if (fm.isEmpty() || testsupport::runProgram(fm, {"-u", _dir}) != 0)
-                testsupport::runProgram(tool("umount"), {_dir});
-            _mounted = false;
-        }
-        if (!_loop.isEmpty())
-            testsupport::runProgram(tool("losetup"), {"-d", _loop});
-        _loop.clear();
-    }
-
-    const QString &dir() const { return _dir; }
-    bool isExfat() const { return _kind == "exfat"; }
-
-private:
-    QString _kind, _image, _dir, _loop;
+    QString _dir, _loop;
     bool _mounted = false;
-};
-
-class CliDrive : public ::testing::TestWithParam<QString> {
-protected:
-    void SetUp() override {
-        _drive = std::make_unique<Drive>(GetParam());
-        if (const QString why = _drive->mount(); !why.isEmpty())
-            GTEST_SKIP() << why.toStdString();
-    }
-    void TearDown() override { _drive.reset(); }
-    std::unique_ptr<Drive> _drive;
 };
 
 const QStringList kQuick{"--duration", "1", "--size", "160x120"};
 
 TEST_P(CliDrive, BothFormsWriteOntoTheDriveAndNeverOverwrite) {
-    const QString mnt = _drive->dir();
+    const QString mnt = _dir;
     QByteArray o, e;
     // The single form, to an exact name; again to the same name is refused.
     const QString single = mnt + "/single.mkv";
@@ -159,7 +134,7 @@ TEST_P(CliDrive, BothFormsWriteOntoTheDriveAndNeverOverwrite) {
 }
 
 TEST_P(CliDrive, NamesTheDriveRefusesAreChangedAndSaid) {
-    const QString mnt = _drive->dir();
+    const QString mnt = _dir;
     const QString in = testsupport::freshDir("odd-names");
     const QString odd = QStringLiteral("take: \"one\"?");
     ASSERT_TRUE(QFile::copy(fixture("short.mp4"), in + "/" + odd + ".mp4"));
@@ -169,16 +144,16 @@ TEST_P(CliDrive, NamesTheDriveRefusesAreChangedAndSaid) {
               0)
         << o.toStdString() << e.toStdString();
     // exFAT takes none of the three; the NTFS driver, mounted plainly, takes them all.
-    const QString expected = _drive->isExfat() ? QStringLiteral("take_ _one__.mkv") : odd + ".mkv";
+    const QString expected = isExfat() ? QStringLiteral("take_ _one__.mkv") : odd + ".mkv";
     EXPECT_EQ(everything(mnt), expected) << o.toStdString();
     EXPECT_TRUE(readable(mnt + "/" + expected));
     const QString table = QString::fromUtf8(o);
-    EXPECT_EQ(table.contains(QStringLiteral("does not allow")), _drive->isExfat()) << table.toStdString();
+    EXPECT_EQ(table.contains(QStringLiteral("does not allow")), isExfat()) << table.toStdString();
 
     // A name typed for the single form is the user's own: refused with the reason, at once.
     const int rc = testsupport::runProgram(cli(), QStringList{"convert", fixture("short.mp4"), mnt + "/a:b.mkv"} + kQuick,
                                            &o, &e);
-    if (_drive->isExfat()) {
+    if (isExfat()) {
         EXPECT_EQ(rc, 1);
         EXPECT_TRUE(e.contains("does not allow")) << e.toStdString();
         EXPECT_FALSE(e.contains("progress")) << "refused before converting: " << e.toStdString();
@@ -193,7 +168,7 @@ TEST_P(CliDrive, NamesTheDriveRefusesAreChangedAndSaid) {
 // that claim and the rename leaves the empty file beside the stale partial file; the next
 // start removes both, and only an empty file that is provably ours.
 TEST_P(CliDrive, ACrashedClaimLeavesNoEmptyFileUnderTheName) {
-    const QString mnt = _drive->dir();
+    const QString mnt = _dir;
     auto leave = [&](const QString &name, bool claimed) {
         const QString partial = foundation::Files::partialPathFor(mnt + "/" + name);
         QFile p(partial);

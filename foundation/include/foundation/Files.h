@@ -21,6 +21,7 @@
 // links) an empty file of ours created exclusively under the final name just before the
 // rename replaces it. That empty file carries the partial file's modification time; if a
 // crash falls between the two steps, removeStalePartials removes it with the partial file.
+#include <QCoreApplication>
 #include <QString>
 
 namespace foundation {
@@ -55,6 +56,8 @@ private:
 };
 
 class Files {
+    Q_DECLARE_TR_FUNCTIONS(Files)
+
 public:
     // Claims the first free name folder/stem.ext, folder/stem(1).ext, folder/stem(2).ext, ...
     // (free: neither the file nor its partial file exists, not even as a dangling link).
