@@ -13,6 +13,7 @@
 #include <framewheel/SWConvertSession.h>
 #include <framewheel/SWMediaInfoManager.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -40,6 +41,7 @@ struct RowReport {
     QString result;
     double seconds = 0;
     QString reason; // why a file was skipped or failed, shown where the output would be
+    QString note;   // why the output's name differs from the source's
 };
 
 class Progress {
@@ -103,18 +105,26 @@ private:
     QSet<const void *> _seen;
 };
 
-QStringList expandInputs(const QStringList &inputs, QStringList &missing) {
+// Files whose names are not UTF-8 are opened through an alias (foundation::Files); `shown`
+// maps each alias to the path the user knows, as it decodes. `missing`: "input: why".
+QStringList expandInputs(const QStringList &inputs, QStringList &missing, QHash<QString, QString> &shown) {
     QStringList paths;
     for (const QString &in : inputs) {
         const QFileInfo fi(in);
         if (fi.isDir()) {
             const QDir dir(fi.absoluteFilePath());
-            for (const QString &name : dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name))
-                paths << dir.filePath(name);
+            for (const QString &p : foundation::Files::filePathsIn(dir.path())) {
+                if (foundation::Files::isAlias(p))
+                    shown.insert(p, dir.filePath(QFileInfo(p).fileName()));
+                paths << p;
+            }
         } else if (fi.exists()) {
             paths << fi.absoluteFilePath();
+        } else if (QString why, alias = foundation::Files::openablePath(fi.absoluteFilePath(), &why); !alias.isEmpty()) {
+            shown.insert(alias, fi.absoluteFilePath());
+            paths << alias;
         } else {
-            missing << in;
+            missing << QStringLiteral("%1: %2").arg(in, why.isEmpty() ? QStringLiteral("no such file or folder") : why);
         }
     }
     return paths;
@@ -170,9 +180,10 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
         }
     }
     QStringList missing;
-    const QStringList paths = expandInputs(a.inputs, missing);
+    QHash<QString, QString> shown;
+    const QStringList paths = expandInputs(a.inputs, missing, shown);
     for (const QString &m : missing)
-        std::fprintf(stderr, "cinvora-cli convert: %s: no such file or folder\n", qPrintable(m));
+        std::fprintf(stderr, "cinvora-cli convert: %s\n", qPrintable(m));
     const QString outDir = QFileInfo(a.outputDir.isEmpty() ? vcCommon::exportMovieFolder() : a.outputDir).absoluteFilePath();
     if (!QDir().mkpath(outDir) || !QFileInfo(outDir).isWritable()) {
         std::fprintf(stderr, "cinvora-cli convert: cannot write into %s\n", qPrintable(outDir));
@@ -209,7 +220,7 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
     for (const QString &p : paths)
         if (!taken.contains(p))
             skipped.push_back({p, QString(), QStringLiteral("skipped"), 0,
-                               doc.lastSkippedReasons().value(p, QStringLiteral("not added"))});
+                               doc.lastSkippedReasons().value(p, QStringLiteral("not added")), QString()});
 
     const QVariantMap root = catalogue();
     for (const auto &item : doc.fileArray()) {
@@ -252,6 +263,7 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
         if (outcome.kind == vcJobOutcome::Done && QFileInfo::exists(outcome.outputFile)) {
             rr.result = QStringLiteral("done");
             rr.output = outcome.outputFile;
+            rr.note = outcome.note;
             ++tally.done;
         } else if (outcome.kind == vcJobOutcome::Failed) {
             rr.result = QStringLiteral("failed");
@@ -265,6 +277,14 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
         report.push_back(rr);
     }
     report.insert(report.end(), skipped.begin(), skipped.end());
+    for (RowReport &r : report) {
+        if (!shown.contains(r.source))
+            continue;
+        r.source = shown.value(r.source);
+        if (r.result == QLatin1String("done") && r.note.isEmpty())
+            r.note = QCoreApplication::translate(
+                "BatchCommand", "the source's name is not valid UTF-8; U+FFFD stands for the bytes that are not");
+    }
     const int failed = tally.failed + static_cast<int>(missing.size());
 
     if (a.json) {
@@ -274,6 +294,8 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
                 o.insert("output", r.output);
             if (!r.reason.isEmpty())
                 o.insert("reason", r.reason);
+            if (!r.note.isEmpty())
+                o.insert("note", r.note);
             std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
         }
     } else {
@@ -282,7 +304,9 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
             w = std::max(w, static_cast<int>(QFileInfo(r.source).fileName().size()));
         std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output or reason");
         for (const auto &r : report) {
-            const QString last = !r.output.isEmpty() ? r.output : !r.reason.isEmpty() ? r.reason : QStringLiteral("-");
+            QString last = !r.output.isEmpty() ? r.output : !r.reason.isEmpty() ? r.reason : QStringLiteral("-");
+            if (!r.note.isEmpty())
+                last += QStringLiteral(" (%1)").arg(r.note);
             std::printf("%-*s  %-8s  %8.1f  %s\n", w, qPrintable(QFileInfo(r.source).fileName()), qPrintable(r.result),
                         r.seconds, qPrintable(last));
         }

@@ -63,15 +63,17 @@ int interrupted(const QString &out) {
     return 130;
 }
 
-int runSingle(const ConvertArgs &a, const QString &in, const QString &out, const SignalWatcher &interrupts) {
+int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, const SignalWatcher &interrupts) {
+    // A name that is not UTF-8 reaches here decoded; its alias opens it.
+    const QString in = foundation::Files::openablePath(QFileInfo(typedIn).absoluteFilePath());
     if (!QFileInfo(in).isFile()) {
-        std::fprintf(stderr, "cinvora-cli convert: cannot read %s\n", qPrintable(in));
+        std::fprintf(stderr, "cinvora-cli convert: cannot read %s\n", qPrintable(typedIn));
         return 1;
     }
     // The same judgement as the list's intake: what the probe cannot read is not converted
     // (a header naming a codec its data does not hold would otherwise be copied as it is).
     if (const auto probe = SWMediaInfoManager::initWithFile(in, false); !probe->isValid()) {
-        std::fprintf(stderr, "cinvora-cli convert: cannot read %s: %s\n", qPrintable(in), qPrintable(probe->error()));
+        std::fprintf(stderr, "cinvora-cli convert: cannot read %s: %s\n", qPrintable(typedIn), qPrintable(probe->error()));
         return 1;
     }
     // Clear what a killed earlier run left beside this name, then claim the name: an

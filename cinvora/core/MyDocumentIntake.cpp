@@ -3,6 +3,7 @@
 #include "MyDocument.h"
 #include "vcCommon.h"
 
+#include <foundation/Files.h>
 #include <foundation/Alerts.h>
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
@@ -219,7 +220,15 @@ void MyDocument::addImportFiles(QStringList paths) {
     };
     const qsizetype n = paths.size();
     for (qsizetype i = 0; i < n && !_bCancelAddFile.load(); ++i) {
-        const QString &path = paths[i];
+        // A dropped or chosen name that is not UTF-8 arrives decoded and opens only through
+        // its alias, which the row then carries.
+        QString ambiguous;
+        const QString openable = foundation::Files::openablePath(paths[i], &ambiguous);
+        if (!ambiguous.isEmpty()) {
+            skip(paths[i], ambiguous);
+            continue;
+        }
+        const QString &path = openable.isEmpty() ? paths[i] : openable;
         if (const QString why = refusalBeforeProbe(path); !why.isEmpty()) {
             skip(path, why);
             continue;

@@ -376,7 +376,9 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
             run->leftTime = std::make_unique<vcLeftTimeEstimator>();
         }
         // Held until the session has ended: the name stays claimed while the file is made.
-        const foundation::OutputReservation reservation = reserveOutputName(folder, item->fileName(), item->outputExt());
+        QString notCreated;
+        const foundation::OutputReservation reservation =
+            reserveOutputName(folder, item->fileName(), item->outputExt(), &notCreated);
         const QString output = reservation.path();
         {
             std::lock_guard l(_lock);
@@ -386,8 +388,12 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
         QString why;
         if (output.isEmpty()) {
             why = QStringLiteral("cannot create the output file in %1").arg(folder);
-            foundation::Log::line(QStringLiteral("Cannot create the output file in %1").arg(folder));
+            if (!notCreated.isEmpty())
+                why += QStringLiteral(": ") + notCreated;
+            foundation::Log::line(QStringLiteral("Cannot create the output file in %1: %2").arg(folder, notCreated));
         } else {
+            if (!reservation.note().isEmpty())
+                foundation::Log::line(QStringLiteral("%1: %2").arg(item->fileName(), reservation.note()));
             session.setOutputFileName(output);
             // Settings and names are settled at normal priority; only the encoding yields,
             // so this thread never holds a lock the window waits for while it is held back.
@@ -401,9 +407,9 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
             // job's by now.
         }
         if (ok) {
-            outcome = {vcJobOutcome::Done, QString(), output};
+            outcome = {vcJobOutcome::Done, QString(), output, reservation.note()};
         } else if (!session.cancelSession()) {
-            outcome = {vcJobOutcome::Failed, why.isEmpty() ? QStringLiteral("the conversion did not finish") : why, QString()};
+            outcome = {vcJobOutcome::Failed, why.isEmpty() ? QStringLiteral("the conversion did not finish") : why, QString(), QString()};
         }
     }
     queue.runHook(vcJobScheduler::HookPoint::SessionReturned, this);
@@ -500,8 +506,8 @@ void vcTableCellView::sessionProgressPastLeft(SWConvertSession *session, double 
 }
 
 foundation::OutputReservation vcTableCellView::reserveOutputName(const QString &folder, const QString &sourcePath,
-                                                               const QString &ext) {
-    return foundation::Files::reserveNumberedName(folder, QFileInfo(sourcePath).completeBaseName(), ext);
+                                                               const QString &ext, QString *why) {
+    return foundation::Files::reserveNumberedName(folder, QFileInfo(sourcePath).completeBaseName(), ext, why);
 }
 
 void vcTableCellView::remove() {

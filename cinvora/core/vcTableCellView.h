@@ -57,6 +57,7 @@ struct vcJobOutcome {
     Kind kind = None;
     QString reason;     // Failed: why, in the engine's words
     QString outputFile; // Done: the file written
+    QString note;       // Done: why its name differs from the source's (Files' note)
     bool operator==(const vcJobOutcome &) const = default;
 };
 
@@ -170,7 +171,7 @@ public:
     // session has ended. Invalid when nothing could be created (e.g. the folder is not
     // writable).
     static foundation::OutputReservation reserveOutputName(const QString &folder, const QString &sourcePath,
-                                                           const QString &ext);
+                                                           const QString &ext, QString *why = nullptr);
 
     // SWConvertSessionDelegate
     void sessionProgressPastLeft(SWConvertSession *session, double percent, int64_t pastUs, int64_t leftUs) override;

@@ -341,7 +341,8 @@ void vcTableCellWidget::selectFileInODFinder() {
 QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome &outcome) {
     switch (outcome.kind) {
     case vcJobOutcome::Done:
-        return QStringLiteral("%1\nConverted to %2").arg(source, QFileInfo(outcome.outputFile).fileName());
+        return QStringLiteral("%1\nConverted to %2").arg(source, QFileInfo(outcome.outputFile).fileName()) +
+               (outcome.note.isEmpty() ? QString() : QLatin1Char('\n') + outcome.note);
     case vcJobOutcome::Failed:
         return QStringLiteral("%1\nFailed: %2").arg(source, outcome.reason);
     default:

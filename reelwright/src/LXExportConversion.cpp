@@ -136,16 +136,19 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
         } else {
             session->option().setUsePluginSubtitle(false);
         }
-        reservation = foundation::Files::reserveNumberedPath(wantedPath);
+        QString notReserved;
+        reservation = foundation::Files::reserveNumberedPath(wantedPath, &notReserved);
         reserved = reservation.path();
         {
             std::lock_guard l(_lock);
             _outputPath = reserved;
         }
         if (reserved.isEmpty()) {
-            error = QStringLiteral("cannot create an output file for %1").arg(wantedPath);
+            error = QStringLiteral("cannot create an output file for %1: %2").arg(wantedPath, notReserved);
             foundation::Log::line(QStringLiteral("Export failed: ") + error);
         } else {
+            if (!reservation.note().isEmpty())
+                foundation::Log::line(QStringLiteral("Export of %1: %2").arg(item->fileName(), reservation.note()));
             session->setOutputFileName(reserved);
             ok = session->start();
             if (!ok)

@@ -278,3 +278,29 @@ TEST(Intake, AFileThatOpensAsSoundWithNothingInItIsRefused) {
     ASSERT_TRUE(testsupport::waitFor([&] { return !again.doc.isAdding(); }, 60000));
     EXPECT_EQ(again.names(), QStringList({"audio.mp3"}));
 }
+
+// A name that is not UTF-8 reaches the list decoded (drops, file choosers): the file is
+// found by its bytes and added; two such files whose names read the same are refused
+// with that reason rather than one taken for the other.
+TEST(Intake, NamesThatAreNotUtf8AreAddedUnlessTheyReadTheSame) {
+    const QString dir = testsupport::freshDir("intake-bytes");
+    auto copyTo = [&](const QByteArray &name) {
+        QFile in(fixture("short.mp4"));
+        QFile out;
+        return in.open(QIODevice::ReadOnly) &&
+               out.open(std::fopen((QFile::encodeName(dir) + "/" + name).constData(), "wb"), QIODevice::WriteOnly,
+                        QFileDevice::AutoCloseHandle) &&
+               out.write(in.readAll()) > 0;
+    };
+    ASSERT_TRUE(copyTo("one\xff.mp4"));
+    ASSERT_TRUE(copyTo("two\xfe.mp4"));
+    ASSERT_TRUE(copyTo("two\xfd.mp4"));
+    Doc d;
+    const QString one = dir + QStringLiteral("/one\uFFFD.mp4"), two = dir + QStringLiteral("/two\uFFFD.mp4");
+    ASSERT_TRUE(d.drop({one, two}));
+    EXPECT_EQ(d.names(), QStringList{QStringLiteral("one\uFFFD.mp4")});
+    ASSERT_EQ(d.doc.fileArray().size(), 1u);
+    EXPECT_TRUE(d.doc.fileArray().front()->mediaInfoManager()->isValid());
+    EXPECT_TRUE(d.doc.lastSkippedReasons().value(two).contains("2 files in its folder read the same"))
+        << d.doc.lastSkippedReasons().value(two).toStdString();
+}

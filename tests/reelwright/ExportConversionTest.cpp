@@ -1,5 +1,6 @@
 // The export conversion without windows: how an item fills the session, where the file
 // goes, and what trimming, track choice, subtitles, pause and cancel do to the output.
+#include <foundation/Files.h>
 #include <framewheel/SWMediaInfoManager.h>
 #include <reelwright/LXExportConversion.h>
 #include <reelwright/LXSessionFill.h>
@@ -310,7 +311,7 @@ TEST(ExportConversion, CancelHalfwayRemovesThePartialFile) {
     ASSERT_TRUE(waitFor([&] { return !r.percents.empty() && r.percents.back() > 2.0; }, 60000));
     ASSERT_FALSE(r.outcome.has_value()) << "the conversion was too quick to cancel halfway";
     // It was writing, aside: the final name appears only with the whole file.
-    EXPECT_TRUE(QFileInfo(QDir(dir).filePath(".clip.mp4.cinvora-part")).size() > 0);
+    EXPECT_TRUE(QFileInfo(foundation::Files::partialPathFor(QDir(dir).filePath("clip.mp4"))).size() > 0);
     EXPECT_FALSE(QFileInfo::exists(QDir(dir).filePath("clip.mp4")));
     c->cancel();
     ASSERT_TRUE(waitFor([&] { return r.outcome.has_value(); }));
@@ -349,7 +350,7 @@ TEST(ExportConversion, PauseHoldsProgressAndStartingAgainResumes) {
     ASSERT_TRUE(waitFor([&] { return r.percents.size() > reports + 1; }, 60000));
     EXPECT_GE(r.percents.at(reports), held);
     EXPECT_GT(r.percents.back(), held);
-    EXPECT_EQ(filesIn(dir), QStringList{".clip.mp4.cinvora-part"});
+    EXPECT_EQ(filesIn(dir), QStringList{QFileInfo(foundation::Files::partialPathFor(QDir(dir).filePath("clip.mp4"))).fileName()});
     c->cancel();
     ASSERT_TRUE(waitFor([&] { return r.outcome.has_value(); }));
     EXPECT_EQ(*r.outcome, LXExportOutcome::Cancelled);

@@ -10,7 +10,7 @@
 //   queries may be called from any other thread. The delegate is called on the thread
 //   that runs start().
 // Files: the session never writes under the output name itself. It writes the partial
-//   file beside it (foundation::Files::partialPathFor: ".NAME.cinvora-part") and renames
+//   file beside it (foundation::Files::partialPathFor: ".HASH.cinvora-part") and renames
 //   that into place, after syncing it, only when the conversion is complete; so a crash or
 //   kill leaves no file under the output name. An empty partial file there is taken as the
 //   caller's reservation (foundation::Files::reserve...); without one the session claims
