@@ -323,7 +323,7 @@ bool vcTableCellView::restoreFinished(const QString &outputFile, const QString &
     const QFileInfo out(outputFile);
     if (!out.isAbsolute() || out.isSymLink() || QDir::cleanPath(out.absolutePath()) != QDir::cleanPath(outputFolder()))
         return false;
-    _lastOutcome = {vcJobOutcome::Done, QString(), outputFile};
+    _lastOutcome = {vcJobOutcome::Done, QString(), outputFile, QString()};
     _doneDigest = digest;
     if (!isUpToDate()) {
         _lastOutcome = {};
