@@ -138,6 +138,8 @@ QString SWPlayer::initError() const { return d->initError; }
 
 bool SWPlayer::isInFullScreenMode() const { return !d->fullScreenView.isNull(); }
 
+QWidget *SWPlayer::fullScreenWindow() const { return d->fullScreenView.data(); }
+
 void SWPlayer::fullScreen() {
     if (isInFullScreenMode())
         exitFullScreenMode();

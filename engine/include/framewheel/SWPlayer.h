@@ -176,6 +176,9 @@ public:
     // changes.
     void enterFullScreenMode();
     void exitFullScreenMode();
+    // The full-screen window while in full screen (what floats over the picture belongs to
+    // it), else nullptr.
+    QWidget *fullScreenWindow() const;
 
     // --- Inspection (tests and the interface) -----------------------------------------
     // Media time of the current position, microseconds (the pending seek's target while a
