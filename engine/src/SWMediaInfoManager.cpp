@@ -393,6 +393,8 @@ void SWMediaInfoManager::probe(bool withThumbnail) {
             _width = w;
             _height = h;
         }
+        if (st->start_time != AV_NOPTS_VALUE)
+            _videoStartTime = av_rescale_q(st->start_time, st->time_base, AVRational{1, AV_TIME_BASE});
         AVRational rate = st->avg_frame_rate;
         if (rate.num <= 0 || rate.den <= 0)
             rate = st->r_frame_rate;

@@ -124,6 +124,7 @@ void SWPlayer::setIsPlayerAndEditor(bool value) { d->playerAndEditor = value; }
 bool SWPlayer::isPlayerAndEditor() const { return d->playerAndEditor; }
 
 int64_t SWPlayer::currentTimeUs() const { return std::llround(d->currentSeconds() * 1e6); }
+int64_t SWPlayer::clockStartUs() const { return d->loaded ? std::llround(d->demuxerStart * 1e6) : 0; }
 int64_t SWPlayer::durationUs() const { return d->loaded ? std::llround(d->duration * 1e6) : 0; }
 double SWPlayer::frameRate() const { return d->fps; }
 QSize SWPlayer::videoSize() const {
@@ -137,6 +138,8 @@ QString SWPlayer::initError() const { return d->initError; }
 // Full screen
 
 bool SWPlayer::isInFullScreenMode() const { return !d->fullScreenView.isNull(); }
+
+QWidget *SWPlayer::fullScreenWindow() const { return d->fullScreenView.data(); }
 
 void SWPlayer::fullScreen() {
     if (isInFullScreenMode())

@@ -749,6 +749,7 @@ bool SWPlayerPrivate::onFileLoaded() {
             fps = v;
         if (mpv_get_property(mpv, "time-pos", MPV_FORMAT_DOUBLE, &v) >= 0)
             timePos = v;
+        demuxerStart = mpv_get_property(mpv, "demuxer-start-time", MPV_FORMAT_DOUBLE, &v) >= 0 && std::isfinite(v) ? v : 0.0;
     }
     if (audioBeforeLoad)
         applyAudio(*audioBeforeLoad);

@@ -83,6 +83,8 @@ public:
     bool eof = false;
     bool wantPaused = true;
     double timePos = 0.0;
+    // Where the player's clock starts on the file's own clock (its times count from here).
+    double demuxerStart = 0.0;
     double duration = 0.0;
     double fps = 0.0;
     int videoW = 0, videoH = 0;

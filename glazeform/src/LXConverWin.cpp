@@ -3,12 +3,76 @@
 #include "glazeform/LXGeometry.h"
 
 #include <QEnterEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QWindow>
 
+#include <xcb/xcb.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
 namespace {
-constexpr Qt::WindowFlags kFloatingFlags =
-    Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint;
+// The floating windows are controls of the window under them, not windows of their own: a
+// click on them must leave the keyboard (and its Esc and Ctrl+W) with that window.
+constexpr Qt::WindowFlags kFloatingFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                           Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus;
+
+xcb_atom_t internAtom(xcb_connection_t *c, const char *name) {
+    xcb_intern_atom_reply_t *r =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
+    const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    std::free(r);
+    return a;
+}
+
+// Qt's window flags cannot keep a window out of task bars and pagers; under X11 the window
+// manager is asked directly. An unmapped window carries the state in its property (Qt keeps
+// states it does not manage when it maps the window); a mapped one asks through the root.
+void keepOutOfTaskBars(QWidget *w) {
+    auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t *c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return;
+    const auto id = xcb_window_t(w->winId());
+    const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
+    const xcb_atom_t wanted[] = {internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"), internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    if (state == XCB_ATOM_NONE || wanted[0] == XCB_ATOM_NONE || wanted[1] == XCB_ATOM_NONE)
+        return;
+    if (!w->isVisible()) {
+        std::vector<xcb_atom_t> atoms;
+        if (xcb_get_property_reply_t *r =
+                xcb_get_property_reply(c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 64), nullptr)) {
+            const auto *v = static_cast<const xcb_atom_t *>(xcb_get_property_value(r));
+            if (r->format == 32)
+                atoms.assign(v, v + xcb_get_property_value_length(r) / 4);
+            std::free(r);
+        }
+        for (xcb_atom_t a : wanted)
+            if (std::find(atoms.begin(), atoms.end(), a) == atoms.end())
+                atoms.push_back(a);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()), atoms.data());
+    } else {
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, id), nullptr);
+        if (!tree)
+            return;
+        xcb_client_message_event_t ev{};
+        ev.response_type = XCB_CLIENT_MESSAGE;
+        ev.format = 32;
+        ev.window = id;
+        ev.type = state;
+        ev.data.data32[0] = 1; // add
+        ev.data.data32[1] = wanted[0];
+        ev.data.data32[2] = wanted[1];
+        ev.data.data32[3] = 1; // from an application
+        xcb_send_event(c, 0, tree->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char *>(&ev));
+        std::free(tree);
+    }
+    xcb_flush(c);
+}
 } // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -144,6 +208,7 @@ LXConverWin::LXConverWin(const QRectF &frame, LXConvertWinViewDataSource *dataSo
     _converView = new LXConverWinView(frame.size(), dataSource, this);
     _converView->setGeometry(0, 0, int(frame.width()), int(frame.height()));
     _converView->addControlOnConvertView();
+    keepOutOfTaskBars(this);
 }
 
 LXConverWin::~LXConverWin() {
@@ -162,7 +227,6 @@ LXConverWin *LXConverWin::showConverWinWithFrameConvertWinViewDelegateIsPlaying(
     LXConverWin *w = slot();
     w->show();
     w->raise();
-    w->activateWindow();
     return w;
 }
 
@@ -207,10 +271,18 @@ void LXConverWin::addToParentWindowIsFullScreen(QWidget *parent, bool fullScreen
         raise();
         return;
     }
+    // Over the full-screen picture, which keeps the keyboard. The window manager puts a
+    // focused full-screen window above every other, the bar too, unless the bar belongs to it.
+    removeFromParentWin();
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    if (!windowHandle())
+        create();
+    QWidget *owner = parent ? parent->window() : nullptr;
+    if (owner && owner->windowHandle())
+        windowHandle()->setTransientParent(owner->windowHandle());
+    keepOutOfTaskBars(this); // a changed flag may have made a new native window
     show();
     raise();
-    activateWindow();
 }
 
 void LXConverWin::removeFromParentWin() {
@@ -251,6 +323,7 @@ LXCountdownWindow::LXCountdownWindow(const QRectF &contentRect) : QWidget(nullpt
     setAttribute(Qt::WA_TranslucentBackground);
     setFocusPolicy(Qt::StrongFocus);
     setGeometry(LXGeometry::screenToQt(contentRect).toRect());
+    keepOutOfTaskBars(this);
 }
 
 void LXCountdownWindow::setContentView(QWidget *view) {

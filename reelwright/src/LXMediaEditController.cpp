@@ -395,7 +395,7 @@ void LXMediaEditController::firstFrame() {
         return;
     _currentPosition = _editMovie->trackStartPos();
     seekToTrimStart();
-    _startTimeLbl->setTextTitle(preciseText(_editMovie->trackStart()));
+    showTimes();
 }
 
 void LXMediaEditController::lastFrame() {
@@ -404,7 +404,7 @@ void LXMediaEditController::lastFrame() {
     const double T = totalDuration();
     _currentPosition = T > 0 ? _editMovie->trackEnd() / T : 0.0;
     seekToTrimEnd();
-    _startTimeLbl->setTextTitle(preciseText(_currentPosition * T));
+    showTimes();
 }
 
 void LXMediaEditController::seekframe(double position) {
@@ -412,10 +412,10 @@ void LXMediaEditController::seekframe(double position) {
         return;
     const double p = std::isnan(position) ? 0.0 : std::clamp(position, 0.0, 1.0);
     const double T = totalDuration();
-    _startTimeLbl->setTextTitle(LXCommon::timeStringFromTimeIntValueBShowMM(static_cast<int64_t>(T * p * 100), true));
     pauseWhenPlay();
     _playView->seekTo(p);
     _currentPosition = p;
+    showTimes();
     // The slider's cursor is what the apply buttons cut at: it shows the new place at once,
     // not only when the paused player gets round to reporting it.
     _cutSlider->playingCurTime(p, T * p);
@@ -458,27 +458,34 @@ void LXMediaEditController::setPreciseTimes(const QString &start, const QString 
         _endTimeLbl->setTextTitle(end);
 }
 
-void LXMediaEditController::updateTime(double start, double end) {
-    (void)end;
-    LXMediaController::updateTime(start, _editMovie ? _editMovie->trackEnd() : start);
+int64_t LXMediaEditController::shownPictureUs() const {
+    if (!itemShown())
+        return 0;
+    // A demuxer may start its clock at another stream's first packet (an MP4 whose sound
+    // starts 0.02 s before its picture): the first picture is 0, whichever container.
+    const int64_t firstPicture = std::max<int64_t>(0, _mediaInfoMgr->videoStartTime() - _playView->clockStartUs());
+    return std::max<int64_t>(0, _playView->currentTimeUs() - firstPicture);
+}
+
+void LXMediaEditController::showTimes() {
     if (!_editMovie)
         return;
-    const bool wholeFile = isPlaying() && !_bInRangeMode;
-    setPreciseTimes(preciseText(start), preciseText(wholeFile ? totalDuration() : _editMovie->trackEnd()));
+    const int64_t us = shownPictureUs();
+    // Whole microseconds before whole seconds: 40 − 10 computed as 29.999999 is 30 s kept.
+    const int64_t keptUs = std::max<int64_t>(0, std::llround((_editMovie->trackEnd() - _editMovie->trackStart()) * kMicro));
+    drawTimeString(joinTimeStrDurationStr(fmt(double(us / 1000000)), fmt(double(keptUs / 1000000))));
+    setPreciseTimes(LXCommon::timeStringFromTimeIntValueBShowMM(us / 10000, true), preciseText(_editMovie->trackEnd()));
 }
+
+void LXMediaEditController::updateTime(double, double) { showTimes(); }
+
+void LXMediaEditController::adjustDisplayTimeStr() { showTimes(); }
 
 void LXMediaEditController::updateOnMainControl() {
     if (!itemShown())
         return;
-    const double c = double(_mediaInfoMgr->duration()) * _currentPosition / kMicro;
-    double second;
-    if (isPlaying())
-        second = _bInRangeMode ? _editMovie->trackEnd() : totalDuration();
-    else
-        second = _editMovie->trackEnd() - _editMovie->trackStart();
-    drawTimeString(joinTimeStrDurationStr(fmt(c), fmt(second)));
-    setPreciseTimes(preciseText(c), preciseText(second));
-    _cutSlider->playingCurTime(_currentPosition, c);
+    showTimes();
+    _cutSlider->playingCurTime(_currentPosition, double(_mediaInfoMgr->duration()) * _currentPosition / kMicro);
 }
 
 void LXMediaEditController::drawStartTimeStr(const QString &text) { _startTimeLbl->setTextTitle(text); }
@@ -501,17 +508,13 @@ double LXMediaEditController::curTimeStrTotalTimeStrAtPostion(QString &current, 
 
 void LXMediaEditController::cursorPositionChanging(double fraction) {
     LXMediaController::cursorPositionChanging(fraction);
-    // The start label stays precise while the cursor is dragged.
-    if (itemShown())
-        _startTimeLbl->setTextTitle(preciseText(totalDuration() * _currentPosition));
+    showTimes();
 }
 
 void LXMediaEditController::playerDidFinished(SWPlayer *player) {
     LXPlayerController::playerDidFinished(player);
-    if (!_editMovie)
-        return;
-    const double end = _bInRangeMode ? _editMovie->trackEnd() : totalDuration();
-    setPreciseTimes(preciseText(end), preciseText(end));
+    // Where the player parked.
+    showTimes();
 }
 
 // ---------------------------------------------------------------------------------------

@@ -333,7 +333,7 @@ void LXPlayerPlusEditorController::showConverWindow(bool fullScreen) {
     _updateTimeLabel(newPos());
     changePlayEditMode();
     _playView->setFocus();
-    w->addToParentWindowIsFullScreen(window(), fullScreen);
+    w->addToParentWindowIsFullScreen(fullScreen ? _playView->fullScreenWindow() : window(), fullScreen);
     _showingBar = false;
 }
 

@@ -2,7 +2,9 @@
 """The player window (Ctrl+Return) on a desktop whose window manager places and moves it:
 the floating bar sits on the window's picture, centred, 20 points above its bottom edge,
 follows the window when the window manager moves it, stays up while the pointer travels
-from the video to it, can be dragged by its free area, and Esc or Ctrl+W close the window.
+from the video to it, can be dragged by its free area, and Esc or Ctrl+W close the window,
+also right after a click on the bar, whose windows stay out of task bars. Full screen is the
+window manager's own, over its panels.
 """
 import time
 
@@ -110,6 +112,22 @@ if b:
 
 # Full screen from the bar's button: the bar sits 25 points above the screen's bottom, and
 # Esc leaves full screen (the bar is the key window there) before it closes anything.
+def wm_state(wid):
+    return d.x(["xprop", "-id", str(wid), "_NET_WM_STATE"])
+
+
+def bar_windows_in_task_bars():
+    """The program's windows other than the main, player and full-screen windows (the bar
+    and its panels) that a task bar would list."""
+    listed = []
+    for w in app.x_windows():
+        if w["id"] == main["id"] or w["name"].startswith("clip.mp4"):
+            continue
+        if "_NET_WM_STATE_SKIP_TASKBAR" not in wm_state(w["id"]):
+            listed.append(w)
+    return listed
+
+
 def full_screen_window():
     return next((w for w in app.x_windows() if w["w"] == d.width and w["h"] == d.height), None)
 
@@ -118,7 +136,13 @@ b = show_bar(player_window())
 full = app.widget(tooltip="Full Screen")
 if c.check(b is not None and full is not None, "the bar has its full-screen button"):
     app.click_widget(full)
-    c.check(wait(full_screen_window, 5) is not None, "the full-screen button fills the screen")
+    fs = wait(full_screen_window, 5)
+    c.check(fs is not None, "the full-screen button fills the screen")
+    if fs:
+        # Asked of the window manager, so it covers the panels' margins too.
+        c.check("_NET_WM_STATE_FULLSCREEN" in wm_state(fs["id"]), "the full-screen window is full screen for the window manager",
+                wm_state(fs["id"]))
+        c.check((fs["x"], fs["y"], fs["w"], fs["h"]) == (0, 0, d.width, d.height), "it covers the whole screen", str(fs))
     d.pointer(d.width // 2, d.height // 3)
     time.sleep(0.2)
     d.pointer(d.width // 2 + 20, d.height // 3 + 10)
@@ -131,8 +155,90 @@ if c.check(b is not None and full is not None, "the bar has its full-screen butt
     c.check(wait(lambda: full_screen_window() is None, 5), "Esc leaves full screen")
     c.check(player_window() is not None, "and the player window stays")
 
-# Esc closes the player window; Ctrl+W does too.
+# The keys stay with the player window after a click on its bar: on play, in trim mode, on
+# the frame-stepping panel and after full screen.
+def click_bar_play(b):
+    d.click(b["x"] + BAR_W // 2, b["y"] + 15)
+
+
+def reopen():
+    w = player_window()
+    if w is None:
+        d.key("ctrl+Return")
+        w = wait(player_window, 15)
+        time.sleep(0.5)
+    return w
+
+
 w = player_window()
+b = show_bar(w)
+c.check(bar_windows_in_task_bars() == [], "the bar stays out of task bars", str(bar_windows_in_task_bars()))
+if b:
+    click_bar_play(b)
+    time.sleep(0.5)
+    click_bar_play(b)
+    time.sleep(0.5)
+    d.key("Escape")
+    c.check(wait(lambda: player_window() is None, 5), "Esc closes the player window after a click on the bar's play button")
+
+w = reopen()
+b = show_bar(w) if w else None
+export = app.widget(tooltip="export or trim")
+if c.check(b is not None and export is not None, "the bar is back on the reopened window"):
+    app.click_widget(export)
+    time.sleep(0.5)
+    d.key("Up", "Return")  # the menu's last entry: Trim
+    trim = wait(lambda: app.widget(text="Trim", cls="LXButton"), 5)
+    cut = next((x for x in app.widgets(cls="LXCutSlider") if x["window"]["rect"][2] == BAR_W), None)
+    if c.check(trim is not None and cut is not None, "the bar's menu turns it to trim mode"):
+        # The pointer over the left cut's handle lifts its frame-stepping panel.
+        x, y, cw, ch = cut["rect"]
+        panel = None
+        for py in range(y + 2, y + ch, 4):
+            for px in range(x, x + 24, 4):
+                d.pointer(px, py)
+                time.sleep(0.05)
+                panel = app.window_sized(99, 24)
+                if panel:
+                    break
+            if panel:
+                break
+        if c.check(panel is not None, "the pointer on the left cut lifts its frame-stepping panel"):
+            d.click(panel["x"] + 94, panel["y"] + 12)  # one step later
+            time.sleep(0.4)
+        c.check(bar_windows_in_task_bars() == [], "the bar and its panel stay out of task bars",
+                str(bar_windows_in_task_bars()))
+        app.click_widget(trim)
+        time.sleep(0.5)
+    d.key("ctrl+w")
+    c.check(wait(lambda: player_window() is None, 5), "Ctrl+W closes the player window after a click in trim mode")
+
+w = reopen()
+b = show_bar(w) if w else None
+full = app.widget(tooltip="Full Screen")
+if c.check(b is not None and full is not None, "the bar is back once more"):
+    app.click_widget(full)
+    wait(full_screen_window, 5)
+    d.pointer(d.width // 2, d.height // 3)
+    time.sleep(0.2)
+    d.pointer(d.width // 2 + 20, d.height // 3 + 10)
+    fb = wait(bar, 5)
+    c.check(fb is not None and bar_windows_in_task_bars() == [], "the full-screen bar stays out of task bars",
+            str(bar_windows_in_task_bars()))
+    leave = app.widget(tooltip="Exit Full Screen")
+    if c.check(fb is not None and leave is not None, "the full-screen bar has its button to leave"):
+        click_bar_play(fb)
+        time.sleep(0.5)
+        fb = bar() or show_bar(player_window())
+        leave = app.widget(tooltip="Exit Full Screen")
+        app.click_widget(leave)
+        c.check(wait(lambda: full_screen_window() is None, 5), "the bar's button leaves full screen")
+        time.sleep(0.5)
+        d.key("Escape")
+        c.check(wait(lambda: player_window() is None, 5), "Esc closes the player window after full screen from the bar")
+
+# Esc closes the player window; Ctrl+W does too.
+w = reopen()
 d.x(["xdotool", "windowactivate", "--sync", str(w["id"])])
 d.key("Escape")
 c.check(wait(lambda: player_window() is None, 5), "Esc closes the player window")

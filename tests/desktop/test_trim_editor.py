@@ -3,6 +3,9 @@
 range's start; the preview of a trimmed item shows and plays from the trim start, not from
 the key picture after it. The file has key pictures every 8.4 s and two audio tracks, so a
 seek that lands on a key picture, or one that a track switch undoes, shows up as seconds.
+The editor's three time labels each show one thing whatever was done last: the left the
+picture on screen, counted from the first picture (also in an MP4 whose sound starts before
+its picture), the middle that picture's second and the kept length, the right the end cut.
 """
 import os
 import re
@@ -116,4 +119,97 @@ if c.check(len(tracks) == 1, "the audio pop-up is there"):
     c.near(settle(editor_time), cut, 0.041, "an audio-track switch keeps the position")
 app.click_widget(app.widget(tooltip="done"))
 c.check(app.quit() == 0, "the program quits cleanly")
+
+# The labels. An MP4 whose sound starts 0.021 s before its first picture (as a copy out of
+# Matroska leaves it), 40 s long.
+late = os.path.join(d.tmp, "late-picture.mkv")
+subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y",
+                "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=40",
+                "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=40",
+                "-c:v", "libx264", "-preset", "veryfast", "-g", "50", "-pix_fmt", "yuv420p",
+                "-c:a", "aac", "-ac", "2", late], check=True)
+src2 = os.path.join(d.tmp, "late-picture.mp4")
+subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-i", late, "-c", "copy", src2], check=True)
+first = float(subprocess.run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "stream=start_time",
+                              "-of", "csv=p=0", src2], capture_output=True, text=True).stdout)
+c.check(0.01 < first < 0.05, "the MP4's first picture comes after its sound", str(first))
+
+app = App(d, [src2])
+row = wait(lambda: app.widget(cls="vcTableCellWidget"), 20)
+d.click(*app.centre(row))
+time.sleep(1.0)
+d.key("ctrl+e")
+wait(lambda: app.widget(tooltip="current time"), 10)
+time.sleep(1.0)
+
+
+def labels():
+    """(left, middle, right) once they stop changing."""
+    def read():
+        left, right = app.widget(tooltip="current time"), app.widget(tooltip="end time")
+        mids = [w.get("text") for w in app.widgets(cls="LXLabel") if re.fullmatch(r"\d\d:\d\d/\d\d:\d\d", w.get("text", ""))]
+        return (left and left.get("text"), mids[0] if len(mids) == 1 else None, right and right.get("text"))
+    return settle(read)
+
+
+def consistent(what):
+    """The middle shows the left's second; the right the end cut."""
+    left, mid, right = labels()
+    ok = left is not None and mid is not None and int(seconds(left)) == int(seconds(mid.split("/")[0]))
+    c.check(ok, what + ": the middle label shows the second of the picture on screen", str((left, mid, right)))
+    return left, mid, right
+
+
+left, mid, whole = labels()
+c.check(left == "0:00:00.00", "the first picture reads 0.00", str(left))
+d.key("Right")
+left, _, right = labels()
+c.check(left == "0:00:00.04", "the second picture reads 0.04", str(left))
+c.check(right == whole, "the right label keeps the end cut", str((whole, right)))
+
+# The cursor to 10 s (End, then a second back thirty times) and the left cut there.
+d.key("End")
+for _ in range(30):
+    d.key("Left")
+left, mid, right = consistent("at 10 s")
+c.near(seconds(left), 10.0, 0.05, "the keys park the picture at 10 s")
+cut_start = left
+app.click_widget(app.widget(tooltip="apply current to left cut"))
+time.sleep(0.3)
+d.key("Right")
+left, mid, right = consistent("a frame after the left cut")
+c.check(right == whole, "the right label still shows the end cut after a left cut", str((whole, right)))
+kept = seconds(whole) - seconds(cut_start)
+c.check(0 <= kept - seconds(mid.split("/")[1]) < 1.05, "the middle label's second part is the kept length", str((mid, kept)))
+
+# The cursor to 30 s and the right cut there.
+d.key("End")
+for _ in range(10):
+    d.key("Left")
+left, mid, right = consistent("at 30 s")
+app.click_widget(app.widget(tooltip="apply current to right cut"))
+time.sleep(0.3)
+left, mid, right = consistent("after the right cut")
+cut_end = right
+c.near(seconds(right), 30.0, 0.05, "the right label shows the new end cut")
+c.check(mid.endswith("/00:20"), "the kept length follows the cuts", mid)
+d.key("Home")
+left, mid, right = consistent("Home, at the left cut")
+c.near(seconds(left), 10.0, 0.05, "Home goes to the left cut")
+c.check(right == cut_end, "the right label keeps the end cut on Home", str((cut_end, right)))
+
+# Playing the whole file and pausing it: still the end cut at the right.
+d.key("space")
+time.sleep(1.2)
+left, mid, right = labels()
+c.check(right == cut_end, "the right label keeps the end cut while the whole file plays", str((cut_end, right)))
+d.key("space")
+left, mid, right = consistent("paused")
+c.check(right == cut_end, "the right label keeps the end cut after a pause", str((cut_end, right)))
+player = app.widget(cls="SWPlayer")
+shown = seconds(left)
+best, diff, diffs = d.shown_frame_time(player["rect"], src2, (320, 240), [shown - 0.04 + first, shown + first, shown + 0.04 + first])
+c.check(best == shown + first, "the left label names the picture on screen", str((left, diffs)))
+app.click_widget(app.widget(tooltip="done"))
+c.check(app.quit() == 0, "the program quits cleanly after the labels")
 c.finish()

@@ -56,6 +56,9 @@ public:
     unsigned samples() const { return _samples; }
     // Average frame rate of the video stream (29.97 stays 29.97); 0 without video.
     double framerate() const { return _framerate; }
+    // The stored time of the video stream's first picture, microseconds, on the file's own
+    // clock (not counted from the file's start); 0 without video or a stated start.
+    int64_t videoStartTime() const { return _videoStartTime; }
     // A frame from a moment into the clip, fitted into 156x100 with a device pixel ratio
     // of 2 (the row draws it at 78x50). Null when the file has no decodable picture.
     QImage thumbnailImage() const { return _thumbnail; }
@@ -84,6 +87,7 @@ private:
     int _rotation = 0;
     unsigned _samples = 0;
     double _framerate = 0.0;
+    int64_t _videoStartTime = 0;
     QImage _thumbnail;
     QString _formatName, _videoCodec;
     int _videoStream = -1;

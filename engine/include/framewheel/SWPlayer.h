@@ -176,11 +176,17 @@ public:
     // changes.
     void enterFullScreenMode();
     void exitFullScreenMode();
+    // The full-screen window while in full screen (what floats over the picture belongs to
+    // it), else nullptr.
+    QWidget *fullScreenWindow() const;
 
     // --- Inspection (tests and the interface) -----------------------------------------
     // Media time of the current position, microseconds (the pending seek's target while a
     // seek is under way).
     int64_t currentTimeUs() const;
+    // Where the times above start on the open file's own clock, microseconds: a demuxer may
+    // count from the file's first packet of any stream, not from zero.
+    int64_t clockStartUs() const;
     // Duration of the open file, microseconds; 0 without a file.
     int64_t durationUs() const;
     // Frames per second of the video stream as the container states it; 0 without video.

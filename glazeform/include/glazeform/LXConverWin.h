@@ -100,7 +100,8 @@ class LXConverWin : public QWidget {
 public:
     // The single window, or nullptr.
     static LXConverWin *convertWin();
-    // Creates the window if there is none, brings it to the front and returns it.
+    // Creates the window if there is none, brings it to the front (the keyboard stays where it
+    // is) and returns it.
     static LXConverWin *showConverWinWithFrameConvertWinViewDelegateIsPlaying(const QRectF &frame,
                                                                              LXConvertWinViewDataSource *dataSource,
                                                                              bool isPlaying);
@@ -113,7 +114,10 @@ public:
     static void destrayConverWin();
 
     // Not full screen: the window becomes a child of `parent`, above it, and follows it when it
-    // moves. Full screen: the window stays above everything and takes the keyboard.
+    // moves. Full screen (`parent` the full-screen window, or none): the window stays above
+    // everything and belongs to that window. Neither takes the keyboard: it
+    // stays with the window under the bar, whose keys (Esc, Ctrl+W) keep working after a
+    // click on the bar. Under X11 the window stays out of task bars and pagers.
     void addToParentWindowIsFullScreen(QWidget *parent, bool fullScreen);
     void removeFromParentWin();
     QWidget *parentWin() const { return _parentWin; }

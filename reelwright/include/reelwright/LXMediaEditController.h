@@ -122,14 +122,22 @@ public:
     // The play cursor to the kept range's start / end.
     virtual void firstFrame();
     virtual void lastFrame();
-    // Pauses and seeks exactly to `position` (a fraction of the file); the start label shows
-    // that moment precisely.
+    // Pauses and seeks exactly to `position` (a fraction of the file); the labels show where
+    // the player goes.
     virtual void seekframe(double position);
     // One second back (never before the file's start).
     virtual void previous();
 
     // --- Time texts ----------------------------------------------------------------------
+    // Each label always shows one thing: the start label ("current time") the picture on
+    // screen to the hundredth, the time label that picture's second and the kept length, the
+    // end label ("end time") the end cut. Every change of picture or cut ends here.
+    virtual void showTimes();
+    // The picture on screen, whole microseconds from the video's first picture (the player's
+    // own time, not a fraction of the length multiplied back).
+    int64_t shownPictureUs() const;
     void updateTime(double start, double end) override;
+    void adjustDisplayTimeStr() override;
     void updateOnMainControl() override;
     void drawStartTimeStr(const QString &text) override;
     virtual void drawEndTimeStr(const QString &text);
