@@ -207,25 +207,38 @@ TEST(Queue, LimitTwoOfFiveAndEveryKindOfEndAdmitsOneMore) {
     EXPECT_LE(q.maxSlots.load(), 2);
 }
 
-TEST(Queue, RaisingTheLimitWakesNobodyUntilASlotIsReturned) {
-    Queue q(2);
+TEST(Queue, RaisingTheLimitAdmitsWaitingRowsAtOnceLoweringItLetsRunningOnesFinish) {
+    Queue q(1);
     for (int i = 0; i < 5; ++i)
         q.addLong();
     q.doc.convertAll();
-    // All three have seen every slot taken (a waiter that was woken but has not looked again
-    // yet would still see a raised limit as room, and rightly go).
-    ASSERT_TRUE(waitFor([&] { return q.converting() == 2 && q.doc.slotWaiters() == 3; }));
-    vcCommon::setMaxConvertingCountSameTime(4);
-    QThread::msleep(300);
-    waitFor([] { return false; }, 200);
-    EXPECT_EQ(q.doc.currentSessionCount(), 2);
-    // One slot returned wakes one waiter; it sees the new limit.
+    ASSERT_TRUE(waitFor([&] { return q.converting() == 1 && q.doc.slotWaiters() == 4; }));
+    // The settings sheet's change: the stored value and its notification, nothing else.
+    vcCommon::setMaxConvertingCountSameTime(3);
+    ASSERT_TRUE(waitFor([&] { return q.doc.currentSessionCount() == 3 && q.converting() == 3; }, 5000))
+        << "slots taken " << q.doc.currentSessionCount() << ", limit " << q.doc.slotLimit() << ", "
+        << q.doc.cellArray()[0]->controls().statusText.toStdString();
+    EXPECT_EQ(q.doc.gateWaiters(), 2);
+    // Lowered: nothing running is stopped, and nothing more is admitted while three run.
+    vcCommon::setMaxConvertingCountSameTime(1);
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(q.doc.currentSessionCount(), 3);
+    EXPECT_EQ(q.converting(), 3);
+    // Two returned slots still leave one more than the new limit: none goes; the third does.
+    std::vector<vcTableCellViewPtr> running;
     for (const auto &r : q.doc.cellArray())
-        if (r->aleadyStart()) {
-            r->pauseConvert();
-            break;
-        }
-    ASSERT_TRUE(waitFor([&] { return q.converting() == 2 && q.doc.currentSessionCount() == 2; }));
+        if (r->aleadyStart() && !r->isPaused())
+            running.push_back(r);
+    ASSERT_EQ(running.size(), 3u);
+    running[0]->pauseConvert();
+    running[1]->pauseConvert();
+    ASSERT_TRUE(waitFor([&] { return q.doc.currentSessionCount() == 1; }));
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(q.doc.currentSessionCount(), 1);
+    EXPECT_EQ(q.doc.gateWaiters(), 2);
+    running[2]->pauseConvert();
+    ASSERT_TRUE(waitFor([&] { return q.doc.currentSessionCount() == 1 && q.doc.gateWaiters() == 1; }));
+    EXPECT_LE(q.maxSlots.load(), 3);
     q.doc.cancelAll();
     EXPECT_TRUE(q.quiet());
 }
