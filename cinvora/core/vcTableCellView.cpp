@@ -10,6 +10,7 @@
 #include <foundation/WorkerGroup.h>
 #include <reelwright/LXSessionFill.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
@@ -66,6 +67,8 @@ QString vcTableCellView::_timeDescriptionFromLongTime(int64_t us) {
     return QString::asprintf("%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
                              static_cast<long long>((seconds % 3600) / 60), static_cast<long long>(seconds % 60));
 }
+
+QString vcTableCellView::stoppedText() { return QCoreApplication::translate("vcTableCellView", "Stopped"); }
 
 QString vcTableCellView::leftTimeText(int64_t remainingUs) {
     return QStringLiteral("Left time: %1").arg(_timeDescriptionFromLongTime(remainingUs));
@@ -198,15 +201,14 @@ void vcTableCellView::refreshDisplay() {
             c.progressVisible = false;
             c.progress = 0.0;
             c.remainingUs = -1;
-            if (s.state == vcJobState::Finished) {
-                c.statusText = QString();
-                c.statusVisible = true;
-            } else if (s.state == vcJobState::Failed) {
-                c.statusText = failedText();
-                c.statusVisible = true;
-            } else {
-                // A cancelled job's last text stays, hidden, until it starts again.
-                c.statusVisible = false;
+            // What the row says follows the outcome, not the state: a failed row queued
+            // again and stopped before its turn has still only ever failed.
+            c.statusVisible = true;
+            switch (_lastOutcome.kind) {
+            case vcJobOutcome::Done: c.statusText = QString(); break;
+            case vcJobOutcome::Failed: c.statusText = failedText(); break;
+            case vcJobOutcome::Cancelled:
+            case vcJobOutcome::None: c.statusText = stoppedText(); break;
             }
             break;
         }
@@ -387,8 +389,13 @@ void vcTableCellView::deliverEnd(uint64_t runNumber, bool cancelAllInForce, bool
         return;
     {
         std::lock_guard l(run->lock);
-        _lastOutcome = run->outcome;
-        if (_lastOutcome.kind == vcJobOutcome::Done)
+        // A run stopped while it waited for its turn converted nothing: a failure before it
+        // stays what the row shows; anything else before it gives way to the stop.
+        if (run->outcome.kind != vcJobOutcome::None)
+            _lastOutcome = run->outcome;
+        else if (_lastOutcome.kind != vcJobOutcome::Failed)
+            _lastOutcome = {vcJobOutcome::Cancelled, QString(), QString()};
+        if (run->outcome.kind == vcJobOutcome::Done)
             _doneFingerprint = run->fingerprint;
     }
     refreshDisplay();
@@ -431,7 +438,9 @@ void vcTableCellView::stopConvert() {
 void vcTableCellView::cancelQuietly() { scheduler().stop(shared_from_this()); }
 
 void vcTableCellView::backToPrepareConvertView() {
-    updateControls([](vcRowControls &c) { c.statusVisible = false; });
+    // Only a conversion still ending hides its status; one that has ended shows its outcome.
+    if (step().stopping)
+        updateControls([](vcRowControls &c) { c.statusVisible = false; });
 }
 
 void vcTableCellView::deleteItem() {

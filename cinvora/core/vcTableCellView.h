@@ -91,6 +91,7 @@ public:
     static QString waitingText() { return QStringLiteral("Waiting for convert..."); }
     static QString pausedText() { return QStringLiteral("Paused"); }
     static QString failedText() { return QStringLiteral("Failed"); }
+    static QString stoppedText();
     // "Left time: 01:02:05"; negative counts as zero.
     static QString leftTimeText(int64_t remainingUs);
     static QString _timeDescriptionFromLongTime(int64_t us);

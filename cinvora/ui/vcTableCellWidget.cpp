@@ -344,6 +344,8 @@ QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome 
         return QStringLiteral("%1\nConverted to %2").arg(source, QFileInfo(outcome.outputFile).fileName());
     case vcJobOutcome::Failed:
         return QStringLiteral("%1\nFailed: %2").arg(source, outcome.reason);
+    case vcJobOutcome::Cancelled:
+        return QStringLiteral("%1\n%2").arg(source, vcTableCellView::stoppedText());
     default:
         return source;
     }

@@ -308,7 +308,7 @@ TEST(Queue, CancelAllSetsTheFlagAndSilencesFinishReports) {
     }));
     EXPECT_EQ(q.doc.finishedReports.load(), 0);
     for (const auto &r : q.doc.cellArray()) {
-        EXPECT_FALSE(r->controls().statusVisible);
+        EXPECT_EQ(r->controls().statusText, vcTableCellView::stoppedText());
         EXPECT_TRUE(r->controls().deleteVisible);
     }
     EXPECT_TRUE(q.outputs().isEmpty());
@@ -341,6 +341,42 @@ TEST(Queue, ConvertAllLeavesAClearCancelFlagUnwritten) {
     ASSERT_TRUE(q.quiet());
 }
 
+// A stop is an end of its own: the row says so, whether it was queued or converting. A
+// row that failed and was queued again keeps its failure when it is stopped before it ran,
+// and a stop that reaches a row that has ended (cancel-all over the batch) changes nothing.
+TEST(Queue, AStoppedRowSaysSoAndAFailedRowKeepsItsMark) {
+    Queue q(1);
+    auto converting = q.addLong();
+    auto queued = q.addMedium();
+    auto bad = q.add(fixture("corrupt.mp4"));
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return converting->aleadyStart() && !converting->isPaused(); }));
+    queued->stopConvert();
+    EXPECT_EQ(queued->controls().outcome.kind, vcJobOutcome::Cancelled);
+    EXPECT_EQ(queued->controls().statusText, vcTableCellView::stoppedText());
+    EXPECT_TRUE(queued->controls().statusVisible);
+    converting->stopConvert();
+    ASSERT_TRUE(waitFor([&] { return !converting->hasSession(); }));
+    EXPECT_EQ(converting->controls().statusText, vcTableCellView::stoppedText());
+    EXPECT_TRUE(converting->controls().statusVisible);
+    ASSERT_TRUE(waitFor([&] { return !bad->hasSession(); }, 60000));
+    ASSERT_EQ(bad->controls().outcome.kind, vcJobOutcome::Failed);
+    // Cancel-all reaches the failed row too: it has ended, nothing about it changes.
+    q.doc.cancelAll();
+    EXPECT_EQ(bad->controls().statusText, vcTableCellView::failedText());
+    EXPECT_TRUE(bad->controls().statusVisible);
+    // Queued again behind a conversion and stopped before its turn: still failed.
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor([&] { return converting->aleadyStart() && bad->isWaiting(); }));
+    bad->stopConvert();
+    EXPECT_EQ(bad->controls().outcome.kind, vcJobOutcome::Failed);
+    EXPECT_EQ(bad->controls().statusText, vcTableCellView::failedText());
+    EXPECT_TRUE(bad->controls().statusVisible);
+    EXPECT_EQ(q.doc.batchTally().failed, 1);
+    q.doc.cancelAll();
+    EXPECT_TRUE(q.quiet());
+}
+
 TEST(Queue, StopWhileQueuedAndStartAgainBeforeItsThreadWasAdmitted) {
     Queue q(1);
     q.addMedium();
@@ -351,7 +387,7 @@ TEST(Queue, StopWhileQueuedAndStartAgainBeforeItsThreadWasAdmitted) {
     for (const auto &r : q.doc.cellArray())
         (r->aleadyStart() ? a : b) = r;
     b->stopConvert();
-    EXPECT_FALSE(b->controls().statusVisible);
+    EXPECT_EQ(b->controls().statusText, vcTableCellView::stoppedText());
     // Started again while the stopped session's thread still waits for the slot: the new
     // session must queue and convert; the old thread only gives back its slot.
     q.doc.convertAll();
