@@ -462,7 +462,7 @@ TEST(WindowStart, FilesFromTheCommandLineJoinTheRestoredListOnce) {
     const QString rel = QDir::current().relativeFilePath(fixture("hd1080.mp4"));
     EXPECT_EQ(ODMyDocumentWindow::filesFromArguments(
                   {"--verbose", "/no/such/file.mp4", QUrl::fromLocalFile(fixture("audio.mp3")).toString(), rel}),
-              QStringList({fixture("audio.mp3"), fixture("hd1080.mp4")}));
+              QStringList({"/no/such/file.mp4", fixture("audio.mp3"), fixture("hd1080.mp4")}));
     Session s;
     ASSERT_TRUE(s.add({fixture("short.mp4")}));
     // A new start: the rebuild runs while the arguments wait for it.
