@@ -71,7 +71,9 @@ QString vcTableCellView::_timeDescriptionFromLongTime(int64_t us) {
 QString vcTableCellView::stoppedText() { return QCoreApplication::translate("vcTableCellView", "Stopped"); }
 
 QString vcTableCellView::leftTimeText(int64_t remainingUs) {
-    return QStringLiteral("Left time: %1").arg(_timeDescriptionFromLongTime(remainingUs));
+    // Whole seconds, rounded up: a part of a second still to go is not "00:00:00".
+    const int64_t seconds = remainingUs <= 0 ? 0 : (remainingUs + 999'999) / 1'000'000;
+    return QStringLiteral("Left time: %1").arg(_timeDescriptionFromLongTime(seconds * 1'000'000));
 }
 
 void vcTableCellView::setDisplay(vcTableCellViewDisplay *d) {
@@ -455,13 +457,20 @@ void vcTableCellView::sessionProgressPastLeft(SWConvertSession *session, double 
         return;
     // Ten updates a second are plenty for a row; more would only load the main thread.
     const int64_t now = QDateTime::currentMSecsSinceEpoch();
+    // Conversions side by side share the cores: when their number changes, so does the rate.
+    const int64_t sharedWith = scheduler().slotsTaken();
     {
         std::lock_guard l(run->lock);
         // Every report feeds the estimate; only some reach the row.
-        if (run->leftTime)
+        if (run->leftTime) {
+            if (sharedWith != run->sharedWith) {
+                run->sharedWith = sharedWith;
+                run->leftTime->restartRate();
+            }
             leftUs = run->leftTime->update(percent, pastUs);
+        }
         run->percent = percent;
-        run->remainingUs = std::max<int64_t>(0, leftUs);
+        run->remainingUs = leftUs < 0 ? -1 : leftUs;
         if (percent < 100.0 && run->lastProgressMs >= 0 && now - run->lastProgressMs < kProgressIntervalMs)
             return;
         run->lastProgressMs = now;

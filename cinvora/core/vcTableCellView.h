@@ -185,6 +185,7 @@ private:
         int64_t lastProgressMs = -1;
         QString fingerprint;      // what this run converts, set before it starts
         std::unique_ptr<vcLeftTimeEstimator> leftTime;
+        int64_t sharedWith = -1;  // the conversions converting at the last report
         vcJobOutcome outcome;     // set by its thread before it reports the end
         // The latest report: percent and remaining time (-1: none since the last admission).
         double percent = 0.0;

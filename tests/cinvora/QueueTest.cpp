@@ -11,6 +11,7 @@
 #include <foundation/Settings.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -688,6 +689,85 @@ TEST(Job, LeftTimeIgnoresPausesAndSmoothsJitter) {
     t += 200'000;
     p += 0.1;
     EXPECT_NEAR(double(est.update(p, t)), double(last) - 200'000, 1.5e6);
+}
+
+// Two like conversions share the machine from start to end, and a short one follows them:
+// what each row shows as its remaining time is judged against the time that did remain,
+// known once it has ended (the same run). The short one, whose rate is never steady, is
+// held only to never showing nothing left before its end.
+TEST(Queue, TheShownLeftTimeIsNearTheTimeThatRemainedAndNeverZeroBeforeTheEnd) {
+    Queue q(2);
+    const std::vector<vcTableCellViewPtr> rows = {q.addLong(), q.addLong(), q.addMedium()};
+    struct Seen {
+        qint64 atMs;
+        double progress;
+        qint64 shownS; // -1: no time shown
+    };
+    std::map<vcTableCellView *, std::vector<Seen>> seen;
+    std::map<vcTableCellView *, qint64> endMs;
+    QElapsedTimer clock;
+    clock.start();
+    static const QRegularExpression shown(QStringLiteral("^Left time: (\\d+):(\\d\\d):(\\d\\d)$"));
+    q.doc.convertAll();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            bool shownAll = true;
+            for (const auto &r : rows) {
+                shownAll = shownAll && r->controls().outcome.kind != vcJobOutcome::None;
+                if (endMs.count(r.get()))
+                    continue;
+                if (r->finished()) {
+                    endMs[r.get()] = clock.elapsed();
+                    continue;
+                }
+                if (r->state() != vcJobState::Converting)
+                    continue;
+                // Four looks a second are plenty, and keep the judgement about time, not looks.
+                if (!seen[r.get()].empty() && clock.elapsed() - seen[r.get()].back().atMs < 250)
+                    continue;
+                const auto m = shown.match(r->controls().statusText);
+                seen[r.get()].push_back({clock.elapsed(), r->controls().progress,
+                                         m.hasMatch() ? m.captured(1).toLongLong() * 3600 + m.captured(2).toLongLong() * 60 +
+                                                            m.captured(3).toLongLong()
+                                                      : -1});
+            }
+            return shownAll;
+        },
+        300000));
+    std::vector<double> errors; // the long ones' looks: shown against remained, as a part of it
+    QStringList far;
+    for (const auto &r : rows) {
+        ASSERT_EQ(r->lastOutcome().kind, vcJobOutcome::Done);
+        const bool judged = r != rows[2];
+        QStringList zero;
+        for (const Seen &s : seen[r.get()]) {
+            const double remained = double(endMs[r.get()] - s.atMs) / 1000.0;
+            const QString at = QStringLiteral("%1 % (shown %2 s, %3 s remained)")
+                                   .arg(s.progress * 100, 0, 'f', 1)
+                                   .arg(s.shownS)
+                                   .arg(remained, 0, 'f', 1);
+            if (s.shownS < 0)
+                continue;
+            if (s.shownS == 0 && remained >= 0.5)
+                zero << at;
+            // From 10 %, and while more than the text's rounding remains.
+            if (!judged || s.progress < 0.10 || remained < 2.0)
+                continue;
+            const double error = (double(s.shownS) - remained) / remained;
+            errors.push_back(error);
+            if (error < -2.0 / 3.0 || error > 2.0)
+                far << at;
+        }
+        EXPECT_TRUE(zero.isEmpty()) << (judged ? "a long conversion" : "the short one")
+                                    << " showed 00:00:00 before its end at " << zero.join(", ").toStdString();
+    }
+    // The machine is shared with other work whose load comes and goes, which no figure can
+    // foresee: typically a look is within a quarter, and none is off threefold.
+    ASSERT_GE(errors.size(), 16u);
+    std::sort(errors.begin(), errors.end());
+    const double median = errors[errors.size() / 2];
+    EXPECT_LE(std::abs(median), 0.25) << "the looks were typically " << median * 100 << " % off";
+    EXPECT_TRUE(far.isEmpty()) << "looks threefold off at " << far.join(", ").toStdString();
 }
 
 TEST(Queue, GuardsAskBeforeClosingOrDeletingWhatConverts) {
