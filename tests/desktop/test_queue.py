@@ -10,6 +10,9 @@ once all are, Convert says so.
 
 Second start: a long conversion paused, then the list cleared with the real button and
 its question: the partial output goes at once, and Ctrl+Q quits at once without asking.
+
+Third start: one conversion at a time, and the limit raised to three in the settings sheet
+while it converts: the waiting rows start at once.
 """
 import os
 import re
@@ -199,4 +202,30 @@ code = app.quit(timeout=10)
 c.check(code == 0, "Ctrl+Q quits at once, asking nothing, exit code 0", str(code))
 c.check(time.monotonic() - began < 5, "promptly", "%.1f s" % (time.monotonic() - began))
 c.check(outputs() == [], "nothing is left in the export folder", str(outputs()))
+
+# ---- Third start: the limit raised in the settings sheet while converting ----------------
+names = ["golf%d.mp4" % i for i in range(4)]
+for n in names:
+    shutil.copy(foxtrot, os.path.join(src, n))
+app = App(d, [os.path.join(src, n) for n in names], settings=settings(1))
+c.check(wait(lambda: len(rows()) == 4, 30), "four long files are listed")
+app.click_widget(convert_button())
+
+
+def converting():
+    return sorted(n for n, r in rows().items() if (r["status"] or "").startswith("Left time"))
+
+
+c.check(wait(lambda: len(converting()) == 1, 30), "with the limit at one, one row converts", str(converting()))
+app.click_widget(app.widget(cls="LXButton", tooltip="Preferences"))
+stepper = app.wait_widget(name="ODUpDownStepBtn")
+if c.check(stepper is not None, "the settings sheet opens while converting"):
+    x, y, w, h = stepper["rect"]
+    for _ in range(2):
+        d.click(x + w * 3 // 4, y + h // 2)
+        time.sleep(0.2)
+    app.click_widget(app.widget(cls="LXButton", text="Done"))
+c.check(wait(lambda: len(converting()) == 3, 15), "raised to three, two waiting rows start at once, without Pause and Convert",
+        str({k: v["status"] for k, v in rows().items()}))
+app.kill()
 c.finish()
