@@ -89,8 +89,9 @@ TEST(WindowRow, ControlsSitAtTheirFramesAndShowTheItem) {
     EXPECT_FALSE(other.stopConvert()->isHidden());
     EXPECT_EQ(other.finishedLbl()->textTitle(), vcTableCellView::waitingText());
     job->stopConvert();
-    EXPECT_TRUE(other.finishedLbl()->isHidden());
-    EXPECT_FALSE(row.finishedLbl()->isHidden()); // no longer bound to that job
+    EXPECT_FALSE(other.finishedLbl()->isHidden());
+    EXPECT_EQ(other.finishedLbl()->textTitle(), vcTableCellView::stoppedText());
+    EXPECT_EQ(row.finishedLbl()->textTitle(), vcTableCellView::waitingText()); // no longer bound to that job
     other.setJob(nullptr);
 }
 
