@@ -33,8 +33,8 @@ MyDocument::MyDocument() {
                        [this](const QString &, const QVariantMap &) { selectNext(); });
     center.addObserver(&_notificationContext, QStringLiteral("globalPressDeleteKey"),
                        [this](const QString &, const QVariantMap &) { deleteSelectCell(); });
-    // The settings sheet's new limit, read there on the main thread: it applies from the
-    // next free slot.
+    // The settings sheet's new limit, read there on the main thread: a raised one admits
+    // waiting rows at once.
     center.addObserver(&_notificationContext, vcCommon::maxConvertingCountChangedKey(),
                        [this](const QString &, const QVariantMap &info) {
                            if (_slotLimitOverride.load() <= 0)

@@ -42,7 +42,7 @@ public:
     int64_t currentSessionCount() const;
     // Jobs waiting in line for a slot right now.
     int64_t gateWaiters() const;
-    // Of those, the jobs that found every slot taken: each goes only on a returned slot.
+    // Of those, the jobs that found every slot taken.
     int64_t slotWaiters() const;
     // The command line runs with its own number of slots; 0 = the stored setting.
     void setSlotLimitOverride(int64_t limit);

@@ -5,6 +5,8 @@
 
 #include <framewheel/SWMediaInfoManager.h>
 
+#include <QCoreApplication>
+
 const QStringList &ODDocument::categoryNames() {
     static const QStringList names = {"Apple Device", "Web Video", "Common Video", "Audio"};
     return names;
@@ -95,9 +97,17 @@ void ODDocument::convertAllInWR() {
         setBatchRunning(false);
     } else {
         convertAll();
-        // Nothing to do when every row is done and unchanged: the toggle stays as it is.
-        if (_convertingCellViews.empty())
+        // Nothing to do when every row is done and unchanged: the toggle stays as it is, and
+        // the user hears why the press did nothing.
+        if (_convertingCellViews.empty()) {
+            const foundation::AlertRequest note{
+                QCoreApplication::translate("ODDocument", "Everything is already converted"),
+                QCoreApplication::translate("ODDocument", "Every item has been converted and has not changed since. "
+                                                          "Change an item's format or settings to convert it again."),
+                vcCommon::okStr(), {}, {}, {}};
+            _window->askQuestion(note, [](foundation::AlertButton) {});
             return;
+        }
         _window->setConvertToggleStopLook(true);
         _wrBConverted = true;
     }

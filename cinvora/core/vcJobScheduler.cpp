@@ -148,8 +148,12 @@ vcJobScheduler::vcJobScheduler(int64_t limit) : _limit(std::max<int64_t>(0, limi
 vcJobScheduler::~vcJobScheduler() = default;
 
 void vcJobScheduler::setLimit(int64_t limit) {
-    std::lock_guard l(_lock);
+    Pending pending;
+    std::unique_lock l(_lock);
     _limit = std::max<int64_t>(1, limit);
+    // A raised limit is room now: the line must not wait for a conversion to end first.
+    admit(pending);
+    finish(l, pending);
 }
 
 int64_t vcJobScheduler::limit() const {
@@ -197,7 +201,6 @@ void vcJobScheduler::dequeue(vcTableCellView &job) {
     _line.erase(it);
     if (q.enqueued <= _fullMark)
         --_slotWaiters;
-    _returnedSlots = std::min(_returnedSlots, _slotWaiters);
 }
 
 bool vcJobScheduler::apply(vcTableCellView &job, vcJobEvent event, Pending &pending) {
@@ -236,12 +239,8 @@ bool vcJobScheduler::apply(vcTableCellView &job, vcJobEvent event, Pending &pend
         pending.log.push_back(QString::asprintf(t->slotDelta > 0 ? "_currentSessionCount++ = %ld [%ld]"
                                                                  : "_currentSessionCount-- = %ld [%ld]",
                                                 static_cast<long>(_slots), static_cast<long>(job.idx())));
-        if (t->slotDelta < 0) {
-            // A returned slot is for the highest job in line that found every slot taken;
-            // a slot nobody waits for is not kept for later.
-            _returnedSlots = std::min(_returnedSlots + 1, _slotWaiters);
+        if (t->slotDelta < 0)
             pending.slotsReturned.push_back(self);
-        }
     }
     if (q.counter != this) {
         if (!q.counter)
@@ -260,14 +259,6 @@ void vcJobScheduler::admit(Pending &pending) {
         return;
     while (!_line.empty() && _slots < _limit) {
         vcTableCellView &head = *_line.begin()->second;
-        // A job that found every slot taken goes only on a returned slot, even when the
-        // limit was raised meanwhile: a raised limit applies from the next free slot.
-        const bool sawFull = head._queue.enqueued <= _fullMark;
-        if (sawFull) {
-            if (_returnedSlots == 0)
-                break;
-            --_returnedSlots;
-        }
         if (!apply(head, E::Admit, pending))
             break; // cannot happen: only Waiting jobs are in line
     }
@@ -275,7 +266,6 @@ void vcJobScheduler::admit(Pending &pending) {
         _fullMark = _enqueued;
         _slotWaiters = static_cast<int64_t>(_line.size());
     }
-    _returnedSlots = std::min(_returnedSlots, _slotWaiters);
 }
 
 void vcJobScheduler::finish(std::unique_lock<std::mutex> &lock, Pending &pending) {
@@ -425,7 +415,6 @@ vcJobScheduler::Snapshot vcJobScheduler::snapshot() const {
     s.limit = _limit;
     s.queued = static_cast<int64_t>(_line.size());
     s.slotWaiters = _slotWaiters;
-    s.returnedSlots = _returnedSlots;
     std::copy(std::begin(_inState), std::end(_inState), s.inState);
     return s;
 }

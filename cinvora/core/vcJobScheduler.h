@@ -79,8 +79,8 @@ public:
     vcJobScheduler(const vcJobScheduler &) = delete;
     vcJobScheduler &operator=(const vcJobScheduler &) = delete;
 
-    // Any thread; no disk. A raised limit admits nobody by itself: waiting jobs that found
-    // every slot taken go only on a returned slot, one per slot (as the gate always did).
+    // Any thread; no disk. A raised limit admits waiting jobs at once, up to the new limit;
+    // a lowered one stops nothing: admissions resume when the slots taken fall below it.
     void setLimit(int64_t limit);
     int64_t limit() const;
     // Threads each codec of a conversion starting now should use: the machine's cores
@@ -119,7 +119,6 @@ public:
         int64_t limit = 0;
         int64_t queued = 0;        // entries in the line
         int64_t slotWaiters = 0;   // of those, the ones that found every slot taken
-        int64_t returnedSlots = 0; // slots given back that those may take
         int64_t inState[7] = {};   // jobs per vcJobState (Idle counts only jobs it has seen)
     };
     Snapshot snapshot() const;
@@ -157,7 +156,6 @@ private:
     uint64_t _enqueued = 0;
     uint64_t _fullMark = 0;
     int64_t _slotWaiters = 0;
-    int64_t _returnedSlots = 0;
     int64_t _inState[7] = {};
     Hook _hook;
 };

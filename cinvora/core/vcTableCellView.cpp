@@ -11,6 +11,7 @@
 #include <reelwright/LXSessionFill.h>
 
 #include <QCryptographicHash>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -69,8 +70,12 @@ QString vcTableCellView::_timeDescriptionFromLongTime(int64_t us) {
                              static_cast<long long>((seconds % 3600) / 60), static_cast<long long>(seconds % 60));
 }
 
+QString vcTableCellView::stoppedText() { return QCoreApplication::translate("vcTableCellView", "Stopped"); }
+
 QString vcTableCellView::leftTimeText(int64_t remainingUs) {
-    return QStringLiteral("Left time: %1").arg(_timeDescriptionFromLongTime(remainingUs));
+    // Whole seconds, rounded up: a part of a second still to go is not "00:00:00".
+    const int64_t seconds = remainingUs <= 0 ? 0 : (remainingUs + 999'999) / 1'000'000;
+    return QStringLiteral("Left time: %1").arg(_timeDescriptionFromLongTime(seconds * 1'000'000));
 }
 
 void vcTableCellView::setDisplay(vcTableCellViewDisplay *d) {
@@ -200,15 +205,14 @@ void vcTableCellView::refreshDisplay() {
             c.progressVisible = false;
             c.progress = 0.0;
             c.remainingUs = -1;
-            if (s.state == vcJobState::Finished) {
-                c.statusText = QString();
-                c.statusVisible = true;
-            } else if (s.state == vcJobState::Failed) {
-                c.statusText = failedText();
-                c.statusVisible = true;
-            } else {
-                // A cancelled job's last text stays, hidden, until it starts again.
-                c.statusVisible = false;
+            // What the row says follows the outcome, not the state: a failed row queued
+            // again and stopped before its turn has still only ever failed.
+            c.statusVisible = true;
+            switch (_lastOutcome.kind) {
+            case vcJobOutcome::Done: c.statusText = QString(); break;
+            case vcJobOutcome::Failed: c.statusText = failedText(); break;
+            case vcJobOutcome::Cancelled:
+            case vcJobOutcome::None: c.statusText = stoppedText(); break;
             }
             break;
         }
@@ -432,8 +436,13 @@ void vcTableCellView::deliverEnd(uint64_t runNumber, bool cancelAllInForce, bool
         return;
     {
         std::lock_guard l(run->lock);
-        _lastOutcome = run->outcome;
-        if (_lastOutcome.kind == vcJobOutcome::Done)
+        // A run stopped while it waited for its turn converted nothing: a failure before it
+        // stays what the row shows; anything else before it gives way to the stop.
+        if (run->outcome.kind != vcJobOutcome::None)
+            _lastOutcome = run->outcome;
+        else if (_lastOutcome.kind != vcJobOutcome::Failed)
+            _lastOutcome = {vcJobOutcome::Cancelled, QString(), QString(), QString()};
+        if (run->outcome.kind == vcJobOutcome::Done)
             _doneDigest = fingerprintDigest(run->fingerprint);
     }
     refreshDisplay();
@@ -476,7 +485,9 @@ void vcTableCellView::stopConvert() {
 void vcTableCellView::cancelQuietly() { scheduler().stop(shared_from_this()); }
 
 void vcTableCellView::backToPrepareConvertView() {
-    updateControls([](vcRowControls &c) { c.statusVisible = false; });
+    // Only a conversion still ending hides its status; one that has ended shows its outcome.
+    if (step().stopping)
+        updateControls([](vcRowControls &c) { c.statusVisible = false; });
 }
 
 void vcTableCellView::deleteItem() {
@@ -491,13 +502,20 @@ void vcTableCellView::sessionProgressPastLeft(SWConvertSession *session, double 
         return;
     // Ten updates a second are plenty for a row; more would only load the main thread.
     const int64_t now = QDateTime::currentMSecsSinceEpoch();
+    // Conversions side by side share the cores: when their number changes, so does the rate.
+    const int64_t sharedWith = scheduler().slotsTaken();
     {
         std::lock_guard l(run->lock);
         // Every report feeds the estimate; only some reach the row.
-        if (run->leftTime)
+        if (run->leftTime) {
+            if (sharedWith != run->sharedWith) {
+                run->sharedWith = sharedWith;
+                run->leftTime->restartRate();
+            }
             leftUs = run->leftTime->update(percent, pastUs);
+        }
         run->percent = percent;
-        run->remainingUs = std::max<int64_t>(0, leftUs);
+        run->remainingUs = leftUs < 0 ? -1 : leftUs;
         if (percent < 100.0 && run->lastProgressMs >= 0 && now - run->lastProgressMs < kProgressIntervalMs)
             return;
         run->lastProgressMs = now;

@@ -92,6 +92,7 @@ public:
     static QString waitingText() { return QStringLiteral("Waiting for convert..."); }
     static QString pausedText() { return QStringLiteral("Paused"); }
     static QString failedText() { return QStringLiteral("Failed"); }
+    static QString stoppedText();
     // "Left time: 01:02:05"; negative counts as zero.
     static QString leftTimeText(int64_t remainingUs);
     static QString _timeDescriptionFromLongTime(int64_t us);
@@ -195,6 +196,7 @@ private:
         int64_t lastProgressMs = -1;
         QString fingerprint;      // what this run converts, set before it starts
         std::unique_ptr<vcLeftTimeEstimator> leftTime;
+        int64_t sharedWith = -1;  // the conversions converting at the last report
         vcJobOutcome outcome;     // set by its thread before it reports the end
         // The latest report: percent and remaining time (-1: none since the last admission).
         double percent = 0.0;

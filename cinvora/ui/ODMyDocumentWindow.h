@@ -90,8 +90,8 @@ public:
     // The application menu's titles: [menu title, about, hide, quit].
     static QStringList applicationMenuTitles();
 
-    // Files named on the command line ("Open with"), as absolute paths; arguments that
-    // name nothing are dropped.
+    // Files named on the command line ("Open with"), as absolute paths, those that do not
+    // exist included (the intake names them in its message); options are left out.
     static QStringList filesFromArguments(const QStringList &arguments);
     // Adds the files through the "addFilesKey" notification once the list's rebuild has
     // finished, so that a file already in the restored list is recognised as such.

@@ -138,9 +138,9 @@ QStringList ODMyDocumentWindow::filesFromArguments(const QStringList &arguments)
             continue;
         const QUrl url(arg);
         const QString path = url.isLocalFile() ? url.toLocalFile() : arg;
-        const QFileInfo info(path);
-        if (info.exists())
-            files << info.absoluteFilePath();
+        // A name that no file answers to is kept: the intake's message names it with the
+        // other refusals.
+        files << QFileInfo(path).absoluteFilePath();
     }
     return files;
 }

@@ -345,6 +345,8 @@ QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome 
                (outcome.note.isEmpty() ? QString() : QLatin1Char('\n') + outcome.note);
     case vcJobOutcome::Failed:
         return QStringLiteral("%1\nFailed: %2").arg(source, outcome.reason);
+    case vcJobOutcome::Cancelled:
+        return QStringLiteral("%1\n%2").arg(source, vcTableCellView::stoppedText());
     default:
         return source;
     }

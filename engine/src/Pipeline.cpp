@@ -168,6 +168,8 @@ int Track::writePacket(AVPacket *pkt, AVRational tb) {
     if (rc < 0)
         return _ctx.fail(rc, QStringLiteral("cannot write the output file"));
     ++packetsWritten;
+    if (_ctx.written)
+        _ctx.written();
     return 0;
 }
 

@@ -22,6 +22,7 @@ extern "C" {
 #include <deque>
 #include <initializer_list>
 #include <memory>
+#include <functional>
 #include <vector>
 #include <utility>
 
@@ -42,6 +43,8 @@ struct PipelineContext {
     bool copyEndsAtKey = false;
     int64_t copyEndSlackUs = 0;
     QString error;
+    // After each packet written: the progress goes on while the encoders drain at the end.
+    std::function<void()> written;
 
     bool trimsStart() const { return trimStartUs > 0; }
     bool trimsEnd() const { return trimEndUs != INT64_MAX; }

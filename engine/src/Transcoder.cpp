@@ -60,6 +60,10 @@ Transcoder::Transcoder(ConvertRequest request, SessionControl &control, Progress
     : _req(std::move(request)), _opt(_req.option), _control(control), _progress(std::move(progress)) {
     _ctx.control = &_control;
     _ctx.threads = _opt.threadCount();
+    _ctx.written = [this] {
+        if (_progress)
+            _progress(percentDone());
+    };
 }
 
 Transcoder::~Transcoder() {
@@ -614,7 +618,15 @@ int Transcoder::openOutputFile() {
 }
 
 double Transcoder::percentDone() const {
-    const int64_t pos = reachedUs();
+    // The pictures being encoded carry the work: the sound runs ahead of them by what the
+    // video encoder holds back (its look-ahead), so it would leap at the start and then
+    // stand near the end while the encoder drains.
+    int64_t pos = -1;
+    for (const auto &t : _tracks)
+        if (!t->copies() && t->type() == AVMEDIA_TYPE_VIDEO)
+            pos = std::max(pos, t->positionUs);
+    if (pos < 0)
+        pos = reachedUs();
     if (_totalUs > 0)
         return 100.0 * double(pos) / double(_totalUs);
     // Unknown length: how far into the file the demuxer is.

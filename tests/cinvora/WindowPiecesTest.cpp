@@ -89,8 +89,9 @@ TEST(WindowRow, ControlsSitAtTheirFramesAndShowTheItem) {
     EXPECT_FALSE(other.stopConvert()->isHidden());
     EXPECT_EQ(other.finishedLbl()->textTitle(), vcTableCellView::waitingText());
     job->stopConvert();
-    EXPECT_TRUE(other.finishedLbl()->isHidden());
-    EXPECT_FALSE(row.finishedLbl()->isHidden()); // no longer bound to that job
+    EXPECT_FALSE(other.finishedLbl()->isHidden());
+    EXPECT_EQ(other.finishedLbl()->textTitle(), vcTableCellView::stoppedText());
+    EXPECT_EQ(row.finishedLbl()->textTitle(), vcTableCellView::waitingText()); // no longer bound to that job
     other.setJob(nullptr);
 }
 
@@ -462,7 +463,7 @@ TEST(WindowStart, FilesFromTheCommandLineJoinTheRestoredListOnce) {
     const QString rel = QDir::current().relativeFilePath(fixture("hd1080.mp4"));
     EXPECT_EQ(ODMyDocumentWindow::filesFromArguments(
                   {"--verbose", "/no/such/file.mp4", QUrl::fromLocalFile(fixture("audio.mp3")).toString(), rel}),
-              QStringList({fixture("audio.mp3"), fixture("hd1080.mp4")}));
+              QStringList({"/no/such/file.mp4", fixture("audio.mp3"), fixture("hd1080.mp4")}));
     Session s;
     ASSERT_TRUE(s.add({fixture("short.mp4")}));
     // A new start: the rebuild runs while the arguments wait for it.

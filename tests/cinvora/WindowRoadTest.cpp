@@ -220,7 +220,7 @@ TEST(WindowRoad, PauseResumeStopDeleteAndCloseThroughTheirControls) {
     click(s.window->wrConvertBtn());
     ASSERT_TRUE(waitFor([&] { return statusOf(s, first[0]) == "Paused" && statusOf(s, first[1]) == "Paused"; }, 30000));
     ASSERT_TRUE(waitFor([&] { return s.doc().currentSessionCount() == 0 && !s.job(queued)->hasSession(); }, 30000));
-    EXPECT_EQ(statusOf(s, queued), "<hidden>");
+    EXPECT_EQ(statusOf(s, queued), vcTableCellView::stoppedText());
     EXPECT_FALSE(s.row(queued)->deleteItemBtn()->isHidden());
     EXPECT_EQ(s.window->wrConvertBtn()->textTitle().trimmed(), "Convert");
     const double pausedAt = s.row(first[0])->prgSlider()->sliderPos();

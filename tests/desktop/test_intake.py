@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Files offered on the command line, good and bad together: the good ones become rows, and
-one message names every file that was not added and why, instead of dropping them silently.
+one message names every file that was not added and why, instead of dropping them silently,
+a name that no file answers to among them.
 """
 import os
 import shutil
@@ -13,12 +14,12 @@ src = os.path.join(d.tmp, "offers")
 os.makedirs(os.path.join(src, "a folder"))
 good = ["first.mp4", "tune.mp3"]
 bad = {"empty.mp4": "empty", "text.mkv": "not a readable video or audio file", "random.mp4": "not a readable video or audio file",
-       "corrupt.mp4": "not a readable video or audio file", "a folder": "folder"}
+       "corrupt.mp4": "not a readable video or audio file", "a folder": "folder", "gone.mp4": "does not exist"}
 shutil.copy(fixture("short.mp4"), os.path.join(src, "first.mp4"))
 shutil.copy(fixture("audio.mp3"), os.path.join(src, "tune.mp3"))
 for name in ("empty.mp4", "text.mkv", "random.mp4", "corrupt.mp4"):
     shutil.copy(fixture(name), os.path.join(src, name))
-offers = [os.path.join(src, n) for n in ("first.mp4", "empty.mp4", "text.mkv", "a folder", "random.mp4",
+offers = [os.path.join(src, n) for n in ("first.mp4", "empty.mp4", "text.mkv", "a folder", "gone.mp4", "random.mp4",
                                          "corrupt.mp4", "tune.mp3")]
 app = App(d, offers)
 
@@ -41,7 +42,7 @@ if boxes:
         line = next((l for l in text.splitlines() if l.startswith(name + ":")), "")
         c.check(why in line, "the message names %s and why (%s)" % (name, why), repr(line or text))
     c.check(not any(l.startswith(g + ":") for g in good for l in text.splitlines()), "and no good file")
-    c.check("5 files were not added" in text, "its title counts them", repr(text))
+    c.check("6 files were not added" in text, "its title counts them", repr(text))
     # The X server shows it as a window of the program, over the main window.
     main = app.main_window()
     others = [w for w in app.x_windows() if w["id"] != main["id"]]

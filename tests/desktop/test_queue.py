@@ -2,13 +2,17 @@
 """The conversion queue as a user drives it, with one conversion at a time.
 
 First start: five files, one of which goes away after it was added. Convert admits the
-rows top to bottom; a row stopped while it waits shows no outcome, a finished row shows a
+rows top to bottom; a row stopped while it waits says it was stopped, a finished row shows a
 done mark and its output's name, a failed row a failure mark and the reason. Pause while
 the longest still converts, then Convert again: the paused row resumes, the rows that
-were not done start, and the finished ones are not converted again (no numbered copies).
+were not done start, and the finished ones are not converted again (no numbered copies);
+once all are, Convert says so.
 
 Second start: a long conversion paused, then the list cleared with the real button and
 its question: the partial output goes at once, and Ctrl+Q quits at once without asking.
+
+Third start: one conversion at a time, and the limit raised to three in the settings sheet
+while it converts: the waiting rows start at once.
 """
 import hashlib
 import os
@@ -58,9 +62,10 @@ def rows():
             status = next((v.get("text", "") for v in inside if v["class"] == "LXLabel" and v["rect"][2] == 100), None)
             badge = next((v.get("text", "") for v in inside if v.get("name") == "outcomeBadge"), None)
             stop = next((v for v in inside if v.get("toolTip") == "stop convert"), None)
+            delete = next((v for v in inside if v.get("toolTip") == "delete current item"), None)
             tip = w.get("toolTip", "")
             found[os.path.basename(tip.split("\n")[0])] = {
-                "w": w, "tip": tip, "status": status, "badge": badge, "stop": stop}
+                "w": w, "tip": tip, "status": status, "badge": badge, "stop": stop, "delete": delete}
     return found
 
 
@@ -103,7 +108,8 @@ c.check(wait(pause_button, 5) is not None, "Convert turns the button into Pause"
 r = wait(lambda: (rows().get("echo.mp4") or {}).get("stop"), 10)
 if c.check(r is not None, "a waiting row shows its stop button"):
     app.click_widget(r)
-    c.check(wait(lambda: status("echo.mp4") is None, 5), "stopping a waiting row hides its status")
+    c.check(wait(lambda: status("echo.mp4") == "Stopped", 5), "stopping a waiting row says so at once",
+            str(status("echo.mp4")))
 
 c.check(wait(lambda: (status("delta.mp4") or "").startswith("Left time"), 60),
         "the long row converts after the short ones", str(status("delta.mp4")))
@@ -123,8 +129,9 @@ c.check(now["charlie.mp4"]["badge"] == "failed" and now["charlie.mp4"]["status"]
         "a failed row shows the failure mark and \"Failed\"")
 tip = now["charlie.mp4"]["tip"]
 c.check("\nFailed: " in tip and len(tip.split("\nFailed: ")[1]) > 3, "a failed row's tool tip gives the reason", repr(tip))
-c.check(now["echo.mp4"]["badge"] is None and "\n" not in now["echo.mp4"]["tip"],
-        "a stopped row shows no outcome: it looks unlike a finished one", repr(now["echo.mp4"]))
+c.check(now["echo.mp4"]["badge"] is None and now["echo.mp4"]["status"] == "Stopped",
+        "a stopped row says it was stopped: unlike a finished one, or one never converted", repr(now["echo.mp4"]))
+c.check(now["echo.mp4"]["tip"].endswith("\nStopped"), "its tool tip says so too", repr(now["echo.mp4"]["tip"]))
 d.screenshot("queue-outcomes")
 
 # Convert again after the pause.
@@ -149,11 +156,28 @@ c.check(0 not in again and 1 not in again, "the finished rows were not admitted 
 order = [a for a in again if a in (2, 3)][:2] + ([4] if 4 in again[again.index(3) + 1:] else [] if 3 in again else [])
 c.check(order == [2, 3, 4], "the rest went top to bottom: failed, resumed, stopped", str(again))
 d.screenshot("queue-converted")
-# Nothing changed: Convert does nothing at all.
+# The failed row's source comes back: Convert converts that row alone. After that nothing is
+# left to convert: Convert converts nothing, and says why.
+shutil.copy(fixture("short.mp4"), os.path.join(src, "charlie.mp4"))
 app.click_widget(convert_button())
-time.sleep(1.0)
-c.check(outputs() == ["alpha.mov", "bravo.mov", "delta.mov", "echo.mov"] and convert_button() is not None,
+c.check(wait(lambda: rows()["charlie.mp4"]["badge"] == "done" and convert_button() is not None, 60),
+        "the failed row converts once its source is back", str(rows()["charlie.mp4"]))
+app.click_widget(convert_button())
+
+
+def messages():
+    return [w for w in app.report()["windows"] if w.get("class") == "QMessageBox"]
+
+
+boxes = wait(messages, 5)
+text = "\n".join(w.get("text", "") for w in boxes[0]["widgets"]) if boxes else ""
+c.check("already converted" in text, "Convert on a converted list says that everything is converted", repr(text))
+d.screenshot("queue-all-converted")
+d.key("Return")
+c.check(wait(lambda: not messages(), 5), "Return closes the message")
+c.check(outputs() == ["alpha.mov", "bravo.mov", "charlie.mov", "delta.mov", "echo.mov"] and convert_button() is not None,
         "Convert on a converted list converts nothing and stays Convert", str(outputs()))
+c.check(wait(lambda: all(r["badge"] == "done" for r in rows().values()), 5), "and the rows keep their done marks")
 c.check(app.quit() == 0, "the program quits cleanly")
 
 # ---- Second start: clearing a paused row -------------------------------------------------
@@ -181,4 +205,30 @@ code = app.quit(timeout=10)
 c.check(code == 0, "Ctrl+Q quits at once, asking nothing, exit code 0", str(code))
 c.check(time.monotonic() - began < 5, "promptly", "%.1f s" % (time.monotonic() - began))
 c.check(outputs() == [], "nothing is left in the export folder", str(outputs()))
+
+# ---- Third start: the limit raised in the settings sheet while converting ----------------
+names = ["golf%d.mp4" % i for i in range(4)]
+for n in names:
+    shutil.copy(foxtrot, os.path.join(src, n))
+app = App(d, [os.path.join(src, n) for n in names], settings=settings(1))
+c.check(wait(lambda: len(rows()) == 4, 30), "four long files are listed")
+app.click_widget(convert_button())
+
+
+def converting():
+    return sorted(n for n, r in rows().items() if (r["status"] or "").startswith("Left time"))
+
+
+c.check(wait(lambda: len(converting()) == 1, 30), "with the limit at one, one row converts", str(converting()))
+app.click_widget(app.widget(cls="LXButton", tooltip="Preferences"))
+stepper = app.wait_widget(name="ODUpDownStepBtn")
+if c.check(stepper is not None, "the settings sheet opens while converting"):
+    x, y, w, h = stepper["rect"]
+    for _ in range(2):
+        d.click(x + w * 3 // 4, y + h // 2)
+        time.sleep(0.2)
+    app.click_widget(app.widget(cls="LXButton", text="Done"))
+c.check(wait(lambda: len(converting()) == 3, 15), "raised to three, two waiting rows start at once, without Pause and Convert",
+        str({k: v["status"] for k, v in rows().items()}))
+app.kill()
 c.finish()
