@@ -77,28 +77,23 @@ QString LXMediaCommon::noStr() { return foundation::Strings::localized("NO_MSG",
 QString LXMediaCommon::okStr() { return foundation::Strings::localized("NO_OK", "OK"); }
 
 namespace {
-int streamNumber(LXMediaInfo &item, bool subtitle) {
+// Only a question: the player asks it for every item it shows, and an answer that wrote the
+// item would change what a finished row converts to merely by showing it.
+int streamNumber(const LXMediaInfo &item, bool subtitle) {
     const int64_t index = subtitle ? item.subTitleIndex() : item.audioStreamIndex();
     if (index < 0)
         return static_cast<int>(index);
     const auto probe = item.mediaInfoManager();
     const QList<int> numbers = probe ? (subtitle ? probe->subtitleStreamIndexs() : probe->audioStreamIndexs())
                                      : QList<int>();
-    if (numbers.isEmpty()) {
-        if (subtitle)
-            item.setSubTitleIndex(-1);
-        else
-            item.setAudioStreamIndex(-1);
-        return -1;
-    }
     if (index >= numbers.size())
         return -1;
     return numbers.at(static_cast<qsizetype>(index));
 }
 } // namespace
 
-int LXMediaCommon::subTitleIndex(LXMediaInfo &item) { return streamNumber(item, true); }
-int LXMediaCommon::audioStreamIndex(LXMediaInfo &item) { return streamNumber(item, false); }
+int LXMediaCommon::subTitleIndex(const LXMediaInfo &item) { return streamNumber(item, true); }
+int LXMediaCommon::audioStreamIndex(const LXMediaInfo &item) { return streamNumber(item, false); }
 
 QRectF LXMediaCommon::flowRectForScreenWidth(double screenWidth) {
     return QRectF((screenWidth - 603.0) / 2.0, 59.0, 603.0, 59.0);

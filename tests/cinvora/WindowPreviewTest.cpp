@@ -296,3 +296,45 @@ TEST(WindowPreview, TheEditorPageHasNoPlayerAndTheWayBackBuildsOneAtTheTrimStart
     ASSERT_TRUE(waitFor([&] { return !player(s)->playView()->isSeeking(); }, kLong));
     EXPECT_NEAR(double(player(s)->playView()->currentTimeUs()) / 1e6, 6.0, 0.1);
 }
+
+TEST(WindowPreview, RowsShownAfterAnotherIsRemovedStayConverted) {
+    Session s(2);
+    // A clip without subtitles and one without sound: the player looks both tracks up.
+    ASSERT_TRUE(s.add({fixture("short.mp4"), fixture("clip.mp4"), fixture("anamorphic.mkv")}));
+    const auto quiet = [&] {
+        return waitFor(
+            [&] {
+                if (s.doc().currentSessionCount() != 0)
+                    return false;
+                for (const auto &r : s.doc().cellArray())
+                    if (r->hasSession())
+                        return false;
+                return !s.doc().wrBConverted();
+            },
+            240000);
+    };
+    click(s.window->wrConvertBtn());
+    ASSERT_TRUE(quiet());
+    const QStringList made = QDir(s.out).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(made, QStringList({"anamorphic.mov", "clip.mov", "short.mov"}));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(s.job(i)->isUpToDate()) << i;
+
+    // The first row, selected since the list was filled, is deleted: the next one, never
+    // shown before, is selected and loaded into the player; then the last one is.
+    ASSERT_EQ(s.doc().currentIndex(), 0);
+    s.key(Qt::Key_Delete);
+    ASSERT_EQ(s.doc().numberOfRows(), 2);
+    ASSERT_TRUE(playableWith(s, s.job(0)->editMovie()));
+    s.key(Qt::Key_Down);
+    ASSERT_TRUE(playableWith(s, s.job(1)->editMovie()));
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(s.job(i)->isUpToDate()) << "showing row " << i << " changed what it converts to";
+
+    s.questions.clear();
+    click(s.window->wrConvertBtn());
+    ASSERT_TRUE(quiet());
+    EXPECT_EQ(s.questions.join(" | ").toStdString(), "Everything is already converted");
+    EXPECT_EQ(QDir(s.out).entryList(QDir::Files, QDir::Name).join(" | ").toStdString(), made.join(" | ").toStdString())
+        << "a finished row was converted again";
+}

@@ -134,7 +134,12 @@ TEST(LXMediaCommon, StreamNumbersFromListIndexes) {
     auto mp4 = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4")); // no subtitles
     mp4->setSubTitleIndex(0);
     EXPECT_EQ(LXMediaCommon::subTitleIndex(*mp4), -1);
-    EXPECT_EQ(mp4->subTitleIndex(), -1);
+    // Asking leaves the item's choices as they were: they decide what it converts to.
+    EXPECT_EQ(mp4->subTitleIndex(), 0);
+    auto silent = LXMediaInfo::initMediaInfoWithPath(fixture("anamorphic.mkv")); // no audio
+    silent->setAudioStreamIndex(0);
+    EXPECT_EQ(LXMediaCommon::audioStreamIndex(*silent), -1);
+    EXPECT_EQ(silent->audioStreamIndex(), 0);
 }
 
 TEST(LXMediaCommon, FlowRectIsCentredAtFixedHeight) {

@@ -39,11 +39,10 @@ public:
     static QString okStr();
 
     // Stream number of the item's chosen subtitle / audio entry: a negative index is
-    // returned unchanged; an index into the probe's list answers that stream's number;
-    // with an empty list the item's index becomes -1 and -1 is answered. An index past a
-    // non-empty list also answers -1 (and leaves the item alone).
-    static int subTitleIndex(LXMediaInfo &item);
-    static int audioStreamIndex(LXMediaInfo &item);
+    // returned unchanged; an index into the probe's list answers that stream's number; an
+    // index past the list (an empty one too) answers -1. The item is never changed.
+    static int subTitleIndex(const LXMediaInfo &item);
+    static int audioStreamIndex(const LXMediaInfo &item);
 
     // The floating bar's rectangle in screen points, origin at the lower left:
     // 603 x 59 at y = 59, centred on the main screen (x = -301.5 without a screen).
