@@ -143,12 +143,18 @@ TEST(WindowRoad, DropPickConvertWatchRevealAndFinish) {
     for (int i = 0; i < 3; ++i) {
         const QStringList seen = log.texts[s.job(i).get()];
         SCOPED_TRACE(seen.join(" | ").toStdString());
-        const qsizetype left = StatusLog::indexOf(seen, "Left time: ");
-        ASSERT_GE(left, 0) << i;
         const qsizetype waiting = StatusLog::indexOf(seen, vcTableCellView::waitingText());
         ASSERT_GE(waiting, 0) << i;
-        EXPECT_LT(waiting, left);
-        EXPECT_GE(StatusLog::indexOf(seen, QString(), left), 0) << i; // the empty end text
+        // A remaining time is shown only once a rate has been measured: the upscaled videos
+        // last long enough for one, the sound alone may be done before it.
+        const qsizetype left = StatusLog::indexOf(seen, "Left time: ");
+        if (i < 2) {
+            ASSERT_GE(left, 0) << i;
+        }
+        if (left >= 0) {
+            EXPECT_LT(waiting, left);
+        }
+        EXPECT_GE(StatusLog::indexOf(seen, QString(), std::max(left, waiting)), 0) << i; // the empty end text
         EXPECT_EQ(seen.last(), QString()) << i;
         vcTableCellWidget *w = s.row(i);
         EXPECT_FALSE(w->deleteItemBtn()->isHidden());
