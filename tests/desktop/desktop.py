@@ -399,3 +399,16 @@ def wait(pred, timeout=10, step=0.1):
 
 def fixture(name):
     return os.path.join(FIXTURES, name)
+
+
+def make_clip(path, seconds, sound=True):
+    """A 640x360 H.264 clip of the given length (with a tone unless sound is False), made
+    with the ffmpeg program: long enough to be watched converting, unlike the fixtures."""
+    args = ["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
+            "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=%d" % seconds]
+    if sound:
+        args += ["-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=%d" % seconds,
+                 "-c:a", "aac", "-b:a", "64k", "-ac", "2"]
+    args += ["-c:v", "libx264", "-preset", "ultrafast", "-g", "50", "-pix_fmt", "yuv420p", path]
+    subprocess.run(args, check=True, timeout=120)
+    return path

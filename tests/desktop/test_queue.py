@@ -21,7 +21,7 @@ import shutil
 import subprocess
 import time
 
-from desktop import App, Checks, Desktop, fixture, wait
+from desktop import App, Checks, Desktop, fixture, make_clip, wait
 
 c = Checks("queue")
 d = Desktop()
@@ -33,14 +33,7 @@ os.makedirs(out)
 
 
 def clip(name, seconds):
-    """A 640x360 clip of the given length, made with the ffmpeg program."""
-    path = os.path.join(src, name)
-    subprocess.run(["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-                    "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=%d" % seconds,
-                    "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=%d" % seconds,
-                    "-c:v", "libx264", "-preset", "ultrafast", "-g", "50", "-pix_fmt", "yuv420p",
-                    "-c:a", "aac", "-b:a", "64k", "-ac", "2", path], check=True, timeout=120)
-    return path
+    return make_clip(os.path.join(src, name), seconds)
 
 
 def settings(limit):

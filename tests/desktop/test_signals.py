@@ -12,7 +12,7 @@ import signal
 import subprocess
 import time
 
-from desktop import App, Checks, Desktop, wait
+from desktop import App, Checks, Desktop, make_clip, wait
 
 c = Checks("signals")
 d = Desktop()
@@ -23,11 +23,7 @@ os.makedirs(out)
 
 
 def clip(name, seconds):
-    path = os.path.join(src, name)
-    subprocess.run(["ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y",
-                    "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=%d" % seconds,
-                    "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", path], check=True, timeout=120)
-    return path
+    return make_clip(os.path.join(src, name), seconds, sound=False)
 
 
 files = sorted([clip("long-a.mp4", 90), clip("long-b.mp4", 90)])
