@@ -11,6 +11,7 @@
 #include <glazeform/LXSlider.h>
 #include <glazeform/LXStyle.h>
 
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -341,10 +342,10 @@ void vcTableCellWidget::selectFileInODFinder() {
 QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome &outcome) {
     switch (outcome.kind) {
     case vcJobOutcome::Done:
-        return QStringLiteral("%1\nConverted to %2").arg(source, QFileInfo(outcome.outputFile).fileName()) +
+        return QCoreApplication::translate("vcTableCellWidget", "%1\nConverted to %2").arg(source, QFileInfo(outcome.outputFile).fileName()) +
                (outcome.note.isEmpty() ? QString() : QLatin1Char('\n') + outcome.note);
     case vcJobOutcome::Failed:
-        return QStringLiteral("%1\nFailed: %2").arg(source, outcome.reason);
+        return QCoreApplication::translate("vcTableCellWidget", "%1\nFailed: %2").arg(source, outcome.reason);
     case vcJobOutcome::Cancelled:
         return QStringLiteral("%1\n%2").arg(source, vcTableCellView::stoppedText());
     default:
