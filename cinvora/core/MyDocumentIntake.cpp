@@ -432,9 +432,7 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
             start = 0.0;
             end = total;
         }
-        item->setTrackStart(start);
-        item->setTrackEnd(end);
-        item->setTrackStartPos(total > 0 ? start / total : 0.0);
+        item->setKeptRange(LXKeptRange::fromSeconds(start, end));
         const QString chosen = e.value("currentOutputKeyPathKey").toString();
         item->setChosenKeyPath(chosen);
         loadResolutionAVCodecs(*item);

@@ -74,6 +74,7 @@ LXMediaController::~LXMediaController() {
     _voiceSlider->setDelegate(nullptr);
     _mediaInfoMgr.reset();
     _editMovie.reset();
+    _trim.setItem(nullptr);
 }
 
 void LXMediaController::initWithNibNameBundle(const QString &nibName) {
@@ -278,6 +279,7 @@ void LXMediaController::previewScreenMovieAutoPlay(const LXMediaInfoPtr &item, b
     _currentPosition = 0.0;
     _bIsAutoPlay = autoPlay;
     _editMovie = item;
+    _trim.setItem(item);
     _mediaInfoMgr = item ? item->mediaInfoManager() : nullptr;
     _playView->setPlayFile(_mediaInfoMgr ? _mediaInfoMgr->path() : QString());
     for (LXButton *b : {_playPauseButton1, _previousButton, _nextButton})
@@ -318,13 +320,6 @@ void LXMediaController::setPlayWindow(int64_t startUs, int64_t durationUs) {
     _playView->setPlayStartTimeDuration(startUs, durationUs);
 }
 
-std::pair<int64_t, int64_t> LXMediaController::keptRangeWindow() const {
-    if (!_editMovie)
-        return {-1, -1};
-    const double s = _editMovie->trackStart(), e = _editMovie->trackEnd();
-    return {static_cast<int64_t>(s * kMicro), static_cast<int64_t>((e - s) * kMicro)};
-}
-
 void LXMediaController::pauseWhenPlay() {
     if (!isPlaying())
         return;
@@ -344,7 +339,7 @@ void LXMediaController::playing() {
 
 void LXMediaController::playTrim() {
     _bInRangeMode = true;
-    const auto [start, length] = keptRangeWindow();
+    const auto [start, length] = _trim.playWindow();
     setPlayWindow(start, length);
     if (isPlaying())
         _playView->pause();
@@ -360,7 +355,7 @@ void LXMediaController::playTrim() {
 
 void LXMediaController::playOrPauseTrim() {
     _bInRangeMode = true;
-    const auto [start, length] = keptRangeWindow();
+    const auto [start, length] = _trim.playWindow();
     setPlayWindow(start, length);
     if (isPlaying())
         _playView->pause();
@@ -390,8 +385,7 @@ void LXMediaController::seekToTrimEnd() {
     if (!_editMovie)
         return;
     const double T = itemDuration();
-    const double e = T > 0 ? _editMovie->trackStartPos() + (_editMovie->trackEnd() - _editMovie->trackStart()) / T
-                           : _editMovie->trackStartPos();
+    const double e = _editMovie->keptRange().endFraction(T);
     _playView->beginToSeek();
     _playView->seekTo(e);
     _playView->endSeeking();
@@ -405,10 +399,7 @@ void LXMediaController::applyCurrentToLeftCut() {
         return;
     pauseWhenPlay();
     _cutSlider->leftCutToCurrentPosition();
-    const double T = itemDuration();
-    const double start = std::min(_cutSlider->leftCutTime(), _cutSlider->rightCutTime());
-    _editMovie->setTrackStart(start);
-    _editMovie->setTrackStartPos(T > 0 ? start / T : 0.0);
+    _trim.cutAt(LXTrim::Cut::Start, std::min(_cutSlider->leftCutTime(), _cutSlider->rightCutTime()));
     updateCurrentEditMovieInfo();
     updateTime(_editMovie->trackStart(), _editMovie->trackEnd());
 }
@@ -418,7 +409,7 @@ void LXMediaController::applyCurrentToRightCut() {
         return;
     pauseWhenPlay();
     _cutSlider->rightCutToCurrentPosition();
-    _editMovie->setTrackEnd(std::max(_cutSlider->leftCutTime(), _cutSlider->rightCutTime()));
+    _trim.cutAt(LXTrim::Cut::End, std::max(_cutSlider->leftCutTime(), _cutSlider->rightCutTime()));
     updateCurrentEditMovieInfo();
     updateTime(_editMovie->trackStart(), _editMovie->trackEnd());
 }
@@ -522,7 +513,7 @@ void LXMediaController::beginDragged() { _playView->beginToSeek(); }
 
 void LXMediaController::endDragged() {
     if (_bInRangeMode) {
-        const auto [start, length] = keptRangeWindow();
+        const auto [start, length] = _trim.playWindow();
         setPlayWindow(start, length);
     } else {
         setPlayWindow(-1, -1);
@@ -535,18 +526,9 @@ void LXMediaController::leftCutPosition(double fraction) {
         return;
     setPlayWindow(-1, -1);
     _playView->seekTo(fraction);
-    const double T = itemDuration();
-    const double end = _editMovie->trackEnd();
-    const double t = T * fraction;
-    if (t <= end) {
-        _editMovie->setTrackStart(t);
-        _editMovie->setTrackStartPos(fraction);
-    } else {
-        // A start past the end is clamped to the end, and the start position with it: a
-        // position beyond the kept range would park and replay the player outside it.
-        _editMovie->setTrackStart(end);
-        _editMovie->setTrackStartPos(T > 0 ? end / T : 0.0);
-    }
+    // A start past the end stops at the end: a start beyond the kept range would park and
+    // replay the player outside it.
+    _trim.cutAt(LXTrim::Cut::Start, itemDuration() * fraction);
     updateTime(_editMovie->trackStart(), _editMovie->trackEnd());
     updateCurrentEditMovieInfo();
 }
@@ -556,7 +538,7 @@ void LXMediaController::rightCutPosition(double fraction) {
         return;
     setPlayWindow(-1, -1);
     _playView->seekTo(fraction);
-    _editMovie->setTrackEnd(std::max(itemDuration() * fraction, _editMovie->trackStart()));
+    _trim.cutAt(LXTrim::Cut::End, itemDuration() * fraction);
     updateTime(_editMovie->trackStart(), _editMovie->trackEnd());
     updateCurrentEditMovieInfo();
 }

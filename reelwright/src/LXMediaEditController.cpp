@@ -402,7 +402,7 @@ void LXMediaEditController::lastFrame() {
     if (!itemShown())
         return;
     const double T = totalDuration();
-    _currentPosition = T > 0 ? _editMovie->trackEnd() / T : 0.0;
+    _currentPosition = _editMovie->keptRange().endFraction(T);
     seekToTrimEnd();
     showTimes();
 }
@@ -472,7 +472,8 @@ void LXMediaEditController::showTimes() {
         return;
     const int64_t us = shownPictureUs();
     // Whole microseconds before whole seconds: 40 − 10 computed as 29.999999 is 30 s kept.
-    const int64_t keptUs = std::max<int64_t>(0, std::llround((_editMovie->trackEnd() - _editMovie->trackStart()) * kMicro));
+    const LXKeptRange kept = _editMovie->keptRange();
+    const int64_t keptUs = kept.endUs - kept.startUs;
     drawTimeString(joinTimeStrDurationStr(fmt(double(us / 1000000)), fmt(double(keptUs / 1000000))));
     setPreciseTimes(LXCommon::timeStringFromTimeIntValueBShowMM(us / 10000, true), preciseText(_editMovie->trackEnd()));
 }

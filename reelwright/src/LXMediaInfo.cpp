@@ -4,7 +4,27 @@
 
 #include <framewheel/SWMediaInfoManager.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
 LXMediaInfo::LXMediaInfo() = default;
+
+int64_t LXKeptRange::toUs(double seconds) {
+    if (!std::isfinite(seconds) || seconds <= 0)
+        return 0;
+    // Past any file's length: a stored list's absurd end stays an end past the file.
+    if (seconds >= 9.2e12)
+        return std::numeric_limits<int64_t>::max();
+    return std::llround(seconds * 1e6);
+}
+
+void LXMediaInfo::setKeptRange(LXKeptRange range) {
+    range.startUs = std::max<int64_t>(0, range.startUs);
+    range.endUs = std::max(range.startUs, range.endUs);
+    std::lock_guard l(_lock);
+    _f.keptRange = range;
+}
 
 std::shared_ptr<LXMediaInfo> LXMediaInfo::initMediaInfoWithPath(const QString &path) {
     return initMediaInfoWithProbe(path, SWMediaInfoManager::initWithFile(path));
@@ -19,8 +39,7 @@ std::shared_ptr<LXMediaInfo> LXMediaInfo::initMediaInfoWithProbe(const QString &
     // Whole seconds, truncated towards zero.
     const double seconds = static_cast<double>(probe->duration() / 1'000'000);
     item->setTotalDuration(seconds);
-    item->setTrackEnd(seconds);
-    item->setTrackStart(0.0);
+    item->setKeptRange(LXKeptRange::fromSeconds(0.0, seconds));
     const uint64_t w = video ? probe->width() : 0, h = video ? probe->height() : 0;
     const LXDefaultFormat &format = LXDefaultFormat::forSource(video);
     item->update([&](LXMediaFields &f) {

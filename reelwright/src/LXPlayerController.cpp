@@ -237,13 +237,14 @@ float LXPlayerController::newPos() const {
 double LXPlayerController::newTrimPositionFromOldPostion(double progress) const {
     if (!_editMovie)
         return 0.0;
-    const double s = _editMovie->trackStart(), e = _editMovie->trackEnd(), T = itemDuration();
+    const LXKeptRange kept = _editMovie->keptRange();
+    const double T = itemDuration();
     const double startPos = _editMovie->trackStartPos();
     if (T <= 0)
         return startPos;
     const double p = std::isnan(progress) ? 0.0 : std::max(progress, 0.0);
-    const int64_t lo = static_cast<int64_t>(s * kMicro), hi = static_cast<int64_t>(e * kMicro);
-    int64_t m = static_cast<int64_t>(s * kMicro + (e - s) * kMicro * p);
+    const int64_t lo = kept.startUs, hi = kept.endUs;
+    int64_t m = static_cast<int64_t>(double(lo) + double(hi - lo) * p);
     m = std::clamp(m, lo, std::max(lo, hi));
     const double position = double(m) / (T * kMicro);
     return startPos > position ? startPos : position;

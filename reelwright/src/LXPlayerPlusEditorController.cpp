@@ -24,7 +24,8 @@ const QString LXPlayerPlusEditorController::kNibName = QStringLiteral("LXPlayerP
 
 namespace {
 constexpr double kMicro = 1000000.0;
-constexpr int64_t kNudgeUs = 50000;
+// The slider holds its handles as far apart as a trim must keep.
+static_assert(LXCutSlider::minTimeInterval() * 1'000'000 == LXTrim::kMinimumKeptUs);
 
 // Cut times live in whole microseconds: the engine's unit, and exact under repeated nudges.
 int64_t toUs(double seconds) { return std::isfinite(seconds) ? std::llround(seconds * kMicro) : 0; }
@@ -111,8 +112,8 @@ void LXPlayerPlusEditorController::enterPlayCtrl() {
     _playView->setIsAbsoluteEditor(true);
     if (_editMovie) {
         _currentPosition = _editMovie->trackStartPos();
-        _playTrimStart = _trimStartBeforeCut = _editMovie->trackStart();
-        _playTrimEnd = _trimEndBeforeCut = _editMovie->trackEnd();
+        _trim.begin();
+        _trim.markSaved();
     }
     if (_dragWindow) {
         _dragWindow->setDragWindowDelegate(this);
@@ -176,10 +177,7 @@ void LXPlayerPlusEditorController::updateCtrlsPosition() {
 
 void LXPlayerPlusEditorController::trimVideo() {
     pauseWhenPlay();
-    if (_editMovie) {
-        _playTrimEnd = _editMovie->trackEnd();
-        _playTrimStart = _editMovie->trackStart();
-    }
+    _trim.begin();
     setToTrimMode();
     initCutSliderParams();
     seekToTrimStart();
@@ -195,9 +193,8 @@ void LXPlayerPlusEditorController::saveTrim() {
     setToPlayMode();
     changePlayEditMode();
     if (_editMovie) {
-        _playTrimEnd = _editMovie->trackEnd();
-        _playTrimStart = _editMovie->trackStart();
-        const auto [start, length] = keptRangeWindow();
+        _trim.apply();
+        const auto [start, length] = _trim.playWindow();
         setPlayWindow(start, length);
     }
     seekToTrimStart();
@@ -209,13 +206,8 @@ void LXPlayerPlusEditorController::cancelTrim() {
     setToPlayMode();
     changePlayEditMode();
     if (_editMovie) {
-        _editMovie->setTrackEnd(_playTrimEnd);
-        _editMovie->setTrackStart(_playTrimStart);
-        // The start position goes back with the start: a position left at a cancelled cut
-        // would park and replay the player outside the kept range.
-        const double T = totalDuration();
-        _editMovie->setTrackStartPos(T > 0 ? _playTrimStart / T : 0.0);
-        const auto [start, length] = keptRangeWindow();
+        _trim.cancel();
+        const auto [start, length] = _trim.playWindow();
         setPlayWindow(start, length);
         updateCurrentEditMovieInfo();
     }
@@ -225,15 +217,10 @@ void LXPlayerPlusEditorController::cancelTrim() {
 }
 
 void LXPlayerPlusEditorController::saveStartEndValues() {
-    if (!_editMovie)
-        return;
-    _trimStartBeforeCut = _editMovie->trackStart();
-    _trimEndBeforeCut = _editMovie->trackEnd();
+    _trim.markSaved();
 }
 
-bool LXPlayerPlusEditorController::needSave() const {
-    return _editMovie && (_editMovie->trackStart() != _trimStartBeforeCut || _editMovie->trackEnd() != _trimEndBeforeCut);
-}
+bool LXPlayerPlusEditorController::needSave() const { return _trim.changedSinceSaved(); }
 
 // ---------------------------------------------------------------------------------------
 // Export
@@ -429,18 +416,12 @@ void LXPlayerPlusEditorController::updatePreciseTimeLbl(double seconds) {
         _timeLbl->setTextTitle(precise(seconds));
 }
 
-void LXPlayerPlusEditorController::nudgeCutTo(bool start, double t) {
+void LXPlayerPlusEditorController::showNudgedCut(bool start, double t) {
     const double T = totalDuration();
     _currentPosition = T > 0 ? t / T : 0.0;
     _playView->beginToSeek();
     _playView->seekTo(_currentPosition);
     _playView->endSeeking();
-    if (start) {
-        _editMovie->setTrackStartPos(_currentPosition);
-        _editMovie->setTrackStart(t);
-    } else {
-        _editMovie->setTrackEnd(t);
-    }
     for (LXCutSlider *slider : {_barCutSlider.data(), _cutSlider}) {
         if (!slider)
             continue;
@@ -455,48 +436,21 @@ void LXPlayerPlusEditorController::nudgeCutTo(bool start, double t) {
         label->setTextTitle(precise(t));
 }
 
-void LXPlayerPlusEditorController::reduceTrackCutValue() {
-    pauseWhenPlay();
-    if (!_editMovie)
-        return;
-    const int64_t s = toUs(_editMovie->trackStart()), e = toUs(_editMovie->trackEnd());
-    const int64_t minGap = toUs(LXCutSlider::minTimeInterval());
-    if (_bProcessTrackStart) {
-        _bMicroSeekStart = true;
-        _bMicroSeekEnd = false;
-        nudgeCutTo(true, fromUs(s > 0 ? std::max<int64_t>(s - kNudgeUs, 0) : s));
-    } else {
-        _bMicroSeekEnd = true;
-        _bMicroSeekStart = false;
-        if (e <= s + minGap)
-            return;
-        nudgeCutTo(false, fromUs(std::max(e - kNudgeUs, s + minGap)));
-    }
-    const auto [start, length] = keptRangeWindow();
-    setPlayWindow(start, length);
-    updateCurrentEditMovieInfo();
-    updateCutSlider();
-}
+void LXPlayerPlusEditorController::reduceTrackCutValue() { nudgeTrackCut(-1); }
 
-void LXPlayerPlusEditorController::enlargeTrackCutValue() {
+void LXPlayerPlusEditorController::enlargeTrackCutValue() { nudgeTrackCut(+1); }
+
+void LXPlayerPlusEditorController::nudgeTrackCut(int direction) {
     pauseWhenPlay();
     if (!_editMovie)
         return;
-    const int64_t s = toUs(_editMovie->trackStart()), e = toUs(_editMovie->trackEnd());
-    const int64_t minGap = toUs(LXCutSlider::minTimeInterval());
-    if (_bProcessTrackStart) {
-        _bMicroSeekStart = true;
-        _bMicroSeekEnd = false;
-        if (e - minGap <= s)
-            return;
-        nudgeCutTo(true, fromUs(std::min(s + kNudgeUs, e - minGap)));
-    } else {
-        _bMicroSeekEnd = true;
-        _bMicroSeekStart = false;
-        const int64_t total = toUs(totalDuration());
-        nudgeCutTo(false, fromUs(e >= total ? e : std::min(e + kNudgeUs, total)));
-    }
-    const auto [start, length] = keptRangeWindow();
+    _bMicroSeekStart = _bProcessTrackStart;
+    _bMicroSeekEnd = !_bProcessTrackStart;
+    const auto to = _trim.nudge(_bProcessTrackStart ? LXTrim::Cut::Start : LXTrim::Cut::End, direction);
+    if (!to)
+        return;
+    showNudgedCut(_bProcessTrackStart, fromUs(*to));
+    const auto [start, length] = _trim.playWindow();
     setPlayWindow(start, length);
     updateCurrentEditMovieInfo();
     updateCutSlider();
@@ -836,7 +790,6 @@ void LXPlayerPlusEditorController::leftCutPosition(double fraction) {
         return;
     // The media controller clamps the start to the end and keeps the start position with it.
     LXMediaController::leftCutPosition(fraction);
-    _editMovie->setTrackStart(fromUs(toUs(_editMovie->trackStart())));
     _currentPosition = _editMovie->trackStartPos();
     updateCutSlider();
     updateTime(_editMovie->trackStart(), _editMovie->trackEnd());
@@ -848,7 +801,6 @@ void LXPlayerPlusEditorController::rightCutPosition(double fraction) {
     if (!_editMovie)
         return;
     LXMediaController::rightCutPosition(fraction);
-    _editMovie->setTrackEnd(fromUs(toUs(_editMovie->trackEnd())));
     _currentPosition = std::clamp(fraction, 0.0, 1.0);
     updateCutSlider();
     updateTime(_editMovie->trackStart(), _editMovie->trackEnd());
@@ -856,12 +808,12 @@ void LXPlayerPlusEditorController::rightCutPosition(double fraction) {
 }
 
 void LXPlayerPlusEditorController::leftCutted(double) {
-    const auto [start, length] = keptRangeWindow();
+    const auto [start, length] = _trim.playWindow();
     setPlayWindow(start, length);
 }
 
 void LXPlayerPlusEditorController::rightCutted(double) {
-    const auto [start, length] = keptRangeWindow();
+    const auto [start, length] = _trim.playWindow();
     setPlayWindow(start, length);
 }
 
@@ -870,7 +822,7 @@ void LXPlayerPlusEditorController::cursorPositionChanging(double fraction) {
     if (!itemShown())
         return;
     _currentPosition = std::clamp(fraction, 0.0, 1.0);
-    const auto [start, length] = keptRangeWindow();
+    const auto [start, length] = _trim.playWindow();
     setPlayWindow(start, length);
     _playView->seekTo(_currentPosition);
     updateCutSlider();

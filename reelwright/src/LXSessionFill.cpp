@@ -9,8 +9,6 @@ namespace {
 
 template <class List> int64_t inside(const List &list, int64_t i) { return i >= 0 && i < list.size() ? i : -1; }
 
-int64_t microseconds(double seconds) { return std::llround(seconds * 1'000'000); }
-
 } // namespace
 
 double qscaleForQuality(int64_t quality) {
@@ -27,10 +25,10 @@ void fillSessionOption(const LXMediaInfo &source, SWConvertOption &option, const
     // The item's length is whole seconds (what the rows show), so an end at or past it is
     // the end of the file: the conversion reads to the last frame instead of stopping at
     // the last whole second. Ends inside the file are cut to the microsecond.
-    const bool toTheEnd = item.trackEnd >= item.totalDuration;
-    const int64_t startUs = item.trackStart > 0 ? microseconds(item.trackStart) : 0;
-    option.setStart_time(startUs > 0 ? startUs : -1);
-    option.setRecording_time(toTheEnd ? -1 : microseconds(item.trackEnd) - startUs);
+    const LXKeptRange kept = item.keptRange;
+    const bool toTheEnd = kept.endUs >= LXKeptRange::toUs(item.totalDuration);
+    option.setStart_time(kept.startUs > 0 ? kept.startUs : -1);
+    option.setRecording_time(toTheEnd ? -1 : kept.endUs - kept.startUs);
     option.setAudio_disable(item.audioStreamIndex == -1);
     option.setSubtitle_disable(item.subTitleIndex == -1);
     option.setAudio_volume(item.audioVolumn);

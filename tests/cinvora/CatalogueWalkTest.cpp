@@ -67,7 +67,7 @@ TEST(CatalogueWalk, EveryFormatConvertsEveryFixtureItCanTake) {
                 item->setWidth(item->mediaInfoManager()->width());
                 item->setHeight(item->mediaInfoManager()->height());
                 // A second of each keeps the walk short; it still passes every encoder and muxer.
-                item->setTrackEnd(std::min(1.0, item->totalDuration()));
+                item->setKeptRange(item->keptRange().withEnd(std::min(1.0, item->totalDuration())));
                 doc.addMovie(item);
                 cases.push_back({keyPath, name, doc.cellArray().back()});
             }

@@ -96,8 +96,7 @@ TEST(FormatRules, RememberedKeyDropsOneOrderingCharacter) {
 TEST(FormatRules, SessionGetsTrimTracksAndChoices) {
     auto item = LXMediaInfo::initMediaInfoWithPath(fixture("multi.mkv")); // audio 1, 2; subtitle 3
     FormatRules::loadDefaults(*item, record({44100, 48000}, {25, 30}, {"800*600"}));
-    item->setTrackStart(12.5);
-    item->setTrackEnd(20.0);
+    item->setKeptRange(LXKeptRange::fromSeconds(12.5, 20.0));
     item->setAudioStreamIndex(1);
     item->setSubTitleIndex(0);
     item->setAudioVolumn(128);

@@ -54,8 +54,7 @@ TEST(History, RoundTripRestoresEveryStoredField) {
         d.doc.categoryButtonUp(2);
         d.doc.selectCellWithDictionaryWithSubKey(mkv, "2--MKV");
         auto a = d.doc.fileArray()[0];
-        a->setTrackStart(12.5);
-        a->setTrackEnd(20.0);
+        a->setKeptRange(LXKeptRange::fromSeconds(12.5, 20.0));
         a->setAudioStreamIndex(1);
         a->setSubTitleIndex(-1);
         a->setSrtSubtitleFile(srt);
@@ -123,6 +122,39 @@ TEST(History, MissingFilesAreSkippedAndOldFilesWithoutNewKeysLoad) {
     EXPECT_TRUE(log.contains("file not exist at path: " + gone));
     EXPECT_EQ(d.win.progressSheetsShown, 1);
     EXPECT_EQ(d.win.progressSheetsStopped, 1);
+}
+
+// A list as an earlier release wrote it, trims stored as the slider left them (seconds with
+// all their decimals): it restores the same trims, to the microsecond, and saves them again
+// under the same keys.
+TEST(History, AStoredListFromAnEarlierReleaseKeepsItsTrims) {
+    resetStores();
+    QFile f(vcCommon::historyFile());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    const QString entry = QStringLiteral(
+        "<dict><key>currentFilePath</key><string>%1</string><key>currentExtKey</key><string>.mov</string>"
+        "<key>currentFormatKey</key><string>mov</string><key>currentTrackStartKey</key><real>%2</real>"
+        "<key>currentTrackEndKey</key><real>%3</real></dict>");
+    f.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><array>%1%2</array></plist>\n")
+                .arg(entry.arg(fixture("clip.mp4"), "3.1415926535", "17.0000001"),
+                     entry.arg(fixture("short.mp4"), "0", "4"))
+                .toUtf8());
+    f.close();
+    {
+        Doc d;
+        ASSERT_TRUE(d.rebuild());
+        ASSERT_EQ(d.doc.fileArray().size(), 2u);
+        const auto a = d.doc.fileArray()[0];
+        EXPECT_EQ(a->keptRange(), (LXKeptRange{3'141'593, 17'000'000}));
+        EXPECT_NEAR(a->trackStartPos(), 3.1415926535 / a->totalDuration(), 1e-7);
+        EXPECT_EQ(d.doc.fileArray()[1]->keptRange(), (LXKeptRange{0, 4'000'000}));
+        ASSERT_TRUE(d.doc.saveHistoryFile());
+    }
+    const QVariantList saved = vcCommon::readHistoryEntries();
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_NEAR(saved[0].toMap().value("currentTrackStartKey").toDouble(), 3.1415926535, 1e-6);
+    EXPECT_NEAR(saved[0].toMap().value("currentTrackEndKey").toDouble(), 17.0, 1e-6);
+    EXPECT_EQ(saved[1].toMap().value("currentTrackEndKey").toDouble(), 4.0);
 }
 
 TEST(History, HostileFilesLoadWhatTheyCanWithoutHanging) {

@@ -503,7 +503,7 @@ TEST(Queue, ConvertingTwiceNumbersTheSecondFileAndSameNamesNeverCollide) {
     EXPECT_EQ(q.outputs().size(), 2);
     // A changed trim converts that row again into a new numbered file (the first output
     // remains); a row whose output is gone is converted again too.
-    q.row(0)->editMovie()->setTrackEnd(2.0);
+    q.row(0)->editMovie()->setKeptRange(q.row(0)->editMovie()->keptRange().withEnd(2.0));
     const QString gone = q.row(1)->outputFile();
     ASSERT_TRUE(QFile::remove(gone));
     q.doc.convertAll();
@@ -532,8 +532,7 @@ TEST(Queue, RowsConvertTheWholeFileOrTheirTrimToTheFrame) {
     q.add(dir + "/whole.mp4");
     const auto trimmed = q.add(dir + "/trim.mp4")->editMovie();
     ASSERT_EQ(trimmed->totalDuration(), 3.0);
-    trimmed->setTrackStart(0.5);
-    trimmed->setTrackEnd(2.34);
+    trimmed->setKeptRange(LXKeptRange::fromSeconds(0.5, 2.34));
     q.doc.convertAll();
     ASSERT_TRUE(waitFor([&] { return q.quiet(1) && !q.row(0)->hasSession() && !q.row(1)->hasSession(); }, 180000));
     ASSERT_EQ(q.outputs(), QStringList({"trim.mov", "whole.mov"}));

@@ -148,9 +148,7 @@ TEST(WindowEditor, AnExportFromTheEditorIsNumberedInTheExportFolderWithItsSheetO
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("an earlier output");
     }
-    item->setTrackStart(1.0);
-    item->setTrackStartPos(1.0 / item->totalDuration());
-    item->setTrackEnd(3.0);
+    item->setKeptRange(LXKeptRange::fromSeconds(1.0, 3.0));
     s.window->beginToEditMovie();
     LXMediaEditController *editor = s.window->mediaEditController();
     ASSERT_TRUE(editor);

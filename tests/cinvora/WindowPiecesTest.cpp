@@ -37,8 +37,7 @@ LXMediaInfoPtr probed(const QString &name) { return LXMediaInfo::initMediaInfoWi
 
 TEST(WindowRow, ControlsSitAtTheirFramesAndShowTheItem) {
     LXMediaInfoPtr item = probed("hd1080.mp4");
-    item->setTrackStart(0);
-    item->setTrackEnd(90);
+    item->setKeptRange(LXKeptRange::fromSeconds(0, 90));
     item->setOutputExt(".mp4");
     const vcTableCellViewPtr job = vcTableCellView::create(item);
     vcTableCellWidget row(412, nullptr);
@@ -366,7 +365,7 @@ TEST(WindowPages, TheFlipLastsThreeQuartersOfASecondAndReturningSavesTheList) {
     // Keys do not move the list under the editor.
     s.key(Qt::Key_Delete);
     EXPECT_EQ(s.doc().numberOfRows(), 1);
-    s.doc().fileArray()[0]->setTrackStart(1.5);
+    s.doc().fileArray()[0]->setKeptRange(s.doc().fileArray()[0]->keptRange().withStart(1.5));
     s.window->backToMainPage();
     EXPECT_FALSE(s.window->isEditPageShown());
     const QVariantList saved = vcCommon::readHistoryEntries();

@@ -65,8 +65,7 @@ TEST(WindowPreview, SelectingAClipRowShowsItPlayableAtItsTrimStart) {
 
     ASSERT_TRUE(s.add({fixture("short.mp4"), fixture("clip.mp4")}));
     const LXMediaInfoPtr clip = s.job(1)->editMovie();
-    clip->setTrackStart(4.0);
-    clip->setTrackStartPos(4.0 / clip->totalDuration());
+    clip->setKeptRange(clip->keptRange().withStart(4.0));
     click(s.row(1), QPointF(200, 20));
     ASSERT_TRUE(playableWith(s, clip));
     EXPECT_EQ(player(s), p) << "one player, reused for every selection";
@@ -286,8 +285,7 @@ TEST(WindowPreview, TheEditorPageHasNoPlayerAndTheWayBackBuildsOneAtTheTrimStart
     EXPECT_TRUE(before.isNull()) << "exactly one of the player and the editor";
     EXPECT_EQ(player(s), nullptr);
 
-    clip->setTrackStart(6.0);
-    clip->setTrackStartPos(6.0 / clip->totalDuration());
+    clip->setKeptRange(clip->keptRange().withStart(6.0));
     s.window->backToMainPage();
     ASSERT_FALSE(s.window->isEditPageShown());
     ASSERT_TRUE(playableWith(s, clip));

@@ -300,10 +300,8 @@ TEST(WindowRoad, ARestartFindsTheListWithTrimsAndTracks) {
     Session s(2);
     ASSERT_TRUE(s.add({fixture("short.mp4"), fixture("multi.mkv")}));
     const LXMediaInfoPtr a = s.doc().fileArray()[0], b = s.doc().fileArray()[1];
-    a->setTrackStart(1.0);
-    a->setTrackEnd(3.0);
-    b->setTrackStart(2.5);
-    b->setTrackEnd(20.0);
+    a->setKeptRange(LXKeptRange::fromSeconds(1.0, 3.0));
+    b->setKeptRange(LXKeptRange::fromSeconds(2.5, 20.0));
     b->setAudioStreamIndex(1);
     b->setSubTitleIndex(-1);
     // Returning from the editor page saves the list.

@@ -216,9 +216,7 @@ TEST_F(TrimEditor, HandlesAndThePlayPositionSetTheKeptRange) {
 
 TEST_F(TrimEditor, StepsAFrameForwardASecondBackAndToTheRangesEnds) {
     auto clip = item("clip.mp4");
-    clip->setTrackStart(3.0);
-    clip->setTrackStartPos(3.0 / clip->totalDuration());
-    clip->setTrackEnd(9.0);
+    clip->setKeptRange(LXKeptRange::fromSeconds(3.0, 9.0));
     open(clip);
     ASSERT_TRUE(playable());
     const double T = clip->totalDuration();
@@ -360,9 +358,7 @@ TEST_F(TrimEditor, MovesThroughTheListAndLeavesThroughTheHost) {
         i->setEditMovieCount(3);
         host.list.push_back(i);
     }
-    host.list[1]->setTrackStart(4.0);
-    host.list[1]->setTrackStartPos(4.0 / host.list[1]->totalDuration());
-    host.list[1]->setTrackEnd(10.0);
+    host.list[1]->setKeptRange(LXKeptRange::fromSeconds(4.0, 10.0));
     open(host.list[0]);
     EXPECT_FALSE(editor->firstButton()->bEnabled());
     EXPECT_TRUE(editor->lastButton()->bEnabled());

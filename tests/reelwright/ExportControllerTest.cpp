@@ -86,7 +86,7 @@ QStringList filesIn(const QString &dir) { return QDir(dir).entryList(QDir::Files
 
 LXMediaInfoPtr slowItem() {
     auto item = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4"));
-    item->setTrackEnd(12.0);
+    item->setKeptRange(item->keptRange().withEnd(12.0));
     item->setWidth(1280);
     item->setHeight(960);
     item->setVCodecs({"h264"});
@@ -133,8 +133,7 @@ protected:
 
 TEST_F(Export, TrimmedLocalExportFinishesOnItsSheetAndReveals) {
     auto item = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4"));
-    item->setTrackStart(2.0);
-    item->setTrackEnd(6.5);
+    item->setKeptRange(LXKeptRange::fromSeconds(2.0, 6.5));
     const QString path = QDir(testsupport::freshDir("local")).filePath("trip.mov");
     auto c = LXMediaConvertController::startExport(item, path, &window, LXMediaConvertController::Local, &editor);
     ASSERT_TRUE(c);
@@ -213,7 +212,7 @@ TEST_F(Export, MediaLibraryGetsTheFileNumberedAndNothingStaysInTheCache) {
 
     // Audio goes to the Music folder.
     auto song = LXMediaInfo::initMediaInfoWithPath(fixture("audio.flac"));
-    song->setTrackEnd(3.0);
+    song->setKeptRange(song->keptRange().withEnd(3.0));
     auto a = LXMediaConvertController::startExport(song, QString(), &window, LXMediaConvertController::ITunes, nullptr);
     ASSERT_TRUE(a);
     ASSERT_TRUE(waitFor([] { return LXMediaConvertController::liveCount() == 0; }, 120000));

@@ -98,7 +98,7 @@ QStringList filesIn(const QString &dir) { return QDir(dir).entryList(QDir::Files
 // (its first 12 seconds) re-encoded at four times its size.
 LXMediaInfoPtr slowItem() {
     auto item = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4"));
-    item->setTrackEnd(12.0);
+    item->setKeptRange(item->keptRange().withEnd(12.0));
     item->setWidth(1280);
     item->setHeight(960);
     item->setVCodecs({"h264"});
@@ -111,8 +111,7 @@ LXMediaInfoPtr slowItem() {
 
 TEST(ExportOption, VideoToVideoCopiesStreamsAndTakesTheProbesNumbers) {
     auto item = LXMediaInfo::initMediaInfoWithPath(fixture("multi.mkv"));
-    item->setTrackStart(2.0);
-    item->setTrackEnd(6.5);
+    item->setKeptRange(LXKeptRange::fromSeconds(2.0, 6.5));
     item->setAudioStreamIndex(1);
     item->setSubTitleIndex(0);
     item->setAudioVolumn(128);
@@ -203,8 +202,7 @@ TEST(ExportOption, AudioOutputsAndAudioSourcesGetNoVideoSettings) {
 
 TEST(ExportConversion, TrimmedClipLastsTheKeptRange) {
     auto item = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4"));
-    item->setTrackStart(2.0);
-    item->setTrackEnd(6.5);
+    item->setKeptRange(LXKeptRange::fromSeconds(2.0, 6.5));
     const QString dir = testsupport::freshDir("trim");
     QString out;
     Recorder rec;
@@ -222,8 +220,7 @@ TEST(ExportConversion, TrimmedClipLastsTheKeptRange) {
 
 TEST(ExportConversion, ChosenAudioTrackAndAttachedSubtitlesReachTheFile) {
     auto item = LXMediaInfo::initMediaInfoWithPath(fixture("multi.mkv"));
-    item->setTrackStart(2.0);
-    item->setTrackEnd(6.5);
+    item->setKeptRange(LXKeptRange::fromSeconds(2.0, 6.5));
     item->setSubTitleIndex(-1);
     const QString dir = testsupport::freshDir("tracks");
 

@@ -121,7 +121,7 @@ TEST_F(MediaScreen, HandlesSetTheKeptRangeAndKeepItAtLeastTwoSecondsLong) {
 
 TEST_F(MediaScreen, AStartPastTheEndIsClampedTogetherWithItsPosition) {
     auto item = show("clip.mp4");
-    item->setTrackEnd(10.0);
+    item->setKeptRange(item->keptRange().withEnd(10.0));
     screen->leftCutPosition(0.75);
     EXPECT_EQ(item->trackStart(), 10.0);
     // The park position of the range stays inside it.
@@ -133,9 +133,7 @@ TEST_F(MediaScreen, AStartPastTheEndIsClampedTogetherWithItsPosition) {
 TEST_F(MediaScreen, PlayOfTheKeptRangeStopsAtItsEndAndParksAtItsStart) {
     auto item = show("clip.mp4");
     const double T = item->totalDuration();
-    item->setTrackStart(12.5);
-    item->setTrackEnd(20.0);
-    item->setTrackStartPos(12.5 / T);
+    item->setKeptRange(LXKeptRange::fromSeconds(12.5, 20.0));
     screen->initCutSliderParams();
     ASSERT_TRUE(playable());
     ASSERT_TRUE(waitFor([&] { return !screen->playView()->currentFrame().isNull(); }, kLong));
@@ -168,8 +166,7 @@ TEST_F(MediaScreen, PlayOfTheKeptRangeStopsAtItsEndAndParksAtItsStart) {
 
 TEST_F(MediaScreen, WholeFilePlayHasNoWindowAndParksAtTheFileStart) {
     auto item = show("short.mp4");
-    item->setTrackStart(1.0);
-    item->setTrackStartPos(0.25);
+    item->setKeptRange(item->keptRange().withStart(1.0));
     ASSERT_TRUE(playable());
     screen->playing();
     EXPECT_FALSE(screen->bInRangeMode());
@@ -183,9 +180,7 @@ TEST_F(MediaScreen, WholeFilePlayHasNoWindowAndParksAtTheFileStart) {
 TEST_F(MediaScreen, SeeksToTheTrimEnds) {
     auto item = show("clip.mp4");
     const double T = item->totalDuration();
-    item->setTrackStart(6.0);
-    item->setTrackStartPos(6.0 / T);
-    item->setTrackEnd(18.0);
+    item->setKeptRange(LXKeptRange::fromSeconds(6.0, 18.0));
     ASSERT_TRUE(playable());
 
     screen->seekToTrimEnd();
@@ -257,7 +252,7 @@ TEST_F(MediaScreen, TimeTexts) {
     EXPECT_EQ(screen->timeLabel()->textTitle(), QStringLiteral("00:09/00:24"));
     EXPECT_NEAR(screen->cutSlider()->currentTime(), 9.0, 0.05);
     // In range mode the total is the end of the kept range.
-    item->setTrackEnd(20.0);
+    item->setKeptRange(item->keptRange().withEnd(20.0));
     ASSERT_TRUE(playable());
     screen->playOrPauseTrim();
     screen->pauseWhenPlay();
@@ -269,7 +264,7 @@ TEST_F(MediaScreen, TimeTexts) {
 TEST_F(MediaScreen, NothingShownIgnoresReportsAndDrags) {
     auto bare = std::make_shared<LXMediaInfo>();
     bare->setTotalDuration(10);
-    bare->setTrackEnd(10);
+    bare->setKeptRange(bare->keptRange().withEnd(10));
     screen->previewScreenMovieAutoPlay(bare, false);
     EXPECT_FALSE(screen->avalibleToDragCut());
     screen->playerInProgress(screen->playView(), 50);
@@ -319,9 +314,7 @@ TEST_F(MediaScreen, DelegateWithoutAnswersKeepsTheScreensOwnPictures) {
 TEST_F(MediaScreen, RendersTheScreen) {
     auto item = show("clip.mp4");
     const double T = item->totalDuration();
-    item->setTrackStart(4.0);
-    item->setTrackStartPos(4.0 / T);
-    item->setTrackEnd(19.0);
+    item->setKeptRange(LXKeptRange::fromSeconds(4.0, 19.0));
     screen->initCutSliderParams();
     ASSERT_TRUE(playable());
     screen->playView()->seekTo(9.0 / T);

@@ -58,9 +58,7 @@ TEST(LXMediaInfo, CopySharesProbeOwnsListsAndDropsVolumeAndSubtitle) {
     src->setFrameRates({25, 30});
     src->setFrameRateIndex(1);
     src->setResolutionIndex(3);
-    src->setTrackStart(12.5);
-    src->setTrackEnd(20.0);
-    src->setTrackStartPos(0.52);
+    src->setKeptRange(LXKeptRange::fromSeconds(12.5, 20.0));
     src->setAudioVolumn(100);
     src->setAudioStreamIndex(1);
     src->setSubTitleIndex(0);
@@ -80,7 +78,7 @@ TEST(LXMediaInfo, CopySharesProbeOwnsListsAndDropsVolumeAndSubtitle) {
     EXPECT_EQ(copy->resolutionIndex(), 3);
     EXPECT_EQ(copy->trackStart(), 12.5);
     EXPECT_EQ(copy->trackEnd(), 20.0);
-    EXPECT_EQ(copy->trackStartPos(), 0.52);
+    EXPECT_EQ(copy->keptRange(), src->keptRange());
     EXPECT_EQ(copy->audioStreamIndex(), 1);
     EXPECT_TRUE(copy->bLoaded());
     EXPECT_EQ(copy->editMovieIndex(), 4u);

@@ -65,24 +65,20 @@ TEST_F(Player, ProgressRunsFromTheRangesStartToItsEnd) {
     // A 100-second item kept from 10 s to 30 s, its start at 0.1 of the file.
     auto item = std::make_shared<LXMediaInfo>();
     item->setTotalDuration(100);
-    item->setTrackStart(10);
-    item->setTrackEnd(30);
-    item->setTrackStartPos(0.1);
+    item->setKeptRange(LXKeptRange::fromSeconds(10, 30));
     LXPlayerController p(&skin);
     p.initWithNibNameBundle(LXPlayerController::kBoardNibName);
     p.previewScreenMovieAutoPlay(item, false);
     EXPECT_NEAR(p.newTrimPositionFromOldPostion(0.5), 0.2, 1e-12);
     EXPECT_NEAR(p.newTrimPositionFromOldPostion(-0.3), 0.1, 1e-12);
     EXPECT_NEAR(p.newTrimPositionFromOldPostion(1.4), 0.3, 1e-12);
-    item->setTrackStartPos(0.12);
+    item->setKeptRange(item->keptRange().withStart(12));
     EXPECT_NEAR(p.newTrimPositionFromOldPostion(0.0), 0.12, 1e-12) << "never before the range's own start";
 }
 
 TEST_F(Player, ProgressAndTimesFollowThePlayerWithinTheKeptRange) {
     auto item = open("clip.mp4", [](LXMediaInfo &i) {
-        i.setTrackStart(2.0);
-        i.setTrackEnd(22.0);
-        i.setTrackStartPos(2.0 / i.totalDuration());
+        i.setKeptRange(LXKeptRange::fromSeconds(2.0, 22.0));
     });
     const double T = item->totalDuration();
     EXPECT_EQ(player->timeLabel()->textTitle(), QStringLiteral("00:00/00:20"));
@@ -166,9 +162,7 @@ TEST_F(Player, VolumeButtonsStepByATenthWithoutDrift) {
 
 TEST_F(Player, PlayAndPauseKeepToTheRangeAndResumeWhereTheyStopped) {
     auto item = open("clip.mp4", [](LXMediaInfo &i) {
-        i.setTrackStart(8.0);
-        i.setTrackEnd(20.0);
-        i.setTrackStartPos(8.0 / i.totalDuration());
+        i.setKeptRange(LXKeptRange::fromSeconds(8.0, 20.0));
     });
     ASSERT_TRUE(playable());
     // The application's space-bar hot key.
@@ -201,8 +195,7 @@ TEST_F(Player, PlayAndPauseKeepToTheRangeAndResumeWhereTheyStopped) {
 
 TEST_F(Player, AutoplayPlaysTheKeptRange) {
     auto item = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4"));
-    item->setTrackStart(20.0);
-    item->setTrackStartPos(20.0 / item->totalDuration());
+    item->setKeptRange(item->keptRange().withStart(20.0));
     player = LXPlayerController::shareEditControllerEditMovieInfoWithNibName(&skin, item, QString());
     player->attachToView(&host);
     EXPECT_EQ(player->nibName(), LXPlayerController::kNibName);
@@ -300,9 +293,7 @@ TEST_F(Player, DestroyingThePlayerClosesItsBar) {
 TEST_F(Player, RendersThePlayerAndItsBar) {
     host.resize(640, 400);
     auto item = open("clip.mp4", [](LXMediaInfo &i) {
-        i.setTrackStart(3.0);
-        i.setTrackEnd(21.0);
-        i.setTrackStartPos(3.0 / i.totalDuration());
+        i.setKeptRange(LXKeptRange::fromSeconds(3.0, 21.0));
     });
     ASSERT_TRUE(playable());
     player->updateSliderWithNewPos(0.7);

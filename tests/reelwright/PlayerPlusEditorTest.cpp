@@ -68,9 +68,7 @@ protected:
     // Opens `name` kept from `start` to `end` in a window of its own, shows it and enters.
     LXMediaInfoPtr open(const QString &name, double start, double end, const QString &outputPath = {}) {
         auto item = LXMediaInfo::initMediaInfoWithPath(fixture(name));
-        item->setTrackStart(start);
-        item->setTrackEnd(end);
-        item->setTrackStartPos(start / item->totalDuration());
+        item->setKeptRange(LXKeptRange::fromSeconds(start, end));
         plus = Plus::sharePlayEditControllerEditMovieInfoInWinOutputPathWithNibName(&skin, item, nullptr, outputPath);
         win = plus->dragWindow();
         win->move(40, 30);
@@ -200,7 +198,7 @@ TEST_F(PlusEditor, PlayAndTrimModesShowTheirOwnControlsAndTrimOrCancelTheRange) 
     plus->rightCutPosition(12.0 / T);
     gui::click(plus->trimButton(), QPointF(26, 11));
     EXPECT_EQ(plus->ctrlMode(), Plus::PlayMode);
-    EXPECT_EQ(plus->playTrimEnd(), 12.0);
+    EXPECT_EQ(plus->trim().begun().end(), 12.0);
     EXPECT_EQ(plus->playView()->playDuration(), 8000000);
     EXPECT_TRUE(plus->needSave());
     plus->trimVideo();
@@ -259,7 +257,7 @@ TEST_F(PlusEditor, NudgesMoveACutByExactlyOneTwentiethOfASecondAndKeepTheTwoSeco
 
     // At the file's ends.
     plus->hidePreciseWin();
-    item->setTrackStart(0.03);
+    item->setKeptRange(item->keptRange().withStart(0.03));
     plus->initCutSliderParams();
     hoverHandle(true);
     gui::click(plus->previousBtn(), QPointF(6, 12));
@@ -268,7 +266,7 @@ TEST_F(PlusEditor, NudgesMoveACutByExactlyOneTwentiethOfASecondAndKeepTheTwoSeco
     EXPECT_EQ(item->trackStart(), 0.0);
     plus->hidePreciseWin();
     const double nearEnd = std::llround((T - 0.02) * 1e6) / 1e6;
-    item->setTrackEnd(nearEnd);
+    item->setKeptRange(item->keptRange().withEnd(nearEnd));
     plus->initCutSliderParams();
     hoverHandle(false);
     gui::click(plus->nextBtn(), QPointF(6, 12));
@@ -296,7 +294,7 @@ TEST_F(PlusEditor, ExportFromTheBarWritesTheKeptRange) {
     entry(menu, "Export to local")->trigger();
     menu->close();
     EXPECT_FALSE(plus->needSave()) << "the range at the export is remembered";
-    EXPECT_EQ(plus->trimEndBeforeCut(), 7.0);
+    EXPECT_EQ(plus->trim().saved().end(), 7.0);
     auto exporting = plus->lastExport();
     ASSERT_TRUE(exporting);
     EXPECT_EQ(exporting->exportType(), LXMediaConvertController::Local);

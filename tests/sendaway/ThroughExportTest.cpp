@@ -39,8 +39,7 @@ protected:
     }
     LXMediaInfoPtr trimmedClip() {
         auto item = LXMediaInfo::initMediaInfoWithPath(testsupport::fixture("clip.mp4"));
-        item->setTrackStart(2.0);
-        item->setTrackEnd(8.0);
+        item->setKeptRange(LXKeptRange::fromSeconds(2.0, 8.0));
         return item;
     }
 };

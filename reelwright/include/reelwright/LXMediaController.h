@@ -1,12 +1,13 @@
 #pragma once
 // The base of the media screens for one item: one player view, one trim slider, the skinned
-// transport buttons and a volume slider. It owns the trim semantics of the system: how a
-// handle position becomes the item's trackStart / trackEnd / trackStartPos, how the kept
-// range is played, how the player is parked on the trim ends, how the volume becomes the
-// item's audioVolumn, and the time texts.
+// transport buttons and a volume slider. It shows the trim the screens share (LXTrim, which
+// decides where cuts go and changes the item's kept range): how a handle position becomes a
+// cut, how the kept range is played, how the player is parked on the trim ends, how the
+// volume becomes the item's audioVolumn, and the time texts.
 //
 // Units: a position is a fraction of the whole file (0.0 = start, 1.0 = end; the slider and
-//   the player share the scale); item times are seconds; the play window handed to the
+//   the player share the scale, derived from the kept range, never stored); the kept range
+//   is whole microseconds, item times elsewhere seconds; the play window handed to the
 //   player is in whole microseconds, (-1, -1) meaning the whole file.
 // Threading: main thread only. Every view update happens inside the player's, the slider's
 //   and the buttons' callbacks, which all arrive on the main thread.
@@ -26,6 +27,7 @@
 #include <glazeform/LXSlider.h>
 #include <glazeform/LXView.h>
 #include <reelwright/LXMediaInfo.h>
+#include <reelwright/LXTrim.h>
 
 #include <QColor>
 #include <QPixmap>
@@ -161,6 +163,8 @@ class LXMediaController : public QWidget,
                           public LXButtonDelegate {
     Q_OBJECT
 public:
+    // The shown item's trim (what the cuts keep, what an edit goes back to).
+    const LXTrim &trim() const { return _trim; }
     // The library's own layout of this class.
     static const QString kNibName; // "LXMediaController"
 
@@ -343,8 +347,6 @@ protected:
     void applyVolume(double position);
     // Sets the play window in microseconds.
     void setPlayWindow(int64_t startUs, int64_t durationUs);
-    // The kept range as a play window (start, length), whole microseconds.
-    std::pair<int64_t, int64_t> keptRangeWindow() const;
     // Places a view by its lower-left frame in its parent.
     static void place(QWidget *view, const QRectF &frame);
 
@@ -370,6 +372,8 @@ protected:
     LXSliderA *_voiceSlider = nullptr;
     std::shared_ptr<SWMediaInfoManager> _mediaInfoMgr;
     LXMediaInfoPtr _editMovie;
+    // Every change of the shown item's kept range goes through it.
+    LXTrim _trim;
     double _currentPosition = 0.0;
     bool _bIsAutoPlay = false;
     bool _bInRangeMode = false;

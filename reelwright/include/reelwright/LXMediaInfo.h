@@ -16,13 +16,34 @@
 
 class SWMediaInfoManager;
 
+// The part of the source an item keeps, in microseconds from the file's start. Where it
+// sits on a slider (a fraction of the item's length) is derived from it, never stored.
+struct LXKeptRange {
+    int64_t startUs = 0;
+    int64_t endUs = 0;
+
+    // Seconds to the nearest microsecond; a non-finite or negative time is 0.
+    static int64_t toUs(double seconds);
+    static double toSeconds(int64_t us) { return double(us) / 1e6; }
+    static LXKeptRange fromSeconds(double start, double end) { return {toUs(start), toUs(end)}; }
+
+    double start() const { return toSeconds(startUs); }
+    double end() const { return toSeconds(endUs); }
+    double length() const { return toSeconds(endUs - startUs); }
+    // The start's and end's places on a slider over `totalSeconds` (0 when it is empty).
+    double startFraction(double totalSeconds) const { return totalSeconds > 0 ? start() / totalSeconds : 0.0; }
+    double endFraction(double totalSeconds) const { return totalSeconds > 0 ? end() / totalSeconds : 0.0; }
+    // With a new start or end, the other kept.
+    LXKeptRange withStart(double seconds) const { return {toUs(seconds), endUs}; }
+    LXKeptRange withEnd(double seconds) const { return {startUs, toUs(seconds)}; }
+    bool operator==(const LXKeptRange &) const = default;
+};
+
 // Every field of an item as one plain value: what a conversion reads at once, so that a
 // list and its index always come from the same edit.
 struct LXMediaFields {
-    double totalDuration = 0.0;
-    double trackStart = 0.0;
-    double trackStartPos = 0.0;
-    double trackEnd = 0.0;
+    double totalDuration = 0.0; // whole seconds, as the rows show it
+    LXKeptRange keptRange;
     uint64_t editMovieIndex = 0;
     uint64_t editMovieCount = 0;
     uint64_t width = 0;
@@ -105,9 +126,19 @@ public:
         _f.getter = v;                                                                                              \
     }
     LX_FIELD(double, totalDuration, setTotalDuration)
-    LX_FIELD(double, trackStart, setTrackStart)
-    LX_FIELD(double, trackStartPos, setTrackStartPos)
-    LX_FIELD(double, trackEnd, setTrackEnd)
+    // The one way to change the kept range: as one edit, ordered (0 <= start <= end).
+    void setKeptRange(LXKeptRange range);
+    LXKeptRange keptRange() const {
+        std::lock_guard l(_lock);
+        return _f.keptRange;
+    }
+    // The kept range in seconds, and its start's place on the item's slider.
+    double trackStart() const { return keptRange().start(); }
+    double trackEnd() const { return keptRange().end(); }
+    double trackStartPos() const {
+        std::lock_guard l(_lock);
+        return _f.keptRange.startFraction(_f.totalDuration);
+    }
     LX_FIELD(uint64_t, editMovieIndex, setEditMovieIndex)
     LX_FIELD(uint64_t, editMovieCount, setEditMovieCount)
     LX_FIELD(uint64_t, width, setWidth)

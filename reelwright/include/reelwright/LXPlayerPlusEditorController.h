@@ -83,10 +83,6 @@ public:
     void setCtrlMode(int64_t mode) { _ctrlMode = mode; }
     QString outputPath() const { return _outputPath; }
     void setOutputPath(const QString &path) { _outputPath = path; }
-    double trimStartBeforeCut() const { return _trimStartBeforeCut; }
-    double trimEndBeforeCut() const { return _trimEndBeforeCut; }
-    double playTrimStart() const { return _playTrimStart; }
-    double playTrimEnd() const { return _playTrimEnd; }
     bool bProcessTrackStart() const { return _bProcessTrackStart; }
     bool bMicroSeekStart() const { return _bMicroSeekStart; }
     bool bMicroSeekEnd() const { return _bMicroSeekEnd; }
@@ -258,9 +254,11 @@ protected:
 private:
     // The shown windowed bar back on the window after the window moved or changed size.
     void placeShownBar();
-    // Sets the start (or end) cut from a nudge: the player parks there, the sliders and
+    // One nudge of the cut being edited (earlier when direction < 0), through the trim.
+    void nudgeTrackCut(int direction);
+    // A cut the trim has nudged to `seconds`: the player parks there, the sliders and
     // labels follow.
-    void nudgeCutTo(bool start, double seconds);
+    void showNudgedCut(bool start, double seconds);
     void setPlayButtonPictures(LXButton *button, bool playing);
     // The window's frame in screen points.
     QRectF windowScreenFrame() const;
@@ -284,8 +282,6 @@ private:
     QPointer<LXLabel> _startTimeLbl;
     QPointer<LXLabel> _endTimeLbl;
     int64_t _ctrlMode = PlayMode;
-    double _trimStartBeforeCut = 0, _trimEndBeforeCut = 0;
-    double _playTrimStart = 0, _playTrimEnd = 0;
     QPointer<LXCountdownWindow> _preciseWin;
     QPointer<LXButton> _previousBtn;
     QPointer<LXButton> _nextBtn;
