@@ -4,7 +4,7 @@
 // that means "no window": questions are answered with their default (safe) button.
 #include "vcBatchTally.h"
 
-#include <foundation/Alerts.h>
+#include <foundation/AlertRequest.h>
 #include <reelwright/LXMediaInfo.h>
 
 #include <QStringList>

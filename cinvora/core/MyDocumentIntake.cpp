@@ -4,7 +4,7 @@
 #include "vcCommon.h"
 
 #include <foundation/Files.h>
-#include <foundation/Alerts.h>
+#include <foundation/AlertRequest.h>
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
 #include <foundation/Strings.h>

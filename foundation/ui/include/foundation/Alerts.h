@@ -1,27 +1,13 @@
 #pragma once
 // Alert sheets: window-modal message boxes that report the pressed button through a callback.
-#include <QString>
+#include <foundation/AlertRequest.h>
+
 #include <functional>
-#include <optional>
 
 class QWidget;
 class QMessageBox;
 
 namespace foundation {
-
-enum class AlertButton { Default, Alternate, Other };
-
-struct AlertRequest {
-    QString title;
-    QString message;
-    QString defaultButton;   // the one Return presses
-    QString alternateButton; // empty: no such button
-    QString otherButton;     // empty: no such button
-    // What Escape, or closing the box, answers: the safe choice. Set it wherever the
-    // default button is the destructive one. Empty: the default button (the alternate
-    // one on a box with a check box).
-    std::optional<AlertButton> escapeButton;
-};
 
 class Alerts {
 public:
