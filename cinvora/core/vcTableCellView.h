@@ -27,6 +27,10 @@ class WorkerGroup;
 }
 using WorkerGroup = foundation::WorkerGroup;
 
+// How a press on a row changes the selection: the row alone (a plain click), the row added
+// or taken out (Ctrl), the rows from the anchor to it (Shift).
+enum class vcSelectMode { Only, Toggle, Extend };
+
 class vcTableCellViewDelegate {
 public:
     virtual ~vcTableCellViewDelegate() = default;
@@ -42,6 +46,7 @@ public:
     // Row events the widget forwards.
     virtual void concludeDragFile(const QStringList &paths) { (void)paths; }
     virtual void selectItemIsSelected(vcTableCellView *row, bool selected) { (void)row; (void)selected; }
+    virtual void selectRowWithMode(vcTableCellView *row, vcSelectMode mode) { (void)row; (void)mode; }
     virtual void doubleClickItem(int64_t index) { (void)index; }
     // Where the job starts its threads (the owner joins them); null: the job's own group.
     virtual WorkerGroup *workerGroup() { return nullptr; }

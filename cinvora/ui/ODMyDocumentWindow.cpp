@@ -323,6 +323,10 @@ vcTableCellViewPtr ODMyDocumentWindow::tableViewJobForRow(vcTableView *, int64_t
     return rows[size_t(row)];
 }
 
+bool ODMyDocumentWindow::tableViewIsJobSelected(vcTableView *, const vcTableCellView *job) {
+    return _document->isRowSelected(job);
+}
+
 void ODMyDocumentWindow::tableViewConcludeDragFile(vcTableView *, const QStringList &paths) {
     _document->concludeDragFile(paths);
 }
@@ -334,21 +338,22 @@ void ODMyDocumentWindow::reloadTable() {
 
 void ODMyDocumentWindow::rowAdded(const std::shared_ptr<vcTableCellView> &) {}
 
-void ODMyDocumentWindow::rowRemoved(const std::shared_ptr<vcTableCellView> &row) {
+void ODMyDocumentWindow::rowRemoved(const std::shared_ptr<vcTableCellView> &row) { rowsRemoved({row}); }
+
+void ODMyDocumentWindow::rowsRemoved(const std::vector<std::shared_ptr<vcTableCellView>> &rows) {
     // The player never keeps showing (or playing) an item that left the list.
-    if (row && _mediaPlayController && row->editMovie() && row->editMovie() == _mediaPlayController->editMovie())
-        previewNilFile();
-    if (row && _comboBoxTableView->selectedJob() == row.get())
-        _comboBoxTableView->setSelectedJob(nullptr);
+    const LXMediaInfoPtr shown = _mediaPlayController ? _mediaPlayController->editMovie() : nullptr;
+    for (const auto &row : rows)
+        if (row && shown && row->editMovie() == shown) {
+            previewNilFile();
+            break;
+        }
     _comboBoxTableView->reloadData();
     updateItemCount();
 }
 
-void ODMyDocumentWindow::rowSelected(const std::shared_ptr<vcTableCellView> &row, bool selected) {
-    if (selected)
-        _comboBoxTableView->setSelectedJob(row.get());
-    else if (row && _comboBoxTableView->selectedJob() == row.get())
-        _comboBoxTableView->setSelectedJob(nullptr);
+void ODMyDocumentWindow::rowSelected(const std::shared_ptr<vcTableCellView> &row, bool) {
+    _comboBoxTableView->refreshSelection(row.get());
 }
 
 void ODMyDocumentWindow::scrollToRow(int64_t index) { _comboBoxTableView->scrollRowToVisible(index); }

@@ -318,6 +318,9 @@ void ODMyDocumentWindow::buildShortcuts() {
         {QKeySequence(Qt::Key_Backspace), "globalPressDeleteKey"},
         {QKeySequence(Qt::Key_Up), "globalPressUpKey"},
         {QKeySequence(Qt::Key_Down), "globalPressDownKey"},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Up), "globalPressShiftUpKey"},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Down), "globalPressShiftDownKey"},
+        {QKeySequence::SelectAll, "globalPressSelectAllKey"},
         {QKeySequence(Qt::Key_Space), "globalSpaceDownKey"},
     };
     for (const auto &[sequence, name] : keys) {

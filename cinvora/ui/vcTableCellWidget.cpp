@@ -283,6 +283,9 @@ void vcTableCellWidget::setJob(const vcTableCellViewPtr &job) {
 void vcTableCellWidget::selectCurItem(bool selected) {
     _selected = selected;
     setBackGroundImage(LXImage::named(selected ? QStringLiteral("ODCellBarPress.png") : QStringLiteral("ODCellBarNormal.png")));
+    // What the bar shows, for the widget report and for screen readers.
+    setProperty("selected", selected);
+    setAccessibleDescription(selected ? QCoreApplication::translate("vcTableCellWidget", "Selected") : QString());
     update();
 }
 
@@ -388,11 +391,20 @@ void vcTableCellWidget::mousePressEvent(QMouseEvent *event) {
     LXCommon::popupDownMenu();
     if (event->button() != Qt::LeftButton || !_job)
         return;
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const vcSelectMode mode = mods & Qt::ShiftModifier     ? vcSelectMode::Extend
+                              : mods & Qt::ControlModifier ? vcSelectMode::Toggle
+                                                           : vcSelectMode::Only;
     if (auto *d = _job->tbCellDelegate())
-        d->selectItemIsSelected(_job.get(), true);
+        d->selectRowWithMode(_job.get(), mode);
 }
 
 void vcTableCellWidget::mouseDoubleClickEvent(QMouseEvent *event) {
+    // Quick Ctrl or Shift clicks pick rows; they do not play one.
+    if (event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) {
+        mousePressEvent(event);
+        return;
+    }
     event->accept();
     if (event->button() != Qt::LeftButton || !_job)
         return;
