@@ -157,6 +157,10 @@ public:
     // Main thread: the digest of what made the last successful output; empty unless the
     // last conversion succeeded.
     QString doneFingerprintDigest() const;
+    // Main thread: the last conversion succeeded but the item (or what else decides the
+    // output) has changed since: the digest of what made the output no longer matches, so
+    // the next convert-all makes it again. False again once the change is undone.
+    bool outputOutOfDate();
     // Main thread, on a row that never converted in this run of the program: the saved
     // list says `outputFile` was made from what `digest` describes. The row is finished
     // (shown so, and left alone by convert-all) when that file is still there and the

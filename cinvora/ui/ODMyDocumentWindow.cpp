@@ -214,8 +214,11 @@ void ODMyDocumentWindow::buildBottomBar() {
     _switchButton->setBtnForegroundImage(LXImage::named(QStringLiteral("ODSwitchFG.png")));
     _switchButton->setBOnStates(vcCommon::autoCheckStreamCopyWhenSameCodec());
     _switchButton->setToolTip(QStringLiteral("Copy a stream instead of encoding it again when its codec stays the same"));
-    connect(_switchButton, &LXSwitchButton::stateChanged, this,
-            [](bool on) { vcCommon::setAutoCheckStreamCopyWhenSameCodec(on); });
+    connect(_switchButton, &LXSwitchButton::stateChanged, this, [this](bool on) {
+        vcCommon::setAutoCheckStreamCopyWhenSameCodec(on);
+        // What a finished row was made with may no longer be what Convert would make.
+        _comboBoxTableView->refreshVisibleRows();
+    });
     _wrConvertBtn = new LXButton(_bottomView);
     _wrConvertBtn->setTextFont(LXStyle::boldSystemFont(14));
     _wrConvertBtn->setTextNormalColor(QColor(0x10, 0x12, 0x15));
