@@ -9,6 +9,8 @@
 
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class vcTableCellView;
 
@@ -38,6 +40,11 @@ public:
     virtual void reloadTable() {}
     virtual void rowAdded(const std::shared_ptr<vcTableCellView> &row) { (void)row; }
     virtual void rowRemoved(const std::shared_ptr<vcTableCellView> &row) { (void)row; }
+    // Rows removed together, after the list has lost them all; in list order.
+    virtual void rowsRemoved(const std::vector<std::shared_ptr<vcTableCellView>> &rows) {
+        for (const auto &row : rows)
+            rowRemoved(row);
+    }
     virtual void rowSelected(const std::shared_ptr<vcTableCellView> &row, bool selected) {
         (void)row;
         (void)selected;

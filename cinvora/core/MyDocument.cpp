@@ -33,6 +33,12 @@ MyDocument::MyDocument() {
                        [this](const QString &, const QVariantMap &) { selectNext(); });
     center.addObserver(&_notificationContext, QStringLiteral("globalPressDeleteKey"),
                        [this](const QString &, const QVariantMap &) { deleteSelectCell(); });
+    center.addObserver(&_notificationContext, QStringLiteral("globalPressShiftUpKey"),
+                       [this](const QString &, const QVariantMap &) { extendSelectionBy(-1); });
+    center.addObserver(&_notificationContext, QStringLiteral("globalPressShiftDownKey"),
+                       [this](const QString &, const QVariantMap &) { extendSelectionBy(1); });
+    center.addObserver(&_notificationContext, QStringLiteral("globalPressSelectAllKey"),
+                       [this](const QString &, const QVariantMap &) { selectAll(); });
     // The settings sheet's new limit, read there on the main thread: a raised one admits
     // waiting rows at once.
     center.addObserver(&_notificationContext, vcCommon::maxConvertingCountChangedKey(),
@@ -211,33 +217,58 @@ vcTableCellViewPtr MyDocument::cellAt(int64_t index) const {
 }
 
 void MyDocument::deleteItemAtIndex(int64_t index) {
-    if (index < 0 || index >= numberOfRows())
+    const vcTableCellViewPtr row = cellAt(index);
+    if (!row)
         return;
-    if (index != _currentIndex)
+    // The delete control of a row that is part of a selection of several acts on all of them.
+    if (isRowSelected(row.get()) && _selected.size() > 1) {
+        deleteSelectCell();
+        return;
+    }
+    if (index != _currentIndex || !isRowSelected(row.get()))
         selectItemAtIndex(index);
     deleteSelectCell();
 }
 
 void MyDocument::deleteSelectCell() {
-    if (!validSelectCell())
+    std::vector<vcTableCellViewPtr> rows = selectedRows();
+    if (rows.empty() && validSelectCell())
+        rows.push_back(cellAt(_currentIndex));
+    if (rows.empty())
         return;
+    deleteRowsAsking(rows);
+}
+
+void MyDocument::deleteRowsAsking(const std::vector<vcTableCellViewPtr> &rows) {
+    // The question a single row would get, for the rows as a whole: converting outweighs
+    // waiting; a paused or idle row is removed without one.
+    bool converting = false, waiting = false;
+    for (const vcTableCellViewPtr &row : rows) {
+        waiting = waiting || row->isWaiting();
+        converting = converting || (row->aleadyStart() && !row->isPaused());
+    }
     QString title;
-    if (selectItemIsWaitingForConvert())
+    if (waiting && !converting)
         title = foundation::tr_("WAITINGCONVERT");
-    else if (selectItemIsConverting())
+    else if (converting)
         title = foundation::tr_("ISCONVERTING");
     if (title.isEmpty()) {
-        deleteCurrentItem();
+        removeRows(rows);
         _window->setConvertAllEnabled(!_cellArray.empty());
         return;
     }
-    const vcTableCellViewPtr asked = cellAt(_currentIndex);
     AlertRequest q{title, foundation::tr_("SURETODELETE"), vcCommon::noStr(), vcCommon::yesStr(), {},
                    AlertButton::Default};
-    _window->askQuestion(q, [this, asked](AlertButton b) {
-        // The list may have changed while the sheet was open: delete the row that was asked about.
-        if (b == AlertButton::Alternate && cellAt(_currentIndex) == asked)
-            deleteCurrentItem();
+    _window->askQuestion(q, [this, rows](AlertButton b) {
+        // The list may have changed while the sheet was open: only the rows asked about go,
+        // and only those still in it.
+        if (b == AlertButton::Alternate) {
+            std::vector<vcTableCellViewPtr> still;
+            for (const vcTableCellViewPtr &row : rows)
+                if (cellAt(row->idx()) == row)
+                    still.push_back(row);
+            removeRows(still);
+        }
         _window->setConvertAllEnabled(!_cellArray.empty());
     });
 }
@@ -255,34 +286,64 @@ void MyDocument::forgetRemovedRow(const vcTableCellViewPtr &row) {
         _convertingCellViews.erase(it);
 }
 
-void MyDocument::removeRowAt(int64_t index) {
-    const vcTableCellViewPtr row = cellAt(index);
-    if (!row)
+void MyDocument::removeRows(const std::vector<vcTableCellViewPtr> &rows) {
+    std::unordered_set<const vcTableCellView *> gone;
+    for (const vcTableCellViewPtr &row : rows)
+        if (row && cellAt(row->idx()) == row)
+            gone.insert(row.get());
+    if (gone.empty())
         return;
-    forgetRemovedRow(row);
-    _fileArray.erase(_fileArray.begin() + index);
-    _cellArray.erase(_cellArray.begin() + index);
-    for (size_t i = static_cast<size_t>(index); i < _cellArray.size(); ++i)
-        _cellArray[i]->setIdx(_cellArray[i]->idx() - 1);
-    _window->rowRemoved(row);
-}
-
-void MyDocument::deleteCurrentItem() {
-    const vcTableCellViewPtr row = cellAt(_currentIndex);
-    if (!row)
-        return;
-    if (const LXMediaInfoPtr item = row->editMovie(); item && _usesHistory)
-        vcCommon::removeFilePathFromBookmark(item->fileName());
-    removeRowAt(_currentIndex);
+    // Stopped as a single removal stops them, before the list changes under anything a stop
+    // may reach; the batch loses them all in one pass below.
+    for (const vcTableCellViewPtr &row : rows)
+        if (gone.count(row.get()) && row->hasSession())
+            row->stopConvert();
+    const vcTableCellViewPtr current = cellAt(_currentIndex);
+    QStringList bookmarks;
+    std::vector<vcTableCellViewPtr> removed;
+    removed.reserve(gone.size());
+    int64_t firstGone = -1;
+    size_t kept = 0;
+    for (size_t i = 0; i < _cellArray.size(); ++i) {
+        const vcTableCellViewPtr row = _cellArray[i];
+        if (!gone.count(row.get())) {
+            _cellArray[kept] = row;
+            _fileArray[kept] = _fileArray[i];
+            row->setIdx(static_cast<int64_t>(kept));
+            ++kept;
+            continue;
+        }
+        if (firstGone < 0)
+            firstGone = static_cast<int64_t>(i);
+        if (const LXMediaInfoPtr item = row->editMovie(); item && _usesHistory)
+            bookmarks << item->fileName();
+        _selected.erase(row.get());
+        removed.push_back(row);
+    }
+    _cellArray.resize(kept);
+    _fileArray.resize(kept);
+    std::erase_if(_convertingCellViews, [&](const vcTableCellViewPtr &row) { return gone.count(row.get()) != 0; });
+    vcCommon::removeFilePathsFromBookmark(bookmarks);
     refreshIndexAndCount();
-    int64_t next = _currentIndex;
-    if (next >= numberOfRows())
-        next = numberOfRows() - 1;
-    _currentIndex = -1;
-    selectItemAtIndex(next);
+    _window->rowsRemoved(removed);
+    if (current && !gone.count(current.get())) {
+        // The current item stayed: it still is, at its new place.
+        _currentIndex = current->idx();
+        _anchorIndex = _currentIndex;
+    } else {
+        // The row that moved into the first gap takes over, else the new last row.
+        clearSelection();
+        _currentIndex = -1;
+        selectItemAtIndex(std::min(firstGone, numberOfRows() - 1));
+    }
     saveHistoryFile();
     _window->updateEmptyListTip(_cellArray.empty());
     _window->reloadTable();
+}
+
+void MyDocument::deleteCurrentItem() {
+    if (const vcTableCellViewPtr row = cellAt(_currentIndex))
+        removeRows({row});
 }
 
 void MyDocument::deleteAllFromList(bool ask) {
@@ -308,7 +369,9 @@ void MyDocument::deleteAllFromList() {
         _cellArray.erase(_cellArray.begin() + i);
         _window->rowRemoved(row);
     }
+    _selected.clear();
     _currentIndex = -1;
+    _anchorIndex = -1;
     saveHistoryFile();
     _window->reloadTable();
     _window->previewItem(nullptr, false);
@@ -326,23 +389,137 @@ LXMediaInfoPtr MyDocument::currentEditMovie() const {
     return _fileArray[static_cast<size_t>(_currentIndex)];
 }
 
-void MyDocument::selectItemAtIndex(int64_t index) {
-    if (const vcTableCellViewPtr old = cellAt(_currentIndex))
-        _window->rowSelected(old, false);
+std::vector<vcTableCellViewPtr> MyDocument::selectedRows() const {
+    std::vector<vcTableCellViewPtr> rows;
+    if (_selected.empty())
+        return rows;
+    rows.reserve(_selected.size());
+    for (const vcTableCellViewPtr &row : _cellArray)
+        if (_selected.count(row.get()))
+            rows.push_back(row);
+    return rows;
+}
+
+void MyDocument::setRowSelected(const vcTableCellViewPtr &row, bool selected) {
+    if (!row || isRowSelected(row.get()) == selected)
+        return;
+    if (selected)
+        _selected.insert(row.get());
+    else
+        _selected.erase(row.get());
+    _window->rowSelected(row, selected);
+}
+
+void MyDocument::clearSelection() {
+    const std::vector<vcTableCellViewPtr> rows = selectedRows();
+    for (const vcTableCellViewPtr &row : rows)
+        setRowSelected(row, false);
+    _selected.clear();
+}
+
+void MyDocument::selectRange(int64_t first, int64_t last) {
+    if (first > last)
+        std::swap(first, last);
+    first = std::max<int64_t>(first, 0);
+    last = std::min(last, numberOfRows() - 1);
+    for (const vcTableCellViewPtr &row : selectedRows())
+        if (row->idx() < first || row->idx() > last)
+            setRowSelected(row, false);
+    for (int64_t i = first; i <= last; ++i)
+        setRowSelected(cellAt(i), true);
+}
+
+void MyDocument::setCurrentItem(int64_t index) {
     _currentIndex = index;
     if (index < 0 || index >= numberOfRows()) {
+        _currentIndex = -1;
         _window->previewItem(nullptr, false);
         return;
     }
     const LXMediaInfoPtr item = _fileArray[static_cast<size_t>(index)];
     _window->previewItem(item, _window->isPlaying());
     _window->refreshParameterControls(item);
-    _window->rowSelected(cellAt(index), true);
+}
+
+void MyDocument::selectItemAtIndex(int64_t index) {
+    const vcTableCellViewPtr row = cellAt(index);
+    for (const vcTableCellViewPtr &other : selectedRows())
+        if (other != row)
+            setRowSelected(other, false);
+    setRowSelected(row, true);
+    _anchorIndex = row ? index : -1;
+    setCurrentItem(row ? index : -1);
 }
 
 void MyDocument::selectItemIsSelected(vcTableCellView *row, bool) {
-    if (row && row->idx() != _currentIndex)
+    if (row && (row->idx() != _currentIndex || _selected.size() != 1))
         selectItemAtIndex(row->idx());
+}
+
+void MyDocument::selectRowWithMode(vcTableCellView *row, vcSelectMode mode) {
+    if (row && cellAt(row->idx()).get() == row)
+        selectIndexWithMode(row->idx(), mode);
+}
+
+void MyDocument::selectIndexWithMode(int64_t index, vcSelectMode mode) {
+    const vcTableCellViewPtr row = cellAt(index);
+    if (!row)
+        return;
+    switch (mode) {
+    case vcSelectMode::Only:
+        if (index != _currentIndex || _selected.size() != 1 || !isRowSelected(row.get()))
+            selectItemAtIndex(index);
+        return;
+    case vcSelectMode::Toggle:
+        _anchorIndex = index;
+        if (!isRowSelected(row.get())) {
+            setRowSelected(row, true);
+            setCurrentItem(index);
+            return;
+        }
+        setRowSelected(row, false);
+        if (index == _currentIndex) {
+            // The current item stays among the selected: the nearest one, else none.
+            int64_t nearest = -1;
+            for (const vcTableCellViewPtr &other : selectedRows())
+                if (nearest < 0 || std::abs(other->idx() - index) < std::abs(nearest - index))
+                    nearest = other->idx();
+            setCurrentItem(nearest);
+        }
+        return;
+    case vcSelectMode::Extend: {
+        const int64_t anchor = cellAt(_anchorIndex) ? _anchorIndex : validSelectCell() ? _currentIndex : index;
+        _anchorIndex = anchor;
+        selectRange(anchor, index);
+        if (index != _currentIndex)
+            setCurrentItem(index);
+        return;
+    }
+    }
+}
+
+void MyDocument::selectAll() {
+    if (_cellArray.empty())
+        return;
+    for (const vcTableCellViewPtr &row : _cellArray)
+        setRowSelected(row, true);
+    if (!validSelectCell()) {
+        _anchorIndex = 0;
+        setCurrentItem(0);
+    }
+}
+
+void MyDocument::extendSelectionBy(int step) {
+    const int64_t n = numberOfRows();
+    if (n == 0)
+        return;
+    if (!validSelectCell()) {
+        selectItemAtIndex(0);
+    } else {
+        const int64_t target = std::clamp<int64_t>(_currentIndex + step, 0, n - 1);
+        selectIndexWithMode(target, vcSelectMode::Extend);
+    }
+    _window->scrollToRow(_currentIndex);
 }
 
 void MyDocument::doubleClickItem(int64_t index) {

@@ -15,6 +15,7 @@
 #include <QVariantMap>
 #include <atomic>
 #include <mutex>
+#include <unordered_set>
 #include <vector>
 
 class MyDocument : public vcTableCellViewDelegate {
@@ -67,16 +68,32 @@ public:
     // Close guard: true when the window may close now.
     bool windowShouldClose();
 
-    // Deleting.
+    // Deleting. A row's delete control removes the selection when the row is part of a
+    // selection of several, else that row; the Delete key removes the selection. Rows that
+    // convert or wait for a slot are removed only once the user has said yes, one question
+    // for all of them.
     void deleteItemAtIndex(int64_t index) override;
     void deleteSelectCell();
     void deleteCurrentItem();
     void deleteAllFromList(bool ask);
     void deleteAllFromList();
 
-    // Selection.
+    // Selection: any set of rows. The current item (currentIndex) is what the player and the
+    // editor show; it is one of the selected rows whenever any is selected. Shift ranges
+    // start at the anchor, the row last clicked alone or with Ctrl.
+    // The row alone becomes the selection and the current item.
     virtual void selectItemAtIndex(int64_t index);
     void selectItemIsSelected(vcTableCellView *row, bool selected) override;
+    void selectRowWithMode(vcTableCellView *row, vcSelectMode mode) override;
+    void selectIndexWithMode(int64_t index, vcSelectMode mode);
+    void selectAll();
+    // Shift+Up/Down: the current item moves by `step` (no wrap) and the selection runs from
+    // the anchor to it.
+    void extendSelectionBy(int step);
+    bool isRowSelected(const vcTableCellView *row) const { return row && _selected.count(row) != 0; }
+    int64_t selectedCount() const { return static_cast<int64_t>(_selected.size()); }
+    // The selected rows, in list order.
+    std::vector<vcTableCellViewPtr> selectedRows() const;
     void doubleClickItem(int64_t index) override;
     bool validSelectCell() const;
     LXMediaInfoPtr currentEditMovie() const;
@@ -161,7 +178,20 @@ protected:
     // Why a saved entry's extension or container cannot be restored (empty: it can).
     static QString unknownStoredFormat(const QVariantMap &entry, bool sourceIsVideo);
     void updateProgressOnMain(double percent);
-    void removeRowAt(int64_t index);
+    // Removes the rows (stopping what they convert) in one pass over the list: one
+    // renumbering, one bookmark write and one history save however many go. The row that
+    // takes the first removed row's place becomes the selection and the current item.
+    void removeRows(const std::vector<vcTableCellViewPtr> &rows);
+    // Asks first when one of the rows converts or waits for a slot, then removes those of
+    // them still in the list.
+    void deleteRowsAsking(const std::vector<vcTableCellViewPtr> &rows);
+    // Makes `index` the current item (what the player and the editor show); the selection
+    // stays as it is. Out of range: no current item.
+    virtual void setCurrentItem(int64_t index);
+    void setRowSelected(const vcTableCellViewPtr &row, bool selected);
+    // The selection becomes the rows first..last (either order).
+    void selectRange(int64_t first, int64_t last);
+    void clearSelection();
     // A row that left the list: stopped (its partial output goes) and out of the batch.
     void forgetRemovedRow(const vcTableCellViewPtr &row);
 
@@ -172,6 +202,8 @@ protected:
     std::vector<vcTableCellViewPtr> _cellArray;
     std::vector<vcTableCellViewPtr> _convertingCellViews;
     int64_t _currentIndex = -1;
+    int64_t _anchorIndex = -1;
+    std::unordered_set<const vcTableCellView *> _selected; // main thread
 
     vcJobScheduler _scheduler;
     bool _shutDown = false;

@@ -285,8 +285,8 @@ void ODDocument::saveMediaInfo(const LXMediaInfo &edited) {
     saveHistoryFile();
 }
 
-void ODDocument::selectItemAtIndex(int64_t index) {
-    MyDocument::selectItemAtIndex(index);
+void ODDocument::setCurrentItem(int64_t index) {
+    MyDocument::setCurrentItem(index);
     const LXMediaInfoPtr item = currentEditMovie();
     if (!item)
         return;

@@ -53,7 +53,7 @@ public:
     // and its format's cell highlighted.
     void showFormatOf(const LXMediaInfo &item);
 
-    void selectItemAtIndex(int64_t index) override;
+    void setCurrentItem(int64_t index) override;
     // A new item takes the current choice when it fits the item (any format for a source
     // with video, an audio format for one without); otherwise its default format.
     void loadResolutionAVCodecs(LXMediaInfo &item) override;

@@ -147,6 +147,29 @@ void vcCommon::removeFilePathFromBookmark(const QString &path) {
     }
 }
 
+void vcCommon::removeFilePathsFromBookmark(const QStringList &paths) {
+    QSet<QString> wanted;
+    for (const QString &p : paths)
+        if (!p.isEmpty())
+            wanted.insert(p);
+    if (wanted.isEmpty())
+        return;
+    std::lock_guard l(bookmarkLock());
+    QVariantMap store = readStore();
+    bool changed = false;
+    for (int n : pairNumbers(store)) {
+        const QString key = QStringLiteral("bookmarkPath%1").arg(n);
+        // Each path takes one pair with it, as a removal of that path alone would.
+        if (!wanted.remove(store.value(key).toString()))
+            continue;
+        store.remove(key);
+        store.remove(QStringLiteral("bookmark%1").arg(n));
+        changed = true;
+    }
+    if (changed && !PropertyList::writeFile(bookmarkFile(), store))
+        Log::line(QStringLiteral("Failed to remove book mark: %1").arg(paths.join(QStringLiteral(", "))));
+}
+
 void vcCommon::removeAllFilePathFromBookmark() {
     {
         std::lock_guard l(bookmarkLock());

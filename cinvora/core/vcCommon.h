@@ -27,6 +27,8 @@ public:
     static QString bookmarkFile();
     static void saveBookmark(const QString &path);
     static void removeFilePathFromBookmark(const QString &path);
+    // The same for many paths, with one read and one write of the store.
+    static void removeFilePathsFromBookmark(const QStringList &paths);
     static void removeAllFilePathFromBookmark();
     // The stored paths in pair order.
     static QStringList readBookmark();

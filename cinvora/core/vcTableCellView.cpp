@@ -320,6 +320,12 @@ bool vcTableCellView::isUpToDate() {
     return !_doneDigest.isEmpty() && _doneDigest == fingerprintDigest(currentFingerprint());
 }
 
+bool vcTableCellView::outputOutOfDate() {
+    if (_lastOutcome.kind != vcJobOutcome::Done || _doneDigest.isEmpty() || hasSession())
+        return false;
+    return _doneDigest != fingerprintDigest(currentFingerprint());
+}
+
 bool vcTableCellView::restoreFinished(const QString &outputFile, const QString &digest) {
     if (outputFile.isEmpty() || digest.isEmpty() || _lastOutcome.kind != vcJobOutcome::None || hasSession())
         return false;

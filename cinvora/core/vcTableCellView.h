@@ -27,6 +27,10 @@ class WorkerGroup;
 }
 using WorkerGroup = foundation::WorkerGroup;
 
+// How a press on a row changes the selection: the row alone (a plain click), the row added
+// or taken out (Ctrl), the rows from the anchor to it (Shift).
+enum class vcSelectMode { Only, Toggle, Extend };
+
 class vcTableCellViewDelegate {
 public:
     virtual ~vcTableCellViewDelegate() = default;
@@ -42,6 +46,7 @@ public:
     // Row events the widget forwards.
     virtual void concludeDragFile(const QStringList &paths) { (void)paths; }
     virtual void selectItemIsSelected(vcTableCellView *row, bool selected) { (void)row; (void)selected; }
+    virtual void selectRowWithMode(vcTableCellView *row, vcSelectMode mode) { (void)row; (void)mode; }
     virtual void doubleClickItem(int64_t index) { (void)index; }
     // Where the job starts its threads (the owner joins them); null: the job's own group.
     virtual WorkerGroup *workerGroup() { return nullptr; }
@@ -152,6 +157,10 @@ public:
     // Main thread: the digest of what made the last successful output; empty unless the
     // last conversion succeeded.
     QString doneFingerprintDigest() const;
+    // Main thread: the last conversion succeeded but the item (or what else decides the
+    // output) has changed since: the digest of what made the output no longer matches, so
+    // the next convert-all makes it again. False again once the change is undone.
+    bool outputOutOfDate();
     // Main thread, on a row that never converted in this run of the program: the saved
     // list says `outputFile` was made from what `digest` describes. The row is finished
     // (shown so, and left alone by convert-all) when that file is still there and the

@@ -214,8 +214,11 @@ void ODMyDocumentWindow::buildBottomBar() {
     _switchButton->setBtnForegroundImage(LXImage::named(QStringLiteral("ODSwitchFG.png")));
     _switchButton->setBOnStates(vcCommon::autoCheckStreamCopyWhenSameCodec());
     _switchButton->setToolTip(QStringLiteral("Copy a stream instead of encoding it again when its codec stays the same"));
-    connect(_switchButton, &LXSwitchButton::stateChanged, this,
-            [](bool on) { vcCommon::setAutoCheckStreamCopyWhenSameCodec(on); });
+    connect(_switchButton, &LXSwitchButton::stateChanged, this, [this](bool on) {
+        vcCommon::setAutoCheckStreamCopyWhenSameCodec(on);
+        // What a finished row was made with may no longer be what Convert would make.
+        _comboBoxTableView->refreshVisibleRows();
+    });
     _wrConvertBtn = new LXButton(_bottomView);
     _wrConvertBtn->setTextFont(LXStyle::boldSystemFont(14));
     _wrConvertBtn->setTextNormalColor(QColor(0x10, 0x12, 0x15));
@@ -323,6 +326,10 @@ vcTableCellViewPtr ODMyDocumentWindow::tableViewJobForRow(vcTableView *, int64_t
     return rows[size_t(row)];
 }
 
+bool ODMyDocumentWindow::tableViewIsJobSelected(vcTableView *, const vcTableCellView *job) {
+    return _document->isRowSelected(job);
+}
+
 void ODMyDocumentWindow::tableViewConcludeDragFile(vcTableView *, const QStringList &paths) {
     _document->concludeDragFile(paths);
 }
@@ -334,21 +341,22 @@ void ODMyDocumentWindow::reloadTable() {
 
 void ODMyDocumentWindow::rowAdded(const std::shared_ptr<vcTableCellView> &) {}
 
-void ODMyDocumentWindow::rowRemoved(const std::shared_ptr<vcTableCellView> &row) {
+void ODMyDocumentWindow::rowRemoved(const std::shared_ptr<vcTableCellView> &row) { rowsRemoved({row}); }
+
+void ODMyDocumentWindow::rowsRemoved(const std::vector<std::shared_ptr<vcTableCellView>> &rows) {
     // The player never keeps showing (or playing) an item that left the list.
-    if (row && _mediaPlayController && row->editMovie() && row->editMovie() == _mediaPlayController->editMovie())
-        previewNilFile();
-    if (row && _comboBoxTableView->selectedJob() == row.get())
-        _comboBoxTableView->setSelectedJob(nullptr);
+    const LXMediaInfoPtr shown = _mediaPlayController ? _mediaPlayController->editMovie() : nullptr;
+    for (const auto &row : rows)
+        if (row && shown && row->editMovie() == shown) {
+            previewNilFile();
+            break;
+        }
     _comboBoxTableView->reloadData();
     updateItemCount();
 }
 
-void ODMyDocumentWindow::rowSelected(const std::shared_ptr<vcTableCellView> &row, bool selected) {
-    if (selected)
-        _comboBoxTableView->setSelectedJob(row.get());
-    else if (row && _comboBoxTableView->selectedJob() == row.get())
-        _comboBoxTableView->setSelectedJob(nullptr);
+void ODMyDocumentWindow::rowSelected(const std::shared_ptr<vcTableCellView> &row, bool) {
+    _comboBoxTableView->refreshSelection(row.get());
 }
 
 void ODMyDocumentWindow::scrollToRow(int64_t index) { _comboBoxTableView->scrollRowToVisible(index); }

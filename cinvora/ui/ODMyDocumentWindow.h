@@ -165,6 +165,7 @@ public:
     void reloadTable() override;
     void rowAdded(const std::shared_ptr<vcTableCellView> &row) override;
     void rowRemoved(const std::shared_ptr<vcTableCellView> &row) override;
+    void rowsRemoved(const std::vector<std::shared_ptr<vcTableCellView>> &rows) override;
     void rowSelected(const std::shared_ptr<vcTableCellView> &row, bool selected) override;
     void scrollToRow(int64_t index) override;
     void refreshRow(const std::shared_ptr<vcTableCellView> &row) override;
@@ -196,6 +197,7 @@ public:
     // ---- vcTableViewDataSource ----
     int64_t numberOfRowsInTableView(vcTableView *table) override;
     vcTableCellViewPtr tableViewJobForRow(vcTableView *table, int64_t row) override;
+    bool tableViewIsJobSelected(vcTableView *table, const vcTableCellView *job) override;
     void tableViewConcludeDragFile(vcTableView *table, const QStringList &paths) override;
 
     // ---- ProgressControllerDelegate ----

@@ -95,6 +95,9 @@ void ODMyDocumentWindow::fillExportFolderPopup() {
     _selectDirectoryBtn->initItemsSelectIndex({folder, QStringLiteral("Others...")}, 0);
     // The label draws the folder; the pop-up's own text would sit under it.
     _selectDirectoryBtn->updateItemWithStrValue(QString());
+    // A finished row's output lies in the folder it was made for.
+    if (_comboBoxTableView)
+        _comboBoxTableView->refreshVisibleRows();
 }
 
 void ODMyDocumentWindow::itemSelectAtIndex(LXPopUpButton *button, int index) {
@@ -318,6 +321,9 @@ void ODMyDocumentWindow::buildShortcuts() {
         {QKeySequence(Qt::Key_Backspace), "globalPressDeleteKey"},
         {QKeySequence(Qt::Key_Up), "globalPressUpKey"},
         {QKeySequence(Qt::Key_Down), "globalPressDownKey"},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Up), "globalPressShiftUpKey"},
+        {QKeySequence(Qt::SHIFT | Qt::Key_Down), "globalPressShiftDownKey"},
+        {QKeySequence::SelectAll, "globalPressSelectAllKey"},
         {QKeySequence(Qt::Key_Space), "globalSpaceDownKey"},
     };
     for (const auto &[sequence, name] : keys) {

@@ -133,10 +133,18 @@ vcOutcomeBadge::vcOutcomeBadge(const QRectF &frame, QWidget *parent) : QWidget(p
     hide();
 }
 
-void vcOutcomeBadge::setKind(vcJobOutcome::Kind kind) {
+void vcOutcomeBadge::setKind(vcJobOutcome::Kind kind, bool outOfDate) {
     _kind = kind;
+    _outOfDate = kind == vcJobOutcome::Done && outOfDate;
     const bool shown = kind == vcJobOutcome::Done || kind == vcJobOutcome::Failed;
-    setAccessibleName(kind == vcJobOutcome::Done ? QStringLiteral("done") : shown ? QStringLiteral("failed") : QString());
+    QString name;
+    if (_outOfDate)
+        name = QCoreApplication::translate("vcOutcomeBadge", "changed since converted");
+    else if (kind == vcJobOutcome::Done)
+        name = QCoreApplication::translate("vcOutcomeBadge", "done");
+    else if (shown)
+        name = QCoreApplication::translate("vcOutcomeBadge", "failed");
+    setAccessibleName(name);
     setVisible(shown);
     update();
 }
@@ -147,13 +155,20 @@ void vcOutcomeBadge::paintEvent(QPaintEvent *) {
     const QRectF r = QRectF(rect()).adjusted(1, 1, -1, -1);
     const bool done = _kind == vcJobOutcome::Done;
     p.setPen(QPen(QColor(0, 0, 0, 160), 1.5));
-    p.setBrush(done ? QColor(0x3c, 0xb3, 0x71) : odtheme::danger());
+    p.setBrush(_outOfDate ? QColor(0xe0, 0x9a, 0x1e) : done ? QColor(0x3c, 0xb3, 0x71) : odtheme::danger());
     p.drawEllipse(r);
     QPen mark(Qt::white, std::max(1.6, r.width() / 8), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     p.setPen(mark);
     p.setBrush(Qt::NoBrush);
     const double w = r.width(), h = r.height(), x = r.x(), y = r.y();
-    if (done) {
+    if (_outOfDate) {
+        // A turning arrow: made once, to be made again.
+        const QRectF ring(x + w * 0.27, y + h * 0.27, w * 0.46, h * 0.46);
+        p.drawArc(ring, 100 * 16, 280 * 16);
+        const QPointF tip(ring.center().x() - ring.width() * 0.09, ring.top());
+        const QPointF pts[] = {{tip.x() - w * 0.13, tip.y() - h * 0.10}, tip, {tip.x() - w * 0.11, tip.y() + h * 0.13}};
+        p.drawPolyline(pts, 3);
+    } else if (done) {
         const QPointF pts[] = {{x + w * 0.27, y + h * 0.52}, {x + w * 0.44, y + h * 0.69}, {x + w * 0.74, y + h * 0.33}};
         p.drawPolyline(pts, 3);
     } else {
@@ -283,6 +298,9 @@ void vcTableCellWidget::setJob(const vcTableCellViewPtr &job) {
 void vcTableCellWidget::selectCurItem(bool selected) {
     _selected = selected;
     setBackGroundImage(LXImage::named(selected ? QStringLiteral("ODCellBarPress.png") : QStringLiteral("ODCellBarNormal.png")));
+    // What the bar shows, for the widget report and for screen readers.
+    setProperty("selected", selected);
+    setAccessibleDescription(selected ? QCoreApplication::translate("vcTableCellWidget", "Selected") : QString());
     update();
 }
 
@@ -314,7 +332,7 @@ void vcTableCellWidget::updateCell() {
     const QString name = QFileInfo(item->fileName()).fileName();
     _orgNameLabel->setTextTitle(name);
     _orgNameLabel->setToolTip(name);
-    setToolTip(rowToolTip(item->fileName(), _job->controls().outcome));
+    showOutcome(_job->controls().outcome);
     if (item->bSourceIsVideo() != _layoutIsVideo)
         layoutFormatInfo(item->bSourceIsVideo());
     _resolutionLabel->setTextTitle(resolutionStr(int(item->width()), int(item->height())));
@@ -339,11 +357,23 @@ void vcTableCellWidget::selectFileInODFinder() {
         vcCommon::selectFileInFinder(target);
 }
 
-QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome &outcome) {
+QString vcTableCellWidget::outOfDateText() {
+    return QCoreApplication::translate("vcTableCellWidget", "Changed since converted: Convert makes it again");
+}
+
+void vcTableCellWidget::showOutcome(const vcJobOutcome &outcome) {
+    const bool outOfDate = outcome.kind == vcJobOutcome::Done && _job && _job->outputOutOfDate();
+    _outcomeBadge->setKind(outcome.kind, outOfDate);
+    if (const LXMediaInfoPtr item = _job ? _job->editMovie() : nullptr)
+        setToolTip(rowToolTip(item->fileName(), outcome, outOfDate));
+}
+
+QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome &outcome, bool outOfDate) {
     switch (outcome.kind) {
     case vcJobOutcome::Done:
         return QCoreApplication::translate("vcTableCellWidget", "%1\nConverted to %2").arg(source, QFileInfo(outcome.outputFile).fileName()) +
-               (outcome.note.isEmpty() ? QString() : QLatin1Char('\n') + outcome.note);
+               (outcome.note.isEmpty() ? QString() : QLatin1Char('\n') + outcome.note) +
+               (outOfDate ? QLatin1Char('\n') + outOfDateText() : QString());
     case vcJobOutcome::Failed:
         return QCoreApplication::translate("vcTableCellWidget", "%1\nFailed: %2").arg(source, outcome.reason);
     case vcJobOutcome::Cancelled:
@@ -354,9 +384,7 @@ QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome 
 }
 
 void vcTableCellWidget::rowControlsChanged(const vcRowControls &c) {
-    _outcomeBadge->setKind(c.outcome.kind);
-    if (const LXMediaInfoPtr item = _job ? _job->editMovie() : nullptr)
-        setToolTip(rowToolTip(item->fileName(), c.outcome));
+    showOutcome(c.outcome);
     _finishedLbl->setTextTitle(c.statusText);
     _finishedLbl->setTextColor(c.outcome.kind == vcJobOutcome::Failed ? odtheme::danger() : odtheme::textSoft());
     _finishedLbl->setVisible(c.statusVisible);
@@ -388,11 +416,20 @@ void vcTableCellWidget::mousePressEvent(QMouseEvent *event) {
     LXCommon::popupDownMenu();
     if (event->button() != Qt::LeftButton || !_job)
         return;
+    const Qt::KeyboardModifiers mods = event->modifiers();
+    const vcSelectMode mode = mods & Qt::ShiftModifier     ? vcSelectMode::Extend
+                              : mods & Qt::ControlModifier ? vcSelectMode::Toggle
+                                                           : vcSelectMode::Only;
     if (auto *d = _job->tbCellDelegate())
-        d->selectItemIsSelected(_job.get(), true);
+        d->selectRowWithMode(_job.get(), mode);
 }
 
 void vcTableCellWidget::mouseDoubleClickEvent(QMouseEvent *event) {
+    // Quick Ctrl or Shift clicks pick rows; they do not play one.
+    if (event->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier)) {
+        mousePressEvent(event);
+        return;
+    }
     event->accept();
     if (event->button() != Qt::LeftButton || !_job)
         return;

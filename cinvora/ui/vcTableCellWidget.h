@@ -30,20 +30,24 @@ private:
 };
 
 // The mark on a row's picture telling how its last conversion ended: a check for a file
-// written, an exclamation mark for a failure; nothing otherwise. Drawn, not a picture file,
-// so it follows the theme's colours. Mouse events pass through.
+// written, a turning arrow for a file written from what the item no longer is, an
+// exclamation mark for a failure; nothing otherwise. Drawn, not a picture file, so it
+// follows the theme's colours. Mouse events pass through.
 class vcOutcomeBadge : public QWidget {
     Q_OBJECT
 public:
     vcOutcomeBadge(const QRectF &frame, QWidget *parent);
-    void setKind(vcJobOutcome::Kind kind);
+    // `outOfDate` only counts for Done.
+    void setKind(vcJobOutcome::Kind kind, bool outOfDate = false);
     vcJobOutcome::Kind kind() const { return _kind; }
+    bool outOfDate() const { return _outOfDate; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     vcJobOutcome::Kind _kind = vcJobOutcome::None;
+    bool _outOfDate = false;
 };
 
 class vcTableCellWidget : public LXView, public vcTableCellViewDisplay, private LXButtonDelegate {
@@ -92,8 +96,10 @@ public:
     QWidget *fmtIcon() const { return _fmtIcon; }
     LXLabel *fmtLabel() const { return _fmtLabel; }
     vcOutcomeBadge *outcomeBadge() const { return _outcomeBadge; }
-    // The row's tool tip: the source, and how its last conversion ended.
-    static QString rowToolTip(const QString &source, const vcJobOutcome &outcome);
+    // The row's tool tip: the source, and how its last conversion ended (and, for an
+    // output made from what the item no longer is, that Convert makes it again).
+    static QString rowToolTip(const QString &source, const vcJobOutcome &outcome, bool outOfDate = false);
+    static QString outOfDateText();
 
     // vcTableCellViewDisplay
     void rowControlsChanged(const vcRowControls &controls) override;
@@ -113,6 +119,8 @@ private:
     void initODControls();
     void addFmtLogoTextInfoControl();
     void layoutFormatInfo(bool sourceIsVideo);
+    // The badge and the tool tip for the job's last outcome, judged afresh against the item.
+    void showOutcome(const vcJobOutcome &outcome);
 
     vcTableCellViewPtr _job;
     bool _selected = false;

@@ -73,14 +73,19 @@ void vcTableView::scrollRowToVisible(int64_t row) {
         _scroller->setValue(int(bottom - page));
 }
 
-void vcTableView::setSelectedJob(const vcTableCellView *job) {
-    if (job == _selectedJob)
-        return;
-    if (vcTableCellWidget *old = widgetForJob(_selectedJob))
-        old->selectCurItem(false);
-    _selectedJob = job;
-    if (vcTableCellWidget *now = widgetForJob(job))
-        now->selectCurItem(true);
+void vcTableView::refreshSelection(const vcTableCellView *job) {
+    if (vcTableCellWidget *w = widgetForJob(job)) {
+        const bool selected = _dataSource && _dataSource->tableViewIsJobSelected(this, job);
+        if (w->isSelectedRow() != selected)
+            w->selectCurItem(selected);
+    }
+}
+
+void vcTableView::refreshVisibleRows() {
+    for (auto it = _bound.cbegin(); it != _bound.cend(); ++it) {
+        it.value()->updateCell();
+        refreshSelection(it.key());
+    }
 }
 
 vcTableCellWidget *vcTableView::widgetForJob(const vcTableCellView *job) const {
@@ -143,8 +148,9 @@ void vcTableView::layoutRows() {
         }
         const int64_t row = first + int64_t(k);
         w->setGeometry(0, int(row * tableCellRowHgt - value), width, tableCellRowHgt);
-        if (w->isSelectedRow() != (job.get() == _selectedJob))
-            w->selectCurItem(job.get() == _selectedJob);
+        const bool selected = _dataSource && _dataSource->tableViewIsJobSelected(this, job.get());
+        if (w->isSelectedRow() != selected)
+            w->selectCurItem(selected);
         w->show();
     }
     _first = first;

@@ -19,6 +19,9 @@ public:
     virtual ~vcTableViewDataSource() = default;
     virtual int64_t numberOfRowsInTableView(vcTableView *table) { (void)table; return 0; }
     virtual vcTableCellViewPtr tableViewJobForRow(vcTableView *table, int64_t row) { (void)table, (void)row; return nullptr; }
+    // Whether the job's row shows the pressed bar (the selection lives with the source: row
+    // widgets are reused for other jobs as the list scrolls).
+    virtual bool tableViewIsJobSelected(vcTableView *table, const vcTableCellView *job) { (void)table, (void)job; return false; }
     // Files dropped on the list (not on a row).
     virtual void tableViewConcludeDragFile(vcTableView *table, const QStringList &paths) { (void)table, (void)paths; }
 };
@@ -37,9 +40,10 @@ public:
     void reloadData();
     // Scrolls the least distance that shows the whole row.
     void scrollRowToVisible(int64_t row);
-    // The job whose row shows the pressed bar (null: none).
-    void setSelectedJob(const vcTableCellView *job);
-    const vcTableCellView *selectedJob() const { return _selectedJob; }
+    // The job's row, when on screen, shows again whether it is selected.
+    void refreshSelection(const vcTableCellView *job);
+    // Every row on screen shows its job afresh (its texts, marks and selection).
+    void refreshVisibleRows();
     // Detaches every widget from its job (before the jobs or the widgets go away).
     void unbindAll();
 
@@ -77,7 +81,6 @@ private:
     LXCustomScroller *_scroller = nullptr;
     std::vector<vcTableCellWidget *> _pool;
     QHash<const vcTableCellView *, vcTableCellWidget *> _bound;
-    const vcTableCellView *_selectedJob = nullptr;
     int64_t _rows = 0;
     int64_t _first = 0;
     int64_t _last = -1;

@@ -16,6 +16,8 @@
 #include <reelwright/LXPlayerPlusEditorController.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
@@ -439,6 +441,53 @@ TEST(WindowSheets, SettingsSheetIsAnsweredByTheDocument) {
     click(s.window->settingBtn());
     EXPECT_NE(s.window->settingController(), nullptr);
     EXPECT_TRUE(first.isNull());
+}
+
+TEST(WindowList, HalfOfAThousandRowsGoTogetherInOnePass) {
+    Session s;
+    const LXMediaInfoPtr probe = probed("short.mp4");
+    auto name = [](int i) { return QStringLiteral("film%1.mp4").arg(i, 4, 10, QChar('0')); };
+    for (int i = 0; i < 1000; ++i) {
+        LXMediaInfoPtr item = probe->copyMovie();
+        item->setFileName(QStringLiteral("/media/") + name(i));
+        s.doc().addMovie(item);
+    }
+    s.doc().saveHistoryFile();
+    // One save of the whole list, to weigh the removal against.
+    QElapsedTimer one;
+    one.start();
+    s.doc().saveHistoryFile();
+    const qint64 oneSaveMs = std::max<qint64>(one.elapsed(), 1);
+    // Every even row, picked with Ctrl from the first.
+    s.doc().selectItemAtIndex(0);
+    for (int i = 2; i < 1000; i += 2)
+        s.doc().selectIndexWithMode(i, vcSelectMode::Toggle);
+    ASSERT_EQ(s.doc().selectedCount(), 500);
+    QElapsedTimer t;
+    t.start();
+    s.key(Qt::Key_Delete);
+    const qint64 tookMs = t.elapsed();
+    ASSERT_EQ(s.doc().numberOfRows(), 500);
+    // A save per row would take hundreds of saves' time; one pass takes a few.
+    EXPECT_LT(tookMs, 20 * oneSaveMs + 200) << "one save: " << oneSaveMs << " ms";
+    const QVariantList saved = vcCommon::readHistoryEntries();
+    ASSERT_EQ(saved.size(), 500);
+    for (int i = 0; i < 500; ++i) {
+        EXPECT_EQ(s.job(i)->idx(), i);
+        EXPECT_EQ(s.doc().fileArray()[size_t(i)]->editMovieIndex(), uint64_t(i));
+        EXPECT_EQ(QFileInfo(saved[i].toMap().value("currentFilePath").toString()).fileName(), name(2 * i + 1));
+    }
+    // The row that moved into the first gap is the selection and the current item.
+    EXPECT_EQ(s.doc().currentIndex(), 0);
+    EXPECT_EQ(s.doc().selectedCount(), 1);
+    EXPECT_EQ(s.window->mainPreviewView()->item(), s.doc().fileArray()[0]);
+    vcTableView *table = s.window->comboBoxTableView();
+    for (int64_t r = table->firstVisibleRow(); r <= table->lastVisibleRow(); ++r) {
+        vcTableCellWidget *w = table->widgetAtRow(r);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->orgNameLabel()->textTitle(), name(int(2 * r + 1)));
+        EXPECT_EQ(w->isSelectedRow(), r == 0) << r;
+    }
 }
 
 TEST(WindowList, FilesDroppedOnARowJoinTheListAndOtherDragsAreRefused) {
