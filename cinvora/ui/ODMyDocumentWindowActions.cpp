@@ -4,13 +4,13 @@
 #include "ODEditPage.h"
 #include "ODMyDocumentWindow.h"
 #include "ODPreviewView.h"
+#include "vcOpenElsewhere.h"
 
 #include <vcCommon.h>
 
 #include <foundation/Alerts.h>
 #include <foundation/BundleInfo.h>
 #include <foundation/NotificationCenter.h>
-#include <foundation/Reveal.h>
 #include <foundation/Strings.h>
 
 #include <glazeform/LXCommon.h>
@@ -82,7 +82,7 @@ void ODMyDocumentWindow::addFileToList() { _document->addFileToList(); }
 
 void ODMyDocumentWindow::removeAllFromList() { _document->deleteAllFromList(true); }
 
-void ODMyDocumentWindow::revealExportFolder() { vcCommon::selectFileInFinder(vcCommon::exportMovieFolder()); }
+void ODMyDocumentWindow::revealExportFolder() { vcOpenElsewhere::showInFolder(this, vcCommon::exportMovieFolder()); }
 
 void ODMyDocumentWindow::convertAllInWR() { _document->convertAllInWR(); }
 
@@ -265,13 +265,13 @@ void ODMyDocumentWindow::sendMail() {
     const QString subject = foundation::BundleInfo::value(QStringLiteral("CFBundleExecutable")) + QStringLiteral(" Feedback");
     const QString link = mailLink(mailbox(), subject, foundation::tr_(QStringLiteral("MAILBODY")));
     if (!link.isEmpty())
-        foundation::Reveal::openUrl(QUrl(link, QUrl::TolerantMode));
+        vcOpenElsewhere::openUrl(this, QUrl(link, QUrl::TolerantMode));
 }
 
 void ODMyDocumentWindow::facebookSupport() {
     const QUrl url(facebookLink());
     if (url.isValid() && !url.isEmpty())
-        foundation::Reveal::openUrl(url);
+        vcOpenElsewhere::openUrl(this, url);
 }
 
 QStringList ODMyDocumentWindow::applicationMenuTitles() {
