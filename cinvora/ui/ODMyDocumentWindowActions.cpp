@@ -205,13 +205,15 @@ void ODMyDocumentWindow::chooseFiles(const QStringList &extensions, std::functio
     QStringList patterns;
     for (const QString &ext : extensions)
         patterns << "*." + ext << "*." + ext.toUpper();
-    auto *dialog = new QFileDialog(this, QStringLiteral("Add files"), vcCommon::movieFolder());
+    auto *dialog = new QFileDialog(this, QStringLiteral("Add files"), vcCommon::addFilesFolder());
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setNameFilter(QStringLiteral("Media files (%1)").arg(patterns.join(' ')));
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::filesSelected, this, [dialog, done](const QStringList &files) {
         dialog->hide();
+        if (!files.isEmpty())
+            vcCommon::setLastAddFilesFolder(QFileInfo(files.first()).absolutePath());
         done(files);
     });
     dialog->open();
