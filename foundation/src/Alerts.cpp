@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -10,6 +11,25 @@ namespace {
 Alerts::Responder &responder() {
     static Alerts::Responder r;
     return r;
+}
+
+// A run without spaces wider than this (a long file name) cannot wrap, and a message box
+// cuts it at its edge; shown elided in the middle it keeps both its ends in sight.
+constexpr int kLongestRun = 400;
+
+QString elideLongRuns(const QString &text, const QFontMetrics &metrics, bool *elided) {
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString &line : lines) {
+        QStringList runs = line.split(QLatin1Char(' '));
+        for (QString &run : runs) {
+            if (metrics.horizontalAdvance(run) > kLongestRun) {
+                run = metrics.elidedText(run, Qt::ElideMiddle, kLongestRun);
+                *elided = true;
+            }
+        }
+        line = runs.join(QLatin1Char(' '));
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 } // namespace
 
@@ -35,8 +55,13 @@ QMessageBox *Alerts::showSheet(QWidget *parent, const AlertRequest &request, con
     box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
     box->setIcon(QMessageBox::Warning);
     box->setText(request.title);
-    if (!request.message.isEmpty())
-        box->setInformativeText(request.message);
+    if (!request.message.isEmpty()) {
+        bool elided = false;
+        box->setInformativeText(elideLongRuns(request.message, box->fontMetrics(), &elided));
+        // The whole text stays readable (and selectable) in the details, which wrap anywhere.
+        if (elided)
+            box->setDetailedText(request.message);
+    }
     QPushButton *def = box->addButton(request.defaultButton, QMessageBox::AcceptRole);
     QPushButton *alt = request.alternateButton.isEmpty()
                            ? nullptr
