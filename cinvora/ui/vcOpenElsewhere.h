@@ -1,7 +1,7 @@
 #pragma once
 // Addresses and folders handed to the desktop's own programs (browser, mail program, file
 // manager). When none takes one, a sheet over the window says so and shows the address or
-// path as selectable text, reachable with Tab, so that the user can copy it.
+// path whole in a read-only field, reachable with Tab, so that the user can copy it.
 #include <QString>
 #include <QUrl>
 

@@ -83,6 +83,8 @@ QJsonObject describe(const QWidget *w) {
         if (l->textInteractionFlags() & Qt::TextSelectableByMouse)
             o[QStringLiteral("selectable")] = true;
     }
+    if (auto *e = qobject_cast<const QLineEdit *>(w); e && e->isReadOnly())
+        o[QStringLiteral("readOnly")] = true;
     if (auto *a = qobject_cast<const QAbstractScrollArea *>(w))
         o[QStringLiteral("scrollRange")] =
             QJsonArray{a->horizontalScrollBar()->maximum(), a->verticalScrollBar()->maximum()};
