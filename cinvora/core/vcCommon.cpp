@@ -260,6 +260,13 @@ void vcCommon::setLastOutputChoice(const QString &keyPath, const QVariantMap &pa
     foundation::Settings::setValue("lastOutputParameters", parameters);
 }
 
+QString vcCommon::addFilesFolder() {
+    const QString last = foundation::Settings::value("lastAddFilesFolder").toString();
+    return !last.isEmpty() && QFileInfo(last).isDir() ? last : movieFolder();
+}
+
+void vcCommon::setLastAddFilesFolder(const QString &folder) { foundation::Settings::setValue("lastAddFilesFolder", folder); }
+
 void vcCommon::setMaxConvertingCountSameTime(int64_t count) {
     LXMediaCommon::setMaxConvertingCountSameTime(count);
     foundation::NotificationCenter::defaultCenter().post(maxConvertingCountChangedKey(),

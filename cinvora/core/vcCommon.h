@@ -39,6 +39,10 @@ public:
     static QString lastOutputKeyPath();
     static QVariantMap lastOutputParameters();
     static void setLastOutputChoice(const QString &keyPath, const QVariantMap &parameters);
+    // Where the add-files dialog opens: the folder files were last chosen from while it is
+    // still a folder, else the Videos folder.
+    static QString addFilesFolder();
+    static void setLastAddFilesFolder(const QString &folder);
 
     // The number of conversions at once. Setting it tells the open documents (notification
     // maxConvertingCountChangedKey(), user-info "count"), which hand it to their queue.

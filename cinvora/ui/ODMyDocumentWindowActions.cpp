@@ -4,13 +4,13 @@
 #include "ODEditPage.h"
 #include "ODMyDocumentWindow.h"
 #include "ODPreviewView.h"
+#include "vcOpenElsewhere.h"
 
 #include <vcCommon.h>
 
 #include <foundation/Alerts.h>
 #include <foundation/BundleInfo.h>
 #include <foundation/NotificationCenter.h>
-#include <foundation/Reveal.h>
 #include <foundation/Strings.h>
 
 #include <glazeform/LXCommon.h>
@@ -82,7 +82,7 @@ void ODMyDocumentWindow::addFileToList() { _document->addFileToList(); }
 
 void ODMyDocumentWindow::removeAllFromList() { _document->deleteAllFromList(true); }
 
-void ODMyDocumentWindow::revealExportFolder() { vcCommon::selectFileInFinder(vcCommon::exportMovieFolder()); }
+void ODMyDocumentWindow::revealExportFolder() { vcOpenElsewhere::showInFolder(this, vcCommon::exportMovieFolder()); }
 
 void ODMyDocumentWindow::convertAllInWR() { _document->convertAllInWR(); }
 
@@ -208,13 +208,15 @@ void ODMyDocumentWindow::chooseFiles(const QStringList &extensions, std::functio
     QStringList patterns;
     for (const QString &ext : extensions)
         patterns << "*." + ext << "*." + ext.toUpper();
-    auto *dialog = new QFileDialog(this, QStringLiteral("Add files"), vcCommon::movieFolder());
+    auto *dialog = new QFileDialog(this, QStringLiteral("Add files"), vcCommon::addFilesFolder());
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setNameFilter(QStringLiteral("Media files (%1)").arg(patterns.join(' ')));
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::filesSelected, this, [dialog, done](const QStringList &files) {
         dialog->hide();
+        if (!files.isEmpty())
+            vcCommon::setLastAddFilesFolder(QFileInfo(files.first()).absolutePath());
         done(files);
     });
     dialog->open();
@@ -268,13 +270,13 @@ void ODMyDocumentWindow::sendMail() {
     const QString subject = foundation::BundleInfo::value(QStringLiteral("CFBundleExecutable")) + QStringLiteral(" Feedback");
     const QString link = mailLink(mailbox(), subject, foundation::tr_(QStringLiteral("MAILBODY")));
     if (!link.isEmpty())
-        foundation::Reveal::openUrl(QUrl(link, QUrl::TolerantMode));
+        vcOpenElsewhere::openUrl(this, QUrl(link, QUrl::TolerantMode));
 }
 
 void ODMyDocumentWindow::facebookSupport() {
     const QUrl url(facebookLink());
     if (url.isValid() && !url.isEmpty())
-        foundation::Reveal::openUrl(url);
+        vcOpenElsewhere::openUrl(this, url);
 }
 
 QStringList ODMyDocumentWindow::applicationMenuTitles() {

@@ -9,7 +9,7 @@
 
 #include <foundation/Log.h>
 #include <foundation/NotificationCenter.h>
-#include <foundation/Reveal.h>
+#include "vcOpenElsewhere.h"
 #include <reelwright/LXMediaConvertController.h>
 
 #include <QApplication>
@@ -62,7 +62,7 @@ DoneNotifier *ODMyDocumentWindow::doneNotifier() {
     if (!_doneNotifier) {
         _doneNotifier = new DoneNotifier(QDBusConnection::sessionBus(), this);
         _doneNotifier->setFolderOpener(
-            [](const QString &folder) { foundation::Reveal::openUrl(QUrl::fromLocalFile(folder)); });
+            [this](const QString &folder) { vcOpenElsewhere::openUrl(this, QUrl::fromLocalFile(folder)); });
     }
     return _doneNotifier;
 }

@@ -2,6 +2,7 @@
 
 #include "ODTheme.h"
 #include "vcCommon.h"
+#include "vcOpenElsewhere.h"
 
 #include <glazeform/LXCommon.h>
 #include <glazeform/LXGeometry.h>
@@ -226,7 +227,9 @@ void vcTableCellWidget::initODControls() {
     _finishedLbl->hide();
 
     _odBrowserBtn = rowButton(this, QRectF(380, 33, 24, 16), QStringLiteral("ODCellBrowserNormal.png"),
-                              QStringLiteral("ODCellBrowserPress.png"), QStringLiteral("show in finder"), this);
+                              QStringLiteral("ODCellBrowserPress.png"),
+                              QCoreApplication::translate("vcTableCellWidget", "Show in Folder"), this);
+    _odBrowserBtn->setAccessibleName(_odBrowserBtn->toolTip());
     const QSizeF trash = LXImage::pointSize(LXImage::named(QStringLiteral("ODTrashNormal.png")));
     _deleteItemBtn = rowButton(this, QRectF(388, 15, trash.width(), trash.height()), QStringLiteral("ODTrashNormal.png"),
                                QStringLiteral("ODTrashPress.png"), QStringLiteral("delete current item"), this);
@@ -354,7 +357,7 @@ void vcTableCellWidget::selectFileInODFinder() {
         return;
     const QString target = revealTarget(*_job);
     if (!target.isEmpty())
-        vcCommon::selectFileInFinder(target);
+        vcOpenElsewhere::showInFolder(this, target);
 }
 
 QString vcTableCellWidget::outOfDateText() {

@@ -16,7 +16,10 @@
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QSocketNotifier>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QTextEdit>
 #include <QWidget>
 
 #include <csignal>
@@ -52,6 +55,10 @@ QString textOf(const QWidget *w) {
         return c->currentText();
     if (auto *s = qobject_cast<const QSpinBox *>(w))
         return s->text();
+    if (auto *e = qobject_cast<const QTextEdit *>(w))
+        return e->toPlainText();
+    if (auto *e = qobject_cast<const QPlainTextEdit *>(w))
+        return e->toPlainText();
     return w->accessibleName();
 }
 
@@ -65,6 +72,22 @@ QJsonObject describe(const QWidget *w) {
         o[QStringLiteral("text")] = text;
     if (!w->toolTip().isEmpty())
         o[QStringLiteral("toolTip")] = w->toolTip();
+    if (!w->accessibleName().isEmpty())
+        o[QStringLiteral("accessibleName")] = w->accessibleName();
+    if (auto *l = qobject_cast<const QLabel *>(w); l && !l->text().isEmpty()) {
+        // What the text needs at the label's width, laid out as the label lays it out: wider
+        // than the label means part of it is cut off.
+        const int wrap = l->wordWrap() ? int(Qt::TextWordWrap) : 0;
+        const QRect need = l->fontMetrics().boundingRect(l->contentsRect(), int(l->alignment()) | wrap, l->text());
+        o[QStringLiteral("textSize")] = QJsonArray{need.width(), need.height()};
+        if (l->textInteractionFlags() & Qt::TextSelectableByMouse)
+            o[QStringLiteral("selectable")] = true;
+    }
+    if (auto *e = qobject_cast<const QLineEdit *>(w); e && e->isReadOnly())
+        o[QStringLiteral("readOnly")] = true;
+    if (auto *a = qobject_cast<const QAbstractScrollArea *>(w))
+        o[QStringLiteral("scrollRange")] =
+            QJsonArray{a->horizontalScrollBar()->maximum(), a->verticalScrollBar()->maximum()};
     o[QStringLiteral("rect")] = rectArray(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()));
     if (!w->isEnabled())
         o[QStringLiteral("enabled")] = false;

@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 
 // ---------------------------------------------------------------------------------------
 // Cell
@@ -246,17 +247,35 @@ void LXThumbImageTableView::loadCategoryByMainKeyWithPrefix(const QString &categ
     applyScroll();
 }
 
-double LXThumbImageTableView::contentWidth() const { return double(_objectArray.size()) * kCellPitch + kLeftMargin; }
+bool LXThumbImageTableView::spreadsCells() const {
+    return double(_objectArray.size()) * kCellPitch + kLeftMargin > visibleWidth();
+}
+
+double LXThumbImageTableView::cellPitch() const {
+    if (!spreadsCells())
+        return kCellPitch;
+    const double whole = std::max(1.0, std::floor(visibleWidth() / kCellPitch));
+    return visibleWidth() / whole;
+}
+
+double LXThumbImageTableView::contentWidth() const {
+    const double n = double(_objectArray.size());
+    return spreadsCells() ? n * cellPitch() : n * kCellPitch + kLeftMargin;
+}
 
 double LXThumbImageTableView::visibleWidth() const { return _size.width() - 2 * kSideSlot; }
 
 void LXThumbImageTableView::buildCells() {
     const double n = double(_objectArray.size());
-    const double spare = std::max(0.0, (visibleWidth() - (n * kCellPitch + kLeftMargin)) / 2);
+    const double pitch = cellPitch();
+    // Spread cells sit in the middle of their share of the strip; the others start at the
+    // margin, the whole row centred.
+    const double first = spreadsCells() ? (pitch - kCellWidth) / 2
+                                        : std::max(0.0, (visibleWidth() - (n * kCellPitch + kLeftMargin)) / 2) + kLeftMargin;
     for (size_t i = 0; i < _objectArray.size(); ++i) {
         const LXObject &o = _objectArray[i];
         auto *cell = new LXImageCellView(QSizeF(kCellWidth, kCellHeight), _imageParentView);
-        LXGeometry::place(cell, QRectF(double(i) * kCellPitch + spare + kLeftMargin, kCellBottom, kCellWidth, kCellHeight));
+        LXGeometry::place(cell, QRectF(double(i) * pitch + first, kCellBottom, kCellWidth, kCellHeight));
         cell->setImageCellViewDelegate(this);
         cell->setCellIndex(int(i));
         cell->setImage(o.imagePath.isEmpty() ? QPixmap() : LXImage::fromPath(o.imagePath));
@@ -306,17 +325,23 @@ void LXThumbImageTableView::applyScroll() {
 
 void LXThumbImageTableView::scrollBy(double delta) {
     _scrollXDelta += delta;
+    if (spreadsCells())
+        _scrollXDelta = std::round(_scrollXDelta / cellPitch()) * cellPitch();
     applyScroll();
 }
 
 void LXThumbImageTableView::buttonUp(LXButton *button) {
     if (button == _toLeftButton)
-        scrollBy(-kArrowStep);
+        scrollBy(-cellPitch());
     else if (button == _toRightButton)
-        scrollBy(kArrowStep);
+        scrollBy(cellPitch());
 }
 
-void LXThumbImageTableView::onScrollWheel(QWheelEvent *event) { scrollBy(-kWheelFactor * LXView::wheelDeltaY(event)); }
+void LXThumbImageTableView::onScrollWheel(QWheelEvent *event) {
+    // Against the wheel's direction, as the strip always went.
+    if (const double delta = LXView::wheelDeltaY(event); delta != 0)
+        scrollBy(delta > 0 ? -cellPitch() : cellPitch());
+}
 
 void LXThumbImageTableView::selectImageCellWithKey(const QString &title) {
     for (LXImageCellView *c : _cells) {

@@ -53,7 +53,7 @@ TEST(WindowRow, ControlsSitAtTheirFramesAndShowTheItem) {
     EXPECT_EQ(row.odBrowserBtn()->geometry(), qt(380, 33, 24, 16));
     EXPECT_EQ(row.deleteItemBtn()->geometry(), qt(388, 15, 16, 16));
     EXPECT_EQ(row.stopConvert()->geometry(), qt(384, 15, 16, 16));
-    EXPECT_EQ(row.odBrowserBtn()->toolTip(), "show in finder");
+    EXPECT_EQ(row.odBrowserBtn()->toolTip(), "Show in Folder");
     EXPECT_EQ(row.deleteItemBtn()->toolTip(), "delete current item");
     EXPECT_EQ(row.stopConvert()->toolTip(), "stop convert");
     // The info line of a video: size, duration, format, each icon 14 points wide.

@@ -83,29 +83,48 @@ TEST_F(Grid, TwoItemsAreCentredAndCannotScroll) {
 
 TEST_F(Grid, FiveItemsScrollByArrowsAndClampAtBothEnds) {
     grid->initDictionaryWithPrefix({{"Video", category(numbered(5))}}, "OD");
-    EXPECT_DOUBLE_EQ(grid->contentWidth(), 600);
-    EXPECT_DOUBLE_EQ(cellX(0), 10);
-    EXPECT_DOUBLE_EQ(cellX(4), 482);
-    EXPECT_EQ(grid->imageParentView()->width(), 600);
+    // 292 points hold two cells whole: the five are spread 146 apart, each in the middle of
+    // its share, and the strip moves a whole cell at a time.
+    EXPECT_TRUE(grid->spreadsCells());
+    EXPECT_DOUBLE_EQ(grid->cellPitch(), 146);
+    EXPECT_DOUBLE_EQ(grid->contentWidth(), 730);
+    EXPECT_DOUBLE_EQ(cellX(0), 19);
+    EXPECT_DOUBLE_EQ(cellX(4), 603);
+    EXPECT_EQ(grid->imageParentView()->width(), 730);
     EXPECT_FALSE(grid->toLeftButton()->bEnabled());
     EXPECT_TRUE(grid->toRightButton()->bEnabled());
-    for (int i = 0; i < 3; ++i)
+    auto noCellCut = [this] {
+        const double from = grid->scrollXDelta(), to = from + grid->visibleWidth();
+        for (int i = 0; i < 5; ++i) {
+            const double x = cellX(i);
+            if (x < to && x + 108 > from) {
+                EXPECT_TRUE(x >= from && x + 108 <= to) << "cell " << i << " cut at " << from;
+            }
+        }
+    };
+    noCellCut();
+    for (int i = 0; i < 4; ++i) {
         gui::click(grid->toRightButton(), {5, 5});
-    EXPECT_EQ(grid->scrollXDelta(), 308); // 339 clamped to the last position
-    EXPECT_EQ(grid->scrollView()->horizontalScrollBar()->value(), 308);
+        noCellCut();
+    }
+    EXPECT_EQ(grid->scrollXDelta(), 438); // the fourth press clamped to the last position
+    EXPECT_EQ(grid->scrollView()->horizontalScrollBar()->value(), 438);
     EXPECT_TRUE(grid->toLeftButton()->bEnabled());
     EXPECT_FALSE(grid->toRightButton()->bEnabled());
     gui::click(grid->toLeftButton(), {5, 5});
-    EXPECT_EQ(grid->scrollXDelta(), 195);
+    EXPECT_EQ(grid->scrollXDelta(), 292);
     EXPECT_TRUE(grid->toLeftButton()->bEnabled());
     EXPECT_TRUE(grid->toRightButton()->bEnabled());
-    // The wheel: 5 points per line, against the wheel's direction.
+    // The wheel: one cell per event, against the wheel's direction.
     gui::wheel(grid->imageParentView(), {20, 20}, -2);
-    EXPECT_EQ(grid->scrollXDelta(), 205);
+    EXPECT_EQ(grid->scrollXDelta(), 438);
     grid->scrollBy(-1000);
     EXPECT_EQ(grid->scrollXDelta(), 0);
-    gui::wheel(grid->imageParentView(), {20, 20}, 2); // computes -10 at the start: stays at 0
+    gui::wheel(grid->imageParentView(), {20, 20}, 2); // at the start: stays at 0
     EXPECT_EQ(grid->scrollXDelta(), 0);
+    grid->scrollBy(200); // to the nearest whole cell
+    EXPECT_EQ(grid->scrollXDelta(), 146);
+    noCellCut();
 }
 
 TEST_F(Grid, KeysInPlainOrderPicturesByTheNameAfterTheDashes) {
@@ -165,10 +184,11 @@ TEST_F(Grid, PressReportsRecordAndKeySettingsButtonAlsoAsksForInformation) {
 
 TEST_F(Grid, ListingANarrowCategoryKeepsTheWideStripAndReturnsToTheStart) {
     grid->initDictionaryWithPrefix({{"A", category(numbered(6))}, {"B", category({"x"})}}, "OD");
-    grid->scrollBy(200);
-    EXPECT_EQ(grid->scrollXDelta(), 200);
+    grid->scrollBy(146);
+    EXPECT_EQ(grid->scrollXDelta(), 146);
     grid->loadCategoryByMainKeyWithPrefix("B", "OD");
-    EXPECT_EQ(grid->imageParentView()->width(), 6 * 118 + 10);
+    EXPECT_FALSE(grid->spreadsCells());
+    EXPECT_EQ(grid->imageParentView()->width(), 6 * 146);
     EXPECT_EQ(grid->scrollXDelta(), 0);
     EXPECT_FALSE(grid->toLeftButton()->bEnabled());
     EXPECT_FALSE(grid->toRightButton()->bEnabled());

@@ -101,8 +101,6 @@ public:
     static constexpr double kCellPitch = 118;
     static constexpr double kLeftMargin = 10;
     static constexpr double kCellBottom = 20;
-    static constexpr double kArrowStep = 113;
-    static constexpr double kWheelFactor = 5;
 
     // Builds the grid for a lower-left frame in the parent.
     LXThumbImageTableView(const QRectF &frame, QWidget *parent);
@@ -143,13 +141,20 @@ public:
     double scrollXDelta() const { return _scrollXDelta; }
     double contentWidth() const;
     double visibleWidth() const;
+    // More cells than the strip shows at the 118-point pitch are spread so that the strip
+    // holds a whole number of them (never a cell cut by its edge), and the strip then
+    // scrolls by whole cells: an arrow press or a wheel event moves it by one.
+    bool spreadsCells() const;
+    // From one cell's left edge to the next: kCellPitch, or the spread pitch.
+    double cellPitch() const;
     LXButton *toLeftButton() const { return _toLeftButton; }
     LXButton *toRightButton() const { return _toRightButton; }
     LXView *imageParentView() const { return _imageParentView; }
     QScrollArea *scrollView() const { return _scrollView; }
 
     void updateDirectionButton();
-    // Adds `delta` to the scroll position, clamps it and scrolls the strip.
+    // Adds `delta` to the scroll position (to the nearest whole cell where they are spread),
+    // clamps it and scrolls the strip.
     void scrollBy(double delta);
 
 private:

@@ -22,6 +22,12 @@ public:
     static QMessageBox *showSheet(QWidget *parent, const AlertRequest &request, const QString &checkBoxText,
                                   std::function<void(AlertButton, bool checked)> done);
 
+    // The same with `copyable` (an address, a path) in a read-only field under the title,
+    // whole and selectable, that Tab reaches; `copyableName` names it for screen readers.
+    static QMessageBox *showSheetWithCopyableText(QWidget *parent, const AlertRequest &request,
+                                                  const QString &copyable, const QString &copyableName,
+                                                  std::function<void(AlertButton)> done);
+
     // Tests answer sheets without showing them: the responder sees each request and
     // returns the button to press, or nothing to let the sheet open normally.
     using Responder = std::function<std::optional<AlertButton>(const AlertRequest &)>;
