@@ -270,6 +270,8 @@ QString modifiedStamp(const QString &path) {
 }
 } // namespace
 
+LXFillRules vcTableCellView::queueRules() { return LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec()); }
+
 QString vcTableCellView::conversionFingerprint(const SWConvertOption &o) const {
     const LXMediaInfoPtr item = editMovie();
     if (!item)
@@ -279,13 +281,8 @@ QString vcTableCellView::conversionFingerprint(const SWConvertOption &o) const {
     parts << item->fileName() << QString::number(source.size()) << modifiedStamp(item->fileName())
           << item->srtSubtitleFile() << modifiedStamp(item->srtSubtitleFile()) << item->outputExt()
           << item->outputFormat();
-    for (const int64_t v : {o.start_time(), o.recording_time(), int64_t(o.audio_disable()), int64_t(o.subtitle_disable()),
-                            int64_t(o.video_disable()), int64_t(o.audio_volume()), int64_t(o.auto_streamcopy()),
-                            int64_t(o.width()), int64_t(o.height()), int64_t(o.frameRateNum()), int64_t(o.frameRateDen()),
-                            int64_t(o.subtitleStreamIndex()), int64_t(o.audioStreamIndex()), int64_t(o.sample_rate()),
-                            int64_t(o.channels()), int64_t(o.usePluginSubtitle())})
-        parts << QString::number(v);
-    parts << o.audioCodeName() << o.videoCodeName() << QString::number(o.qscale(), 'g', 10) << o.format();
+    // What the option makes is the option's own to say: it lists every field it has.
+    parts << o.fingerprint();
     return parts.join(QChar(0x1f));
 }
 
@@ -294,8 +291,7 @@ QString vcTableCellView::currentFingerprint() {
     if (!item)
         return {};
     SWConvertOption option;
-    fillSessionOption(*item, option, LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec()));
-    option.setUsePluginSubtitle(!item->srtSubtitleFile().isEmpty());
+    fillSessionOption(*item, option, queueRules());
     if (vcTableCellViewDelegate *d = tbCellDelegate())
         d->adjustSessionOption(this, option);
     return conversionFingerprint(option) + QChar(0x1f) + outputFolder();
@@ -362,17 +358,7 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
     if (!session.cancelSession()) {
         session.setDelegate(this);
         const LXMediaInfoPtr item = editMovie();
-        fillSessionOption(*item, session.option(),
-                          LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec()));
-        session.addInputFile(item->fileName());
-        const QString srt = item->srtSubtitleFile();
-        if (!srt.isEmpty()) {
-            session.option().setUsePluginSubtitle(true);
-            session.loadPluginSubtitle(srt);
-        } else {
-            session.option().setUsePluginSubtitle(false);
-        }
-        session.option().setThreadCount(queue.threadShare());
+        prepareSession(session, *item, queueRules(), queue.threadShare());
         vcTableCellViewDelegate *d = tbCellDelegate();
         if (d)
             d->adjustSessionOption(this, session.option());

@@ -20,6 +20,8 @@
 
 #include "vcJobScheduler.h"
 
+struct LXFillRules;
+
 class vcTableCellView;
 class vcLeftTimeEstimator;
 namespace foundation {
@@ -151,6 +153,8 @@ public:
     // What decides the output: the option the item fills, the source file and its
     // modification, the subtitle file, the container and the export folder.
     QString conversionFingerprint(const SWConvertOption &option) const;
+    // How the list fills its conversions: stream copy as the settings say.
+    static LXFillRules queueRules();
     QString currentFingerprint();
     // The fingerprint as the saved list keeps it: a digest (hex), never the settings.
     static QString fingerprintDigest(const QString &fingerprint);

@@ -8,12 +8,29 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace {
+// A field as the fingerprint writes it; the forms are those stored fingerprints were made with.
+QString fieldText(const QString &v) { return v; }
+QString fieldText(double v) { return QString::number(v, 'g', 10); }
+template <class Integral> QString fieldText(Integral v) { return QString::number(int64_t(v)); }
+} // namespace
+
+QString SWConvertOption::fingerprint() const {
+    QStringList parts;
+    visitFields([&parts](const char *, const auto &field, bool choice) {
+        if (choice)
+            parts << fieldText(field);
+    });
+    return parts.join(QChar(0x1f));
+}
 
 struct SWConvertSession::Impl {
     fw::SessionControl control;

@@ -127,15 +127,8 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
     foundation::OutputReservation reservation;
     if (!session->cancelSession()) {
         session->setDelegate(this);
-        fillSessionOption(*item, session->option(), LXFillRules::forExport());
-        session->addInputFile(item->fileName());
-        const QString srt = item->srtSubtitleFile();
-        if (!srt.isEmpty()) {
-            session->option().setUsePluginSubtitle(true);
-            session->loadPluginSubtitle(srt);
-        } else {
-            session->option().setUsePluginSubtitle(false);
-        }
+        // An export runs on its own: every core.
+        prepareSession(*session, *item, LXFillRules::forExport(), 0);
         QString notReserved;
         reservation = foundation::Files::reserveNumberedPath(wantedPath, &notReserved);
         reserved = reservation.path();

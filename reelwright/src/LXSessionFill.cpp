@@ -32,6 +32,7 @@ void fillSessionOption(const LXMediaInfo &source, SWConvertOption &option, const
     option.setAudio_disable(item.audioStreamIndex == -1);
     option.setSubtitle_disable(item.subTitleIndex == -1);
     option.setAudio_volume(item.audioVolumn);
+    option.setUsePluginSubtitle(!item.srtSubtitleFile.isEmpty());
 
     // The chosen audio track and codec reach the file whether or not the source has video:
     // an audio file with two tracks converts the one the user picked.
@@ -114,4 +115,14 @@ void processingSpecialFormat(const LXMediaFields &item, SWConvertOption &option)
     } else if (ext == u".mmf") {
         option.setSample_rate(44100);
     }
+}
+
+void prepareSession(SWConvertSession &session, const LXMediaInfo &item, const LXFillRules &rules, int threadCount) {
+    SWConvertOption &option = session.option();
+    fillSessionOption(item, option, rules);
+    option.setThreadCount(threadCount);
+    session.addInputFile(item.fileName());
+    // After the option says so: the session reads the file only for a subtitle it burns in.
+    if (option.usePluginSubtitle())
+        session.loadPluginSubtitle(item.srtSubtitleFile());
 }

@@ -30,6 +30,37 @@
 
 class SWConvertSession;
 
+// Every field of a conversion's option, declared once here: the members, and the fingerprint
+// that says whether a finished file is still what the option would make, both come from
+// this list, so no field can be added to one and not the other. (type, member, initial
+// value, whether it is a choice that shapes the file). The order is the fingerprint's, and
+// stored lists keep fingerprints of finished rows: new fields go at the end.
+#define SW_CONVERT_OPTION_FIELDS(X)                                                                                   \
+    X(int64_t, _startTime, 0, true)                                                                                  \
+    X(int64_t, _recordingTime, 0, true)                                                                              \
+    X(bool, _audioDisable, false, true)                                                                              \
+    X(bool, _subtitleDisable, false, true)                                                                           \
+    X(bool, _videoDisable, false, true)                                                                              \
+    X(int, _audioVolume, 256, true)                                                                                  \
+    X(bool, _autoStreamCopy, false, true)                                                                            \
+    X(uint64_t, _width, 0, true)                                                                                     \
+    X(uint64_t, _height, 0, true)                                                                                    \
+    X(int32_t, _frameRateNum, 0, true)                                                                               \
+    X(int32_t, _frameRateDen, 0, true)                                                                               \
+    X(int, _subtitleStreamIndex, -1, true)                                                                           \
+    X(int, _audioStreamIndex, -1, true)                                                                              \
+    X(int, _sampleRate, 0, true)                                                                                     \
+    X(int, _channels, 0, true)                                                                                       \
+    X(bool, _usePluginSubtitle, false, true)                                                                         \
+    X(QString, _audioCodeName, {}, true)                                                                             \
+    X(QString, _videoCodeName, {}, true)                                                                             \
+    X(double, _qscale, 1.0, true)                                                                                    \
+    X(QString, _format, {}, true)                                                                                    \
+    X(uint64_t, _inputWidth, 0, false)                                                                               \
+    X(uint64_t, _inputHeight, 0, false)                                                                              \
+    X(int, _subtitleCount, 0, false)                                                                                 \
+    X(int, _threadCount, 0, false)
+
 class SWConvertOption {
 public:
     // Trim, microseconds. Start 0 and recording time <= 0 mean the whole file.
@@ -104,21 +135,27 @@ public:
     int channels() const { return _channels; }
     bool usePluginSubtitle() const { return _usePluginSubtitle; }
 
+    // What the file made from an option depends on: every field that is a choice, in a fixed
+    // order, as text. Two options with the same fingerprint make the same file from the same
+    // input. Facts of the input (its size, its subtitle count) and the thread count are not
+    // choices and are left out.
+    QString fingerprint() const;
+    // Calls visit(name, field, isChoice) for every field, in the fingerprint's order.
+    template <class Visit> void visitFields(Visit &&visit) {
+#define SW_VISIT(Type, name, init, choice) visit(#name, name, choice);
+        SW_CONVERT_OPTION_FIELDS(SW_VISIT)
+#undef SW_VISIT
+    }
+    template <class Visit> void visitFields(Visit &&visit) const {
+#define SW_VISIT(Type, name, init, choice) visit(#name, name, choice);
+        SW_CONVERT_OPTION_FIELDS(SW_VISIT)
+#undef SW_VISIT
+    }
+
 private:
-    int64_t _startTime = 0, _recordingTime = 0;
-    bool _audioDisable = false, _subtitleDisable = false, _videoDisable = false;
-    int _audioVolume = 256;
-    bool _autoStreamCopy = false;
-    uint64_t _width = 0, _height = 0, _inputWidth = 0, _inputHeight = 0;
-    int _subtitleCount = 0;
-    int32_t _frameRateNum = 0, _frameRateDen = 0;
-    int _subtitleStreamIndex = -1, _audioStreamIndex = -1;
-    QString _audioCodeName, _videoCodeName;
-    double _qscale = 1.0;
-    QString _format;
-    int _sampleRate = 0, _channels = 0;
-    bool _usePluginSubtitle = false;
-    int _threadCount = 0;
+#define SW_DECLARE(Type, name, init, choice) Type name = init;
+    SW_CONVERT_OPTION_FIELDS(SW_DECLARE)
+#undef SW_DECLARE
 };
 
 class SWConvertSessionDelegate {

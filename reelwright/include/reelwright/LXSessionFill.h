@@ -5,6 +5,7 @@
 #include <reelwright/LXMediaInfo.h>
 
 class SWConvertOption;
+class SWConvertSession;
 
 struct LXFillRules {
     // Copy a stream whose codec already matches the output's instead of encoding it.
@@ -27,9 +28,15 @@ struct LXFillRules {
 // and codec (-1 for a track outside the probe's list); for video output from a video
 // source also frame size, input size, subtitle count and track, frame rate (only for an
 // index inside the list), video codec and quality; for audio-only output from a video
-// source video off; the container when one is named; then what `rules` add. Every field
-// is read from one snapshot of the item.
+// source video off; the container when one is named; whether an external subtitle is
+// burned in; then what `rules` add. Every field is read from one snapshot of the item.
 void fillSessionOption(const LXMediaInfo &item, SWConvertOption &option, const LXFillRules &rules);
+
+// The one way a conversion of an item is prepared, for the list and the exports alike: the
+// option filled as above, the item's file as the input, its external subtitle loaded, and
+// `threadCount` threads for each codec (0: every core). What is left to the caller is the
+// output's name and start().
+void prepareSession(SWConvertSession &session, const LXMediaInfo &item, const LXFillRules &rules, int threadCount);
 
 // The engine's quality scale for the item's quality choice: 0 high, 1 middle, 2 low.
 double qscaleForQuality(int64_t quality);
