@@ -402,9 +402,11 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
             // removes only its own partial file. The final name may already be another
             // job's by now.
         }
+        // The engine's outcome: a file complete in place is done, even when a stop came after
+        // its last frame.
         if (ok) {
             outcome = {vcJobOutcome::Done, QString(), output, reservation.note()};
-        } else if (!session.cancelSession()) {
+        } else if (output.isEmpty() ? !session.cancelSession() : session.outcome() == SWConvertOutcome::Failed) {
             outcome = {vcJobOutcome::Failed, why.isEmpty() ? QStringLiteral("the conversion did not finish") : why, QString(), QString()};
         }
     }

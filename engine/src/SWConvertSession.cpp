@@ -38,6 +38,7 @@ struct SWConvertSession::Impl {
     std::atomic<bool> started{false};
     mutable std::mutex m; // guards the strings below
     QString input, output, pluginSubtitle, lastError;
+    SWConvertOutcome outcome = SWConvertOutcome::NotRun;
 };
 
 namespace {
@@ -147,6 +148,11 @@ QString SWConvertSession::lastError() const {
     return _d->lastError;
 }
 
+SWConvertOutcome SWConvertSession::outcome() const {
+    std::lock_guard lock(_d->m);
+    return _d->outcome;
+}
+
 bool SWConvertSession::start() {
     QString input, output, subtitle;
     {
@@ -156,34 +162,36 @@ bool SWConvertSession::start() {
         subtitle = _d->pluginSubtitle;
         _d->lastError.clear();
     }
-    auto finishWith = [&](const QString &error) {
+    auto finishWith = [&](SWConvertOutcome outcome, const QString &error = QString()) {
         {
             std::lock_guard lock(_d->m);
-            _d->lastError = error;
+            _d->outcome = outcome;
+            _d->lastError = outcome == SWConvertOutcome::Failed ? error : QString();
         }
-        if (error.isEmpty())
+        if (outcome == SWConvertOutcome::Done)
             return true;
-        if (error == QLatin1String("cancelled"))
+        if (outcome == SWConvertOutcome::Cancelled)
             foundation::Log::debug(QStringLiteral("Conversion cancelled: %1").arg(input));
         else
             foundation::Log::line(QStringLiteral("Conversion failed: %1 -> %2: %3").arg(input, output, error));
         return false;
     };
+    auto fail = [&](const QString &error) { return finishWith(SWConvertOutcome::Failed, error); };
     if (_d->started.exchange(true))
-        return finishWith(QStringLiteral("a session converts only once"));
+        return fail(QStringLiteral("a session converts only once"));
 
     const FileId in = identify(input);
     const FileId before = identify(output, false);
     if (input.isEmpty())
-        return finishWith(QStringLiteral("no input file"));
+        return fail(QStringLiteral("no input file"));
     if (output.isEmpty())
-        return finishWith(QStringLiteral("no output file"));
+        return fail(QStringLiteral("no output file"));
     if (before.exists && in.exists && before.dev == in.dev && before.ino == in.ino)
-        return finishWith(QStringLiteral("the output would overwrite the input"));
+        return fail(QStringLiteral("the output would overwrite the input"));
     if (before.exists && !before.regular)
-        return finishWith(QStringLiteral("the output path is not a regular file"));
+        return fail(QStringLiteral("the output path is not a regular file"));
     if (before.exists && before.size > 0)
-        return finishWith(QStringLiteral("the output file already exists"));
+        return fail(QStringLiteral("the output file already exists"));
 
     // The bytes go to the partial file beside the final name. An empty one there is the
     // caller's reservation; without one the session claims the name itself.
@@ -191,11 +199,11 @@ bool SWConvertSession::start() {
     FileId part = identify(partial, false);
     int ownLock = -1;
     if (part.exists && (!part.regular || part.size > 0))
-        return finishWith(QStringLiteral("the output %1 is being written by another conversion").arg(output));
+        return fail(QStringLiteral("the output %1 is being written by another conversion").arg(output));
     if (!part.exists) {
         ownLock = foundation::Files::createPartial(output);
         if (ownLock < 0)
-            return finishWith(QStringLiteral("cannot create the output file %1: %2")
+            return fail(QStringLiteral("cannot create the output file %1: %2")
                                   .arg(output, QString::fromLocal8Bit(std::strerror(errno))));
         part = identify(partial, false);
     }
@@ -223,7 +231,7 @@ bool SWConvertSession::start() {
 
     if (_d->control.cancelled()) {
         removeOutput(false, 0, 0);
-        return finishWith(QStringLiteral("cancelled"));
+        return finishWith(SWConvertOutcome::Cancelled);
     }
 
     ProgressTarget target{this, _d->delegate.load()};
@@ -245,8 +253,10 @@ bool SWConvertSession::start() {
     }
     if (!ok) {
         removeOutput(transcoder.outputOpened(), transcoder.outputDevice(), transcoder.outputInode());
-        return finishWith(error.isEmpty() ? QStringLiteral("conversion failed") : error);
+        if (_d->control.cancelled())
+            return finishWith(SWConvertOutcome::Cancelled);
+        return fail(error.isEmpty() ? QStringLiteral("conversion failed") : error);
     }
     meter.finish();
-    return finishWith(QString());
+    return finishWith(SWConvertOutcome::Done);
 }

@@ -103,9 +103,8 @@ bool Transcoder::run(QString *error) {
     if (rc >= 0)
         rc = closeOutput();
     if (rc < 0 || _control.cancelled()) {
-        if (_control.cancelled())
-            _ctx.error = QStringLiteral("cancelled");
-        *error = _ctx.error.isEmpty() ? avError(rc) : _ctx.error;
+        // A cancel is no error: the session tells it apart by its control.
+        *error = _control.cancelled() ? QString() : _ctx.error.isEmpty() ? avError(rc) : _ctx.error;
         _tracks.clear();
         _out.reset(); // closes the file; the session removes it
         return false;

@@ -159,16 +159,16 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
     LXExportOutcome outcome;
     {
         std::lock_guard l(_lock);
-        // A cancel that came after the last frame still wins: the user asked for no file.
-        if (session->cancelSession())
-            outcome = LXExportOutcome::Cancelled;
+        // The engine's outcome, as the list follows it: a file complete in place is finished,
+        // even when a cancel came after its last frame (it is kept, never thrown away). A
+        // cancel before the session ran, or one that stopped it, made nothing.
+        if (ok)
+            outcome = LXExportOutcome::Finished;
+        else if (session->outcome() == SWConvertOutcome::Failed ||
+                 (session->outcome() == SWConvertOutcome::NotRun && !error.isEmpty() && !session->cancelSession()))
+            outcome = LXExportOutcome::Failed;
         else
-            outcome = ok ? LXExportOutcome::Finished : LXExportOutcome::Failed;
-        // A conversion cancelled after its last frame has put its complete file in place:
-        // that file is ours. After a failure the engine has removed what it wrote and the
-        // final name was never written, so nothing there is touched.
-        if (outcome == LXExportOutcome::Cancelled && ok && !reserved.isEmpty())
-            QFile::remove(reserved);
+            outcome = LXExportOutcome::Cancelled;
         _lastError = outcome == LXExportOutcome::Failed ? error : QString();
         if (_session == session)
             _session.reset();

@@ -19,8 +19,8 @@
 //   it; an empty regular file at the output path (a name reserved the older way) is
 //   replaced. When start() returns false, what it wrote and the empty names reserved for it
 //   are removed; nothing else is. The input is never modified.
-// Errors: start() answers false, sets lastError() and writes one log line (a cancel is not
-//   a failure: lastError() is "cancelled" and nothing is logged). It never throws.
+// Errors: start() answers false, says how it ended in outcome() and why in lastError(), and
+//   writes one log line (a cancel is not a failure: nothing is logged). It never throws.
 // Limits: the subtitles filter reads an embedded text subtitle track in one go while the
 //   filters are set up; on a very large file that step does not observe cancel().
 #include <QString>
@@ -158,6 +158,11 @@ private:
 #undef SW_DECLARE
 };
 
+// How a session's start() ended. Done: the complete file is in place under the output name
+// (even when a cancel came after its last frame); Failed: it is not, lastError() says why;
+// Cancelled: cancel() stopped it, nothing was left.
+enum class SWConvertOutcome { NotRun, Done, Failed, Cancelled };
+
 class SWConvertSessionDelegate {
 public:
     virtual ~SWConvertSessionDelegate() = default;
@@ -198,7 +203,9 @@ public:
     bool paused() const;
     bool aleadyStart() const;
     bool cancelSession() const;
-    // Why the last start() failed, for the log ("" after success).
+    // How start() ended (NotRun before it has).
+    SWConvertOutcome outcome() const;
+    // Why start() failed, for the log and the user ("" unless the outcome is Failed).
     QString lastError() const;
 
 private:

@@ -21,8 +21,8 @@
 class LXExportConversion;
 
 enum class LXExportOutcome {
-    Finished,  // the file is complete at outputPath()
-    Cancelled, // cancel() was called; no file is left
+    Finished,  // the file is complete at outputPath() (a cancel after its last frame keeps it)
+    Cancelled, // cancel() stopped it; no file is left
     Failed,    // the engine refused or failed (lastError()); no file is left
 };
 
@@ -57,7 +57,8 @@ public:
     void pause();
     // Resumes a held conversion; nothing otherwise.
     void resume();
-    // Ends the conversion (also a held one); it reports LXExportOutcome::Cancelled.
+    // Ends the conversion (also a held one); it reports LXExportOutcome::Cancelled, unless
+    // the file was already complete (Finished).
     void cancel();
 
     bool hasSession() const;
