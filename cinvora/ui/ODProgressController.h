@@ -22,6 +22,7 @@ public:
     ProgressControllerDelegate *delegate() const { return _delegate; }
     void setDelegate(ProgressControllerDelegate *d) { _delegate = d; }
     bool bCancelAdd() const { return _bCancelAdd; }
+    // True for an intake's sheet, false for a restore's (only the title differs).
     bool bNeedCancel() const { return _bNeedCancel; }
 
     // Shows the sheet on the window (not modal, returns at once), its Cancel button focused.
