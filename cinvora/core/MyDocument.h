@@ -159,8 +159,9 @@ public:
 protected:
     vcTableCellViewPtr cellAt(int64_t index) const;
     void addImportFiles(QStringList paths);
-    // The item an offered file becomes, or null with the reason in `why`.
-    LXMediaInfoPtr itemForOffer(const QString &path, QString *why = nullptr);
+    // The item an offered file becomes with its (valid) probe, or null with the reason in `why`.
+    LXMediaInfoPtr itemForOffer(const QString &path, const std::shared_ptr<SWMediaInfoManager> &probe,
+                                QString *why = nullptr);
     // A row on its way to the list, with what a restored row needs to stay finished.
     struct PendingRow {
         LXMediaInfoPtr item;
