@@ -62,7 +62,8 @@ public:
     virtual void conversionsRunning(bool running) { (void)running; }
     virtual void batchEnded(const vcBatchTally &tally) { (void)tally; }
 
-    // The intake progress sheet.
+    // The intake progress sheet: `needCancel` for files being added, false for the saved
+    // list being restored (its title differs; both can be cancelled).
     virtual void showAddProgress(bool needCancel) { (void)needCancel; }
     virtual void updateAddProgress(double percent) { (void)percent; }
     virtual void stopAddProgress() {}

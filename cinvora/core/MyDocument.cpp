@@ -63,6 +63,7 @@ void MyDocument::shutdown() {
     _window = &_noWindow;
     foundation::NotificationCenter::defaultCenter().removeObserver(&_notificationContext);
     _bCancelAddFile.store(true);
+    _bShutDownPictures.store(true);
     // Nothing is admitted any more and nothing waits; what converts or is paused is
     // cancelled and its thread ends on its own.
     _scheduler.close();

@@ -13,7 +13,10 @@
 #include <QHash>
 #include <QObject>
 #include <QVariantMap>
+#include <QSet>
+#include <QVariantList>
 #include <atomic>
+#include <deque>
 #include <mutex>
 #include <unordered_set>
 #include <vector>
@@ -111,9 +114,16 @@ public:
     bool isVideoFile(const LXMediaInfo &item) const;
     static bool isForbbidenFile(const QString &path);
     void addMovie(const LXMediaInfoPtr &item);
+    // Appends the items as rows, renumbering and redrawing the list once.
+    void addMovies(const std::vector<LXMediaInfoPtr> &items);
+    // Main thread: a shown row whose item has no picture gets one, made on a worker; only
+    // the pictures of the rows shown last are kept (a long list keeps no picture per row).
+    void wantPicture(const vcTableCellViewPtr &row);
     void refreshIndexAndCount();
     // Probes one file into a new item with the default format and its lists.
     LXMediaInfoPtr initEditMovieWithPath(const QString &path);
+    // The same on a probe already made (or given back from the saved list).
+    LXMediaInfoPtr itemWithProbe(const QString &path, const std::shared_ptr<SWMediaInfoManager> &probe);
     // Whether an intake or history rebuild is running (for tests and the command line).
     bool isAdding() const { return _addingCount.load() > 0; }
     // Whether the saved list is being read back into the list right now.
@@ -166,8 +176,19 @@ public:
 protected:
     vcTableCellViewPtr cellAt(int64_t index) const;
     void addImportFiles(QStringList paths);
-    // `why`, when given, receives the reason a file was not added.
-    bool addFiles(const QString &path, QString *why = nullptr);
+    // The item an offered file becomes with its (valid) probe, or null with the reason in `why`.
+    LXMediaInfoPtr itemForOffer(const QString &path, const std::shared_ptr<SWMediaInfoManager> &probe,
+                                QString *why = nullptr);
+    // A row on its way to the list, with what a restored row needs to stay finished.
+    struct PendingRow {
+        LXMediaInfoPtr item;
+        QString convertedOutput, convertedDigest;
+    };
+    // Main thread: adds the rows whose paths are not listed yet and empties `pending`;
+    // returns the paths that were.
+    QStringList addPendingRows(std::vector<PendingRow> &pending);
+    QSet<QString> listedPaths() const;
+    void makePictures();
     // Why a path offered to the intake cannot become a row before it is probed (empty: it may).
     static QString refusalBeforeProbe(const QString &path);
     // Why the probe of an item could not read it, or empty when it could.
@@ -216,6 +237,16 @@ protected:
     std::atomic<bool> _bCancelAddFile{false};
     std::atomic<int> _addingCount{0};
     std::atomic<bool> _restoring{false};
+    // Main thread: the saved entries being restored, and how many of them are done with.
+    QVariantList _restoreEntries;
+    qsizetype _restoreDone = 0;
+    // Pictures: asked for (main thread), waiting for the worker (under the lock), kept.
+    QSet<const LXMediaInfo *> _pictureAsked;
+    std::mutex _pictureLock;
+    std::deque<std::weak_ptr<vcTableCellView>> _pictureAsks;
+    bool _pictureWorking = false;
+    std::atomic<bool> _bShutDownPictures{false};
+    std::deque<std::weak_ptr<LXMediaInfo>> _pictured;
     bool _historySaveQueued = false; // main thread
     QHash<QString, QString> _lastSkippedReasons;
     mutable std::mutex _keyLock;

@@ -10,13 +10,17 @@
 #include <foundation/Strings.h>
 #include <framewheel/SWMediaInfoManager.h>
 
+#include <reelwright/LXMediaCommon.h>
+
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSet>
 #include <cmath>
 #include <limits>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using foundation::Log;
 using foundation::MainThread;
@@ -29,10 +33,9 @@ struct AddingScope {
     ~AddingScope() { --count; }
 };
 
-bool isRegularFile(const QString &path) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
+// A batch of rows goes to the window when it is this large or this old.
+constexpr size_t kRowsPerBatch = 200;
+constexpr qint64 kBatchMs = 100;
 } // namespace
 
 const QStringList &MyDocument::acceptedExtensions() {
@@ -75,29 +78,140 @@ void MyDocument::refreshIndexAndCount() {
 }
 
 LXMediaInfoPtr MyDocument::initEditMovieWithPath(const QString &path) {
-    LXMediaInfoPtr item =
-        LXMediaInfo::initMediaInfoWithProbe(path, SWMediaInfoManager::initWithFile(path, _makesPictures.load()));
+    // The row's picture is made when the row is shown (wantPicture): decoding one for each
+    // of 10,000 files took three times the probe and kept 60 KB per row.
+    return itemWithProbe(path, SWMediaInfoManager::initWithFile(path, false));
+}
+
+LXMediaInfoPtr MyDocument::itemWithProbe(const QString &path, const std::shared_ptr<SWMediaInfoManager> &probe) {
+    LXMediaInfoPtr item = LXMediaInfo::initMediaInfoWithProbe(path, probe);
+    if (_makesPictures.load())
+        item->setThumbNailImage(QImage());
     loadResolutionAVCodecs(*item);
     return item;
 }
 
-void MyDocument::addMovie(const LXMediaInfoPtr &item) {
-    _fileArray.push_back(item);
+void MyDocument::addMovie(const LXMediaInfoPtr &item) { addMovies({item}); }
+
+void MyDocument::addMovies(const std::vector<LXMediaInfoPtr> &items) {
+    if (items.empty())
+        return;
+    for (const LXMediaInfoPtr &item : items) {
+        _fileArray.push_back(item);
+        vcTableCellViewPtr row = vcTableCellView::create(item);
+        row->setTbCellDelegate(this);
+        row->setIdx(static_cast<int64_t>(_fileArray.size()) - 1);
+        _cellArray.push_back(row);
+        _window->rowAdded(row);
+    }
+    // Once per batch: every item carries the list's length.
     refreshIndexAndCount();
-    vcTableCellViewPtr row = vcTableCellView::create(item);
-    row->setTbCellDelegate(this);
-    row->setIdx(static_cast<int64_t>(_fileArray.size()) - 1);
-    _cellArray.push_back(row);
-    _window->rowAdded(row);
     _window->reloadTable();
+    _window->updateEmptyListTip(false);
     if (_currentIndex == -1) {
         selectItemAtIndex(0);
         _window->scrollToRow(0);
         _window->focusPlayer();
     }
-    _window->setConvertAllEnabled(!_cellArray.empty());
-    // The file's bookmark is written by the intake or rebuild thread that added it: a
-    // synchronised write per row would stall the window while files pour in.
+    _window->setConvertAllEnabled(true);
+}
+
+QSet<QString> MyDocument::listedPaths() const {
+    QSet<QString> listed;
+    listed.reserve(qsizetype(_fileArray.size()));
+    for (const LXMediaInfoPtr &item : _fileArray)
+        listed.insert(item->fileName());
+    return listed;
+}
+
+QStringList MyDocument::addPendingRows(std::vector<PendingRow> &pending) {
+    // The same file offered twice (two drops at once, or a restore beside a drop) is added once.
+    QSet<QString> listed = listedPaths();
+    std::vector<LXMediaInfoPtr> fresh;
+    QStringList repeats;
+    for (const PendingRow &p : pending) {
+        const QString path = p.item->fileName();
+        if (listed.contains(path)) {
+            repeats << path;
+            continue;
+        }
+        listed.insert(path);
+        fresh.push_back(p.item);
+    }
+    const size_t before = _cellArray.size();
+    addMovies(fresh);
+    for (const PendingRow &p : pending) {
+        if (p.convertedOutput.isEmpty())
+            continue;
+        for (size_t i = before; i < _cellArray.size(); ++i)
+            if (_cellArray[i]->editMovie() == p.item)
+                _cellArray[i]->restoreFinished(p.convertedOutput, p.convertedDigest);
+    }
+    pending.clear();
+    return repeats;
+}
+
+// ---- Pictures of shown rows ----
+
+namespace {
+// Pictures kept at once: a screenful many times over; a row scrolled back to after its
+// picture went makes it again.
+constexpr size_t kPicturesKept = 300;
+// Asks beyond this are for rows scrolled past long ago: the oldest are dropped.
+constexpr size_t kPictureAsksQueued = 64;
+} // namespace
+
+void MyDocument::wantPicture(const vcTableCellViewPtr &row) {
+    if (!row || !_makesPictures.load() || _shutDown)
+        return;
+    const LXMediaInfoPtr item = row->editMovie();
+    if (!item || _pictureAsked.contains(item.get()) || !item->thumbNailImage().isNull())
+        return;
+    _pictureAsked.insert(item.get());
+    std::lock_guard l(_pictureLock);
+    _pictureAsks.push_back(row);
+    while (_pictureAsks.size() > kPictureAsksQueued) {
+        if (const vcTableCellViewPtr old = _pictureAsks.front().lock(); old && old->editMovie())
+            _pictureAsked.remove(old->editMovie().get());
+        _pictureAsks.pop_front();
+    }
+    if (!_pictureWorking)
+        _pictureWorking = _workers.spawn([this] { makePictures(); });
+}
+
+void MyDocument::makePictures() {
+    for (;;) {
+        std::weak_ptr<vcTableCellView> asked;
+        {
+            std::lock_guard l(_pictureLock);
+            if (_pictureAsks.empty() || _bShutDownPictures.load()) {
+                _pictureWorking = false;
+                return;
+            }
+            asked = _pictureAsks.front();
+            _pictureAsks.pop_front();
+        }
+        LXMediaInfoPtr item;
+        if (const vcTableCellViewPtr row = asked.lock())
+            item = row->editMovie();
+        if (!item)
+            continue;
+        QImage picture = SWMediaInfoManager::initWithFile(item->fileName(), true)->thumbnailImage();
+        MainThread::post([this, asked, item, picture] {
+            _pictureAsked.remove(item.get());
+            const vcTableCellViewPtr row = asked.lock();
+            if (!row || row->editMovie() != item)
+                return;
+            item->setThumbNailImage(picture.isNull() ? LXMediaCommon::defaultMovieImage() : picture);
+            _pictured.push_back(item);
+            while (_pictured.size() > kPicturesKept) {
+                if (const LXMediaInfoPtr old = _pictured.front().lock(); old && old != currentEditMovie())
+                    old->setThumbNailImage(QImage());
+                _pictured.pop_front();
+            }
+            _window->refreshRow(row);
+        });
+    }
 }
 
 void MyDocument::addFileToList() {
@@ -119,7 +233,12 @@ void MyDocument::concludeDragFile(const QStringList &paths) {
 }
 
 void MyDocument::updateProgressOnMain(double percent) {
-    MainThread::run([this, percent] { _window->updateAddProgress(percent); });
+    // Posted, not waited for, and only a visible step: the bar has a few hundred pixels.
+    static thread_local double last = -1.0;
+    if (percent < 100.0 && std::abs(percent - last) < 0.5)
+        return;
+    last = percent;
+    MainThread::post([this, percent] { _window->updateAddProgress(percent); });
 }
 
 QString MyDocument::refusalBeforeProbe(const QString &path) {
@@ -158,38 +277,28 @@ QString MyDocument::unreadableReason(const LXMediaInfo &item) {
     return {};
 }
 
-bool MyDocument::addFiles(const QString &path, QString *why) {
+LXMediaInfoPtr MyDocument::itemForOffer(const QString &path, const std::shared_ptr<SWMediaInfoManager> &probe,
+                                        QString *why) {
     auto refuse = [why](const QString &reason) {
         if (why)
             *why = reason;
-        return false;
+        return nullptr;
     };
-    if (_usesHistory && vcCommon::fileExistAtHistory(path))
-        return refuse(QStringLiteral("it is already in the list"));
     if (isForbbidenFile(path))
         return refuse(QStringLiteral("refused by rule: DVD files"));
-    // Refused names are decided before the probe: no need to decode a .txt file.
+    // Refused names are decided by the name alone, whatever the file holds.
     LXMediaInfo byName;
     byName.setFileName(path);
     if (!isVideoFile(byName))
         return refuse(QStringLiteral("files of this kind are not converted"));
-    const LXMediaInfoPtr item = initEditMovieWithPath(path);
+    const LXMediaInfoPtr item = itemWithProbe(path, probe);
     // A file whose container opens but whose streams the probe cannot read would be a
     // 00:00 row that plays nothing and fails on convert.
     if (const QString why = unreadableReason(*item); !why.isEmpty())
         return refuse(why);
     if (!isVideoFile(*item))
         return refuse(QStringLiteral("files of this kind are not converted"));
-    bool added = false;
-    MainThread::run([&] {
-        // The same file offered twice before the history was saved is added once.
-        for (const LXMediaInfoPtr &existing : _fileArray)
-            if (existing->fileName() == path)
-                return;
-        addMovie(item);
-        added = true;
-    });
-    return added ? true : refuse(QStringLiteral("it is already in the list"));
+    return item;
 }
 
 void MyDocument::reportSkippedFiles(const QStringList &skipped) {
@@ -205,8 +314,11 @@ void MyDocument::reportSkippedFiles(const QStringList &skipped) {
 
 void MyDocument::addImportFiles(QStringList paths) {
     bool wasEmpty = false;
+    // What the list held when the offers came: a repeat is known without the main thread.
+    QSet<QString> listed;
     MainThread::run([&] {
         wasEmpty = _fileArray.empty();
+        listed = listedPaths();
         _window->showAddProgress(true);
     });
     // What was not added, "name: why", for the one message at the end.
@@ -217,6 +329,21 @@ void MyDocument::addImportFiles(QStringList paths) {
         const QString name = info.fileName().isEmpty() ? path : info.fileName();
         skipped << QStringLiteral("%1: %2").arg(name, why);
         reasons.insert(path, why);
+    };
+    // Rows go to the window in batches, each in one call: one per file made the main thread
+    // renumber and redraw the list 10,000 times.
+    std::vector<PendingRow> pending;
+    QStringList added;
+    QElapsedTimer sinceFlush;
+    sinceFlush.start();
+    auto flush = [&] {
+        QStringList repeats;
+        MainThread::run([&] { repeats = addPendingRows(pending); });
+        for (const QString &path : repeats) {
+            skip(path, QStringLiteral("it is already in the list"));
+            added.removeOne(path);
+        }
+        sinceFlush.restart();
     };
     const qsizetype n = paths.size();
     for (qsizetype i = 0; i < n && !_bCancelAddFile.load(); ++i) {
@@ -233,23 +360,32 @@ void MyDocument::addImportFiles(QStringList paths) {
             skip(path, why);
             continue;
         }
-        if (!SWMediaInfoManager::canOpenFile(path)) {
-            skip(path, QStringLiteral("it is not a readable video or audio file"));
-            continue;
-        }
-        if (_usesHistory && vcCommon::fileExistAtHistory(path)) {
+        if (listed.contains(path)) {
             skip(path, QStringLiteral("it is already in the list"));
             continue;
         }
+        // One probe decides whether the file can be read at all and what it holds: a
+        // separate look at its headers first cost a third of the intake's time.
+        const auto probe = SWMediaInfoManager::initWithFile(path, false);
+        if (!probe->isValid()) {
+            skip(path, QStringLiteral("it is not a readable video or audio file (%1)").arg(probe->error()));
+            continue;
+        }
         QString why;
-        if (addFiles(path, &why)) {
-            if (_usesHistory)
-                vcCommon::saveBookmark(path);
+        if (const LXMediaInfoPtr item = itemForOffer(path, probe, &why)) {
+            listed.insert(path);
+            added << path;
+            pending.push_back({item, {}, {}});
+            if (pending.size() >= kRowsPerBatch || sinceFlush.elapsed() >= kBatchMs)
+                flush();
             updateProgressOnMain(double(i + 1) / double(n) * 100.0);
         } else {
             skip(path, why);
         }
     }
+    flush();
+    if (_usesHistory)
+        vcCommon::saveBookmarks(added);
     MainThread::run([&] {
         _lastSkippedReasons = reasons;
         saveHistoryFile();
@@ -293,6 +429,10 @@ bool MyDocument::saveHistoryFile() {
         if (!chosen.isEmpty())
             e.insert("currentOutputKeyPathKey", chosen);
         e.insert("currentParametersKey", FormatRules::parametersOf(*item));
+        // What the probe found, with the file's size and time then: a restart whose files
+        // still show both gives the rows back without reading them again.
+        if (const auto probe = item->mediaInfoManager(); probe && probe->isValid())
+            e.insert("sourceProbeKey", probe->storedFields());
         // What a finished row needs to stay finished after a restart: its output, and the
         // digest of what made it (source with its size and time, trim, tracks, format,
         // parameters, folder). Lists without these keys load as rows not yet converted.
@@ -305,6 +445,10 @@ bool MyDocument::saveHistoryFile() {
         }
         entries << e;
     }
+    // A list still being restored keeps the entries not restored yet, as they were.
+    if (_restoring.load())
+        for (qsizetype i = _restoreDone; i < _restoreEntries.size(); ++i)
+            entries << _restoreEntries[i];
     if (!vcCommon::writeHistoryEntries(entries)) {
         Log::line(QStringLiteral("SaveHistoryFile Failed"));
         return false;
@@ -324,6 +468,8 @@ void MyDocument::loadHistoryAtLuanch() {
     _window->showAddProgress(false);
     ++_addingCount;
     _restoring.store(true);
+    _restoreEntries = entries;
+    _restoreDone = 0;
     if (!_workers.spawn([this, entries] {
             loadHistoryFiles(entries);
             _restoring.store(false);
@@ -374,11 +520,30 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
     // The duplicate rule of added files: one row per path. Checked before anything is read
     // from the disk, so a list naming one file a hundred thousand times restores at once.
     QSet<QString> seen;
+    std::vector<PendingRow> pending;
+    QStringList restored;
+    bool probed = false, cancelled = false;
+    qsizetype stoppedAt = n;
+    QElapsedTimer sinceFlush;
+    sinceFlush.start();
+    // The entries before `next` are in the list (or were let go): a save from now on keeps
+    // the others as they were.
+    auto flush = [&](qsizetype next) {
+        MainThread::run([&] {
+            addPendingRows(pending);
+            _restoreDone = next;
+        });
+        sinceFlush.restart();
+    };
     for (qsizetype i = 0; i < n; ++i) {
         if (_bCancelAddFile.load()) {
             Log::line(QStringLiteral("cancel add file..."));
+            cancelled = true;
+            stoppedAt = i;
             break;
         }
+        if (!pending.empty() && (pending.size() >= kRowsPerBatch || sinceFlush.elapsed() >= kBatchMs))
+            flush(i);
         // Entries of the wrong type, or naming something that is not a file (a folder,
         // a FIFO, a device), are passed over: the list keeps what can be read.
         if (entries[i].typeId() != QMetaType::QVariantMap)
@@ -388,22 +553,37 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         if (seen.contains(path))
             continue;
         seen.insert(path);
-        if (path.isEmpty() || !isRegularFile(path)) {
+        struct stat st {};
+        if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
             Log::line(QStringLiteral("file not exist at path: %1").arg(path));
             continue;
         }
-        // The same checks as a file added by hand: the name may have become an empty file,
-        // or something that is not media, since the list was saved. The probe's open is
-        // bounded in time, so a file whose reads never end is refused here and never
-        // reaches the player.
-        QString why = refusalBeforeProbe(path);
-        if (why.isEmpty() && !SWMediaInfoManager::canOpenFile(path))
-            why = QStringLiteral("it is not a readable video or audio file");
-        if (!why.isEmpty()) {
-            Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, why));
-            continue;
+        // A file that shows the size and time it had when it was probed is given back from
+        // what that probe found; any other is read again.
+        std::shared_ptr<SWMediaInfoManager> stored;
+        const QVariantMap found = e.value("sourceProbeKey").toMap();
+        const int64_t mtime = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+        if (st.st_size > 0 && found.value("fileSize").toLongLong() == st.st_size &&
+            found.value("fileModified").toLongLong() == mtime && ::access(QFile::encodeName(path).constData(), R_OK) == 0)
+            stored = SWMediaInfoManager::fromStoredFields(path, found);
+        LXMediaInfoPtr item;
+        if (stored) {
+            item = itemWithProbe(path, stored);
+        } else {
+            // The same checks as a file added by hand: the name may have become an empty
+            // file, or something that is not media, since the list was saved. The probe's
+            // open is bounded in time, so a file whose reads never end is refused here and
+            // never reaches the player.
+            probed = true;
+            QString why = refusalBeforeProbe(path);
+            if (why.isEmpty() && !SWMediaInfoManager::canOpenFile(path))
+                why = QStringLiteral("it is not a readable video or audio file");
+            if (!why.isEmpty()) {
+                Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, why));
+                continue;
+            }
+            item = initEditMovieWithPath(path);
         }
-        const LXMediaInfoPtr item = initEditMovieWithPath(path);
         if (const QString unreadable = unreadableReason(*item); !unreadable.isEmpty()) {
             Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, unreadable));
             continue;
@@ -456,18 +636,23 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         const QString srt = e.value("currentPluginSubTitleKey").toString();
         if (!srt.isEmpty())
             item->setSrtSubtitleFile(srt);
-        const QString convertedOutput = e.value("convertedOutputFileKey").toString();
-        const QString convertedDigest = e.value("convertedFingerprintKey").toString();
-        MainThread::run([this, item, convertedOutput, convertedDigest] {
-            addMovie(item);
-            if (!convertedOutput.isEmpty())
-                _cellArray.back()->restoreFinished(convertedOutput, convertedDigest);
-        });
-        if (_usesHistory)
-            vcCommon::saveBookmark(path);
+        pending.push_back({item, e.value("convertedOutputFileKey").toString(), e.value("convertedFingerprintKey").toString()});
+        restored << path;
         updateProgressOnMain(double(i + 1) / double(n) * 100.0);
     }
-    MainThread::run([this] {
+    flush(stoppedAt);
+    if (_usesHistory)
+        vcCommon::saveBookmarks(restored);
+    MainThread::run([&] {
+        // A quit keeps what was not restored yet (the save above it includes it); a Cancel
+        // lets it go, as the list shows. A list that needed probes is saved with what they
+        // found, so that the next start needs none.
+        if (!_shutDown && cancelled)
+            _restoreDone = _restoreEntries.size();
+        if (probed || cancelled)
+            saveHistoryFile();
+        _restoreEntries.clear();
+        _restoreDone = 0;
         _window->updateEmptyListTip(_fileArray.empty());
         _window->stopAddProgress();
     });

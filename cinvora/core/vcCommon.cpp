@@ -113,21 +113,28 @@ QString vcCommon::bookmarkFile() {
     return QDir(zezazEvuvuvoApplicationSupportDir()).filePath("convertBookmarkFile.plist");
 }
 
-void vcCommon::saveBookmark(const QString &path) {
-    if (path.isEmpty())
-        return;
+void vcCommon::saveBookmark(const QString &path) { saveBookmarks({path}); }
+
+void vcCommon::saveBookmarks(const QStringList &paths) {
     std::lock_guard l(bookmarkLock());
     QVariantMap store = readStore();
-    const QList<int> used = pairNumbers(store);
-    for (int n : used)
-        if (store.value(QStringLiteral("bookmarkPath%1").arg(n)).toString() == path)
-            return;
+    QSet<QString> stored;
+    for (int n : pairNumbers(store))
+        stored.insert(store.value(QStringLiteral("bookmarkPath%1").arg(n)).toString());
     int n = 0;
-    while (store.contains(QStringLiteral("bookmark%1").arg(n)) || store.contains(QStringLiteral("bookmarkPath%1").arg(n)))
-        ++n;
-    store.insert(QStringLiteral("bookmarkPath%1").arg(n), path);
-    if (!PropertyList::writeFile(bookmarkFile(), store))
-        Log::line(QStringLiteral("Failed to save book mark: %1").arg(path));
+    QStringList added;
+    for (const QString &path : paths) {
+        if (path.isEmpty() || stored.contains(path))
+            continue;
+        stored.insert(path);
+        while (store.contains(QStringLiteral("bookmark%1").arg(n)) || store.contains(QStringLiteral("bookmarkPath%1").arg(n)))
+            ++n;
+        store.insert(QStringLiteral("bookmarkPath%1").arg(n), path);
+        added << path;
+    }
+    if (!added.isEmpty() && !PropertyList::writeFile(bookmarkFile(), store))
+        for (const QString &path : added)
+            Log::line(QStringLiteral("Failed to save book mark: %1").arg(path));
 }
 
 void vcCommon::removeFilePathFromBookmark(const QString &path) {

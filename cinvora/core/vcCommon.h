@@ -26,6 +26,8 @@ public:
     // are kept ("bookmarkPath" + n); each path is stored once.
     static QString bookmarkFile();
     static void saveBookmark(const QString &path);
+    // Many paths with one read and one write of the store: a long intake's paths at its end.
+    static void saveBookmarks(const QStringList &paths);
     static void removeFilePathFromBookmark(const QString &path);
     // The same for many paths, with one read and one write of the store.
     static void removeFilePathsFromBookmark(const QStringList &paths);

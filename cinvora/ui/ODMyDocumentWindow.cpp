@@ -323,6 +323,8 @@ vcTableCellViewPtr ODMyDocumentWindow::tableViewJobForRow(vcTableView *, int64_t
     const auto &rows = _document->cellArray();
     if (row < 0 || row >= int64_t(rows.size()))
         return nullptr;
+    // Asked for the rows it shows: those get their pictures.
+    _document->wantPicture(rows[size_t(row)]);
     return rows[size_t(row)];
 }
 

@@ -184,10 +184,8 @@ void ODMyDocumentWindow::quitWithoutAsking() {
     if (_document->isShutDown())
         return;
     _document->cancelAll();
-    // A list still being restored is only partly in memory: saving it now would drop the
-    // rest. The file as it was holds them all.
-    if (!_document->isRestoring())
-        _document->saveHistoryFile();
+    // A list still being restored is saved with the entries not restored yet, as they were.
+    _document->saveHistoryFile();
     _closeApproved = true;
     QCoreApplication::exit(0);
 }

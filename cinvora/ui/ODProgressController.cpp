@@ -9,16 +9,27 @@
 #include <glazeform/LXStyle.h>
 
 #include <QPainter>
+#include <QPushButton>
+#include <QShortcut>
 #include <QPainterPath>
 
 ProgressController::ProgressController(QWidget *parent, bool needCancel)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), _bNeedCancel(needCancel) {}
+    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint), _bNeedCancel(needCancel) {
+    // The sheet has the keyboard while it shows: the window's Quit must still be one key away.
+    auto *quit = new QShortcut(QKeySequence::Quit, this);
+    connect(quit, &QShortcut::activated, this, [this] {
+        if (QWidget *owner = parentWidget())
+            owner->window()->close();
+    });
+}
 
 void ProgressController::showOnWindow(QWidget *window) {
     _bCancelAdd = false;
     if (_textField)
         _textField->setTextTitle(QStringLiteral(" "));
-    setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    // Not modal: a modal sheet kept the window from closing, and its keys from quitting,
+    // for as long as a long list came in.
+    setWindowModality(Qt::NonModal);
     if (window) {
         // Hangs from the top of the window like a sheet.
         const QPoint top = window->mapToGlobal(QPoint((window->width() - width()) / 2, 56));
@@ -26,6 +37,8 @@ void ProgressController::showOnWindow(QWidget *window) {
     }
     show();
     raise();
+    if (_cancelBtn)
+        _cancelBtn->setFocus(Qt::OtherFocusReason);
 }
 
 void ProgressController::updateAddProgressPercent(double percent) {
@@ -39,7 +52,7 @@ void ProgressController::updateAddProgressPercent(double percent) {
 void ProgressController::cancelAdd() {
     _bCancelAdd = true;
     if (_cancelBtn)
-        _cancelBtn->setBEnabled(false);
+        _cancelBtn->setEnabled(false);
     if (_delegate)
         _delegate->cancelAddFiles(true);
 }
@@ -50,14 +63,9 @@ void ProgressController::endSheet() {
     close();
 }
 
-void ProgressController::buttonUp(LXButton *button) {
-    if (button == _cancelBtn && !_bCancelAdd)
-        cancelAdd();
-}
-
 void ProgressController::reject() {
-    // Escape cancels an intake; the history rebuild runs to its end.
-    if (_bNeedCancel && !_bCancelAdd)
+    // Escape is the Cancel button; the sheet goes when the intake has stopped.
+    if (!_bCancelAdd)
         cancelAdd();
 }
 
@@ -70,13 +78,13 @@ constexpr double kW = 380;
 ODProgressController::ODProgressController(QWidget *parent, bool needCancel) : ProgressController(parent, needCancel) {
     setObjectName(QStringLiteral("ODProgressController"));
     setAttribute(Qt::WA_TranslucentBackground);
-    const double h = needCancel ? 124 : 88;
+    const double h = 124;
     setFixedSize(int(kW), int(h));
 
     auto *title = new LXLabel(QRectF(24, h - 40, kW - 48, 20), this);
     title->setTextFont(LXStyle::boldSystemFont(14));
     title->setTextColor(odtheme::text());
-    title->setTextTitle(needCancel ? QStringLiteral("Adding files") : QStringLiteral("Restoring the list"));
+    title->setTextTitle(needCancel ? tr("Adding files") : tr("Restoring the list"));
 
     _textField = new LXLabel(QRectF(24, h - 62, kW - 48, 18), this);
     _textField->setTextFont(LXStyle::systemFont(12));
@@ -97,16 +105,22 @@ ODProgressController::ODProgressController(QWidget *parent, bool needCancel) : P
     _wrPrgIndicator->initImagePosition();
     _wrPrgIndicator->setSliderPos(0);
 
-    if (needCancel) {
-        _cancelBtn = new LXButton(QRectF(kW - 24 - 96, 16, 96, 26), this);
-        _cancelBtn->setImages(QStringLiteral("ODSettingButtonNormal.png"), QStringLiteral("ODSettingButtonPress.png"));
-        _cancelBtn->setTextTitle(QStringLiteral("Cancel"));
-        _cancelBtn->setTextFont(LXStyle::systemFont(12));
-        _cancelBtn->setTextNormalColor(odtheme::text());
-        _cancelBtn->setTextPressColor(odtheme::accent());
-        _cancelBtn->setYOffSet(-2);
-        _cancelBtn->setDelegate(this);
-    }
+    // A toolkit button: focus, Space and Return, and its name for screen readers, as any
+    // dialog's Cancel.
+    _cancelBtn = new QPushButton(tr("Cancel"), this);
+    _cancelBtn->setObjectName(QStringLiteral("addProgressCancel"));
+    _cancelBtn->setAccessibleName(tr("Cancel"));
+    _cancelBtn->setAccessibleDescription(needCancel ? tr("Stop adding files; the files added so far stay in the list")
+                                                    : tr("Stop restoring the list; the items restored so far stay"));
+    _cancelBtn->setFont(LXStyle::systemFont(12));
+    _cancelBtn->setAutoDefault(true);
+    _cancelBtn->setDefault(true);
+    _cancelBtn->setFocusPolicy(Qt::StrongFocus);
+    LXGeometry::place(_cancelBtn, QRectF(kW - 24 - 96, 16, 96, 26));
+    connect(_cancelBtn, &QPushButton::clicked, this, [this] {
+        if (!_bCancelAdd)
+            cancelAdd();
+    });
 }
 
 void ODProgressController::paintEvent(QPaintEvent *) {

@@ -8,9 +8,12 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <QFile>
 #include <QLocale>
 #include <QTransform>
 #include <cmath>
+#include <optional>
+#include <sys/stat.h>
 
 namespace {
 
@@ -134,6 +137,100 @@ bool SWMediaInfoManager::canOpenFile(const QString &path) {
             return true;
     }
     return false;
+}
+
+namespace {
+QVariantMap streamFields(const SWStreamDetail &d) {
+    return {{QStringLiteral("number"), d.number},      {QStringLiteral("name"), d.name},
+            {QStringLiteral("codec"), d.codec},        {QStringLiteral("language"), d.language},
+            {QStringLiteral("channels"), d.channels},  {QStringLiteral("sampleRate"), d.sampleRate},
+            {QStringLiteral("bitmap"), d.bitmap}};
+}
+
+std::optional<QList<SWStreamDetail>> streamsFrom(const QVariant &v) {
+    if (v.typeId() != QMetaType::QVariantList)
+        return std::nullopt;
+    QList<SWStreamDetail> out;
+    for (const QVariant &e : v.toList()) {
+        if (e.typeId() != QMetaType::QVariantMap)
+            return std::nullopt;
+        const QVariantMap m = e.toMap();
+        SWStreamDetail d;
+        d.number = m.value(QStringLiteral("number"), -1).toInt();
+        d.name = m.value(QStringLiteral("name")).toString();
+        d.codec = m.value(QStringLiteral("codec")).toString();
+        d.language = m.value(QStringLiteral("language")).toString();
+        d.channels = m.value(QStringLiteral("channels")).toInt();
+        d.sampleRate = m.value(QStringLiteral("sampleRate")).toInt();
+        d.bitmap = m.value(QStringLiteral("bitmap")).toBool();
+        if (d.number < 0)
+            return std::nullopt;
+        out.append(d);
+    }
+    return out;
+}
+} // namespace
+
+QVariantMap SWMediaInfoManager::storedFields() const {
+    if (!_valid)
+        return {};
+    QVariantList audio, subtitles;
+    for (const SWStreamDetail &d : _audio)
+        audio << streamFields(d);
+    for (const SWStreamDetail &d : _subtitles)
+        subtitles << streamFields(d);
+    return {{QStringLiteral("hasVideo"), _hasVideo},
+            {QStringLiteral("duration"), qlonglong(_duration)},
+            {QStringLiteral("width"), qulonglong(_width)},
+            {QStringLiteral("height"), qulonglong(_height)},
+            {QStringLiteral("codedWidth"), qulonglong(_codedWidth)},
+            {QStringLiteral("codedHeight"), qulonglong(_codedHeight)},
+            {QStringLiteral("rotation"), _rotation},
+            {QStringLiteral("samples"), _samples},
+            {QStringLiteral("framerate"), _framerate},
+            {QStringLiteral("videoStartTime"), qlonglong(_videoStartTime)},
+            {QStringLiteral("formatName"), _formatName},
+            {QStringLiteral("videoCodec"), _videoCodec},
+            {QStringLiteral("videoStream"), _videoStream},
+            {QStringLiteral("audio"), audio},
+            {QStringLiteral("subtitles"), subtitles},
+            {QStringLiteral("fileSize"), qlonglong(_fileSize)},
+            {QStringLiteral("fileModified"), qlonglong(_fileModifiedNs)}};
+}
+
+std::shared_ptr<SWMediaInfoManager> SWMediaInfoManager::fromStoredFields(const QString &path, const QVariantMap &f) {
+    for (const char *key : {"hasVideo", "duration", "width", "height", "formatName", "audio", "subtitles"})
+        if (!f.contains(QLatin1String(key)))
+            return nullptr;
+    const auto audio = streamsFrom(f.value(QStringLiteral("audio")));
+    const auto subtitles = streamsFrom(f.value(QStringLiteral("subtitles")));
+    if (!audio || !subtitles)
+        return nullptr;
+    std::shared_ptr<SWMediaInfoManager> p(new SWMediaInfoManager);
+    p->_path = path;
+    p->_hasVideo = f.value(QStringLiteral("hasVideo")).toBool();
+    p->_duration = f.value(QStringLiteral("duration")).toLongLong();
+    p->_width = f.value(QStringLiteral("width")).toULongLong();
+    p->_height = f.value(QStringLiteral("height")).toULongLong();
+    p->_codedWidth = f.value(QStringLiteral("codedWidth")).toULongLong();
+    p->_codedHeight = f.value(QStringLiteral("codedHeight")).toULongLong();
+    p->_rotation = f.value(QStringLiteral("rotation")).toInt();
+    p->_samples = f.value(QStringLiteral("samples")).toUInt();
+    p->_framerate = f.value(QStringLiteral("framerate")).toDouble();
+    p->_videoStartTime = f.value(QStringLiteral("videoStartTime")).toLongLong();
+    p->_formatName = f.value(QStringLiteral("formatName")).toString();
+    p->_videoCodec = f.value(QStringLiteral("videoCodec")).toString();
+    p->_videoStream = f.value(QStringLiteral("videoStream"), -1).toInt();
+    p->_audio = *audio;
+    p->_subtitles = *subtitles;
+    p->_fileSize = f.value(QStringLiteral("fileSize"), -1).toLongLong();
+    p->_fileModifiedNs = f.value(QStringLiteral("fileModified"), -1).toLongLong();
+    // A record that could not have come from a valid probe is no record.
+    if (p->_duration < 0 || !std::isfinite(p->_framerate) || (p->_hasVideo && (p->_width == 0 || p->_height == 0)) ||
+        (!p->_hasVideo && p->_audio.isEmpty()))
+        return nullptr;
+    p->_valid = true;
+    return p;
 }
 
 std::shared_ptr<SWMediaInfoManager> SWMediaInfoManager::initWithFile(const QString &path, bool withThumbnail) {
@@ -298,6 +395,10 @@ QString audioDecodeProblem(AVFormatContext *fmt, const QList<SWStreamDetail> &au
 } // namespace
 
 void SWMediaInfoManager::probe(bool withThumbnail) {
+    if (struct stat st {}; ::stat(QFile::encodeName(_path).constData(), &st) == 0) {
+        _fileSize = st.st_size;
+        _fileModifiedNs = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    }
     Deadline deadline{std::chrono::steady_clock::now() + std::chrono::milliseconds(kOpenTimeoutMs)};
     InputContextPtr fmt = openInput(_path, &deadline, &_error, true);
     if (!fmt)

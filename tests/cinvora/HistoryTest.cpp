@@ -7,6 +7,7 @@
 #include <foundation/Log.h>
 #include <foundation/PropertyList.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -407,6 +408,60 @@ TEST(History, RestoredRowsPassTheChecksOfFilesAddedByHand) {
     EXPECT_EQ(d.doc.fileArray()[0]->fileName(), fixture("short.mp4"));
     for (const QString &p : {empty, noise, fixture("text.mkv")})
         EXPECT_TRUE(log.filter(p).size() == 1) << p.toStdString() << "\n" << log.join('\n').toStdString();
+    resetStores();
+}
+
+// A saved row whose file shows the size and time it had is given back from what its probe
+// found (here a length no probe of the clip gives, to tell the two apart); a file touched
+// since is probed again, and one that has become noise is refused as before.
+TEST(History, StoredProbesServeUnchangedFilesOnly) {
+    resetStores();
+    const QString dir = testsupport::freshDir("storedprobe");
+    const QString same = dir + "/same.mp4", noise = dir + "/noise.mp4", touched = dir + "/touched.mp4";
+    for (const QString &p : {same, noise, touched})
+        ASSERT_TRUE(QFile::copy(fixture("short.mp4"), p));
+    double realLength = 0;
+    {
+        Doc d;
+        d.doc.concludeDragFile({same, noise, touched});
+        ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
+        ASSERT_EQ(d.doc.fileArray().size(), 3u);
+        realLength = d.doc.fileArray()[0]->totalDuration();
+    }
+    QVariantList entries = vcCommon::readHistoryEntries();
+    ASSERT_EQ(entries.size(), 3);
+    for (QVariant &v : entries) {
+        QVariantMap e = v.toMap();
+        QVariantMap probe = e.value("sourceProbeKey").toMap();
+        ASSERT_FALSE(probe.isEmpty());
+        probe.insert("duration", qlonglong(99'000'000));
+        e.insert("sourceProbeKey", probe);
+        v = e;
+    }
+    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    QFile::remove(noise);
+    ASSERT_TRUE(QFile::copy(fixture("random.mp4"), noise));
+    {
+        QFile f(touched);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
+    QStringList log;
+    foundation::Log::setSink([&](const QString &l) { log << l; });
+    Doc d;
+    ASSERT_TRUE(d.rebuild());
+    foundation::Log::setSink(nullptr);
+    ASSERT_EQ(d.doc.fileArray().size(), 2u);
+    EXPECT_EQ(d.doc.fileArray()[0]->fileName(), same);
+    EXPECT_EQ(d.doc.fileArray()[0]->totalDuration(), 99.0);
+    EXPECT_EQ(d.doc.fileArray()[1]->fileName(), touched);
+    EXPECT_EQ(d.doc.fileArray()[1]->totalDuration(), realLength);
+    EXPECT_EQ(log.filter("Refused restoring " + noise).size(), 1) << log.join('\n').toStdString();
+    // The probes were saved: the touched file's entry now holds what it holds now.
+    const QVariantList after = vcCommon::readHistoryEntries();
+    ASSERT_EQ(after.size(), 2);
+    EXPECT_EQ(after[1].toMap().value("sourceProbeKey").toMap().value("duration").toLongLong() / 1'000'000,
+              qlonglong(realLength));
     resetStores();
 }
 

@@ -2,6 +2,7 @@
 #include <vcCommon.h>
 
 #include <framewheel/SWMediaInfoManager.h>
+#include <reelwright/LXMediaCommon.h>
 
 #include "FakeWindow.h"
 #include "TestSupport.h"
@@ -130,7 +131,11 @@ TEST(Intake, NewItemsGetTheDefaultFormatAndItsLists) {
     EXPECT_EQ(audio->outputFormat(), "mp3");
     EXPECT_FALSE(audio->aCodecs().isEmpty());
     EXPECT_EQ(d.doc.lastKeyStr(), "Audio.mp3");
-    EXPECT_FALSE(video->mediaInfoManager()->thumbnailImage().isNull()) << "the row shows a picture of its clip";
+    // A row that is shown gets a picture of its clip, made apart from the intake.
+    d.doc.wantPicture(d.doc.cellArray()[0]);
+    EXPECT_TRUE(testsupport::waitFor([&] { return !video->thumbNailImage().isNull(); }))
+        << "the row shows a picture of its clip";
+    EXPECT_NE(video->thumbNailImage().cacheKey(), LXMediaCommon::defaultMovieImage().cacheKey());
 }
 
 // The command line's document makes no pictures: a long batch keeps no picture per file.

@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 #include <cstdint>
 #include <memory>
 
@@ -37,10 +38,21 @@ public:
     explicit SWMediaInfoManager(const QString &path, bool withThumbnail = true);
     ~SWMediaInfoManager();
 
+    // What a valid probe found, as plain values a property list can hold (no picture), so
+    // that a saved list can give its rows back without reading every file again.
+    QVariantMap storedFields() const;
+    // A probe rebuilt from storedFields() of the same file, without opening it; null when
+    // the map is not such a record (an older list, or one edited by hand).
+    static std::shared_ptr<SWMediaInfoManager> fromStoredFields(const QString &path, const QVariantMap &fields);
+
     bool isValid() const { return _valid; }
     QString error() const { return _error; }
 
     QString path() const { return _path; }
+    // The file's size and modification time (ns since the epoch) as they were just before
+    // it was read: a file that still shows both is taken to hold what the probe found.
+    int64_t fileSize() const { return _fileSize; }
+    int64_t fileModifiedNs() const { return _fileModifiedNs; }
     // A real picture stream; cover art attached to an audio file does not count.
     bool hasVideo() const { return _hasVideo; }
     // Microseconds.
@@ -76,6 +88,7 @@ public:
     const QList<SWStreamDetail> &subtitleStreams() const { return _subtitles; }
 
 private:
+    SWMediaInfoManager() = default;
     void probe(bool withThumbnail);
 
     QString _path;
@@ -88,6 +101,7 @@ private:
     unsigned _samples = 0;
     double _framerate = 0.0;
     int64_t _videoStartTime = 0;
+    int64_t _fileSize = -1, _fileModifiedNs = -1;
     QImage _thumbnail;
     QString _formatName, _videoCodec;
     int _videoStream = -1;
