@@ -2,11 +2,26 @@
 
 #include <framewheel/SWConvertSession.h>
 #include <reelwright/LXMediaInfo.h>
+#include <reelwright/LXSessionFill.h>
 
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QHash>
 #include <cmath>
 #include <optional>
 
 namespace {
+
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(ConvertArgs)
+};
+
+// The options of the usage text below: switches, then those that take a value.
+constexpr const char *kSwitches[] = {"no-audio", "no-video", "no-subtitles", "no-copy", "verbose", "json"};
+constexpr const char *kValued[] = {
+    "o",    "output-file", "output", "to",       "jobs",    "format",       "vcodec",          "acodec", "subtitle-file",
+    "size", "fps",         "start",  "duration", "quality", "audio-stream", "subtitle-stream", "volume", "sample-rate",
+    "channels"};
 
 const char kUsage[] =
     "  convert INPUT... [OPTIONS]\n"
@@ -72,6 +87,20 @@ std::optional<int> parseInt(const QString &s, int min, int max) {
     return v;
 }
 
+// An unknown option as it was typed, for its message: "--bogus" for "--bogus=3", "-x".
+QString typedOption(const QStringList &args, const QString &name) {
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--"))
+            break;
+        if (!arg.startsWith(QLatin1Char('-')) || arg.size() < 2)
+            continue;
+        const bool isLong = arg.startsWith(QLatin1String("--"));
+        if (arg.mid(isLong ? 2 : 1).section(QLatin1Char('='), 0, 0) == name)
+            return isLong ? arg.section(QLatin1Char('='), 0, 0) : arg;
+    }
+    return QLatin1String("--") + name;
+}
+
 } // namespace
 
 const char *convertUsage() {
@@ -83,24 +112,29 @@ const char *convertUsage() {
 }
 
 QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
+    QCommandLineParser parser;
+    // "-o" and the long names alike; "-abc" is one unknown option, not three letters.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const char *name : kSwitches)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+    for (const char *name : kValued)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    // Besides unknown names, parse() refuses a value missing at the end (met below, as the
+    // option without its value) and a value after a switch ("--json=1"), which has always
+    // been ignored.
+    if (!parser.parse(QStringList{QStringLiteral("convert")} + args) && !parser.unknownOptionNames().isEmpty())
+        return Text::tr("unknown option %1").arg(typedOption(args, parser.unknownOptionNames().first()));
+
     auto add = [&o](std::function<void(SWConvertOption &)> f) { o.overrides.push_back(std::move(f)); };
-    for (int i = 0; i < args.size(); ++i) {
-        QString a = args[i];
-        QString value;
-        bool hasValue = false;
-        if (a.startsWith("--") && a.contains('=')) {
-            value = a.mid(a.indexOf('=') + 1);
-            a = a.left(a.indexOf('='));
-            hasValue = true;
-        }
-        auto next = [&]() -> std::optional<QString> {
-            if (hasValue)
-                return value;
-            if (i + 1 >= args.size())
-                return std::nullopt;
-            return args[++i];
-        };
-        auto need = [&](const char *what) { return QStringLiteral("%1 needs %2").arg(a, QLatin1String(what)); };
+    // Options are taken in the order they were typed: a later one wins over an earlier
+    // one, also between different options (--no-audio after --audio-stream).
+    QHash<QString, qsizetype> taken;
+    for (const QString &name : parser.optionNames()) {
+        const qsizetype k = taken[name]++;
+        const QStringList values = parser.values(name);
+        const std::optional<QString> v = k < values.size() ? std::optional<QString>(values.at(k)) : std::nullopt;
+        const QString a = name.size() == 1 ? QLatin1Char('-') + name : QLatin1String("--") + name;
+        auto need = [&](const QString &what) { return Text::tr("%1 needs %2").arg(a, what); };
         if (a == "--no-audio") {
             add([](SWConvertOption &x) { x.setAudio_disable(true); });
         } else if (a == "--no-video") {
@@ -118,9 +152,8 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
         } else if (a == "--json") {
             o.json = true;
         } else if (a == "-o" || a == "--output-file" || a == "--output" || a == "--to") {
-            const auto v = next();
             if (!v || v->isEmpty())
-                return need(a == "--to" ? "a format such as \"Audio.mp3\"" : "a path");
+                return need(a == "--to" ? Text::tr("a format such as \"Audio.mp3\"") : Text::tr("a path"));
             if (a == "--output")
                 o.outputDir = *v;
             else if (a == "--to")
@@ -128,15 +161,13 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
             else
                 o.outputFile = *v;
         } else if (a == "--jobs") {
-            const auto v = next();
             const auto n = v ? parseInt(*v, 1, 64) : std::nullopt;
             if (!n)
-                return need("a number from 1 to 64");
+                return need(Text::tr("a number from 1 to 64"));
             o.jobs = *n;
         } else if (a == "--format" || a == "--vcodec" || a == "--acodec" || a == "--subtitle-file") {
-            const auto v = next();
             if (!v || v->isEmpty())
-                return need("a name");
+                return need(Text::tr("a name"));
             const QString s = *v;
             if (a == "--format")
                 add([s](SWConvertOption &x) { x.setFormat(s); });
@@ -147,29 +178,26 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
             else
                 o.subtitleFile = s;
         } else if (a == "--size") {
-            const auto v = next();
             const QStringList p = v ? v->toLower().split('x') : QStringList();
             const auto w = p.size() == 2 ? parseInt(p[0], 0, 16384) : std::nullopt;
             const auto h = p.size() == 2 ? parseInt(p[1], 0, 16384) : std::nullopt;
             if (!w || !h)
-                return need("WxH, for example 1280x720");
+                return need(Text::tr("WxH, for example 1280x720"));
             add([w = *w, h = *h](SWConvertOption &x) {
                 x.setWidth(static_cast<uint64_t>(w));
                 x.setHeight(static_cast<uint64_t>(h));
             });
         } else if (a == "--fps") {
-            const auto v = next();
             const QStringList p = v ? v->split('/') : QStringList();
             const auto n = !p.isEmpty() && p.size() <= 2 ? parseInt(p[0], 1, 1000000) : std::nullopt;
             const auto d = p.size() == 2 ? parseInt(p[1], 1, 1000000) : std::optional<int>(1);
             if (!n || !d)
-                return need("N or N/D, for example 25 or 30000/1001");
+                return need(Text::tr("N or N/D, for example 25 or 30000/1001"));
             add([n = *n, d = *d](SWConvertOption &x) { x.setFrame_rate(n, d); });
         } else if (a == "--start" || a == "--duration") {
-            const auto v = next();
             const auto s = v ? parseSeconds(*v) : std::nullopt;
             if (!s)
-                return need("seconds");
+                return need(Text::tr("seconds"));
             const auto us = static_cast<int64_t>(*s * 1e6);
             if (a == "--start") {
                 add([us](SWConvertOption &x) {
@@ -184,27 +212,20 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
             } else if (us > 0) {
                 add([us](SWConvertOption &x) { x.setRecording_time(us); });
             } else {
-                return QStringLiteral("--duration must be more than 0");
+                return Text::tr("--duration must be more than 0");
             }
         } else if (a == "--quality") {
-            const auto v = next();
-            double q = 0;
-            if (v == QStringLiteral("high"))
-                q = 1.0;
-            else if (v == QStringLiteral("middle"))
-                q = 7.0;
-            else if (v == QStringLiteral("low"))
-                q = 15.0;
-            else
-                return need("high, middle or low");
-            add([q](SWConvertOption &x) { x.setQscale(q); });
-        } else if (a == "--audio-stream" || a == "--subtitle-stream" || a == "--volume" || a == "--sample-rate" ||
-                   a == "--channels") {
-            const auto v = next();
+            // The names of the window's quality choices, in its order; the engine setting
+            // for each comes from the same rule the window's conversions use.
+            const qsizetype choice = v ? QStringList({"high", "middle", "low"}).indexOf(*v) : -1;
+            if (choice < 0)
+                return need(Text::tr("high, middle or low"));
+            add([q = qscaleForQuality(choice)](SWConvertOption &x) { x.setQscale(q); });
+        } else {
             const int max = a == "--volume" ? 256 : a == "--sample-rate" ? 384000 : a == "--channels" ? 8 : 100000;
             const auto n = v ? parseInt(*v, 0, max) : std::nullopt;
             if (!n)
-                return need(a == "--volume" ? "a number from 0 to 256" : "a number");
+                return need(a == "--volume" ? Text::tr("a number from 0 to 256") : Text::tr("a number"));
             const int k = *n;
             if (a == "--audio-stream")
                 add([k](SWConvertOption &x) {
@@ -222,13 +243,10 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
                 add([k](SWConvertOption &x) { x.setSample_rate(k); });
             else
                 add([k](SWConvertOption &x) { x.setChannels(k); });
-        } else if (a.startsWith("--") || (a.startsWith('-') && a.size() > 1)) {
-            return QStringLiteral("unknown option %1").arg(a);
-        } else {
-            o.inputs << args[i];
         }
     }
+    o.inputs = parser.positionalArguments();
     if (o.inputs.isEmpty())
-        return QStringLiteral("convert needs at least one file or folder");
+        return Text::tr("convert needs at least one file or folder");
     return {};
 }

@@ -398,11 +398,6 @@ vcJobStep vcJobScheduler::stepOf(const vcTableCellView *job) const {
     return job->_queue.step;
 }
 
-uint64_t vcJobScheduler::runOf(const vcTableCellView *job) const {
-    std::lock_guard l(_lock);
-    return job->_queue.run;
-}
-
 uint64_t vcJobScheduler::ticketOf(const vcTableCellView *job) const {
     std::lock_guard l(_lock);
     return job->_queue.ticket;

@@ -112,7 +112,6 @@ public:
 
     // Queries (one consistent look under the lock).
     vcJobStep stepOf(const vcTableCellView *job) const;
-    uint64_t runOf(const vcTableCellView *job) const;
     uint64_t ticketOf(const vcTableCellView *job) const;
     struct Snapshot {
         int64_t taken = 0; // slots taken

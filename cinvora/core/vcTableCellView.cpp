@@ -461,11 +461,6 @@ void vcTableCellView::pauseConvert() {
         scheduler().pause(shared_from_this());
 }
 
-void vcTableCellView::pauseRunning() {
-    if (state() == vcJobState::Converting)
-        scheduler().pause(shared_from_this());
-}
-
 void vcTableCellView::setPauseAgain(bool v) {
     if (v && state() == vcJobState::Waiting)
         scheduler().pause(shared_from_this());

@@ -177,8 +177,6 @@ public:
     void startConvert(uint64_t ticket);
     // Pauses a converting job, or queues a paused one to resume.
     void pauseConvert();
-    // Pauses the job only if it converts; never resumes.
-    void pauseRunning();
 
     // Claims the first free name folder/stem(n).ext through its partial file, so that no
     // two jobs write one file and no existing file is replaced; the job holds it until its

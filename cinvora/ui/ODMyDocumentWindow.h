@@ -241,7 +241,6 @@ public:
     LXThumbImageTableView *thumbImageTableView() const { return _thumbImageTableView; }
     ODProgressController *addProgressController() const { return _addProgressController; }
     ODSettingController *settingController() const { return _settingController; }
-    SleepInhibitor *sleepInhibitor() const { return _sleepInhibitor; }
     // Whether the four keys are live (only while the window is active).
     bool hotKeysRegistered() const;
 

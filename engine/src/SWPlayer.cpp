@@ -127,9 +127,6 @@ int64_t SWPlayer::currentTimeUs() const { return std::llround(d->currentSeconds(
 int64_t SWPlayer::clockStartUs() const { return d->loaded ? std::llround(d->demuxerStart * 1e6) : 0; }
 int64_t SWPlayer::durationUs() const { return d->loaded ? std::llround(d->duration * 1e6) : 0; }
 double SWPlayer::frameRate() const { return d->fps; }
-QSize SWPlayer::videoSize() const {
-    return d->videoW > 0 && d->videoH > 0 ? QSize(d->videoW, d->videoH) : QSize();
-}
 QImage SWPlayer::currentFrame() const { return d->frame.copy(); }
 quint64 SWPlayer::renderedFrameCount() const { return d->framesDrawn; }
 QString SWPlayer::initError() const { return d->initError; }

@@ -37,10 +37,6 @@ public:
     dev_t outputDevice() const { return _outDev; }
     ino_t outputInode() const { return _outIno; }
 
-    // What was decided, for the log and the tests.
-    bool videoCopied() const { return _videoCopy; }
-    bool audioCopied() const { return _audioCopy; }
-
 private:
     enum class SubtitleKind { None, Text, Bitmap };
 

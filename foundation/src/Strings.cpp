@@ -59,12 +59,4 @@ QString Strings::localized(const QString &key, const QString &fallback) {
     return fallback.isNull() ? key : fallback;
 }
 
-void Strings::reload() {
-    Tables &t = tables();
-    std::lock_guard lock(t.lock);
-    t.loaded = false;
-    t.preferred.clear();
-    t.english.clear();
-}
-
 } // namespace foundation

@@ -32,11 +32,6 @@ void WorkerGroup::close() {
     _closed = true;
 }
 
-bool WorkerGroup::isClosed() const {
-    std::lock_guard l(_lock);
-    return _closed;
-}
-
 void WorkerGroup::reapLocked() {
     for (auto it = _workers.begin(); it != _workers.end();) {
         if (it->done->load()) {

@@ -344,11 +344,9 @@ void LXCutSlider::drawBar(QPainter &p, const QPixmap &start, const QPixmap &mid,
     piece(end, QRectF(endX, y, es.width(), es.height()));
 }
 
-void LXCutSlider::paintEvent(QPaintEvent *event) {
+void LXCutSlider::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    if (_bShowBgForTest)
-        p.fillRect(event->rect(), Qt::red);
     drawBar(p, _prgStartBg, _prgMidBg, _prgEndBg, _slideRt.y() + _slideBgDeltaY, false);
 
     const QPixmap &cursor = (_bCursorPressed && !_cursorPress.isNull()) ? _cursorPress : _cursorNormal;

@@ -73,8 +73,6 @@ QPixmap LXImage::fromPath(const QString &path, qreal dpr) {
     return pm;
 }
 
-void LXImage::clearCache() { cache().clear(); }
-
 QSizeF LXImage::pointSize(const QPixmap &picture) {
     if (picture.isNull())
         return {};

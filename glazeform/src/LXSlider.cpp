@@ -71,10 +71,8 @@ void LXSlider::drawBaseBackgroundImage(QPainter &p) {
     drawPictureAt(p, _progressRightImage, QPointF(rightX, y));
 }
 
-void LXSlider::paintEvent(QPaintEvent *event) {
+void LXSlider::paintEvent(QPaintEvent *) {
     QPainter p(this);
-    if (_bShowBgForTest)
-        p.fillRect(event->rect(), Qt::red);
     drawBaseBackgroundImage(p);
     calculateNewKnobPoint();
     drawSubProgressForeGroundImage(p);

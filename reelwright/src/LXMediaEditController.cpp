@@ -499,14 +499,6 @@ QString LXMediaEditController::curTimeStr(double progress) const {
     return fmt(progress * (_editMovie->trackEnd() - _editMovie->trackStart()));
 }
 
-double LXMediaEditController::curTimeStrTotalTimeStrAtPostion(QString &current, QString &total, double progress) const {
-    const double p = std::isnan(progress) ? 0.0 : std::max(progress, 0.0);
-    const double length = _editMovie ? _editMovie->trackEnd() - _editMovie->trackStart() : 0.0;
-    current = fmt(p * length);
-    total = fmt(length);
-    return newTrimPositionFromOldPostion(p);
-}
-
 void LXMediaEditController::cursorPositionChanging(double fraction) {
     LXMediaController::cursorPositionChanging(fraction);
     showTimes();

@@ -105,14 +105,6 @@ bool LXExportWindowController::hasWindowClass(const QString &className) {
     return r.factories.contains(className);
 }
 
-QStringList LXExportWindowController::registeredWindowClasses() {
-    Registry &r = registry();
-    std::lock_guard l(r.lock);
-    QStringList names = r.factories.keys();
-    names.sort();
-    return names;
-}
-
 LXExportWindowController *LXExportWindowController::shareWindowControllerOfClass(const QString &className) {
     Factory factory;
     {

@@ -9,8 +9,6 @@ namespace foundation {
 class Strings {
 public:
     static QString localized(const QString &key, const QString &fallback = {});
-    // Forgets the loaded tables (after a library registering more resources was loaded).
-    static void reload();
 };
 
 // Short form used across the code base.

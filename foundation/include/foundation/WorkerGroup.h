@@ -21,7 +21,6 @@ public:
     bool spawn(std::function<void()> fn);
     // Refuses further spawns.
     void close();
-    bool isClosed() const;
     // Waits for every thread. On the main thread, queued main-thread work keeps running
     // meanwhile (unless pumpMainThread is false), so a thread waiting for the main thread
     // can finish. False on timeout.

@@ -73,8 +73,6 @@ public:
     void setPosDeltaY(int d);
     void setSlideBgDeltaY(int d) { _slideBgDeltaY = d, update(); }
     void setSlideFgDeltaY(int d) { _slideFgDeltaY = d, update(); }
-    bool bShowBgForTest() const { return _bShowBgForTest; }
-    void setBShowBgForTest(bool on) { _bShowBgForTest = on, update(); }
 
     void initRects();
     void initTotalTimeValue(double total);
@@ -148,5 +146,4 @@ private:
     int _cutDeltaY = 0, _posDeltaY = 0, _slideFgDeltaY = 0, _slideBgDeltaY = 0;
     QPixmap _leftCutNormal, _leftCutPress, _rightCutNormal, _rightCutPress, _cursorNormal, _cursorPress;
     QPixmap _prgStartBg, _prgMidBg, _prgEndBg, _prgStartFg, _prgMidFg, _prgEndFg, _progressBg, _progressFg;
-    bool _bShowBgForTest = false;
 };

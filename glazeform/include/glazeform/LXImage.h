@@ -80,7 +80,4 @@ public:
     // A copy of the picture clipped to a rounded rectangle of the given corner radius over
     // its whole area; same size and device pixel ratio. A null picture gives a null picture.
     static QPixmap roundCornersImageCornerRadius(const QPixmap &picture, qreal radius);
-
-    // Forgets cached pictures (after more picture resources were registered).
-    static void clearCache();
 };

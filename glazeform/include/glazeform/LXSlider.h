@@ -59,8 +59,6 @@ public:
     bool bMouseDraged() const { return _bMouseDraged; }
     bool bEnabled() const { return _bEnabled; }
     void setBEnabled(bool on) { _bEnabled = on, update(); }
-    bool bShowBgForTest() const { return _bShowBgForTest; }
-    void setBShowBgForTest(bool on) { _bShowBgForTest = on, update(); }
 
     QPointF orgPrgPoint() const { return _orgPrgPoint; }
     QPointF endPrgPoint() const { return _endPrgPoint; }
@@ -109,7 +107,6 @@ protected:
     bool _bExtentMidSkin = true;
     bool _bMouseDraged = false;
     bool _bEnabled = true;
-    bool _bShowBgForTest = false;
     bool _bKnobPressed = false;
 };
 

@@ -83,9 +83,6 @@ public:
     const QString &applicationId() const { return _appId; }
     bool isSessionValid() const { return !_accessToken.isEmpty(); }
 
-    // The permissions a Page publish needs.
-    static QString defaultScope() { return QStringLiteral("pages_show_list,pages_read_engagement,pages_manage_posts"); }
-
     // Answers with one facebookDidLogined (facebookDeviceCode first).
     void login();
     // Ends a running sign-in without an answer.

@@ -71,7 +71,6 @@ public:
     State state() const { return _state; }
     bool isActive() const;
     qint64 totalBytes() const { return _total; }
-    qint64 confirmedBytes() const { return _confirmed; }
     const QString &filePath() const { return _path; }
 
 signals:

@@ -191,8 +191,6 @@ public:
     int64_t durationUs() const;
     // Frames per second of the video stream as the container states it; 0 without video.
     double frameRate() const;
-    // Displayed size of the video (rotation and pixel shape applied); empty without video.
-    QSize videoSize() const;
     // A copy of the last picture drawn (the video at up to 1920x1080, subtitles included),
     // without bars; null before the first picture.
     QImage currentFrame() const;

@@ -142,9 +142,6 @@ public:
     void drawStartTimeStr(const QString &text) override;
     virtual void drawEndTimeStr(const QString &text);
     QString curTimeStr(double progress) const override;
-    // The file position for `progress` of the kept range (clamped to the range), with the
-    // texts of the elapsed and the whole kept length.
-    double curTimeStrTotalTimeStrAtPostion(QString &current, QString &total, double progress) const;
 
     // --- Tracks ----------------------------------------------------------------------------
     // Fill the menus from the probe and select the item's choice.

@@ -85,7 +85,6 @@ public:
     // Main thread or static initialisation. A later registration of a name replaces it.
     static void registerWindowClass(const QString &className, Factory factory);
     static bool hasWindowClass(const QString &className);
-    static QStringList registeredWindowClasses();
     // A new window of the named class, or null when no such class is built in.
     static LXExportWindowController *shareWindowControllerOfClass(const QString &className);
 
