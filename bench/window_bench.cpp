@@ -157,17 +157,15 @@ double ffmpegTenAtOnce(const QStringList &inputs, const QString &outDir) {
     std::vector<std::unique_ptr<QProcess>> runs;
     for (int i = 0; i < inputs.size(); ++i) {
         auto p = std::make_unique<QProcess>();
-        p->start(QStringLiteral("ffmpeg"),
-                 {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i", inputs[i], "-vf", "scale=1280:720",
-                  "-r", "25", "-c:v", "libx264", "-c:a", "aac", "-f", "mov",
-                  QDir(outDir).filePath(QStringLiteral("ff%1.mov").arg(i))});
+        p->start(QStringLiteral("ffmpeg"), {"-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i", inputs[i],
+                                            "-vf", "scale=1280:720", "-r", "25", "-c:v", "libx264", "-c:a", "aac", "-f",
+                                            "mov", QDir(outDir).filePath(QStringLiteral("ff%1.mov").arg(i))});
         runs.push_back(std::move(p));
     }
     for (auto &p : runs)
         p->waitForFinished(-1);
     return ms(t);
 }
-
 
 // The process's thread count right now (/proc/self/status), or -1.
 int processThreads() {
@@ -184,8 +182,7 @@ int processThreads() {
 // every row converts a real file to its own output), convert-all pressed at the default
 // limit and the main thread watched until `endedWanted` conversions have ended or
 // `seconds` have passed; then everything is cancelled.
-int rowsScenario(ODDocument &doc, const QString &source, const QString &home, int rows, int endedWanted,
-                 int seconds) {
+int rowsScenario(ODDocument &doc, const QString &source, const QString &home, int rows, int endedWanted, int seconds) {
     const QString dir = home + "/rows";
     QDir().mkpath(dir);
     auto rowPath = [&](int i) { return QDir(dir).filePath(QStringLiteral("film%1.mp4").arg(i, 5, 10, QChar('0'))); };
@@ -221,27 +218,29 @@ int rowsScenario(ODDocument &doc, const QString &source, const QString &home, in
     // The same watch with the full list and nothing converting: the machine's own noise.
     Watch idle;
     QElapsedTimer idleFor;
-    watched(idle, [&] { idleFor.start(); }, [&] { return idleFor.elapsed() > 5000; });
+    watched(
+        idle, [&] { idleFor.start(); }, [&] { return idleFor.elapsed() > 5000; });
 
     const int threadsBefore = processThreads();
     int threadsPeak = threadsBefore;
     double pressMs = 0, pressCpu = 0;
     QElapsedTimer runFor;
     Watch busy;
-    watched(busy,
-            [&] {
-                runFor.start();
-                QElapsedTimer press;
-                press.start();
-                const double cpu0 = threadCpuMs();
-                doc.convertAllInWR();
-                pressCpu = threadCpuMs() - cpu0;
-                pressMs = ms(press);
-            },
-            [&] {
-                threadsPeak = std::max(threadsPeak, processThreads());
-                return ended() >= endedWanted || runFor.elapsed() > seconds * 1000;
-            });
+    watched(
+        busy,
+        [&] {
+            runFor.start();
+            QElapsedTimer press;
+            press.start();
+            const double cpu0 = threadCpuMs();
+            doc.convertAllInWR();
+            pressCpu = threadCpuMs() - cpu0;
+            pressMs = ms(press);
+        },
+        [&] {
+            threadsPeak = std::max(threadsPeak, processThreads());
+            return ended() >= endedWanted || runFor.elapsed() > seconds * 1000;
+        });
     const vcBatchTally tally = doc.batchTally();
     const bool timedOut = ended() < endedWanted;
 
@@ -259,13 +258,13 @@ int rowsScenario(ODDocument &doc, const QString &source, const QString &home, in
 
     std::printf("%d rows added (hard links to one clip)   %8.1f ms (main thread CPU %.1f ms)\n", rows, addMs, addCpu);
     std::printf("convert-all on the main thread            %8.1f ms (CPU %.1f ms)\n", pressMs, pressCpu);
-    std::printf("ran %.1f s until %d ended (%d done, %d failed, %d cancelled)%s; slot limit %lld\n",
-                busy.wallMs / 1000, tally.done + tally.failed + tally.cancelled, tally.done, tally.failed,
-                tally.cancelled, timedOut ? " -- TIME LIMIT REACHED" : "", static_cast<long long>(doc.slotLimit()));
+    std::printf("ran %.1f s until %d ended (%d done, %d failed, %d cancelled)%s; slot limit %lld\n", busy.wallMs / 1000,
+                tally.done + tally.failed + tally.cancelled, tally.done, tally.failed, tally.cancelled,
+                timedOut ? " -- TIME LIMIT REACHED" : "", static_cast<long long>(doc.slotLimit()));
     report("idle, 5 s", idle);
     report("converting", busy);
-    std::printf("threads: %d before convert-all, peak %d while converting (+%d), %d after cancelling\n",
-                threadsBefore, threadsPeak, threadsPeak - threadsBefore, threadsAfter);
+    std::printf("threads: %d before convert-all, peak %d while converting (+%d), %d after cancelling\n", threadsBefore,
+                threadsPeak, threadsPeak - threadsBefore, threadsAfter);
     std::printf("cancel-all on the main thread %.1f ms; every conversion thread gone after %.1f ms\n", cancelCallMs,
                 cancelMs);
     // A gap the main thread spent waiting for a CPU that other processes held is the
@@ -298,7 +297,8 @@ int main(int argc, char **argv) {
     QApplication::setApplicationName("Cinvora");
     const QStringList args = app.arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: cinvora-window-bench FIXTURE_DIR [--items N] [--conversions N] | --rows N [--ended N] [--seconds S]\n");
+        std::fprintf(stderr, "usage: cinvora-window-bench FIXTURE_DIR [--items N] [--conversions N] | --rows N "
+                             "[--ended N] [--seconds S]\n");
         return 2;
     }
     const QString fixtures = args[1];
@@ -392,17 +392,19 @@ int main(int argc, char **argv) {
     // The same watch with nothing to do, for the machine's own noise.
     Watch idle;
     QElapsedTimer idleFor;
-    watched(idle, [&] { idleFor.start(); }, [&] { return idleFor.elapsed() > 5000; });
+    watched(
+        idle, [&] { idleFor.start(); }, [&] { return idleFor.elapsed() > 5000; });
     Watch busy;
-    watched(busy, [&] { doc.convertAllInWR(); },
-            [&] {
-                if (doc.currentSessionCount() != 0)
+    watched(
+        busy, [&] { doc.convertAllInWR(); },
+        [&] {
+            if (doc.currentSessionCount() != 0)
+                return false;
+            for (const auto &row : doc.cellArray())
+                if (row->hasSession())
                     return false;
-                for (const auto &row : doc.cellArray())
-                    if (row->hasSession())
-                        return false;
-                return true;
-            });
+            return true;
+        });
     const double convertMs = busy.wallMs;
     int outputs = int(QDir(out).entryList(QDir::Files).size());
     window.reset();
@@ -411,10 +413,12 @@ int main(int argc, char **argv) {
 
     const Figures a = summarize(addTimes), s = summarize(selectTimes);
     std::printf("probe of the source (once)           %8.1f ms\n", probeMs);
-    std::printf("add %d probed items                %8.1f ms total (main thread CPU %.1f ms), %.3f ms median, %.2f ms worst\n",
-                items, addAll, addCpu, a.median, a.worst);
-    std::printf("select each of %d items            %8.1f ms total (main thread CPU %.1f ms), %.3f ms median, %.2f ms worst\n",
-                items, selectAll, selectCpu, s.median, s.worst);
+    std::printf(
+        "add %d probed items                %8.1f ms total (main thread CPU %.1f ms), %.3f ms median, %.2f ms worst\n",
+        items, addAll, addCpu, a.median, a.worst);
+    std::printf(
+        "select each of %d items            %8.1f ms total (main thread CPU %.1f ms), %.3f ms median, %.2f ms worst\n",
+        items, selectAll, selectCpu, s.median, s.worst);
     std::printf("row widgets in use                   %8d\n", widgets);
     std::printf("%d conversions at once              %8.1f ms (%d outputs)\n", conversions, convertMs, outputs);
     report("idle, 5 s", idle);

@@ -120,7 +120,8 @@ QStringList expandInputs(const QStringList &inputs, QStringList &missing, QHash<
             }
         } else if (fi.exists()) {
             paths << fi.absoluteFilePath();
-        } else if (QString why, alias = foundation::Files::openablePath(fi.absoluteFilePath(), &why); !alias.isEmpty()) {
+        } else if (QString why, alias = foundation::Files::openablePath(fi.absoluteFilePath(), &why);
+                   !alias.isEmpty()) {
             shown.insert(alias, fi.absoluteFilePath());
             paths << alias;
         } else {
@@ -184,7 +185,8 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
     const QStringList paths = expandInputs(a.inputs, missing, shown);
     for (const QString &m : missing)
         std::fprintf(stderr, "cinvora-cli convert: %s\n", qPrintable(m));
-    const QString outDir = QFileInfo(a.outputDir.isEmpty() ? vcCommon::exportMovieFolder() : a.outputDir).absoluteFilePath();
+    const QString outDir =
+        QFileInfo(a.outputDir.isEmpty() ? vcCommon::exportMovieFolder() : a.outputDir).absoluteFilePath();
     if (!QDir().mkpath(outDir) || !QFileInfo(outDir).isWritable()) {
         std::fprintf(stderr, "cinvora-cli convert: cannot write into %s\n", qPrintable(outDir));
         return 1;
@@ -224,7 +226,8 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
 
     const QVariantMap root = catalogue();
     for (const auto &item : doc.fileArray()) {
-        const QString path = !keyPath.isEmpty() ? keyPath : LXDefaultFormat::forSource(item->bSourceIsVideo()).keyPath();
+        const QString path =
+            !keyPath.isEmpty() ? keyPath : LXDefaultFormat::forSource(item->bSourceIsVideo()).keyPath();
         doc.applyFormat(*item, path, vcCommon::findDictByKey(path, root).toMap());
         if (!a.subtitleFile.isEmpty())
             item->setSrtSubtitleFile(QFileInfo(a.subtitleFile).absoluteFilePath());

@@ -18,58 +18,72 @@ struct Text {
 
 // The options of the usage text below: switches, then those that take a value.
 constexpr const char *kSwitches[] = {"no-audio", "no-video", "no-subtitles", "no-copy", "verbose", "json"};
-constexpr const char *kValued[] = {
-    "o",    "output-file", "output", "to",       "jobs",    "format",       "vcodec",          "acodec", "subtitle-file",
-    "size", "fps",         "start",  "duration", "quality", "audio-stream", "subtitle-stream", "volume", "sample-rate",
-    "channels"};
+constexpr const char *kValued[] = {"o",
+                                   "output-file",
+                                   "output",
+                                   "to",
+                                   "jobs",
+                                   "format",
+                                   "vcodec",
+                                   "acodec",
+                                   "subtitle-file",
+                                   "size",
+                                   "fps",
+                                   "start",
+                                   "duration",
+                                   "quality",
+                                   "audio-stream",
+                                   "subtitle-stream",
+                                   "volume",
+                                   "sample-rate",
+                                   "channels"};
 
-const char kUsage[] =
-    "  convert INPUT... [OPTIONS]\n"
-    "                    convert files, and the files in folders, with the same rules as\n"
-    "                    the window: files that are not media are skipped, each output is\n"
-    "                    named after its source and numbered when the name is taken\n"
-    "                    (nothing is ever overwritten), several conversions at once\n"
-    "      --to KEYPATH        output format, e.g. \"Common Video.MKV\" (see `formats`);\n"
-    "                          default \"%1\", and \"%2\"\n"
-    "                          for sources without video\n"
-    "      --jobs N            conversions at once (default: the stored setting, 2)\n"
-    "      --output DIR        where outputs go (default: the export folder)\n"
-    "                    (two files without --to, --jobs or --output: see the next form)\n"
-    "  convert IN OUT [OPTIONS]   or   convert IN -o OUT [OPTIONS]\n"
-    "                    convert one file into exactly OUT, which must not exist yet\n"
-    "    Options of both forms (they win over the format's own choices):\n"
-    "      --format NAME       container: mp4, mov, m4v, mkv, webm, avi, flv, wmv, mpeg,\n"
-    "                          vob, svcd, vcd, dv, 3gp, ts, mp3, aac, flac, wav, ogg, ac3,\n"
-    "                          aiff, mmf, ... (single file: default from OUT's extension)\n"
-    "      --vcodec NAME       h264, hevc, mpeg4, libxvid, vp8, vp9, mpeg2video, mpeg1video,\n"
-    "                          wmv2, flv, dvvideo, h263\n"
-    "      --acodec NAME       aac, mp3, ac3, mp2, pcm_s16le, flac, alac, libvorbis,\n"
-    "                          libopus, wmav2\n"
-    "      --size WxH          picture size (default: the source's displayed size)\n"
-    "      --fps N[/D]         frame rate (default: the source's)\n"
-    "      --start S           begin S seconds into the source (frame accurate)\n"
-    "      --duration S        keep S seconds\n"
-    "      --quality LEVEL     high (default), middle or low\n"
-    "      --audio-stream N    use audio stream number N, as `probe` numbers them\n"
-    "                          (default: the first one); a number that is not an audio\n"
-    "                          stream of the file is refused\n"
-    "      --subtitle-stream N burn subtitle stream number N into the picture\n"
-    "      --subtitle-file F   burn the subtitle file F (SRT, ASS) into the picture\n"
-    "      --no-audio          leave the audio out\n"
-    "      --no-video          leave the video out\n"
-    "      --no-subtitles      burn no subtitles\n"
-    "      --volume N          0..256, 256 keeps the level (default 256)\n"
-    "      --sample-rate N     audio sample rate in Hz\n"
-    "      --channels N        audio channels\n"
-    "      --no-copy           re-encode even streams that could be copied as they are\n"
-    "      --verbose           also print the program's log lines\n"
-    "      --json              (batch) print the table as one JSON object a line\n"
-    "    A progress bar per running conversion on a terminal, plain lines otherwise; the\n"
-    "    batch form ends with a table of sources, outputs, results and seconds, then the\n"
-    "    summary the window's notification gives (\"2 files converted, 1 failed.\").\n"
-    "    Ctrl-C cancels and leaves no partial file.\n"
-    "    Exit status: 0 all done, 1 something failed or nothing was converted, 2 bad\n"
-    "    arguments, 130 interrupted.\n";
+const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
+                      "                    convert files, and the files in folders, with the same rules as\n"
+                      "                    the window: files that are not media are skipped, each output is\n"
+                      "                    named after its source and numbered when the name is taken\n"
+                      "                    (nothing is ever overwritten), several conversions at once\n"
+                      "      --to KEYPATH        output format, e.g. \"Common Video.MKV\" (see `formats`);\n"
+                      "                          default \"%1\", and \"%2\"\n"
+                      "                          for sources without video\n"
+                      "      --jobs N            conversions at once (default: the stored setting, 2)\n"
+                      "      --output DIR        where outputs go (default: the export folder)\n"
+                      "                    (two files without --to, --jobs or --output: see the next form)\n"
+                      "  convert IN OUT [OPTIONS]   or   convert IN -o OUT [OPTIONS]\n"
+                      "                    convert one file into exactly OUT, which must not exist yet\n"
+                      "    Options of both forms (they win over the format's own choices):\n"
+                      "      --format NAME       container: mp4, mov, m4v, mkv, webm, avi, flv, wmv, mpeg,\n"
+                      "                          vob, svcd, vcd, dv, 3gp, ts, mp3, aac, flac, wav, ogg, ac3,\n"
+                      "                          aiff, mmf, ... (single file: default from OUT's extension)\n"
+                      "      --vcodec NAME       h264, hevc, mpeg4, libxvid, vp8, vp9, mpeg2video, mpeg1video,\n"
+                      "                          wmv2, flv, dvvideo, h263\n"
+                      "      --acodec NAME       aac, mp3, ac3, mp2, pcm_s16le, flac, alac, libvorbis,\n"
+                      "                          libopus, wmav2\n"
+                      "      --size WxH          picture size (default: the source's displayed size)\n"
+                      "      --fps N[/D]         frame rate (default: the source's)\n"
+                      "      --start S           begin S seconds into the source (frame accurate)\n"
+                      "      --duration S        keep S seconds\n"
+                      "      --quality LEVEL     high (default), middle or low\n"
+                      "      --audio-stream N    use audio stream number N, as `probe` numbers them\n"
+                      "                          (default: the first one); a number that is not an audio\n"
+                      "                          stream of the file is refused\n"
+                      "      --subtitle-stream N burn subtitle stream number N into the picture\n"
+                      "      --subtitle-file F   burn the subtitle file F (SRT, ASS) into the picture\n"
+                      "      --no-audio          leave the audio out\n"
+                      "      --no-video          leave the video out\n"
+                      "      --no-subtitles      burn no subtitles\n"
+                      "      --volume N          0..256, 256 keeps the level (default 256)\n"
+                      "      --sample-rate N     audio sample rate in Hz\n"
+                      "      --channels N        audio channels\n"
+                      "      --no-copy           re-encode even streams that could be copied as they are\n"
+                      "      --verbose           also print the program's log lines\n"
+                      "      --json              (batch) print the table as one JSON object a line\n"
+                      "    A progress bar per running conversion on a terminal, plain lines otherwise; the\n"
+                      "    batch form ends with a table of sources, outputs, results and seconds, then the\n"
+                      "    summary the window's notification gives (\"2 files converted, 1 failed.\").\n"
+                      "    Ctrl-C cancels and leaves no partial file.\n"
+                      "    Exit status: 0 all done, 1 something failed or nothing was converted, 2 bad\n"
+                      "    arguments, 130 interrupted.\n";
 
 std::optional<double> parseSeconds(const QString &s) {
     bool ok = false;
@@ -104,10 +118,10 @@ QString typedOption(const QStringList &args, const QString &name) {
 } // namespace
 
 const char *convertUsage() {
-    static const QByteArray text = QString::fromUtf8(kUsage)
-                                       .arg(LXDefaultFormat::forSource(true).keyPath(),
-                                            LXDefaultFormat::forSource(false).keyPath())
-                                       .toUtf8();
+    static const QByteArray text =
+        QString::fromUtf8(kUsage)
+            .arg(LXDefaultFormat::forSource(true).keyPath(), LXDefaultFormat::forSource(false).keyPath())
+            .toUtf8();
     return text.constData();
 }
 

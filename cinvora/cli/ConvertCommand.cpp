@@ -73,7 +73,8 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
     // The same judgement as the list's intake: what the probe cannot read is not converted
     // (a header naming a codec its data does not hold would otherwise be copied as it is).
     if (const auto probe = SWMediaInfoManager::initWithFile(in, false); !probe->isValid()) {
-        std::fprintf(stderr, "cinvora-cli convert: cannot read %s: %s\n", qPrintable(typedIn), qPrintable(probe->error()));
+        std::fprintf(stderr, "cinvora-cli convert: cannot read %s: %s\n", qPrintable(typedIn),
+                     qPrintable(probe->error()));
         return 1;
     }
     // Clear what a killed earlier run left beside this name, then claim the name: an

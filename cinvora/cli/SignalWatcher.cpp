@@ -24,8 +24,8 @@ void blockBeforeInitialisers(int, char **, char **) {
 }
 } // namespace
 
-__attribute__((section(".preinit_array"), used)) static void (*const g_blockEarly)(int, char **, char **) =
-    blockBeforeInitialisers;
+__attribute__((section(".preinit_array"), used)) static void (*const g_blockEarly)(int, char **,
+                                                                                   char **) = blockBeforeInitialisers;
 
 SignalWatcher::SignalWatcher() : _set(stopSignals()) {
     // SIGUSR1 only wakes the thread when the watcher goes; sent from outside it is ignored.

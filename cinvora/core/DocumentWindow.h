@@ -19,7 +19,8 @@ public:
     virtual ~DocumentWindow() = default;
 
     // Sheets.
-    virtual void askQuestion(const foundation::AlertRequest &request, std::function<void(foundation::AlertButton)> done) {
+    virtual void askQuestion(const foundation::AlertRequest &request,
+                             std::function<void(foundation::AlertButton)> done) {
         (void)request;
         done(foundation::AlertButton::Default);
     }

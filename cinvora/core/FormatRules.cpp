@@ -88,14 +88,15 @@ void applyFormatRecord(LXMediaInfo &item, const QVariantMap &record) {
 }
 
 namespace {
-const char *const kIndexKeys[] = {"aCodecIndex", "vCodecIndex", "channelIndex", "sampleRateIndex", "frameRateIndex",
-                                  "resolutionIndex"};
+const char *const kIndexKeys[] = {"aCodecIndex",     "vCodecIndex",    "channelIndex",
+                                  "sampleRateIndex", "frameRateIndex", "resolutionIndex"};
 } // namespace
 
 QVariantMap parametersOf(const LXMediaInfo &item) {
-    return {{"aCodecIndex", qlonglong(item.aCodecIndex())},         {"vCodecIndex", qlonglong(item.vCodecIndex())},
-            {"channelIndex", qlonglong(item.channelIndex())},       {"sampleRateIndex", qlonglong(item.sampleRateIndex())},
-            {"frameRateIndex", qlonglong(item.frameRateIndex())},   {"resolutionIndex", qlonglong(item.resolutionIndex())}};
+    return {
+        {"aCodecIndex", qlonglong(item.aCodecIndex())},       {"vCodecIndex", qlonglong(item.vCodecIndex())},
+        {"channelIndex", qlonglong(item.channelIndex())},     {"sampleRateIndex", qlonglong(item.sampleRateIndex())},
+        {"frameRateIndex", qlonglong(item.frameRateIndex())}, {"resolutionIndex", qlonglong(item.resolutionIndex())}};
 }
 
 bool applyParameters(LXMediaInfo &item, const QVariantMap &parameters) {

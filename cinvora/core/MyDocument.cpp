@@ -24,8 +24,9 @@ constexpr int kHistorySaveDelayMs = 500;
 
 MyDocument::MyDocument() {
     auto &center = foundation::NotificationCenter::defaultCenter();
-    center.addObserver(&_notificationContext, QStringLiteral("addFilesKey"),
-                       [this](const QString &, const QVariantMap &info) { concludeDragFile(info.value("addFiles").toStringList()); });
+    center.addObserver(
+        &_notificationContext, QStringLiteral("addFilesKey"),
+        [this](const QString &, const QVariantMap &info) { concludeDragFile(info.value("addFiles").toStringList()); });
     // The window's keys (posted only while it is the active window).
     center.addObserver(&_notificationContext, QStringLiteral("globalPressUpKey"),
                        [this](const QString &, const QVariantMap &) { selectPrevious(); });
@@ -195,8 +196,8 @@ bool MyDocument::selectItemIsWaitingForConvert() const {
 
 bool MyDocument::windowShouldClose() {
     if (inConverting()) {
-        AlertRequest q{foundation::tr_("CLOSEAPP"), QString(), vcCommon::noStr(), vcCommon::yesStr(), {},
-                   AlertButton::Default};
+        AlertRequest q{foundation::tr_("CLOSEAPP"), QString(), vcCommon::noStr(),
+                       vcCommon::yesStr(),          {},        AlertButton::Default};
         _window->askQuestion(q, [this](AlertButton b) {
             if (b != AlertButton::Default) {
                 cancelAll();
@@ -258,8 +259,8 @@ void MyDocument::deleteRowsAsking(const std::vector<vcTableCellViewPtr> &rows) {
         _window->setConvertAllEnabled(!_cellArray.empty());
         return;
     }
-    AlertRequest q{title, foundation::tr_("SURETODELETE"), vcCommon::noStr(), vcCommon::yesStr(), {},
-                   AlertButton::Default};
+    AlertRequest q{
+        title, foundation::tr_("SURETODELETE"), vcCommon::noStr(), vcCommon::yesStr(), {}, AlertButton::Default};
     _window->askQuestion(q, [this, rows](AlertButton b) {
         // The list may have changed while the sheet was open: only the rows asked about go,
         // and only those still in it.
@@ -354,8 +355,8 @@ void MyDocument::deleteAllFromList(bool ask) {
         deleteAllFromList();
         return;
     }
-    AlertRequest q{foundation::tr_("REMOVEALLITEM"), QString(), vcCommon::noStr(), vcCommon::yesStr(), {},
-                   AlertButton::Default};
+    AlertRequest q{
+        foundation::tr_("REMOVEALLITEM"), QString(), vcCommon::noStr(), vcCommon::yesStr(), {}, AlertButton::Default};
     _window->askQuestion(q, [this](AlertButton b) {
         if (b == AlertButton::Alternate)
             deleteAllFromList();

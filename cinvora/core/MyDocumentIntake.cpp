@@ -39,9 +39,9 @@ constexpr qint64 kBatchMs = 100;
 } // namespace
 
 const QStringList &MyDocument::acceptedExtensions() {
-    static const QStringList exts = {"ac3", "adx", "aiff", "au",   "caf", "flac", "mp3", "voc", "wav",
-                                     "m4r", "mov", "mp4",  "m4v",  "mkv", "wmv",  "asf", "avi", "rmvb",
-                                     "rm",  "mpg", "mpeg", "dat",  "ts",  "dv",   "f4v", "flv"};
+    static const QStringList exts = {"ac3", "adx", "aiff", "au",  "caf", "flac", "mp3", "voc", "wav",
+                                     "m4r", "mov", "mp4",  "m4v", "mkv", "wmv",  "asf", "avi", "rmvb",
+                                     "rm",  "mpg", "mpeg", "dat", "ts",  "dv",   "f4v", "flv"};
     return exts;
 }
 
@@ -304,10 +304,10 @@ LXMediaInfoPtr MyDocument::itemForOffer(const QString &path, const std::shared_p
 void MyDocument::reportSkippedFiles(const QStringList &skipped) {
     if (skipped.isEmpty())
         return;
-    const QString title = skipped.size() == 1
-                              ? foundation::tr_(QStringLiteral("SKIPPEDONEFILE"), QStringLiteral("1 file was not added"))
-                              : foundation::tr_(QStringLiteral("SKIPPEDFILES"), QStringLiteral("%1 files were not added"))
-                                    .arg(skipped.size());
+    const QString title =
+        skipped.size() == 1 ? foundation::tr_(QStringLiteral("SKIPPEDONEFILE"), QStringLiteral("1 file was not added"))
+                            : foundation::tr_(QStringLiteral("SKIPPEDFILES"), QStringLiteral("%1 files were not added"))
+                                  .arg(skipped.size());
     foundation::AlertRequest note{title, skipped.join('\n'), vcCommon::okStr(), {}, {}, {}};
     _window->askQuestion(note, [](foundation::AlertButton) {});
 }
@@ -564,7 +564,8 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         const QVariantMap found = e.value("sourceProbeKey").toMap();
         const int64_t mtime = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
         if (st.st_size > 0 && found.value("fileSize").toLongLong() == st.st_size &&
-            found.value("fileModified").toLongLong() == mtime && ::access(QFile::encodeName(path).constData(), R_OK) == 0)
+            found.value("fileModified").toLongLong() == mtime &&
+            ::access(QFile::encodeName(path).constData(), R_OK) == 0)
             stored = SWMediaInfoManager::fromStoredFields(path, found);
         LXMediaInfoPtr item;
         if (stored) {
@@ -617,7 +618,8 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         item->setChosenKeyPath(chosen);
         loadResolutionAVCodecs(*item);
         if (!chosen.isEmpty()) {
-            const QVariant record = vcCommon::findDictByKey(chosen, vcCommon::outputFormatDictFrom(outputFmtFileName()));
+            const QVariant record =
+                vcCommon::findDictByKey(chosen, vcCommon::outputFormatDictFrom(outputFmtFileName()));
             if (record.typeId() == QMetaType::QVariantMap)
                 item->setBOutputIsVideo(!record.toMap().value("IsAudio", false).toBool());
         }
@@ -636,7 +638,8 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         const QString srt = e.value("currentPluginSubTitleKey").toString();
         if (!srt.isEmpty())
             item->setSrtSubtitleFile(srt);
-        pending.push_back({item, e.value("convertedOutputFileKey").toString(), e.value("convertedFingerprintKey").toString()});
+        pending.push_back(
+            {item, e.value("convertedOutputFileKey").toString(), e.value("convertedFingerprintKey").toString()});
         restored << path;
         updateProgressOnMain(double(i + 1) / double(n) * 100.0);
     }
@@ -661,7 +664,8 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
 bool MyDocument::canClearAllHistory() {
     if (currentSessionCount() == 0)
         return true;
-    foundation::AlertRequest q{foundation::tr_("InCONVERTING"), foundation::tr_("UNREMOVEALL"), vcCommon::okStr(), {}, {}, {}};
+    foundation::AlertRequest q{
+        foundation::tr_("InCONVERTING"), foundation::tr_("UNREMOVEALL"), vcCommon::okStr(), {}, {}, {}};
     _window->askQuestion(q, [](foundation::AlertButton) {});
     return false;
 }

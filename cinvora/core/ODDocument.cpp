@@ -78,10 +78,17 @@ vcBatchTally ODDocument::batchTally() const {
     vcBatchTally t;
     for (const vcTableCellViewPtr &row : _convertingCellViews) {
         switch (row->controls().outcome.kind) {
-        case vcJobOutcome::Done: ++t.done; break;
-        case vcJobOutcome::Failed: ++t.failed; break;
-        case vcJobOutcome::Cancelled: ++t.cancelled; break;
-        case vcJobOutcome::None: break;
+        case vcJobOutcome::Done:
+            ++t.done;
+            break;
+        case vcJobOutcome::Failed:
+            ++t.failed;
+            break;
+        case vcJobOutcome::Cancelled:
+            ++t.cancelled;
+            break;
+        case vcJobOutcome::None:
+            break;
         }
     }
     return t;
@@ -104,7 +111,10 @@ void ODDocument::convertAllInWR() {
                 QCoreApplication::translate("ODDocument", "Everything is already converted"),
                 QCoreApplication::translate("ODDocument", "Every item has been converted and has not changed since. "
                                                           "Change an item's format or settings to convert it again."),
-                vcCommon::okStr(), {}, {}, {}};
+                vcCommon::okStr(),
+                {},
+                {},
+                {}};
             _window->askQuestion(note, [](foundation::AlertButton) {});
             return;
         }
@@ -219,16 +229,17 @@ void ODDocument::selectCellWithDictionaryWithSubKey(const QVariantMap &record, c
         applyFormatToAll(record, keyPath, compKey);
         return;
     }
-    _window->askApplyFormatToAll(int64_t(_fileArray.size()), [this, record, keyPath, compKey](bool apply, bool dontAskAgain) {
-        if (dontAskAgain)
-            vcCommon::setShowTipAgainWhenChangeOutputFmt(false);
-        if (apply) {
-            applyFormatToAll(record, keyPath, compKey);
-        } else if (const LXMediaInfoPtr item = currentEditMovie()) {
-            // Nothing changed: the grid shows the selected item's format again.
-            showFormatOf(*item);
-        }
-    });
+    _window->askApplyFormatToAll(int64_t(_fileArray.size()),
+                                 [this, record, keyPath, compKey](bool apply, bool dontAskAgain) {
+                                     if (dontAskAgain)
+                                         vcCommon::setShowTipAgainWhenChangeOutputFmt(false);
+                                     if (apply) {
+                                         applyFormatToAll(record, keyPath, compKey);
+                                     } else if (const LXMediaInfoPtr item = currentEditMovie()) {
+                                         // Nothing changed: the grid shows the selected item's format again.
+                                         showFormatOf(*item);
+                                     }
+                                 });
 }
 
 void ODDocument::applyFormatToAll(const QVariantMap &record, const QString &keyPath, const QString &compKey) {

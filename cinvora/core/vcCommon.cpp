@@ -66,8 +66,8 @@ bool vcCommon::writeHistoryEntries(const QVariantList &entries) {
     if (QFileInfo(path).isSymLink() && QFileInfo(path).isFile()) {
         const auto root = PropertyList::readFile(path);
         if (!root || root->typeId() != QMetaType::QVariantList) {
-            Log::line(QStringLiteral("Not saving the list through %1: it points to a file that is not a list")
-                          .arg(path));
+            Log::line(
+                QStringLiteral("Not saving the list through %1: it points to a file that is not a list").arg(path));
             return false;
         }
     }
@@ -127,7 +127,8 @@ void vcCommon::saveBookmarks(const QStringList &paths) {
         if (path.isEmpty() || stored.contains(path))
             continue;
         stored.insert(path);
-        while (store.contains(QStringLiteral("bookmark%1").arg(n)) || store.contains(QStringLiteral("bookmarkPath%1").arg(n)))
+        while (store.contains(QStringLiteral("bookmark%1").arg(n)) ||
+               store.contains(QStringLiteral("bookmarkPath%1").arg(n)))
             ++n;
         store.insert(QStringLiteral("bookmarkPath%1").arg(n), path);
         added << path;
@@ -272,10 +273,13 @@ QString vcCommon::addFilesFolder() {
     return !last.isEmpty() && QFileInfo(last).isDir() ? last : movieFolder();
 }
 
-void vcCommon::setLastAddFilesFolder(const QString &folder) { foundation::Settings::setValue("lastAddFilesFolder", folder); }
+void vcCommon::setLastAddFilesFolder(const QString &folder) {
+    foundation::Settings::setValue("lastAddFilesFolder", folder);
+}
 
 void vcCommon::setMaxConvertingCountSameTime(int64_t count) {
     LXMediaCommon::setMaxConvertingCountSameTime(count);
-    foundation::NotificationCenter::defaultCenter().post(maxConvertingCountChangedKey(),
-                                                         {{QStringLiteral("count"), static_cast<qlonglong>(maxConvertingCountSameTime())}});
+    foundation::NotificationCenter::defaultCenter().post(
+        maxConvertingCountChangedKey(),
+        {{QStringLiteral("count"), static_cast<qlonglong>(maxConvertingCountSameTime())}});
 }

@@ -17,27 +17,42 @@ using T = vcJobTransition;
 
 const char *vcJobStateName(vcJobState s) {
     switch (s) {
-    case S::Idle: return "idle";
-    case S::Waiting: return "waiting";
-    case S::Converting: return "converting";
-    case S::Paused: return "paused";
-    case S::Finished: return "finished";
-    case S::Failed: return "failed";
-    case S::Cancelled: return "cancelled";
+    case S::Idle:
+        return "idle";
+    case S::Waiting:
+        return "waiting";
+    case S::Converting:
+        return "converting";
+    case S::Paused:
+        return "paused";
+    case S::Finished:
+        return "finished";
+    case S::Failed:
+        return "failed";
+    case S::Cancelled:
+        return "cancelled";
     }
     return "?";
 }
 
 const char *vcJobEventName(vcJobEvent e) {
     switch (e) {
-    case E::Start: return "start";
-    case E::Admit: return "admit";
-    case E::Pause: return "pause";
-    case E::Stop: return "stop";
-    case E::EndDone: return "end done";
-    case E::EndFailed: return "end failed";
-    case E::EndCancelled: return "end cancelled";
-    case E::Reported: return "reported";
+    case E::Start:
+        return "start";
+    case E::Admit:
+        return "admit";
+    case E::Pause:
+        return "pause";
+    case E::Stop:
+        return "stop";
+    case E::EndDone:
+        return "end done";
+    case E::EndFailed:
+        return "end failed";
+    case E::EndCancelled:
+        return "end cancelled";
+    case E::Reported:
+        return "reported";
     }
     return "?";
 }
@@ -99,12 +114,18 @@ const Row kTable[] = {
 
 bool applies(When w, const vcJobStep &s) {
     switch (w) {
-    case When::Any: return true;
-    case When::Fresh: return !s.resuming;
-    case When::Resuming: return s.resuming;
-    case When::Live: return !s.stopping;
-    case When::Shown: return !s.reporting;
-    case When::Reporting: return s.reporting;
+    case When::Any:
+        return true;
+    case When::Fresh:
+        return !s.resuming;
+    case When::Resuming:
+        return s.resuming;
+    case When::Live:
+        return !s.stopping;
+    case When::Shown:
+        return !s.reporting;
+    case When::Reporting:
+        return s.reporting;
     }
     return false;
 }

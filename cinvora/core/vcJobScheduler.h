@@ -54,14 +54,14 @@ struct vcJobStep {
 struct vcJobTransition {
     enum Effect : unsigned {
         None = 0,
-        NewRun = 1u << 0,         // a new session for a new conversion
-        Enqueue = 1u << 1,        // into the line
-        Dequeue = 1u << 2,        // out of the line
-        SpawnThread = 1u << 3,    // start the conversion thread
-        ResumeSession = 1u << 4,  // toggle the paused session back to running
-        PauseSession = 1u << 5,   // toggle the running session to paused
-        CancelSession = 1u << 6,  // cancel the session (its thread ends on its own)
-        ReportEnd = 1u << 7,      // show the end on the main thread
+        NewRun = 1u << 0,        // a new session for a new conversion
+        Enqueue = 1u << 1,       // into the line
+        Dequeue = 1u << 2,       // out of the line
+        SpawnThread = 1u << 3,   // start the conversion thread
+        ResumeSession = 1u << 4, // toggle the paused session back to running
+        PauseSession = 1u << 5,  // toggle the running session to paused
+        CancelSession = 1u << 6, // cancel the session (its thread ends on its own)
+        ReportEnd = 1u << 7,     // show the end on the main thread
     };
     vcJobStep to;
     int slotDelta = 0; // +1 takes a slot, -1 gives one back
@@ -116,9 +116,9 @@ public:
     struct Snapshot {
         int64_t taken = 0; // slots taken
         int64_t limit = 0;
-        int64_t queued = 0;        // entries in the line
-        int64_t slotWaiters = 0;   // of those, the ones that found every slot taken
-        int64_t inState[7] = {};   // jobs per vcJobState (Idle counts only jobs it has seen)
+        int64_t queued = 0;      // entries in the line
+        int64_t slotWaiters = 0; // of those, the ones that found every slot taken
+        int64_t inState[7] = {}; // jobs per vcJobState (Idle counts only jobs it has seen)
     };
     Snapshot snapshot() const;
     int64_t slotsTaken() const;

@@ -168,8 +168,8 @@ void vcTableCellView::refreshDisplay() {
         remaining = run->remainingUs;
     }
     updateControls([&](vcRowControls &c) {
-        const bool live = s.state == vcJobState::Waiting || s.state == vcJobState::Converting ||
-                          s.state == vcJobState::Paused;
+        const bool live =
+            s.state == vcJobState::Waiting || s.state == vcJobState::Converting || s.state == vcJobState::Paused;
         if (live) {
             c.outcome = {};
             c.deleteVisible = false;
@@ -209,10 +209,16 @@ void vcTableCellView::refreshDisplay() {
             // again and stopped before its turn has still only ever failed.
             c.statusVisible = true;
             switch (_lastOutcome.kind) {
-            case vcJobOutcome::Done: c.statusText = QString(); break;
-            case vcJobOutcome::Failed: c.statusText = failedText(); break;
+            case vcJobOutcome::Done:
+                c.statusText = QString();
+                break;
+            case vcJobOutcome::Failed:
+                c.statusText = failedText();
+                break;
             case vcJobOutcome::Cancelled:
-            case vcJobOutcome::None: c.statusText = stoppedText(); break;
+            case vcJobOutcome::None:
+                c.statusText = stoppedText();
+                break;
             }
             break;
         }
@@ -266,11 +272,14 @@ QString modifiedStamp(const QString &path) {
     struct stat st {};
     if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
         return QStringLiteral("0");
-    return QString::number(int64_t(st.st_mtim.tv_sec)) + QLatin1Char('.') + QString::number(int64_t(st.st_mtim.tv_nsec));
+    return QString::number(int64_t(st.st_mtim.tv_sec)) + QLatin1Char('.') +
+           QString::number(int64_t(st.st_mtim.tv_nsec));
 }
 } // namespace
 
-LXFillRules vcTableCellView::queueRules() { return LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec()); }
+LXFillRules vcTableCellView::queueRules() {
+    return LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec());
+}
 
 QString vcTableCellView::conversionFingerprint(const SWConvertOption &o) const {
     const LXMediaInfoPtr item = editMovie();
@@ -407,7 +416,8 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
         if (ok) {
             outcome = {vcJobOutcome::Done, QString(), output, reservation.note()};
         } else if (output.isEmpty() ? !session.cancelSession() : session.outcome() == SWConvertOutcome::Failed) {
-            outcome = {vcJobOutcome::Failed, why.isEmpty() ? QStringLiteral("the conversion did not finish") : why, QString(), QString()};
+            outcome = {vcJobOutcome::Failed, why.isEmpty() ? QStringLiteral("the conversion did not finish") : why,
+                       QString(), QString()};
         }
     }
     queue.runHook(vcJobScheduler::HookPoint::SessionReturned, this);
@@ -513,7 +523,7 @@ void vcTableCellView::sessionProgressPastLeft(SWConvertSession *session, double 
 }
 
 foundation::OutputReservation vcTableCellView::reserveOutputName(const QString &folder, const QString &sourcePath,
-                                                               const QString &ext, QString *why) {
+                                                                 const QString &ext, QString *why) {
     return foundation::Files::reserveNumberedName(folder, QFileInfo(sourcePath).completeBaseName(), ext, why);
 }
 

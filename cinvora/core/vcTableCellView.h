@@ -47,15 +47,24 @@ public:
     virtual void deleteItemAtIndex(int64_t index) { (void)index; }
     // Row events the widget forwards.
     virtual void concludeDragFile(const QStringList &paths) { (void)paths; }
-    virtual void selectItemIsSelected(vcTableCellView *row, bool selected) { (void)row; (void)selected; }
-    virtual void selectRowWithMode(vcTableCellView *row, vcSelectMode mode) { (void)row; (void)mode; }
+    virtual void selectItemIsSelected(vcTableCellView *row, bool selected) {
+        (void)row;
+        (void)selected;
+    }
+    virtual void selectRowWithMode(vcTableCellView *row, vcSelectMode mode) {
+        (void)row;
+        (void)mode;
+    }
     virtual void doubleClickItem(int64_t index) { (void)index; }
     // Where the job starts its threads (the owner joins them); null: the job's own group.
     virtual WorkerGroup *workerGroup() { return nullptr; }
     // Where outputs go; empty: the stored export folder.
     virtual QString exportFolder() { return {}; }
     // Last word on a session's settings, after the item's choices and the container rules.
-    virtual void adjustSessionOption(vcTableCellView *job, SWConvertOption &option) { (void)job; (void)option; }
+    virtual void adjustSessionOption(vcTableCellView *job, SWConvertOption &option) {
+        (void)job;
+        (void)option;
+    }
 };
 
 // How the last conversion of a job ended: the value the job reports, never its texts.
@@ -203,12 +212,12 @@ private:
     // whole life.
     struct Run {
         std::shared_ptr<SWConvertSession> session = std::make_shared<SWConvertSession>();
-        std::mutex lock;          // guards the fields below
+        std::mutex lock; // guards the fields below
         int64_t lastProgressMs = -1;
-        QString fingerprint;      // what this run converts, set before it starts
+        QString fingerprint; // what this run converts, set before it starts
         std::unique_ptr<vcLeftTimeEstimator> leftTime;
-        int64_t sharedWith = -1;  // the conversions converting at the last report
-        vcJobOutcome outcome;     // set by its thread before it reports the end
+        int64_t sharedWith = -1; // the conversions converting at the last report
+        vcJobOutcome outcome;    // set by its thread before it reports the end
         // The latest report: percent and remaining time (-1: none since the last admission).
         double percent = 0.0;
         int64_t remainingUs = -1;
@@ -217,9 +226,9 @@ private:
     // The job as its scheduler sees it: guarded by the scheduler's lock, changed only by it.
     struct QueueRecord {
         vcJobStep step;
-        uint64_t run = 0;      // number of the current conversion
-        uint64_t ticket = 0;   // see startTicket
-        uint64_t enqueued = 0; // the scheduler's count when it entered the line
+        uint64_t run = 0;                        // number of the current conversion
+        uint64_t ticket = 0;                     // see startTicket
+        uint64_t enqueued = 0;                   // the scheduler's count when it entered the line
         const vcJobScheduler *counter = nullptr; // the scheduler that counts it per state
     };
 

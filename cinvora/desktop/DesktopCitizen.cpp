@@ -36,7 +36,8 @@ void DoneNotifier::notify(const QString &title, const QString &body, const QStri
         _bus.connect(kNotifyService, kNotifyPath, kNotifyService, QStringLiteral("NotificationClosed"), this,
                      SLOT(notificationClosed(uint, uint)));
     }
-    QDBusMessage m = QDBusMessage::createMethodCall(kNotifyService, kNotifyPath, kNotifyService, QStringLiteral("Notify"));
+    QDBusMessage m =
+        QDBusMessage::createMethodCall(kNotifyService, kNotifyPath, kNotifyService, QStringLiteral("Notify"));
     QStringList actions;
     if (!folder.isEmpty())
         actions << openFolderAction() << QStringLiteral("Open Folder");
@@ -146,7 +147,8 @@ void SleepInhibitor::trySession(Via via) {
             if (ok) {
                 const uint cookie = reply.arguments().constFirst().toUInt();
                 const bool ss = via == Via::ScreenSaver;
-                QDBusMessage un = QDBusMessage::createMethodCall(reply.service(),
+                QDBusMessage un = QDBusMessage::createMethodCall(
+                    reply.service(),
                     ss ? QStringLiteral("/org/freedesktop/ScreenSaver") : QStringLiteral("/org/gnome/SessionManager"),
                     ss ? QStringLiteral("org.freedesktop.ScreenSaver") : QStringLiteral("org.gnome.SessionManager"),
                     ss ? QStringLiteral("UnInhibit") : QStringLiteral("Uninhibit"));

@@ -33,13 +33,14 @@ SoleInstance::Role SoleInstance::claim(const QStringList &files) {
             _owner = true;
             return Role::First;
         }
-        QDBusMessage call = QDBusMessage::createMethodCall(serviceName(), objectPath(), serviceName(),
-                                                           QStringLiteral("Open"));
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(serviceName(), objectPath(), serviceName(), QStringLiteral("Open"));
         call << files;
         const QDBusMessage answer = _bus.call(call, QDBus::Block, kHandOffTimeoutMs);
         if (answer.type() == QDBusMessage::ReplyMessage)
             return Role::HandedOff;
-        foundation::Log::line(QStringLiteral("The running window did not take the files: %1").arg(answer.errorMessage()));
+        foundation::Log::line(
+            QStringLiteral("The running window did not take the files: %1").arg(answer.errorMessage()));
     }
     return Role::Alone;
 }

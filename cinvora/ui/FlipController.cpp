@@ -45,7 +45,8 @@ private:
 };
 
 FlipController::FlipController(QWidget *from, QWidget *to, double duration)
-    : QObject(from->parentWidget()), _from(from), _to(to), _durationMs(std::max(1, int(std::lround(duration * 1000)))) {}
+    : QObject(from->parentWidget()), _from(from), _to(to), _durationMs(std::max(1, int(std::lround(duration * 1000)))) {
+}
 
 FlipController *FlipController::runningFlip(QWidget *parent) {
     if (!parent)
@@ -111,8 +112,7 @@ void FlipController::finish() {
     if (_overlay)
         _overlay->deleteLater();
     _overlay = nullptr;
-    if (_from && _from->parentWidget() &&
-        runningFlip(_from->parentWidget()) == this)
+    if (_from && _from->parentWidget() && runningFlip(_from->parentWidget()) == this)
         _from->parentWidget()->setProperty(kRunningProperty, QVariant());
     emit finished();
     deleteLater();

@@ -16,8 +16,8 @@ public:
 
     // Flips from whichever of the two views is shown to the other one. The views share one
     // parent and one area. Returns the running flip (it deletes itself when done).
-    static FlipController *flipViewsFirstViewSecondViewDuration(QWidget *window, QWidget *firstView, QWidget *secondView,
-                                                                double duration);
+    static FlipController *flipViewsFirstViewSecondViewDuration(QWidget *window, QWidget *firstView,
+                                                                QWidget *secondView, double duration);
     // The flip running over this parent, or null.
     static FlipController *runningFlip(QWidget *parent);
 

@@ -65,7 +65,9 @@ void ODEditPage::backToMainPage(LXMediaController *controller) {
         _window->backToMainPage();
 }
 
-LXMediaInfoPtr ODEditPage::fetchEditMovieAtIndex(int64_t index) { return _window->document().fetchEditMovieAtIndex(index); }
+LXMediaInfoPtr ODEditPage::fetchEditMovieAtIndex(int64_t index) {
+    return _window->document().fetchEditMovieAtIndex(index);
+}
 
 void ODEditPage::gotoPreviousItem(LXMediaController *controller) {
     if (fromOpenEditor(controller))

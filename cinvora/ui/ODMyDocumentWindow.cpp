@@ -190,7 +190,8 @@ void ODMyDocumentWindow::buildPreviewAndBrowser() {
         _categoryButtons.push_back(b);
     }
     // The grid is built for its frame; layoutPieces() gives it its place.
-    _thumbImageTableView = new LXThumbImageTableView(QRectF(0, 0, kDefaultWidth - kListWidth - 1, kGridHeight), _mainPanelView);
+    _thumbImageTableView =
+        new LXThumbImageTableView(QRectF(0, 0, kDefaultWidth - kListWidth - 1, kGridHeight), _mainPanelView);
 }
 
 void ODMyDocumentWindow::buildBottomBar() {
@@ -205,15 +206,16 @@ void ODMyDocumentWindow::buildBottomBar() {
     // The label shows the folder over the pop-up's face; presses go to the pop-up.
     _wrVideoPathLbl = label(_selectDirectoryBtn, 12, odtheme::text());
     _wrVideoPathLbl->setBUseDot(true);
-    _wrBrowserBtn = pictureButton(_bottomView, QStringLiteral("ODBrowserNormal.png"), QStringLiteral("ODBrowserPress.png"),
-                                  QStringLiteral("Show the export folder"), this);
+    _wrBrowserBtn = pictureButton(_bottomView, QStringLiteral("ODBrowserNormal.png"),
+                                  QStringLiteral("ODBrowserPress.png"), QStringLiteral("Show the export folder"), this);
     _switchLbl = label(_bottomView, 12, odtheme::textSoft(), QStringLiteral("Copy unchanged streams"));
     _switchLbl->setTextAlignment(LXLabel::AlignRight);
     _switchButton = new LXSwitchButton(_bottomView);
     _switchButton->setBtnBackgroundImage(LXImage::named(QStringLiteral("ODSwitchBG.png")));
     _switchButton->setBtnForegroundImage(LXImage::named(QStringLiteral("ODSwitchFG.png")));
     _switchButton->setBOnStates(vcCommon::autoCheckStreamCopyWhenSameCodec());
-    _switchButton->setToolTip(QStringLiteral("Copy a stream instead of encoding it again when its codec stays the same"));
+    _switchButton->setToolTip(
+        QStringLiteral("Copy a stream instead of encoding it again when its codec stays the same"));
     connect(_switchButton, &LXSwitchButton::stateChanged, this, [this](bool on) {
         vcCommon::setAutoCheckStreamCopyWhenSameCodec(on);
         // What a finished row was made with may no longer be what Convert would make.
@@ -282,7 +284,8 @@ void ODMyDocumentWindow::layoutPieces() {
                 if (cell->bSelected())
                     highlighted = cell->cellTitle();
             delete _thumbImageTableView;
-            _thumbImageTableView = new LXThumbImageTableView(QRectF(rightX, gridY, rightW, kGridHeight), _mainPanelView);
+            _thumbImageTableView =
+                new LXThumbImageTableView(QRectF(rightX, gridY, rightW, kGridHeight), _mainPanelView);
             _thumbImageTableView->show();
             if (!dict.isEmpty()) {
                 initThumbimageTableView();
@@ -312,7 +315,9 @@ void ODMyDocumentWindow::resizeEvent(QResizeEvent *) { layoutPieces(); }
 
 void ODMyDocumentWindow::updateItemCount() {
     const int64_t n = _document->numberOfRows();
-    _itemCountLbl->setTextTitle(n == 0 ? QString() : n == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(n));
+    _itemCountLbl->setTextTitle(n == 0   ? QString()
+                                : n == 1 ? QStringLiteral("1 item")
+                                         : QStringLiteral("%1 items").arg(n));
 }
 
 // ---- The list -------------------------------------------------------------------------

@@ -158,7 +158,8 @@ public:
     void saveMediaInfo(const LXMediaInfo &edited) override;
 
     // ---- DocumentWindow ----
-    void askQuestion(const foundation::AlertRequest &request, std::function<void(foundation::AlertButton)> done) override;
+    void askQuestion(const foundation::AlertRequest &request,
+                     std::function<void(foundation::AlertButton)> done) override;
     void askApplyFormatToAll(int64_t count, std::function<void(bool apply, bool dontAskAgain)> done) override;
     void closeWindow() override;
     void chooseFiles(const QStringList &extensions, std::function<void(QStringList)> done) override;

@@ -265,7 +265,8 @@ QString ODMyDocumentWindow::mailLink(const QString &address, const QString &subj
 }
 
 void ODMyDocumentWindow::sendMail() {
-    const QString subject = foundation::BundleInfo::value(QStringLiteral("CFBundleExecutable")) + QStringLiteral(" Feedback");
+    const QString subject =
+        foundation::BundleInfo::value(QStringLiteral("CFBundleExecutable")) + QStringLiteral(" Feedback");
     const QString link = mailLink(mailbox(), subject, foundation::tr_(QStringLiteral("MAILBODY")));
     if (!link.isEmpty())
         vcOpenElsewhere::openUrl(this, QUrl(link, QUrl::TolerantMode));
@@ -292,12 +293,17 @@ void ODMyDocumentWindow::buildApplicationMenu() {
         const QString name = vcCommon::currentApplicationName();
         const QString version = foundation::BundleInfo::value(QStringLiteral("CFBundleShortVersionString"));
         foundation::AlertRequest about{QStringLiteral("%1 %2").arg(name, version),
-                                       QStringLiteral("A video and audio converter."), vcCommon::okStr(), {}, {}, {}};
+                                       QStringLiteral("A video and audio converter."),
+                                       vcCommon::okStr(),
+                                       {},
+                                       {},
+                                       {}};
         foundation::Alerts::showSheet(this, about, [](foundation::AlertButton) {});
     });
     _appMenu->addSeparator();
     // Also a key of the window, whether or not the menu is open.
-    _openInPlayerWindowAction = _appMenu->addAction(openInPlayerWindowTitle(), this, [this] { openSelectedInPlayerWindow(); });
+    _openInPlayerWindowAction =
+        _appMenu->addAction(openInPlayerWindowTitle(), this, [this] { openSelectedInPlayerWindow(); });
     _openInPlayerWindowAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Return));
     _openInPlayerWindowAction->setShortcutContext(Qt::WindowShortcut);
     addAction(_openInPlayerWindowAction);
@@ -387,8 +393,7 @@ void ODMyDocumentWindow::closeEvent(QCloseEvent *event) {
         _playerLetGo = true;
         releasePlayControl();
         event->accept();
-    }
-    else
+    } else
         event->ignore();
 }
 

@@ -103,7 +103,9 @@ void ODMyDocumentWindow::setCategoryChangeAllowed(bool allowed) {
     updateMediaTypeButtonStatus();
 }
 
-void ODMyDocumentWindow::highlightFormatCell(const QString &label) { _thumbImageTableView->selectImageCellWithKey(label); }
+void ODMyDocumentWindow::highlightFormatCell(const QString &label) {
+    _thumbImageTableView->selectImageCellWithKey(label);
+}
 
 void ODMyDocumentWindow::selectLastExportType() { highlightFormatCell(_document->lastFormatLabel()); }
 
@@ -125,19 +127,21 @@ void ODMyDocumentWindow::askApplyFormatToAll(int64_t count, std::function<void(b
     const foundation::AlertRequest request{
         QStringLiteral("Apply this format to every item?"),
         QStringLiteral("The output format and its parameters will change for all %1 items in the list.").arg(count),
-        QStringLiteral("Apply to All"), QStringLiteral("Cancel"), QString(), foundation::AlertButton::Alternate};
+        QStringLiteral("Apply to All"),
+        QStringLiteral("Cancel"),
+        QString(),
+        foundation::AlertButton::Alternate};
     _askingApplyToAll = true;
     _editorAfterQuestion.reset();
-    auto *box = foundation::Alerts::showSheet(
-        this, request, QStringLiteral("Do not ask again"),
-        [this, done](foundation::AlertButton button, bool dontAskAgain) {
-            _askingApplyToAll = false;
-            const bool apply = button == foundation::AlertButton::Default;
-            done(apply, dontAskAgain);
-            const auto editor = std::exchange(_editorAfterQuestion, std::nullopt);
-            if (apply && editor)
-                showMediaInfoEdit(editor->first, editor->second);
-        });
+    auto *box = foundation::Alerts::showSheet(this, request, QStringLiteral("Do not ask again"),
+                                              [this, done](foundation::AlertButton button, bool dontAskAgain) {
+                                                  _askingApplyToAll = false;
+                                                  const bool apply = button == foundation::AlertButton::Default;
+                                                  done(apply, dontAskAgain);
+                                                  const auto editor = std::exchange(_editorAfterQuestion, std::nullopt);
+                                                  if (apply && editor)
+                                                      showMediaInfoEdit(editor->first, editor->second);
+                                              });
     if (box)
         box->setObjectName(QStringLiteral("applyToAllQuestion"));
 }
@@ -149,7 +153,8 @@ void ODMyDocumentWindow::showMediaInfoEdit(int index, const QString &key) {
     // shows the selected job's lists. Nothing opens without a selection.
     if (_mediaInfoEdit)
         return;
-    _mediaInfoEdit = ODMediaInfoEdit::shareODMediaInfoEditEditMovieWithDelegate(this, _document->currentEditMovie(), this);
+    _mediaInfoEdit =
+        ODMediaInfoEdit::shareODMediaInfoEditEditMovieWithDelegate(this, _document->currentEditMovie(), this);
 }
 
 void ODMyDocumentWindow::saveMediaInfo(const LXMediaInfo &edited) {

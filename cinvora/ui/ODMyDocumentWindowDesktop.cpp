@@ -86,7 +86,7 @@ void ODMyDocumentWindow::exportEnded(const QVariantMap &info) {
     const QString detail = info.value(QStringLiteral("detail")).toString();
     const bool upload =
         destination == LXMediaConvertController::Facebook || destination == LXMediaConvertController::Youtube;
-    const QString service = destination == LXMediaConvertController::Facebook ? QStringLiteral("Facebook")
+    const QString service = destination == LXMediaConvertController::Facebook  ? QStringLiteral("Facebook")
                             : destination == LXMediaConvertController::Youtube ? QStringLiteral("YouTube")
                                                                                : QString();
     QString title, body;

@@ -34,10 +34,11 @@ void ODMyDocumentWindow::openSelectedInPlayerWindow() {
     win->setAttribute(Qt::WA_DeleteOnClose);
     win->resize(LXPlayerPlusEditorController::windowSizeForItem(item));
     win->setMinimumSize(LXPlayerPlusEditorController::kMinWindowWidth, LXPlayerPlusEditorController::kMinWindowHeight);
-    win->setWindowTitle(QFileInfo(item->mediaInfoManager() ? item->mediaInfoManager()->path() : item->fileName()).fileName());
+    win->setWindowTitle(
+        QFileInfo(item->mediaInfoManager() ? item->mediaInfoManager()->path() : item->fileName()).fileName());
     // Exports go to the export folder, numbered when a name is taken.
-    auto *plus = LXPlayerPlusEditorController::sharePlayEditControllerEditMovieInfoInWinOutputPathWithNibName(this, item, win,
-                                                                                                            QString());
+    auto *plus = LXPlayerPlusEditorController::sharePlayEditControllerEditMovieInfoInWinOutputPathWithNibName(
+        this, item, win, QString());
     _playerWindow = plus;
     connect(plus, &QObject::destroyed, this, [this, item] {
         if (const vcTableCellViewPtr row = rowForItem(item))

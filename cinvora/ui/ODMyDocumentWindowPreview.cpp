@@ -4,7 +4,6 @@
 
 #include "ODPreviewView.h"
 
-
 void ODMyDocumentWindow::initPlayControl() {
     // A closed window builds no player: late reports (an intake finishing) find none.
     if (_mediaPlayController || _playerLetGo)
@@ -76,7 +75,9 @@ void ODMyDocumentWindow::focusPlayController() {
 
 // ---- What the document asks ---------------------------------------------------------------
 
-void ODMyDocumentWindow::previewItem(const LXMediaInfoPtr &item, bool autoPlay) { previewMovieAutoPlay(item, autoPlay); }
+void ODMyDocumentWindow::previewItem(const LXMediaInfoPtr &item, bool autoPlay) {
+    previewMovieAutoPlay(item, autoPlay);
+}
 
 bool ODMyDocumentWindow::isPlaying() { return _mediaPlayController && _mediaPlayController->isPlaying(); }
 
@@ -99,7 +100,8 @@ void ODMyDocumentWindow::PreviewSkin::beginToEditMovie(LXMediaController *contro
     // The editor page releases this player: not from inside its own button's press.
     if (window && controller && controller == window->_mediaPlayController.data())
         QMetaObject::invokeMethod(
-            window, [w = QPointer<ODMyDocumentWindow>(window)] {
+            window,
+            [w = QPointer<ODMyDocumentWindow>(window)] {
                 if (w)
                     w->beginToEditMovie();
             },

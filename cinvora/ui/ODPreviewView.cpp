@@ -91,7 +91,8 @@ void ODPreviewView::drawContent(QPainter &p, const QRect &) {
             _pictureFor = want;
         }
         const QSizeF s = LXImage::pointSize(_picture);
-        const QRectF target(well.center().x() - s.width() / 2, well.center().y() - s.height() / 2, s.width(), s.height());
+        const QRectF target(well.center().x() - s.width() / 2, well.center().y() - s.height() / 2, s.width(),
+                            s.height());
         p.save();
         p.setClipPath(wellPath);
         p.drawPixmap(target, _picture, QRectF(_picture.rect()));
@@ -112,8 +113,8 @@ void ODPreviewView::drawContent(QPainter &p, const QRect &) {
     QFont nameFont = LXStyle::boldSystemFont(14);
     p.setFont(nameFont);
     p.setPen(odtheme::text());
-    const QString name = QFontMetricsF(nameFont).elidedText(QFileInfo(_item->fileName()).fileName(), Qt::ElideMiddle,
-                                                            nameBox.width());
+    const QString name =
+        QFontMetricsF(nameFont).elidedText(QFileInfo(_item->fileName()).fileName(), Qt::ElideMiddle, nameBox.width());
     p.drawText(nameBox, Qt::AlignHCenter | Qt::AlignVCenter, name);
     p.setFont(LXStyle::systemFont(12));
     p.setPen(odtheme::textDim());

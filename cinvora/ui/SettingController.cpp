@@ -267,7 +267,8 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     setWindowTitle(QStringLiteral("Preferences"));
     setFixedSize(int(kW), int(kH));
 
-    label(this, QRectF(24, 254, 300, 24), QStringLiteral("Preferences"), 17, kText)->setTextFont(LXStyle::boldSystemFont(17));
+    label(this, QRectF(24, 254, 300, 24), QStringLiteral("Preferences"), 17, kText)
+        ->setTextFont(LXStyle::boldSystemFont(17));
 
     _countTipLabel = label(this, QRectF(24, 200, 300, 22), QString(), 13, kText);
     _countLabel = label(this, QRectF(322, 196, 36, 28), QString(), 20, kText);
@@ -301,8 +302,8 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     connect(m_ODKeepAwakeBtn, &LXSwitchButton::stateChanged, this, [this] { keepAwake(); });
     _savePathField = new QLineEdit(this);
     _savePathField->setReadOnly(true);
-    _savePathField->setStyleSheet(QStringLiteral(
-        "QLineEdit { background: #14161a; color: #dfe3e8; border: 1px solid #3a4049; border-radius: 5px; padding: 0 6px; }"));
+    _savePathField->setStyleSheet(QStringLiteral("QLineEdit { background: #14161a; color: #dfe3e8; border: 1px solid "
+                                                 "#3a4049; border-radius: 5px; padding: 0 6px; }"));
     LXGeometry::place(_savePathField, QRectF(24, 59, 380, 26));
     _browserBtn = new LXButton(QRectF(416, 59, 32, 26), this);
     _browserBtn->setImages(QStringLiteral("ODBrowserNormal.png"), QStringLiteral("ODBrowserPress.png"));

@@ -46,7 +46,8 @@ int main(int argc, char **argv) {
                       .arg(listLock.holder())
                       .arg(vcCommon::historyFile())
                 : QCoreApplication::translate("main", "cinvora: the list %1 is in use by another Cinvora window (%2).")
-                      .arg(vcCommon::historyFile(), listLock.error().isEmpty() ? QStringLiteral("locked") : listLock.error());
+                      .arg(vcCommon::historyFile(),
+                           listLock.error().isEmpty() ? QStringLiteral("locked") : listLock.error());
         std::fprintf(stderr, "%s\n", qPrintable(why));
         sole.release();
         SWUnInitCodec();
@@ -59,7 +60,8 @@ int main(int argc, char **argv) {
 
     odtheme::applyApplicationLook(app);
     vcWidgetReport::installFromEnvironment();
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("cinvora"), QIcon(LXImage::named(QStringLiteral("ODAppIcon.png")))));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("cinvora"), QIcon(LXImage::named(QStringLiteral("ODAppIcon.png")))));
 
     // A Google password an older version kept can never be used: it goes at start-up.
     LXYoutubeShareWindowController::removeStoredPasswords();

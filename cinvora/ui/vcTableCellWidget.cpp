@@ -55,7 +55,6 @@ LXButton *rowButton(QWidget *parent, const QRectF &frame, const QString &normal,
     return b;
 }
 
-
 // The status has a narrow frame: its longest texts are set a little smaller rather than
 // cut. Chosen once, so that a conversion's texts never change the face while it runs.
 QFont statusFont(int labelWidth) {
@@ -63,7 +62,8 @@ QFont statusFont(int labelWidth) {
     static QFont font;
     if (width != labelWidth) {
         width = labelWidth;
-        const QStringList longest = {vcTableCellView::waitingText(), vcTableCellView::leftTimeText(99 * 3600 * 1000000LL)};
+        const QStringList longest = {vcTableCellView::waitingText(),
+                                     vcTableCellView::leftTimeText(99 * 3600 * 1000000LL)};
         qreal px = 10;
         // (The label draws its text 3 points in from its right edge.)
         auto fits = [&](qreal size) {
@@ -97,8 +97,8 @@ void vcThumbView::setImage(const QImage &image) {
         _pixmap = QPixmap();
     } else {
         const qreal dpr = devicePixelRatioF();
-        QImage scaled = image.scaled(QSize(int(width() * dpr), int(height() * dpr)), Qt::KeepAspectRatio,
-                                     Qt::SmoothTransformation);
+        QImage scaled =
+            image.scaled(QSize(int(width() * dpr), int(height() * dpr)), Qt::KeepAspectRatio, Qt::SmoothTransformation);
         scaled.setDevicePixelRatio(dpr);
         _pixmap = QPixmap::fromImage(scaled);
     }
@@ -170,7 +170,8 @@ void vcOutcomeBadge::paintEvent(QPaintEvent *) {
         const QPointF pts[] = {{tip.x() - w * 0.13, tip.y() - h * 0.10}, tip, {tip.x() - w * 0.11, tip.y() + h * 0.13}};
         p.drawPolyline(pts, 3);
     } else if (done) {
-        const QPointF pts[] = {{x + w * 0.27, y + h * 0.52}, {x + w * 0.44, y + h * 0.69}, {x + w * 0.74, y + h * 0.33}};
+        const QPointF pts[] = {
+            {x + w * 0.27, y + h * 0.52}, {x + w * 0.44, y + h * 0.69}, {x + w * 0.74, y + h * 0.33}};
         p.drawPolyline(pts, 3);
     } else {
         p.drawLine(QPointF(x + w / 2, y + h * 0.26), QPointF(x + w / 2, y + h * 0.56));
@@ -231,8 +232,9 @@ void vcTableCellWidget::initODControls() {
                               QCoreApplication::translate("vcTableCellWidget", "Show in Folder"), this);
     _odBrowserBtn->setAccessibleName(_odBrowserBtn->toolTip());
     const QSizeF trash = LXImage::pointSize(LXImage::named(QStringLiteral("ODTrashNormal.png")));
-    _deleteItemBtn = rowButton(this, QRectF(388, 15, trash.width(), trash.height()), QStringLiteral("ODTrashNormal.png"),
-                               QStringLiteral("ODTrashPress.png"), QStringLiteral("delete current item"), this);
+    _deleteItemBtn =
+        rowButton(this, QRectF(388, 15, trash.width(), trash.height()), QStringLiteral("ODTrashNormal.png"),
+                  QStringLiteral("ODTrashPress.png"), QStringLiteral("delete current item"), this);
     _stopConvert = rowButton(this, QRectF(384, 15, 16, 16), QStringLiteral("ODStopNormal.png"),
                              QStringLiteral("ODStopPress.png"), QStringLiteral("stop convert"), this);
     _stopConvert->hide();
@@ -300,7 +302,8 @@ void vcTableCellWidget::setJob(const vcTableCellViewPtr &job) {
 
 void vcTableCellWidget::selectCurItem(bool selected) {
     _selected = selected;
-    setBackGroundImage(LXImage::named(selected ? QStringLiteral("ODCellBarPress.png") : QStringLiteral("ODCellBarNormal.png")));
+    setBackGroundImage(
+        LXImage::named(selected ? QStringLiteral("ODCellBarPress.png") : QStringLiteral("ODCellBarNormal.png")));
     // What the bar shows, for the widget report and for screen readers.
     setProperty("selected", selected);
     setAccessibleDescription(selected ? QCoreApplication::translate("vcTableCellWidget", "Selected") : QString());
@@ -374,7 +377,8 @@ void vcTableCellWidget::showOutcome(const vcJobOutcome &outcome) {
 QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome &outcome, bool outOfDate) {
     switch (outcome.kind) {
     case vcJobOutcome::Done:
-        return QCoreApplication::translate("vcTableCellWidget", "%1\nConverted to %2").arg(source, QFileInfo(outcome.outputFile).fileName()) +
+        return QCoreApplication::translate("vcTableCellWidget", "%1\nConverted to %2")
+                   .arg(source, QFileInfo(outcome.outputFile).fileName()) +
                (outcome.note.isEmpty() ? QString() : QLatin1Char('\n') + outcome.note) +
                (outOfDate ? QLatin1Char('\n') + outOfDateText() : QString());
     case vcJobOutcome::Failed:

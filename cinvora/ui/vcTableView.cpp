@@ -116,7 +116,9 @@ void vcTableView::layoutRows() {
     const int page = _viewport->height();
     const int width = int(columnWidth());
     int64_t first = value / tableCellRowHgt;
-    int64_t last = _rows == 0 || page <= 0 ? first - 1 : std::min<int64_t>(_rows - 1, (int64_t(value) + page - 1) / tableCellRowHgt);
+    int64_t last = _rows == 0 || page <= 0
+                       ? first - 1
+                       : std::min<int64_t>(_rows - 1, (int64_t(value) + page - 1) / tableCellRowHgt);
     std::vector<vcTableCellViewPtr> visible;
     if (_dataSource)
         for (int64_t i = first; i <= last; ++i)
@@ -181,7 +183,8 @@ void vcTableView::wheelEvent(QWheelEvent *event) {
 
 void vcTableView::paintEvent(QPaintEvent *) {
     QPainter p(this);
-    LXImage::drawAtViewFrame(p, LXImage::named(QStringLiteral("ODTableViewBg.png")), QRectF(0, 0, columnWidth(), height()));
+    LXImage::drawAtViewFrame(p, LXImage::named(QStringLiteral("ODTableViewBg.png")),
+                             QRectF(0, 0, columnWidth(), height()));
 }
 
 void vcTableView::dragEnterEvent(QDragEnterEvent *event) {

@@ -17,11 +17,20 @@ class vcTableView;
 class vcTableViewDataSource {
 public:
     virtual ~vcTableViewDataSource() = default;
-    virtual int64_t numberOfRowsInTableView(vcTableView *table) { (void)table; return 0; }
-    virtual vcTableCellViewPtr tableViewJobForRow(vcTableView *table, int64_t row) { (void)table, (void)row; return nullptr; }
+    virtual int64_t numberOfRowsInTableView(vcTableView *table) {
+        (void)table;
+        return 0;
+    }
+    virtual vcTableCellViewPtr tableViewJobForRow(vcTableView *table, int64_t row) {
+        (void)table, (void)row;
+        return nullptr;
+    }
     // Whether the job's row shows the pressed bar (the selection lives with the source: row
     // widgets are reused for other jobs as the list scrolls).
-    virtual bool tableViewIsJobSelected(vcTableView *table, const vcTableCellView *job) { (void)table, (void)job; return false; }
+    virtual bool tableViewIsJobSelected(vcTableView *table, const vcTableCellView *job) {
+        (void)table, (void)job;
+        return false;
+    }
     // Files dropped on the list (not on a row).
     virtual void tableViewConcludeDragFile(vcTableView *table, const QStringList &paths) { (void)table, (void)paths; }
 };

@@ -99,11 +99,11 @@ QString canonicalContainerName(const QString &name) {
     while (n.startsWith(u'.'))
         n.remove(0, 1);
     static const QHash<QString, QString> aliases = {
-        {"mkv", "matroska"}, {"mka", "matroska"},  {"wmv", "asf"},    {"wma", "asf"},   {"m4v", "mp4"},
-        {"m4a", "ipod"},     {"ts", "mpegts"},     {"m2ts", "mpegts"}, {"mts", "mpegts"}, {"mpg", "mpeg"},
-        {"mpeg1", "mpeg"},   {"mpeg2", "vob"},     {"dvd", "dvd"},    {"aac", "adts"},  {"ogv", "ogg"},
-        {"oga", "oga"},      {"qt", "mov"},        {"quicktime", "mov"}, {"aif", "aiff"}, {"aifc", "aiff"},
-        {"divx", "avi"},     {"xvid", "avi"},      {"3gpp", "3gp"},   {"3g2", "3g2"},   {"wave", "wav"},
+        {"mkv", "matroska"}, {"mka", "matroska"}, {"wmv", "asf"},       {"wma", "asf"},    {"m4v", "mp4"},
+        {"m4a", "ipod"},     {"ts", "mpegts"},    {"m2ts", "mpegts"},   {"mts", "mpegts"}, {"mpg", "mpeg"},
+        {"mpeg1", "mpeg"},   {"mpeg2", "vob"},    {"dvd", "dvd"},       {"aac", "adts"},   {"ogv", "ogg"},
+        {"oga", "oga"},      {"qt", "mov"},       {"quicktime", "mov"}, {"aif", "aiff"},   {"aifc", "aiff"},
+        {"divx", "avi"},     {"xvid", "avi"},     {"3gpp", "3gp"},      {"3g2", "3g2"},    {"wave", "wav"},
     };
     return aliases.value(n, n);
 }
@@ -130,8 +130,8 @@ const AVOutputFormat *resolveContainer(const QString &name, const QString &outpu
         *error = QStringLiteral("unknown container '%1'").arg(name);
         return nullptr;
     }
-    if (isOneOf(fmt->name, {"image2pipe", "fifo", "tee", "segment", "hls", "dash", "framemd5", "framecrc", "md5",
-                            "crc", "hash", "framehash", "streamhash", "null"})) {
+    if (isOneOf(fmt->name, {"image2pipe", "fifo", "tee", "segment", "hls", "dash", "framemd5", "framecrc", "md5", "crc",
+                            "hash", "framehash", "streamhash", "null"})) {
         *error = QStringLiteral("'%1' is not a file container").arg(name);
         return nullptr;
     }
@@ -161,10 +161,17 @@ bool containerHoldsType(const AVOutputFormat *fmt, AVMediaType type) {
 
 const AVCodec *encoderForCodec(AVCodecID id) {
     static const QHash<int, const char *> preferred = {
-        {AV_CODEC_ID_H264, "libx264"},     {AV_CODEC_ID_HEVC, "libx265"},      {AV_CODEC_ID_VP8, "libvpx"},
-        {AV_CODEC_ID_VP9, "libvpx-vp9"},   {AV_CODEC_ID_MP3, "libmp3lame"},    {AV_CODEC_ID_VORBIS, "libvorbis"},
-        {AV_CODEC_ID_OPUS, "libopus"},     {AV_CODEC_ID_THEORA, "libtheora"},  {AV_CODEC_ID_AAC, "aac"},
-        {AV_CODEC_ID_MPEG4, "mpeg4"},      {AV_CODEC_ID_AMR_NB, "libopencore_amrnb"},
+        {AV_CODEC_ID_H264, "libx264"},
+        {AV_CODEC_ID_HEVC, "libx265"},
+        {AV_CODEC_ID_VP8, "libvpx"},
+        {AV_CODEC_ID_VP9, "libvpx-vp9"},
+        {AV_CODEC_ID_MP3, "libmp3lame"},
+        {AV_CODEC_ID_VORBIS, "libvorbis"},
+        {AV_CODEC_ID_OPUS, "libopus"},
+        {AV_CODEC_ID_THEORA, "libtheora"},
+        {AV_CODEC_ID_AAC, "aac"},
+        {AV_CODEC_ID_MPEG4, "mpeg4"},
+        {AV_CODEC_ID_AMR_NB, "libopencore_amrnb"},
     };
     if (const char *name = preferred.value(id, nullptr)) {
         if (const AVCodec *c = avcodec_find_encoder_by_name(name))
@@ -199,14 +206,30 @@ const AVCodec *encoderForName(const QString &name, AVMediaType type) {
     if (n.isEmpty())
         return nullptr;
     static const QHash<QString, QString> aliases = {
-        {"h264", "libx264"},          {"x264", "libx264"},        {"avc", "libx264"},
-        {"hevc", "libx265"},          {"h265", "libx265"},        {"x265", "libx265"},
-        {"libfaac", "aac"},           {"faac", "aac"},            {"libfdk_aac", "aac"},
-        {"libvo_aacenc", "aac"},      {"mp3", "libmp3lame"},      {"lame", "libmp3lame"},
-        {"xvid", "libxvid"},          {"vp8", "libvpx"},          {"vp9", "libvpx-vp9"},
-        {"vorbis", "libvorbis"},      {"opus", "libopus"},        {"amr_nb", "libopencore_amrnb"},
-        {"amrnb", "libopencore_amrnb"}, {"amr_wb", "libvo_amrwbenc"}, {"theora", "libtheora"},
-        {"divx", "mpeg4"},            {"wmv", "wmv2"},            {"wma", "wmav2"},
+        {"h264", "libx264"},
+        {"x264", "libx264"},
+        {"avc", "libx264"},
+        {"hevc", "libx265"},
+        {"h265", "libx265"},
+        {"x265", "libx265"},
+        {"libfaac", "aac"},
+        {"faac", "aac"},
+        {"libfdk_aac", "aac"},
+        {"libvo_aacenc", "aac"},
+        {"mp3", "libmp3lame"},
+        {"lame", "libmp3lame"},
+        {"xvid", "libxvid"},
+        {"vp8", "libvpx"},
+        {"vp9", "libvpx-vp9"},
+        {"vorbis", "libvorbis"},
+        {"opus", "libopus"},
+        {"amr_nb", "libopencore_amrnb"},
+        {"amrnb", "libopencore_amrnb"},
+        {"amr_wb", "libvo_amrwbenc"},
+        {"theora", "libtheora"},
+        {"divx", "mpeg4"},
+        {"wmv", "wmv2"},
+        {"wma", "wmav2"},
     };
     const QByteArray encName = aliases.value(n, n).toLatin1();
     const AVCodec *c = avcodec_find_encoder_by_name(encName.constData());
@@ -236,9 +259,9 @@ const AVCodec *chooseEncoder(const AVOutputFormat *fmt, AVMediaType type, const 
                                            AV_CODEC_ID_VP9,        AV_CODEC_ID_VP8,   AV_CODEC_ID_MPEG2VIDEO,
                                            AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_H263,  AV_CODEC_ID_FLV1,
                                            AV_CODEC_ID_WMV2,       AV_CODEC_ID_THEORA};
-    static const AVCodecID audioPrefs[] = {AV_CODEC_ID_AAC,  AV_CODEC_ID_MP3,       AV_CODEC_ID_OPUS,
-                                           AV_CODEC_ID_VORBIS, AV_CODEC_ID_AC3,     AV_CODEC_ID_MP2,
-                                           AV_CODEC_ID_FLAC, AV_CODEC_ID_PCM_S16LE, AV_CODEC_ID_WMAV2};
+    static const AVCodecID audioPrefs[] = {AV_CODEC_ID_AAC,    AV_CODEC_ID_MP3,       AV_CODEC_ID_OPUS,
+                                           AV_CODEC_ID_VORBIS, AV_CODEC_ID_AC3,       AV_CODEC_ID_MP2,
+                                           AV_CODEC_ID_FLAC,   AV_CODEC_ID_PCM_S16LE, AV_CODEC_ID_WMAV2};
     if (type == AVMEDIA_TYPE_VIDEO) {
         for (AVCodecID id : videoPrefs)
             if (containerAccepts(fmt, id))
@@ -327,8 +350,8 @@ VideoTarget videoTarget(const AVCodec *enc, const AVOutputFormat *fmt, int displ
             if (*p == AV_PIX_FMT_YUV420P)
                 has420 = true;
         t.pixFmt = has420 ? AV_PIX_FMT_YUV420P
-                          : avcodec_find_best_pix_fmt_of_list(enc->pix_fmts, srcFmt == AV_PIX_FMT_NONE ? AV_PIX_FMT_YUV420P : srcFmt,
-                                                              0, nullptr);
+                          : avcodec_find_best_pix_fmt_of_list(
+                                enc->pix_fmts, srcFmt == AV_PIX_FMT_NONE ? AV_PIX_FMT_YUV420P : srcFmt, 0, nullptr);
     } else {
         t.pixFmt = srcFmt == AV_PIX_FMT_NONE ? AV_PIX_FMT_YUV420P : srcFmt;
     }
@@ -340,7 +363,7 @@ VideoTarget videoTarget(const AVCodec *enc, const AVOutputFormat *fmt, int displ
 
     if (enc->id == AV_CODEC_ID_MPEG1VIDEO || enc->id == AV_CODEC_ID_MPEG2VIDEO) {
         // The encoder's list also holds non-standard rates it then refuses.
-        static const AVRational standard[] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001}, {30, 1},
+        static const AVRational standard[] = {{24000, 1001}, {24, 1},       {25, 1}, {30000, 1001}, {30, 1},
                                               {50, 1},       {60000, 1001}, {60, 1}, {0, 0}};
         const int idx = av_find_nearest_q_idx(rate, standard);
         if (av_cmp_q(standard[idx], rate) != 0)
@@ -374,7 +397,8 @@ AudioTarget audioTarget(const AVCodec *enc, const AVOutputFormat *fmt, int srcRa
     if (enc->supported_samplerates) {
         int best = enc->supported_samplerates[0];
         for (const int *r = enc->supported_samplerates; *r; ++r)
-            if (std::abs(*r - rate) < std::abs(best - rate) || (std::abs(*r - rate) == std::abs(best - rate) && *r > best))
+            if (std::abs(*r - rate) < std::abs(best - rate) ||
+                (std::abs(*r - rate) == std::abs(best - rate) && *r > best))
                 best = *r;
         rate = best;
     }
@@ -462,10 +486,10 @@ void applyQuality(AVCodecContext *enc, Quality q, AVDictionary **opts) {
             setOpt("crf", 10, 20, 32);
         } else if (std::strcmp(n, "libtheora") == 0) {
             qscale(9, 6, 3); // theora counts upwards, 10 best
-        } else if (idIn(enc->codec_id, {AV_CODEC_ID_MPEG4, AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO,
-                                        AV_CODEC_ID_H263, AV_CODEC_ID_H263P, AV_CODEC_ID_FLV1, AV_CODEC_ID_WMV1,
-                                        AV_CODEC_ID_WMV2, AV_CODEC_ID_MSMPEG4V2, AV_CODEC_ID_MSMPEG4V3,
-                                        AV_CODEC_ID_MJPEG})) {
+        } else if (idIn(enc->codec_id,
+                        {AV_CODEC_ID_MPEG4, AV_CODEC_ID_MPEG1VIDEO, AV_CODEC_ID_MPEG2VIDEO, AV_CODEC_ID_H263,
+                         AV_CODEC_ID_H263P, AV_CODEC_ID_FLV1, AV_CODEC_ID_WMV1, AV_CODEC_ID_WMV2, AV_CODEC_ID_MSMPEG4V2,
+                         AV_CODEC_ID_MSMPEG4V3, AV_CODEC_ID_MJPEG})) {
             qscale(2, 5, 10);
         }
         // dvvideo and the lossless encoders have a fixed rate or need nothing.
@@ -499,14 +523,15 @@ void applyQuality(AVCodecContext *enc, Quality q, AVDictionary **opts) {
     }
     case AV_CODEC_ID_MP2:
         if (enc->sample_rate < 32000)
-            enc->bit_rate = nearestTable(perPair(160, 128, 96), {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160});
+            enc->bit_rate =
+                nearestTable(perPair(160, 128, 96), {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160});
         else
-            enc->bit_rate = nearestTable(perPair(224, 192, 128),
-                                         {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384});
+            enc->bit_rate =
+                nearestTable(perPair(224, 192, 128), {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384});
         break;
     case AV_CODEC_ID_AC3:
-        enc->bit_rate = nearestTable(perPair(256, 192, 128),
-                                     {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 448, 512, 576, 640});
+        enc->bit_rate = nearestTable(perPair(256, 192, 128), {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256,
+                                                              320, 384, 448, 512, 576, 640});
         break;
     case AV_CODEC_ID_OPUS:
         enc->bit_rate = perPair(160, 96, 64);

@@ -42,8 +42,8 @@ AVFilterContext *GraphBuilder::create(const char *filter, Options options, const
     const bool leftovers = av_dict_count(dict) > 0;
     av_dict_free(&dict);
     if (rc < 0 || leftovers) {
-        _error = QStringLiteral("cannot set up the '%1' filter%2").arg(QLatin1String(filter),
-                                                                     rc < 0 ? QStringLiteral(": ") + avError(rc) : QString());
+        _error = QStringLiteral("cannot set up the '%1' filter%2")
+                     .arg(QLatin1String(filter), rc < 0 ? QStringLiteral(": ") + avError(rc) : QString());
         return nullptr; // the graph frees the half-made filter
     }
     return ctx;
@@ -52,7 +52,8 @@ AVFilterContext *GraphBuilder::create(const char *filter, Options options, const
 bool GraphBuilder::link(AVFilterContext *from, int fromPad, AVFilterContext *to, int toPad) {
     const int rc = avfilter_link(from, fromPad, to, toPad);
     if (rc < 0) {
-        _error = QStringLiteral("cannot link %1 to %2: %3").arg(QLatin1String(from->name), QLatin1String(to->name), avError(rc));
+        _error = QStringLiteral("cannot link %1 to %2: %3")
+                     .arg(QLatin1String(from->name), QLatin1String(to->name), avError(rc));
         return false;
     }
     return true;
@@ -162,8 +163,8 @@ int Track::writePacket(AVPacket *pkt, AVRational tb) {
     pkt->pos = -1;
     const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
     if (ts != AV_NOPTS_VALUE)
-        positionUs = std::max(positionUs, av_rescale_q(ts + std::max<int64_t>(pkt->duration, 0), outStream->time_base,
-                                                       AV_TIME_BASE_Q));
+        positionUs = std::max(
+            positionUs, av_rescale_q(ts + std::max<int64_t>(pkt->duration, 0), outStream->time_base, AV_TIME_BASE_Q));
     const int rc = av_interleaved_write_frame(_ctx.out, pkt);
     if (rc < 0)
         return _ctx.fail(rc, QStringLiteral("cannot write the output file"));
@@ -318,8 +319,9 @@ int EncodeTrack::openDecoder() {
     const AVCodecParameters *par = inStream->codecpar;
     const AVCodec *codec = avcodec_find_decoder(par->codec_id);
     if (!codec)
-        return _ctx.fail(AVERROR_DECODER_NOT_FOUND, QStringLiteral("no decoder for the %1 stream").arg(QLatin1String(
-                                                                     avcodec_get_name(par->codec_id))));
+        return _ctx.fail(
+            AVERROR_DECODER_NOT_FOUND,
+            QStringLiteral("no decoder for the %1 stream").arg(QLatin1String(avcodec_get_name(par->codec_id))));
     _dec.reset(avcodec_alloc_context3(codec));
     if (!_dec)
         return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));

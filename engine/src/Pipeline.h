@@ -113,8 +113,8 @@ public:
 
     AVStream *const inStream;
     AVStream *outStream = nullptr;
-    bool inputDone = false;      // takes nothing more from the demuxer
-    int64_t positionUs = 0;      // output time written so far
+    bool inputDone = false; // takes nothing more from the demuxer
+    int64_t positionUs = 0; // output time written so far
     int64_t packetsWritten = 0;
     // Packets the demuxer gave this stream, and what of them proved sound: decoded
     // pictures or sound, or for a copy packets that hold data.

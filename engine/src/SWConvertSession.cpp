@@ -91,7 +91,8 @@ bool commit(const QString &partial, const QString &output, const FileId &before,
         return false;
     }
     // The rename itself is made durable with the folder's entry.
-    const int dir = ::open(QFile::encodeName(QFileInfo(output).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(QFile::encodeName(QFileInfo(output).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -204,7 +205,7 @@ bool SWConvertSession::start() {
         ownLock = foundation::Files::createPartial(output);
         if (ownLock < 0)
             return fail(QStringLiteral("cannot create the output file %1: %2")
-                                  .arg(output, QString::fromLocal8Bit(std::strerror(errno))));
+                            .arg(output, QString::fromLocal8Bit(std::strerror(errno))));
         part = identify(partial, false);
     }
     struct LockGuard {
@@ -241,7 +242,8 @@ bool SWConvertSession::start() {
                               [&meter](double p) { meter.update(p); });
     QString error;
     bool ok = transcoder.run(&error);
-    if (ok && transcoder.outputOpened() && (transcoder.outputDevice() != part.dev || transcoder.outputInode() != part.ino)) {
+    if (ok && transcoder.outputOpened() &&
+        (transcoder.outputDevice() != part.dev || transcoder.outputInode() != part.ino)) {
         ok = false;
         error = QStringLiteral("the partial output file was replaced while it was written");
     }

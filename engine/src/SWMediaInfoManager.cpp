@@ -32,14 +32,22 @@ QString languageName(const QString &code) {
 
 QString codecLabel(const AVCodecParameters *par) {
     switch (par->codec_id) {
-    case AV_CODEC_ID_SUBRIP: return QStringLiteral("SubRip");
-    case AV_CODEC_ID_ASS: return QStringLiteral("ASS");
-    case AV_CODEC_ID_MOV_TEXT: return QStringLiteral("Timed text");
-    case AV_CODEC_ID_DVD_SUBTITLE: return QStringLiteral("DVD subtitles");
-    case AV_CODEC_ID_HDMV_PGS_SUBTITLE: return QStringLiteral("PGS subtitles");
-    case AV_CODEC_ID_DVB_SUBTITLE: return QStringLiteral("DVB subtitles");
-    case AV_CODEC_ID_WEBVTT: return QStringLiteral("WebVTT");
-    default: break;
+    case AV_CODEC_ID_SUBRIP:
+        return QStringLiteral("SubRip");
+    case AV_CODEC_ID_ASS:
+        return QStringLiteral("ASS");
+    case AV_CODEC_ID_MOV_TEXT:
+        return QStringLiteral("Timed text");
+    case AV_CODEC_ID_DVD_SUBTITLE:
+        return QStringLiteral("DVD subtitles");
+    case AV_CODEC_ID_HDMV_PGS_SUBTITLE:
+        return QStringLiteral("PGS subtitles");
+    case AV_CODEC_ID_DVB_SUBTITLE:
+        return QStringLiteral("DVB subtitles");
+    case AV_CODEC_ID_WEBVTT:
+        return QStringLiteral("WebVTT");
+    default:
+        break;
     }
     const AVCodecDescriptor *d = avcodec_descriptor_get(par->codec_id);
     return d ? QString::fromLatin1(d->name).toUpper() : QStringLiteral("unknown");
@@ -47,9 +55,12 @@ QString codecLabel(const AVCodecParameters *par) {
 
 QString layoutLabel(const AVCodecParameters *par) {
     const int n = par->ch_layout.nb_channels;
-    if (n == 1) return QStringLiteral("mono");
-    if (n == 2) return QStringLiteral("stereo");
-    if (n <= 0) return {};
+    if (n == 1)
+        return QStringLiteral("mono");
+    if (n == 2)
+        return QStringLiteral("stereo");
+    if (n <= 0)
+        return {};
     char buf[64] = {0};
     if (par->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC &&
         av_channel_layout_describe(&par->ch_layout, buf, sizeof buf) > 0)
@@ -141,9 +152,9 @@ bool SWMediaInfoManager::canOpenFile(const QString &path) {
 
 namespace {
 QVariantMap streamFields(const SWStreamDetail &d) {
-    return {{QStringLiteral("number"), d.number},      {QStringLiteral("name"), d.name},
-            {QStringLiteral("codec"), d.codec},        {QStringLiteral("language"), d.language},
-            {QStringLiteral("channels"), d.channels},  {QStringLiteral("sampleRate"), d.sampleRate},
+    return {{QStringLiteral("number"), d.number},     {QStringLiteral("name"), d.name},
+            {QStringLiteral("codec"), d.codec},       {QStringLiteral("language"), d.language},
+            {QStringLiteral("channels"), d.channels}, {QStringLiteral("sampleRate"), d.sampleRate},
             {QStringLiteral("bitmap"), d.bitmap}};
 }
 
@@ -237,9 +248,7 @@ std::shared_ptr<SWMediaInfoManager> SWMediaInfoManager::initWithFile(const QStri
     return std::make_shared<SWMediaInfoManager>(path, withThumbnail);
 }
 
-SWMediaInfoManager::SWMediaInfoManager(const QString &path, bool withThumbnail) : _path(path) {
-    probe(withThumbnail);
-}
+SWMediaInfoManager::SWMediaInfoManager(const QString &path, bool withThumbnail) : _path(path) { probe(withThumbnail); }
 
 SWMediaInfoManager::~SWMediaInfoManager() = default;
 
@@ -395,7 +404,7 @@ QString audioDecodeProblem(AVFormatContext *fmt, const QList<SWStreamDetail> &au
 } // namespace
 
 void SWMediaInfoManager::probe(bool withThumbnail) {
-    if (struct stat st {}; ::stat(QFile::encodeName(_path).constData(), &st) == 0) {
+    if (struct stat st{}; ::stat(QFile::encodeName(_path).constData(), &st) == 0) {
         _fileSize = st.st_size;
         _fileModifiedNs = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
     }

@@ -45,7 +45,8 @@ protected:
         // Closed by the window manager: leave full screen the ordinary way, after this
         // event has been delivered.
         e->ignore();
-        QMetaObject::invokeMethod(_player, [p = _player] { p->exitFullScreenMode(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            _player, [p = _player] { p->exitFullScreenMode(); }, Qt::QueuedConnection);
     }
 
 private:

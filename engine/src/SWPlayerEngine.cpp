@@ -133,9 +133,9 @@ void SWPlayerPrivate::start() {
             continue;
         const int rc = mpv_set_option_string(mpv, name, value);
         if (rc < 0)
-            foundation::Log::debug(QStringLiteral("player: option %1=%2 refused: %3")
-                                       .arg(QLatin1String(name), QLatin1String(value),
-                                            QLatin1String(mpv_error_string(rc))));
+            foundation::Log::debug(
+                QStringLiteral("player: option %1=%2 refused: %3")
+                    .arg(QLatin1String(name), QLatin1String(value), QLatin1String(mpv_error_string(rc))));
     }
     if (foundation::Log::debugEnabled())
         mpv_request_log_messages(mpv, "info");
@@ -159,8 +159,8 @@ void SWPlayerPrivate::start() {
     mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType}, {MPV_RENDER_PARAM_INVALID, nullptr}};
     rc = mpv_render_context_create(&render, mpv, params);
     if (rc < 0) {
-        initError = QStringLiteral("libmpv's software renderer could not start: %1")
-                        .arg(QLatin1String(mpv_error_string(rc)));
+        initError =
+            QStringLiteral("libmpv's software renderer could not start: %1").arg(QLatin1String(mpv_error_string(rc)));
         render = nullptr;
         mpv_terminate_destroy(mpv);
         mpv = nullptr;
@@ -214,14 +214,16 @@ void SWPlayerPrivate::wakeupCallback(void *ctx) {
     auto *self = static_cast<SWPlayerPrivate *>(ctx);
     if (self->wakeupQueued.exchange(true))
         return;
-    QMetaObject::invokeMethod(self->q, [self] { self->onWakeup(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        self->q, [self] { self->onWakeup(); }, Qt::QueuedConnection);
 }
 
 void SWPlayerPrivate::renderUpdateCallback(void *ctx) {
     auto *self = static_cast<SWPlayerPrivate *>(ctx);
     if (self->renderQueued.exchange(true))
         return;
-    QMetaObject::invokeMethod(self->q, [self] { self->onRenderUpdate(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        self->q, [self] { self->onRenderUpdate(); }, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -256,7 +258,8 @@ void SWPlayerPrivate::issueSeek(double seconds, bool exact) {
     else
         heldAt.reset();
     const QByteArray t = QByteArray::number(seekTarget, 'f', 6);
-    command(tagFor(Request::Seek, ++seekSerial), {"seek", t.constData(), exact ? "absolute+exact" : "absolute+keyframes"});
+    command(tagFor(Request::Seek, ++seekSerial),
+            {"seek", t.constData(), exact ? "absolute+exact" : "absolute+keyframes"});
 }
 
 bool SWPlayerPrivate::restoreHeldPosition() {
@@ -337,9 +340,7 @@ void SWPlayerPrivate::openFile(const QString &newPath) {
     command(tagFor(Request::Load, serial), {"loadfile", file.constData(), "replace", "aid=auto,sid=no"});
 }
 
-bool SWPlayerPrivate::isRunning() const {
-    return mpv && !path.isEmpty() && !failed && !wantPaused;
-}
+bool SWPlayerPrivate::isRunning() const { return mpv && !path.isEmpty() && !failed && !wantPaused; }
 
 double SWPlayerPrivate::currentSeconds() const {
     if (seekPending)
@@ -635,8 +636,8 @@ bool SWPlayerPrivate::handleEvent(const mpv_event &ev) {
     case MPV_EVENT_LOG_MESSAGE:
         if (ev.data) {
             const auto *m = static_cast<const mpv_event_log_message *>(ev.data);
-            foundation::Log::debug(QStringLiteral("mpv[%1] %2").arg(QLatin1String(m->prefix),
-                                                                    QString::fromUtf8(m->text).trimmed()));
+            foundation::Log::debug(
+                QStringLiteral("mpv[%1] %2").arg(QLatin1String(m->prefix), QString::fromUtf8(m->text).trimmed()));
         }
         return true;
     default:
@@ -709,8 +710,8 @@ bool SWPlayerPrivate::onCommandReply(const mpv_event &ev) {
         if (ev.error < 0) {
             failed = true;
             wantPaused = true;
-            return reportError(QStringLiteral("Cannot play \"%1\": %2")
-                                   .arg(path, QLatin1String(mpv_error_string(ev.error))));
+            return reportError(
+                QStringLiteral("Cannot play \"%1\": %2").arg(path, QLatin1String(mpv_error_string(ev.error))));
         }
         const auto *cmd = static_cast<const mpv_event_command *>(ev.data);
         if (cmd && cmd->result.format == MPV_FORMAT_NODE_MAP && cmd->result.u.list) {
@@ -749,7 +750,8 @@ bool SWPlayerPrivate::onFileLoaded() {
             fps = v;
         if (mpv_get_property(mpv, "time-pos", MPV_FORMAT_DOUBLE, &v) >= 0)
             timePos = v;
-        demuxerStart = mpv_get_property(mpv, "demuxer-start-time", MPV_FORMAT_DOUBLE, &v) >= 0 && std::isfinite(v) ? v : 0.0;
+        demuxerStart =
+            mpv_get_property(mpv, "demuxer-start-time", MPV_FORMAT_DOUBLE, &v) >= 0 && std::isfinite(v) ? v : 0.0;
     }
     if (audioBeforeLoad)
         applyAudio(*audioBeforeLoad);
@@ -780,8 +782,8 @@ bool SWPlayerPrivate::onEndFile(const mpv_event_end_file &end) {
         parking = false;
         frame = QImage();
         q->update();
-        const QString text = wasLoaded ? QStringLiteral("Playback of \"%1\" failed: %2")
-                                       : QStringLiteral("Cannot play \"%1\": %2");
+        const QString text =
+            wasLoaded ? QStringLiteral("Playback of \"%1\" failed: %2") : QStringLiteral("Cannot play \"%1\": %2");
         return reportError(text.arg(path, QLatin1String(mpv_error_string(end.error))));
     }
     case MPV_END_FILE_REASON_EOF:

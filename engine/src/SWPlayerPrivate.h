@@ -74,10 +74,10 @@ public:
 
     // File.
     QString path;
-    uint64_t loadSerial = 0;     // serial of the latest load request
-    int loadsInFlight = 0;       // load commands whose reply has not arrived
-    int64_t wantedEntry = -1;    // libmpv playlist entry of the latest load
-    int64_t playingEntry = -1;   // entry of the last start-file event
+    uint64_t loadSerial = 0;   // serial of the latest load request
+    int loadsInFlight = 0;     // load commands whose reply has not arrived
+    int64_t wantedEntry = -1;  // libmpv playlist entry of the latest load
+    int64_t playingEntry = -1; // entry of the last start-file event
     bool loaded = false;
     bool failed = false;
     bool eof = false;
@@ -92,8 +92,8 @@ public:
     // Seeks.
     int seeksInFlight = 0;
     uint64_t seekSerial = 0;
-    bool seekPending = false;    // a seek was asked for and has not landed
-    double seekTarget = 0.0;     // seconds
+    bool seekPending = false;             // a seek was asked for and has not landed
+    double seekTarget = 0.0;              // seconds
     std::optional<double> seekBeforeLoad; // fraction
     // Where an exact seek parked the paused player. A track switch reloads the track and
     // libmpv's own refresh seek may land elsewhere (on a key picture) after our seek already
@@ -107,7 +107,7 @@ public:
 
     // Play window.
     int64_t windowStartUs = -1, windowDurationUs = -1;
-    bool parking = false;        // stopped at the window's end, settling there
+    bool parking = false; // stopped at the window's end, settling there
     double lastPercent = -1.0;
 
     // Track choices made before the file opened.

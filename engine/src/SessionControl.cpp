@@ -30,7 +30,8 @@ bool SessionControl::checkpoint() {
     if (!_paused.load(std::memory_order_acquire))
         return !_cancelled.load(std::memory_order_acquire);
     std::unique_lock lock(_m);
-    _cv.wait(lock, [this] { return !_paused.load(std::memory_order_relaxed) || _cancelled.load(std::memory_order_relaxed); });
+    _cv.wait(lock,
+             [this] { return !_paused.load(std::memory_order_relaxed) || _cancelled.load(std::memory_order_relaxed); });
     return !_cancelled.load(std::memory_order_relaxed);
 }
 
@@ -61,7 +62,8 @@ int SessionControl::interrupt(void *opaque) {
     return 0;
 }
 
-ProgressMeter::ProgressMeter(const SessionControl &control, Report report, void *ctx, std::chrono::milliseconds interval)
+ProgressMeter::ProgressMeter(const SessionControl &control, Report report, void *ctx,
+                             std::chrono::milliseconds interval)
     : _control(control), _report(report), _ctx(ctx), _interval(interval) {}
 
 void ProgressMeter::begin() {

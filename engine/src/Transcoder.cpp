@@ -193,16 +193,16 @@ int Transcoder::selectStreams() {
             return refuse(missingStream(in, asked, AVMEDIA_TYPE_SUBTITLE));
         } else if (asked >= 0) {
             _subtitle = asked;
-            _subtitleKind = isBitmapSubtitle(in->streams[asked]->codecpar->codec_id) ? SubtitleKind::Bitmap
-                                                                                        : SubtitleKind::Text;
+            _subtitleKind =
+                isBitmapSubtitle(in->streams[asked]->codecpar->codec_id) ? SubtitleKind::Bitmap : SubtitleKind::Text;
         }
     }
     if (_video < 0 && _audio < 0) {
         if (QLatin1String(_fmt->name) == QLatin1String("dv"))
             return refuse(QStringLiteral("a DV file needs a video stream"));
         return refuse(QStringLiteral("nothing to convert: the %1 container cannot hold what the input has, "
-                                                    "or every stream is switched off")
-                                         .arg(QLatin1String(_fmt->name)));
+                                     "or every stream is switched off")
+                          .arg(QLatin1String(_fmt->name)));
     }
     if (_video >= 0)
         _rotation = streamRotation(in->streams[_video]);
@@ -355,7 +355,8 @@ void Transcoder::seekToStart() {
     const int64_t ts = _ctx.trimStartUs + _ctx.clockOffsetUs;
     const int rc = avformat_seek_file(_in.get(), -1, INT64_MIN, ts, ts, 0);
     if (rc < 0)
-        foundation::Log::debug(QStringLiteral("seek to %1 failed (%2); reading from the start").arg(ts).arg(avError(rc)));
+        foundation::Log::debug(
+            QStringLiteral("seek to %1 failed (%2); reading from the start").arg(ts).arg(avError(rc)));
 }
 
 bool Transcoder::canCopyVideo() const {
@@ -460,7 +461,8 @@ bool Transcoder::keyframeAt(int64_t us) {
         const AVStream *st = probe->streams[_video];
         const int64_t half = halfFrameUs();
         const int64_t from = us + _ctx.clockOffsetUs - AV_TIME_BASE;
-        if (avformat_seek_file(probe.get(), -1, INT64_MIN, std::max<int64_t>(0, from), std::max<int64_t>(0, from), 0) >= 0) {
+        if (avformat_seek_file(probe.get(), -1, INT64_MIN, std::max<int64_t>(0, from), std::max<int64_t>(0, from), 0) >=
+            0) {
             for (int n = 0; n < 5000; ++n) {
                 PacketPtr pkt = makePacket();
                 if (!pkt || av_read_frame(probe.get(), pkt.get()) < 0)
@@ -530,8 +532,8 @@ int Transcoder::setUpOutput() {
             vs.requestRate = {_opt.frameRateNum(), _opt.frameRateDen()};
             vs.rotation = _rotation;
             if (_subtitleKind == SubtitleKind::Text) {
-                vs.textSubtitlePath = QStringLiteral("file:") + QFileInfo(_subtitle >= 0 ? _req.input : _req.pluginSubtitle)
-                                                                     .absoluteFilePath();
+                vs.textSubtitlePath = QStringLiteral("file:") +
+                                      QFileInfo(_subtitle >= 0 ? _req.input : _req.pluginSubtitle).absoluteFilePath();
                 if (_subtitle >= 0) {
                     int rank = 0;
                     for (int i = 0; i < _subtitle; ++i)
@@ -542,7 +544,8 @@ int Transcoder::setUpOutput() {
             } else if (_subtitleKind == SubtitleKind::Bitmap) {
                 _bitmapSubs = std::make_unique<BitmapSubtitles>();
                 QString err;
-                if ((rc = _bitmapSubs->open(_in->streams[_subtitle], st->codecpar->width, st->codecpar->height, &err)) < 0)
+                if ((rc = _bitmapSubs->open(_in->streams[_subtitle], st->codecpar->width, st->codecpar->height, &err)) <
+                    0)
                     return refuse(err);
                 vs.bitmapSubtitles = _bitmapSubs.get();
             }
@@ -582,8 +585,12 @@ int Transcoder::setUpOutput() {
             _in->streams[i]->discard = AVDISCARD_ALL;
     foundation::Log::debug(QStringLiteral("convert %1 -> %2 [%3]: video %4, audio %5")
                                .arg(_req.input, _req.output, QLatin1String(_fmt->name))
-                               .arg(_video < 0 ? "none" : _videoCopy ? "copy" : "encode")
-                               .arg(_audio < 0 ? "none" : _audioCopy ? "copy" : "encode"));
+                               .arg(_video < 0   ? "none"
+                                    : _videoCopy ? "copy"
+                                                 : "encode")
+                               .arg(_audio < 0   ? "none"
+                                    : _audioCopy ? "copy"
+                                                 : "encode"));
     return 0;
 }
 
@@ -602,8 +609,8 @@ int Transcoder::openOutputFile() {
             _outIno = sb.st_ino;
             _writeBehindFd = ::open(QFile::encodeName(_req.writeTo).constData(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
             struct stat same {};
-            if (_writeBehindFd >= 0 && (::fstat(_writeBehindFd, &same) != 0 || same.st_dev != _outDev ||
-                                        same.st_ino != _outIno)) {
+            if (_writeBehindFd >= 0 &&
+                (::fstat(_writeBehindFd, &same) != 0 || same.st_dev != _outDev || same.st_ino != _outIno)) {
                 ::close(_writeBehindFd);
                 _writeBehindFd = -1;
             }
@@ -706,14 +713,13 @@ int Transcoder::finishTracks(bool inputEnded) {
         if (const QString why = t->unusable(); !why.isEmpty())
             return refuse(QStringLiteral("the input cannot be converted: %1").arg(why));
         written += t->packetsWritten;
-        if (const auto *enc = dynamic_cast<const EncodeTrack *>(t.get()); enc && enc->framesDecoded() == 0 &&
-                                                                          t->type() == AVMEDIA_TYPE_VIDEO &&
-                                                                          !_startTrimmed)
+        if (const auto *enc = dynamic_cast<const EncodeTrack *>(t.get());
+            enc && enc->framesDecoded() == 0 && t->type() == AVMEDIA_TYPE_VIDEO && !_startTrimmed)
             return refuse(QStringLiteral("the video could not be decoded"));
     }
     if (written == 0)
         return refuse(_startTrimmed ? QStringLiteral("nothing to convert in the chosen range")
-                                                       : QStringLiteral("the input could not be decoded"));
+                                    : QStringLiteral("the input could not be decoded"));
     return 0;
 }
 
@@ -734,9 +740,10 @@ int Transcoder::checkInputLength(bool inputEnded) {
         const int64_t until = inputEnded ? INT64_MAX : t->sound.endUs();
         const int64_t lost = t->sent.notIn(t->sound, until);
         if (lost > slack(t->sent.coveredUs()))
-            return refuse(QStringLiteral("%1 s of the input's %2 could not be read: it is damaged")
-                              .arg(double(lost) / 1e6, 0, 'f', 1)
-                              .arg(t->type() == AVMEDIA_TYPE_VIDEO ? QStringLiteral("video") : QStringLiteral("audio")));
+            return refuse(
+                QStringLiteral("%1 s of the input's %2 could not be read: it is damaged")
+                    .arg(double(lost) / 1e6, 0, 'f', 1)
+                    .arg(t->type() == AVMEDIA_TYPE_VIDEO ? QStringLiteral("video") : QStringLiteral("audio")));
     }
     if (!inputEnded || _totalUs <= 0 || !_lengthPromised)
         return 0;

@@ -14,8 +14,8 @@ namespace fw {
 
 struct ConvertRequest {
     QString input;
-    QString output;      // the final name: names the container when no format is set
-    QString writeTo;     // where the bytes go (the partial file beside it)
+    QString output;  // the final name: names the container when no format is set
+    QString writeTo; // where the bytes go (the partial file beside it)
     QString pluginSubtitle;
     SWConvertOption option;
 };
@@ -102,7 +102,7 @@ private:
     bool _outputOpened = false, _headerWritten = false;
     dev_t _outDev = 0;
     ino_t _outIno = 0;
-    int _writeBehindFd = -1;     // the output file, for sync_file_range; -1 when unused
+    int _writeBehindFd = -1;    // the output file, for sync_file_range; -1 when unused
     int64_t _writtenBehind = 0; // bytes whose disk writes have been started
 };
 

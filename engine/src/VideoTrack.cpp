@@ -72,12 +72,13 @@ int VideoTrack::buildGraph(const AVFrame *frame) {
     if (!fmtName)
         return _ctx.refuse(QStringLiteral("the video has an unknown pixel format"));
     const AVRational rate = _dec->framerate.num > 0 ? _dec->framerate : AVRational{25, 1};
-    _src = b.create("buffer", {{"width", num(frame->width)},
-                               {"height", num(frame->height)},
-                               {"pix_fmt", QLatin1String(fmtName)},
-                               {"time_base", q2s(inStream->time_base)},
-                               {"pixel_aspect", q2s(sar)},
-                               {"frame_rate", q2s(rate)}},
+    _src = b.create("buffer",
+                    {{"width", num(frame->width)},
+                     {"height", num(frame->height)},
+                     {"pix_fmt", QLatin1String(fmtName)},
+                     {"time_base", q2s(inStream->time_base)},
+                     {"pixel_aspect", q2s(sar)},
+                     {"frame_rate", q2s(rate)}},
                     "in");
     if (!_src)
         return _ctx.refuse(b.error());
@@ -85,11 +86,12 @@ int VideoTrack::buildGraph(const AVFrame *frame) {
     bool ok = true;
 
     if (BitmapSubtitles *subs = _setup.bitmapSubtitles) {
-        _subSrc = b.create("buffer", {{"width", num(subs->width())},
-                                      {"height", num(subs->height())},
-                                      {"pix_fmt", QLatin1String(av_get_pix_fmt_name(AV_PIX_FMT_RGB32))},
-                                      {"time_base", q2s(inStream->time_base)},
-                                      {"pixel_aspect", QStringLiteral("1/1")}},
+        _subSrc = b.create("buffer",
+                           {{"width", num(subs->width())},
+                            {"height", num(subs->height())},
+                            {"pix_fmt", QLatin1String(av_get_pix_fmt_name(AV_PIX_FMT_RGB32))},
+                            {"time_base", q2s(inStream->time_base)},
+                            {"pixel_aspect", QStringLiteral("1/1")}},
                            "subtitles_in");
         ok = _subSrc != nullptr;
         AVFilterContext *subTail = _subSrc;

@@ -37,8 +37,7 @@ QString elideLongRuns(const QString &text, const QFontMetrics &metrics, bool *el
 }
 } // namespace
 
-QMessageBox *Alerts::showSheet(QWidget *parent, const AlertRequest &request,
-                               std::function<void(AlertButton)> done) {
+QMessageBox *Alerts::showSheet(QWidget *parent, const AlertRequest &request, std::function<void(AlertButton)> done) {
     std::function<void(AlertButton, bool)> plain;
     if (done)
         plain = [done](AlertButton b, bool) { done(b); };
@@ -97,12 +96,10 @@ QMessageBox *buildSheet(QWidget *parent, const AlertRequest &request, const QStr
             box->setDetailedText(request.message);
     }
     QPushButton *def = box->addButton(request.defaultButton, QMessageBox::AcceptRole);
-    QPushButton *alt = request.alternateButton.isEmpty()
-                           ? nullptr
-                           : box->addButton(request.alternateButton, QMessageBox::RejectRole);
-    QPushButton *other = request.otherButton.isEmpty()
-                             ? nullptr
-                             : box->addButton(request.otherButton, QMessageBox::DestructiveRole);
+    QPushButton *alt =
+        request.alternateButton.isEmpty() ? nullptr : box->addButton(request.alternateButton, QMessageBox::RejectRole);
+    QPushButton *other =
+        request.otherButton.isEmpty() ? nullptr : box->addButton(request.otherButton, QMessageBox::DestructiveRole);
     box->setDefaultButton(def);
     QCheckBox *check = nullptr;
     if (!checkBoxText.isEmpty()) {

@@ -50,8 +50,9 @@ bool mayBeRefused(QChar c) {
 QString shownCharacters(const QString &chars) {
     QStringList shown;
     for (const QChar c : chars)
-        shown << (c.unicode() < 0x20 || c.unicode() == 0x7f ? QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0'))
-                                                              : QString(c));
+        shown << (c.unicode() < 0x20 || c.unicode() == 0x7f
+                      ? QStringLiteral("U+%1").arg(c.unicode(), 4, 16, QLatin1Char('0'))
+                      : QString(c));
     return shown.join(QLatin1Char(' '));
 }
 
@@ -69,7 +70,9 @@ QString cutToBytes(QString s, int bytes) {
 
 bool sameFile(const struct stat &a, const struct stat &b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-bool sameTime(const struct timespec &a, const struct timespec &b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+bool sameTime(const struct timespec &a, const struct timespec &b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
 
 // The last way to move a file into place without replacing anything, for file systems
 // with neither an exclusive rename nor hard links: claim the final name with an exclusive
@@ -195,11 +198,8 @@ QString Files::refusedCharacters(const QString &folder, const QString &name) {
         return {};
     static std::atomic<unsigned> serial{0};
     const auto takes = [&](const QString &chars) {
-        const QString probe = QDir(folder).filePath(QStringLiteral("%1%2-%3-%4")
-                                                        .arg(kProbePrefix)
-                                                        .arg(::getpid())
-                                                        .arg(serial.fetch_add(1))
-                                                        .arg(chars));
+        const QString probe = QDir(folder).filePath(
+            QStringLiteral("%1%2-%3-%4").arg(kProbePrefix).arg(::getpid()).arg(serial.fetch_add(1)).arg(chars));
         const QByteArray p = native(probe);
         const int fd = ::open(p.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
@@ -349,7 +349,8 @@ OutputReservation Files::reserveExactPath(const QString &path, QString *why) {
     // A name the user typed is not changed behind their back; refused before any work.
     if (const QString refused = refusedCharacters(info.absolutePath(), info.fileName()); !refused.isEmpty()) {
         if (why)
-            *why = tr("cannot create %1: this drive does not allow %2 in file names").arg(path, shownCharacters(refused));
+            *why =
+                tr("cannot create %1: this drive does not allow %2 in file names").arg(path, shownCharacters(refused));
         return {};
     }
     if (const int limit = nameLimit(info.absolutePath()); utf8Size(info.fileName()) > limit) {

@@ -45,7 +45,8 @@ QObject *dispatcher() {
 
 void scheduleWake() {
     QObject *d = dispatcher();
-    QMetaObject::invokeMethod(d, [] { MainThread::drain(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        d, [] { MainThread::drain(); }, Qt::QueuedConnection);
 }
 
 } // namespace

@@ -15,9 +15,8 @@ quint64 NotificationCenter::addObserver(QObject *context, const QString &name, H
     std::lock_guard lock(_lock);
     const quint64 id = _nextId++;
     Entry e{id, context, name, std::make_shared<Handler>(std::move(handler)), {}};
-    e.destroyedConnection = QObject::connect(context, &QObject::destroyed, [this, context] {
-        removeObserver(context);
-    });
+    e.destroyedConnection =
+        QObject::connect(context, &QObject::destroyed, [this, context] { removeObserver(context); });
     _entries.push_back(std::move(e));
     return id;
 }
@@ -63,8 +62,8 @@ void NotificationCenter::post(const QString &name, const QVariantMap &userInfo) 
             (*t.handler)(name, userInfo);
         } else {
             auto handler = t.handler;
-            QMetaObject::invokeMethod(ctx, [handler, name, userInfo] { (*handler)(name, userInfo); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                ctx, [handler, name, userInfo] { (*handler)(name, userInfo); }, Qt::QueuedConnection);
         }
     }
 }

@@ -52,11 +52,12 @@ bool launch(const QUrl &url, const Reveal::Unanswered &unanswered) {
     auto *process = new QProcess;
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     process->setStandardInputFile(QProcess::nullDevice());
-    QObject::connect(process, &QProcess::finished, process, [process, unanswered](int code, QProcess::ExitStatus status) {
-        if (status != QProcess::NormalExit || code != 0)
-            tellLater(unanswered);
-        process->deleteLater();
-    });
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, unanswered](int code, QProcess::ExitStatus status) {
+                         if (status != QProcess::NormalExit || code != 0)
+                             tellLater(unanswered);
+                         process->deleteLater();
+                     });
     QObject::connect(process, &QProcess::errorOccurred, process, [process, unanswered](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
@@ -86,9 +87,9 @@ bool Reveal::showInFileManager(const QString &path, Unanswered unanswered) {
 
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            "org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
-            "org.freedesktop.FileManager1", "ShowItems");
+        QDBusMessage call =
+            QDBusMessage::createMethodCall("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                                           "org.freedesktop.FileManager1", "ShowItems");
         call << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString()} << QString();
         const QDBusMessage reply = bus.call(call, QDBus::Block, 3000);
         if (reply.type() == QDBusMessage::ReplyMessage)

@@ -20,4 +20,3 @@ extern "C" const char *__tsan_default_suppressions() {
            "race:QMetaObject::invokeMethodImpl\nrace:QMetaObject::invokeMethod<\n"
            "race:QMetaCallEvent::~QMetaCallEvent\n";
 }
-

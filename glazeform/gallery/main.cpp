@@ -87,7 +87,8 @@ LXButton *button(QWidget *parent, const QRect &r, const char *normal, const char
     return b;
 }
 
-void dressTrack(LXSliderA *s, const char *bgL, const char *bgM, const char *bgR, const char *fgL, const char *fgM, const char *fgR) {
+void dressTrack(LXSliderA *s, const char *bgL, const char *bgM, const char *bgR, const char *fgL, const char *fgM,
+                const char *fgR) {
     s->setProgressLeftImage(pic(bgL));
     s->setProgressImage(pic(bgM));
     s->setProgressRightImage(pic(bgR));
@@ -123,13 +124,16 @@ struct PlayBar : LXConvertWinViewDataSource {
         bg->setBackGroundImage(pic("FullBg.png"));
         return bg;
     }
-    QWidget *backController(LXConverWinView *v) override { return barButton(v, {10, 31, 24, 24}, "backToMainNormal.png", "backToMainPress.png"); }
+    QWidget *backController(LXConverWinView *v) override {
+        return barButton(v, {10, 31, 24, 24}, "backToMainNormal.png", "backToMainPress.png");
+    }
     QWidget *voiceLogoController(LXConverWinView *v) override {
         return barButton(v, {63, 32, 24, 24}, "FullCtrlVoiceLogo.png", "FullCtrlVoiceLogo.png");
     }
     QWidget *voiceSliderController(LXConverWinView *v) override {
         auto *vol = new LXSliderA(QRectF(82, 31, 80, 20), v);
-        dressTrack(vol, "FullCtrlVoiceLeftFg.png", "FullCtrlVoiceMiddleFg.png", "FullCtrlVoiceRightFg.png", nullptr, nullptr, nullptr);
+        dressTrack(vol, "FullCtrlVoiceLeftFg.png", "FullCtrlVoiceMiddleFg.png", "FullCtrlVoiceRightFg.png", nullptr,
+                   nullptr, nullptr);
         vol->setKnobImage(pic("FullCtrlVoiceBarPos_Normal.png"));
         vol->setSlideType(1);
         vol->setNSpace(6);
@@ -138,15 +142,19 @@ struct PlayBar : LXConvertWinViewDataSource {
         vol->setSliderPos(0.6);
         return vol;
     }
-    QWidget *playController(LXConverWinView *v) override { return barButton(v, kCentre, "FullCtrlPauseNormal.png", "FullCtrlPausePress.png"); }
-    QWidget *exportController(LXConverWinView *v) override { return barButton(v, {520, 31, 24, 24}, "ShareNormal.png", "SharePress.png"); }
+    QWidget *playController(LXConverWinView *v) override {
+        return barButton(v, kCentre, "FullCtrlPauseNormal.png", "FullCtrlPausePress.png");
+    }
+    QWidget *exportController(LXConverWinView *v) override {
+        return barButton(v, {520, 31, 24, 24}, "ShareNormal.png", "SharePress.png");
+    }
     QWidget *exitFullScreenController(LXConverWinView *v) override {
         return barButton(v, {572, 31, 24, 24}, "extentFullNormal.png", "extentFullPress.png");
     }
     QWidget *progressController(LXConverWinView *v) override {
         auto *prg = new LXSliderA(QRectF(60, 5, 480, 16), v);
-        dressTrack(prg, "FullCtrlPrgLeftBg.png", "FullCtrlPrgMiddleBg.png", "FullCtrlPrgRightBg.png", "FullCtrlPrgLeftFg.png",
-                   "FullCtrlPrgMiddleFg.png", "FullCtrlPrgRightFg.png");
+        dressTrack(prg, "FullCtrlPrgLeftBg.png", "FullCtrlPrgMiddleBg.png", "FullCtrlPrgRightBg.png",
+                   "FullCtrlPrgLeftFg.png", "FullCtrlPrgMiddleFg.png", "FullCtrlPrgRightFg.png");
         prg->setKnobImage(pic("FullCtrlProgressBarPos_Normal.png"));
         prg->setSlideType(1);
         prg->setNSpace(6);
@@ -175,7 +183,9 @@ struct TrimBar : LXConvertWinViewDataSource, LXCutSliderDelegate {
     QWidget *previousController(LXConverWinView *v) override {
         return barButton(v, kCentre.translated(-60, 0), "previousNormal.png", "previousPress.png");
     }
-    QWidget *nextController(LXConverWinView *v) override { return barButton(v, kCentre.translated(60, 0), "nextNormal.png", "nextPress.png"); }
+    QWidget *nextController(LXConverWinView *v) override {
+        return barButton(v, kCentre.translated(60, 0), "nextNormal.png", "nextPress.png");
+    }
     QWidget *cutSliderController(LXConverWinView *v) override {
         auto *cut = new LXCutSlider(QRectF(48, 1, 432, 30), v);
         cut->setLeftCutNormal(pic("ODEditLeftCutNormal.png"));
@@ -217,7 +227,8 @@ struct TrimBar : LXConvertWinViewDataSource, LXCutSliderDelegate {
         return barLabel(v, {5, 8, 60, 16}, LXCommon::timeStringFromTimeIntValueBShowMM(3100, true), LXLabel::AlignLeft);
     }
     QWidget *endLabelController(LXConverWinView *v) override {
-        return barLabel(v, {470, 8, 60, 16}, LXCommon::timeStringFromTimeIntValueBShowMM(11800, true), LXLabel::AlignLeft);
+        return barLabel(v, {470, 8, 60, 16}, LXCommon::timeStringFromTimeIntValueBShowMM(11800, true),
+                        LXLabel::AlignLeft);
     }
 };
 
@@ -248,14 +259,16 @@ public:
 private:
     void header() {
         caption(this, "Glazeform", QRect(24, 18, 400, 34), 26, kText);
-        caption(this, "Skinned controls of Cinvora, drawn from the generated skin", QRect(26, 52, 600, 22), 13, kCaption);
+        caption(this, "Skinned controls of Cinvora, drawn from the generated skin", QRect(26, 52, 600, 22), 13,
+                kCaption);
         auto *conv = button(this, QRect(1124, 24, 132, 34), "ODConvertNormal.png", "ODConvertPress.png", "Convert");
         conv->setTextNormalColor(Qt::black);
         conv->setTextPressColor(Qt::black);
         conv->setBShadowText(false);
         conv->setTextFont(LXStyle::boldSystemFont(13));
         conv->setYOffSet(-1);
-        auto *pause = button(this, QRect(980, 24, 132, 34), "ODStopConvertNormal.png", "ODStopConvertPress.png", "Pause All");
+        auto *pause =
+            button(this, QRect(980, 24, 132, 34), "ODStopConvertNormal.png", "ODStopConvertPress.png", "Pause All");
         pause->setTextNormalColor(Qt::black);
         pause->setTextPressColor(Qt::black);
         pause->setBShadowText(false);
@@ -267,7 +280,8 @@ private:
         // Tool buttons: normal, pressed.
         caption(s, "Tool buttons", QRect(16, 40, 200, 16));
         int x = 16;
-        for (auto [n, p] : {std::pair{"ODAddNormal.png", "ODAddPress.png"}, {"ODBrowserNormal.png", "ODBrowserPress.png"},
+        for (auto [n, p] : {std::pair{"ODAddNormal.png", "ODAddPress.png"},
+                            {"ODBrowserNormal.png", "ODBrowserPress.png"},
                             {"ODSettingNormal.png", "ODSettingPress.png"}}) {
             button(s, QRect(x, 62, 32, 26), n, p);
             pressLater << button(s, QRect(x + 40, 62, 32, 26), n, p);
@@ -290,12 +304,13 @@ private:
 
         // Editor transport.
         caption(s, "Editor", QRect(16, 108, 200, 16));
-        const char *names[] = {"ODEditFirst", "ODEditPrevious", "ODEditPlay", "ODEditTrimPlay", "ODEditNext",
-                               "ODEditLast", "ODEditLeftApply", "ODEditRightApply", "ODEditTrimPause", "ODEditPause",
-                               "ODEdit", "ODSave"};
+        const char *names[] = {"ODEditFirst",     "ODEditPrevious", "ODEditPlay",      "ODEditTrimPlay",
+                               "ODEditNext",      "ODEditLast",     "ODEditLeftApply", "ODEditRightApply",
+                               "ODEditTrimPause", "ODEditPause",    "ODEdit",          "ODSave"};
         x = 16;
         for (int i = 0; i < 12; ++i) {
-            const QByteArray n = QByteArray("%1Normal.png").replace("%1", names[i]), p = QByteArray("%1Press.png").replace("%1", names[i]);
+            const QByteArray n = QByteArray("%1Normal.png").replace("%1", names[i]),
+                             p = QByteArray("%1Press.png").replace("%1", names[i]);
             auto *b = button(s, QRect(x, 128, 32, 32), n.constData(), p.constData());
             if (i == 2 || i == 7)
                 pressLater << b;
@@ -348,7 +363,8 @@ private:
         }
         caption(s, "Spin control", QRect(460, 40, 200, 16));
         for (int i = 0; i < 2; ++i) {
-            auto *count = caption(s, i == 0 ? "2" : "3", QRect(460, 64 + i * 40, 30, 30), 18, kText, LXLabel::AlignRight);
+            auto *count =
+                caption(s, i == 0 ? "2" : "3", QRect(460, 64 + i * 40, 30, 30), 18, kText, LXLabel::AlignRight);
             (void)count;
             auto *spin = new LXSpinButton(s);
             spin->setGeometry(496, 62 + i * 40, 20, 30);
@@ -376,7 +392,8 @@ private:
         caption(s, "Floating controls", QRect(420, 152, 200, 16));
         const char *fl[] = {"backToMain", "exitFull", "extentFull", "Share"};
         for (int i = 0; i < 4; ++i) {
-            const QByteArray n = QByteArray("%1Normal.png").replace("%1", fl[i]), p = QByteArray("%1Press.png").replace("%1", fl[i]);
+            const QByteArray n = QByteArray("%1Normal.png").replace("%1", fl[i]),
+                             p = QByteArray("%1Press.png").replace("%1", fl[i]);
             auto *b = button(s, QRect(420 + i * 34, 176, 24, 24), n.constData(), p.constData());
             if (i == 3)
                 pressLater << b;
@@ -389,7 +406,8 @@ private:
         r->setBackGroundImage(pic(selected ? "ODCellBarPress.png" : "ODCellBarNormal.png"));
         auto *thumb = new LXImageView(r);
         LXGeometry::place(thumb, QRectF(10, 5, 78, 50));
-        QPixmap t = pic("defaultMovieImage.png").scaled(78 * 2, 50 * 2, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        QPixmap t = pic("defaultMovieImage.png")
+                        .scaled(78 * 2, 50 * 2, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
         t.setDevicePixelRatio(2);
         thumb->setImage(LXImage::roundCornersImageCornerRadius(t, 4));
         auto *title = new LXLabel(QRectF(96, 36, 300, 18), r);
@@ -399,8 +417,8 @@ private:
         title->setTextTitle(name);
         if (converting) {
             auto *prg = new LXSliderA(QRectF(96, 16, 300, 12), r);
-            dressTrack(prg, "ODPrgLeftBg.png", "ODPrgMiddleBg.png", "ODPrgRightBg.png", "ODPrgLeftFg.png", "ODPrgMiddleFg.png",
-                       "ODPrgRightFg.png");
+            dressTrack(prg, "ODPrgLeftBg.png", "ODPrgMiddleBg.png", "ODPrgRightBg.png", "ODPrgLeftFg.png",
+                       "ODPrgMiddleFg.png", "ODPrgRightFg.png");
             prg->setBExtentMidSkin(false);
             prg->setNSpace(2);
             prg->setSlideType(0);
@@ -461,7 +479,8 @@ private:
         button(base, QRect(6, 6, 32, 32), "ODPlayNormal.png", "ODPlayPress.png");
         auto *progress = new LXSliderA(base);
         progress->setGeometry(44, 16, 300, 12);
-        dressTrack(progress, "ODBgLeft.png", "ODBgMid.png", "ODBgRight.png", "ODFgLeft.png", "ODFgMid.png", "ODFgRight.png");
+        dressTrack(progress, "ODBgLeft.png", "ODBgMid.png", "ODBgRight.png", "ODFgLeft.png", "ODFgMid.png",
+                   "ODFgRight.png");
         progress->setKnobImage(pic("ODPosition.png"));
         progress->setKnobPressImage(pic("ODPosition.png"));
         progress->setSlideType(1);
@@ -515,9 +534,11 @@ private:
         sink.label = caption(editor, "", QRect(470, 34, 90, 20), 12, kText);
         cut->setDelegate(&sink);
         cut->drawCurAndTotalTimeDesc();
-        const char *tb[] = {"ODEditFirst", "ODEditPrevious", "ODEditTrimPlay", "ODEditNext", "ODEditLast", "ODEditLeftApply", "ODEditRightApply"};
+        const char *tb[] = {"ODEditFirst", "ODEditPrevious",  "ODEditTrimPlay",  "ODEditNext",
+                            "ODEditLast",  "ODEditLeftApply", "ODEditRightApply"};
         for (int i = 0; i < 7; ++i) {
-            const QByteArray n = QByteArray("%1Normal.png").replace("%1", tb[i]), p = QByteArray("%1Press.png").replace("%1", tb[i]);
+            const QByteArray n = QByteArray("%1Normal.png").replace("%1", tb[i]),
+                             p = QByteArray("%1Press.png").replace("%1", tb[i]);
             button(editor, QRect(12 + i * 38, 4, 32, 32), n.constData(), p.constData());
         }
         auto *back = button(editor, QRect(524, 4, 32, 32), "ODSaveNormal.png", "ODSavePress.png");
@@ -528,17 +549,21 @@ private:
         auto *panel = new LXView(s);
         panel->setGeometry(16, 198, 99, 24);
         panel->setBackGroundImage(pic("NextPreviousFrameBg.png"));
-        button(panel, LXGeometry::qtRect(QRectF(76, 0, 12, 24), 24), "gotoPreviousFrameNormal.png", "gotoPreviousFramePress.png");
-        pressLater << button(panel, LXGeometry::qtRect(QRectF(88, 0, 12, 24), 24), "gotoNextFrameNormal.png", "gotoNextFramePress.png");
+        button(panel, LXGeometry::qtRect(QRectF(76, 0, 12, 24), 24), "gotoPreviousFrameNormal.png",
+               "gotoPreviousFramePress.png");
+        pressLater << button(panel, LXGeometry::qtRect(QRectF(88, 0, 12, 24), 24), "gotoNextFrameNormal.png",
+                             "gotoNextFramePress.png");
         auto *t = new LXLabel(QRectF(5, 5, 70, 14), panel);
         t->setTextFont(LXStyle::systemFont(11));
         t->setTextColor(Qt::white);
         t->setTextTitle(LXCommon::timeStringFromTimeIntValueBShowMM(4512, true));
         caption(s, "Trim", QRect(150, 176, 200, 16));
-        auto *trim = button(s, QRect(150, 198, 52, 22), "trimOrCancelTrimNormal.png", "trimOrCancelTrimPress.png", "Trim");
+        auto *trim =
+            button(s, QRect(150, 198, 52, 22), "trimOrCancelTrimNormal.png", "trimOrCancelTrimPress.png", "Trim");
         trim->setTextFont(LXStyle::systemFont(11));
         trim->setYOffSet(-2);
-        auto *cancel = button(s, QRect(210, 198, 52, 22), "trimOrCancelTrimNormal.png", "trimOrCancelTrimPress.png", "Cancel");
+        auto *cancel =
+            button(s, QRect(210, 198, 52, 22), "trimOrCancelTrimNormal.png", "trimOrCancelTrimPress.png", "Cancel");
         cancel->setTextFont(LXStyle::systemFont(11));
         cancel->setYOffSet(-2);
         pressLater << cancel;
@@ -581,7 +606,8 @@ private:
         g->setCellBgAndSettingBtnImage(pic("ODThumbCellBg.png"), pic("ODThumbCellSetting.png"));
         g->setCellTitleColor(QColor(0xc9, 0xcf, 0xd7));
         QVariantMap apple;
-        const QStringList keys{"1--Quicktime Movie", "2--MP4", "3--M4V", "4--iPhone", "5--iPad", "6--Apple TV", "7--iPod"};
+        const QStringList keys{"1--Quicktime Movie", "2--MP4", "3--M4V", "4--iPhone", "5--iPad",
+                               "6--Apple TV",        "7--iPod"};
         for (const QString &k : keys)
             apple.insert(k, QVariantMap{{"keyName", k.mid(3)}});
         g->initDictionaryWithPrefix({{"Apple Device", apple}}, "OD");
@@ -639,8 +665,8 @@ int main(int argc, char **argv) {
     for (QWidget *w : g.pressLater)
         holdPressed(w);
     // The export menu, open.
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), g.menuButton->mapToGlobal(QPointF(10, 10)), Qt::LeftButton,
-                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(10, 10), g.menuButton->mapToGlobal(QPointF(10, 10)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(g.menuButton, &press);
     if (shot.isEmpty())
         return app.exec();

@@ -11,7 +11,9 @@
 
 LXCheckButton::LXCheckButton(QWidget *parent) : QWidget(parent) {}
 
-LXCheckButton::LXCheckButton(const QRectF &frame, QWidget *parent) : LXCheckButton(parent) { LXGeometry::place(this, frame); }
+LXCheckButton::LXCheckButton(const QRectF &frame, QWidget *parent) : LXCheckButton(parent) {
+    LXGeometry::place(this, frame);
+}
 
 void LXCheckButton::paintEvent(QPaintEvent *) {
     QPainter p(this);

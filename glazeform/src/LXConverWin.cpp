@@ -38,7 +38,8 @@ void keepOutOfTaskBars(QWidget *w) {
         return;
     const auto id = xcb_window_t(w->winId());
     const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
-    const xcb_atom_t wanted[] = {internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"), internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    const xcb_atom_t wanted[] = {internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
+                                 internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
     if (state == XCB_ATOM_NONE || wanted[0] == XCB_ATOM_NONE || wanted[1] == XCB_ATOM_NONE)
         return;
     if (!w->isVisible()) {
@@ -53,7 +54,8 @@ void keepOutOfTaskBars(QWidget *w) {
         for (xcb_atom_t a : wanted)
             if (std::find(atoms.begin(), atoms.end(), a) == atoms.end())
                 atoms.push_back(a);
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()), atoms.data());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()),
+                            atoms.data());
     } else {
         xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, id), nullptr);
         if (!tree)
@@ -89,7 +91,7 @@ void LXConverWinView::addControlOnConvertView() {
         return;
     using Request = QWidget *(LXConvertWinViewDataSource::*)(LXConverWinView *);
     static const Request order[] = {
-        &LXConvertWinViewDataSource::backgroundView,        &LXConvertWinViewDataSource::playController,
+        &LXConvertWinViewDataSource::backgroundView,         &LXConvertWinViewDataSource::playController,
         &LXConvertWinViewDataSource::playInEditorController, &LXConvertWinViewDataSource::voiceLogoController,
         &LXConvertWinViewDataSource::voiceSliderController,  &LXConvertWinViewDataSource::exitFullScreenController,
         &LXConvertWinViewDataSource::nextController,         &LXConvertWinViewDataSource::previousController,
@@ -119,8 +121,8 @@ void LXConverWinView::clearAutoHideTime() {
         _delegate->restoreAutoHideTime();
 }
 
-QPointF LXConverWinView::dragOrigin(const QPointF &o, const QPointF &d, const QSizeF &win, const QSizeF &screen, bool locked,
-                                    const QRectF &lock) {
+QPointF LXConverWinView::dragOrigin(const QPointF &o, const QPointF &d, const QSizeF &win, const QSizeF &screen,
+                                    bool locked, const QRectF &lock) {
     const double W = win.width(), H = win.height();
     double x = std::max(0.0, o.x() + d.x());
     if (x + W > screen.width())
@@ -200,7 +202,8 @@ QPointer<LXConverWin> &LXConverWin::slot() {
 
 LXConverWin *LXConverWin::convertWin() { return slot().data(); }
 
-LXConverWin::LXConverWin(const QRectF &frame, LXConvertWinViewDataSource *dataSource) : QWidget(nullptr, kFloatingFlags) {
+LXConverWin::LXConverWin(const QRectF &frame, LXConvertWinViewDataSource *dataSource)
+    : QWidget(nullptr, kFloatingFlags) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating, false);
     setAttribute(Qt::WA_Hover);
@@ -221,7 +224,8 @@ QRectF LXConverWin::screenFrame() const { return LXGeometry::qtToScreen(QRectF(g
 void LXConverWin::setScreenFrame(const QRectF &frame) { setGeometry(LXGeometry::screenToQt(frame).toRect()); }
 
 LXConverWin *LXConverWin::showConverWinWithFrameConvertWinViewDelegateIsPlaying(const QRectF &frame,
-                                                                               LXConvertWinViewDataSource *dataSource, bool) {
+                                                                                LXConvertWinViewDataSource *dataSource,
+                                                                                bool) {
     if (!slot())
         slot() = new LXConverWin(frame, dataSource);
     LXConverWin *w = slot();

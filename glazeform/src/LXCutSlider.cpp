@@ -31,7 +31,9 @@ LXCutSlider::LXCutSlider(const QRectF &frame, QWidget *parent) : QWidget(parent)
     initRects();
 }
 
-double LXCutSlider::handleWidth() const { return _leftCutNormal.isNull() ? 8.0 : LXImage::pointSize(_leftCutNormal).width(); }
+double LXCutSlider::handleWidth() const {
+    return _leftCutNormal.isNull() ? 8.0 : LXImage::pointSize(_leftCutNormal).width();
+}
 
 double LXCutSlider::minGap() const { return _totalTime > 0 ? minTimeInterval() / _totalTime * barWidth() : 0.0; }
 
@@ -219,11 +221,20 @@ void LXCutSlider::mousePressEvent(QMouseEvent *event) {
         return;
     _delegate->beginDragged();
     switch (_dragType) {
-    case DragCursor: _bCursorPressed = true; break;
-    case DragLeftCut: _bLeftCutPressed = true; break;
-    case DragRightCut: _bRightCutPressed = true; break;
-    case DragBar: seekToPoint(p.x()); break;
-    default: break;
+    case DragCursor:
+        _bCursorPressed = true;
+        break;
+    case DragLeftCut:
+        _bLeftCutPressed = true;
+        break;
+    case DragRightCut:
+        _bRightCutPressed = true;
+        break;
+    case DragBar:
+        seekToPoint(p.x());
+        break;
+    default:
+        break;
     }
     update();
 }
@@ -301,7 +312,8 @@ void LXCutSlider::drawAt(QPainter &p, const QPixmap &pic, const QRectF &lowerLef
     p.drawPixmap(LXGeometry::flipRect(lowerLeft, height()), pic, QRectF(pic.rect()));
 }
 
-void LXCutSlider::drawBar(QPainter &p, const QPixmap &start, const QPixmap &mid, const QPixmap &end, double y, bool selected) {
+void LXCutSlider::drawBar(QPainter &p, const QPixmap &start, const QPixmap &mid, const QPixmap &end, double y,
+                          bool selected) {
     const double h = selected ? 6 : 10;
     const QColor fill = selected ? QColor(Qt::blue) : QColor(Qt::black);
     const QSizeF ss = sizeOr(start, {1, h}), ms = sizeOr(mid, {2, h}), es = sizeOr(end, {1, h});

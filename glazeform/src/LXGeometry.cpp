@@ -38,7 +38,9 @@ FrameKeeper *keeper() {
 }
 } // namespace
 
-QRectF LXGeometry::flipRect(const QRectF &r, qreal h) { return QRectF(r.x(), h - r.y() - r.height(), r.width(), r.height()); }
+QRectF LXGeometry::flipRect(const QRectF &r, qreal h) {
+    return QRectF(r.x(), h - r.y() - r.height(), r.width(), r.height());
+}
 
 QPointF LXGeometry::flipPoint(const QPointF &p, qreal h) { return QPointF(p.x(), h - p.y()); }
 

@@ -55,7 +55,9 @@ void LXBasePopupButton::paintEvent(QPaintEvent *) {
 
 LXPopUpButton::LXPopUpButton(QWidget *parent) : LXBasePopupButton(parent) {}
 
-LXPopUpButton::LXPopUpButton(const QRectF &frame, QWidget *parent) : LXPopUpButton(parent) { LXGeometry::place(this, frame); }
+LXPopUpButton::LXPopUpButton(const QRectF &frame, QWidget *parent) : LXPopUpButton(parent) {
+    LXGeometry::place(this, frame);
+}
 
 LXPopUpButton::~LXPopUpButton() {
     if (_menuWindow)
@@ -163,8 +165,8 @@ void LXPopUpButton::willSelectMenuItemWithIndexKeyStr(const QString &key) {
 // ------------------------------------------------------------------------------------
 
 LXMenu::LXMenu(LXPopUpButton *button, const QStringList &items, int selectIndex, const QPixmap &background)
-    : QWidget(button->window(), Qt::Tool | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint |
-                                    Qt::WindowDoesNotAcceptFocus),
+    : QWidget(button->window(),
+              Qt::Tool | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus),
       _button(button), _menuItems(items), _oldIdx(selectIndex) {
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -185,8 +187,10 @@ LXMenu::LXMenu(LXPopUpButton *button, const QStringList &items, int selectIndex,
     setMouseTracking(true);
     for (int i = 0; i < n; ++i) {
         auto *row = new LXMenuItem(this, i, items.at(i), _menuBackView);
-        row->setGeometry(LXGeometry::qtRect(
-            QRectF(0, LXPopUpButton::kMenuPadding + LXPopUpButton::kRowHeight * (n - 1 - i), w, LXPopUpButton::kRowHeight), h));
+        row->setGeometry(
+            LXGeometry::qtRect(QRectF(0, LXPopUpButton::kMenuPadding + LXPopUpButton::kRowHeight * (n - 1 - i), w,
+                                      LXPopUpButton::kRowHeight),
+                               h));
         row->setBIsSelect(i == selectIndex);
         _rows.push_back(row);
     }

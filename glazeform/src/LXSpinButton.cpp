@@ -8,7 +8,9 @@
 
 LXSpinButton::LXSpinButton(QWidget *parent) : QWidget(parent) { setMouseTracking(true); }
 
-LXSpinButton::LXSpinButton(const QRectF &frame, QWidget *parent) : LXSpinButton(parent) { LXGeometry::place(this, frame); }
+LXSpinButton::LXSpinButton(const QRectF &frame, QWidget *parent) : LXSpinButton(parent) {
+    LXGeometry::place(this, frame);
+}
 
 void LXSpinButton::setCurValue(double v) {
     if (v > _maxValue)

@@ -37,8 +37,8 @@ QSizeF LXStyle::textSize(const QFont &font, const QString &text) {
     return QSizeF(fm.horizontalAdvance(text), fm.height());
 }
 
-void LXStyle::drawText(QPainter &p, const QPointF &topLeft, const QString &text, const QFont &font,
-                       const QColor &color, const QColor &shadow) {
+void LXStyle::drawText(QPainter &p, const QPointF &topLeft, const QString &text, const QFont &font, const QColor &color,
+                       const QColor &shadow) {
     p.save();
     p.setFont(font);
     const qreal ascent = QFontMetricsF(font).ascent();

@@ -59,7 +59,8 @@ void LXImageCellView::setSettingImage(const QPixmap &image) {
     _settingBtn->setPressImage(image);
     _settingBtn->setTextTitle(QString());
     const QSizeF s = LXImage::pointSize(image);
-    LXGeometry::place(_settingBtn, QRectF(_size.width() - s.width() - 5, _size.height() - s.height() - 5, s.width(), s.height()));
+    LXGeometry::place(_settingBtn,
+                      QRectF(_size.width() - s.width() - 5, _size.height() - s.height() - 5, s.width(), s.height()));
     update();
 }
 
@@ -106,7 +107,8 @@ void LXImageCellView::buttonUp(LXButton *) {
 // ---------------------------------------------------------------------------------------
 // Grid
 
-LXThumbImageTableView::LXThumbImageTableView(const QRectF &frame, QWidget *parent) : LXView(frame, parent), _size(frame.size()) {
+LXThumbImageTableView::LXThumbImageTableView(const QRectF &frame, QWidget *parent)
+    : LXView(frame, parent), _size(frame.size()) {
     if (!parent)
         resize(int(frame.width()), int(frame.height()));
     const double W = frame.width(), H = frame.height();
@@ -229,11 +231,13 @@ void LXThumbImageTableView::loadCategoryByMainKeyWithPrefix(const QString &categ
     _currentKey = category;
     const QVariantMap items = _dictionary.value(category).toMap();
     QStringList keys = items.keys();
-    std::sort(keys.begin(), keys.end(), [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
+    std::sort(keys.begin(), keys.end(),
+              [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
     for (const QString &key : keys) {
         const QVariantMap record = items.value(key).toMap();
         LXObject o;
-        o.keyName = record.contains(QStringLiteral("keyName")) ? record.value(QStringLiteral("keyName")).toString() : key;
+        o.keyName =
+            record.contains(QStringLiteral("keyName")) ? record.value(QStringLiteral("keyName")).toString() : key;
         o.orderName = key;
         o.imagePath = LXImage::resourcePath(pictureNameForKey(prefix, key) + QStringLiteral(".png"));
         _objectArray.push_back(o);
@@ -270,8 +274,9 @@ void LXThumbImageTableView::buildCells() {
     const double pitch = cellPitch();
     // Spread cells sit in the middle of their share of the strip; the others start at the
     // margin, the whole row centred.
-    const double first = spreadsCells() ? (pitch - kCellWidth) / 2
-                                        : std::max(0.0, (visibleWidth() - (n * kCellPitch + kLeftMargin)) / 2) + kLeftMargin;
+    const double first = spreadsCells()
+                             ? (pitch - kCellWidth) / 2
+                             : std::max(0.0, (visibleWidth() - (n * kCellPitch + kLeftMargin)) / 2) + kLeftMargin;
     for (size_t i = 0; i < _objectArray.size(); ++i) {
         const LXObject &o = _objectArray[i];
         auto *cell = new LXImageCellView(QSizeF(kCellWidth, kCellHeight), _imageParentView);

@@ -137,7 +137,8 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
             _outputPath = reserved;
         }
         if (reserved.isEmpty()) {
-            error = QCoreApplication::translate("LXExportConversion", "cannot create an output file for %1: %2").arg(wantedPath, notReserved);
+            error = QCoreApplication::translate("LXExportConversion", "cannot create an output file for %1: %2")
+                        .arg(wantedPath, notReserved);
             foundation::Log::line(QStringLiteral("Export failed: ") + error);
         } else {
             if (!reservation.note().isEmpty())

@@ -51,17 +51,13 @@ QString LXMediaCommon::exportMovieFolder() {
 
 void LXMediaCommon::setExportMovieFolder(const QString &path) { Settings::setValue("exportMoviePath", path); }
 
-bool LXMediaCommon::showTipAgainWhenChangeOutputFmt() {
-    return Settings::value("applyToAllTipAgain", true).toBool();
-}
+bool LXMediaCommon::showTipAgainWhenChangeOutputFmt() { return Settings::value("applyToAllTipAgain", true).toBool(); }
 
 void LXMediaCommon::setShowTipAgainWhenChangeOutputFmt(bool on) { Settings::setValue("applyToAllTipAgain", on); }
 
 QString LXMediaCommon::currentApplicationName() { return foundation::BundleInfo::name(); }
 
-QString LXMediaCommon::movieFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-}
+QString LXMediaCommon::movieFolder() { return QStandardPaths::writableLocation(QStandardPaths::MoviesLocation); }
 
 QString LXMediaCommon::applicationSupportFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -84,8 +80,8 @@ int streamNumber(const LXMediaInfo &item, bool subtitle) {
     if (index < 0)
         return static_cast<int>(index);
     const auto probe = item.mediaInfoManager();
-    const QList<int> numbers = probe ? (subtitle ? probe->subtitleStreamIndexs() : probe->audioStreamIndexs())
-                                     : QList<int>();
+    const QList<int> numbers =
+        probe ? (subtitle ? probe->subtitleStreamIndexs() : probe->audioStreamIndexs()) : QList<int>();
     if (index >= numbers.size())
         return -1;
     return numbers.at(static_cast<qsizetype>(index));
@@ -100,9 +96,8 @@ QRectF LXMediaCommon::flowRectForScreenWidth(double screenWidth) {
 }
 
 QRectF LXMediaCommon::flowRect() {
-    const QScreen *screen = qobject_cast<QGuiApplication *>(QCoreApplication::instance())
-                                ? QGuiApplication::primaryScreen()
-                                : nullptr;
+    const QScreen *screen =
+        qobject_cast<QGuiApplication *>(QCoreApplication::instance()) ? QGuiApplication::primaryScreen() : nullptr;
     return flowRectForScreenWidth(screen ? screen->geometry().width() : 0.0);
 }
 

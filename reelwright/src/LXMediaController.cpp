@@ -30,8 +30,8 @@ QString fmt(double seconds) { return LXCommon::drawTimeDescStr(seconds); }
 // Creation
 
 LXMediaController *LXMediaController::shareEditControllerEditMovieInfoWithNibName(LXMediaControllerDelegate *delegate,
-                                                                                 const LXMediaInfoPtr &item,
-                                                                                 const QString &nibName) {
+                                                                                  const LXMediaInfoPtr &item,
+                                                                                  const QString &nibName) {
     auto *c = new LXMediaController(delegate);
     c->initWithNibNameBundle(nibName);
     c->previewScreenMovieAutoPlay(item, false);
@@ -59,8 +59,8 @@ LXMediaController::LXMediaController(LXMediaControllerDelegate *delegate, QWidge
     _backToHome = new LXButton(_bottomView);
     _voiceButton = new LXButton(_bottomView);
     _voiceSlider = new LXSliderA(_bottomView);
-    for (LXButton *b : {_playPauseButton1, _playTrimButton, _previousButton, _nextButton, _leftCutApplyBtn, _rightCutApplyBtn,
-                        _backToHome, _voiceButton})
+    for (LXButton *b : {_playPauseButton1, _playTrimButton, _previousButton, _nextButton, _leftCutApplyBtn,
+                        _rightCutApplyBtn, _backToHome, _voiceButton})
         b->setTextTitle(QString());
 }
 
@@ -83,7 +83,8 @@ void LXMediaController::initWithNibNameBundle(const QString &nibName) {
     _built = true;
     // 1. The layout.
     if (!loadInterface(nibName) && !nibName.isEmpty())
-        foundation::Log::debug(QStringLiteral("media screen: no layout named \"%1\", using the class's own").arg(nibName));
+        foundation::Log::debug(
+            QStringLiteral("media screen: no layout named \"%1\", using the class's own").arg(nibName));
     _nibName = nibName.isEmpty() ? objectName() : nibName;
     // 2. The video area is black behind the picture.
     _playContainerView->setBDrawBackground(true);
@@ -186,7 +187,8 @@ void LXMediaController::dressButton(LXButton *button, PictureRequest normal, Pic
     button->update();
 }
 
-void LXMediaController::dressSlider(LXSliderA *slider, const PictureRequest requests[8], const char *const fallbacks[8]) {
+void LXMediaController::dressSlider(LXSliderA *slider, const PictureRequest requests[8],
+                                    const char *const fallbacks[8]) {
     slider->setProgressImage(picture(requests[0], fallbacks[0]));
     slider->setProgressLeftImage(picture(requests[1], fallbacks[1]));
     slider->setProgressRightImage(picture(requests[2], fallbacks[2]));
@@ -245,11 +247,12 @@ void LXMediaController::initCutSlider() {
 }
 
 void LXMediaController::initVoiceSlider() {
-    static const PictureRequest requests[8] = {&D::voiceSlideBgImage,     &D::voiceSlideBgLeftImage, &D::voiceSlideBgRightImage,
-                                               &D::voiceSlideFgLeftImage, &D::voiceSlideFgImage,     &D::voiceSlideFgRightImage,
-                                               &D::voiceSlideKnobNormalImage, &D::voiceSlideKnobPressImage};
-    static const char *const fallbacks[8] = {"LXWhiteBgMid.png", "LXWhiteBgLeft.png", "LXWhiteBgRight.png", "LXFgLeft.png",
-                                             "LXFgMid.png",      "LXFgRight.png",     "LXPositionNull.png", "LXPositionNull.png"};
+    static const PictureRequest requests[8] = {
+        &D::voiceSlideBgImage, &D::voiceSlideBgLeftImage,  &D::voiceSlideBgRightImage,    &D::voiceSlideFgLeftImage,
+        &D::voiceSlideFgImage, &D::voiceSlideFgRightImage, &D::voiceSlideKnobNormalImage, &D::voiceSlideKnobPressImage};
+    static const char *const fallbacks[8] = {"LXWhiteBgMid.png",   "LXWhiteBgLeft.png", "LXWhiteBgRight.png",
+                                             "LXFgLeft.png",       "LXFgMid.png",       "LXFgRight.png",
+                                             "LXPositionNull.png", "LXPositionNull.png"};
     LXSliderA *s = _voiceSlider;
     s->setDelegate(this);
     s->setBEnabled(true);
@@ -451,7 +454,8 @@ void LXMediaController::focusFirstResponder() {
 }
 
 void LXMediaController::enablePlayController(bool enable) {
-    for (LXButton *b : {_leftCutApplyBtn, _rightCutApplyBtn, _playTrimButton, _playPauseButton1, _nextButton, _voiceButton})
+    for (LXButton *b :
+         {_leftCutApplyBtn, _rightCutApplyBtn, _playTrimButton, _playPauseButton1, _nextButton, _voiceButton})
         b->setBEnabled(enable);
     _voiceSlider->setBEnabled(enable);
 }
@@ -462,7 +466,9 @@ QString LXMediaController::joinTimeStrDurationStr(const QString &time, const QSt
 
 void LXMediaController::drawTimeString(const QString &text) { _timeLabel->setTextTitle(text); }
 
-void LXMediaController::updateTime(double start, double end) { drawTimeString(joinTimeStrDurationStr(fmt(start), fmt(end - start))); }
+void LXMediaController::updateTime(double start, double end) {
+    drawTimeString(joinTimeStrDurationStr(fmt(start), fmt(end - start)));
+}
 
 void LXMediaController::updateOnMainControl() {
     if (!_mediaInfoMgr || !_editMovie)
@@ -493,7 +499,8 @@ void LXMediaController::updateBtnStatus(bool playing) {
         dressButton(_playTrimButton, &D::trimPlayNormalImage, &D::trimPlayPressImage, "LXEditTrimPlayNormal.png",
                     "LXEditTrimPlayPress.png");
         _playTrimButton->setToolTip(QStringLiteral("play trim"));
-        dressButton(_playPauseButton1, &D::playNormalImage, &D::playPressImage, "LXEditPlayNormal.png", "LXEditPlayPress.png");
+        dressButton(_playPauseButton1, &D::playNormalImage, &D::playPressImage, "LXEditPlayNormal.png",
+                    "LXEditPlayPress.png");
         _playPauseButton1->setToolTip(QStringLiteral("play"));
     }
     updatePlayPauseButton2(playing);

@@ -200,10 +200,11 @@ void LXMediaConvertController::adoptWindow(LXExportWindowController *window) {
             self->windowEnded();
     };
     QObject::connect(window, &LXExportWindowController::exportWindowClosed, window, ended);
-    QObject::connect(window, &LXExportWindowController::uploadEnded, window, [weak](bool succeeded, const QString &detail) {
-        if (auto self = weak.lock())
-            self->announceEnd(succeeded, detail);
-    });
+    QObject::connect(window, &LXExportWindowController::uploadEnded, window,
+                     [weak](bool succeeded, const QString &detail) {
+                         if (auto self = weak.lock())
+                             self->announceEnd(succeeded, detail);
+                     });
     // A window that goes with its parent window ends the export as well.
     QObject::connect(window, &QObject::destroyed, ended);
 }
@@ -290,7 +291,8 @@ QString LXMediaConvertController::wantedOutputPath(const QString &outputPath, co
     }
     QString folder;
     if (_exportType == ITunes) {
-        folder = QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath(QStringLiteral("exports"));
+        folder =
+            QDir(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)).filePath(QStringLiteral("exports"));
         QDir().mkpath(folder);
     } else {
         folder = LXMediaCommon::exportMovieFolder();

@@ -136,7 +136,7 @@ bool LXMediaEditController::loadInterface(const QString &nibName) {
     for (QWidget *w : std::initializer_list<QWidget *>{_btmSinglePlayControlView, _btmPlayControlView, _exportButton})
         w->hide();
     for (QWidget *w : std::initializer_list<QWidget *>{_cutSlider, _btnGrpView, _backToHome, _voiceButton, _voiceSlider,
-                                                        _timeLabel, _previousButton})
+                                                       _timeLabel, _previousButton})
         w->show();
     _titleBarView->setBackGroundImage(LXImage::named(QStringLiteral("LXEditTopBar.png")));
     _timePanelView->setBackGroundImage(LXImage::named(QStringLiteral("LXEditTimeWell.png")));
@@ -255,7 +255,8 @@ void LXMediaEditController::layoutInterface() {
 
 void LXMediaEditController::initButtons() {
     LXPlayerController::initButtons();
-    dressButton(_firstButton, &D::firstNormalImage, &D::firstPressImage, "LXEditFirstNormal.png", "LXEditFirstPress.png");
+    dressButton(_firstButton, &D::firstNormalImage, &D::firstPressImage, "LXEditFirstNormal.png",
+                "LXEditFirstPress.png");
     dressButton(_lastButton, &D::lastNormalImage, &D::lastPressImage, "LXEditLastNormal.png", "LXEditLastPress.png");
     dressButton(_previousButton, &D::previousNormalImage, &D::previousPressImage, "LXEditPreviousNormal.png",
                 "LXEditPreviousPress.png");
@@ -518,7 +519,9 @@ void LXMediaEditController::selectQuietly(LXPopupButtonCell *menu, int index) {
     menu->setCurrentIndex(index);
 }
 
-bool LXMediaEditController::existInnerSubTitles() const { return _mediaInfoMgr && !_mediaInfoMgr->subtitles().isEmpty(); }
+bool LXMediaEditController::existInnerSubTitles() const {
+    return _mediaInfoMgr && !_mediaInfoMgr->subtitles().isEmpty();
+}
 
 void LXMediaEditController::loadSubTitles() {
     const QStringList names = _mediaInfoMgr ? _mediaInfoMgr->subtitles() : QStringList();
@@ -636,7 +639,8 @@ void LXMediaEditController::subtitleFileChosen(const QString &path) {
 // Export
 
 QStringList LXMediaEditController::exportTypeArray() {
-    return {QStringLiteral("Local"), QStringLiteral("Media library"), QStringLiteral("Facebook"), QStringLiteral("Youtube")};
+    return {QStringLiteral("Local"), QStringLiteral("Media library"), QStringLiteral("Facebook"),
+            QStringLiteral("Youtube")};
 }
 
 void LXMediaEditController::initCB() {
@@ -661,7 +665,8 @@ void LXMediaEditController::exportWithType(int type) {
     _exportType = type;
     // The export's sheet is modal: what plays behind it stops.
     pauseWhenPlay();
-    _lastExport = LXMediaConvertController::startExport(_editMovie, _outputPath, _window ? _window.data() : this, type, this);
+    _lastExport =
+        LXMediaConvertController::startExport(_editMovie, _outputPath, _window ? _window.data() : this, type, this);
     QTimer::singleShot(kExportTitleRestoreMs, this, [this] { initExportTypeItem(); });
 }
 

@@ -25,8 +25,8 @@ const QString LXPlayerController::kGlobalSpaceDownKey = QStringLiteral("globalSp
 
 namespace {
 constexpr double kMicro = 1000000.0;
-constexpr double kBarHeight = 44;    // the single play bar under the video
-constexpr double kFloatingGap = 20;  // the floating bar above the video's bottom edge
+constexpr double kBarHeight = 44;   // the single play bar under the video
+constexpr double kFloatingGap = 20; // the floating bar above the video's bottom edge
 
 QString fmt(double seconds) { return LXCommon::drawTimeDescStr(seconds); }
 } // namespace
@@ -35,8 +35,8 @@ QString fmt(double seconds) { return LXCommon::drawTimeDescStr(seconds); }
 // Creation
 
 LXPlayerController *LXPlayerController::shareEditControllerEditMovieInfoWithNibName(LXMediaControllerDelegate *delegate,
-                                                                                   const LXMediaInfoPtr &item,
-                                                                                   const QString &nibName) {
+                                                                                    const LXMediaInfoPtr &item,
+                                                                                    const QString &nibName) {
     auto *c = new LXPlayerController(delegate);
     c->initWithNibNameBundle(nibName.isEmpty() ? kNibName : nibName);
     c->previewScreenMovieAutoPlay(item, false);
@@ -65,8 +65,8 @@ LXPlayerController::LXPlayerController(LXMediaControllerDelegate *delegate, QWid
 
     // Pointer movement over the video, and over its full-screen window once it exists.
     _playView->installEventFilter(this);
-    foundation::NotificationCenter::defaultCenter().addObserver(this, kGlobalSpaceDownKey,
-                                                                [this](const QString &, const QVariantMap &) { spaceKeyDown(); });
+    foundation::NotificationCenter::defaultCenter().addObserver(
+        this, kGlobalSpaceDownKey, [this](const QString &, const QVariantMap &) { spaceKeyDown(); });
 }
 
 LXPlayerController::~LXPlayerController() {
@@ -87,7 +87,8 @@ bool LXPlayerController::loadInterface(const QString &nibName) {
     _timeLabel->setTextAlignment(LXLabel::AlignCenter);
     _timeLabel->show();
     _voiceSlider->show();
-    for (QWidget *w : std::initializer_list<QWidget *>{_cutSlider, _btnGrpView, _backToHome, _voiceButton, _btmPlayControlView})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{_cutSlider, _btnGrpView, _backToHome, _voiceButton, _btmPlayControlView})
         w->hide();
     return nibName == kNibName || nibName == kBoardNibName;
 }
@@ -136,8 +137,10 @@ void LXPlayerController::initButtons() {
 }
 
 void LXPlayerController::initController() {
-    dressButton(_volumnLow, &D::minusVoiceNormalImage, &D::minusVoicePressImage, "LXVolumn-Normal.png", "LXVolumn-Press.png");
-    dressButton(_volumnHigh, &D::plusVoiceNormalImage, &D::plusVoicePressImage, "LXVolumn+Normal.png", "LXVolumn+Press.png");
+    dressButton(_volumnLow, &D::minusVoiceNormalImage, &D::minusVoicePressImage, "LXVolumn-Normal.png",
+                "LXVolumn-Press.png");
+    dressButton(_volumnHigh, &D::plusVoiceNormalImage, &D::plusVoicePressImage, "LXVolumn+Normal.png",
+                "LXVolumn+Press.png");
     dressButton(_editBtn, &D::goToEditNormalImage, &D::goToEditPressImage, "LXEditNormal.png", "LXEditPress.png");
     for (LXButton *b : {_volumnLow, _volumnHigh, _editBtn})
         b->setDelegate(this);
@@ -149,8 +152,8 @@ void LXPlayerController::initController() {
 }
 
 void LXPlayerController::initProgressSlider() {
-    static const PictureRequest requests[8] = {&D::slideBgImage,   &D::slideBgLeftImage, &D::slideBgRightImage,
-                                               &D::slideFgLeftImage, &D::slideFgImage,   &D::slideFgRightImage,
+    static const PictureRequest requests[8] = {&D::slideBgImage,         &D::slideBgLeftImage,   &D::slideBgRightImage,
+                                               &D::slideFgLeftImage,     &D::slideFgImage,       &D::slideFgRightImage,
                                                &D::slideKnobNormalImage, &D::slideKnobPressImage};
     static const char *const fallbacks[8] = {"LXBgMid.png", "LXBgLeft.png",  "LXBgRight.png",  "LXFgLeft.png",
                                              "LXFgMid.png", "LXFgRight.png", "LXPosition.png", "LXPosition.png"};
@@ -415,8 +418,8 @@ void LXPlayerController::enterFullCtrl(const QRectF &rect) {
     initAutoTimer();
     // Shown above this screen's window without taking the keyboard from it, so that the
     // window's shortcuts (space, arrows) keep working while the bar is up.
-    LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(rect, this, isPlaying(),
-                                                                                                      window());
+    LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(
+        rect, this, isPlaying(), window());
     w->setConverWinDelegate(this);
     w->addToParentWindowIsFullScreen(window(), false);
     updateTimeLbls();
@@ -509,7 +512,8 @@ void LXPlayerController::updateLockRect() {
 void LXPlayerController::setToPlay() {
     if (!_fullPlayOrPauseButton)
         return;
-    _fullPlayOrPauseButton->setImages(QStringLiteral("FullCtrlPlayNormal.png"), QStringLiteral("FullCtrlPlayPress.png"));
+    _fullPlayOrPauseButton->setImages(QStringLiteral("FullCtrlPlayNormal.png"),
+                                      QStringLiteral("FullCtrlPlayPress.png"));
     _fullPlayOrPauseButton->setTextTitle(QString());
     _fullPlayOrPauseButton->update();
 }
@@ -517,7 +521,8 @@ void LXPlayerController::setToPlay() {
 void LXPlayerController::setToPause() {
     if (!_fullPlayOrPauseButton)
         return;
-    _fullPlayOrPauseButton->setImages(QStringLiteral("FullCtrlPauseNormal.png"), QStringLiteral("FullCtrlPausePress.png"));
+    _fullPlayOrPauseButton->setImages(QStringLiteral("FullCtrlPauseNormal.png"),
+                                      QStringLiteral("FullCtrlPausePress.png"));
     _fullPlayOrPauseButton->setTextTitle(QString());
     _fullPlayOrPauseButton->update();
 }
@@ -527,7 +532,8 @@ void LXPlayerController::updatePlayStatus() { isPlaying() ? setToPause() : setTo
 void LXPlayerController::updateFullVoiceLogo(float volume) {
     if (!_fullVoiceLogo)
         return;
-    const QString name = volume < 0.01f ? QStringLiteral("FullCtrlNoVoiceLogo.png") : QStringLiteral("FullCtrlVoiceLogo.png");
+    const QString name =
+        volume < 0.01f ? QStringLiteral("FullCtrlNoVoiceLogo.png") : QStringLiteral("FullCtrlVoiceLogo.png");
     _fullVoiceLogo->setImages(name, name);
 }
 
@@ -671,10 +677,12 @@ QWidget *LXPlayerController::exitFullScreenController(LXConverWinView *view) {
     LXGeometry::place(_fullExitFullPlayerButton, QRectF(view->width() - 44, y, 24, 24));
     // The button leaves full screen, or enters it from the window.
     if (_playView->isInFullScreenMode()) {
-        _fullExitFullPlayerButton->setImages(QStringLiteral("FullCtrlEscFull.png"), QStringLiteral("FullCtrlEscFull.png"));
+        _fullExitFullPlayerButton->setImages(QStringLiteral("FullCtrlEscFull.png"),
+                                             QStringLiteral("FullCtrlEscFull.png"));
         _fullExitFullPlayerButton->setToolTip(QStringLiteral("exit full screen"));
     } else {
-        _fullExitFullPlayerButton->setImages(QStringLiteral("extentFullNormal.png"), QStringLiteral("extentFullPress.png"));
+        _fullExitFullPlayerButton->setImages(QStringLiteral("extentFullNormal.png"),
+                                             QStringLiteral("extentFullPress.png"));
         _fullExitFullPlayerButton->setToolTip(QStringLiteral("full screen"));
     }
     _fullExitFullPlayerButton->setTextTitle(QString());

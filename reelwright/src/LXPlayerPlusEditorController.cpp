@@ -32,7 +32,9 @@ int64_t toUs(double seconds) { return std::isfinite(seconds) ? std::llround(seco
 double fromUs(int64_t us) { return double(us) / kMicro; }
 
 // "H:MM:SS.CC" of a time in whole microseconds (hundredths cut, not rounded).
-QString precise(double seconds) { return LXCommon::timeStringFromTimeIntValueBShowMM(std::max<int64_t>(0, toUs(seconds)) / 10000, true); }
+QString precise(double seconds) {
+    return LXCommon::timeStringFromTimeIntValueBShowMM(std::max<int64_t>(0, toUs(seconds)) / 10000, true);
+}
 
 void showIf(QWidget *w, bool on) {
     if (w)
@@ -65,7 +67,8 @@ QString LXPlayerPlusEditorController::trimMenuTitle() {
 // ---------------------------------------------------------------------------------------
 // Creation
 
-LXPlayerPlusEditorController *LXPlayerPlusEditorController::sharePlayEditControllerEditMovieInfoInWinOutputPathWithNibName(
+LXPlayerPlusEditorController *
+LXPlayerPlusEditorController::sharePlayEditControllerEditMovieInfoInWinOutputPathWithNibName(
     LXMediaControllerDelegate *delegate, const LXMediaInfoPtr &item, LXDragWindow *win, const QString &outputPath,
     const QString &nibName) {
     auto *c = new LXPlayerPlusEditorController(delegate);
@@ -77,7 +80,8 @@ LXPlayerPlusEditorController *LXPlayerPlusEditorController::sharePlayEditControl
         win->resize(windowSizeForItem(item));
         win->setMinimumSize(kMinWindowWidth, kMinWindowHeight);
         if (item)
-            win->setWindowTitle(QFileInfo(item->mediaInfoManager() ? item->mediaInfoManager()->path() : item->fileName()).fileName());
+            win->setWindowTitle(
+                QFileInfo(item->mediaInfoManager() ? item->mediaInfoManager()->path() : item->fileName()).fileName());
     }
     c->_dragWindow = win;
     c->setOutputPath(outputPath);
@@ -148,8 +152,9 @@ void LXPlayerPlusEditorController::changePlayEditMode() {
     const bool play = _ctrlMode == PlayMode;
     showIf(_exportButton, play && !full);
     showIf(_backButton, play && !full);
-    for (QWidget *w : std::initializer_list<QWidget *>{_fullExitFullPlayerButton, _fullVoiceLogo, _fullVoiceSlider, _fullPrgSlider,
-                                                       _fullPlayOrPauseButton, _fullLeftTimeField, _fullRightTimeField})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{_fullExitFullPlayerButton, _fullVoiceLogo, _fullVoiceSlider, _fullPrgSlider,
+                                          _fullPlayOrPauseButton, _fullLeftTimeField, _fullRightTimeField})
         showIf(w, play);
     for (QWidget *w : std::initializer_list<QWidget *>{_seekStartButton, _seekEndButton, _trimPlayButton, _barCutSlider,
                                                        _trimButton, _cancelTrimButton, _startTimeLbl, _endTimeLbl})
@@ -216,9 +221,7 @@ void LXPlayerPlusEditorController::cancelTrim() {
     updateOnMainControl();
 }
 
-void LXPlayerPlusEditorController::saveStartEndValues() {
-    _trim.markSaved();
-}
+void LXPlayerPlusEditorController::saveStartEndValues() { _trim.markSaved(); }
 
 bool LXPlayerPlusEditorController::needSave() const { return _trim.changedSinceSaved(); }
 
@@ -263,8 +266,8 @@ void LXPlayerPlusEditorController::initPt() {
     if (!full && _barOffset) {
         // Where the user dragged it, kept inside the window as a drag would keep it.
         const QPointF p = frame.topLeft() + *_barOffset;
-        _converWinPt = LXConverWinView::dragOrigin(p, QPointF(), QSizeF(kBarWidth, kBarHeight), LXGeometry::mainScreenSize(),
-                                                   true, frame);
+        _converWinPt = LXConverWinView::dragOrigin(p, QPointF(), QSizeF(kBarWidth, kBarHeight),
+                                                   LXGeometry::mainScreenSize(), true, frame);
         return;
     }
     const float x = float(frame.x() + (frame.width() - kBarWidth) / 2.0);
@@ -288,7 +291,9 @@ bool LXPlayerPlusEditorController::eventFilter(QObject *watched, QEvent *event) 
     return LXPlayerController::eventFilter(watched, event);
 }
 
-QRectF LXPlayerPlusEditorController::converWinRt(bool) const { return QRectF(_converWinPt, QSizeF(kBarWidth, kBarHeight)); }
+QRectF LXPlayerPlusEditorController::converWinRt(bool) const {
+    return QRectF(_converWinPt, QSizeF(kBarWidth, kBarHeight));
+}
 
 bool LXPlayerPlusEditorController::mouseInConverArea() const {
     LXConverWin *w = isFullControlShown() ? LXConverWin::convertWin() : nullptr;
@@ -307,8 +312,8 @@ void LXPlayerPlusEditorController::showConverWindow(bool fullScreen) {
     if (LXConverWin::convertWin() && !isFullControlShown())
         LXConverWin::destrayConverWin(); // another screen's bar
     const bool wasShown = isFullControlShown();
-    LXConverWin *w =
-        LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(converWinRt(fullScreen), this, isPlaying(), nullptr);
+    LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(
+        converWinRt(fullScreen), this, isPlaying(), nullptr);
     if (!wasShown) {
         w->setConverWinDelegate(this);
         w->setLockWin(true);
@@ -350,7 +355,8 @@ void LXPlayerPlusEditorController::releaseFullCtrl() {
             b->setDelegate(nullptr);
     if (_barCutSlider)
         _barCutSlider->setDelegate(nullptr);
-    _backButton = _trimButton = _cancelTrimButton = _exportButton = _trimPlayButton = _seekStartButton = _seekEndButton = nullptr;
+    _backButton = _trimButton = _cancelTrimButton = _exportButton = _trimPlayButton = _seekStartButton =
+        _seekEndButton = nullptr;
     _barCutSlider = nullptr;
     _startTimeLbl = _endTimeLbl = nullptr;
     LXPlayerController::releaseFullCtrl();
@@ -372,7 +378,8 @@ void LXPlayerPlusEditorController::showPreciseWin(const QPointF &point, double s
         view->resize(int(kPreciseWidth), int(kPreciseHeight));
         view->setBackGroundImage(LXImage::named(QStringLiteral("NextPreviousFrameBg.png")));
         _previousBtn = new LXButton(QRectF(76, 0, 12, 24), view);
-        _previousBtn->setImages(QStringLiteral("gotoPreviousFrameNormal.png"), QStringLiteral("gotoPreviousFramePress.png"));
+        _previousBtn->setImages(QStringLiteral("gotoPreviousFrameNormal.png"),
+                                QStringLiteral("gotoPreviousFramePress.png"));
         _nextBtn = new LXButton(QRectF(88, 0, 12, 24), view);
         _nextBtn->setImages(QStringLiteral("gotoNextFrameNormal.png"), QStringLiteral("gotoNextFramePress.png"));
         for (LXButton *b : {_previousBtn.data(), _nextBtn.data()}) {
@@ -468,8 +475,8 @@ void LXPlayerPlusEditorController::initCutSliderParams() {
     if (!_barCutSlider)
         return;
     if (_editMovie)
-        _barCutSlider->initTotalTimeValueStartCutEndCutTotalTime(totalDuration() * _currentPosition, _editMovie->trackStart(),
-                                                                 _editMovie->trackEnd(), totalDuration());
+        _barCutSlider->initTotalTimeValueStartCutEndCutTotalTime(
+            totalDuration() * _currentPosition, _editMovie->trackStart(), _editMovie->trackEnd(), totalDuration());
     else
         _barCutSlider->initTotalTimeValueStartCutEndCutTotalTime(0, 0, 0, 0);
     _barCutSlider->update();
@@ -494,7 +501,8 @@ void LXPlayerPlusEditorController::_updateTimeLabel(double progress) {
     if (_fullLeftTimeField)
         _fullLeftTimeField->setTextTitle(LXCommon::formatTimeDescStr(seconds(p * length)));
     if (_fullRightTimeField)
-        _fullRightTimeField->setTextTitle(QStringLiteral("- %1").arg(LXCommon::formatTimeDescStr(seconds((1.0 - p) * length))));
+        _fullRightTimeField->setTextTitle(
+            QStringLiteral("- %1").arg(LXCommon::formatTimeDescStr(seconds((1.0 - p) * length))));
 }
 
 void LXPlayerPlusEditorController::_updateSliderPos(double progress) { updateSliderPos(progress); }
@@ -688,7 +696,8 @@ QWidget *LXPlayerPlusEditorController::voiceSliderController(LXConverWinView *vi
 }
 
 QWidget *LXPlayerPlusEditorController::exportController(LXConverWinView *view) {
-    _exportButton = barButton(view, QRectF(520, 31, 24, 24), "ShareNormal.png", "SharePress.png", QStringLiteral("export or trim"));
+    _exportButton =
+        barButton(view, QRectF(520, 31, 24, 24), "ShareNormal.png", "SharePress.png", QStringLiteral("export or trim"));
     return _exportButton;
 }
 
@@ -697,8 +706,8 @@ QWidget *LXPlayerPlusEditorController::exitFullScreenController(LXConverWinView 
         _fullExitFullPlayerButton = barButton(view, QRectF(572, 31, 24, 24), "exitFullNormal.png", "exitFullPress.png",
                                               QStringLiteral("Exit Full Screen"));
     else
-        _fullExitFullPlayerButton = barButton(view, QRectF(572, 31, 24, 24), "extentFullNormal.png", "extentFullPress.png",
-                                              QStringLiteral("Full Screen"));
+        _fullExitFullPlayerButton = barButton(view, QRectF(572, 31, 24, 24), "extentFullNormal.png",
+                                              "extentFullPress.png", QStringLiteral("Full Screen"));
     return _fullExitFullPlayerButton;
 }
 
@@ -762,20 +771,22 @@ QWidget *LXPlayerPlusEditorController::previousController(LXConverWinView *view)
 
 QWidget *LXPlayerPlusEditorController::nextController(LXConverWinView *view) {
     const double y = (view->height() - 24) / 2.0 + 14;
-    _seekEndButton = barButton(view, QRectF((view->width() - 24) / 2.0 + 60, y, 24, 24), "nextNormal.png", "nextPress.png",
-                               QStringLiteral("seek to end of triming"));
+    _seekEndButton = barButton(view, QRectF((view->width() - 24) / 2.0 + 60, y, 24, 24), "nextNormal.png",
+                               "nextPress.png", QStringLiteral("seek to end of triming"));
     return _seekEndButton;
 }
 
 QWidget *LXPlayerPlusEditorController::trimController(LXConverWinView *view) {
-    _trimButton = barButton(view, QRectF(542, 31, 52, 22), "trimOrCancelTrimNormal.png", "trimOrCancelTrimPress.png", QString());
+    _trimButton =
+        barButton(view, QRectF(542, 31, 52, 22), "trimOrCancelTrimNormal.png", "trimOrCancelTrimPress.png", QString());
     _trimButton->setTextTitle(foundation::tr_(QStringLiteral("Lan_PlusTrimButton"), QStringLiteral("Trim")));
     _trimButton->setTextFont(LXStyle::systemFont(11));
     return _trimButton;
 }
 
 QWidget *LXPlayerPlusEditorController::cancelTrimController(LXConverWinView *view) {
-    _cancelTrimButton = barButton(view, QRectF(542, 5, 52, 22), "trimOrCancelTrimNormal.png", "trimOrCancelTrimPress.png", QString());
+    _cancelTrimButton =
+        barButton(view, QRectF(542, 5, 52, 22), "trimOrCancelTrimNormal.png", "trimOrCancelTrimPress.png", QString());
     _cancelTrimButton->setTextTitle(foundation::tr_(QStringLiteral("Lan_PlusCancelButton"), QStringLiteral("Cancel")));
     _cancelTrimButton->setTextFont(LXStyle::systemFont(11));
     return _cancelTrimButton;

@@ -18,15 +18,16 @@ public:
     void lib(const QString &l) { _lib = l; }
     void add(const QString &name, QSizeF size, Fn fn) { _out.push_back({name, _lib, size, std::move(fn)}); }
     // "<stem>Normal.png" and "<stem>Press.png" (and "<stem>Disable.png").
-    void states(const QString &normal, const QString &press, QSizeF size, std::function<void(QPainter &, const QSizeF &, State)> fn,
-                const QString &disable = {}) {
+    void states(const QString &normal, const QString &press, QSizeF size,
+                std::function<void(QPainter &, const QSizeF &, State)> fn, const QString &disable = {}) {
         add(normal, size, [fn](QPainter &p, const QSizeF &s) { fn(p, s, State::Normal); });
         add(press, size, [fn](QPainter &p, const QSizeF &s) { fn(p, s, State::Pressed); });
         if (!disable.isEmpty())
             add(disable, size, [fn](QPainter &p, const QSizeF &s) { fn(p, s, State::Disabled); });
     }
     void ghost(const QString &normal, const QString &press, QSizeF size, Glyph g, double glyph) {
-        states(normal, press, size, [g, glyph](QPainter &p, const QSizeF &s, State st) { ghostButton(p, s, g, st, glyph); });
+        states(normal, press, size,
+               [g, glyph](QPainter &p, const QSizeF &s, State st) { ghostButton(p, s, g, st, glyph); });
     }
 
 private:
@@ -131,10 +132,14 @@ void mediaScreenPictures(Builder &b, const QString &prefix) {
     const Measures &m = M();
     const double th = m.trackHeight, cw = m.capWidth;
     auto sunken = [](Cap c) {
-        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().well, mix(P().well, P().raised, 0.5), true, s.height() / 2); };
+        return [c](QPainter &p, const QSizeF &s) {
+            trackPiece(p, s, c, P().well, mix(P().well, P().raised, 0.5), true, s.height() / 2);
+        };
     };
     auto filled = [](Cap c) {
-        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().accent.lighter(110), P().accentDeep, false, s.height() / 2); };
+        return [c](QPainter &p, const QSizeF &s) {
+            trackPiece(p, s, c, P().accent.lighter(110), P().accentDeep, false, s.height() / 2);
+        };
     };
     // The trim slider and the player's sliders.
     b.add(prefix + "BgLeft.png", {cw, th}, sunken(Cap::Left));
@@ -151,7 +156,8 @@ void mediaScreenPictures(Builder &b, const QString &prefix) {
     b.add(prefix + "WhiteBgLeft.png", {cw, th}, lightTrack(Cap::Left));
     b.add(prefix + "WhiteBgMid.png", {4, th}, lightTrack(Cap::Middle));
     b.add(prefix + "WhiteBgRight.png", {cw, th}, lightTrack(Cap::Right));
-    b.add(prefix + "Position.png", {12, 12}, [](QPainter &p, const QSizeF &s) { knob(p, QPointF(s.width() / 2, s.height() / 2 - 0.5), 5.0, false); });
+    b.add(prefix + "Position.png", {12, 12},
+          [](QPainter &p, const QSizeF &s) { knob(p, QPointF(s.width() / 2, s.height() / 2 - 0.5), 5.0, false); });
     // The volume slider shows no knob: its filled bar is the indicator.
     b.add(prefix + "PositionNull.png", {6, 6}, [](QPainter &, const QSizeF &) {});
 
@@ -177,18 +183,20 @@ void mediaScreenPictures(Builder &b, const QString &prefix) {
     };
     b.states(prefix + "EditLeftCutNormal.png", prefix + "EditLeftCutPress.png", {11, 22}, handle(true));
     b.states(prefix + "EditRightCutNormal.png", prefix + "EditRightCutPress.png", {11, 22}, handle(false));
-    b.states(prefix + "EditCursorNormal.png", prefix + "EditCursorPress.png", {11, 9}, [](QPainter &p, const QSizeF &s, State st) {
-        p.setRenderHint(QPainter::Antialiasing, true);
-        QPainterPath head;
-        head.moveTo(1, 1);
-        head.lineTo(s.width() - 1, 1);
-        head.lineTo(s.width() / 2, s.height() - 1);
-        head.closeSubpath();
-        dropShadow(p, head, 1.0, P().shadow, 2);
-        p.setPen(QPen(st == State::Pressed ? P().accent : QColor(0xf4, 0xf6, 0xf8), 1.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        p.setBrush(st == State::Pressed ? P().accent : QColor(0xf4, 0xf6, 0xf8));
-        p.drawPath(head);
-    });
+    b.states(prefix + "EditCursorNormal.png", prefix + "EditCursorPress.png", {11, 9},
+             [](QPainter &p, const QSizeF &s, State st) {
+                 p.setRenderHint(QPainter::Antialiasing, true);
+                 QPainterPath head;
+                 head.moveTo(1, 1);
+                 head.lineTo(s.width() - 1, 1);
+                 head.lineTo(s.width() / 2, s.height() - 1);
+                 head.closeSubpath();
+                 dropShadow(p, head, 1.0, P().shadow, 2);
+                 p.setPen(QPen(st == State::Pressed ? P().accent : QColor(0xf4, 0xf6, 0xf8), 1.2, Qt::SolidLine,
+                               Qt::RoundCap, Qt::RoundJoin));
+                 p.setBrush(st == State::Pressed ? P().accent : QColor(0xf4, 0xf6, 0xf8));
+                 p.drawPath(head);
+             });
 
     // The editor's and the player's buttons.
     const QSizeF tb(m.transportButton, m.transportButton);
@@ -211,11 +219,15 @@ void mediaScreenPictures(Builder &b, const QString &prefix) {
     // Skinned pop-up cells (audio track, subtitles): sliced, the chevron in the right cap.
     b.states(prefix + "PopNormal.png", prefix + "PopPress.png", {60, 22}, [](QPainter &p, const QSizeF &s, State st) {
         plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius);
-        drawGlyph(p, Glyph::ChevronDown, QRectF(s.width() - 15, 5, 10, 10), st == State::Pressed ? P().accent : P().glyphDim);
+        drawGlyph(p, Glyph::ChevronDown, QRectF(s.width() - 15, 5, 10, 10),
+                  st == State::Pressed ? P().accent : P().glyphDim);
     });
-    b.add(prefix + "EditBackGround.png", {60, 60}, [](QPainter &p, const QSizeF &s) { flat(p, s, QColor(0x0b, 0x0c, 0x0e)); });
-    b.add(prefix + "EditBtm.png", {60, 52}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, true, false); });
-    b.add(prefix + "SliderBase.png", {60, 44}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raised, mix(P().raised, P().base, 0.6), true, false); });
+    b.add(prefix + "EditBackGround.png", {60, 60},
+          [](QPainter &p, const QSizeF &s) { flat(p, s, QColor(0x0b, 0x0c, 0x0e)); });
+    b.add(prefix + "EditBtm.png", {60, 52},
+          [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, true, false); });
+    b.add(prefix + "SliderBase.png", {60, 44},
+          [](QPainter &p, const QSizeF &s) { bar(p, s, P().raised, mix(P().raised, P().base, 0.6), true, false); });
 }
 
 } // namespace
@@ -245,7 +257,8 @@ void drawAppIcon(QPainter &p, const QSizeF &s) {
     p.restore();
     if (w >= 24)
         strokeInside(p, body, r, QColor(0, 0, 0, 70), std::max(0.8, w / 96));
-    const QRectF box = body.adjusted(body.width() * 0.08, body.height() * 0.08, -body.width() * 0.08, -body.height() * 0.08);
+    const QRectF box =
+        body.adjusted(body.width() * 0.08, body.height() * 0.08, -body.width() * 0.08, -body.height() * 0.08);
     drawGlyph(p, Glyph::Convert, box.translated(0, w * 0.012), QColor(0, 0, 0, 60));
     drawGlyph(p, Glyph::Convert, box, QColor(255, 255, 255));
     const double u = box.width() / 24.0;
@@ -270,12 +283,17 @@ void programPictures(Builder &b) {
     const Measures &m = M();
 
     // Window chrome.
-    b.add("ODTopBg.png", {60, 48}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, false, true); });
+    b.add("ODTopBg.png", {60, 48},
+          [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, false, true); });
     b.add("ODTableViewBg.png", {60, 60}, [](QPainter &p, const QSizeF &s) { flat(p, s, P().base); });
-    b.add("ODBtmStatusBar.png", {60, 36}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raised, mix(P().raised, P().window, 0.5), true, false); });
-    b.add("ODMidStatusBar.png", {60, 36}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, true, true); });
-    b.add("bottomView.png", {60, 44}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raised, mix(P().raised, P().window, 0.6), true, false); });
-    b.add("ODThumbViewBg.png", {60, 60}, [](QPainter &p, const QSizeF &s) { flat(p, s, mix(P().base, P().raised, 0.35)); });
+    b.add("ODBtmStatusBar.png", {60, 36},
+          [](QPainter &p, const QSizeF &s) { bar(p, s, P().raised, mix(P().raised, P().window, 0.5), true, false); });
+    b.add("ODMidStatusBar.png", {60, 36},
+          [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, true, true); });
+    b.add("bottomView.png", {60, 44},
+          [](QPainter &p, const QSizeF &s) { bar(p, s, P().raised, mix(P().raised, P().window, 0.6), true, false); });
+    b.add("ODThumbViewBg.png", {60, 60},
+          [](QPainter &p, const QSizeF &s) { flat(p, s, mix(P().base, P().raised, 0.35)); });
     b.add("ODScrollFillBg.png", {8, 8}, [](QPainter &p, const QSizeF &s) {
         flat(p, s, P().base);
         p.fillRect(QRectF(0, 0, 1, 1), QColor(255, 255, 255, 7));
@@ -315,7 +333,8 @@ void programPictures(Builder &b) {
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(body, 14, 14);
         const double g = 46;
-        drawGlyph(p, Glyph::Download, QRectF((s.width() - g) / 2, (s.height() - g) / 2, g, g), withAlpha(P().glyphDim, 210));
+        drawGlyph(p, Glyph::Download, QRectF((s.width() - g) / 2, (s.height() - g) / 2, g, g),
+                  withAlpha(P().glyphDim, 210));
     });
 
     // The category switch: the selected category's pill.
@@ -391,17 +410,18 @@ void programPictures(Builder &b) {
     });
     b.ghost("ODCellBrowserNormal.png", "ODCellBrowserPress.png", {24, 16}, Glyph::Magnifier, 14);
     b.ghost("ODTrashNormal.png", "ODTrashPress.png", {m.rowButton, m.rowButton}, Glyph::Trash, 15);
-    b.states("ODStopNormal.png", "ODStopPress.png", {m.rowButton, m.rowButton}, [](QPainter &p, const QSizeF &s, State st) {
-        p.setRenderHint(QPainter::Antialiasing, true);
-        const QRectF disc = QRectF(QPointF(0, 0), s).adjusted(0.5, 0.5, -0.5, -0.5);
-        const QColor c = st == State::Pressed ? P().dangerDeep : P().danger;
-        QPainterPath d;
-        d.addEllipse(disc);
-        fillVertical(p, d, c.lighter(112), c);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(255, 255, 255, st == State::Pressed ? 200 : 245));
-        p.drawRoundedRect(QRectF(5, 5, s.width() - 10, s.height() - 10), 1, 1);
-    });
+    b.states("ODStopNormal.png", "ODStopPress.png", {m.rowButton, m.rowButton},
+             [](QPainter &p, const QSizeF &s, State st) {
+                 p.setRenderHint(QPainter::Antialiasing, true);
+                 const QRectF disc = QRectF(QPointF(0, 0), s).adjusted(0.5, 0.5, -0.5, -0.5);
+                 const QColor c = st == State::Pressed ? P().dangerDeep : P().danger;
+                 QPainterPath d;
+                 d.addEllipse(disc);
+                 fillVertical(p, d, c.lighter(112), c);
+                 p.setPen(Qt::NoPen);
+                 p.setBrush(QColor(255, 255, 255, st == State::Pressed ? 200 : 245));
+                 p.drawRoundedRect(QRectF(5, 5, s.width() - 10, s.height() - 10), 1, 1);
+             });
     auto detail = [](Glyph g) {
         return [g](QPainter &p, const QSizeF &s) {
             const double d = std::min(s.width(), s.height());
@@ -415,10 +435,14 @@ void programPictures(Builder &b) {
     // The row's progress bar (its middle piece is repeated, so it carries moving stripes).
     const double th = m.trackHeight, cw = m.capWidth;
     auto sunken = [](Cap c) {
-        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().well, mix(P().well, P().raised, 0.5), true, s.height() / 2); };
+        return [c](QPainter &p, const QSizeF &s) {
+            trackPiece(p, s, c, P().well, mix(P().well, P().raised, 0.5), true, s.height() / 2);
+        };
     };
     auto filled = [](Cap c) {
-        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().accent.lighter(110), P().accentDeep, false, s.height() / 2); };
+        return [c](QPainter &p, const QSizeF &s) {
+            trackPiece(p, s, c, P().accent.lighter(110), P().accentDeep, false, s.height() / 2);
+        };
     };
     b.add("ODPrgLeftBg.png", {cw, th}, sunken(Cap::Left));
     b.add("ODPrgMiddleBg.png", {6, th}, sunken(Cap::Middle));
@@ -440,12 +464,14 @@ void programPictures(Builder &b) {
     mediaScreenPictures(b, QStringLiteral("OD"));
 
     // The format grid.
-    b.states("ODLeftArrowNormal.png", "ODLeftArrowPress.png", {m.arrowW, m.arrowH},
-             [](QPainter &p, const QSizeF &s, State st) { solidButton(p, s, Glyph::ChevronLeft, st, 18, M().radius); },
-             "ODLeftArrowDisable.png");
-    b.states("ODRightArrowNormal.png", "ODRightArrowPress.png", {m.arrowW, m.arrowH},
-             [](QPainter &p, const QSizeF &s, State st) { solidButton(p, s, Glyph::ChevronRight, st, 18, M().radius); },
-             "ODRightArrowDisable.png");
+    b.states(
+        "ODLeftArrowNormal.png", "ODLeftArrowPress.png", {m.arrowW, m.arrowH},
+        [](QPainter &p, const QSizeF &s, State st) { solidButton(p, s, Glyph::ChevronLeft, st, 18, M().radius); },
+        "ODLeftArrowDisable.png");
+    b.states(
+        "ODRightArrowNormal.png", "ODRightArrowPress.png", {m.arrowW, m.arrowH},
+        [](QPainter &p, const QSizeF &s, State st) { solidButton(p, s, Glyph::ChevronRight, st, 18, M().radius); },
+        "ODRightArrowDisable.png");
     b.add("ODThumbCellBg.png", {m.gridCellW, m.gridCellH}, [](QPainter &p, const QSizeF &s) {
         p.setRenderHint(QPainter::Antialiasing, true);
         const QRectF body = QRectF(QPointF(0, 0), s).adjusted(1, 1, -1, -1);
@@ -471,9 +497,10 @@ void formatPictures(Builder &b, const QString &file, QString *error) {
         QString name = kind;
         name[0] = name[0].toUpper();
         const QString label = kind == "hd" ? QStringLiteral("HD") : name;
-        b.add("ODFormat" + (kind == "hd" ? QStringLiteral("Hd") : name) + ".png", tile, [kind, label](QPainter &p, const QSizeF &s) {
-            formatTile(p, s, kindHue(kind), kindGlyph(kind, label), label);
-        });
+        b.add("ODFormat" + (kind == "hd" ? QStringLiteral("Hd") : name) + ".png", tile,
+              [kind, label](QPainter &p, const QSizeF &s) {
+                  formatTile(p, s, kindHue(kind), kindGlyph(kind, label), label);
+              });
     }
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -493,8 +520,9 @@ void formatPictures(Builder &b, const QString &file, QString *error) {
             continue;
         }
         const QString name = parts[0].trimmed(), kind = parts[1].trimmed(), label = parts[2].trimmed();
-        b.add("OD" + name + ".png", tile,
-              [kind, label](QPainter &p, const QSizeF &s) { formatTile(p, s, kindHue(kind), kindGlyph(kind, label), label); });
+        b.add("OD" + name + ".png", tile, [kind, label](QPainter &p, const QSizeF &s) {
+            formatTile(p, s, kindHue(kind), kindGlyph(kind, label), label);
+        });
     }
 }
 
@@ -511,7 +539,8 @@ void mediaPictures(Builder &b) {
     mediaScreenPictures(b, QStringLiteral("LX"));
     b.ghost("LXVoiceNormal.png", "LXVoicePress.png", {20, 20}, Glyph::Speaker, 16);
     // The trim editor's title bar over the video, and the sunken chips of its precise times.
-    b.add("LXEditTopBar.png", {60, 48}, [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, false, true); });
+    b.add("LXEditTopBar.png", {60, 48},
+          [](QPainter &p, const QSizeF &s) { bar(p, s, P().raisedTop, P().raised, false, true); });
     b.add("LXEditTimeWell.png", {24, 22}, [](QPainter &p, const QSizeF &s) {
         p.setRenderHint(QPainter::Antialiasing, true);
         const QRectF body = QRectF(QPointF(0, 0), s).adjusted(0.5, 0.5, -0.5, -1.5);
@@ -532,18 +561,27 @@ void mediaPictures(Builder &b) {
     });
     b.ghost("FullCtrlPlayNormal.png", "FullCtrlPlayPress.png", fb, Glyph::Play, 20);
     b.ghost("FullCtrlPauseNormal.png", "FullCtrlPausePress.png", fb, Glyph::Pause, 20);
-    b.add("FullCtrlEscFull.png", fb, [](QPainter &p, const QSizeF &s) { ghostButton(p, s, Glyph::ExitFullScreen, State::Normal, 17); });
-    b.add("FullCtrlVoiceLogo.png", fb, [](QPainter &p, const QSizeF &s) { ghostButton(p, s, Glyph::Speaker, State::Normal, 18); });
-    b.add("FullCtrlNoVoiceLogo.png", fb, [](QPainter &p, const QSizeF &s) { ghostButton(p, s, Glyph::SpeakerMute, State::Normal, 18); });
+    b.add("FullCtrlEscFull.png", fb,
+          [](QPainter &p, const QSizeF &s) { ghostButton(p, s, Glyph::ExitFullScreen, State::Normal, 17); });
+    b.add("FullCtrlVoiceLogo.png", fb,
+          [](QPainter &p, const QSizeF &s) { ghostButton(p, s, Glyph::Speaker, State::Normal, 18); });
+    b.add("FullCtrlNoVoiceLogo.png", fb,
+          [](QPainter &p, const QSizeF &s) { ghostButton(p, s, Glyph::SpeakerMute, State::Normal, 18); });
     const double ft = m.floatTrackHeight, cw = m.capWidth;
     auto track = [](Cap c) {
-        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, QColor(255, 255, 255, 40), QColor(255, 255, 255, 52), true, s.height() / 2); };
+        return [c](QPainter &p, const QSizeF &s) {
+            trackPiece(p, s, c, QColor(255, 255, 255, 40), QColor(255, 255, 255, 52), true, s.height() / 2);
+        };
     };
     auto fill = [](Cap c) {
-        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().accent.lighter(112), P().accent, false, s.height() / 2); };
+        return [c](QPainter &p, const QSizeF &s) {
+            trackPiece(p, s, c, P().accent.lighter(112), P().accent, false, s.height() / 2);
+        };
     };
     auto voice = [](Cap c) {
-        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, QColor(255, 255, 255, 150), QColor(255, 255, 255, 130), false, s.height() / 2); };
+        return [c](QPainter &p, const QSizeF &s) {
+            trackPiece(p, s, c, QColor(255, 255, 255, 150), QColor(255, 255, 255, 130), false, s.height() / 2);
+        };
     };
     b.add("FullCtrlPrgLeftBg.png", {cw, ft}, track(Cap::Left));
     b.add("FullCtrlPrgMiddleBg.png", {4, ft}, track(Cap::Middle));
@@ -556,8 +594,10 @@ void mediaPictures(Builder &b) {
     b.add("FullCtrlVoiceRightFg.png", {cw, ft}, voice(Cap::Right));
     // The floating sliders lift their knobs (by 5 and 3 points); the knob sits that much
     // below the middle of its picture so that it rides on the track.
-    b.add("FullCtrlProgressBarPos_Normal.png", {14, 22}, [](QPainter &p, const QSizeF &s) { knob(p, QPointF(s.width() / 2, s.height() - 7), 5.5, false); });
-    b.add("FullCtrlVoiceBarPos_Normal.png", {10, 14}, [](QPainter &p, const QSizeF &s) { knob(p, QPointF(s.width() / 2, s.height() - 5), 4.0, false); });
+    b.add("FullCtrlProgressBarPos_Normal.png", {14, 22},
+          [](QPainter &p, const QSizeF &s) { knob(p, QPointF(s.width() / 2, s.height() - 7), 5.5, false); });
+    b.add("FullCtrlVoiceBarPos_Normal.png", {10, 14},
+          [](QPainter &p, const QSizeF &s) { knob(p, QPointF(s.width() / 2, s.height() - 5), 4.0, false); });
     b.ghost("backToMainNormal.png", "backToMainPress.png", fb, Glyph::Back, 18);
     b.ghost("ShareNormal.png", "SharePress.png", fb, Glyph::Share, 18);
     b.ghost("exitFullNormal.png", "exitFullPress.png", fb, Glyph::ExitFullScreen, 17);
@@ -591,7 +631,8 @@ void mediaPictures(Builder &b) {
     // The export-type pop-up button and its menu.
     b.states("popupMenu_Normal2.png", "popupMenu_Press2.png", {90, 24}, [](QPainter &p, const QSizeF &s, State st) {
         plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius);
-        drawGlyph(p, Glyph::ChevronDown, QRectF(s.width() - 16, 6, 10, 10), st == State::Pressed ? P().accent : P().glyphDim);
+        drawGlyph(p, Glyph::ChevronDown, QRectF(s.width() - 16, 6, 10, 10),
+                  st == State::Pressed ? P().accent : P().glyphDim);
     });
     b.add("popupMenuItem_Bg2.png", {60, 36}, [](QPainter &p, const QSizeF &s) {
         p.setRenderHint(QPainter::Antialiasing, true);
@@ -656,7 +697,8 @@ void controlPictures(Builder &b) {
             p.fillPath(roundedRect(body, r).intersected(half), QColor(0, 0, 0, 70));
             const bool up = pressedHalf == 1;
             drawGlyph(p, up ? Glyph::ChevronUp : Glyph::ChevronDown,
-                      up ? QRectF(body.center().x() - 6, body.top() + 2, 12, 12) : QRectF(body.center().x() - 6, body.bottom() - 14, 12, 12),
+                      up ? QRectF(body.center().x() - 6, body.top() + 2, 12, 12)
+                         : QRectF(body.center().x() - 6, body.bottom() - 14, 12, 12),
                       P().accent);
         };
     };
@@ -664,7 +706,6 @@ void controlPictures(Builder &b) {
     b.add("LXSpinTopPress.png", {20, 30}, spin(1));
     b.add("LXSpinBtmPress.png", {20, 30}, spin(2));
 }
-
 
 // ------------------------------------------------------------------------------------
 // The sharing library's pictures: the export sheet.
@@ -682,10 +723,14 @@ void sharingPictures(Builder &b) {
     // The progress track, sunken, and its filled part in the accent.
     const double th = m.exportTrackHeight, cw = m.capWidth + 1;
     auto sunken = [](Cap c) {
-        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().well, mix(P().well, P().raised, 0.55), true, s.height() / 2); };
+        return [c](QPainter &p, const QSizeF &s) {
+            trackPiece(p, s, c, P().well, mix(P().well, P().raised, 0.55), true, s.height() / 2);
+        };
     };
     auto filled = [](Cap c) {
-        return [c](QPainter &p, const QSizeF &s) { trackPiece(p, s, c, P().accent.lighter(112), P().accentDeep, false, s.height() / 2); };
+        return [c](QPainter &p, const QSizeF &s) {
+            trackPiece(p, s, c, P().accent.lighter(112), P().accentDeep, false, s.height() / 2);
+        };
     };
     b.add("ExportPrgBgLeft.png", {cw, th}, sunken(Cap::Left));
     b.add("ExportPrgBgMid.png", {4, th}, sunken(Cap::Middle));
@@ -697,20 +742,21 @@ void sharingPictures(Builder &b) {
     const QSizeF button(m.sheetButtonW, m.sheetButtonH);
     b.states("ExportButtonNormal.png", "ExportButtonPress.png", button,
              [](QPainter &p, const QSizeF &s, State st) { plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius); });
-    b.states("ExportDefaultButtonNormal.png", "ExportDefaultButtonPress.png", button, [](QPainter &p, const QSizeF &s, State st) {
-        p.setRenderHint(QPainter::Antialiasing, true);
-        const QRectF body = QRectF(QPointF(0, 0), s).adjusted(0.5, 0.5, -0.5, -1.5);
-        const double r = M().radius;
-        const QColor c = P().accentDeep;
-        dropShadow(p, roundedRect(body, r), 1.0, P().shadow, 2);
-        if (st == State::Pressed) {
-            fillVertical(p, roundedRect(body, r), mix(c, Qt::black, 0.25), mix(c, Qt::black, 0.15));
-        } else {
-            fillVertical(p, roundedRect(body, r), mix(c, Qt::white, 0.12), c);
-            topSheen(p, body.adjusted(1, 1, -1, -1), r - 1, QColor(255, 255, 255, 50));
-        }
-        strokeInside(p, body, r, withAlpha(mix(c, Qt::black, 0.55), 220));
-    });
+    b.states("ExportDefaultButtonNormal.png", "ExportDefaultButtonPress.png", button,
+             [](QPainter &p, const QSizeF &s, State st) {
+                 p.setRenderHint(QPainter::Antialiasing, true);
+                 const QRectF body = QRectF(QPointF(0, 0), s).adjusted(0.5, 0.5, -0.5, -1.5);
+                 const double r = M().radius;
+                 const QColor c = P().accentDeep;
+                 dropShadow(p, roundedRect(body, r), 1.0, P().shadow, 2);
+                 if (st == State::Pressed) {
+                     fillVertical(p, roundedRect(body, r), mix(c, Qt::black, 0.25), mix(c, Qt::black, 0.15));
+                 } else {
+                     fillVertical(p, roundedRect(body, r), mix(c, Qt::white, 0.12), c);
+                     topSheen(p, body.adjusted(1, 1, -1, -1), r - 1, QColor(255, 255, 255, 50));
+                 }
+                 strokeInside(p, body, r, withAlpha(mix(c, Qt::black, 0.55), 220));
+             });
     // The sheet's emblem: a rounded tile with the destination's glyph; the finished and
     // failed states swap it for a check or a cross.
     auto emblem = [](Glyph g, QColor hue) {
@@ -737,7 +783,8 @@ void sharingPictures(Builder &b) {
     // The upload sheets' category pop-up and its menu.
     b.states("UploadPopupNormal.png", "UploadPopupPress.png", {120, 26}, [](QPainter &p, const QSizeF &s, State st) {
         plainButton(p, QRectF(QPointF(0, 0), s), st, M().radius);
-        drawGlyph(p, Glyph::ChevronDown, QRectF(s.width() - 17, 8, 10, 10), st == State::Pressed ? P().accent : P().glyphDim);
+        drawGlyph(p, Glyph::ChevronDown, QRectF(s.width() - 17, 8, 10, 10),
+                  st == State::Pressed ? P().accent : P().glyphDim);
     });
     b.add("UploadPopupMenuBg.png", {60, 36}, [](QPainter &p, const QSizeF &s) {
         p.setRenderHint(QPainter::Antialiasing, true);

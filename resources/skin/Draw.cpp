@@ -136,8 +136,8 @@ void arcArrow(QPainter &p, QPointF centre, double r, double startDeg, double spa
     const QPointF normal(-tangent.y(), tangent.x());
     const double len = 4.2, half = 3.0;
     const QPointF headTip = tip + tangent * 1.6;
-    fillRounded(p, triangle(headTip, headTip - tangent * len + normal * half, headTip - tangent * len - normal * half), c,
-                1.0);
+    fillRounded(p, triangle(headTip, headTip - tangent * len + normal * half, headTip - tangent * len - normal * half),
+                c, 1.0);
 }
 
 QPainterPath gearPath() {
@@ -514,8 +514,8 @@ void solidButton(QPainter &p, const QSizeF &size, Glyph g, State s, double glyph
     const QRectF all(QPointF(0, 0), size);
     plainButton(p, all, s, radius);
     const QRectF body = all.adjusted(0.5, 0.5, -0.5, -1.5);
-    const QRectF box(body.center().x() - glyphSize / 2, body.center().y() - glyphSize / 2 + (s == State::Pressed ? 0.5 : 0),
-                     glyphSize, glyphSize);
+    const QRectF box(body.center().x() - glyphSize / 2,
+                     body.center().y() - glyphSize / 2 + (s == State::Pressed ? 0.5 : 0), glyphSize, glyphSize);
     QColor ink = s == State::Pressed ? pal.accent : pal.glyph;
     if (s == State::Disabled)
         ink = withAlpha(pal.glyph, 80);

@@ -11,11 +11,52 @@
 namespace skin {
 
 enum class Glyph {
-    Play, Pause, Stop, SkipBack, SkipForward, StepBack, StepForward, TrimPlay, TrimPause,
-    ApplyLeft, ApplyRight, ChevronLeft, ChevronRight, ChevronDown, ChevronUp, Gear, Trash,
-    Magnifier, Folder, Plus, Minus, Speaker, SpeakerMute, SpeakerPlus, SpeakerMinus,
-    FullScreen, ExitFullScreen, Scissors, Share, Back, Check, Convert, Clock, Resolution,
-    Film, Note, Phone, Tablet, Tv, Globe, Disc, Close, Waveform, Mail, Help, Download,
+    Play,
+    Pause,
+    Stop,
+    SkipBack,
+    SkipForward,
+    StepBack,
+    StepForward,
+    TrimPlay,
+    TrimPause,
+    ApplyLeft,
+    ApplyRight,
+    ChevronLeft,
+    ChevronRight,
+    ChevronDown,
+    ChevronUp,
+    Gear,
+    Trash,
+    Magnifier,
+    Folder,
+    Plus,
+    Minus,
+    Speaker,
+    SpeakerMute,
+    SpeakerPlus,
+    SpeakerMinus,
+    FullScreen,
+    ExitFullScreen,
+    Scissors,
+    Share,
+    Back,
+    Check,
+    Convert,
+    Clock,
+    Resolution,
+    Film,
+    Note,
+    Phone,
+    Tablet,
+    Tv,
+    Globe,
+    Disc,
+    Close,
+    Waveform,
+    Mail,
+    Help,
+    Download,
 };
 
 enum class State { Normal, Pressed, Disabled };
@@ -46,8 +87,8 @@ void accentPill(QPainter &p, const QSizeF &size, Glyph g, const QColor &color, S
 
 // Track pieces for sliced bars: which part of a rounded track to draw.
 enum class Cap { Left, Middle, Right };
-void trackPiece(QPainter &p, const QSizeF &size, Cap cap, const QColor &top, const QColor &bottom,
-                bool sunken, double radius);
+void trackPiece(QPainter &p, const QSizeF &size, Cap cap, const QColor &top, const QColor &bottom, bool sunken,
+                double radius);
 
 // Bold single-line text fitted into a width (shrinking the size when needed).
 void fittedText(QPainter &p, const QRectF &box, const QString &text, const QColor &color, double size,

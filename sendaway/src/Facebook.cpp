@@ -58,9 +58,12 @@ void Facebook::login() {
     cancelLogin();
     _accessToken.clear();
     if (_appId.isEmpty() || ServiceSettings::facebookClientToken().isEmpty()) {
-        QMetaObject::invokeMethod(this, [this] {
-            answerLogin(false, QStringLiteral("No Facebook application identifier or client token is configured."));
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                answerLogin(false, QStringLiteral("No Facebook application identifier or client token is configured."));
+            },
+            Qt::QueuedConnection);
         return;
     }
     const QByteArray form = http::formBody({{QStringLiteral("access_token"), QString::fromUtf8(appToken())},
@@ -105,8 +108,8 @@ void Facebook::pollDevice() {
         answerLogin(false, QStringLiteral("The sign-in code expired before it was confirmed on Facebook."));
         return;
     }
-    const QByteArray form = http::formBody({{QStringLiteral("access_token"), QString::fromUtf8(appToken())},
-                                            {QStringLiteral("code"), _deviceCode}});
+    const QByteArray form = http::formBody(
+        {{QStringLiteral("access_token"), QString::fromUtf8(appToken())}, {QStringLiteral("code"), _deviceCode}});
     QNetworkReply *reply = _network->post(graphRequest(QStringLiteral("device/login_status")), form);
     _login = reply;
     connect(reply, &QNetworkReply::finished, this, [this, reply] { devicePolled(reply); });
@@ -135,8 +138,9 @@ void Facebook::devicePolled(QNetworkReply *reply) {
         return;
     }
     _deviceCode.clear();
-    answerLogin(false, subcode == 1349152 ? QStringLiteral("The sign-in code expired before it was confirmed on Facebook.")
-                                          : http::replyError(reply, body, QStringLiteral("facebook")).localizedDescription);
+    answerLogin(false, subcode == 1349152
+                           ? QStringLiteral("The sign-in code expired before it was confirmed on Facebook.")
+                           : http::replyError(reply, body, QStringLiteral("facebook")).localizedDescription);
 }
 
 void Facebook::answerLogin(bool valid, const QString &error) {
@@ -163,10 +167,13 @@ void Facebook::logout() {
         r->abort();
     }
     _accessToken.clear();
-    QMetaObject::invokeMethod(this, [this] {
-        if (_delegate)
-            _delegate->facebookDidLogouted(this);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (_delegate)
+                _delegate->facebookDidLogouted(this);
+        },
+        Qt::QueuedConnection);
 }
 
 void Facebook::sendRequest(const QString &path) {
@@ -186,8 +193,8 @@ void Facebook::sendRequest(const QString &path) {
         if (body.trimmed().isEmpty() || !body.trimmed().startsWith('{'))
             body = "{}";
         if (_delegate)
-            _delegate->facebookDidCompleteRequest({{QStringLiteral("request"), path},
-                                                   {QStringLiteral("result"), QString::fromUtf8(body)}});
+            _delegate->facebookDidCompleteRequest(
+                {{QStringLiteral("request"), path}, {QStringLiteral("result"), QString::fromUtf8(body)}});
     });
 }
 
@@ -249,10 +256,13 @@ void Facebook::uploadVideo(const QVariantMap &parameters) {
     else if (videoMimeType(path) != u"video/mp4")
         refusal = QStringLiteral("Facebook takes MP4 video files only.");
     if (!refusal.isEmpty()) {
-        QMetaObject::invokeMethod(this, [this, refusal] {
-            if (_delegate)
-                _delegate->facebookUploadFailed({QStringLiteral("facebook"), 0, refusal});
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, refusal] {
+                if (_delegate)
+                    _delegate->facebookUploadFailed({QStringLiteral("facebook"), 0, refusal});
+            },
+            Qt::QueuedConnection);
         return;
     }
     _upload->start(path);

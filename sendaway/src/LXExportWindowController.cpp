@@ -347,7 +347,8 @@ void LXExportWindowController::failedConvert(const QString &reason) {
         if (_progressIndicator) {
             const QRectF bar = LXGeometry::frameOf(_progressIndicator);
             const QRectF tip = LXGeometry::frameOf(_leaveTimeTip);
-            LXGeometry::place(_leaveTimeTip, QRectF(tip.x(), bar.center().y() - tip.height() / 2, tip.width(), tip.height()));
+            LXGeometry::place(_leaveTimeTip,
+                              QRectF(tip.x(), bar.center().y() - tip.height() / 2, tip.width(), tip.height()));
         }
         _leaveTimeTip->setTextTitle(reason);
         _leaveTimeTip->setToolTip(reason);

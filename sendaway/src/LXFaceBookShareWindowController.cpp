@@ -60,8 +60,10 @@ void LXFaceBookShareWindowController::windowDidLoad() {
 
 void LXFaceBookShareWindowController::initTitleDescription() {
     const QString exe = foundation::BundleInfo::value(QStringLiteral("CFBundleExecutable"));
-    _titleField->setText(formatString(localizedString(QStringLiteral("Lan_Title_HereStr"), QStringLiteral("Title Here.")), {exe}));
-    _descStrTextView->setPlainText(localizedString(QStringLiteral("Lan_Add_Title_aobutStr"), QStringLiteral("Title about.")));
+    _titleField->setText(
+        formatString(localizedString(QStringLiteral("Lan_Title_HereStr"), QStringLiteral("Title Here.")), {exe}));
+    _descStrTextView->setPlainText(
+        localizedString(QStringLiteral("Lan_Add_Title_aobutStr"), QStringLiteral("Title about.")));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -128,8 +130,12 @@ void LXFaceBookShareWindowController::showFaceBook() {
 }
 
 void LXFaceBookShareWindowController::showPage(Page page) {
-    auto view = [this](Page p) { return p == Page::SignIn ? _signInView : p == Page::Setting ? _settingView : _buildingView; };
-    const double height = page == Page::SignIn ? kSignInHeight : page == Page::Setting ? kSettingHeight : kBuildingHeight;
+    auto view = [this](Page p) {
+        return p == Page::SignIn ? _signInView : p == Page::Setting ? _settingView : _buildingView;
+    };
+    const double height = page == Page::SignIn    ? kSignInHeight
+                          : page == Page::Setting ? kSettingHeight
+                                                  : kBuildingHeight;
     sheetkit::switchPage(this, view(_page), view(page), height);
     _page = page;
 }
@@ -149,7 +155,8 @@ void LXFaceBookShareWindowController::clearUserInfo() {
 void LXFaceBookShareWindowController::facebookDidCompleteRequest(const QVariantMap &answer) {
     if (answer.value(QStringLiteral("request")).toString() != u"me")
         return;
-    const QJsonObject user = QJsonDocument::fromJson(answer.value(QStringLiteral("result")).toString().toUtf8()).object();
+    const QJsonObject user =
+        QJsonDocument::fromJson(answer.value(QStringLiteral("result")).toString().toUtf8()).object();
     updateUserInfo(user.value(QStringLiteral("name")).toString());
 }
 
@@ -180,9 +187,10 @@ void LXFaceBookShareWindowController::facebookPagesLoaded(const QList<FacebookPa
         choosePage(chosen);
     } else {
         // Publishing on a person's own timeline is not possible: say why instead.
-        const QString why = error ? error->localizedDescription
-                                  : localizedString(QStringLiteral("Lan_No_Page"),
-                                                    QStringLiteral("You manage no Facebook Page to publish the video on."));
+        const QString why =
+            error ? error->localizedDescription
+                  : localizedString(QStringLiteral("Lan_No_Page"),
+                                    QStringLiteral("You manage no Facebook Page to publish the video on."));
         _pagePopupBtn->hide();
         _pageMessage->setTextTitle(why);
         _pageMessage->setToolTip(why);
@@ -233,7 +241,8 @@ void LXFaceBookShareWindowController::publish(LXButton *) {
     gotoBuildingView();
     setIsUploading(false);
     conversionStarted();
-    _progressText->setTextTitle(localizedString(QStringLiteral("Lan_Building_Movie"), QStringLiteral("Building Movie.")));
+    _progressText->setTextTitle(
+        localizedString(QStringLiteral("Lan_Building_Movie"), QStringLiteral("Building Movie.")));
     if (_exportWinDelegate)
         _exportWinDelegate->startPublish(this);
     _exportFilePath.clear();
@@ -268,7 +277,8 @@ void LXFaceBookShareWindowController::uploadToFaceBook(const QString &path) {
     exportAtPercent(0);
     _leaveTimeTip->setTextTitle(QString());
     _fb->uploadVideo(parameters);
-    _progressText->setTextTitle(localizedString(QStringLiteral("Lan_Prepare uploadingStr"), QStringLiteral("Prepare uploading...")));
+    _progressText->setTextTitle(
+        localizedString(QStringLiteral("Lan_Prepare uploadingStr"), QStringLiteral("Prepare uploading...")));
     _exportFormat.clear();
     _exportFilePath.clear();
 }
@@ -278,18 +288,20 @@ void LXFaceBookShareWindowController::facebookUploading(double percent) {
         return;
     const int p = int(std::clamp(percent, 0.0, 100.0));
     exportAtPercent(p);
-    _progressText->setTextTitle(formatString(
-        localizedString(QStringLiteral("Lan_Uploading_is_ProcessingStr"),
-                        QStringLiteral("Uploading is processing, Please waiting...  ( %d %@ ).")),
-        {QString::number(p), QStringLiteral("%")}));
+    _progressText->setTextTitle(
+        formatString(localizedString(QStringLiteral("Lan_Uploading_is_ProcessingStr"),
+                                     QStringLiteral("Uploading is processing, Please waiting...  ( %d %@ ).")),
+                     {QString::number(p), QStringLiteral("%")}));
     const double t = std::max(0.0, _beginUpload.msecsTo(QDateTime::currentDateTimeUtc()) / 1000.0);
     const QString left = p > 0 ? timeToFormatString(int64_t(std::trunc(t / p * (100 - p)))) : QStringLiteral("--");
-    _leaveTimeTip->setTextTitle(formatString(localizedString(QStringLiteral("Lan_TimeNeed"), QStringLiteral("%@ past, about %@.")),
-                                             {timeToFormatString(int64_t(std::trunc(t))), left}));
+    _leaveTimeTip->setTextTitle(
+        formatString(localizedString(QStringLiteral("Lan_TimeNeed"), QStringLiteral("%@ past, about %@.")),
+                     {timeToFormatString(int64_t(std::trunc(t))), left}));
 }
 
 void LXFaceBookShareWindowController::facebookUploadFinised(const QVariantMap &) {
-    _progressText->setTextTitle(localizedString(QStringLiteral("Lan_Upload_successfullyStr"), QStringLiteral("Upload successfully")));
+    _progressText->setTextTitle(
+        localizedString(QStringLiteral("Lan_Upload_successfullyStr"), QStringLiteral("Upload successfully")));
     _cancelButton->setBEnabled(false);
     setIsUploading(false);
     emit uploadEnded(true, QString());
@@ -316,8 +328,9 @@ void LXFaceBookShareWindowController::uploadFinishTips(const std::optional<senda
     foundation::AlertRequest request;
     request.title = QStringLiteral("FaceBook");
     request.defaultButton = localizedString(QStringLiteral("Lan_OK"), QStringLiteral("OK"));
-    request.message = error ? error->localizedDescription
-                            : localizedString(QStringLiteral("Lan_Upload_successfullyStr"), QStringLiteral("Upload successfully!"));
+    request.message =
+        error ? error->localizedDescription
+              : localizedString(QStringLiteral("Lan_Upload_successfullyStr"), QStringLiteral("Upload successfully!"));
     QWidget *over = QApplication::activeWindow();
     if (!over && _parrentWin)
         over = _parrentWin->window();

@@ -59,8 +59,10 @@ QString LXYoutubeShareWindowController::stringByTrimSpace(const QString &text) {
 
 void LXYoutubeShareWindowController::initTitleDescriptionKeyWord() {
     const QString exe = executableName();
-    _titleField->setText(formatString(localizedString(QStringLiteral("Lan_Title_HereStr"), QStringLiteral("Title Here.")), {exe}));
-    _descStrTextView->setPlainText(localizedString(QStringLiteral("Lan_Add_Title_aobutStr"), QStringLiteral("Title aboue.")));
+    _titleField->setText(
+        formatString(localizedString(QStringLiteral("Lan_Title_HereStr"), QStringLiteral("Title Here.")), {exe}));
+    _descStrTextView->setPlainText(
+        localizedString(QStringLiteral("Lan_Add_Title_aobutStr"), QStringLiteral("Title aboue.")));
     _keyWordField->setText(exe);
 }
 
@@ -114,7 +116,8 @@ void LXYoutubeShareWindowController::removeStoredPasswords(const QString &user) 
         if (o.isEmpty())
             sendaway::SecretStore::remove(keyringKey(name));
         else
-            sendaway::SecretStore::write(context, keyringKey(name), QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
+            sendaway::SecretStore::write(context, keyringKey(name),
+                                         QString::fromUtf8(QJsonDocument(o).toJson(QJsonDocument::Compact)));
     });
 }
 
@@ -130,7 +133,8 @@ void LXYoutubeShareWindowController::readAccountInformation(std::function<void()
     }
     sendaway::SecretStore::read(this, keyringKey(user), [this, user, then](std::optional<QString> secret) {
         if (secret) {
-            const QString refresh = QJsonDocument::fromJson(secret->toUtf8()).object().value(QStringLiteral("refresh_token")).toString();
+            const QString refresh =
+                QJsonDocument::fromJson(secret->toUtf8()).object().value(QStringLiteral("refresh_token")).toString();
             if (!refresh.isEmpty()) {
                 _youtubeUpload->setRefreshToken(refresh);
                 _refreshTokenUser = user;
@@ -152,7 +156,8 @@ void LXYoutubeShareWindowController::writeAccountInformation() {
         return;
     const QJsonObject secret{{QStringLiteral("refresh_token"), _youtubeUpload->refreshToken()}};
     // Where no keyring answers the write fails and only the name stays remembered.
-    sendaway::SecretStore::write(this, keyringKey(user), QString::fromUtf8(QJsonDocument(secret).toJson(QJsonDocument::Compact)));
+    sendaway::SecretStore::write(this, keyringKey(user),
+                                 QString::fromUtf8(QJsonDocument(secret).toJson(QJsonDocument::Compact)));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -343,7 +348,8 @@ void LXYoutubeShareWindowController::finishedConvert(const QString &path) {
 
 void LXYoutubeShareWindowController::uploadToUpvelle() {
     exportAtPercent(0);
-    _progressText->setTextTitle(localizedString(QStringLiteral("Lan_Prepare uploadingStr"), QStringLiteral("Prepare uploading.")));
+    _progressText->setTextTitle(
+        localizedString(QStringLiteral("Lan_Prepare uploadingStr"), QStringLiteral("Prepare uploading.")));
     _leaveTimeTip->setTextTitle(QString());
     setIsUploading(true);
     setExportState(ExportState::Converting);
@@ -360,7 +366,8 @@ void LXYoutubeShareWindowController::updateYoutubeProperty() {
     const QString exe = executableName();
     QString title = stringByTrimSpace(_titleField->text());
     if (title.isEmpty())
-        title = formatString(localizedString(QStringLiteral("Lan_Title_HereStr"), QStringLiteral("Title Here.")), {exe});
+        title =
+            formatString(localizedString(QStringLiteral("Lan_Title_HereStr"), QStringLiteral("Title Here.")), {exe});
     _youtubeUpload->setTitle(title);
     QString keywords = stringByTrimSpace(_keyWordField->text());
     if (keywords.isEmpty())
@@ -380,9 +387,9 @@ void LXYoutubeShareWindowController::uploadIndicatorWithCurValueMinValueMaxValue
     const double f = std::clamp(cur / max, 0.0, 1.0);
     const int p = int(std::trunc(100.0 * f));
     exportAtPercent(p);
-    _progressText->setTextTitle(formatString(
-        localizedString(QStringLiteral("Lan_Uploading_is_ProcessingStr"), QStringLiteral("Uploading.")),
-        {QString::number(p), QStringLiteral("%")}));
+    _progressText->setTextTitle(
+        formatString(localizedString(QStringLiteral("Lan_Uploading_is_ProcessingStr"), QStringLiteral("Uploading.")),
+                     {QString::number(p), QStringLiteral("%")}));
     const double t = std::max(0.0, _beginUpload.msecsTo(QDateTime::currentDateTimeUtc()) / 1000.0);
     const QString format = localizedString(QStringLiteral("Lan_TimeNeed"), QStringLiteral("Uploading."));
     // Nothing sent yet: the remaining time is not known.
@@ -460,14 +467,16 @@ void LXYoutubeShareWindowController::uploadFinishTips(const std::optional<sendaw
     foundation::AlertRequest request;
     request.title = QStringLiteral("Youtube");
     request.defaultButton = localizedString(QStringLiteral("Lan_OK"), QStringLiteral("OK!"));
-    request.message = error ? error->localizedDescription
-                            : localizedString(QStringLiteral("Lan_Upload_successfullyStr"), QStringLiteral("Upload successfully!"));
+    request.message =
+        error ? error->localizedDescription
+              : localizedString(QStringLiteral("Lan_Upload_successfullyStr"), QStringLiteral("Upload successfully!"));
     foundation::Alerts::showSheet(documentWindow(_parrentWin), request, {});
 }
 
 void LXYoutubeShareWindowController::openLink(const QString &link) {
     foundation::AlertRequest request;
-    request.title = localizedString(QStringLiteral("Lan_Upload_successfullyStr"), QStringLiteral("Upload successfully!"));
+    request.title =
+        localizedString(QStringLiteral("Lan_Upload_successfullyStr"), QStringLiteral("Upload successfully!"));
     // The local export's "Show in Folder" wording does not fit a web page: the upload's
     // alert has its own button text and shows the video's address.
     request.defaultButton = localizedString(QStringLiteral("Lan_Open_Video_Page"), QStringLiteral("Open Video Page"));

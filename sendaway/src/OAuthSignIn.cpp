@@ -80,10 +80,13 @@ void OAuthSignIn::browserFlow(const OAuthConfig &config) {
     const quint64 serial = _serial;
     if (config.clientId.isEmpty() || !config.authorizationUrl.isValid() || !config.tokenUrl.isValid()) {
         // Answer later, like every other outcome.
-        QMetaObject::invokeMethod(this, [this, serial] {
-            if (serial == _serial)
-                finishFailed(QStringLiteral("The sign-in is not configured (no client identifier)."));
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (serial == _serial)
+                    finishFailed(QStringLiteral("The sign-in is not configured (no client identifier)."));
+            },
+            Qt::QueuedConnection);
         return;
     }
     // Only this machine may answer the redirect.
@@ -92,10 +95,13 @@ void OAuthSignIn::browserFlow(const OAuthConfig &config) {
     _loopback->setCallbackText(QStringLiteral(
         "Cinvora has received the answer of the sign-in. You can close this page and return to the program."));
     if (!_loopback->isListening()) {
-        QMetaObject::invokeMethod(this, [this, serial] {
-            if (serial == _serial)
-                finishFailed(QStringLiteral("No local port could be opened for the sign-in."));
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (serial == _serial)
+                    finishFailed(QStringLiteral("No local port could be opened for the sign-in."));
+            },
+            Qt::QueuedConnection);
         return;
     }
     _redirectUri = _loopback->callback();
@@ -122,16 +128,20 @@ void OAuthSignIn::browserFlow(const OAuthConfig &config) {
     for (const auto &item : query.queryItems(QUrl::FullyDecoded)) {
         if (!encoded.isEmpty())
             encoded += '&';
-        encoded += QString::fromLatin1(QUrl::toPercentEncoding(item.first) + '=' + QUrl::toPercentEncoding(item.second));
+        encoded +=
+            QString::fromLatin1(QUrl::toPercentEncoding(item.first) + '=' + QUrl::toPercentEncoding(item.second));
     }
     url.setQuery(encoded, QUrl::StrictMode);
 
     _timeout.start(std::max(100, config.browserTimeoutMs));
     if (!foundation::Reveal::openUrl(url)) {
-        QMetaObject::invokeMethod(this, [this, serial] {
-            if (serial == _serial)
-                finishFailed(QStringLiteral("No web browser could be opened for the sign-in."));
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, serial] {
+                if (serial == _serial)
+                    finishFailed(QStringLiteral("No web browser could be opened for the sign-in."));
+            },
+            Qt::QueuedConnection);
     }
 }
 
@@ -150,7 +160,7 @@ void OAuthSignIn::callbackReceived(const QVariantMap &values) {
         OAuthResult r;
         const QString reason = queryValue(values, "error_reason");
         r.outcome = (error == u"access_denied" || reason == u"user_denied") ? OAuthResult::Outcome::Denied
-                                                                          : OAuthResult::Outcome::Failed;
+                                                                            : OAuthResult::Outcome::Failed;
         r.error.domain = QStringLiteral("oauth");
         r.error.localizedDescription = queryValue(values, "error_description", true);
         if (r.error.localizedDescription.isEmpty())

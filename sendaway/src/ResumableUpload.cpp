@@ -134,10 +134,13 @@ void ResumableUpload::awaitCredentials(Phase phase) {
     _state = State::Authorizing;
     _authorizingPhase = phase;
     // From the event loop: the owner may renew them at once.
-    QMetaObject::invokeMethod(this, [this] {
-        if (_state == State::Authorizing)
-            emit credentialsNeeded();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (_state == State::Authorizing)
+                emit credentialsNeeded();
+        },
+        Qt::QueuedConnection);
 }
 
 void ResumableUpload::credentialsRenewed() {
@@ -171,7 +174,8 @@ void ResumableUpload::issue(Phase phase) {
         if (!reply) {
             _state = State::Finished;
             const QVariantMap answer = _transferAnswer;
-            QMetaObject::invokeMethod(this, [this, answer] { emit finished(answer); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, answer] { emit finished(answer); }, Qt::QueuedConnection);
             return;
         }
         break;
@@ -297,7 +301,7 @@ void ResumableUpload::apply(const UploadStep &step, Phase phase) {
             return;
         }
         _renewedForThisRequest = true;
-        awaitCredentials(phase == Phase::Opening ? Phase::Opening
+        awaitCredentials(phase == Phase::Opening      ? Phase::Opening
                          : phase == Phase::Publishing ? Phase::Publishing
                                                       : Phase::Querying);
         return;
@@ -323,7 +327,9 @@ void ResumableUpload::scheduleRetry(const ServiceError &error, Phase phase) {
         return;
     }
     foundation::Log::debug(QStringLiteral("upload: %1; retry %2").arg(error.localizedDescription).arg(_failures));
-    _retryPhase = phase == Phase::Opening ? Phase::Opening : phase == Phase::Publishing ? Phase::Publishing : Phase::Querying;
+    _retryPhase = phase == Phase::Opening      ? Phase::Opening
+                  : phase == Phase::Publishing ? Phase::Publishing
+                                               : Phase::Querying;
     _renewedForThisRequest = false;
     _state = State::BackingOff;
     const qint64 delay = qint64(ServiceSettings::uploadRetryDelayMs()) << std::min(_failures - 1, 10);
@@ -338,10 +344,13 @@ void ResumableUpload::fail(const ServiceError &error) {
 }
 
 void ResumableUpload::failLater(const ServiceError &error) {
-    QMetaObject::invokeMethod(this, [this, error] {
-        if (_state != State::Stopped && _state != State::Paused)
-            fail(error);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, error] {
+            if (_state != State::Stopped && _state != State::Paused)
+                fail(error);
+        },
+        Qt::QueuedConnection);
 }
 
 UploadStep ResumableUpload::failureOf(QNetworkReply *reply, const QByteArray &body) const {

@@ -75,7 +75,8 @@ void SecretStore::write(QObject *context, const QString &key, const QString &sec
     QPointer<QObject> guard(context);
     backend()->write(context, key, secret, [guard, done](bool stored) {
         if (guard && done)
-            QMetaObject::invokeMethod(guard, [done, stored] { done(stored); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                guard, [done, stored] { done(stored); }, Qt::QueuedConnection);
     });
 }
 
@@ -83,7 +84,8 @@ void SecretStore::read(QObject *context, const QString &key, ReadDone done) {
     QPointer<QObject> guard(context);
     backend()->read(context, key, [guard, done](std::optional<QString> secret) {
         if (guard && done)
-            QMetaObject::invokeMethod(guard, [done, secret] { done(secret); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                guard, [done, secret] { done(secret); }, Qt::QueuedConnection);
     });
 }
 

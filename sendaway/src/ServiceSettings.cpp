@@ -20,7 +20,8 @@ qint64 ServiceSettings::number(const char *key, qint64 fallback, qint64 min, qin
 }
 
 QUrl ServiceSettings::youtubeAuthorizationUrl() {
-    return QUrl(text("sendaway/youtube/authorizationUrl", QStringLiteral("https://accounts.google.com/o/oauth2/v2/auth")));
+    return QUrl(
+        text("sendaway/youtube/authorizationUrl", QStringLiteral("https://accounts.google.com/o/oauth2/v2/auth")));
 }
 QUrl ServiceSettings::youtubeTokenUrl() {
     return QUrl(text("sendaway/youtube/tokenUrl", QStringLiteral("https://oauth2.googleapis.com/token")));
@@ -29,7 +30,8 @@ QUrl ServiceSettings::youtubeApiUrl() {
     return QUrl(text("sendaway/youtube/apiUrl", QStringLiteral("https://www.googleapis.com/youtube/v3")));
 }
 QUrl ServiceSettings::youtubeUploadUrl() {
-    return QUrl(text("sendaway/youtube/uploadUrl", QStringLiteral("https://www.googleapis.com/upload/youtube/v3/videos")));
+    return QUrl(
+        text("sendaway/youtube/uploadUrl", QStringLiteral("https://www.googleapis.com/upload/youtube/v3/videos")));
 }
 QString ServiceSettings::youtubeWatchUrl() {
     return text("sendaway/youtube/watchUrl", QStringLiteral("https://www.youtube.com/watch?v=%1"));
@@ -60,11 +62,11 @@ QUrl ServiceSettings::facebookGraphUrl() {
     return QUrl(text("sendaway/facebook/graphUrl", QStringLiteral("https://graph.facebook.com/v19.0")));
 }
 QString ServiceSettings::facebookScope() {
-    return text("sendaway/facebook/scope",
-                QStringLiteral("pages_show_list,pages_read_engagement,pages_manage_posts"));
+    return text("sendaway/facebook/scope", QStringLiteral("pages_show_list,pages_read_engagement,pages_manage_posts"));
 }
 QString ServiceSettings::facebookClientToken() {
-    return text("sendaway/facebook/clientToken", foundation::BundleInfo::value(QStringLiteral("FACEBOOK_CLIENT_TOKEN")));
+    return text("sendaway/facebook/clientToken",
+                foundation::BundleInfo::value(QStringLiteral("FACEBOOK_CLIENT_TOKEN")));
 }
 QString ServiceSettings::facebookAppId() {
     return text("sendaway/facebook/appId", foundation::BundleInfo::value(QStringLiteral("FACEBOOK_APPID")));
@@ -72,7 +74,9 @@ QString ServiceSettings::facebookAppId() {
 
 int ServiceSettings::uploadRetries() { return int(number("sendaway/upload/retries", 4, 0, 20)); }
 int ServiceSettings::uploadRetryDelayMs() { return int(number("sendaway/upload/retryDelayMs", 1000, 0, 60000)); }
-int ServiceSettings::uploadStallTimeoutMs() { return int(number("sendaway/upload/stallTimeoutMs", 60000, 100, 600000)); }
+int ServiceSettings::uploadStallTimeoutMs() {
+    return int(number("sendaway/upload/stallTimeoutMs", 60000, 100, 600000));
+}
 int ServiceSettings::browserSignInTimeoutMs() {
     return int(number("sendaway/signIn/browserTimeoutMs", 5 * 60 * 1000, 100, 60 * 60 * 1000));
 }

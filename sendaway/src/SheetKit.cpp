@@ -23,12 +23,11 @@ const QColor kSoftText(0x8f, 0x98, 0xa3);
 const QColor kErrorText(0xf0, 0x8a, 0x82);
 
 namespace {
-const char *kFieldStyle =
-    "QLineEdit, QPlainTextEdit { background: #121418; color: #e6e9ed; border: 1px solid #3a4049;"
-    " border-radius: 5px; padding: 0 7px; selection-background-color: #1c8ec7; }"
-    "QLineEdit:focus, QPlainTextEdit:focus { border: 1px solid #38c0f5; }"
-    "QLineEdit:disabled, QPlainTextEdit:disabled { color: #6b737d; background: #181b20; }"
-    "QPlainTextEdit { padding: 3px 4px; }";
+const char *kFieldStyle = "QLineEdit, QPlainTextEdit { background: #121418; color: #e6e9ed; border: 1px solid #3a4049;"
+                          " border-radius: 5px; padding: 0 7px; selection-background-color: #1c8ec7; }"
+                          "QLineEdit:focus, QPlainTextEdit:focus { border: 1px solid #38c0f5; }"
+                          "QLineEdit:disabled, QPlainTextEdit:disabled { color: #6b737d; background: #181b20; }"
+                          "QPlainTextEdit { padding: 3px 4px; }";
 }
 
 LXLabel *caption(QWidget *page, const QRectF &frame, qreal size, const QColor &color, bool bold) {

@@ -21,7 +21,8 @@ extern const QColor kText;
 extern const QColor kSoftText;
 extern const QColor kErrorText;
 
-LXLabel *caption(QWidget *page, const QRectF &frame, qreal size = 12, const QColor &color = kSoftText, bool bold = false);
+LXLabel *caption(QWidget *page, const QRectF &frame, qreal size = 12, const QColor &color = kSoftText,
+                 bool bold = false);
 LXButton *button(QWidget *page, const QRectF &frame, LXButtonDelegate *delegate, bool isDefault = false);
 QLineEdit *field(QWidget *page, const QRectF &frame, bool password = false);
 QPlainTextEdit *textView(QWidget *page, const QRectF &frame);

@@ -79,11 +79,9 @@ QNetworkReply *YoutubeUploadSession::sendRange(FileRangeDevice *range) {
     QNetworkRequest req = sessionRequest();
     req.setHeader(QNetworkRequest::ContentLengthHeader, range->size());
     req.setHeader(QNetworkRequest::ContentTypeHeader, videoMimeType(filePath()).toUtf8());
-    req.setRawHeader("Content-Range", QStringLiteral("bytes %1-%2/%3")
-                                          .arg(range->begin())
-                                          .arg(range->end() - 1)
-                                          .arg(totalBytes())
-                                          .toLatin1());
+    req.setRawHeader(
+        "Content-Range",
+        QStringLiteral("bytes %1-%2/%3").arg(range->begin()).arg(range->end() - 1).arg(totalBytes()).toLatin1());
     return network()->put(req, range);
 }
 
@@ -105,7 +103,8 @@ UploadStep YoutubeUploadSession::interpret(QNetworkReply *reply, const QByteArra
     if (code == 200 || code == 201)
         return UploadStep::complete(http::parseBody(body));
     if (code == 404 || code == 410)
-        return UploadStep::sessionGone({domain(), code, QStringLiteral("The upload session has expired on the server.")});
+        return UploadStep::sessionGone(
+            {domain(), code, QStringLiteral("The upload session has expired on the server.")});
     if (code == 401)
         return UploadStep::unauthorized(http::replyError(reply, body, domain()));
     return failureOf(reply, body);
@@ -164,7 +163,8 @@ UploadStep FacebookUploadSession::rangeSent(QNetworkReply *reply, const QByteArr
         const qint64 offset = answer.value(QStringLiteral("file_offset")).toLongLong(&ok);
         if (ok)
             return UploadStep::confirmed(offset);
-        return UploadStep::fail({domain(), code, QStringLiteral("The service's answer to the upload could not be understood.")});
+        return UploadStep::fail(
+            {domain(), code, QStringLiteral("The service's answer to the upload could not be understood.")});
     }
     return failureOf(reply, body);
 }
@@ -182,16 +182,19 @@ UploadStep FacebookUploadSession::offsetQueried(QNetworkReply *reply, const QByt
         const qint64 offset = http::parseBody(body).value(QStringLiteral("file_offset")).toLongLong(&ok);
         if (ok)
             return UploadStep::confirmed(offset);
-        return UploadStep::fail({domain(), code, QStringLiteral("The service did not tell how much of the file it holds.")});
+        return UploadStep::fail(
+            {domain(), code, QStringLiteral("The service did not tell how much of the file it holds.")});
     }
     if (code == 404)
-        return UploadStep::sessionGone({domain(), code, QStringLiteral("The upload session has expired on the server.")});
+        return UploadStep::sessionGone(
+            {domain(), code, QStringLiteral("The upload session has expired on the server.")});
     return failureOf(reply, body);
 }
 
 QNetworkReply *FacebookUploadSession::publish(const QVariantMap &transferAnswer) {
-    QNetworkRequest req = http::request(http::join(ServiceSettings::facebookGraphUrl(), _pageId + QStringLiteral("/videos")),
-                                        ServiceSettings::uploadStallTimeoutMs());
+    QNetworkRequest req =
+        http::request(http::join(ServiceSettings::facebookGraphUrl(), _pageId + QStringLiteral("/videos")),
+                      ServiceSettings::uploadStallTimeoutMs());
     req.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/x-www-form-urlencoded"));
     const QList<QPair<QString, QString>> items{
         {QStringLiteral("title"), _title},

@@ -113,7 +113,8 @@ void Upvelle::renewToken(bool browserIfRefused, std::function<void(std::optional
     none.outcome = OAuthResult::Outcome::Failed;
     none.error = {QStringLiteral("youtube"), 401, QStringLiteral("The sign-in has expired. Sign in again.")};
     _renewal = Renewal::Refresh;
-    QMetaObject::invokeMethod(this, [this, none] { renewAnswered(none); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, none] { renewAnswered(none); }, Qt::QueuedConnection);
 }
 
 void Upvelle::renewAnswered(const OAuthResult &result) {
@@ -157,9 +158,12 @@ void Upvelle::clientLogin() {
     cancelLogin();
     _accessToken.clear();
     if (ServiceSettings::youtubeClientId().isEmpty()) {
-        QMetaObject::invokeMethod(this, [this] {
-            failSignIn(QStringLiteral("YouTube sign-in is not set up in this build (no client identifier)."));
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                failSignIn(QStringLiteral("YouTube sign-in is not set up in this build (no client identifier)."));
+            },
+            Qt::QueuedConnection);
         return;
     }
     if (!_refreshToken.isEmpty()) {
@@ -205,9 +209,10 @@ void Upvelle::signInAnswered(const OAuthResult &result) {
 
 void Upvelle::checkAccount() {
     _step = Step::Account;
-    QNetworkRequest req = http::request(
-        apiUrl(QStringLiteral("channels"), {{QStringLiteral("part"), QStringLiteral("snippet")}, {QStringLiteral("mine"), QStringLiteral("true")}}),
-        60000);
+    QNetworkRequest req =
+        http::request(apiUrl(QStringLiteral("channels"), {{QStringLiteral("part"), QStringLiteral("snippet")},
+                                                          {QStringLiteral("mine"), QStringLiteral("true")}}),
+                      60000);
     req.setRawHeader("Authorization", "Bearer " + _accessToken.toUtf8());
     QNetworkReply *reply = _network->get(req);
     _accountReply = reply;
@@ -231,8 +236,12 @@ void Upvelle::checkAccount() {
             return;
         }
         // The account that signed in, whatever name was typed as a hint.
-        const QString channel =
-            items.first().toObject().value(QStringLiteral("snippet")).toObject().value(QStringLiteral("title")).toString();
+        const QString channel = items.first()
+                                    .toObject()
+                                    .value(QStringLiteral("snippet"))
+                                    .toObject()
+                                    .value(QStringLiteral("title"))
+                                    .toString();
         if (!channel.isEmpty())
             _userID = channel;
         if (_delegate)
@@ -262,11 +271,11 @@ void Upvelle::fetchStandardCategories() {
 }
 
 void Upvelle::requestCategories(bool renewed) {
-    QNetworkRequest req = http::request(apiUrl(QStringLiteral("videoCategories"),
-                                               {{QStringLiteral("part"), QStringLiteral("snippet")},
-                                                {QStringLiteral("regionCode"), ServiceSettings::youtubeRegionCode()},
-                                                {QStringLiteral("hl"), QLocale().name()}}),
-                                        60000);
+    QNetworkRequest req = http::request(
+        apiUrl(QStringLiteral("videoCategories"), {{QStringLiteral("part"), QStringLiteral("snippet")},
+                                                   {QStringLiteral("regionCode"), ServiceSettings::youtubeRegionCode()},
+                                                   {QStringLiteral("hl"), QLocale().name()}}),
+        60000);
     req.setRawHeader("Authorization", "Bearer " + _accessToken.toUtf8());
     QNetworkReply *reply = _network->get(req);
     _categoryReply = reply;
@@ -300,8 +309,8 @@ void Upvelle::requestCategories(bool renewed) {
         }
         if (categories.empty()) {
             if (_delegate)
-                _delegate->updateCategory(ServiceError{QStringLiteral("youtube"), 200,
-                                                       QStringLiteral("The service offered no category.")});
+                _delegate->updateCategory(
+                    ServiceError{QStringLiteral("youtube"), 200, QStringLiteral("The service offered no category.")});
             return;
         }
         _categoryArr = std::move(categories);
@@ -318,21 +327,25 @@ void Upvelle::startUploadFile() {
     for (const QString &t : _keyWords.split(',', Qt::SkipEmptyParts))
         if (!t.trimmed().isEmpty())
             tags.append(t.trimmed());
-    QJsonObject snippet{{QStringLiteral("title"), _title},
-                        {QStringLiteral("description"), _descStr},
-                        {QStringLiteral("tags"), tags}};
+    QJsonObject snippet{
+        {QStringLiteral("title"), _title}, {QStringLiteral("description"), _descStr}, {QStringLiteral("tags"), tags}};
     if (!_category.isEmpty())
         snippet.insert(QStringLiteral("categoryId"), _category);
-    const QJsonObject status{{QStringLiteral("privacyStatus"), _isPrivate ? QStringLiteral("private") : QStringLiteral("public")}};
+    const QJsonObject status{
+        {QStringLiteral("privacyStatus"), _isPrivate ? QStringLiteral("private") : QStringLiteral("public")}};
     _upload->setAccessToken(_accessToken);
     _upload->setMetadata(QJsonObject{{QStringLiteral("snippet"), snippet}, {QStringLiteral("status"), status}});
     if (_accessToken.isEmpty()) {
-        QMetaObject::invokeMethod(this, [this] {
-            if (_delegate)
-                _delegate->uploadErrorEntryDesc(ServiceError{QStringLiteral("youtube"), 401,
-                                                             QStringLiteral("Sign in to YouTube before uploading.")},
-                                                QString());
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (_delegate)
+                    _delegate->uploadErrorEntryDesc(
+                        ServiceError{QStringLiteral("youtube"), 401,
+                                     QStringLiteral("Sign in to YouTube before uploading.")},
+                        QString());
+            },
+            Qt::QueuedConnection);
         return;
     }
     _upload->start(_filePath);

@@ -25,10 +25,10 @@ TEST(Catalogue, KeyPathsResolve) {
 // Every entry must be usable: reachable by key path, found again by its label after a
 // restart, with lists the rules can read and codec names the engine knows.
 TEST(Catalogue, EveryFormatIsWellFormed) {
-    const QStringList knownCodecs = {"h264", "libfaac", "aac", "mp3", "libmp3lame", "mpeg4", "libxvid", "hevc",
-                                     "vp8", "vp9", "mpeg2video", "mpeg1video", "wmv2", "wmav2", "flv", "dvvideo",
-                                     "ac3", "mp2", "pcm_s16le", "flac", "alac", "libvorbis", "libopus", "amr_nb",
-                                     "h263"};
+    const QStringList knownCodecs = {"h264",      "libfaac", "aac",    "mp3",        "libmp3lame", "mpeg4", "libxvid",
+                                     "hevc",      "vp8",     "vp9",    "mpeg2video", "mpeg1video", "wmv2",  "wmav2",
+                                     "flv",       "dvvideo", "ac3",    "mp2",        "pcm_s16le",  "flac",  "alac",
+                                     "libvorbis", "libopus", "amr_nb", "h263"};
     const QVariantMap root = catalogue();
     for (const char *category : {"Apple Device", "Web Video", "Common Video", "Audio"})
         EXPECT_TRUE(root.contains(category)) << category;

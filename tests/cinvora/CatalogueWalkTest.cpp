@@ -22,9 +22,18 @@ namespace {
 // What ffprobe calls the stream a catalogue codec name produces.
 QString probeName(const QString &codec) {
     static const QHash<QString, QString> names = {
-        {"libmp3lame", "mp3"}, {"libfaac", "aac"},   {"libvorbis", "vorbis"}, {"libopus", "opus"},
-        {"libxvid", "mpeg4"},  {"flv", "flv1"},      {"hevc", "hevc"},        {"h264", "h264"},
-        {"vp8", "vp8"},        {"vp9", "vp9"},       {"mpeg2video", "mpeg2video"}, {"mpeg1video", "mpeg1video"},
+        {"libmp3lame", "mp3"},
+        {"libfaac", "aac"},
+        {"libvorbis", "vorbis"},
+        {"libopus", "opus"},
+        {"libxvid", "mpeg4"},
+        {"flv", "flv1"},
+        {"hevc", "hevc"},
+        {"h264", "h264"},
+        {"vp8", "vp8"},
+        {"vp9", "vp9"},
+        {"mpeg2video", "mpeg2video"},
+        {"mpeg1video", "mpeg1video"},
     };
     return names.value(codec, codec);
 }
@@ -38,8 +47,8 @@ struct Case {
 } // namespace
 
 TEST(CatalogueWalk, EveryFormatConvertsEveryFixtureItCanTake) {
-    const QStringList videoFixtures = {"short.mp4", "multi.mkv", "mpeg4.avi", "hd1080.mp4", "rotated.mp4",
-                                       "anamorphic.mkv"};
+    const QStringList videoFixtures = {"short.mp4",  "multi.mkv",   "mpeg4.avi",
+                                       "hd1080.mp4", "rotated.mp4", "anamorphic.mkv"};
     const QStringList audioFixtures = {"audio.mp3", "audio.flac"};
     const QString out = testsupport::freshDir("walk");
     vcCommon::setExportMovieFolder(out);

@@ -89,9 +89,9 @@ TEST(CliArguments, BadArgumentsGetTheirOwnMessageAndExitStatus2) {
 TEST(CliArguments, TheLaterOptionWinsAndValuesMayFollowAnEqualsSign) {
     const QString dir = testsupport::freshDir("clitwice");
     const QString first = dir + "/first.mkv", second = dir + "/second.mkv";
-    const Ran r = run({"convert", "--size=320x240", fixture("short.mp4"), "-o", first, "--size", "160x120",
-                       "--duration=3", "--output-file=" + second, "--duration", "1", "--audio-stream", "1",
-                       "--no-audio"});
+    const Ran r =
+        run({"convert", "--size=320x240", fixture("short.mp4"), "-o", first, "--size", "160x120", "--duration=3",
+             "--output-file=" + second, "--duration", "1", "--audio-stream", "1", "--no-audio"});
     ASSERT_EQ(r.rc, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QFile::encodeName(second) + "\n");
     EXPECT_FALSE(QFileInfo::exists(first));
@@ -108,7 +108,8 @@ TEST(CliArguments, DoubleDashEndsTheOptions) {
     QByteArray out, err;
     const int rc = testsupport::runProgram(
         "/bin/sh",
-        {"-c", "cd \"$1\" && exec \"$2\" convert --duration 1 --size 160x120 -- -clip.mp4 --small.mkv", "sh", dir, cli()},
+        {"-c", "cd \"$1\" && exec \"$2\" convert --duration 1 --size 160x120 -- -clip.mp4 --small.mkv", "sh", dir,
+         cli()},
         &out, &err);
     ASSERT_EQ(rc, 0) << err.toStdString();
     EXPECT_EQ(out, "--small.mkv\n") << "the output as it was named";
@@ -123,8 +124,9 @@ TEST(CliArguments, QualityNamesMeanTheWindowsQualityChoices) {
     const QString dir = testsupport::freshDir("cliquality");
     const QStringList quick = {"--acodec", "mp3", "--duration", "1", "--size", "160x120"};
     auto batchRate = [&](const QString &folder, const QStringList &extra) {
-        const Ran r = run(QStringList{"convert", fixture("short.mp4"), "--to", "Common Video.MP4", "--output",
-                                      dir + "/" + folder} + quick + extra);
+        const Ran r = run(
+            QStringList{"convert", fixture("short.mp4"), "--to", "Common Video.MP4", "--output", dir + "/" + folder} +
+            quick + extra);
         EXPECT_EQ(r.rc, 0) << r.err.toStdString();
         const QStringList made = QDir(dir + "/" + folder).entryList({"*.mp4"});
         EXPECT_EQ(made.size(), 1);

@@ -62,10 +62,12 @@ TEST(CliBatch, FolderWithTwoJobsNeverRunsMoreThanTwoAndReportsEveryFile) {
     const QString table = QString::fromUtf8(stdoutText);
     EXPECT_TRUE(table.startsWith("source")) << table.toStdString();
     for (const char *name : {"one.mp4", "two.avi", "three.flac", "four.mkv.mp4"})
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("%1\\s+done\\s+[0-9.]+\\s+/").arg(QRegularExpression::escape(name)))
-                        .match(table)
-                        .hasMatch())
-            << name << "\n" << table.toStdString();
+        EXPECT_TRUE(
+            QRegularExpression(QStringLiteral("%1\\s+done\\s+[0-9.]+\\s+/").arg(QRegularExpression::escape(name)))
+                .match(table)
+                .hasMatch())
+            << name << "\n"
+            << table.toStdString();
     EXPECT_TRUE(QRegularExpression("notes\\.txt\\s+skipped").match(table).hasMatch());
     EXPECT_TRUE(QRegularExpression("noise\\.mp4\\s+skipped").match(table).hasMatch());
     // The window's notification's words close the table.
@@ -143,8 +145,9 @@ TEST(CliBatch, JsonPrintsOneObjectPerFileAndNothingElse) {
     notes.close();
     const QString out = testsupport::freshDir("json-out");
     QByteArray stdoutText, stderrText;
-    const int rc = testsupport::runProgram(testsupport::binary("cinvora-cli"), {"convert", in, "--output", out, "--json"},
-                                           &stdoutText, &stderrText, 120000);
+    const int rc =
+        testsupport::runProgram(testsupport::binary("cinvora-cli"), {"convert", in, "--output", out, "--json"},
+                                &stdoutText, &stderrText, 120000);
     EXPECT_EQ(rc, 0) << stderrText.toStdString();
     const QList<QByteArray> lines = stdoutText.trimmed().split('\n');
     ASSERT_EQ(lines.size(), 2) << stdoutText.toStdString();
@@ -175,13 +178,15 @@ TEST(CliBatch, NothingConvertedFailsAndEveryRowSaysWhy) {
     notes.close();
     const QString out = testsupport::freshDir("batch-none-out");
     QByteArray o, e;
-    int rc = testsupport::runProgram(testsupport::binary("cinvora-cli"), {"convert", in, "--output", out}, &o, &e,
-                                     120000);
+    int rc =
+        testsupport::runProgram(testsupport::binary("cinvora-cli"), {"convert", in, "--output", out}, &o, &e, 120000);
     EXPECT_EQ(rc, 1) << o.toStdString() << e.toStdString();
     const QString table = QString::fromUtf8(o);
     EXPECT_TRUE(QRegularExpression("disc\\.vob\\s+skipped.*refused by rule: DVD files").match(table).hasMatch())
         << table.toStdString();
-    EXPECT_TRUE(QRegularExpression("notes\\.txt\\s+skipped.*not a readable video or audio file").match(table).hasMatch()) << table.toStdString();
+    EXPECT_TRUE(
+        QRegularExpression("notes\\.txt\\s+skipped.*not a readable video or audio file").match(table).hasMatch())
+        << table.toStdString();
     EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
 
     // A file that the intake takes but the engine refuses: the reason is in the table.
@@ -190,7 +195,8 @@ TEST(CliBatch, NothingConvertedFailsAndEveryRowSaysWhy) {
                                  {"convert", in + "/one.mp4", "--output", out, "--audio-stream", "7"}, &o, &e, 120000);
     EXPECT_EQ(rc, 1);
     const QString failed = QString::fromUtf8(o);
-    EXPECT_TRUE(QRegularExpression("one\\.mp4\\s+failed.*no audio stream 7.*audio streams are 1").match(failed).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("one\\.mp4\\s+failed.*no audio stream 7.*audio streams are 1").match(failed).hasMatch())
         << failed.toStdString();
     EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
 }
@@ -201,14 +207,14 @@ TEST(CliBatch, NothingConvertedFailsAndEveryRowSaysWhy) {
 TEST(CliBatch, OutputsKeepTheirWholeLengthAndOnlyFilesThatLostDataFail) {
     namespace damage = testsupport::damage;
     const QString in = testsupport::freshDir("whole-in");
-    const QString tail = in + "/tail.mp4", cut = in + "/cut.wav", header = in + "/header.mp4", bytes = in + "/bytes.mkv";
+    const QString tail = in + "/tail.mp4", cut = in + "/cut.wav", header = in + "/header.mp4",
+                  bytes = in + "/bytes.mkv";
     ASSERT_TRUE(damage::make({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3.9", "-f", "lavfi", "-i",
                               "sine=frequency=440:sample_rate=48000:duration=3.9", "-c:v", "libx264", "-preset",
                               "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-f", "mp4"},
                              tail));
-    ASSERT_TRUE(damage::make({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=10", "-c:a",
-                              "pcm_s16le"},
-                             cut));
+    ASSERT_TRUE(damage::make(
+        {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=10", "-c:a", "pcm_s16le"}, cut));
     ASSERT_TRUE(damage::rewrite(cut, [](QByteArray &b) { b.truncate(b.size() * 2 / 5); }));
     ASSERT_TRUE(damage::make({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=10", "-c:v", "libx264",
                               "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-f", "mp4"},
@@ -221,8 +227,8 @@ TEST(CliBatch, OutputsKeepTheirWholeLengthAndOnlyFilesThatLostDataFail) {
 
     const QString out = testsupport::freshDir("whole-out");
     QByteArray o, e;
-    const int rc = testsupport::runProgram(testsupport::binary("cinvora-cli"), {"convert", in, "--output", out, "--json"},
-                                           &o, &e, 300000);
+    const int rc = testsupport::runProgram(testsupport::binary("cinvora-cli"),
+                                           {"convert", in, "--output", out, "--json"}, &o, &e, 300000);
     EXPECT_EQ(rc, 1) << o.toStdString() << e.toStdString(); // the cut file failed
     QHash<QString, QJsonObject> rows;
     for (const QByteArray &line : o.trimmed().split('\n')) {

@@ -136,7 +136,8 @@ TEST(CliConvert, KilledRunLeavesNothingUnderTheNameAndTheNextStartClearsItsLefto
 
     // The next start in that folder: the same name converts again (it is not taken).
     QByteArray err;
-    EXPECT_EQ(testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), out, "--duration", "1"}, nullptr, &err), 0)
+    EXPECT_EQ(testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), out, "--duration", "1"}, nullptr, &err),
+              0)
         << err.toStdString();
     EXPECT_TRUE(QFileInfo(out).size() > 0);
     EXPECT_FALSE(QFileInfo::exists(partial)) << "the killed run's leftover is gone";
@@ -185,9 +186,9 @@ TEST(CliConvert, RefusesAStreamNumberTheInputDoesNotHave) {
     EXPECT_TRUE(err.contains("no subtitle stream 1") && err.contains("has no subtitle stream")) << err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir + "/d.mkv"));
     // A stream that is there converts.
-    rc = testsupport::runProgram(cli(),
-                                 {"convert", fixture("multi.mkv"), dir + "/e.mkv", "--audio-stream", "2", "--duration", "1"},
-                                 nullptr, &err);
+    rc = testsupport::runProgram(
+        cli(), {"convert", fixture("multi.mkv"), dir + "/e.mkv", "--audio-stream", "2", "--duration", "1"}, nullptr,
+        &err);
     ASSERT_EQ(rc, 0) << err.toStdString();
     EXPECT_EQ(testsupport::ffprobe(dir + "/e.mkv")["streams"].toArray().at(1).toObject()["channels"].toInt(), 1)
         << "the mono French track";

@@ -82,8 +82,8 @@ protected:
             return QStringLiteral("cannot make %1").arg(image);
         img.close();
         QByteArray err, loop;
-        if (testsupport::runProgram(mkfs, isExfat() ? QStringList{image} : QStringList{"-F", "-f", "-q", image}, nullptr,
-                                    &err) != 0)
+        if (testsupport::runProgram(mkfs, isExfat() ? QStringList{image} : QStringList{"-F", "-f", "-q", image},
+                                    nullptr, &err) != 0)
             return QStringLiteral("%1 failed: %2").arg(mkfs, QString::fromLocal8Bit(err));
         if (testsupport::runProgram(driver, {image, _dir}, nullptr, &err) != 0 && isExfat()) {
             if (testsupport::runProgram(tool("losetup"), {"-f", "--show", image}, &loop, &err) != 0)
@@ -121,7 +121,8 @@ TEST_P(CliDrive, BothFormsWriteOntoTheDriveAndNeverOverwrite) {
     const QString out = mnt + "/batch";
     ASSERT_TRUE(QDir().mkpath(out));
     ASSERT_TRUE(QFile::copy(fixture("short.mp4"), out + "/short.mkv"));
-    const QStringList batch = QStringList{"convert", fixture("short.mp4"), "--to", "Common Video.MKV", "--output", out} + kQuick;
+    const QStringList batch =
+        QStringList{"convert", fixture("short.mp4"), "--to", "Common Video.MKV", "--output", out} + kQuick;
     testsupport::Child a, b;
     ASSERT_TRUE(a.start(cli(), batch));
     ASSERT_TRUE(b.start(cli(), batch));
@@ -139,8 +140,8 @@ TEST_P(CliDrive, NamesTheDriveRefusesAreChangedAndSaid) {
     const QString odd = QStringLiteral("take: \"one\"?");
     ASSERT_TRUE(QFile::copy(fixture("short.mp4"), in + "/" + odd + ".mp4"));
     QByteArray o, e;
-    ASSERT_EQ(testsupport::runProgram(cli(), QStringList{"convert", in, "--to", "Common Video.MKV", "--output", mnt} + kQuick,
-                                      &o, &e),
+    ASSERT_EQ(testsupport::runProgram(
+                  cli(), QStringList{"convert", in, "--to", "Common Video.MKV", "--output", mnt} + kQuick, &o, &e),
               0)
         << o.toStdString() << e.toStdString();
     // exFAT takes none of the three; the NTFS driver, mounted plainly, takes them all.
@@ -151,8 +152,8 @@ TEST_P(CliDrive, NamesTheDriveRefusesAreChangedAndSaid) {
     EXPECT_EQ(table.contains(QStringLiteral("does not allow")), isExfat()) << table.toStdString();
 
     // A name typed for the single form is the user's own: refused with the reason, at once.
-    const int rc = testsupport::runProgram(cli(), QStringList{"convert", fixture("short.mp4"), mnt + "/a:b.mkv"} + kQuick,
-                                           &o, &e);
+    const int rc =
+        testsupport::runProgram(cli(), QStringList{"convert", fixture("short.mp4"), mnt + "/a:b.mkv"} + kQuick, &o, &e);
     if (isExfat()) {
         EXPECT_EQ(rc, 1);
         EXPECT_TRUE(e.contains("does not allow")) << e.toStdString();
@@ -188,9 +189,10 @@ TEST_P(CliDrive, ACrashedClaimLeavesNoEmptyFileUnderTheName) {
     leave("late.mkv", true);
     leave("mine.mkv", false); // an empty file of the user's, not of the crashed claim
     QByteArray o, e;
-    ASSERT_EQ(testsupport::runProgram(cli(), QStringList{"convert", fixture("short.mp4"), "--to", "Common Video.MKV",
-                                                         "--output", mnt} + kQuick,
-                                      &o, &e),
+    ASSERT_EQ(testsupport::runProgram(
+                  cli(),
+                  QStringList{"convert", fixture("short.mp4"), "--to", "Common Video.MKV", "--output", mnt} + kQuick,
+                  &o, &e),
               0)
         << e.toStdString();
     EXPECT_EQ(everything(mnt), "mine.mkv | short.mkv");

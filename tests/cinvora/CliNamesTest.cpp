@@ -44,7 +44,8 @@ TEST(CliNames, LongestSourceNamesConvertAndNumberWithinTheLimit) {
     const QString in = testsupport::freshDir("long-in");
     ASSERT_TRUE(QFile::copy(fixture("short.mp4"), in + "/" + stem + ".mp4"));
     const QString out = testsupport::freshDir("long-out");
-    const QStringList args{"convert", in, "--to", "Common Video.MKV", "--output", out, "--duration", "1", "--size", "160x120"};
+    const QStringList args{"convert", in,           "--to", "Common Video.MKV", "--output",
+                           out,       "--duration", "1",    "--size",           "160x120"};
     QByteArray o, e;
     ASSERT_EQ(testsupport::runProgram(cli(), args, &o, &e), 0) << o.toStdString() << e.toStdString();
     ASSERT_EQ(testsupport::runProgram(cli(), args, &o, &e), 0) << o.toStdString() << e.toStdString();
@@ -65,21 +66,22 @@ TEST(CliNames, NamesThatAreNotUtf8AreConverted) {
     ASSERT_TRUE(copyToBytes(fixture("short.mp4"), QFile::encodeName(in) + "/bad\xff.mp4"));
     const QString out = testsupport::freshDir("bytes-out");
     QByteArray o, e;
-    EXPECT_EQ(testsupport::runProgram(cli(), {"convert", in, "--output", out, "--duration", "1", "--size", "160x120"}, &o, &e),
+    EXPECT_EQ(testsupport::runProgram(cli(), {"convert", in, "--output", out, "--duration", "1", "--size", "160x120"},
+                                      &o, &e),
               0)
         << e.toStdString();
     const QString table = QString::fromUtf8(o);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("bad\\x{FFFD}\\.mp4\\s+done.*not valid UTF-8")).match(table).hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("bad\\x{FFFD}\\.mp4\\s+done.*not valid UTF-8")).match(table).hasMatch())
         << table.toStdString();
     EXPECT_TRUE(table.contains("2 files converted.")) << table.toStdString();
     EXPECT_TRUE(readable(out + QStringLiteral("/bad\uFFFD.mov")));
     EXPECT_TRUE(readable(out + "/good.mov"));
 
     // Named as its bytes through a shell, in both forms, under the C locale.
-    const QString shell = QStringLiteral(
-        "export LC_ALL=C; f=\"$(printf '%s/bad\\377.mp4' \"$1\")\"; "
-        "\"$0\" convert \"$f\" --output \"$2\" --duration 1 --size 160x120 && "
-        "exec \"$0\" convert \"$f\" \"$2/single.mkv\" --duration 1 --size 160x120");
+    const QString shell = QStringLiteral("export LC_ALL=C; f=\"$(printf '%s/bad\\377.mp4' \"$1\")\"; "
+                                         "\"$0\" convert \"$f\" --output \"$2\" --duration 1 --size 160x120 && "
+                                         "exec \"$0\" convert \"$f\" \"$2/single.mkv\" --duration 1 --size 160x120");
     EXPECT_EQ(testsupport::runProgram("/bin/sh", {"-c", shell, cli(), in, out}, &o, &e), 0) << e.toStdString();
     EXPECT_FALSE(e.contains("no such file")) << e.toStdString();
     EXPECT_TRUE(readable(out + QStringLiteral("/bad\uFFFD(1).mov"))) << o.toStdString();

@@ -25,7 +25,7 @@ QList<QJsonObject> runProbe(const QStringList &files, int *rc, int timeoutMs = 6
 } // namespace
 
 TEST(CliProbe, OneObjectPerFileThatAgreesWithFfprobe) {
-    const QStringList names = {"clip.mp4", "audio.mp3", "audio.flac", "multi.mkv",
+    const QStringList names = {"clip.mp4",  "audio.mp3",  "audio.flac", "multi.mkv",
                                "mpeg4.avi", "hd1080.mp4", "rotated.mp4"};
     QStringList files;
     for (const QString &n : names)
@@ -66,8 +66,9 @@ TEST(CliProbe, BadFilesReportErrorsAndTheRestStillPrint) {
     const QString dir = testsupport::freshDir("cli");
     const QString fifo = dir + "/pipe.mkv";
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QStringList files = {fixture("empty.mp4"), fixture("corrupt.mp4"), fixture("random.mp4"), fixture("text.mkv"),
-                               fifo,                 dir,                    fixture("short.mp4")};
+    const QStringList files = {
+        fixture("empty.mp4"), fixture("corrupt.mp4"), fixture("random.mp4"), fixture("text.mkv"), fifo, dir,
+        fixture("short.mp4")};
     QElapsedTimer t;
     t.start();
     int rc = 0;

@@ -14,10 +14,11 @@ using testsupport::fixture;
 
 namespace {
 QVariantMap record(QVariantList rates, QVariantList fps, QStringList sizes = {"800*600"}) {
-    return QVariantMap{{"format", "mp4"},
-                       {"Ext", ".mp4"},
-                       {"Audio", QVariantMap{{"Codec", QStringList{"aac"}}, {"samplerate", rates}, {"channel", QVariantList{2, 1}}}},
-                       {"Video", QVariantMap{{"Codec", QStringList{"h264", "mpeg4"}}, {"Resolution", sizes}, {"framerate", fps}}}};
+    return QVariantMap{
+        {"format", "mp4"},
+        {"Ext", ".mp4"},
+        {"Audio", QVariantMap{{"Codec", QStringList{"aac"}}, {"samplerate", rates}, {"channel", QVariantList{2, 1}}}},
+        {"Video", QVariantMap{{"Codec", QStringList{"h264", "mpeg4"}}, {"Resolution", sizes}, {"framerate", fps}}}};
 }
 } // namespace
 

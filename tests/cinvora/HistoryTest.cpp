@@ -50,8 +50,8 @@ TEST(History, RoundTripRestoresEveryStoredField) {
         ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
         ASSERT_EQ(d.doc.fileArray().size(), 3u);
         // Choose Common Video / MKV for every job, then trim and pick tracks.
-        const QVariantMap mkv = vcCommon::findDictByKey("Common Video.2--MKV",
-                                                        vcCommon::outputFormatDictFrom("ODOutputConfig")).toMap();
+        const QVariantMap mkv =
+            vcCommon::findDictByKey("Common Video.2--MKV", vcCommon::outputFormatDictFrom("ODOutputConfig")).toMap();
         d.doc.categoryButtonUp(2);
         d.doc.selectCellWithDictionaryWithSubKey(mkv, "2--MKV");
         auto a = d.doc.fileArray()[0];
@@ -136,7 +136,8 @@ TEST(History, AStoredListFromAnEarlierReleaseKeepsItsTrims) {
         "<dict><key>currentFilePath</key><string>%1</string><key>currentExtKey</key><string>.mov</string>"
         "<key>currentFormatKey</key><string>mov</string><key>currentTrackStartKey</key><real>%2</real>"
         "<key>currentTrackEndKey</key><real>%3</real></dict>");
-    f.write(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><array>%1%2</array></plist>\n")
+    f.write(QStringLiteral(
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><array>%1%2</array></plist>\n")
                 .arg(entry.arg(fixture("clip.mp4"), "3.1415926535", "17.0000001"),
                      entry.arg(fixture("short.mp4"), "0", "4"))
                 .toUtf8());
@@ -163,9 +164,9 @@ TEST(History, HostileFilesLoadWhatTheyCanWithoutHanging) {
     const QString fifo = dir + "/pipe.mp4";
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     QVariantList mixed;
-    mixed << QString("not a dictionary") << 42
-          << QVariantMap{{"currentFilePath", fifo}} << QVariantMap{{"currentFilePath", "/dev/zero"}}
-          << QVariantMap{{"currentFilePath", dir}} << QVariantMap{{"currentFilePath", QVariantList{1, 2}}}
+    mixed << QString("not a dictionary") << 42 << QVariantMap{{"currentFilePath", fifo}}
+          << QVariantMap{{"currentFilePath", "/dev/zero"}} << QVariantMap{{"currentFilePath", dir}}
+          << QVariantMap{{"currentFilePath", QVariantList{1, 2}}}
           << QVariantMap{{"currentFilePath", fixture("short.mp4")},
                          {"currentTrackStartKey", QString("nan")},
                          {"currentTrackEndKey", 1e300},
@@ -173,10 +174,8 @@ TEST(History, HostileFilesLoadWhatTheyCanWithoutHanging) {
           // An extension no format of the catalogue writes: the entry is refused.
           << QVariantMap{{"currentFilePath", fixture("clip.mp4")}, {"currentExtKey", 7}};
     const QList<QByteArray> files = {
-        "garbage that is not xml",
-        PropertyList::serialize(QVariantMap{{"a", 1}}), // a dictionary where a list belongs
-        PropertyList::serialize(mixed),
-        QByteArray(70 * 1024 * 1024, ' '), // larger than any history
+        "garbage that is not xml", PropertyList::serialize(QVariantMap{{"a", 1}}), // a dictionary where a list belongs
+        PropertyList::serialize(mixed), QByteArray(70 * 1024 * 1024, ' '),         // larger than any history
     };
     for (const QByteArray &content : files) {
         resetStores();
@@ -210,9 +209,9 @@ TEST(History, HostileFilesLoadWhatTheyCanWithoutHanging) {
 
 TEST(Bookmarks, LowestFreeNumberEachPathOnceAndRemoval) {
     resetStores();
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::bookmarkFile(),
-                                        QVariantMap{{"bookmarkPath0", "/a"}, {"bookmarkPath2", "/c"},
-                                                    {"bookmarkPath7", "/h"}}));
+    ASSERT_TRUE(PropertyList::writeFile(
+        vcCommon::bookmarkFile(),
+        QVariantMap{{"bookmarkPath0", "/a"}, {"bookmarkPath2", "/c"}, {"bookmarkPath7", "/h"}}));
     vcCommon::saveBookmark("/b");
     vcCommon::saveBookmark("/b");
     vcCommon::saveBookmark("/a");
@@ -287,7 +286,8 @@ TEST(History, IntakeAndRebuildKeepTheFilesBookmarkedOffTheMainThread) {
     Doc again;
     ASSERT_TRUE(again.rebuild());
     ASSERT_EQ(again.doc.fileArray().size(), 3u);
-    EXPECT_EQ(vcCommon::readBookmark(), QStringList({fixture("short.mp4"), fixture("audio.mp3"), fixture("mpeg4.avi")}));
+    EXPECT_EQ(vcCommon::readBookmark(),
+              QStringList({fixture("short.mp4"), fixture("audio.mp3"), fixture("mpeg4.avi")}));
 }
 
 // The list's name may be a link; saving must never turn what it points to into a file.
@@ -536,9 +536,11 @@ TEST(History, StoredFormatsTheCatalogueDoesNotKnowAreRefused) {
         ASSERT_TRUE(QFile::link(fixture("short.mp4"), source));
         entries << QVariantMap{{"currentFilePath", source}, {"currentExtKey", ext}, {"currentFormatKey", format}};
     }
-    entries << QVariantMap{{"currentFilePath", fixture("mpeg4.avi")}, {"currentExtKey", ".mkv"}, {"currentFormatKey", "matroska"}};
+    entries << QVariantMap{
+        {"currentFilePath", fixture("mpeg4.avi")}, {"currentExtKey", ".mkv"}, {"currentFormatKey", "matroska"}};
     // An audio row's container comes from its extension: only that is looked at.
-    entries << QVariantMap{{"currentFilePath", fixture("audio.mp3")}, {"currentExtKey", ".m4a"}, {"currentFormatKey", "m4a"}};
+    entries << QVariantMap{
+        {"currentFilePath", fixture("audio.mp3")}, {"currentExtKey", ".m4a"}, {"currentFormatKey", "m4a"}};
     ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
     Doc d;
     ASSERT_TRUE(d.rebuild());

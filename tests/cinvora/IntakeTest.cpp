@@ -153,7 +153,8 @@ TEST(Intake, ADocumentWithoutRowsToShowMakesNoPictures) {
 
 TEST(Intake, NotificationAddsFilesAndCancelStopsBeforeTheNextFile) {
     Doc d;
-    foundation::NotificationCenter::defaultCenter().post("addFilesKey", {{"addFiles", QStringList{fixture("short.mp4")}}});
+    foundation::NotificationCenter::defaultCenter().post("addFilesKey",
+                                                         {{"addFiles", QStringList{fixture("short.mp4")}}});
     ASSERT_TRUE(testsupport::waitFor([&] { return d.doc.fileArray().size() == 1 && !d.doc.isAdding(); }));
 
     const QString dir = testsupport::freshDir("cancel");
@@ -231,8 +232,8 @@ QStringList malformedAudio(const QString &dir) {
         flac.replace(8 + 10, 8, QByteArray(8, '\0')); // after "fLaC" and the block header
     made << writeBytes(dir, "broken-streaminfo.flac", flac);
     const QByteArray fmt = le(0x0055, 2) + le(2, 2) + le(44100, 4) + le(16000, 4) + le(1, 2) + le(0, 2);
-    const QByteArray wav = "RIFF" + le(4 + 8 + fmt.size() + 8 + text.size(), 4) + "WAVE" + "fmt " +
-                           le(fmt.size(), 4) + fmt + "data" + le(text.size(), 4) + text;
+    const QByteArray wav = "RIFF" + le(4 + 8 + fmt.size() + 8 + text.size(), 4) + "WAVE" + "fmt " + le(fmt.size(), 4) +
+                           fmt + "data" + le(text.size(), 4) + text;
     made << writeBytes(dir, "claims-mp3.wav", wav);
     return made;
 }
@@ -277,8 +278,8 @@ TEST(Intake, AFileThatOpensAsSoundWithNothingInItIsRefused) {
 
     Doc again;
     ASSERT_TRUE(foundation::PropertyList::writeFile(
-        vcCommon::historyFile(), QVariantList{QVariantMap{{"currentFilePath", notes}},
-                                              QVariantMap{{"currentFilePath", fixture("audio.mp3")}}}));
+        vcCommon::historyFile(),
+        QVariantList{QVariantMap{{"currentFilePath", notes}}, QVariantMap{{"currentFilePath", fixture("audio.mp3")}}}));
     again.doc.loadHistoryAtLuanch();
     ASSERT_TRUE(testsupport::waitFor([&] { return !again.doc.isAdding(); }, 60000));
     EXPECT_EQ(again.names(), QStringList({"audio.mp3"}));

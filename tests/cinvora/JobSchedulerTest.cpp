@@ -300,10 +300,10 @@ TEST(Job, EventsLandingAtTheRacyPointsLoseNoSlot) {
         HP point;
         const char *action;
     };
-    for (const Case &k : {Case{HP::AdmittedBeforeSpawn, "stop"}, Case{HP::AdmittedBeforeSpawn, "cancel-all"},
-                          Case{HP::ThreadBeforeSession, "stop"}, Case{HP::ThreadBeforeSession, "limit"},
-                          Case{HP::SessionReturned, "stop"}, Case{HP::SessionReturned, "pause"},
-                          Case{HP::SessionReturned, "limit"}}) {
+    for (const Case &k :
+         {Case{HP::AdmittedBeforeSpawn, "stop"}, Case{HP::AdmittedBeforeSpawn, "cancel-all"},
+          Case{HP::ThreadBeforeSession, "stop"}, Case{HP::ThreadBeforeSession, "limit"},
+          Case{HP::SessionReturned, "stop"}, Case{HP::SessionReturned, "pause"}, Case{HP::SessionReturned, "limit"}}) {
         SCOPED_TRACE(std::string(k.action) + " at point " + std::to_string(int(k.point)));
         Rig r(1);
         // The first is short, so that the admission of the second is made on its thread.
@@ -346,12 +346,14 @@ TEST(Job, EventsLandingAtTheRacyPointsLoseNoSlot) {
         for (const auto &c : r.doc.cellArray())
             if (c->isPaused())
                 c->stopConvert();
-        ASSERT_TRUE(waitFor([&] {
-            for (const auto &c : r.doc.cellArray())
-                if (c->hasSession())
-                    return false;
-            return r.doc.currentSessionCount() == 0;
-        }, 60000));
+        ASSERT_TRUE(waitFor(
+            [&] {
+                for (const auto &c : r.doc.cellArray())
+                    if (c->hasSession())
+                        return false;
+                return r.doc.currentSessionCount() == 0;
+            },
+            60000));
         r.check("settled");
         const auto snap = r.doc.scheduler().snapshot();
         EXPECT_EQ(snap.taken, 0);
@@ -383,7 +385,9 @@ TEST(Job, ARemovedRowIsFreedOnceItsConversionHasEnded) {
 }
 
 namespace {
-int threadsNow() { return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size()); }
+int threadsNow() {
+    return int(QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
 } // namespace
 
 // Waiting rows cost no thread: a long queue behind two slots runs on a handful.
@@ -408,7 +412,9 @@ TEST(Job, WaitingJobsHoldNoThreads) {
     EXPECT_EQ(share, std::max(1, cores / 2));
     // Per conversion: its own thread, decoders, filter graphs and encoders of `share`
     // threads each, for picture and sound; nothing per waiting row.
-    EXPECT_LE(during - before, 2 * (1 + 6 * share) + 4) << before << " threads before, " << during << " while converting";
+    EXPECT_LE(during - before, 2 * (1 + 6 * share) + 4)
+        << before << " threads before, " << during << " while converting";
     r.doc.cancelAll();
-    ASSERT_TRUE(waitFor([&] { return r.doc.currentSessionCount() == 0 && !r.doc.cellArray()[0]->hasSession(); }, 60000));
+    ASSERT_TRUE(
+        waitFor([&] { return r.doc.currentSessionCount() == 0 && !r.doc.cellArray()[0]->hasSession(); }, 60000));
 }

@@ -486,7 +486,9 @@ TEST(Queue, ConvertingTwiceNumbersTheSecondFileAndSameNamesNeverCollide) {
     q.add(dir + "/a/clip.mp4");
     q.add(dir + "/b/clip.avi");
     q.doc.convertAll();
-    ASSERT_TRUE(waitFor([&] { return q.outputs().size() == 2 && q.quiet(1) && !q.row(0)->hasSession() && !q.row(1)->hasSession(); }, 180000));
+    ASSERT_TRUE(waitFor(
+        [&] { return q.outputs().size() == 2 && q.quiet(1) && !q.row(0)->hasSession() && !q.row(1)->hasSession(); },
+        180000));
     EXPECT_EQ(q.outputs(), QStringList({"clip(1).mov", "clip.mov"}));
     for (const QString &f : q.outputs())
         EXPECT_TRUE(readable(QDir(q.out).filePath(f)));
@@ -508,7 +510,8 @@ TEST(Queue, ConvertingTwiceNumbersTheSecondFileAndSameNamesNeverCollide) {
     ASSERT_TRUE(QFile::remove(gone));
     q.doc.convertAll();
     EXPECT_EQ(q.doc.convertingCellViews().size(), 2u);
-    ASSERT_TRUE(waitFor([&] { return q.outputs().size() == 3 && !q.row(0)->hasSession() && !q.row(1)->hasSession(); }, 180000));
+    ASSERT_TRUE(
+        waitFor([&] { return q.outputs().size() == 3 && !q.row(0)->hasSession() && !q.row(1)->hasSession(); }, 180000));
     EXPECT_EQ(q.outputs(), QStringList({"clip(1).mov", "clip(2).mov", "clip.mov"}));
     EXPECT_TRUE(QFileInfo::exists(gone));
 }
@@ -517,11 +520,11 @@ TEST(Queue, ConvertingTwiceNumbersTheSecondFileAndSameNamesNeverCollide) {
 // whole file, and a trim ends where it was set, not on a whole second.
 TEST(Queue, RowsConvertTheWholeFileOrTheirTrimToTheFrame) {
     const QString dir = testsupport::freshDir("tail");
-    ASSERT_TRUE(testsupport::damage::make({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3.9", "-f",
-                                           "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=3.9", "-c:v",
-                                           "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac",
-                                           "-f", "mp4"},
-                                          dir + "/whole.mp4"));
+    ASSERT_TRUE(
+        testsupport::damage::make({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=3.9", "-f", "lavfi",
+                                   "-i", "sine=frequency=440:sample_rate=48000:duration=3.9", "-c:v", "libx264",
+                                   "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-f", "mp4"},
+                                  dir + "/whole.mp4"));
     ASSERT_TRUE(QFile::link(dir + "/whole.mp4", dir + "/trim.mp4"));
     const auto duration = [](const QString &path) {
         return testsupport::ffprobe(path)["format"].toObject()["duration"].toString().toDouble();
@@ -547,7 +550,8 @@ TEST(Queue, AFailedJobCarriesItsReasonAndIsConvertedAgain) {
     q.add(dir + "/gone.mp4");
     ASSERT_TRUE(QFile::remove(dir + "/gone.mp4"));
     q.doc.convertAll();
-    ASSERT_TRUE(waitFor([&] { return q.row(0)->lastOutcome().kind != vcJobOutcome::None && !q.row(0)->hasSession(); }, 60000));
+    ASSERT_TRUE(
+        waitFor([&] { return q.row(0)->lastOutcome().kind != vcJobOutcome::None && !q.row(0)->hasSession(); }, 60000));
     const vcJobOutcome failed = q.row(0)->lastOutcome();
     EXPECT_EQ(failed.kind, vcJobOutcome::Failed);
     EXPECT_FALSE(failed.reason.isEmpty());
@@ -584,7 +588,8 @@ TEST(Queue, AFailedJobRemovesOnlyWhatItMade) {
         }
     });
     q.doc.convertAll();
-    ASSERT_TRUE(waitFor([&] { return q.row(0)->lastOutcome().kind != vcJobOutcome::None && !q.row(0)->hasSession(); }, 60000));
+    ASSERT_TRUE(
+        waitFor([&] { return q.row(0)->lastOutcome().kind != vcJobOutcome::None && !q.row(0)->hasSession(); }, 60000));
     EXPECT_EQ(q.row(0)->lastOutcome().kind, vcJobOutcome::Failed);
     std::lock_guard l(m);
     ASSERT_FALSE(claimed.isEmpty());
@@ -612,10 +617,12 @@ TEST(Queue, WaitingJobsAreAdmittedInListOrder) {
         for (int i = 0; i < 6; ++i)
             q.add(fixture("short.mp4"));
         q.doc.convertAll();
-        ASSERT_TRUE(waitFor([&] {
-            std::lock_guard l(m);
-            return admitted.size() == 6;
-        }, 180000));
+        ASSERT_TRUE(waitFor(
+            [&] {
+                std::lock_guard l(m);
+                return admitted.size() == 6;
+            },
+            180000));
         std::lock_guard l(m);
         EXPECT_EQ(admitted, std::vector<long>({0, 1, 2, 3, 4, 5})) << "round " << round;
     }
@@ -733,8 +740,8 @@ TEST(Queue, TheShownLeftTimeIsNearTheTimeThatRemainedAndNeverZeroBeforeTheEnd) {
                     continue;
                 const auto m = shown.match(r->controls().statusText);
                 seen[r.get()].push_back({clock.elapsed(), r->controls().progress,
-                                         m.hasMatch() ? m.captured(1).toLongLong() * 3600 + m.captured(2).toLongLong() * 60 +
-                                                            m.captured(3).toLongLong()
+                                         m.hasMatch() ? m.captured(1).toLongLong() * 3600 +
+                                                            m.captured(2).toLongLong() * 60 + m.captured(3).toLongLong()
                                                       : -1});
             }
             return shownAll;
@@ -850,8 +857,9 @@ TEST(Queue, StressRandomOperations) {
             q.addMedium();
         else
             q.add(fixture("short.mp4"));
-    const quint32 seed = qEnvironmentVariableIsSet("CINVORA_STRESS_SEED") ? qEnvironmentVariableIntValue("CINVORA_STRESS_SEED")
-                                                                         : 20261207u;
+    const quint32 seed = qEnvironmentVariableIsSet("CINVORA_STRESS_SEED")
+                             ? qEnvironmentVariableIntValue("CINVORA_STRESS_SEED")
+                             : 20261207u;
     QRandomGenerator rng(seed);
     for (int op = 0; op < 200; ++op) {
         const int n = static_cast<int>(q.doc.numberOfRows());
@@ -1053,8 +1061,12 @@ TEST(Queue, FinishedRowsStayFinishedAcrossARestart) {
         q.doc.convertAll();
         ASSERT_TRUE(waitFor([&] { return q.shown() == std::vector<K>({K::Done, K::Done}); }, 120000));
         // Saved as the rows end, before any quit: what a crash leaves on disk.
-        ASSERT_TRUE(waitFor([] { return savedKey(0, "convertedOutputFileKey").endsWith("/alpha.mov") &&
-                                        savedKey(1, "convertedOutputFileKey").endsWith("/bravo.mov"); }, 5000));
+        ASSERT_TRUE(waitFor(
+            [] {
+                return savedKey(0, "convertedOutputFileKey").endsWith("/alpha.mov") &&
+                       savedKey(1, "convertedOutputFileKey").endsWith("/bravo.mov");
+            },
+            5000));
         QFile f(vcCommon::historyFile());
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         crashed = f.readAll();
@@ -1071,7 +1083,8 @@ TEST(Queue, FinishedRowsStayFinishedAcrossARestart) {
         saved.write(afterCrash ? crashed : quitted);
         saved.close();
         Restarted q(out);
-        EXPECT_EQ(q.shown(), afterCrash ? std::vector<K>({K::Done, K::Done}) : std::vector<K>({K::Done, K::Done, K::None}));
+        EXPECT_EQ(q.shown(),
+                  afterCrash ? std::vector<K>({K::Done, K::Done}) : std::vector<K>({K::Done, K::Done, K::None}));
         EXPECT_EQ(QFileInfo(q.row(1)->controls().outcome.outputFile).fileName(), "bravo.mov");
         EXPECT_TRUE(q.row(1)->controls().statusVisible && q.row(1)->controls().statusText.isEmpty());
         // Only the row never converted converts.
@@ -1090,7 +1103,8 @@ TEST(Queue, FinishedRowsStayFinishedAcrossARestart) {
     ASSERT_TRUE(QFile::rename(QDir(out).filePath("bravo.mov"), src + "/bravo.mov"));
     ASSERT_TRUE(QFile::link(src + "/bravo.mov", QDir(out).filePath("charlie.mov.lnk")));
     QVariantList entries = vcCommon::readHistoryEntries();
-    for (const auto &[row, claimed] : {std::pair{1, src + "/bravo.mov"}, std::pair{2, QDir(out).filePath("charlie.mov.lnk")}}) {
+    for (const auto &[row, claimed] :
+         {std::pair{1, src + "/bravo.mov"}, std::pair{2, QDir(out).filePath("charlie.mov.lnk")}}) {
         QVariantMap e = entries[row].toMap();
         e.insert("convertedOutputFileKey", claimed);
         entries[row] = e;
@@ -1100,7 +1114,11 @@ TEST(Queue, FinishedRowsStayFinishedAcrossARestart) {
     EXPECT_EQ(q.shown(), std::vector<K>({K::None, K::None, K::None}));
     q.doc.convertAll();
     EXPECT_EQ(q.doc.convertingCellViews().size(), 3u);
-    ASSERT_TRUE(waitFor([&] { return q.quiet(1) && q.shown() == std::vector<K>({K::Done, K::Done, K::Done}); }, 120000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return q.quiet(1) && q.shown() == std::vector<K>({K::Done, K::Done, K::Done});
+        },
+        120000));
     EXPECT_EQ(q.outputs(), QStringList({"alpha(1).mov", "alpha.mov", "bravo.mov", "charlie(1).mov", "charlie.mov",
                                         "charlie.mov.lnk"}));
 }

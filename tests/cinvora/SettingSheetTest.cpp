@@ -43,7 +43,8 @@ class Sheet : public ::testing::Test {
 protected:
     QWidget window;
     void SetUp() override {
-        for (const char *k : {"allowConvertingMaxCount", "autoStreamCopyWhenSameCodec", "applyToAllTipAgain", "exportMoviePath"})
+        for (const char *k :
+             {"allowConvertingMaxCount", "autoStreamCopyWhenSameCodec", "applyToAllTipAgain", "exportMoviePath"})
             foundation::Settings::remove(k);
         window.resize(900, 600);
     }

@@ -168,7 +168,8 @@ TEST(WindowEditor, AnExportFromTheEditorIsNumberedInTheExportFolderWithItsSheetO
     ASSERT_TRUE(sheet);
     EXPECT_EQ(sheet->parentWidget(), s.window.get());
     EXPECT_TRUE(sheet->isVisible());
-    ASSERT_TRUE(waitFor([&] { return sheet->exportState() == LXExportWindowController::ExportState::Finished; }, 120000));
+    ASSERT_TRUE(
+        waitFor([&] { return sheet->exportState() == LXExportWindowController::ExportState::Finished; }, 120000));
 
     const QString made = QDir(s.out).filePath("short(1)" + ext);
     EXPECT_EQ(exportRun->outputPath(), made);

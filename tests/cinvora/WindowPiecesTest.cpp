@@ -138,8 +138,8 @@ TEST(WindowList, ClicksSelectAndKeysMoveOnlyWhileTheWindowIsActive) {
     EXPECT_EQ(s.doc().currentIndex(), 1);
     int spaces = 0;
     QObject context;
-    foundation::NotificationCenter::defaultCenter().addObserver(&context, "globalSpaceDownKey",
-                                                                [&](const QString &, const QVariantMap &) { ++spaces; });
+    foundation::NotificationCenter::defaultCenter().addObserver(
+        &context, "globalSpaceDownKey", [&](const QString &, const QVariantMap &) { ++spaces; });
     s.key(Qt::Key_Space);
     EXPECT_EQ(spaces, 1);
 
@@ -231,7 +231,8 @@ TEST(WindowBrowser, EveryFormatHasItsPictureAndTheGridChoosesForEveryJob) {
     for (auto c = catalogue.begin(); c != catalogue.end(); ++c) {
         const QVariantMap formats = c.value().toMap();
         for (auto f = formats.begin(); f != formats.end(); ++f)
-            EXPECT_TRUE(LXImage::exists(LXThumbImageTableView::pictureNameForKey("OD", f.key()) + ".png")) << f.key().toStdString();
+            EXPECT_TRUE(LXImage::exists(LXThumbImageTableView::pictureNameForKey("OD", f.key()) + ".png"))
+                << f.key().toStdString();
         grid->loadCategoryByMainKeyWithPrefix(c.key(), "OD");
         ASSERT_EQ(grid->cells().size(), size_t(formats.size()));
         for (LXImageCellView *cell : grid->cells())
@@ -279,7 +280,9 @@ TEST(WindowBrowser, EveryFormatHasItsPictureAndTheGridChoosesForEveryJob) {
 namespace {
 struct EditorHookWindow : ODMyDocumentWindow {
     QStringList opened;
-    void showMediaInfoEdit(int index, const QString &key) override { opened << QStringLiteral("%1 %2").arg(index).arg(key); }
+    void showMediaInfoEdit(int index, const QString &key) override {
+        opened << QStringLiteral("%1 %2").arg(index).arg(key);
+    }
 };
 } // namespace
 
@@ -336,7 +339,8 @@ TEST(WindowFeedback, MailLinkAndSupportPage) {
     Session s;
     click(s.window->feedbackBtn());
     ASSERT_EQ(s.revealed.size(), 1);
-    const QString link = ODMyDocumentWindow::mailLink(s.window->mailbox(), "Cinvora Feedback", foundation::tr_("MAILBODY"));
+    const QString link =
+        ODMyDocumentWindow::mailLink(s.window->mailbox(), "Cinvora Feedback", foundation::tr_("MAILBODY"));
     ASSERT_FALSE(link.isEmpty());
     EXPECT_EQ(s.revealed[0], "open " + QUrl(link, QUrl::TolerantMode).toString());
     EXPECT_TRUE(link.startsWith("mailto:support@"));
@@ -350,7 +354,8 @@ TEST(WindowFeedback, MailLinkAndSupportPage) {
     for (QAction *a : s.window->appMenu()->actions())
         if (!a->isSeparator())
             actions << a->text();
-    EXPECT_EQ(actions, QStringList({"About Cinvora", "Open in Player Window", "Open in Trim Editor", "Hide Cinvora", "Quit Cinvora"}));
+    EXPECT_EQ(actions, QStringList({"About Cinvora", "Open in Player Window", "Open in Trim Editor", "Hide Cinvora",
+                                    "Quit Cinvora"}));
 }
 
 TEST(WindowPages, TheFlipLastsThreeQuartersOfASecondAndReturningSavesTheList) {
@@ -528,7 +533,8 @@ TEST(WindowStart, FilesFromTheCommandLineJoinTheRestoredListOnce) {
     s.window = std::make_unique<ODMyDocumentWindow>();
     s.window->show();
     s.doc().loadHistoryAtLuanch();
-    s.window->addFilesAfterRestore(ODMyDocumentWindow::filesFromArguments({fixture("short.mp4"), fixture("mpeg4.avi")}));
+    s.window->addFilesAfterRestore(
+        ODMyDocumentWindow::filesFromArguments({fixture("short.mp4"), fixture("mpeg4.avi")}));
     ASSERT_TRUE(waitFor([&] { return s.doc().numberOfRows() == 2; }, 60000));
     ASSERT_TRUE(s.idle());
     QTest::qWait(200);

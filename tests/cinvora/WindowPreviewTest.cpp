@@ -223,8 +223,8 @@ TEST(WindowPreview, ListPageWithAClipPlayingItsBarAndTheParameterEditor) {
     click(player(s)->playPauseButton2());
     ASSERT_TRUE(playing(s));
     LXPlayerController *p = player(s);
-    ASSERT_TRUE(waitFor([&] { return p->playView()->currentTimeUs() > 1500000 && !p->playView()->currentFrame().isNull(); },
-                        kLong));
+    ASSERT_TRUE(waitFor(
+        [&] { return p->playView()->currentTimeUs() > 1500000 && !p->playView()->currentFrame().isNull(); }, kLong));
     click(p->playView(), QPointF(40, 40));
     LXConverWin *bar = LXConverWin::convertWin();
     ASSERT_NE(bar, nullptr);

@@ -212,11 +212,13 @@ TEST(WindowRoad, PauseResumeStopDeleteAndCloseThroughTheirControls) {
         return rows;
     };
     click(s.window->wrConvertBtn());
-    ASSERT_TRUE(waitFor([&] {
-        const QList<int> rows = runningRows();
-        return rows.size() == 2 && statusOf(s, rows[0]).startsWith("Left time: ") &&
-               statusOf(s, rows[1]).startsWith("Left time: ");
-    }, 60000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const QList<int> rows = runningRows();
+            return rows.size() == 2 && statusOf(s, rows[0]).startsWith("Left time: ") &&
+                   statusOf(s, rows[1]).startsWith("Left time: ");
+        },
+        60000));
     const QList<int> first = runningRows();
     const int queued = 3 - first[0] - first[1];
     EXPECT_EQ(statusOf(s, queued), vcTableCellView::waitingText());

@@ -34,7 +34,8 @@ QList<QRect> drawnRects(QWidget *w) {
         const QRectF text = LXGeometry::flipRect(label->textRect(), label->height());
         // The text's own extent (the rectangle is 6 points taller than the text).
         const QSizeF ts = LXStyle::textSize(label->textFont(), label->displayedText());
-        const QRect r = QRectF(text.x() + 1, text.y(), ts.width(), ts.height()).toAlignedRect().intersected(label->rect());
+        const QRect r =
+            QRectF(text.x() + 1, text.y(), ts.width(), ts.height()).toAlignedRect().intersected(label->rect());
         return {r.translated(label->pos())};
     }
     if (w->metaObject() == &LXView::staticMetaObject && LXView::staticMetaObject.cast(w) &&

@@ -121,8 +121,8 @@ int runProgram(const QString &program, const QStringList &args, QByteArray *out,
 
 QJsonObject ffprobe(const QString &path) {
     QByteArray out;
-    const int rc = runProgram("ffprobe", {"-v", "error", "-print_format", "json", "-show_format", "-show_streams", path},
-                              &out);
+    const int rc =
+        runProgram("ffprobe", {"-v", "error", "-print_format", "json", "-show_format", "-show_streams", path}, &out);
     if (rc != 0)
         return {};
     return QJsonDocument::fromJson(out).object();

@@ -15,8 +15,8 @@ QString freshDir(const QString &hint = "t");
 // `ffprobe -show_format -show_streams` as JSON; empty object when ffprobe fails.
 QJsonObject ffprobe(const QString &path);
 // Runs a program; returns its exit status (-1 when it did not finish within timeoutMs).
-int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr,
-               QByteArray *err = nullptr, int timeoutMs = 120000);
+int runProgram(const QString &program, const QStringList &args, QByteArray *out = nullptr, QByteArray *err = nullptr,
+               int timeoutMs = 120000);
 // A child program started with posix_spawn, its output collected in files. Tests do not
 // use QProcess for children: its vfork-like start runs library code in the child while it
 // shares the test's memory, which ThreadSanitizer cannot follow in the sanitizer builds.

@@ -11,8 +11,8 @@ namespace damage = testsupport::damage;
 
 namespace {
 
-const QStringList kVideo10 = {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=10", "-f", "lavfi",
-                              "-i", "sine=frequency=440:sample_rate=44100:duration=10"};
+const QStringList kVideo10 = {"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=10",
+                              "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=10"};
 
 void copying(SWConvertOption &opt) { opt.setAuto_streamcopy(true); }
 void encoding(SWConvertOption &opt) { opt.setAuto_streamcopy(false); }
@@ -29,37 +29,37 @@ TEST(DamagedInput, PartsMissingFromWhatTheFileStatesFailCopiedOrEncoded) {
     // A WAV and a CAF file cut to 40 % of the data their headers state. FFmpeg reports
     // both as long as the bytes that are left.
     const QString wav = dir + "/cut.wav", caf = dir + "/cut.caf";
-    ASSERT_TRUE(damage::make({"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=10", "-ac", "2",
-                              "-c:a", "pcm_s16le"},
-                             wav));
+    ASSERT_TRUE(damage::make(
+        {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=10", "-ac", "2", "-c:a", "pcm_s16le"},
+        wav));
     ASSERT_TRUE(damage::make({"-i", wav, "-c", "copy", "-f", "caf"}, caf));
     for (const QString &f : {wav, caf})
         ASSERT_TRUE(damage::rewrite(f, [](QByteArray &b) { b.truncate(b.size() * 2 / 5); }));
     // An MP4 with a fifth of its media data overwritten by zeros in the middle.
     const QString zeroed = dir + "/zeroed.mp4";
-    ASSERT_TRUE(damage::make(QStringList{"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=20", "-f",
-                                         "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=20", "-c:v",
-                                         "libx264", "-preset", "ultrafast", "-g", "25", "-pix_fmt", "yuv420p", "-c:a",
-                                         "aac", "-f", "mp4"},
-                             zeroed));
+    ASSERT_TRUE(
+        damage::make(QStringList{"-f",   "lavfi",   "-i",       "testsrc2=size=160x120:rate=25:duration=20",
+                                 "-f",   "lavfi",   "-i",       "sine=frequency=440:sample_rate=44100:duration=20",
+                                 "-c:v", "libx264", "-preset",  "ultrafast",
+                                 "-g",   "25",      "-pix_fmt", "yuv420p",
+                                 "-c:a", "aac",     "-f",       "mp4"},
+                     zeroed));
     ASSERT_TRUE(damage::rewrite(zeroed, [](QByteArray &b) { ASSERT_TRUE(damage::zeroMovieData(b, 0.4, 0.6)); }));
     // A WebM whose every packet is noise: the container reads, nothing decodes.
     const QString webm = dir + "/clean.webm", noise = dir + "/noise.webm", jump = dir + "/jump.webm";
-    ASSERT_TRUE(damage::make(kVideo10 + QStringList{"-c:v", "libvpx", "-deadline", "realtime", "-c:a", "libopus", "-f",
-                                                    "webm"},
-                             webm));
-    ASSERT_TRUE(damage::make({"-i", webm, "-c", "copy", "-bsf:v", "noise=amount=1", "-bsf:a", "noise=amount=1", "-f",
-                              "webm"},
-                             noise));
+    ASSERT_TRUE(damage::make(
+        kVideo10 + QStringList{"-c:v", "libvpx", "-deadline", "realtime", "-c:a", "libopus", "-f", "webm"}, webm));
+    ASSERT_TRUE(damage::make(
+        {"-i", webm, "-c", "copy", "-bsf:v", "noise=amount=1", "-bsf:a", "noise=amount=1", "-f", "webm"}, noise));
     // A WebM of 0.2 s whose fifth picture is stamped at 28.8 s: it states 29 s.
-    ASSERT_TRUE(damage::make({"-i", webm, "-t", "0.2", "-an", "-c", "copy", "-bsf:v",
-                              "setts=ts=if(eq(N\\,4)\\,28.8/TB\\,TS)", "-f", "webm"},
-                             jump));
+    ASSERT_TRUE(damage::make(
+        {"-i", webm, "-t", "0.2", "-an", "-c", "copy", "-bsf:v", "setts=ts=if(eq(N\\,4)\\,28.8/TB\\,TS)", "-f", "webm"},
+        jump));
     ASSERT_GT(probe(jump).duration, 28.0);
 
-    const std::vector<Case> cases = {{wav, "wav", true},     {wav, "mp3", false},   {caf, "caf", true},
-                                     {zeroed, "mp4", true},  {zeroed, "mkv", false}, {noise, "webm", true},
-                                     {noise, "mkv", false},  {jump, "webm", true},   {jump, "mkv", false}};
+    const std::vector<Case> cases = {{wav, "wav", true},    {wav, "mp3", false},    {caf, "caf", true},
+                                     {zeroed, "mp4", true}, {zeroed, "mkv", false}, {noise, "webm", true},
+                                     {noise, "mkv", false}, {jump, "webm", true},   {jump, "mkv", false}};
     for (size_t i = 0; i < cases.size(); ++i) {
         const Case &c = cases[i];
         const QString out = dir + "/out" + QString::number(i) + "." + c.output;
@@ -91,9 +91,9 @@ TEST(DamagedInput, DamageTheFfmpegProgramDecodesThroughConvertsWhole) {
 
     // Digital silence is all zeros, and sound.
     const QString silence = dir + "/silence.wav";
-    ASSERT_TRUE(damage::make({"-f", "lavfi", "-i", "anullsrc=sample_rate=44100:channel_layout=stereo", "-t", "10",
-                              "-c:a", "pcm_s16le"},
-                             silence));
+    ASSERT_TRUE(damage::make(
+        {"-f", "lavfi", "-i", "anullsrc=sample_rate=44100:channel_layout=stereo", "-t", "10", "-c:a", "pcm_s16le"},
+        silence));
 
     for (const QString &in : {header, mp4Bytes, mkvBytes, silence}) {
         ASSERT_GE(damage::decodedSeconds(in), 9.9) << in.toStdString() << ": the ffmpeg program decodes it whole";

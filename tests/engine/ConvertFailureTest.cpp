@@ -41,7 +41,8 @@ protected:
         return _lines;
     }
     // Reserves `path` empty, as the callers do, and converts into it.
-    Outcome convertReserved(const QString &in, const QString &path, const std::function<void(SWConvertOption &)> &cfg = {}) {
+    Outcome convertReserved(const QString &in, const QString &path,
+                            const std::function<void(SWConvertOption &)> &cfg = {}) {
         QFile f(path);
         if (f.open(QIODevice::WriteOnly))
             f.close();
@@ -55,8 +56,8 @@ private:
 
 TEST_F(ConvertFailure, UndecodableInputsFailAndLeaveNoOutput) {
     const QString dir = testsupport::freshDir("bad");
-    const QStringList inputs = {fixture("random.mp4"), fixture("text.mkv"), fixture("corrupt.mp4"),
-                                fixture("empty.mp4"), dir + "/missing.mp4", dir};
+    const QStringList inputs = {fixture("random.mp4"), fixture("text.mkv"),  fixture("corrupt.mp4"),
+                                fixture("empty.mp4"),  dir + "/missing.mp4", dir};
     for (const QString &in : inputs) {
         SCOPED_TRACE(in.toStdString());
         const QString out = dir + "/out.mp4";
@@ -228,8 +229,8 @@ TEST_F(ConvertFailure, PacketsFarPastTheStatedLengthAreDropped) {
     for (qsizetype pos = 9 + 4; pos + 11 <= bytes.size();) {
         const uint32_t size = byte(pos + 1) << 16 | byte(pos + 2) << 8 | byte(pos + 3);
         if (bytes[pos] == 9 && pictures >= 50 && pictures <= 60) {
-            const uint32_t ms = (byte(pos + 7) << 24 | byte(pos + 4) << 16 | byte(pos + 5) << 8 | byte(pos + 6)) +
-                                1000000000u;
+            const uint32_t ms =
+                (byte(pos + 7) << 24 | byte(pos + 4) << 16 | byte(pos + 5) << 8 | byte(pos + 6)) + 1000000000u;
             bytes[pos + 4] = static_cast<char>(ms >> 16 & 0xff);
             bytes[pos + 5] = static_cast<char>(ms >> 8 & 0xff);
             bytes[pos + 6] = static_cast<char>(ms & 0xff);

@@ -85,10 +85,10 @@ TEST(ConvertOptions, EncoderLimitsRoundRatesAndLayouts) {
         int wantRate, wantChannels;
     };
     const Case cases[] = {
-        {"mkv", "mkv", "ac3", 22050, 2, 32000, 2},       // AC-3 knows 32/44.1/48 kHz
-        {"mkv", "mkv", "libopus", 44100, 2, 48000, 2},   // Opus runs at 48 kHz
-        {"mkv", "mkv", "mp2", 48000, 6, 48000, 2},       // MP2 is mono or stereo
-        {"mkv", "mkv", "aac", 0, 0, 48000, 2},           // 0 keeps the source's
+        {"mkv", "mkv", "ac3", 22050, 2, 32000, 2},     // AC-3 knows 32/44.1/48 kHz
+        {"mkv", "mkv", "libopus", 44100, 2, 48000, 2}, // Opus runs at 48 kHz
+        {"mkv", "mkv", "mp2", 48000, 6, 48000, 2},     // MP2 is mono or stereo
+        {"mkv", "mkv", "aac", 0, 0, 48000, 2},         // 0 keeps the source's
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.aname);
@@ -270,8 +270,8 @@ TEST(ConvertOptions, AudioStreamChoicePicksTheTrack) {
         bool disabled;
         int rate, channels; // 0 = no audio expected
     };
-    for (const Case &c : {Case{2, false, 44100, 1}, Case{1, false, 48000, 2}, Case{-1, false, 48000, 2},
-                          Case{-1, true, 0, 0}}) {
+    for (const Case &c :
+         {Case{2, false, 44100, 1}, Case{1, false, 48000, 2}, Case{-1, false, 48000, 2}, Case{-1, true, 0, 0}}) {
         SCOPED_TRACE(c.index);
         const QString out = outPath("track.mp4");
         ASSERT_TRUE(convert(fixture("multi.mkv"), out, [&](SWConvertOption &opt) {
@@ -315,9 +315,8 @@ TEST(ConvertOptions, VolumeHalfLowersTheLevelBySixDecibels) {
 
 TEST(ConvertOptions, ProgressRisesToExactlyHundred) {
     sessiontest::Recorder r;
-    const Outcome o = convert(fixture("clip.mp4"), outPath("progress.mp4"), [](SWConvertOption &opt) {
-        opt.setRecording_time(8000000);
-    });
+    const Outcome o = convert(fixture("clip.mp4"), outPath("progress.mp4"),
+                              [](SWConvertOption &opt) { opt.setRecording_time(8000000); });
     ASSERT_TRUE(o.ok);
     ASSERT_GE(o.percents.size(), 2u);
     EXPECT_TRUE(std::is_sorted(o.percents.begin(), o.percents.end()));
@@ -349,7 +348,9 @@ TEST(ConvertOptions, SubtitlesAreBurnedIn) {
 
     // Subtitles switched off win over the external file.
     const QString off = dir + "/off.mp4";
-    ASSERT_TRUE(convert(fixture("short.mp4"), off, [](SWConvertOption &opt) { opt.setSubtitle_disable(true); }, odd).ok);
+    ASSERT_TRUE(convert(
+                    fixture("short.mp4"), off, [](SWConvertOption &opt) { opt.setSubtitle_disable(true); }, odd)
+                    .ok);
     EXPECT_LT(pictureDifference(grayPicture(off, 50), grayPicture(plain, 50)), 1.5);
 
     // Embedded SubRip track (stream 3 of multi.mkv), with a trim: the text stays in step.

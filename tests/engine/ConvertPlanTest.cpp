@@ -11,10 +11,10 @@ namespace {
 TEST(ConvertPlan, ContainerNamesAndExtensionsResolveToMuxers) {
     QString err;
     const std::pair<const char *, const char *> names[] = {
-        {"mkv", "matroska"}, {"matroska", "matroska"}, {"wmv", "asf"}, {"asf", "asf"}, {"m4v", "mp4"},
-        {"ipod", "ipod"},    {"mov", "mov"},          {"vob", "vob"}, {"svcd", "svcd"}, {"vcd", "vcd"},
-        {"mpeg", "mpeg"},    {"ts", "mpegts"},        {"aac", "adts"}, {"mmf", "mmf"}, {"3gp", "3gp"},
-        {".MP4", "mp4"},     {"aiff", "aiff"},        {"dv", "dv"},   {"ogg", "ogg"},  {"webm", "webm"},
+        {"mkv", "matroska"}, {"matroska", "matroska"}, {"wmv", "asf"},  {"asf", "asf"},   {"m4v", "mp4"},
+        {"ipod", "ipod"},    {"mov", "mov"},           {"vob", "vob"},  {"svcd", "svcd"}, {"vcd", "vcd"},
+        {"mpeg", "mpeg"},    {"ts", "mpegts"},         {"aac", "adts"}, {"mmf", "mmf"},   {"3gp", "3gp"},
+        {".MP4", "mp4"},     {"aiff", "aiff"},         {"dv", "dv"},    {"ogg", "ogg"},   {"webm", "webm"},
     };
     for (const auto &[name, muxer] : names) {
         const AVOutputFormat *f = resolveContainer(name, "/tmp/x.bin", &err);
@@ -40,8 +40,8 @@ TEST(ConvertPlan, CodecNamesFallBackToTheContainersChoice) {
     EXPECT_STREQ(chooseEncoder(mp4, AVMEDIA_TYPE_AUDIO, "libfaac")->name, "aac");
     EXPECT_STREQ(chooseEncoder(mp4, AVMEDIA_TYPE_VIDEO, "")->name, "libx264");
     EXPECT_STREQ(chooseEncoder(mp4, AVMEDIA_TYPE_VIDEO, "wmv2")->name, "libx264"); // MP4 cannot hold WMV
-    EXPECT_STREQ(chooseEncoder(tgp, AVMEDIA_TYPE_AUDIO, "amr_nb")->name, "aac");  // no AMR encoder here
-    EXPECT_EQ(chooseEncoder(mp3, AVMEDIA_TYPE_VIDEO, "h264"), nullptr);           // no video in MP3
+    EXPECT_STREQ(chooseEncoder(tgp, AVMEDIA_TYPE_AUDIO, "amr_nb")->name, "aac");   // no AMR encoder here
+    EXPECT_EQ(chooseEncoder(mp3, AVMEDIA_TYPE_VIDEO, "h264"), nullptr);            // no video in MP3
     EXPECT_TRUE(containerAccepts(ts, AV_CODEC_ID_H264));                           // muxer without a table
     EXPECT_FALSE(containerAccepts(ts, AV_CODEC_ID_WMV2));
     EXPECT_EQ(encoderForName("amr_nb", AVMEDIA_TYPE_AUDIO), nullptr);

@@ -78,8 +78,8 @@ TEST(OptionFingerprint, KeepsTheFormStoredListsWereMadeWith) {
     o.setFormat(QStringLiteral("mp4"));
     o.setInputWidth(1920);
     o.setThreadCount(3);
-    const QString expected = QStringList{"1500000", "2340000", "0", "1", "0", "200", "1", "1280", "720", "30000", "1001",
-                                         "-1", "2", "48000", "2", "1", "aac", "h264", "7", "mp4"}
+    const QString expected = QStringList{"1500000", "2340000", "0", "1",     "0", "200", "1",   "1280", "720", "30000",
+                                         "1001",    "-1",      "2", "48000", "2", "1",   "aac", "h264", "7",   "mp4"}
                                  .join(QChar(0x1f));
     EXPECT_EQ(o.fingerprint(), expected);
 }

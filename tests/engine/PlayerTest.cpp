@@ -250,8 +250,8 @@ TEST_F(PlayerTest, FrameStepAdvancesExactlyOneFrame) {
         rec.progress.clear();
         player->gotoNextFrame();
         EXPECT_FALSE(player->isRunning());
-        ASSERT_TRUE(waitFor([&] { return player->currentTimeUs() != previous && player->renderedFrameCount() > drawn; },
-                            kLong))
+        ASSERT_TRUE(
+            waitFor([&] { return player->currentTimeUs() != previous && player->renderedFrameCount() > drawn; }, kLong))
             << "step " << step;
         const int64_t now = player->currentTimeUs();
         EXPECT_NEAR(double(now - previous), double(kFrameUs), 1000.0) << "step " << step;
@@ -368,19 +368,19 @@ TEST_F(PlayerTest, SecondAudioTrackByStreamNumber) {
     player->changeAudioTrack(2); // before the file has opened: done when it opens
     ASSERT_TRUE(waitFor([&] { return rec.playable > 0; }, kLong));
     player->play();
-    ASSERT_TRUE(waitFor([&] { return player->currentAudioStreamNumber() == 2 && player->audioChannelCount() == 1; },
-                        kLong))
+    ASSERT_TRUE(
+        waitFor([&] { return player->currentAudioStreamNumber() == 2 && player->audioChannelCount() == 1; }, kLong))
         << "stream " << player->currentAudioStreamNumber() << ", " << player->audioChannelCount() << " channels";
     const int64_t t = player->currentTimeUs();
     ASSERT_TRUE(waitFor([&] { return player->currentTimeUs() > t + 500'000; }, kLong)) << "audio keeps playing";
     EXPECT_EQ(player->audioChannelCount(), 1);
 
     player->changeAudioTrack(1);
-    ASSERT_TRUE(waitFor([&] { return player->currentAudioStreamNumber() == 1 && player->audioChannelCount() == 2; },
-                        kLong));
+    ASSERT_TRUE(
+        waitFor([&] { return player->currentAudioStreamNumber() == 1 && player->audioChannelCount() == 2; }, kLong));
     player->changeAudioTrack(-1);
-    ASSERT_TRUE(waitFor([&] { return player->currentAudioStreamNumber() == -1 && player->audioChannelCount() == 0; },
-                        kLong));
+    ASSERT_TRUE(
+        waitFor([&] { return player->currentAudioStreamNumber() == -1 && player->audioChannelCount() == 0; }, kLong));
     player->changeAudioTrack(7); // no such stream: the choice stays
     player->changeAudioTrack(0); // the video stream is not an audio stream
     QElapsedTimer timer;
@@ -506,7 +506,8 @@ TEST_F(PlayerTest, VolumeMapsOntoLibmpvScale) {
 }
 
 TEST_F(PlayerTest, UnplayableFilesReportAnErrorAndTheViewRecovers) {
-    for (const QString &name : {QStringLiteral("text.mkv"), QStringLiteral("empty.mp4"), QStringLiteral("absent.mp4")}) {
+    for (const QString &name :
+         {QStringLiteral("text.mkv"), QStringLiteral("empty.mp4"), QStringLiteral("absent.mp4")}) {
         rec.errors.clear();
         rec.playable = 0;
         player->setPlayFile(fixture(name));

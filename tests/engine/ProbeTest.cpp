@@ -90,8 +90,8 @@ TEST_P(ProbeAgreesWithFfprobe, OnEveryQuery) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, ProbeAgreesWithFfprobe,
-                         ::testing::Values("clip.mp4", "short.mp4", "audio.mp3", "audio.flac", "multi.mkv",
-                                           "mpeg4.avi", "hd1080.mp4", "rotated.mp4", "anamorphic.mkv"));
+                         ::testing::Values("clip.mp4", "short.mp4", "audio.mp3", "audio.flac", "multi.mkv", "mpeg4.avi",
+                                           "hd1080.mp4", "rotated.mp4", "anamorphic.mkv"));
 
 TEST(Probe, DisplayedSizeFollowsRotationAndPixelShape) {
     SWMediaInfoManager rotated(fixture("rotated.mp4"));
@@ -143,9 +143,9 @@ TEST(Probe, BadInputsGiveClearErrorsQuickly) {
     const QString dir = testsupport::freshDir("bad");
     const QString fifo = dir + "/pipe.mp4";
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QStringList bad = {fixture("empty.mp4"), fixture("corrupt.mp4"), fixture("random.mp4"),
-                             fixture("text.mkv"),  fifo,                   dir,
-                             dir + "/missing.mp4"};
+    const QStringList bad = {
+        fixture("empty.mp4"), fixture("corrupt.mp4"), fixture("random.mp4"), fixture("text.mkv"), fifo, dir,
+        dir + "/missing.mp4"};
     for (const QString &path : bad) {
         QElapsedTimer t;
         t.start();

@@ -69,10 +69,9 @@ double rational(const QString &r) {
 
 MediaInfo probe(const QString &path) {
     QByteArray out;
-    const int rc = testsupport::runProgram("ffprobe",
-                                           {"-v", "error", "-count_packets", "-print_format", "json", "-show_format",
-                                            "-show_streams", path},
-                                           &out);
+    const int rc = testsupport::runProgram(
+        "ffprobe", {"-v", "error", "-count_packets", "-print_format", "json", "-show_format", "-show_streams", path},
+        &out);
     MediaInfo m;
     if (rc != 0)
         return m;
@@ -116,9 +115,9 @@ MediaInfo probe(const QString &path) {
 QStringList packetHashes(const QString &path, char type) {
     QByteArray out;
     const QString map = QStringLiteral("0:%1:0").arg(QLatin1Char(type));
-    if (testsupport::runProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-map", map, "-c", "copy", "-f",
-                                           "framemd5", "-"},
-                                &out) != 0)
+    if (testsupport::runProgram(
+            "ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-map", map, "-c", "copy", "-f", "framemd5", "-"},
+            &out) != 0)
         return {};
     QStringList hashes;
     for (const QByteArray &line : out.split('\n')) {
@@ -134,16 +133,16 @@ QStringList packetHashes(const QString &path, char type) {
 QByteArray grayPicture(const QString &path, int index) {
     QByteArray out;
     const QString vf = QStringLiteral("select=eq(n\\,%1),scale=80:60:flags=area,format=gray").arg(index);
-    testsupport::runProgram("ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-vf", vf, "-frames:v", "1", "-f",
-                                       "rawvideo", "-"},
-                            &out);
+    testsupport::runProgram(
+        "ffmpeg", {"-nostdin", "-v", "error", "-i", path, "-vf", vf, "-frames:v", "1", "-f", "rawvideo", "-"}, &out);
     return out;
 }
 
 QByteArray grayPictureAt(const QString &path, double seconds) {
     QByteArray out;
-    testsupport::runProgram("ffmpeg", {"-nostdin", "-v", "error", "-ss", QString::number(seconds, 'f', 6), "-i", path,
-                                       "-vf", "scale=80:60:flags=area,format=gray", "-frames:v", "1", "-f", "rawvideo", "-"},
+    testsupport::runProgram("ffmpeg",
+                            {"-nostdin", "-v", "error", "-ss", QString::number(seconds, 'f', 6), "-i", path, "-vf",
+                             "scale=80:60:flags=area,format=gray", "-frames:v", "1", "-f", "rawvideo", "-"},
                             &out);
     return out;
 }
@@ -161,8 +160,8 @@ double pictureDifference(const QByteArray &a, const QByteArray &b, int fromRow, 
 
 double meanVolume(const QString &path) {
     QByteArray err;
-    testsupport::runProgram("ffmpeg", {"-nostdin", "-hide_banner", "-i", path, "-af", "volumedetect", "-f", "null", "-"},
-                            nullptr, &err);
+    testsupport::runProgram(
+        "ffmpeg", {"-nostdin", "-hide_banner", "-i", path, "-af", "volumedetect", "-f", "null", "-"}, nullptr, &err);
     const auto m = QRegularExpression(QStringLiteral("mean_volume: (-?[0-9.]+) dB")).match(QString::fromUtf8(err));
     return m.hasMatch() ? m.captured(1).toDouble() : std::nan("");
 }

@@ -43,8 +43,8 @@ struct StreamInfo {
     bool present = false;
     QString codec;
     int width = 0, height = 0;
-    QString sar;        // "1:1"
-    double fps = 0;     // r_frame_rate
+    QString sar;    // "1:1"
+    double fps = 0; // r_frame_rate
     int sampleRate = 0, channels = 0;
     double duration = 0; // of the stream, seconds (the container's when the stream has none)
     int packets = 0;

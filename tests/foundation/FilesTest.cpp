@@ -33,7 +33,8 @@ TEST(Files, PartialNamesFitAnyNameAndStaleOnesOfBothFormsAreCleared) {
     const auto whole = Files::reserveNumberedName(dir, QString(251, QLatin1Char('x')), ".mkv");
     ASSERT_TRUE(whole.isValid());
     EXPECT_EQ(QFileInfo(whole.path()).fileName().size(), 255);
-    EXPECT_EQ(QFileInfo(whole.partialPath()).fileName().size(), QFileInfo(Files::partialPathFor("/a.mkv")).fileName().size());
+    EXPECT_EQ(QFileInfo(whole.partialPath()).fileName().size(),
+              QFileInfo(Files::partialPathFor("/a.mkv")).fileName().size());
     QString why;
     EXPECT_FALSE(Files::reserveNumberedName(dir, "clip", "." + QString(260, QLatin1Char('e')), &why).isValid());
     EXPECT_TRUE(why.contains("cannot be made short enough: this drive takes 255 bytes")) << why.toStdString();

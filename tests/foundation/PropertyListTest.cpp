@@ -20,7 +20,9 @@ TEST(PropertyList, RoundTripKeepsEveryTypeAndValue) {
                       {"big", qlonglong(1) << 40},
                       {"flagT", true},
                       {"flagF", false},
-                      {"blob", QByteArray("\x00\x01\xff" "binary", 9)},
+                      {"blob", QByteArray("\x00\x01\xff"
+                                          "binary",
+                                          9)},
                       {"when", QDateTime(QDate(2026, 12, 7), QTime(21, 30, 5), Qt::UTC)},
                       {"emptyDict", QVariantMap{}},
                       {"emptyList", QVariantList{}},
@@ -41,7 +43,9 @@ TEST(PropertyList, RoundTripKeepsEveryTypeAndValue) {
     EXPECT_EQ(m.value("flagT").typeId(), QMetaType::Bool);
     EXPECT_TRUE(m.value("flagT").toBool());
     EXPECT_FALSE(m.value("flagF").toBool());
-    EXPECT_EQ(m.value("blob").toByteArray(), QByteArray("\x00\x01\xff" "binary", 9));
+    EXPECT_EQ(m.value("blob").toByteArray(), QByteArray("\x00\x01\xff"
+                                                        "binary",
+                                                        9));
     EXPECT_EQ(m.value("when").toDateTime(), entry.value("when").toDateTime());
     EXPECT_TRUE(m.value("emptyDict").toMap().isEmpty());
     EXPECT_EQ(m.value("emptyList").typeId(), QMetaType::QVariantList);
@@ -77,8 +81,8 @@ TEST(PropertyList, RefusesMalformedAndHostileDocuments) {
     const QList<QByteArray> bad = {
         "",
         "not xml at all",
-        "<plist><dict><key>a</key></dict></plist>",            // key without value
-        "<plist><dict><string>x</string></dict></plist>",      // value without key
+        "<plist><dict><key>a</key></dict></plist>",             // key without value
+        "<plist><dict><string>x</string></dict></plist>",       // value without key
         "<plist><array><integer>12x</integer></array></plist>", // bad number
         "<plist><array><foo/></array></plist>",                 // unknown element
         "<plist><array><string>a</string></plist>",             // unclosed

@@ -44,8 +44,8 @@ struct DismissalCounter {
     QObject ctx;
     int count = 0;
     DismissalCounter() {
-        foundation::NotificationCenter::defaultCenter().addObserver(&ctx, LXCommon::kPopupDownMenuItemKey,
-                                                                    [this](const QString &, const QVariantMap &) { ++count; });
+        foundation::NotificationCenter::defaultCenter().addObserver(
+            &ctx, LXCommon::kPopupDownMenuItemKey, [this](const QString &, const QVariantMap &) { ++count; });
     }
 };
 

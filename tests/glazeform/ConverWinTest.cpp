@@ -61,7 +61,8 @@ TEST(LXConverWinInstance, OneWindowAskedForItsControlsInOrder) {
     Cleanup cleanup;
     Source source;
     const QRectF frame(98.5, 59, 603, 59);
-    LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(frame, &source, false, nullptr);
+    LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(frame, &source,
+                                                                                                        false, nullptr);
     ASSERT_NE(w, nullptr);
     EXPECT_EQ(LXConverWin::convertWin(), w);
     EXPECT_EQ(source.calls, QStringList({"background", "play", "progress"}));
@@ -73,7 +74,9 @@ TEST(LXConverWinInstance, OneWindowAskedForItsControlsInOrder) {
     EXPECT_EQ(source.progress->geometry(), QRect(60, 59 - 21, 480, 16));
     // A second request returns the same window unchanged.
     Source other;
-    EXPECT_EQ(LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(QRectF(0, 0, 10, 10), &other, true, nullptr), w);
+    EXPECT_EQ(LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(QRectF(0, 0, 10, 10),
+                                                                                                 &other, true, nullptr),
+              w);
     EXPECT_TRUE(other.calls.isEmpty());
     EXPECT_EQ(w->size(), QSize(603, 59));
     LXConverWin::destrayAsChildConverWin(false);
@@ -83,7 +86,8 @@ TEST(LXConverWinInstance, OneWindowAskedForItsControlsInOrder) {
 TEST(LXConverWinInstance, DraggingALockedWindowReportsItsOrigin) {
     Cleanup cleanup;
     Source source;
-    LXConverWin *w = LXConverWin::showConverWinWithFrameConvertWinViewDelegateIsPlaying(QRectF(100, 100, 300, 60), &source, true);
+    LXConverWin *w =
+        LXConverWin::showConverWinWithFrameConvertWinViewDelegateIsPlaying(QRectF(100, 100, 300, 60), &source, true);
     ASSERT_NE(w, nullptr);
     QCoreApplication::processEvents();
     w->setLockWin(true);
@@ -109,7 +113,8 @@ TEST(LXConverWinInstance, ChildWindowFollowsItsParent) {
     parent.setGeometry(100, 100, 700, 400);
     parent.show();
     QCoreApplication::processEvents();
-    LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(QRectF(120, 200, 300, 60), &source, false, &parent);
+    LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(
+        QRectF(120, 200, 300, 60), &source, false, &parent);
     w->addToParentWindowIsFullScreen(&parent, false);
     EXPECT_EQ(w->parentWin(), &parent);
     EXPECT_TRUE(w->isVisible());

@@ -33,7 +33,9 @@ struct GridLog : LXThumbImageTableViewDelegate {
         calls << "select " + key;
         lastRecord = record;
     }
-    void showMediaInfoAtIndexWithKey(int index, const QString &key) override { calls << QString("info %1 %2").arg(index).arg(key); }
+    void showMediaInfoAtIndexWithKey(int index, const QString &key) override {
+        calls << QString("info %1 %2").arg(index).arg(key);
+    }
 };
 
 class Grid : public ::testing::Test {

@@ -21,8 +21,8 @@ inline void click(QWidget *w, QPointF p) {
 }
 // Wheel turned by `lines` notches (positive: away from the user).
 inline void wheel(QWidget *w, QPointF p, double lines) {
-    QWheelEvent e(p, w->mapToGlobal(p), QPoint(), QPoint(0, int(lines * 120)), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                  false);
+    QWheelEvent e(p, w->mapToGlobal(p), QPoint(), QPoint(0, int(lines * 120)), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
     QApplication::sendEvent(w, &e);
 }
 // A lower-left point of a widget, as a Qt point.

@@ -31,7 +31,8 @@ QStringList pictureLiteralsInCode() {
     QSet<QString> names;
     const QRegularExpression literal(QStringLiteral("\"(?::/pictures/)?([A-Za-z0-9_@+\\- ]+\\.png)\""));
     for (const char *dir : {"glazeform", "reelwright", "cinvora", "sendaway", "engine"}) {
-        QDirIterator it(QStringLiteral(CINVORA_SOURCE_DIR "/") + dir, {"*.cpp", "*.h"}, QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator it(QStringLiteral(CINVORA_SOURCE_DIR "/") + dir, {"*.cpp", "*.h"}, QDir::Files,
+                        QDirIterator::Subdirectories);
         while (it.hasNext()) {
             QFile f(it.next());
             if (!f.open(QIODevice::ReadOnly))

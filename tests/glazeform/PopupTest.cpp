@@ -40,7 +40,8 @@ protected:
         return button->menuWindow();
     }
     bool closed() {
-        return testsupport::waitFor([&] { return !button->menuWindow() || !button->menuWindow()->isVisible(); }, 2000) &&
+        return testsupport::waitFor([&] { return !button->menuWindow() || !button->menuWindow()->isVisible(); },
+                                    2000) &&
                !button->bPopuped();
     }
 };

@@ -43,7 +43,9 @@ private:
 // Points the client library at `server` for the test's lifetime.
 class ServerAddress {
 public:
-    explicit ServerAddress(const QByteArray &server) : _old(qgetenv("PULSE_SERVER")) { qputenv("PULSE_SERVER", server); }
+    explicit ServerAddress(const QByteArray &server) : _old(qgetenv("PULSE_SERVER")) {
+        qputenv("PULSE_SERVER", server);
+    }
     ~ServerAddress() {
         if (_old.isEmpty())
             qunsetenv("PULSE_SERVER");
@@ -75,7 +77,8 @@ protected:
                             "module-null-sink sink_name=cinvora_test_sink", "-L",
                             "module-native-protocol-unix auth-anonymous=1 socket=" + _socket});
         ASSERT_TRUE(_server.waitForStarted(10000));
-        const bool up = testsupport::waitFor([&] { return QFileInfo::exists(_socket) || _server.state() == QProcess::NotRunning; }, 15000);
+        const bool up = testsupport::waitFor(
+            [&] { return QFileInfo::exists(_socket) || _server.state() == QProcess::NotRunning; }, 15000);
         ASSERT_TRUE(up && _server.state() == QProcess::Running) << _server.readAll().constData();
         _address = std::make_unique<ServerAddress>("unix:" + _socket.toUtf8());
         // The socket exists a moment before the server answers on it.

@@ -21,7 +21,7 @@ struct DocumentSkin : LXMediaControllerDelegate {
     std::optional<QColor> backgroundColor(LXMediaController *) override { return QColor(Qt::black); }
     std::optional<QColor> startLblTextColor(LXMediaController *) override { return QColor::fromRgbF(0.4f, 0.4f, 0.4f); }
     std::optional<QColor> endLblTextColor(LXMediaController *) override { return QColor::fromRgbF(0.4f, 0.4f, 0.4f); }
-#define ANSWER(request, name) \
+#define ANSWER(request, name)                                                                                          \
     QPixmap request(LXMediaController *) override { return pic(name); }
     ANSWER(leftCutNormalImage, "ODEditLeftCutNormal.png")
     ANSWER(leftCutPressImage, "ODEditLeftCutPress.png")

@@ -323,9 +323,12 @@ TEST_F(TrimEditor, TrackMenusChooseTheAudioAndTheSubtitleAndAttachASubRipFile) {
     menuUp(subs);
     EXPECT_EQ(multi->subTitleIndex(), 0);
     EXPECT_TRUE(multi->srtSubtitleFile().isEmpty());
-    EXPECT_TRUE(waitFor([&] {
-        return editor->playView()->currentSubtitleStreamNumber() == 3 && editor->playView()->currentExternalSubtitle().isEmpty();
-    }, kLong));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return editor->playView()->currentSubtitleStreamNumber() == 3 &&
+                   editor->playView()->currentExternalSubtitle().isEmpty();
+        },
+        kLong));
     EXPECT_EQ(host.subtitleChoices, (std::vector<int64_t>{-1, -1, 0})) << "Disable SubTitle on the way up";
 }
 
@@ -490,8 +493,8 @@ TEST_F(TrimEditor, AnUnavailableDestinationIsRefusedAndTheMenuTitleReturns) {
     EXPECT_EQ(asked[0].title, "Exporting to Facebook is not available in this version.");
     EXPECT_EQ(editor->exportTypePopupBtn()->drawStr(), "Facebook");
     EXPECT_TRUE(waitFor([&] { return editor->exportTypePopupBtn()->drawStr() == "Export"; }, 2000));
-    LXExportWindowController::registerWindowClass("LXFaceBookShareWindowController",
-                                                  [] { return LXFaceBookShareWindowController::shareWindowController(); });
+    LXExportWindowController::registerWindowClass(
+        "LXFaceBookShareWindowController", [] { return LXFaceBookShareWindowController::shareWindowController(); });
 }
 
 TEST_F(TrimEditor, RendersTheEditorPageAndTheExportSheet) {
@@ -507,7 +510,8 @@ TEST_F(TrimEditor, RendersTheEditorPageAndTheExportSheet) {
     keepFromPlayPosition(4.0, 15.0);
     menuDown(editor->audioTracksBtn());
     editor->seekframe(8.0 / multi->totalDuration());
-    ASSERT_TRUE(waitFor([&] { return !editor->playView()->isSeeking() && !editor->playView()->currentFrame().isNull(); }, kLong));
+    ASSERT_TRUE(waitFor(
+        [&] { return !editor->playView()->isSeeking() && !editor->playView()->currentFrame().isNull(); }, kLong));
     waitFor([] { return false; }, 300);
     const QString shots = QStringLiteral(CINVORA_BUILD_DIR "/shots");
     QDir().mkpath(shots);

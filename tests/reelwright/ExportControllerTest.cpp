@@ -282,10 +282,10 @@ TEST_F(Export, TheCancelQuestionHoldsTheExportAndNoGoesOn) {
 
 // The upload windows of this build, as the library registered them.
 static void restoreUploadWindows() {
-    LXExportWindowController::registerWindowClass("LXYoutubeShareWindowController",
-                                                  [] { return LXYoutubeShareWindowController::shareWindowController(); });
-    LXExportWindowController::registerWindowClass("LXFaceBookShareWindowController",
-                                                  [] { return LXFaceBookShareWindowController::shareWindowController(); });
+    LXExportWindowController::registerWindowClass(
+        "LXYoutubeShareWindowController", [] { return LXYoutubeShareWindowController::shareWindowController(); });
+    LXExportWindowController::registerWindowClass(
+        "LXFaceBookShareWindowController", [] { return LXFaceBookShareWindowController::shareWindowController(); });
 }
 
 TEST_F(Export, UploadDestinationsAreNotAvailableUntilAWindowIsBuiltIn) {

@@ -347,7 +347,8 @@ TEST(ExportConversion, PauseHoldsProgressAndStartingAgainResumes) {
     ASSERT_TRUE(waitFor([&] { return r.percents.size() > reports + 1; }, 60000));
     EXPECT_GE(r.percents.at(reports), held);
     EXPECT_GT(r.percents.back(), held);
-    EXPECT_EQ(filesIn(dir), QStringList{QFileInfo(foundation::Files::partialPathFor(QDir(dir).filePath("clip.mp4"))).fileName()});
+    EXPECT_EQ(filesIn(dir),
+              QStringList{QFileInfo(foundation::Files::partialPathFor(QDir(dir).filePath("clip.mp4"))).fileName()});
     c->cancel();
     ASSERT_TRUE(waitFor([&] { return r.outcome.has_value(); }));
     EXPECT_EQ(*r.outcome, LXExportOutcome::Cancelled);

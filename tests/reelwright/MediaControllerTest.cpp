@@ -291,7 +291,8 @@ TEST_F(MediaScreen, PlayButtonsWaitForThePlayerAndDispatch) {
     const double before = landedSeconds();
     gui::click(screen->nextButton(), QPointF(16, 16));
     EXPECT_FALSE(screen->isPlaying());
-    ASSERT_TRUE(waitFor([&] { return double(screen->playView()->currentTimeUs()) / 1e6 > before + kFrame / 2; }, kLong));
+    ASSERT_TRUE(
+        waitFor([&] { return double(screen->playView()->currentTimeUs()) / 1e6 > before + kFrame / 2; }, kLong));
     EXPECT_NEAR(landedSeconds(), before + kFrame, kFrame / 2);
     // Disabled controls do not react.
     screen->enablePlayController(false);
@@ -318,7 +319,8 @@ TEST_F(MediaScreen, RendersTheScreen) {
     screen->initCutSliderParams();
     ASSERT_TRUE(playable());
     screen->playView()->seekTo(9.0 / T);
-    ASSERT_TRUE(waitFor([&] { return !screen->playView()->isSeeking() && !screen->playView()->currentFrame().isNull(); }, kLong));
+    ASSERT_TRUE(waitFor(
+        [&] { return !screen->playView()->isSeeking() && !screen->playView()->currentFrame().isNull(); }, kLong));
     screen->playerInProgress(screen->playView(), 100.0 * 9.0 / T);
     QApplication::processEvents();
     const QString dir = QStringLiteral(CINVORA_BUILD_DIR "/shots");

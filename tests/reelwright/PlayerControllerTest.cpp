@@ -40,7 +40,8 @@ protected:
         auto item = LXMediaInfo::initMediaInfoWithPath(fixture(name));
         if (prepare)
             prepare(*item);
-        player = LXPlayerController::shareEditControllerEditMovieInfoWithNibName(&skin, item, LXPlayerController::kBoardNibName);
+        player = LXPlayerController::shareEditControllerEditMovieInfoWithNibName(&skin, item,
+                                                                                 LXPlayerController::kBoardNibName);
         player->attachToView(&host);
         return item;
     }
@@ -77,9 +78,7 @@ TEST_F(Player, ProgressRunsFromTheRangesStartToItsEnd) {
 }
 
 TEST_F(Player, ProgressAndTimesFollowThePlayerWithinTheKeptRange) {
-    auto item = open("clip.mp4", [](LXMediaInfo &i) {
-        i.setKeptRange(LXKeptRange::fromSeconds(2.0, 22.0));
-    });
+    auto item = open("clip.mp4", [](LXMediaInfo &i) { i.setKeptRange(LXKeptRange::fromSeconds(2.0, 22.0)); });
     const double T = item->totalDuration();
     EXPECT_EQ(player->timeLabel()->textTitle(), QStringLiteral("00:00/00:20"));
     clickVideo();
@@ -130,9 +129,12 @@ TEST_F(Player, TrackChoicesReachThePlayerAsStreamNumbers) {
     item->setSrtSubtitleFile(QString());
     item->setSubTitleIndex(-1);
     player->changeSubTitleInfo();
-    EXPECT_TRUE(waitFor([&] {
-        return player->playView()->currentSubtitleStreamNumber() == -1 && player->playView()->currentExternalSubtitle().isEmpty();
-    }, kLong));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return player->playView()->currentSubtitleStreamNumber() == -1 &&
+                   player->playView()->currentExternalSubtitle().isEmpty();
+        },
+        kLong));
 }
 
 TEST_F(Player, AFileWithoutSubtitlesAsksForNone) {
@@ -161,9 +163,7 @@ TEST_F(Player, VolumeButtonsStepByATenthWithoutDrift) {
 }
 
 TEST_F(Player, PlayAndPauseKeepToTheRangeAndResumeWhereTheyStopped) {
-    auto item = open("clip.mp4", [](LXMediaInfo &i) {
-        i.setKeptRange(LXKeptRange::fromSeconds(8.0, 20.0));
-    });
+    auto item = open("clip.mp4", [](LXMediaInfo &i) { i.setKeptRange(LXKeptRange::fromSeconds(8.0, 20.0)); });
     ASSERT_TRUE(playable());
     // The application's space-bar hot key.
     foundation::NotificationCenter::defaultCenter().post(LXPlayerController::kGlobalSpaceDownKey);
@@ -292,13 +292,12 @@ TEST_F(Player, DestroyingThePlayerClosesItsBar) {
 
 TEST_F(Player, RendersThePlayerAndItsBar) {
     host.resize(640, 400);
-    auto item = open("clip.mp4", [](LXMediaInfo &i) {
-        i.setKeptRange(LXKeptRange::fromSeconds(3.0, 21.0));
-    });
+    auto item = open("clip.mp4", [](LXMediaInfo &i) { i.setKeptRange(LXKeptRange::fromSeconds(3.0, 21.0)); });
     ASSERT_TRUE(playable());
     player->updateSliderWithNewPos(0.7);
     player->playView()->seekTo(10.0 / item->totalDuration());
-    ASSERT_TRUE(waitFor([&] { return !player->playView()->isSeeking() && !player->playView()->currentFrame().isNull(); }, kLong));
+    ASSERT_TRUE(waitFor(
+        [&] { return !player->playView()->isSeeking() && !player->playView()->currentFrame().isNull(); }, kLong));
     player->playerInProgress(player->playView(), 100.0 * 10.0 / item->totalDuration());
     clickVideo();
     ASSERT_TRUE(player->isFullControlShown());

@@ -135,12 +135,13 @@ TEST_F(PlusEditor, PlayAndTrimModesShowTheirOwnControlsAndTrimOrCancelTheRange) 
 
     // Play mode.
     EXPECT_EQ(plus->ctrlMode(), Plus::PlayMode);
-    for (QWidget *c : std::initializer_list<QWidget *>{plus->fullPlayOrPauseButton(), plus->fullPrgSlider(), plus->backButton(),
-                                                       plus->exportButton(), plus->fullExitFullPlayerButton(),
-                                                       plus->fullLeftTimeField(), plus->fullRightTimeField()})
+    for (QWidget *c : std::initializer_list<QWidget *>{
+             plus->fullPlayOrPauseButton(), plus->fullPrgSlider(), plus->backButton(), plus->exportButton(),
+             plus->fullExitFullPlayerButton(), plus->fullLeftTimeField(), plus->fullRightTimeField()})
         EXPECT_TRUE(c->isVisible()) << c->toolTip().toStdString();
-    for (QWidget *c : std::initializer_list<QWidget *>{plus->barCutSlider(), plus->trimButton(), plus->cancelTrimButton(),
-                                                       plus->trimPlayButton(), plus->startTimeLbl()})
+    for (QWidget *c :
+         std::initializer_list<QWidget *>{plus->barCutSlider(), plus->trimButton(), plus->cancelTrimButton(),
+                                          plus->trimPlayButton(), plus->startTimeLbl()})
         EXPECT_FALSE(c->isVisible());
     EXPECT_EQ(plus->fullLeftTimeField()->textTitle(), "00:00");
     EXPECT_EQ(plus->fullRightTimeField()->textTitle(), "- 00:12");
@@ -154,19 +155,20 @@ TEST_F(PlusEditor, PlayAndTrimModesShowTheirOwnControlsAndTrimOrCancelTheRange) 
     QStringList texts;
     for (QAction *a : menu->actions())
         texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-    EXPECT_EQ(texts, QStringList({"Export to local", "Export to media library", "Export to Facebook", "Export to Youtube", "-", "Trim"}));
+    EXPECT_EQ(texts, QStringList({"Export to local", "Export to media library", "Export to Facebook",
+                                  "Export to Youtube", "-", "Trim"}));
     entry(menu, "Trim")->trigger();
     menu->close();
 
     // Trim mode: the player parked on the kept start, its controls up, the play ones away.
     EXPECT_EQ(plus->ctrlMode(), Plus::TrimMode);
     EXPECT_NEAR(landedSeconds(), 4.0, 0.04);
-    for (QWidget *c : std::initializer_list<QWidget *>{plus->barCutSlider(), plus->trimButton(), plus->cancelTrimButton(),
-                                                       plus->trimPlayButton(), plus->seekStartButton(), plus->seekEndButton(),
-                                                       plus->startTimeLbl(), plus->endTimeLbl()})
+    for (QWidget *c : std::initializer_list<QWidget *>{
+             plus->barCutSlider(), plus->trimButton(), plus->cancelTrimButton(), plus->trimPlayButton(),
+             plus->seekStartButton(), plus->seekEndButton(), plus->startTimeLbl(), plus->endTimeLbl()})
         EXPECT_TRUE(c->isVisible());
-    for (QWidget *c : std::initializer_list<QWidget *>{plus->fullPlayOrPauseButton(), plus->fullPrgSlider(), plus->backButton(),
-                                                       plus->exportButton()})
+    for (QWidget *c : std::initializer_list<QWidget *>{plus->fullPlayOrPauseButton(), plus->fullPrgSlider(),
+                                                       plus->backButton(), plus->exportButton()})
         EXPECT_FALSE(c->isVisible());
     EXPECT_EQ(plus->startTimeLbl()->textTitle(), "0:00:04.00");
     EXPECT_EQ(plus->endTimeLbl()->textTitle(), "0:00:16.00");
@@ -300,9 +302,12 @@ TEST_F(PlusEditor, ExportFromTheBarWritesTheKeptRange) {
     EXPECT_EQ(exporting->exportType(), LXMediaConvertController::Local);
     ASSERT_TRUE(exporting->exportWindow());
     EXPECT_EQ(exporting->exportWindow()->parentWidget(), win.data());
-    ASSERT_TRUE(waitFor([&] { return exporting->exportWindow() && exporting->exportWindow()->exportState() ==
-                                                                      LXExportWindowController::ExportState::Finished; },
-                        120000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return exporting->exportWindow() &&
+                   exporting->exportWindow()->exportState() == LXExportWindowController::ExportState::Finished;
+        },
+        120000));
     EXPECT_EQ(exporting->outputPath(), path);
     EXPECT_NEAR(videoDuration(path), 5.0, 0.04 + 1e-6);
 }
@@ -413,7 +418,8 @@ TEST_F(PlusEditor, FullScreenPutsTheBarAtTheScreensBottomWithoutBackExportOrTrim
 TEST_F(PlusEditor, RendersBothModes) {
     auto item = open("clip.mp4", 3.0, 17.5);
     plus->playView()->seekTo(9.0 / item->totalDuration());
-    ASSERT_TRUE(waitFor([&] { return !plus->playView()->isSeeking() && !plus->playView()->currentFrame().isNull(); }, kLong));
+    ASSERT_TRUE(
+        waitFor([&] { return !plus->playView()->isSeeking() && !plus->playView()->currentFrame().isNull(); }, kLong));
     plus->playerInProgress(plus->playView(), 100.0 * 9.0 / item->totalDuration());
     showBar();
     const QString dir = QStringLiteral(CINVORA_BUILD_DIR "/shots");
@@ -423,7 +429,8 @@ TEST_F(PlusEditor, RendersBothModes) {
         QApplication::processEvents();
         QPixmap pic = win->grab();
         QPainter p(&pic);
-        for (QWidget *floating : {static_cast<QWidget *>(LXConverWin::convertWin()), static_cast<QWidget *>(plus->preciseWin())})
+        for (QWidget *floating :
+             {static_cast<QWidget *>(LXConverWin::convertWin()), static_cast<QWidget *>(plus->preciseWin())})
             if (floating && floating->isVisible())
                 p.drawPixmap(floating->geometry().topLeft() - win->geometry().topLeft(), floating->grab());
         p.end();

@@ -87,8 +87,11 @@ TEST(PkceTest, ChallengeIsTheS256OfTheVerifier) {
     const QString a = OAuthSignIn::makeCodeVerifier(), b = OAuthSignIn::makeCodeVerifier();
     // Judged by an independent tool: base64url(sha256(verifier)) without padding.
     QByteArray out;
-    ASSERT_EQ(testsupport::runProgram("sh", {"-c", "printf %s \"$0\" | openssl dgst -sha256 -binary | base64 -w0 "
-                                                   "| tr '+/' '-_' | tr -d '='", a},
+    ASSERT_EQ(testsupport::runProgram("sh",
+                                      {"-c",
+                                       "printf %s \"$0\" | openssl dgst -sha256 -binary | base64 -w0 "
+                                       "| tr '+/' '-_' | tr -d '='",
+                                       a},
                                       &out),
               0);
     EXPECT_EQ(OAuthSignIn::codeChallenge(a), QString::fromLatin1(out.trimmed()));
@@ -474,7 +477,8 @@ TEST_F(ClientTest, FacebookSignsInOnItsDevicePageAndPublishesOnAPageAfterADroppe
     Facebook fb(server.facebookAppId, &rec);
     fb.login();
     ASSERT_TRUE(waitFor([&] { return !rec.logins.empty(); }));
-    ASSERT_TRUE(rec.logins.front().value("valid").toBool()) << rec.logins.front().value("error").toString().toStdString();
+    ASSERT_TRUE(rec.logins.front().value("valid").toBool())
+        << rec.logins.front().value("error").toString().toStdString();
     EXPECT_EQ(browser.opened.size(), 1);
     EXPECT_EQ(server.deviceLogins(), 1);
 

@@ -227,8 +227,10 @@ TEST_F(FacebookSheetTest, WithoutAPageTheSheetSaysSoAndPublishingStaysOff) {
     server.facebookPages.clear();
     sheettest::FakeExport exporter(exportSource());
     FB *w = open(exporter);
-    ASSERT_TRUE(waitFor([&] { return w->isVisible() && w->currentPage() == FB::Page::Setting && w->changeUser()->bEnabled()
-                                      && w->pageMessage()->isVisible(); }));
+    ASSERT_TRUE(waitFor([&] {
+        return w->isVisible() && w->currentPage() == FB::Page::Setting && w->changeUser()->bEnabled() &&
+               w->pageMessage()->isVisible();
+    }));
     EXPECT_EQ(w->pageMessage()->textTitle(), "You manage no Facebook Page to publish the video on.");
     EXPECT_FALSE(w->pagePopupBtn()->isVisible());
     EXPECT_FALSE(w->btnPublish()->bEnabled());

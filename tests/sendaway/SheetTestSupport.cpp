@@ -53,10 +53,11 @@ void FakeExport::cancelExport(LXExportWindowController *window) {
 }
 
 AlertDesk::AlertDesk() {
-    foundation::Alerts::setResponderForTesting([this](const foundation::AlertRequest &r) -> std::optional<foundation::AlertButton> {
-        shown.push_back(r);
-        return answer ? answer(r) : foundation::AlertButton::Default;
-    });
+    foundation::Alerts::setResponderForTesting(
+        [this](const foundation::AlertRequest &r) -> std::optional<foundation::AlertButton> {
+            shown.push_back(r);
+            return answer ? answer(r) : foundation::AlertButton::Default;
+        });
 }
 
 AlertDesk::~AlertDesk() { foundation::Alerts::setResponderForTesting({}); }

@@ -89,7 +89,8 @@ TEST_F(ShotsTest, FacebookSheet) {
     EXPECT_TRUE(shoot(w, "facebook-1-settings"));
     // The Page pop-up open: its menu is a window of its own, drawn onto the sheet's picture.
     w->pagePopupBtn()->showMenuWindow();
-    ASSERT_TRUE(waitFor([&] { return w->pagePopupBtn()->menuWindow() && w->pagePopupBtn()->menuWindow()->isVisible(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return w->pagePopupBtn()->menuWindow() && w->pagePopupBtn()->menuWindow()->isVisible(); }));
     waitFor([] { return false; }, 250);
     QPixmap picture = w->grab();
     {

@@ -65,9 +65,12 @@ bool StandInServer::facebookRoute(Conn &c, const QUrlQuery &form) {
             return respondGraphError(c, 400, 190, "Invalid OAuth access token."), true;
         const Token t = _accessTokens.value(token);
         if (!t.pageId.isEmpty())
-            return respondGraphError(c, 400, 100, "(#100) Tried accessing nonexisting field (accounts) on node type (Page)"), true;
+            return respondGraphError(c, 400, 100,
+                                     "(#100) Tried accessing nonexisting field (accounts) on node type (Page)"),
+                   true;
         if (!t.scopes.contains("pages_show_list"))
-            return respondGraphError(c, 403, 200, "(#200) Requires pages_show_list permission to manage the object"), true;
+            return respondGraphError(c, 403, 200, "(#200) Requires pages_show_list permission to manage the object"),
+                   true;
         QJsonArray data;
         for (const Page &page : facebookPages) {
             // A Page token carries the user's permissions, bound to the Page.
@@ -123,7 +126,8 @@ bool StandInServer::facebookRoute(Conn &c, const QUrlQuery &form) {
             return respondGraphError(c, 400, 190, "Invalid OAuth access token."), true;
         const Token t = _accessTokens.value(token);
         if (t.pageId.isEmpty())
-            return respondGraphError(c, 400, 210, "(#210) A page access token is required to request this resource."), true;
+            return respondGraphError(c, 400, 210, "(#210) A page access token is required to request this resource."),
+                   true;
         if (t.pageId != target)
             return respondGraphError(c, 400, 200, "(#200) The Page access token is not for this Page."), true;
         for (const QString &needed : kPagePublishing)
@@ -159,18 +163,19 @@ void StandInServer::deviceLogin(Conn &c, const QUrlQuery &form) {
         if (!kKnownPermissions.contains(s.trimmed()))
             invalid << s.trimmed();
     if (!invalid.isEmpty())
-        return respondGraphError(c, 400, 100, "Invalid Scopes: " + invalid.join(", ") +
-                                                  ". This message is only shown to developers.");
+        return respondGraphError(
+            c, 400, 100, "Invalid Scopes: " + invalid.join(", ") + ". This message is only shown to developers.");
     const QString deviceCode = code(32);
     DeviceCode d;
     d.userCode = code(8);
     d.scope = scope;
     _deviceCodes.insert(deviceCode, d);
-    respondJson(c, 200, {{"code", deviceCode},
-                         {"user_code", d.userCode},
-                         {"verification_uri", baseUrl().toString() + "/device"},
-                         {"expires_in", deviceCodeLifetime},
-                         {"interval", deviceInterval}});
+    respondJson(c, 200,
+                {{"code", deviceCode},
+                 {"user_code", d.userCode},
+                 {"verification_uri", baseUrl().toString() + "/device"},
+                 {"expires_in", deviceCodeLifetime},
+                 {"interval", deviceInterval}});
 }
 
 void StandInServer::deviceLoginStatus(Conn &c, const QUrlQuery &form) {

@@ -12,7 +12,6 @@
 
 namespace standin {
 
-
 namespace {
 QString randomText(int n) {
     static const char a[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -23,17 +22,28 @@ QString randomText(int n) {
 }
 QByteArray reason(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 302: return "Found";
-    case 308: return "Resume Incomplete";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 500: return "Internal Server Error";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 201:
+        return "Created";
+    case 302:
+        return "Found";
+    case 308:
+        return "Resume Incomplete";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 } // namespace
@@ -143,10 +153,13 @@ void StandInServer::closeConn(QTcpSocket *s) {
     it->second->dead = true;
     s->disconnect(this);
     // Removed from the event loop, not from inside a handler that may still use it.
-    QMetaObject::invokeMethod(this, [this, s] {
-        _conns.erase(s);
-        s->deleteLater();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, s] {
+            _conns.erase(s);
+            s->deleteLater();
+        },
+        Qt::QueuedConnection);
 }
 
 void StandInServer::readFrom(QTcpSocket *s) {
@@ -251,8 +264,8 @@ void StandInServer::bodyDone(Conn &c) {
     route(c);
 }
 
-void StandInServer::respond(Conn &c, int status, const QByteArray &body, const QList<QPair<QByteArray, QByteArray>> &headers,
-                            const QByteArray &contentType) {
+void StandInServer::respond(Conn &c, int status, const QByteArray &body,
+                            const QList<QPair<QByteArray, QByteArray>> &headers, const QByteArray &contentType) {
     if (c.dead)
         return;
     QByteArray out = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason(status) + "\r\n";
@@ -265,7 +278,8 @@ void StandInServer::respond(Conn &c, int status, const QByteArray &body, const Q
     c.socket->disconnectFromHost();
 }
 
-void StandInServer::respondJson(Conn &c, int status, const QJsonObject &o, const QList<QPair<QByteArray, QByteArray>> &headers) {
+void StandInServer::respondJson(Conn &c, int status, const QJsonObject &o,
+                                const QList<QPair<QByteArray, QByteArray>> &headers) {
     respond(c, status, QJsonDocument(o).toJson(QJsonDocument::Compact), headers);
 }
 
@@ -355,7 +369,8 @@ void StandInServer::youtubeUploadHeaders(Conn &c) {
         c.pendingStatus = 400, c.pendingMessage = QStringLiteral("Missing or malformed Content-Range.");
         return;
     }
-    const qint64 first = m.captured(1).toLongLong(), last = m.captured(2).toLongLong(), total = m.captured(3).toLongLong();
+    const qint64 first = m.captured(1).toLongLong(), last = m.captured(2).toLongLong(),
+                 total = m.captured(3).toLongLong();
     if (total != up->total || last < first || last - first + 1 != c.contentLength || last >= total) {
         c.pendingStatus = 400, c.pendingMessage = QStringLiteral("Content-Range does not match the request.");
         return;
@@ -462,7 +477,8 @@ void StandInServer::route(Conn &c) {
             return respondError(c, 400, "No filter selected.");
         QJsonArray items;
         for (const Category &cat : categories)
-            items.append(QJsonObject{{"id", cat.id}, {"snippet", QJsonObject{{"title", cat.title}, {"assignable", cat.assignable}}}});
+            items.append(QJsonObject{{"id", cat.id},
+                                     {"snippet", QJsonObject{{"title", cat.title}, {"assignable", cat.assignable}}}});
         return respondJson(c, 200, {{"kind", "youtube#videoCategoryListResponse"}, {"items", items}});
     }
     if (c.method == "POST" && p == u"/upload/youtube/v3/videos") {
@@ -499,15 +515,17 @@ void StandInServer::authorize(Conn &c, const QString &service) {
     const QString expected = service == u"youtube" ? youtubeClientId : facebookAppId;
     // Google takes any port on the loopback address from an installed program; Facebook
     // only the addresses registered for the app, exactly.
-    const bool registered = service == u"youtube" ? QUrl(redirect).scheme() == u"http" && QUrl(redirect).host() == u"127.0.0.1" &&
-                                                        QUrl(redirect).port() > 0
-                                                  : facebookRedirects.contains(redirect);
+    const bool registered =
+        service == u"youtube"
+            ? QUrl(redirect).scheme() == u"http" && QUrl(redirect).host() == u"127.0.0.1" && QUrl(redirect).port() > 0
+            : facebookRedirects.contains(redirect);
     if (!registered)
-        return respond(c, 400, "<html><body>Error 400: redirect_uri_mismatch. URL blocked: the redirect address is not "
-                               "registered for this app.</body></html>", {}, "text/html");
-    if (q.queryItemValue("response_type") != u"code" || clientId != expected ||
-        q.queryItemValue("state").isEmpty() || q.queryItemValue("code_challenge").isEmpty() ||
-        q.queryItemValue("code_challenge_method") != u"S256")
+        return respond(c, 400,
+                       "<html><body>Error 400: redirect_uri_mismatch. URL blocked: the redirect address is not "
+                       "registered for this app.</body></html>",
+                       {}, "text/html");
+    if (q.queryItemValue("response_type") != u"code" || clientId != expected || q.queryItemValue("state").isEmpty() ||
+        q.queryItemValue("code_challenge").isEmpty() || q.queryItemValue("code_challenge_method") != u"S256")
         return respond(c, 400, "<html><body>Invalid authorization request.</body></html>", {}, "text/html");
     const QByteArray state = QUrl::toPercentEncoding(q.queryItemValue("state", QUrl::FullyDecoded));
     QByteArray location = redirect.toUtf8() + (redirect.contains('?') ? '&' : '?');
@@ -542,9 +560,9 @@ void StandInServer::token(Conn &c, const QUrlQuery &form, const QString &service
         ++_codeGrants;
         const QString code = value("code");
         const Grant g = _codes.take(code);
-        const QString challenge = QString::fromLatin1(
-            QCryptographicHash::hash(value("code_verifier").toLatin1(), QCryptographicHash::Sha256)
-                .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
+        const QString challenge =
+            QString::fromLatin1(QCryptographicHash::hash(value("code_verifier").toLatin1(), QCryptographicHash::Sha256)
+                                    .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
         if (g.service != service || g.redirect != value("redirect_uri") || g.clientId != value("client_id") ||
             g.challenge != challenge) {
             _seenSecrets.remove(access);

@@ -135,7 +135,8 @@ private:
     void streamBody(Conn &c, QByteArray bytes);
     void respond(Conn &c, int status, const QByteArray &body, const QList<QPair<QByteArray, QByteArray>> &headers = {},
                  const QByteArray &contentType = "application/json; charset=UTF-8");
-    void respondJson(Conn &c, int status, const QJsonObject &o, const QList<QPair<QByteArray, QByteArray>> &headers = {});
+    void respondJson(Conn &c, int status, const QJsonObject &o,
+                     const QList<QPair<QByteArray, QByteArray>> &headers = {});
     void respondError(Conn &c, int status, const QString &message);
     void closeConn(QTcpSocket *socket);
 

@@ -53,8 +53,9 @@ public:
         const Answer start = post("/graph/device/login", "access_token=" + QUrl::toPercentEncoding(app) +
                                                              "&scope=" + QUrl::toPercentEncoding(scope));
         get("/device?user_code=" + start.json.value("user_code").toString().toUtf8());
-        const Answer done = post("/graph/device/login_status", "access_token=" + QUrl::toPercentEncoding(app) +
-                                                                   "&code=" + start.json.value("code").toString().toUtf8());
+        const Answer done =
+            post("/graph/device/login_status", "access_token=" + QUrl::toPercentEncoding(app) +
+                                                   "&code=" + start.json.value("code").toString().toUtf8());
         return done.json.value("access_token").toString();
     }
 
@@ -99,7 +100,9 @@ struct YoutubeRecorder : YoutubeUploadDelegate {
     void successSignedIn(bool) override { ++signedIn; }
     void failedConnectError(bool, const ServiceError &e) override { failures << e.localizedDescription; }
     void failedConnectErrorMsg(bool, const QString &m) override { failures << m; }
-    void uploadErrorEntryDesc(const std::optional<ServiceError> &e, const QString &) override { ++uploadEnds, uploadError = e; }
+    void uploadErrorEntryDesc(const std::optional<ServiceError> &e, const QString &) override {
+        ++uploadEnds, uploadError = e;
+    }
 };
 
 } // namespace
@@ -140,22 +143,25 @@ TEST_F(StrictServiceTest, GraphRefusesTheOldRequests) {
     const Answer scope = raw.post("/graph/device/login", "access_token=" + app + "&scope=public_profile,publish_video");
     EXPECT_EQ(scope.status, 400);
     EXPECT_EQ(scope.graphCode(), 100);
-    EXPECT_TRUE(scope.json.value("error").toObject().value("message").toString().startsWith("Invalid Scopes: publish_video"));
+    EXPECT_TRUE(
+        scope.json.value("error").toObject().value("message").toString().startsWith("Invalid Scopes: publish_video"));
 
     const QString user = raw.facebookUserToken(server, "pages_show_list,pages_read_engagement,pages_manage_posts");
     ASSERT_FALSE(user.isEmpty());
     const QByteArray bearer = "OAuth " + user.toUtf8();
     // A QuickTime file opens no upload session.
-    const Answer mov = raw.post("/graph/" + server.facebookAppId + "/uploads?file_name=a.mov&file_length=10&file_type=" +
-                                    QUrl::toPercentEncoding("video/quicktime"),
-                                {}, bearer);
+    const Answer mov =
+        raw.post("/graph/" + server.facebookAppId +
+                     "/uploads?file_name=a.mov&file_length=10&file_type=" + QUrl::toPercentEncoding("video/quicktime"),
+                 {}, bearer);
     EXPECT_EQ(mov.status, 400);
     EXPECT_EQ(mov.graphCode(), 100);
     // Unknown and expired sessions are not found.
     EXPECT_EQ(raw.get("/graph/upload:999", bearer).status, 404);
-    const Answer mp4 = raw.post("/graph/" + server.facebookAppId + "/uploads?file_name=a.mp4&file_length=10&file_type=" +
-                                    QUrl::toPercentEncoding("video/mp4"),
-                                {}, bearer);
+    const Answer mp4 =
+        raw.post("/graph/" + server.facebookAppId +
+                     "/uploads?file_name=a.mp4&file_length=10&file_type=" + QUrl::toPercentEncoding("video/mp4"),
+                 {}, bearer);
     ASSERT_EQ(mp4.status, 200);
     EXPECT_EQ(raw.get("/graph/" + mp4.json.value("id").toString(), bearer).status, 200);
     server.expireUploadSessions();
@@ -164,14 +170,16 @@ TEST_F(StrictServiceTest, GraphRefusesTheOldRequests) {
     const Answer timeline = raw.post("/graph/me/videos", "fbuploader_video_file_chunk=h&access_token=" + user.toUtf8());
     EXPECT_EQ(timeline.status, 400);
     EXPECT_EQ(timeline.graphCode(), 200);
-    const Answer userToken = raw.post("/graph/2001/videos", "fbuploader_video_file_chunk=h&access_token=" + user.toUtf8());
+    const Answer userToken =
+        raw.post("/graph/2001/videos", "fbuploader_video_file_chunk=h&access_token=" + user.toUtf8());
     EXPECT_EQ(userToken.graphCode(), 210);
     // Without pages_manage_posts the Page token cannot publish.
     const QString reader = raw.facebookUserToken(server, "pages_show_list");
     const Answer pages = raw.get("/graph/me/accounts?fields=id,name,access_token,tasks", "OAuth " + reader.toUtf8());
     ASSERT_EQ(pages.status, 200);
     const QString pageToken = pages.json.value("data").toArray().first().toObject().value("access_token").toString();
-    const Answer weak = raw.post("/graph/2001/videos", "fbuploader_video_file_chunk=h&access_token=" + pageToken.toUtf8());
+    const Answer weak =
+        raw.post("/graph/2001/videos", "fbuploader_video_file_chunk=h&access_token=" + pageToken.toUtf8());
     EXPECT_EQ(weak.status, 403);
     EXPECT_EQ(weak.graphCode(), 200);
     // Expired tokens are refused everywhere.
@@ -203,7 +211,8 @@ TEST_F(StrictServiceTest, YoutubeUploadOutlivesItsAccessToken) {
     yt->setTitle("t");
     yt->startUploadFile();
     // The token runs out in the middle of the transfer.
-    ASSERT_TRUE(waitFor([&] { return server.lastUpload() && server.lastUpload()->data.size() > 2 * 256 * 1024; }, 30000));
+    ASSERT_TRUE(
+        waitFor([&] { return server.lastUpload() && server.lastUpload()->data.size() > 2 * 256 * 1024; }, 30000));
     server.expireAccessTokens();
     server.setThrottle(0);
     ASSERT_TRUE(waitFor([&] { return rec.uploadEnds > 0; }, 30000));
@@ -284,7 +293,8 @@ TEST_F(StrictServiceTest, FacebookSignsInWithDeviceLoginAndThePagePermissions) {
     Facebook fb(server.facebookAppId, &rec);
     fb.login();
     ASSERT_TRUE(waitFor([&] { return !rec.logins.empty(); }, 10000));
-    ASSERT_TRUE(rec.logins.front().value("valid").toBool()) << rec.logins.front().value("error").toString().toStdString();
+    ASSERT_TRUE(rec.logins.front().value("valid").toBool())
+        << rec.logins.front().value("error").toString().toStdString();
     EXPECT_EQ(server.deviceLogins(), 1);
     ASSERT_EQ(browser.opened.size(), 1);
     EXPECT_EQ(browser.opened.first().path(), "/device");

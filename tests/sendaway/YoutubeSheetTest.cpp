@@ -98,10 +98,12 @@ TEST_F(YoutubeSheetTest, SignInLoadCategoriesPublishAndOpenTheVideo) {
     EXPECT_EQ(w->height(), 89);
     EXPECT_EQ(exporter.starts, 1);
     bool sawUpload = false;
-    ASSERT_TRUE(waitFor([&] {
-        sawUpload = sawUpload || w->isUploading();
-        return alerts.shown.size() > 0;
-    }, 30000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            sawUpload = sawUpload || w->isUploading();
+            return alerts.shown.size() > 0;
+        },
+        30000));
     EXPECT_TRUE(sawUpload);
     // The sheet ended at 100 with the stop button off.
     EXPECT_EQ(w->progressIndicator()->doubleValue(), 100);
@@ -383,7 +385,8 @@ TEST_F(YoutubeSheetTest, ProgressTextsAndTheStopButtonAtTheEnd) {
     EXPECT_EQ(w->leaveTimeTip()->textTitle(), "30(s) past, about 30(s) left");
     w->uploadIndicatorWithCurValueMinValueMaxValue(0, 0, 1000);
     EXPECT_EQ(w->progressText()->textTitle(), "Uploading...");
-    EXPECT_TRUE(w->leaveTimeTip()->textTitle().endsWith("about -- left")) << w->leaveTimeTip()->textTitle().toStdString();
+    EXPECT_TRUE(w->leaveTimeTip()->textTitle().endsWith("about -- left"))
+        << w->leaveTimeTip()->textTitle().toStdString();
     EXPECT_TRUE(w->btnstopConvert()->bEnabled());
     w->uploadIndicatorWithCurValueMinValueMaxValue(999, 0, 1000);
     EXPECT_EQ(w->progressIndicator()->doubleValue(), 99);

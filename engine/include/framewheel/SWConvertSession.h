@@ -35,30 +35,30 @@ class SWConvertSession;
 // this list, so no field can be added to one and not the other. (type, member, initial
 // value, whether it is a choice that shapes the file). The order is the fingerprint's, and
 // stored lists keep fingerprints of finished rows: new fields go at the end.
-#define SW_CONVERT_OPTION_FIELDS(X)                                                                                   \
-    X(int64_t, _startTime, 0, true)                                                                                  \
-    X(int64_t, _recordingTime, 0, true)                                                                              \
-    X(bool, _audioDisable, false, true)                                                                              \
-    X(bool, _subtitleDisable, false, true)                                                                           \
-    X(bool, _videoDisable, false, true)                                                                              \
-    X(int, _audioVolume, 256, true)                                                                                  \
-    X(bool, _autoStreamCopy, false, true)                                                                            \
-    X(uint64_t, _width, 0, true)                                                                                     \
-    X(uint64_t, _height, 0, true)                                                                                    \
-    X(int32_t, _frameRateNum, 0, true)                                                                               \
-    X(int32_t, _frameRateDen, 0, true)                                                                               \
-    X(int, _subtitleStreamIndex, -1, true)                                                                           \
-    X(int, _audioStreamIndex, -1, true)                                                                              \
-    X(int, _sampleRate, 0, true)                                                                                     \
-    X(int, _channels, 0, true)                                                                                       \
-    X(bool, _usePluginSubtitle, false, true)                                                                         \
-    X(QString, _audioCodeName, {}, true)                                                                             \
-    X(QString, _videoCodeName, {}, true)                                                                             \
-    X(double, _qscale, 1.0, true)                                                                                    \
-    X(QString, _format, {}, true)                                                                                    \
-    X(uint64_t, _inputWidth, 0, false)                                                                               \
-    X(uint64_t, _inputHeight, 0, false)                                                                              \
-    X(int, _subtitleCount, 0, false)                                                                                 \
+#define SW_CONVERT_OPTION_FIELDS(X)                                                                                    \
+    X(int64_t, _startTime, 0, true)                                                                                    \
+    X(int64_t, _recordingTime, 0, true)                                                                                \
+    X(bool, _audioDisable, false, true)                                                                                \
+    X(bool, _subtitleDisable, false, true)                                                                             \
+    X(bool, _videoDisable, false, true)                                                                                \
+    X(int, _audioVolume, 256, true)                                                                                    \
+    X(bool, _autoStreamCopy, false, true)                                                                              \
+    X(uint64_t, _width, 0, true)                                                                                       \
+    X(uint64_t, _height, 0, true)                                                                                      \
+    X(int32_t, _frameRateNum, 0, true)                                                                                 \
+    X(int32_t, _frameRateDen, 0, true)                                                                                 \
+    X(int, _subtitleStreamIndex, -1, true)                                                                             \
+    X(int, _audioStreamIndex, -1, true)                                                                                \
+    X(int, _sampleRate, 0, true)                                                                                       \
+    X(int, _channels, 0, true)                                                                                         \
+    X(bool, _usePluginSubtitle, false, true)                                                                           \
+    X(QString, _audioCodeName, {}, true)                                                                               \
+    X(QString, _videoCodeName, {}, true)                                                                               \
+    X(double, _qscale, 1.0, true)                                                                                      \
+    X(QString, _format, {}, true)                                                                                      \
+    X(uint64_t, _inputWidth, 0, false)                                                                                 \
+    X(uint64_t, _inputHeight, 0, false)                                                                                \
+    X(int, _subtitleCount, 0, false)                                                                                   \
     X(int, _threadCount, 0, false)
 
 class SWConvertOption {
@@ -83,7 +83,10 @@ public:
     void setInputHeight(uint64_t v) { _inputHeight = v; }
     void setSubtitleCount(int v) { _subtitleCount = v; }
     // Output frame rate; 0/0 keeps the source rate.
-    void setFrame_rate(int32_t num, int32_t den) { _frameRateNum = num; _frameRateDen = den; }
+    void setFrame_rate(int32_t num, int32_t den) {
+        _frameRateNum = num;
+        _frameRateDen = den;
+    }
     // FFmpeg stream numbers. Subtitles: -1 = none; a text track (SubRip, ASS, timed
     // text) or a picture track (DVD, PGS) is burned into the picture. Audio: -1 or a number
     // that is not an audio stream = the best audio stream (setAudio_disable leaves it out).
@@ -169,9 +172,11 @@ public:
     // Several times a second on the converting thread: percent 0..100 over the trimmed
     // length, elapsed and estimated remaining microseconds (paused time excluded).
     // The last report of a successful conversion is 100.
-    virtual void sessionProgressPastLeft(SWConvertSession *session, double percent, int64_t pastUs,
-                                         int64_t leftUs) {
-        (void)session; (void)percent; (void)pastUs; (void)leftUs;
+    virtual void sessionProgressPastLeft(SWConvertSession *session, double percent, int64_t pastUs, int64_t leftUs) {
+        (void)session;
+        (void)percent;
+        (void)pastUs;
+        (void)leftUs;
     }
 };
 

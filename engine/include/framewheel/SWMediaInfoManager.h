@@ -15,13 +15,13 @@
 #include <memory>
 
 struct SWStreamDetail {
-    int number = -1;       // FFmpeg's stream index
-    QString name;          // readable by a person: "English – AAC stereo"
-    QString codec;         // FFmpeg codec name: "aac", "subrip"
-    QString language;      // ISO 639-2 code as stored, or empty
-    int channels = 0;      // audio only
-    int sampleRate = 0;    // audio only
-    bool bitmap = false;   // subtitle only: picture-based subtitle (DVD, PGS)
+    int number = -1;     // FFmpeg's stream index
+    QString name;        // readable by a person: "English – AAC stereo"
+    QString codec;       // FFmpeg codec name: "aac", "subrip"
+    QString language;    // ISO 639-2 code as stored, or empty
+    int channels = 0;    // audio only
+    int sampleRate = 0;  // audio only
+    bool bitmap = false; // subtitle only: picture-based subtitle (DVD, PGS)
 };
 
 class SWMediaInfoManager {

@@ -103,8 +103,8 @@ public:
     // Creates the window if there is none, brings it to the front (the keyboard stays where it
     // is) and returns it.
     static LXConverWin *showConverWinWithFrameConvertWinViewDelegateIsPlaying(const QRectF &frame,
-                                                                             LXConvertWinViewDataSource *dataSource,
-                                                                             bool isPlaying);
+                                                                              LXConvertWinViewDataSource *dataSource,
+                                                                              bool isPlaying);
     // Creates the window (not shown) if there is none; an existing window is returned unchanged.
     static LXConverWin *showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(
         const QRectF &frame, LXConvertWinViewDataSource *dataSource, bool isPlaying, QWidget *parentWin);

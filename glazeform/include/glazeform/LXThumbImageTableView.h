@@ -38,7 +38,9 @@ class LXThumbImageTableViewDelegate {
 public:
     virtual ~LXThumbImageTableViewDelegate() = default;
     // A cell was pressed (or its settings button released): the item's record and key.
-    virtual void selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &key) { (void)record, (void)key; }
+    virtual void selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &key) {
+        (void)record, (void)key;
+    }
     // After the message above, for a released settings button.
     virtual void showMediaInfoAtIndexWithKey(int index, const QString &key) { (void)index, (void)key; }
 };

@@ -84,10 +84,10 @@ struct LXMediaFields {
 
 // The format a new item starts with, by what its source holds.
 struct LXDefaultFormat {
-    QString baseType;   // the grid's category, "Apple Device"
-    QString desc;       // the format's name in that category, "Quicktime Movie"
-    QString format;     // the container, "mov"
-    QString ext;        // with its dot, ".mov"
+    QString baseType; // the grid's category, "Apple Device"
+    QString desc;     // the format's name in that category, "Quicktime Movie"
+    QString format;   // the container, "mov"
+    QString ext;      // with its dot, ".mov"
     QString keyPath() const { return baseType + QLatin1Char('.') + desc; }
     static const LXDefaultFormat &forSource(bool sourceIsVideo);
 };
@@ -116,14 +116,14 @@ public:
         change(_f);
     }
 
-#define LX_FIELD(Type, getter, setter)                                                                              \
-    Type getter() const {                                                                                           \
-        std::lock_guard l(_lock);                                                                                   \
-        return _f.getter;                                                                                           \
-    }                                                                                                               \
-    void setter(const Type &v) {                                                                                    \
-        std::lock_guard l(_lock);                                                                                   \
-        _f.getter = v;                                                                                              \
+#define LX_FIELD(Type, getter, setter)                                                                                 \
+    Type getter() const {                                                                                              \
+        std::lock_guard l(_lock);                                                                                      \
+        return _f.getter;                                                                                              \
+    }                                                                                                                  \
+    void setter(const Type &v) {                                                                                       \
+        std::lock_guard l(_lock);                                                                                      \
+        _f.getter = v;                                                                                                 \
     }
     LX_FIELD(double, totalDuration, setTotalDuration)
     // The one way to change the kept range: as one edit, ordered (0 <= start <= end).

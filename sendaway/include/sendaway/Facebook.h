@@ -49,7 +49,8 @@ public:
     // The code to confirm on Facebook's page (opened in the web browser meanwhile).
     virtual void facebookDeviceCode(const QString &userCode, const QUrl &page) { (void)userCode, (void)page; }
     // The Pages the person can publish on (CREATE_CONTENT), or why they could not be read.
-    virtual void facebookPagesLoaded(const QList<FacebookPage> &pages, const std::optional<sendaway::ServiceError> &error) {
+    virtual void facebookPagesLoaded(const QList<FacebookPage> &pages,
+                                     const std::optional<sendaway::ServiceError> &error) {
         (void)pages, (void)error;
     }
     // {"request": the requested path, "result": the JSON text of the answer}.

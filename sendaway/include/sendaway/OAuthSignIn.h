@@ -46,7 +46,7 @@ struct OAuthTokens {
 struct OAuthResult {
     enum class Outcome {
         Granted,
-        Denied,       // the user refused in the browser (access_denied)
+        Denied, // the user refused in the browser (access_denied)
         Failed,
     };
     Outcome outcome = Outcome::Failed;

@@ -52,7 +52,19 @@ struct UploadStep {
 class ResumableUpload : public QObject {
     Q_OBJECT
 public:
-    enum class State { Idle, Opening, Sending, Querying, BackingOff, Authorizing, Publishing, Paused, Finished, Failed, Stopped };
+    enum class State {
+        Idle,
+        Opening,
+        Sending,
+        Querying,
+        BackingOff,
+        Authorizing,
+        Publishing,
+        Paused,
+        Finished,
+        Failed,
+        Stopped
+    };
 
     ResumableUpload(QNetworkAccessManager *network, QObject *parent = nullptr);
     ~ResumableUpload() override;
@@ -94,8 +106,14 @@ protected:
     virtual UploadStep offsetQueried(QNetworkReply *reply, const QByteArray &body) = 0;
     // After the last byte: a request that makes the upload public (nullptr: nothing to do,
     // the transfer's answer is the result).
-    virtual QNetworkReply *publish(const QVariantMap &transferAnswer) { (void)transferAnswer; return nullptr; }
-    virtual UploadStep published(QNetworkReply *reply, const QByteArray &body) { (void)reply, (void)body; return {}; }
+    virtual QNetworkReply *publish(const QVariantMap &transferAnswer) {
+        (void)transferAnswer;
+        return nullptr;
+    }
+    virtual UploadStep published(QNetworkReply *reply, const QByteArray &body) {
+        (void)reply, (void)body;
+        return {};
+    }
     // Bytes per request; 0 sends the whole remainder at once.
     virtual qint64 chunkBytes() const { return 0; }
     // A fresh start after stop(): forget the server session.

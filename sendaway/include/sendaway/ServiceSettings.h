@@ -11,22 +11,22 @@ namespace sendaway {
 class ServiceSettings {
 public:
     // YouTube (Google accounts and the YouTube Data API v3).
-    static QUrl youtubeAuthorizationUrl();  // "sendaway/youtube/authorizationUrl"
-    static QUrl youtubeTokenUrl();          // "sendaway/youtube/tokenUrl"
-    static QUrl youtubeApiUrl();            // "sendaway/youtube/apiUrl": base of channels, videoCategories
-    static QUrl youtubeUploadUrl();         // "sendaway/youtube/uploadUrl": the resumable upload endpoint
-    static QString youtubeWatchUrl();       // "sendaway/youtube/watchUrl": "%1" becomes the video id
-    static QString youtubeClientId();       // "sendaway/youtube/clientId"
-    static QString youtubeClientSecret();   // "sendaway/youtube/clientSecret" (an installed program's, not a user's)
-    static QString youtubeScope();          // "sendaway/youtube/scope"
-    static QString youtubeRegionCode();     // "sendaway/youtube/regionCode"; else the locale's country
+    static QUrl youtubeAuthorizationUrl(); // "sendaway/youtube/authorizationUrl"
+    static QUrl youtubeTokenUrl();         // "sendaway/youtube/tokenUrl"
+    static QUrl youtubeApiUrl();           // "sendaway/youtube/apiUrl": base of channels, videoCategories
+    static QUrl youtubeUploadUrl();        // "sendaway/youtube/uploadUrl": the resumable upload endpoint
+    static QString youtubeWatchUrl();      // "sendaway/youtube/watchUrl": "%1" becomes the video id
+    static QString youtubeClientId();      // "sendaway/youtube/clientId"
+    static QString youtubeClientSecret();  // "sendaway/youtube/clientSecret" (an installed program's, not a user's)
+    static QString youtubeScope();         // "sendaway/youtube/scope"
+    static QString youtubeRegionCode();    // "sendaway/youtube/regionCode"; else the locale's country
     // Size of one upload request; a multiple of 256 KiB as the service requires.
-    static qint64 youtubeChunkBytes();      // "sendaway/youtube/chunkBytes"
+    static qint64 youtubeChunkBytes(); // "sendaway/youtube/chunkBytes"
 
     // Facebook (the Graph API).
     // Every request, uploads included: the dedicated video host is deprecated.
-    static QUrl facebookGraphUrl();         // "sendaway/facebook/graphUrl"
-    static QString facebookScope();         // "sendaway/facebook/scope": what a Page publish needs
+    static QUrl facebookGraphUrl(); // "sendaway/facebook/graphUrl"
+    static QString facebookScope(); // "sendaway/facebook/scope": what a Page publish needs
     // The app's client token (for device login): "sendaway/facebook/clientToken", else the
     // program's "FACEBOOK_CLIENT_TOKEN" information value.
     static QString facebookClientToken();
@@ -35,11 +35,12 @@ public:
     static QString facebookAppId();
 
     // Shared by both uploads.
-    static int uploadRetries();             // "sendaway/upload/retries": attempts after a failure
-    static int uploadRetryDelayMs();        // "sendaway/upload/retryDelayMs": first back-off, doubled each time
-    static int uploadStallTimeoutMs();      // "sendaway/upload/stallTimeoutMs": a request moving no byte this long is dropped
+    static int uploadRetries();      // "sendaway/upload/retries": attempts after a failure
+    static int uploadRetryDelayMs(); // "sendaway/upload/retryDelayMs": first back-off, doubled each time
+    static int
+    uploadStallTimeoutMs(); // "sendaway/upload/stallTimeoutMs": a request moving no byte this long is dropped
     // How long a browser sign-in may take before it is given up.
-    static int browserSignInTimeoutMs();    // "sendaway/signIn/browserTimeoutMs"
+    static int browserSignInTimeoutMs(); // "sendaway/signIn/browserTimeoutMs"
 
 private:
     static QString text(const char *key, const QString &fallback);

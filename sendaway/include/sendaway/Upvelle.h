@@ -49,7 +49,9 @@ class YoutubeUploadDelegate {
 public:
     virtual ~YoutubeUploadDelegate() = default;
     virtual void successSignedIn(bool signedIn) { (void)signedIn; }
-    virtual void failedConnectError(bool connected, const sendaway::ServiceError &error) { (void)connected, (void)error; }
+    virtual void failedConnectError(bool connected, const sendaway::ServiceError &error) {
+        (void)connected, (void)error;
+    }
     virtual void failedConnectErrorMsg(bool connected, const QString &message) { (void)connected, (void)message; }
     // No error: categoryArr() holds the categories.
     virtual void updateCategory(const std::optional<sendaway::ServiceError> &error) { (void)error; }

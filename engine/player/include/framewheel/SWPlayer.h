@@ -36,7 +36,10 @@ public:
     // Sent for every new picture while playing and when a seek or frame step lands (if the
     // position changed); not while a seek is under way or during a slider drag
     // (beginToSeek..endSeeking), and never for frames past the play window's end.
-    virtual void playerInProgress(SWPlayer *player, double percent) { (void)player; (void)percent; }
+    virtual void playerInProgress(SWPlayer *player, double percent) {
+        (void)player;
+        (void)percent;
+    }
     // Playback reached the end of the file with no play window set; the player is paused
     // on the last picture.
     virtual void playerDidFinished(SWPlayer *player) { (void)player; }
@@ -47,7 +50,10 @@ public:
     virtual void playerDidRunedBeyondStopTime(SWPlayer *player) { playerDidFinished(player); }
     // The file, or an external subtitle file, could not be opened or played. `error` is a
     // sentence for the log naming the file and the reason.
-    virtual void playerErrorDidHappened(SWPlayer *player, const QString &error) { (void)player; (void)error; }
+    virtual void playerErrorDidHappened(SWPlayer *player, const QString &error) {
+        (void)player;
+        (void)error;
+    }
     // The file set by setPlayFile is open: its duration, frame rate and tracks are known and
     // every call works; the first picture follows.
     virtual void playerBecomePlayAble(SWPlayer *player) { (void)player; }

@@ -61,9 +61,15 @@ public:
     // The user changed the shown item's audio track or embedded subtitle (an index into the
     // probe's list, -1 = none) or attached an external subtitle file; the item holds the
     // choice and the screen's player already follows it. A host keeps the choice (history).
-    virtual void changeAudioStreamAtIndex(LXMediaController *controller, int64_t index) { (void)controller, (void)index; }
-    virtual void changeSubTitleStreamAtIndex(LXMediaController *controller, int64_t index) { (void)controller, (void)index; }
-    virtual void loadPluginSubTitle(LXMediaController *controller, const QString &path) { (void)controller, (void)path; }
+    virtual void changeAudioStreamAtIndex(LXMediaController *controller, int64_t index) {
+        (void)controller, (void)index;
+    }
+    virtual void changeSubTitleStreamAtIndex(LXMediaController *controller, int64_t index) {
+        (void)controller, (void)index;
+    }
+    virtual void loadPluginSubTitle(LXMediaController *controller, const QString &path) {
+        (void)controller, (void)path;
+    }
     // Declared for hosts; the library never sends them.
     virtual void exportMovieTrackEnd(double trackStart, double trackEnd) { (void)trackStart, (void)trackEnd; }
     virtual void finishedExportVideo(LXMediaController *controller) { (void)controller; }
@@ -74,7 +80,7 @@ public:
     virtual std::optional<QColor> endLblTextColor(LXMediaController *c) { return (void)c, std::nullopt; }
 
     // --- Dressing: pictures -------------------------------------------------------------
-#define LX_MEDIA_PICTURE(request) \
+#define LX_MEDIA_PICTURE(request)                                                                                      \
     virtual QPixmap request(LXMediaController *c) { return (void)c, QPixmap(); }
     // Backgrounds.
     LX_MEDIA_PICTURE(backgroundImage)
@@ -174,8 +180,8 @@ public:
     // Builds the base screen from the named layout (the class's own layout for an empty or
     // unknown name), shows `item` without playing and gives the trim slider the keyboard.
     static LXMediaController *shareEditControllerEditMovieInfoWithNibName(LXMediaControllerDelegate *delegate,
-                                                                         const LXMediaInfoPtr &item,
-                                                                         const QString &nibName = {});
+                                                                          const LXMediaInfoPtr &item,
+                                                                          const QString &nibName = {});
 
     // Makes the views only; initWithNibNameBundle() builds the screen. The delegate is set
     // first so that the dressing questions reach it.

@@ -19,11 +19,10 @@
 // Where the file goes: the caller's output path (a file path, or an existing folder for a
 // file named after the source); with none, the export folder (LXMediaCommon), named after
 // the source with the item's extension. A Facebook export is always written as MP4
-// (H.264/AAC, ".mp4"), the only kind Facebook takes, from a copy of the item. A taken name is numbered ("clip(1).mov"), never
-// replaced. A media-library export without an output path converts into a private cache
-// folder and moves the result into the library, so no second copy stays behind.
-// Which window a sheet hangs on: inWin, or, without one, the application's active window
-// (the main window, when the editor lives in it).
+// (H.264/AAC, ".mp4"), the only kind Facebook takes, from a copy of the item. A taken name is numbered ("clip(1).mov"),
+// never replaced. A media-library export without an output path converts into a private cache folder and moves the
+// result into the library, so no second copy stays behind. Which window a sheet hangs on: inWin, or, without one, the
+// application's active window (the main window, when the editor lives in it).
 //
 // Lifetime: each export makes a fresh controller. It stays alive (the process keeps it)
 // until its window's part is over and its conversion has ended, then lets go of itself

@@ -37,8 +37,6 @@
 #include <functional>
 #include <memory>
 
-
-
 class LXMediaEditController : public LXPlayerController,
                               public LXPopUpButtonDelegate,
                               public LXViewDelegate,
@@ -46,8 +44,8 @@ class LXMediaEditController : public LXPlayerController,
     Q_OBJECT
 public:
     // The library's own layout, and the application's editor page.
-    static const QString kNibName;     // "LXMediaEditController"
-    static const QString kODNibName;   // "ODMovieEditController"
+    static const QString kNibName;   // "LXMediaEditController"
+    static const QString kODNibName; // "ODMovieEditController"
     // The export menu's title (empty by default; the library's string table says "Export").
     static const QString kExportToLabelKey; // "Lan_SC_ExportTo_Lbl"
     // The subtitle and audio menus' fixed entries.
@@ -61,9 +59,10 @@ public:
     // name), sets editorWindow(), shows `item` without playing, applies its subtitle and audio
     // choices, dresses the export menu, gives the keyboard to the trim slider and sets
     // outputPath(). The caller owns the result until it parents it (attachToView).
-    static LXMediaEditController *shareEditControllerEditMovieInfoInWinOutputPathWithNibName(
-        LXMediaControllerDelegate *delegate, const LXMediaInfoPtr &item, QWidget *window, const QString &outputPath,
-        const QString &nibName = {});
+    static LXMediaEditController *
+    shareEditControllerEditMovieInfoInWinOutputPathWithNibName(LXMediaControllerDelegate *delegate,
+                                                               const LXMediaInfoPtr &item, QWidget *window,
+                                                               const QString &outputPath, const QString &nibName = {});
 
     explicit LXMediaEditController(LXMediaControllerDelegate *delegate, QWidget *parent = nullptr);
     ~LXMediaEditController() override;

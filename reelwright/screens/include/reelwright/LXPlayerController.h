@@ -33,8 +33,8 @@ public:
     // gives the keyboard to the slider (or the video). The caller owns the result until it
     // parents it (attachToView).
     static LXPlayerController *shareEditControllerEditMovieInfoWithNibName(LXMediaControllerDelegate *delegate,
-                                                                          const LXMediaInfoPtr &item,
-                                                                          const QString &nibName = {});
+                                                                           const LXMediaInfoPtr &item,
+                                                                           const QString &nibName = {});
 
     explicit LXPlayerController(LXMediaControllerDelegate *delegate, QWidget *parent = nullptr);
     ~LXPlayerController() override;

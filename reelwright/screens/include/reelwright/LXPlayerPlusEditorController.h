@@ -37,7 +37,6 @@
 
 class LXCountdownWindow;
 
-
 class LXPlayerPlusEditorController : public LXPlayerController,
                                      public LXMediaConvertCtrlDelegate,
                                      public LXDragWindowDelegate {

@@ -235,11 +235,11 @@ private:
 // Registers a window class by its name at library load:
 //   LX_REGISTER_EXPORT_WINDOW(LXYoutubeShareWindowController)
 // The class needs a static shareWindowController() returning a new instance of itself.
-#define LX_REGISTER_EXPORT_WINDOW(Class)                                                                       \
-    namespace {                                                                                               \
-    const bool lxExportWindowRegistered_##Class = [] {                                                        \
-        LXExportWindowController::registerWindowClass(QStringLiteral(#Class),                                  \
-                                                      [] { return Class::shareWindowController(); });          \
-        return true;                                                                                          \
-    }();                                                                                                      \
+#define LX_REGISTER_EXPORT_WINDOW(Class)                                                                               \
+    namespace {                                                                                                        \
+    const bool lxExportWindowRegistered_##Class = [] {                                                                 \
+        LXExportWindowController::registerWindowClass(QStringLiteral(#Class),                                          \
+                                                      [] { return Class::shareWindowController(); });                  \
+        return true;                                                                                                   \
+    }();                                                                                                               \
     }

@@ -80,7 +80,8 @@ public:
     void facebookDidLogined(const QVariantMap &answer) override;
     void facebookDeviceCode(const QString &userCode, const QUrl &page) override;
     void facebookDidCompleteRequest(const QVariantMap &answer) override;
-    void facebookPagesLoaded(const QList<FacebookPage> &pages, const std::optional<sendaway::ServiceError> &error) override;
+    void facebookPagesLoaded(const QList<FacebookPage> &pages,
+                             const std::optional<sendaway::ServiceError> &error) override;
     void facebookUploading(double percent) override;
     void facebookUploadFinised(const QVariantMap &answer) override;
     void facebookUploadFailed(const sendaway::ServiceError &error) override;
