@@ -361,6 +361,31 @@ class App:
     def wait_widget(self, timeout=10, **kw):
         return _wait(lambda: self.widget(**kw), timeout, 0.2)
 
+    def rows(self):
+        """The list's rows on screen, top to bottom, as a user reads them: each the source's
+        name, the tool tip, the status text (None while hidden), the outcome mark's name,
+        the progress bar's position, whether it is picked, its stop and trash buttons and
+        the row's own widget."""
+        found = []
+        for win in self.report()["windows"]:
+            ws = win["widgets"]
+            for w in ws:
+                if w["class"] != "vcTableCellWidget":
+                    continue
+                x, y, ww, hh = w["rect"]
+                inside = [v for v in ws if v is not w and x <= v["rect"][0] < x + ww and y <= v["rect"][1] < y + hh]
+                tip = w.get("toolTip", "")
+                found.append({
+                    "name": os.path.basename(tip.split("\n")[0]), "tip": tip, "w": w,
+                    "selected": w.get("selected"),
+                    "status": next((v.get("text", "") for v in inside if v["class"] == "LXLabel" and v["rect"][2] == 100),
+                                   None),
+                    "badge": next((v.get("text", "") for v in inside if v.get("name") == "outcomeBadge"), None),
+                    "bar": next((v.get("value") for v in inside if "value" in v), None),
+                    "stop": next((v for v in inside if v.get("toolTip") == "stop convert"), None),
+                    "delete": next((v for v in inside if v.get("toolTip") == "delete current item"), None)})
+        return sorted(found, key=lambda r: r["w"]["rect"][1])
+
     def centre(self, w):
         x, y, ww, hh = w["rect"]
         return x + ww // 2, y + hh // 2

@@ -33,16 +33,8 @@ main = app.main_window()
 
 def the_row():
     """(outcome mark's accessible name, tool tip) of the one row."""
-    for win in app.report()["windows"]:
-        ws = win["widgets"]
-        for w in ws:
-            if w["class"] != "vcTableCellWidget":
-                continue
-            x, y, ww, hh = w["rect"]
-            badge = next((v.get("text", "") for v in ws if v.get("name") == "outcomeBadge"
-                          and x <= v["rect"][0] < x + ww and y <= v["rect"][1] < y + hh), None)
-            return badge, w.get("toolTip", "")
-    return None, ""
+    shown = app.rows()
+    return (shown[0]["badge"], shown[0]["tip"]) if shown else (None, "")
 
 
 def outputs():

@@ -32,19 +32,7 @@ SHOWN = re.compile(r"^Left time: (\d+):(\d\d):(\d\d)$")
 
 def rows():
     """name -> (status text or None, progress 0..1 or None, outcome mark or None)."""
-    found = {}
-    for win in app.report()["windows"]:
-        ws = win["widgets"]
-        for w in ws:
-            if w["class"] != "vcTableCellWidget":
-                continue
-            x, y, ww, hh = w["rect"]
-            inside = [v for v in ws if v is not w and x <= v["rect"][0] < x + ww and y <= v["rect"][1] < y + hh]
-            status = next((v.get("text", "") for v in inside if v["class"] == "LXLabel" and v["rect"][2] == 100), None)
-            bar = next((v.get("value") for v in inside if "value" in v), None)
-            badge = next((v.get("text", "") for v in inside if v.get("name") == "outcomeBadge"), None)
-            found[os.path.basename(w.get("toolTip", "").split("\n")[0])] = (status, bar, badge)
-    return found
+    return {r["name"]: (r["status"], r["bar"], r["badge"]) for r in app.rows()}
 
 
 names = [os.path.basename(p) for p in longs + [short]]

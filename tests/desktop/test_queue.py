@@ -43,23 +43,8 @@ def settings(limit):
 
 
 def rows():
-    """name -> the row's tool tip, status text (None while hidden), outcome mark and widgets."""
-    found = {}
-    for win in app.report()["windows"]:
-        ws = win["widgets"]
-        for w in ws:
-            if w["class"] != "vcTableCellWidget":
-                continue
-            x, y, ww, hh = w["rect"]
-            inside = [v for v in ws if v is not w and x <= v["rect"][0] < x + ww and y <= v["rect"][1] < y + hh]
-            status = next((v.get("text", "") for v in inside if v["class"] == "LXLabel" and v["rect"][2] == 100), None)
-            badge = next((v.get("text", "") for v in inside if v.get("name") == "outcomeBadge"), None)
-            stop = next((v for v in inside if v.get("toolTip") == "stop convert"), None)
-            delete = next((v for v in inside if v.get("toolTip") == "delete current item"), None)
-            tip = w.get("toolTip", "")
-            found[os.path.basename(tip.split("\n")[0])] = {
-                "w": w, "tip": tip, "status": status, "badge": badge, "stop": stop, "delete": delete}
-    return found
+    """name -> the row as the harness reads it (tool tip, status, outcome mark, buttons)."""
+    return {r["name"]: r for r in app.rows()}
 
 
 def status(name):

@@ -35,22 +35,8 @@ app = App(d, [os.path.join(src, n) for n in names], settings=settings)
 
 
 def rows():
-    """The rows on screen, top to bottom: name, selected, status text, the row's widgets."""
-    found = []
-    for win in app.report()["windows"]:
-        ws = win["widgets"]
-        for w in ws:
-            if w["class"] != "vcTableCellWidget":
-                continue
-            x, y, ww, hh = w["rect"]
-            inside = [v for v in ws if v is not w and x <= v["rect"][0] < x + ww and y <= v["rect"][1] < y + hh]
-            found.append({
-                "name": os.path.basename(w.get("toolTip", "").split("\n")[0]),
-                "selected": w.get("selected"),
-                "status": next((v.get("text", "") for v in inside if v["class"] == "LXLabel" and v["rect"][2] == 100), None),
-                "trash": next((v for v in inside if v.get("toolTip") == "delete current item"), None),
-                "w": w})
-    return sorted(found, key=lambda r: r["w"]["rect"][1])
+    """The rows on screen, top to bottom (name, selected, status, trash button, widget)."""
+    return app.rows()
 
 
 def row(name):
@@ -136,7 +122,7 @@ c.check(shown[0]["name"] == "long.mp4" and not any(r["selected"] for r in shown)
 # ---- The trash button of a row in the selection removes the selection ----------------------
 press("r09")
 press("r11", "shift")
-trash = row("r10.mp4")["trash"]
+trash = row("r10.mp4")["delete"]
 if c.check(trash is not None, "a row of the selection shows its trash button"):
     app.click_widget(trash)
 c.check(wait(lambda: count_label() == "9 items", 5), "its trash button removes the three selected rows",
