@@ -162,11 +162,12 @@ int64_t MyDocument::startCount() const {
     return n;
 }
 
-void MyDocument::convertSessionUpdateState(int state) {
+void MyDocument::convertSessionUpdateState(vcJobEvent event) {
+    // The count before the event: a start adds its row, a stop takes it away.
     int64_t n = startCount();
-    if (state == 0 || state == 3)
+    if (event == vcJobEvent::Start)
         ++n;
-    else if (state == 1 || state == 2)
+    else if (event == vcJobEvent::Stop)
         --n;
     Log::line(QString::asprintf("%d/%ld", static_cast<int>(n), static_cast<long>(_cellArray.size())));
     if (n == numberOfRows())

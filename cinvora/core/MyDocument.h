@@ -63,7 +63,7 @@ public:
     virtual void cancelAll();
     void setCancelAllKey(bool on);
     void convertFinished() override;
-    void convertSessionUpdateState(int state) override;
+    void convertSessionUpdateState(vcJobEvent event) override;
     int64_t startCount() const;
     bool inConverting() const;
     bool selectItemIsConverting() const;

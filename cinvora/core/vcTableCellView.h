@@ -42,7 +42,9 @@ public:
     // Told, on the thread that gave it back and without any lock held, that the job gave
     // its slot back.
     virtual void convertSessionSignal(vcTableCellView *job) { (void)job; }
-    virtual void convertSessionUpdateState(int state) { (void)state; }
+    // Told before the row's own start or stop (vcJobEvent::Start or Stop) takes effect, so
+    // that the Convert button can follow what will be running.
+    virtual void convertSessionUpdateState(vcJobEvent event) { (void)event; }
     virtual void convertFinished() {}
     virtual void deleteItemAtIndex(int64_t index) { (void)index; }
     // Row events the widget forwards.

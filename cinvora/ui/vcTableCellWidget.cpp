@@ -409,7 +409,7 @@ void vcTableCellWidget::buttonUp(LXButton *button) {
         return;
     if (button == _stopConvert) {
         if (auto *d = job->tbCellDelegate())
-            d->convertSessionUpdateState(2);
+            d->convertSessionUpdateState(vcJobEvent::Stop);
         job->stopConvert();
     } else if (button == _odBrowserBtn) {
         selectFileInODFinder();
