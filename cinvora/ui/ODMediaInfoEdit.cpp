@@ -131,13 +131,11 @@ ODMediaInfoEdit::ODMediaInfoEdit(QWidget *parent) : QDialog(parent) {
     LXGeometry::place(_audioBox, QRectF(kMargin, kAudioBoxY, kWidth - 2 * kMargin, kBoxH));
 
     _videoCodecPopBtn = popUp(_videoBox, 60, QStringLiteral("Codec"), &ODMediaInfoEdit::selectVideoCodec);
-    _videoResolutionPopBtn =
-        popUp(_videoBox, 34, QStringLiteral("Frame size"), &ODMediaInfoEdit::selectVideoResolution);
+    _videoResolutionPopBtn = popUp(_videoBox, 34, tr("Frame size"), &ODMediaInfoEdit::selectVideoResolution);
     _videoFrameRatePopBtn = popUp(_videoBox, 8, QStringLiteral("Frame rate"), &ODMediaInfoEdit::selectVideoFrameRate);
     _audioCodecPopBtn = popUp(_audioBox, 60, QStringLiteral("Codec"), &ODMediaInfoEdit::selectAudioCodec);
     _audioChannelPopBtn = popUp(_audioBox, 34, QStringLiteral("Channels"), &ODMediaInfoEdit::selectAudioChannel);
-    _audioSampleRatePopBtn =
-        popUp(_audioBox, 8, QStringLiteral("Sample rate"), &ODMediaInfoEdit::selectAudioSampleRate);
+    _audioSampleRatePopBtn = popUp(_audioBox, 8, tr("Sample rate"), &ODMediaInfoEdit::selectAudioSampleRate);
     // The track pop-ups are only ever emptied (the tracks are chosen in the editor of the
     // item); an always-empty control is not shown.
     _videoSubTitlePopBtn = new QComboBox(_videoBox);
@@ -145,9 +143,8 @@ ODMediaInfoEdit::ODMediaInfoEdit(QWidget *parent) : QDialog(parent) {
     _audioTrackPopBtn = new QComboBox(_audioBox);
     _audioTrackPopBtn->hide();
 
-    _saveButton = textButton(this, QRectF(kWidth - kMargin - 96, kButtonsY, 96, 26), QStringLiteral("Save"), this);
-    _cancelButton =
-        textButton(this, QRectF(kWidth - kMargin - 96 - 10 - 96, kButtonsY, 96, 26), QStringLiteral("Cancel"), this);
+    _saveButton = textButton(this, QRectF(kWidth - kMargin - 96, kButtonsY, 96, 26), tr("Save"), this);
+    _cancelButton = textButton(this, QRectF(kWidth - kMargin - 96 - 10 - 96, kButtonsY, 96, 26), tr("Cancel"), this);
 }
 
 ODMediaInfoEdit::~ODMediaInfoEdit() = default;

@@ -147,7 +147,7 @@ void ODMyDocumentWindow::buildTopBar() {
     _supportBtn = pictureButton(_topBackGroundView, QStringLiteral("ODSupportNormal.png"),
                                 QStringLiteral("ODSupportPress.png"), QStringLiteral("Support page"), this);
     _settingBtn = pictureButton(_topBackGroundView, QStringLiteral("ODSettingNormal.png"),
-                                QStringLiteral("ODSettingPress.png"), QStringLiteral("Preferences"), this);
+                                QStringLiteral("ODSettingPress.png"), tr("Preferences"), this);
 }
 
 void ODMyDocumentWindow::buildListArea() {
@@ -161,7 +161,7 @@ void ODMyDocumentWindow::buildListArea() {
     _tipImageView->setImage(LXImage::named(QStringLiteral("ODDropTip.png")));
     _tipImageView->setImageViewDelegate(this);
     _tipImageView->setCursor(Qt::PointingHandCursor);
-    _tipImageView->setToolTip(QStringLiteral("Add files"));
+    _tipImageView->setToolTip(tr("Add files"));
     _tipTitleLbl = label(_tipView, 15, odtheme::text(), QStringLiteral("Drop video or audio files here"));
     _tipTitleLbl->setTextFont(LXStyle::boldSystemFont(15));
     _tipTitleLbl->setTextAlignment(LXLabel::AlignCenter);
@@ -170,7 +170,7 @@ void ODMyDocumentWindow::buildListArea() {
 
     _wrBtmStatusBar = barView(_mainPanelView, QStringLiteral("ODBtmStatusBar.png"));
     _wrAddMediaBtn = pictureButton(_wrBtmStatusBar, QStringLiteral("ODAddNormal.png"), QStringLiteral("ODAddPress.png"),
-                                   QStringLiteral("Add files"), this);
+                                   tr("Add files"), this);
     _wrRemoveAllBtn = pictureButton(_wrBtmStatusBar, QStringLiteral("ODRemoveAllNormal.png"),
                                     QStringLiteral("ODRemoveAllPress.png"), QStringLiteral("Remove every item"), this);
     _itemCountLbl = label(_wrBtmStatusBar, 12, odtheme::textDim());
@@ -214,8 +214,7 @@ void ODMyDocumentWindow::buildBottomBar() {
     _switchButton->setBtnBackgroundImage(LXImage::named(QStringLiteral("ODSwitchBG.png")));
     _switchButton->setBtnForegroundImage(LXImage::named(QStringLiteral("ODSwitchFG.png")));
     _switchButton->setBOnStates(vcCommon::autoCheckStreamCopyWhenSameCodec());
-    _switchButton->setToolTip(
-        QStringLiteral("Copy a stream instead of encoding it again when its codec stays the same"));
+    _switchButton->setToolTip(tr("Copy a stream instead of encoding it again when its codec stays the same"));
     connect(_switchButton, &LXSwitchButton::stateChanged, this, [this](bool on) {
         vcCommon::setAutoCheckStreamCopyWhenSameCodec(on);
         // What a finished row was made with may no longer be what Convert would make.

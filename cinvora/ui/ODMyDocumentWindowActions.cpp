@@ -206,7 +206,7 @@ void ODMyDocumentWindow::chooseFiles(const QStringList &extensions, std::functio
     QStringList patterns;
     for (const QString &ext : extensions)
         patterns << "*." + ext << "*." + ext.toUpper();
-    auto *dialog = new QFileDialog(this, QStringLiteral("Add files"), vcCommon::addFilesFolder());
+    auto *dialog = new QFileDialog(this, tr("Add files"), vcCommon::addFilesFolder());
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setNameFilter(QStringLiteral("Media files (%1)").arg(patterns.join(' ')));
     dialog->setWindowModality(Qt::WindowModal);

@@ -125,15 +125,15 @@ void ODMyDocumentWindow::showMediaInfoAtIndexWithKey(int index, const QString &k
 
 void ODMyDocumentWindow::askApplyFormatToAll(int64_t count, std::function<void(bool, bool)> done) {
     const foundation::AlertRequest request{
-        QStringLiteral("Apply this format to every item?"),
-        QStringLiteral("The output format and its parameters will change for all %1 items in the list.").arg(count),
-        QStringLiteral("Apply to All"),
-        QStringLiteral("Cancel"),
+        tr("Apply this format to every item?"),
+        tr("The output format and its parameters will change for all %1 items in the list.").arg(count),
+        tr("Apply to All"),
+        tr("Cancel"),
         QString(),
         foundation::AlertButton::Alternate};
     _askingApplyToAll = true;
     _editorAfterQuestion.reset();
-    auto *box = foundation::Alerts::showSheet(this, request, QStringLiteral("Do not ask again"),
+    auto *box = foundation::Alerts::showSheet(this, request, tr("Do not ask again"),
                                               [this, done](foundation::AlertButton button, bool dontAskAgain) {
                                                   _askingApplyToAll = false;
                                                   const bool apply = button == foundation::AlertButton::Default;

@@ -264,11 +264,10 @@ ODSettingController *ODSettingController::shareSettingController(QWidget *window
 
 ODSettingController::ODSettingController(QWidget *parent) : SettingController(parent) {
     setObjectName(QStringLiteral("ODSettingController"));
-    setWindowTitle(QStringLiteral("Preferences"));
+    setWindowTitle(tr("Preferences"));
     setFixedSize(int(kW), int(kH));
 
-    label(this, QRectF(24, 254, 300, 24), QStringLiteral("Preferences"), 17, kText)
-        ->setTextFont(LXStyle::boldSystemFont(17));
+    label(this, QRectF(24, 254, 300, 24), tr("Preferences"), 17, kText)->setTextFont(LXStyle::boldSystemFont(17));
 
     _countTipLabel = label(this, QRectF(24, 200, 300, 22), QString(), 13, kText);
     _countLabel = label(this, QRectF(322, 196, 36, 28), QString(), 20, kText);
