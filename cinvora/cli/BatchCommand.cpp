@@ -26,15 +26,6 @@ using foundation::MainThread;
 
 namespace {
 
-QVariantMap catalogue() { return vcCommon::outputFormatDictFrom(MyDocument::outputFmtFileName()); }
-
-// The name a format shows under its picture: keyName, else the key without its prefix.
-QString shownName(const QString &key, const QVariantMap &record) {
-    if (record.contains("keyName"))
-        return record.value("keyName").toString();
-    return key.contains("--") ? key.section("--", 1) : key;
-}
-
 struct RowReport {
     QString source;
     QString output;
@@ -134,38 +125,16 @@ QStringList expandInputs(const QStringList &inputs, QStringList &missing, QHash<
 } // namespace
 
 QString resolveKeyPath(const QString &typed) {
-    const QVariantMap root = catalogue();
-    if (vcCommon::findDictByKey(typed, root).typeId() == QMetaType::QVariantMap && typed.contains('.'))
-        return typed;
-    const qsizetype dot = typed.indexOf('.');
-    if (dot < 0)
-        return {};
-    const QString cat = typed.left(dot).trimmed();
-    const QString name = typed.mid(dot + 1).trimmed();
-    for (auto c = root.cbegin(); c != root.cend(); ++c) {
-        if (c.key().compare(cat, Qt::CaseInsensitive) != 0)
-            continue;
-        const QVariantMap formats = c.value().toMap();
-        for (auto f = formats.cbegin(); f != formats.cend(); ++f)
-            if (shownName(f.key(), f.value().toMap()).compare(name, Qt::CaseInsensitive) == 0 ||
-                f.key().compare(name, Qt::CaseInsensitive) == 0)
-                return c.key() + "." + f.key();
-    }
-    return {};
+    const FormatRecord *record = FormatCatalogue::shared().findTyped(typed);
+    return record ? record->key.keyPath() : QString();
 }
 
 int runFormats() {
-    const QVariantMap root = catalogue();
-    for (const QString &cat : ODDocument::categoryNames()) {
-        const QVariantMap formats = root.value(cat).toMap();
-        QStringList keys = formats.keys();
-        std::sort(keys.begin(), keys.end());
-        for (const QString &k : keys) {
-            const QVariantMap rec = formats.value(k).toMap();
-            std::printf("%s.%s\t%s\t%s\n", qPrintable(cat), qPrintable(shownName(k, rec)),
-                        qPrintable(rec.value("format").toString()), qPrintable(rec.value("Ext").toString()));
-        }
-    }
+    const FormatCatalogue &catalogue = FormatCatalogue::shared();
+    for (const QString &cat : ODDocument::categoryNames())
+        for (const FormatRecord &r : catalogue.formatsIn(cat))
+            std::printf("%s.%s\t%s\t%s\n", qPrintable(cat), qPrintable(r.caption), qPrintable(r.container),
+                        qPrintable(r.ext));
     return 0;
 }
 
@@ -224,11 +193,11 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
             skipped.push_back({p, QString(), QStringLiteral("skipped"), 0,
                                doc.lastSkippedReasons().value(p, QStringLiteral("not added")), QString()});
 
-    const QVariantMap root = catalogue();
     for (const auto &item : doc.fileArray()) {
         const QString path =
             !keyPath.isEmpty() ? keyPath : LXDefaultFormat::forSource(item->bSourceIsVideo()).keyPath();
-        doc.applyFormat(*item, path, vcCommon::findDictByKey(path, root).toMap());
+        if (const FormatRecord *record = FormatCatalogue::shared().find(path))
+            doc.applyFormat(*item, *record);
         if (!a.subtitleFile.isEmpty())
             item->setSrtSubtitleFile(QFileInfo(a.subtitleFile).absoluteFilePath());
     }

@@ -9,17 +9,6 @@
 namespace FormatRules {
 namespace {
 
-QList<double> numbers(const QVariant &v) {
-    QList<double> out;
-    for (const QVariant &e : v.toList()) {
-        bool ok = false;
-        const double d = e.toDouble(&ok);
-        if (ok)
-            out << d;
-    }
-    return out;
-}
-
 int64_t indexOfValue(const QList<double> &list, double value) {
     for (qsizetype i = 0; i < list.size(); ++i)
         if (list[i] == value)
@@ -27,42 +16,69 @@ int64_t indexOfValue(const QList<double> &list, double value) {
     return -1;
 }
 
-// Decimal number at the start of text after leading blanks; 0 when there is none.
-uint64_t leadingNumber(const QString &text) {
-    const QString t = text.trimmed();
-    qsizetype n = 0;
-    while (n < t.size() && t[n].isDigit())
-        ++n;
-    return n == 0 ? 0 : t.left(n).toULongLong();
-}
+// The stored keys, each with its field of the choices.
+struct ChoiceKey {
+    const char *key;
+    std::optional<int64_t> FormatChoices::*field;
+};
+constexpr ChoiceKey kChoiceKeys[] = {
+    {"aCodecIndex", &FormatChoices::aCodecIndex},       {"vCodecIndex", &FormatChoices::vCodecIndex},
+    {"channelIndex", &FormatChoices::channelIndex},     {"sampleRateIndex", &FormatChoices::sampleRateIndex},
+    {"frameRateIndex", &FormatChoices::frameRateIndex}, {"resolutionIndex", &FormatChoices::resolutionIndex}};
 
 } // namespace
 
-void loadDefaults(LXMediaInfo &item, const QVariantMap &record) {
-    const QVariantMap audio = record.value("Audio").toMap();
-    const QVariantMap video = record.value("Video").toMap();
+FormatChoices FormatChoices::fromPropertyList(const QVariantMap &stored) {
+    FormatChoices c;
+    for (const ChoiceKey &k : kChoiceKeys) {
+        bool ok = false;
+        const qlonglong i = stored.value(QLatin1String(k.key)).toLongLong(&ok);
+        if (ok)
+            c.*k.field = i;
+    }
+    return c;
+}
+
+QVariantMap FormatChoices::toPropertyList() const {
+    QVariantMap m;
+    for (const ChoiceKey &k : kChoiceKeys)
+        if (const auto &v = this->*k.field)
+            m.insert(QLatin1String(k.key), qlonglong(*v));
+    return m;
+}
+
+FormatKey formatKeyOf(const LXMediaInfo &item) {
+    const LXMediaFields f = item.snapshot();
+    if (!f.chosenKeyPath.isEmpty())
+        return FormatKey::fromKeyPath(f.chosenKeyPath);
+    return FormatKey(f.baseOutputType, f.outputDesc);
+}
+
+void loadDefaults(LXMediaInfo &item, const FormatRecord *record) {
+    const FormatRecord none;
+    const FormatRecord &r = record ? *record : none;
     const auto probe = item.mediaInfoManager();
     const double sourceRate = std::round(probe ? double(probe->samples()) : 0.0);
     const double sourceFps = std::round(probe ? probe->framerate() : 0.0);
     // One edit: a conversion filled meanwhile sees the old lists or the new, never a mix.
     item.update([&](LXMediaFields &f) {
-        f.aCodecs = audio.value("Codec").toStringList();
-        f.channels = numbers(audio.value("channel"));
+        f.aCodecs = r.audioCodecs;
+        f.channels = r.channels;
         f.aCodecIndex = 0;
         f.vCodecIndex = 0;
         f.channelIndex = 0;
 
-        f.sampleRates = numbers(audio.value("samplerate"));
+        f.sampleRates = r.sampleRates;
         int64_t si = indexOfValue(f.sampleRates, sourceRate);
         if (si < 0)
             si = indexOfValue(f.sampleRates, 44100);
         f.sampleRateIndex = si < 0 ? 0 : si;
 
         if (f.bSourceIsVideo) {
-            f.vCodecs = video.value("Codec").toStringList();
-            f.resolutions = video.value("Resolution").toStringList();
+            f.vCodecs = r.videoCodecs;
+            f.resolutions = r.frameSizes;
             f.resolutionIndex = f.resolutions.size();
-            f.frameRates = numbers(video.value("framerate"));
+            f.frameRates = r.frameRates;
             int64_t fi = indexOfValue(f.frameRates, sourceFps);
             if (fi < 0)
                 fi = indexOfValue(f.frameRates, 25);
@@ -77,85 +93,43 @@ void loadDefaults(LXMediaInfo &item, const QVariantMap &record) {
     });
 }
 
-void applyFormatRecord(LXMediaInfo &item, const QVariantMap &record) {
-    const QString format = record.value("format").toString();
-    const QString ext = record.value("Ext").toString();
+void applyFormatRecord(LXMediaInfo &item, const FormatRecord &record) {
     // A record without a container (a damaged catalogue) falls back to the default format.
     const LXDefaultFormat &fallback = LXDefaultFormat::forSource(true);
-    item.setOutputFormat(format.isEmpty() ? fallback.format : format);
-    item.setOutputExt(ext.isEmpty() ? fallback.ext : ext);
-    item.setBOutputIsVideo(!record.value("IsAudio", false).toBool());
+    item.update([&](LXMediaFields &f) {
+        f.outputFormat = record.container.isEmpty() ? fallback.format : record.container;
+        f.outputExt = record.ext.isEmpty() ? fallback.ext : record.ext;
+        f.bOutputIsVideo = !record.isAudio;
+    });
 }
 
-namespace {
-const char *const kIndexKeys[] = {"aCodecIndex",     "vCodecIndex",    "channelIndex",
-                                  "sampleRateIndex", "frameRateIndex", "resolutionIndex"};
-} // namespace
-
-QVariantMap parametersOf(const LXMediaInfo &item) {
-    return {
-        {"aCodecIndex", qlonglong(item.aCodecIndex())},       {"vCodecIndex", qlonglong(item.vCodecIndex())},
-        {"channelIndex", qlonglong(item.channelIndex())},     {"sampleRateIndex", qlonglong(item.sampleRateIndex())},
-        {"frameRateIndex", qlonglong(item.frameRateIndex())}, {"resolutionIndex", qlonglong(item.resolutionIndex())}};
+FormatChoices parametersOf(const LXMediaInfo &item) {
+    const LXMediaFields f = item.snapshot();
+    return {f.aCodecIndex, f.vCodecIndex, f.channelIndex, f.sampleRateIndex, f.frameRateIndex, f.resolutionIndex};
 }
 
-bool applyParameters(LXMediaInfo &item, const QVariantMap &parameters) {
+bool applyParameters(LXMediaInfo &item, const FormatChoices &choices) {
     bool applied = false;
-    for (const char *key : kIndexKeys) {
-        bool ok = false;
-        const qlonglong i = parameters.value(QLatin1String(key)).toLongLong(&ok);
-        if (!ok || i < 0)
-            continue;
-        const QLatin1String k(key);
-        if (k == QLatin1String("aCodecIndex") && i < item.aCodecs().size())
-            item.setACodecIndex(i);
-        else if (k == QLatin1String("vCodecIndex") && i < item.vCodecs().size())
-            item.setVCodecIndex(i);
-        else if (k == QLatin1String("channelIndex") && i < item.channels().size())
-            item.setChannelIndex(i);
-        else if (k == QLatin1String("sampleRateIndex") && i < item.sampleRates().size())
-            item.setSampleRateIndex(i);
-        else if (k == QLatin1String("frameRateIndex") && i < item.frameRates().size())
-            item.setFrameRateIndex(i);
-        else if (k == QLatin1String("resolutionIndex") && item.bSourceIsVideo() && i <= item.resolutions().size()) {
-            item.setResolutionIndex(i);
-            uint64_t w = item.orgWidth(), h = item.orgHeight();
-            if (i < item.resolutions().size())
-                parseFrameSize(item.resolutions().at(i), w, h);
-            item.setWidth(w);
-            item.setHeight(h);
-        } else
-            continue;
-        applied = true;
-    }
+    item.update([&](LXMediaFields &f) {
+        // Index and list size, with where the index goes.
+        const auto put = [&](const std::optional<int64_t> &i, qsizetype size, int64_t &to) {
+            if (i && *i >= 0 && *i < size) {
+                to = *i;
+                applied = true;
+            }
+        };
+        put(choices.aCodecIndex, f.aCodecs.size(), f.aCodecIndex);
+        put(choices.vCodecIndex, f.vCodecs.size(), f.vCodecIndex);
+        put(choices.channelIndex, f.channels.size(), f.channelIndex);
+        put(choices.sampleRateIndex, f.sampleRates.size(), f.sampleRateIndex);
+        put(choices.frameRateIndex, f.frameRates.size(), f.frameRateIndex);
+        const auto &r = choices.resolutionIndex;
+        if (r && f.bSourceIsVideo && *r >= 0 && *r <= f.resolutions.size()) {
+            f.chooseResolution(*r);
+            applied = true;
+        }
+    });
     return applied;
-}
-
-QString defaultsEntry(uint64_t width, uint64_t height) {
-    return QStringLiteral("(Defaults) %1*%2").arg(width).arg(height);
-}
-
-bool parseFrameSize(const QString &text, uint64_t &width, uint64_t &height) {
-    QString t = text;
-    static const QString kDefaults = QStringLiteral("(Defaults)");
-    if (t.contains(kDefaults)) {
-        t = t.mid(kDefaults.size());
-        if (t.size() < 3)
-            return false;
-    }
-    const qsizetype star = t.indexOf('*');
-    if (star < 0)
-        return false;
-    width = leadingNumber(t.left(star));
-    height = leadingNumber(t.mid(star + 1));
-    return true;
-}
-
-QString lastKeyFromKeyPath(const QString &keyPath) {
-    const qsizetype p = keyPath.indexOf(QStringLiteral("--"));
-    if (p < 1)
-        return keyPath;
-    return keyPath.left(p - 1) + keyPath.mid(p + 2);
 }
 
 } // namespace FormatRules

@@ -561,12 +561,7 @@ void MyDocument::selectNext() {
     _window->scrollToRow(_currentIndex);
 }
 
-QString MyDocument::lastKeyStr() const {
+FormatKey MyDocument::lastKey() const {
     std::lock_guard l(_keyLock);
-    return _lastKeyStr;
-}
-
-void MyDocument::setLastKeyStr(const QString &key) {
-    std::lock_guard l(_keyLock);
-    _lastKeyStr = key;
+    return _lastKey;
 }

@@ -6,6 +6,7 @@
 // thread) and the intake and history loops (their own threads). The document cancels and
 // joins every thread it started before it goes away.
 #include "DocumentWindow.h"
+#include "FormatRules.h"
 #include "vcTableCellView.h"
 
 #include <foundation/WorkerGroup.h>
@@ -141,20 +142,19 @@ public:
     bool canClearAllHistory();
     void clearAllHistory();
 
-    // Format lists: the item's key path (the chosen format when one was kept, else its
-    // default) with the defaults of that format.
+    // Format lists: the item's format (the chosen one when one was kept, else its default)
+    // with the defaults of that format.
     virtual void loadResolutionAVCodecs(LXMediaInfo &item);
-    void loadResolutionAVCodecsWithKeyIsDefault(LXMediaInfo &item, const QString &keyPath, bool isDefault);
-    // Puts the format at keyPath (its catalogue record) on the item: the format's lists and
-    // defaults, the source's frame size and then `parameters` where they fit, unless
-    // `keepChoices` (the item is on that format already and keeps what was edited for it);
-    // then the container and the chosen key path. The window and the command line both
-    // apply a format through here.
-    void applyFormat(LXMediaInfo &item, const QString &keyPath, const QVariantMap &record,
-                     const QVariantMap &parameters = {}, bool keepChoices = false);
+    void loadResolutionAVCodecsWithKeyIsDefault(LXMediaInfo &item, const FormatKey &key, bool isDefault);
+    // Puts a format on the item: the format's lists and defaults, the source's frame size
+    // and then `parameters` where they fit, unless `keepChoices` (the item is on that format
+    // already and keeps what was edited for it); then the container and the chosen key. The
+    // window and the command line both apply a format through here.
+    void applyFormat(LXMediaInfo &item, const FormatRecord &record, const FormatRules::FormatChoices &parameters = {},
+                     bool keepChoices = false);
     static QString outputFmtFileName() { return QStringLiteral("ODOutputConfig"); }
-    QString lastKeyStr() const;
-    void setLastKeyStr(const QString &key);
+    // The format whose lists were loaded last.
+    FormatKey lastKey() const;
 
     WorkerGroup *workerGroup() override { return &_workers; }
     QString exportFolder() override { return _exportFolderOverride; }
@@ -250,7 +250,7 @@ protected:
     bool _historySaveQueued = false; // main thread
     QHash<QString, QString> _lastSkippedReasons;
     mutable std::mutex _keyLock;
-    QString _lastKeyStr = LXDefaultFormat::forSource(true).keyPath();
+    FormatKey _lastKey = FormatKey::fromKeyPath(LXDefaultFormat::forSource(true).keyPath());
 
     WorkerGroup _workers;
     // Receives the "addFilesKey" notification on the main thread for as long as the document lives.

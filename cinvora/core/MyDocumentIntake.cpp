@@ -428,7 +428,7 @@ bool MyDocument::saveHistoryFile() {
         const QString chosen = item->chosenKeyPath();
         if (!chosen.isEmpty())
             e.insert("currentOutputKeyPathKey", chosen);
-        e.insert("currentParametersKey", FormatRules::parametersOf(*item));
+        e.insert("currentParametersKey", FormatRules::parametersOf(*item).toPropertyList());
         // What the probe found, with the file's size and time then: a restart whose files
         // still show both gives the rows back without reading them again.
         if (const auto probe = item->mediaInfoManager(); probe && probe->isValid())
@@ -489,8 +489,8 @@ QString MyDocument::unknownStoredFormat(const QVariantMap &entry, bool sourceIsV
         const QString value = entry.value(QLatin1String(key)).toString();
         if (value.isEmpty())
             continue;
-        const bool known = qstrcmp(key, "currentExtKey") == 0 ? vcCommon::catalogueHasExtension(value)
-                                                              : vcCommon::catalogueHasContainer(value);
+        const bool known = qstrcmp(key, "currentExtKey") == 0 ? FormatCatalogue::shared().hasExtension(value)
+                                                              : FormatCatalogue::shared().hasContainer(value);
         if (!known)
             return QStringLiteral("%1 \"%2\" is no format of the catalogue").arg(QLatin1String(key), value);
     }
@@ -617,13 +617,10 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         const QString chosen = e.value("currentOutputKeyPathKey").toString();
         item->setChosenKeyPath(chosen);
         loadResolutionAVCodecs(*item);
-        if (!chosen.isEmpty()) {
-            const QVariant record =
-                vcCommon::findDictByKey(chosen, vcCommon::outputFormatDictFrom(outputFmtFileName()));
-            if (record.typeId() == QMetaType::QVariantMap)
-                item->setBOutputIsVideo(!record.toMap().value("IsAudio", false).toBool());
-        }
-        FormatRules::applyParameters(*item, e.value("currentParametersKey").toMap());
+        if (const FormatRecord *record = FormatCatalogue::shared().find(chosen))
+            item->setBOutputIsVideo(!record->isAudio);
+        FormatRules::applyParameters(
+            *item, FormatRules::FormatChoices::fromPropertyList(e.value("currentParametersKey").toMap()));
         for (const char *key : {"currentSubTitleIdxKey", "currentAudioTrackIdxKey"}) {
             if (!e.contains(key))
                 continue;
@@ -678,29 +675,27 @@ void MyDocument::clearAllHistory() {
 // ---- Format lists ----
 
 void MyDocument::loadResolutionAVCodecs(LXMediaInfo &item) {
-    const QString chosen = item.chosenKeyPath();
-    const QString keyPath = chosen.isEmpty() ? item.baseOutputType() + "." + item.outputDesc() : chosen;
-    loadResolutionAVCodecsWithKeyIsDefault(item, keyPath, true);
+    loadResolutionAVCodecsWithKeyIsDefault(item, FormatRules::formatKeyOf(item), true);
 }
 
-void MyDocument::applyFormat(LXMediaInfo &item, const QString &keyPath, const QVariantMap &record,
-                             const QVariantMap &parameters, bool keepChoices) {
+void MyDocument::applyFormat(LXMediaInfo &item, const FormatRecord &record,
+                             const FormatRules::FormatChoices &parameters, bool keepChoices) {
     if (!keepChoices) {
-        loadResolutionAVCodecsWithKeyIsDefault(item, keyPath, true);
-        if (const auto probe = item.mediaInfoManager()) {
-            item.setWidth(probe->width());
-            item.setHeight(probe->height());
-        }
+        loadResolutionAVCodecsWithKeyIsDefault(item, record.key, true);
+        item.update([](LXMediaFields &f) {
+            f.width = f.orgWidth;
+            f.height = f.orgHeight;
+        });
         FormatRules::applyParameters(item, parameters);
     }
     FormatRules::applyFormatRecord(item, record);
-    item.setChosenKeyPath(keyPath);
+    item.setChosenKeyPath(record.key.keyPath());
 }
 
-void MyDocument::loadResolutionAVCodecsWithKeyIsDefault(LXMediaInfo &item, const QString &keyPath, bool isDefault) {
+void MyDocument::loadResolutionAVCodecsWithKeyIsDefault(LXMediaInfo &item, const FormatKey &key, bool isDefault) {
     if (!isDefault)
         return;
-    const QVariant record = vcCommon::findDictByKey(keyPath, vcCommon::outputFormatDictFrom(outputFmtFileName()));
-    FormatRules::loadDefaults(item, record.toMap());
-    setLastKeyStr(FormatRules::lastKeyFromKeyPath(keyPath));
+    FormatRules::loadDefaults(item, FormatCatalogue::shared().find(key));
+    std::lock_guard l(_keyLock);
+    _lastKey = key;
 }

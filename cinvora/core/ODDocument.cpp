@@ -12,25 +12,12 @@ const QStringList &ODDocument::categoryNames() {
     return names;
 }
 
-namespace {
-QString categoryOf(const QString &keyPath) { return keyPath.section('.', 0, 0); }
-QString formatKeyOf(const QString &keyPath) { return keyPath.section('.', 1); }
-QVariantMap recordAt(const QString &keyPath) {
-    return vcCommon::findDictByKey(keyPath, vcCommon::outputFormatDictFrom(MyDocument::outputFmtFileName())).toMap();
-}
-} // namespace
-
 ODDocument::ODDocument() {
     // The grid opens on the format chosen last time, which new items will take.
-    const QString keyPath = vcCommon::lastOutputKeyPath();
-    if (!keyPath.isEmpty() && !recordAt(keyPath).isEmpty()) {
-        _chosenKeyPath = keyPath;
-        _chosenParameters = vcCommon::lastOutputParameters();
-        const int type = int(categoryNames().indexOf(categoryOf(keyPath)));
-        if (type >= 0) {
-            _selectMediaType = type;
-            _mainKey = categoryNames().at(type);
-        }
+    const FormatKey key = _choice.key();
+    if (const int type = int(categoryNames().indexOf(key.category())); !key.isEmpty() && type >= 0) {
+        _selectMediaType = type;
+        _mainKey = categoryNames().at(type);
     }
 }
 
@@ -163,39 +150,13 @@ void ODDocument::gotoAudioType() {
 
 QString ODDocument::lastFormatLabel() const {
     const LXMediaInfoPtr item = currentEditMovie();
-    QString keyPath = item ? keyPathOf(*item) : chosenKeyPath();
-    if (keyPath.isEmpty())
-        keyPath = lastKeyStr();
-    if (categoryOf(keyPath) != _mainKey)
+    FormatKey key = item ? FormatRules::formatKeyOf(*item) : _choice.key();
+    if (key.isEmpty())
+        key = lastKey();
+    if (key.category() != _mainKey)
         return QString();
-    const QVariantMap record = recordAt(keyPath);
-    // The grid captions a format with its "keyName", else its whole key.
-    const QString name = record.value("keyName").toString();
-    return !name.isEmpty() ? name : formatKeyOf(keyPath);
-}
-
-QString ODDocument::keyPathOf(const LXMediaInfo &item) {
-    const QString chosen = item.chosenKeyPath();
-    return chosen.isEmpty() ? item.baseOutputType() + "." + item.outputDesc() : chosen;
-}
-
-QString ODDocument::chosenKeyPath() const {
-    std::lock_guard l(_choiceLock);
-    return _chosenKeyPath;
-}
-
-QVariantMap ODDocument::chosenParameters() const {
-    std::lock_guard l(_choiceLock);
-    return _chosenParameters;
-}
-
-void ODDocument::setChoice(const QString &keyPath, const QVariantMap &parameters) {
-    {
-        std::lock_guard l(_choiceLock);
-        _chosenKeyPath = keyPath;
-        _chosenParameters = parameters;
-    }
-    vcCommon::setLastOutputChoice(keyPath, parameters);
+    const FormatRecord *record = FormatCatalogue::shared().find(key);
+    return record ? record->caption : key.shownKey();
 }
 
 void ODDocument::showFormatOf(const LXMediaInfo &item) {
@@ -204,7 +165,7 @@ void ODDocument::showFormatOf(const LXMediaInfo &item) {
     } else {
         _canChangeCategory = true;
         _window->setCategoryChangeAllowed(true);
-        const int type = int(categoryNames().indexOf(categoryOf(keyPathOf(item))));
+        const int type = int(categoryNames().indexOf(FormatRules::formatKeyOf(item).category()));
         if (type >= 0 && type != _selectMediaType) {
             _selectMediaType = type;
             _mainKey = categoryNames().at(type);
@@ -214,47 +175,48 @@ void ODDocument::showFormatOf(const LXMediaInfo &item) {
     _window->highlightFormatCell(lastFormatLabel());
 }
 
-void ODDocument::selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &rawKey) {
-    const QString keyPath = _mainKey + "." + rawKey;
+void ODDocument::selectCellWithDictionaryWithSubKey(const QString &rawKey) {
+    const FormatRecord *found = FormatCatalogue::shared().find(FormatKey(_mainKey, rawKey));
+    if (!found)
+        return;
+    const FormatRecord &record = *found; // the catalogue lives as long as the program
     if (!validSelectCell()) {
-        if (keyPath != chosenKeyPath())
-            setChoice(keyPath, {});
+        if (record.key != _choice.key())
+            _choice.set(record.key, {});
         return;
     }
     bool changes = false;
-    for (const LXMediaInfoPtr &item : _fileArray)
-        changes = changes || keyPathOf(*item) != keyPath;
-    const QString compKey = _mainKey + rawKey;
-    if (!changes || _fileArray.size() < 2 || !vcCommon::showTipAgainWhenChangeOutputFmt()) {
-        applyFormatToAll(record, keyPath, compKey);
+    for (const vcTableCellViewPtr &row : _cellArray)
+        changes = changes || FormatRules::formatKeyOf(*row->editMovie()) != record.key;
+    if (!changes || _cellArray.size() < 2 || !vcCommon::showTipAgainWhenChangeOutputFmt()) {
+        applyFormatToAll(record);
         return;
     }
-    _window->askApplyFormatToAll(int64_t(_fileArray.size()),
-                                 [this, record, keyPath, compKey](bool apply, bool dontAskAgain) {
-                                     if (dontAskAgain)
-                                         vcCommon::setShowTipAgainWhenChangeOutputFmt(false);
-                                     if (apply) {
-                                         applyFormatToAll(record, keyPath, compKey);
-                                     } else if (const LXMediaInfoPtr item = currentEditMovie()) {
-                                         // Nothing changed: the grid shows the selected item's format again.
-                                         showFormatOf(*item);
-                                     }
-                                 });
+    _window->askApplyFormatToAll(int64_t(_cellArray.size()), [this, &record](bool apply, bool dontAskAgain) {
+        if (dontAskAgain)
+            vcCommon::setShowTipAgainWhenChangeOutputFmt(false);
+        if (apply) {
+            applyFormatToAll(record);
+        } else if (const LXMediaInfoPtr item = currentEditMovie()) {
+            // Nothing changed: the grid shows the selected item's format again.
+            showFormatOf(*item);
+        }
+    });
 }
 
-void ODDocument::applyFormatToAll(const QVariantMap &record, const QString &keyPath, const QString &compKey) {
+void ODDocument::applyFormatToAll(const FormatRecord &record) {
     // The same format again keeps what was edited for it; another one starts from its
     // defaults. Items that were not on it (added before, or restored) take the choice whole.
-    const bool same = keyPath == chosenKeyPath();
+    const bool same = record.key == _choice.key();
     if (!same)
-        setChoice(keyPath, {});
-    const QVariantMap parameters = chosenParameters();
-    _compKeyStr = compKey;
-    for (size_t i = 0; i < _fileArray.size(); ++i) {
-        LXMediaInfo &item = *_fileArray[i];
-        const bool keep = same && keyPathOf(item) == keyPath && item.bLoaded();
-        applyFormat(item, keyPath, record, parameters, keep);
-        _window->refreshRow(_cellArray[i]);
+        _choice.set(record.key, {});
+    const FormatRules::FormatChoices parameters = _choice.current().parameters;
+    _compKeyStr = record.key.compKey();
+    for (const vcTableCellViewPtr &row : _cellArray) {
+        LXMediaInfo &item = *row->editMovie();
+        const bool keep = same && FormatRules::formatKeyOf(item) == record.key && item.bLoaded();
+        applyFormat(item, record, parameters, keep);
+        _window->refreshRow(row);
     }
     _window->refreshParameterControls(currentEditMovie());
     // The saved list keeps every item's new format.
@@ -263,36 +225,26 @@ void ODDocument::applyFormatToAll(const QVariantMap &record, const QString &keyP
 
 void ODDocument::saveMediaInfo(const LXMediaInfo &edited) {
     const LXMediaFields e = edited.snapshot();
-    for (size_t i = 0; i < _fileArray.size(); ++i) {
-        LXMediaInfo &item = *_fileArray[i];
-        const auto probe = item.mediaInfoManager();
-        item.update([&](LXMediaFields &f) {
+    for (const vcTableCellViewPtr &row : _cellArray) {
+        row->editMovie()->update([&](LXMediaFields &f) {
             f.sampleRates = e.sampleRates;
             f.sampleRateIndex = e.sampleRateIndex;
             f.frameRates = e.frameRates;
             f.frameRateIndex = e.frameRateIndex;
             f.resolutions = e.resolutions;
-            f.resolutionIndex = e.resolutionIndex;
             f.channels = e.channels;
             f.channelIndex = e.channelIndex;
             f.vCodecs = e.vCodecs;
             f.vCodecIndex = e.vCodecIndex;
             f.aCodecs = e.aCodecs;
             f.aCodecIndex = e.aCodecIndex;
-            const int64_t ri = e.resolutionIndex;
-            if (ri < 0 || ri >= e.resolutions.size()) {
-                if (probe) {
-                    f.width = probe->width();
-                    f.height = probe->height();
-                }
-            } else {
-                FormatRules::parseFrameSize(e.resolutions.at(ri), f.width, f.height);
-            }
+            // Each item's own source size where the edit kept the source's.
+            f.chooseResolution(e.resolutionIndex);
         });
-        _window->refreshRow(_cellArray[i]);
+        _window->refreshRow(row);
     }
     // New items start with these parameters, now and after a restart.
-    setChoice(keyPathOf(edited), FormatRules::parametersOf(edited));
+    _choice.set(FormatRules::formatKeyOf(edited), FormatRules::parametersOf(edited));
     saveHistoryFile();
 }
 
@@ -306,20 +258,16 @@ void ODDocument::setCurrentItem(int64_t index) {
 }
 
 void ODDocument::loadResolutionAVCodecs(LXMediaInfo &item) {
-    QString keyPath;
-    QVariantMap parameters;
-    if (item.chosenKeyPath().isEmpty() && !item.bLoaded()) {
-        std::lock_guard l(_choiceLock);
-        keyPath = _chosenKeyPath;
-        parameters = _chosenParameters;
-    }
-    const QVariantMap record = keyPath.isEmpty() ? QVariantMap() : recordAt(keyPath);
-    if (record.isEmpty() || (!item.bSourceIsVideo() && !record.value("IsAudio", false).toBool())) {
+    vcFormatChoice::Choice choice;
+    if (item.chosenKeyPath().isEmpty() && !item.bLoaded())
+        choice = _choice.current();
+    const FormatRecord *record = choice.key.isEmpty() ? nullptr : FormatCatalogue::shared().find(choice.key);
+    if (!record || (!item.bSourceIsVideo() && !record->isAudio)) {
         MyDocument::loadResolutionAVCodecs(item);
         return;
     }
-    item.setChosenKeyPath(keyPath);
+    item.setChosenKeyPath(record->key.keyPath());
     MyDocument::loadResolutionAVCodecs(item);
-    FormatRules::applyFormatRecord(item, record);
-    FormatRules::applyParameters(item, parameters);
+    FormatRules::applyFormatRecord(item, *record);
+    FormatRules::applyParameters(item, choice.parameters);
 }

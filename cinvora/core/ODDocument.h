@@ -2,6 +2,7 @@
 // The working document: the convert toggle, convert-all, and the format browser's state
 // (category buttons, remembered format, the choice that applies a format to every job).
 #include "MyDocument.h"
+#include "vcFormatChoice.h"
 
 class ODDocument : public MyDocument {
 public:
@@ -36,19 +37,16 @@ public:
     // The label of the format the grid should highlight (the selected item's, else the
     // current choice): empty when that format is not in the category shown.
     QString lastFormatLabel() const;
-    // The grid's click: applies the format record to every job, asking first (when the
-    // user wants to be asked) if it changes the format of two or more. Without a selection
-    // it changes no job but becomes the choice that new items start with.
-    void selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &rawKey);
+    // The grid's click on the format with this catalogue key in the category shown: applies
+    // the format to every job, asking first (when the user wants to be asked) if it changes
+    // the format of two or more. Without a selection it changes no job but becomes the
+    // choice that new items start with.
+    void selectCellWithDictionaryWithSubKey(const QString &rawKey);
     // The parameter editor's result: the edited copy's lists and choices go to every job.
     void saveMediaInfo(const LXMediaInfo &edited);
 
-    // The current choice that new items start with (kept in the settings): a key path
-    // (empty: the default format) and the parameters saved for it (empty: its defaults).
-    QString chosenKeyPath() const;
-    QVariantMap chosenParameters() const;
-    // The key path an item's format comes from: the chosen one, else its default.
-    static QString keyPathOf(const LXMediaInfo &item);
+    // The choice that new items start with (kept in the settings).
+    const vcFormatChoice &formatChoice() const { return _choice; }
     // The grid follows the item: its category (Audio, locked, for a source without video)
     // and its format's cell highlighted.
     void showFormatOf(const LXMediaInfo &item);
@@ -59,8 +57,7 @@ public:
     void loadResolutionAVCodecs(LXMediaInfo &item) override;
 
 private:
-    void applyFormatToAll(const QVariantMap &record, const QString &keyPath, const QString &compKey);
-    void setChoice(const QString &keyPath, const QVariantMap &parameters);
+    void applyFormatToAll(const FormatRecord &record);
 
     void setBatchRunning(bool running);
 
@@ -70,8 +67,6 @@ private:
     QString _mainKey = LXDefaultFormat::forSource(true).baseType;
     QString _compKeyStr;
     bool _canChangeCategory = true;
-    // Read by intake threads as they make items: guarded, held only to copy.
-    mutable std::mutex _choiceLock;
-    QString _chosenKeyPath;
-    QVariantMap _chosenParameters;
+    // Read by intake threads as they make items.
+    vcFormatChoice _choice;
 };

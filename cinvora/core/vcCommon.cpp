@@ -197,76 +197,7 @@ QStringList vcCommon::readBookmark() {
     return paths;
 }
 
-// ---- Catalogue ----
-
-QVariantMap vcCommon::outputFormatDictFrom(const QString &resourceBaseName) {
-    // The catalogue is an immutable resource: parse it once per process.
-    static std::mutex lock;
-    static QHash<QString, QVariantMap> cache;
-    std::lock_guard l(lock);
-    if (auto it = cache.constFind(resourceBaseName); it != cache.cend())
-        return *it;
-    const auto root = PropertyList::readFile(QStringLiteral(":/%1.plist").arg(resourceBaseName));
-    const QVariantMap dict = root ? root->toMap() : QVariantMap();
-    if (root)
-        cache.insert(resourceBaseName, dict);
-    return dict;
-}
-
-QVariant vcCommon::findDictByKey(const QString &keyPath, const QVariantMap &dict) {
-    QVariant current = dict;
-    QString key = keyPath;
-    qsizetype dot;
-    while ((dot = key.indexOf('.')) >= 0) {
-        const QVariantMap m = current.toMap();
-        if (!m.contains(key.left(dot)))
-            return {};
-        current = m.value(key.left(dot));
-        key = key.mid(dot + 1);
-    }
-    const QVariantMap m = current.toMap();
-    return m.contains(key) ? m.value(key) : QVariant();
-}
-
-namespace {
-struct CatalogueNames {
-    QSet<QString> extensions, containers;
-};
-
-const CatalogueNames &catalogueNames() {
-    static const CatalogueNames names = [] {
-        CatalogueNames n;
-        const QVariantMap catalogue = vcCommon::outputFormatDictFrom(QStringLiteral("ODOutputConfig"));
-        for (const QVariant &category : catalogue)
-            for (const QVariant &record : category.toMap()) {
-                const QVariantMap r = record.toMap();
-                if (const QString ext = r.value("Ext").toString(); !ext.isEmpty())
-                    n.extensions.insert(ext);
-                if (const QString format = r.value("format").toString(); !format.isEmpty())
-                    n.containers.insert(format);
-            }
-        for (bool video : {true, false}) {
-            n.extensions.insert(LXDefaultFormat::forSource(video).ext);
-            n.containers.insert(LXDefaultFormat::forSource(video).format);
-        }
-        return n;
-    }();
-    return names;
-}
-} // namespace
-
-bool vcCommon::catalogueHasExtension(const QString &ext) { return catalogueNames().extensions.contains(ext); }
-
-bool vcCommon::catalogueHasContainer(const QString &format) { return catalogueNames().containers.contains(format); }
-
-QString vcCommon::lastOutputKeyPath() { return foundation::Settings::value("lastOutputKeyPath").toString(); }
-
-QVariantMap vcCommon::lastOutputParameters() { return foundation::Settings::value("lastOutputParameters").toMap(); }
-
-void vcCommon::setLastOutputChoice(const QString &keyPath, const QVariantMap &parameters) {
-    foundation::Settings::setValue("lastOutputKeyPath", keyPath);
-    foundation::Settings::setValue("lastOutputParameters", parameters);
-}
+// ---- Settings ----
 
 QString vcCommon::addFilesFolder() {
     const QString last = foundation::Settings::value("lastAddFilesFolder").toString();

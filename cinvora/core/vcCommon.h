@@ -1,6 +1,6 @@
 #pragma once
 // The program's shared helpers: everything of LXMediaCommon, plus the program's own files
-// (history, bookmark store) and the format catalogue.
+// (history, bookmark store) and settings.
 #include <reelwright/LXMediaCommon.h>
 
 #include <QStringList>
@@ -35,12 +35,6 @@ public:
     // The stored paths in pair order.
     static QStringList readBookmark();
 
-    // The output format last chosen in the grid (a key path, empty when none was) and the
-    // parameters last saved for it (FormatRules::parametersOf; empty: the format's
-    // defaults). New items start with them.
-    static QString lastOutputKeyPath();
-    static QVariantMap lastOutputParameters();
-    static void setLastOutputChoice(const QString &keyPath, const QVariantMap &parameters);
     // Where the add-files dialog opens: the folder files were last chosen from while it is
     // still a folder, else the Videos folder.
     static QString addFilesFolder();
@@ -50,14 +44,4 @@ public:
     // maxConvertingCountChangedKey(), user-info "count"), which hand it to their queue.
     static void setMaxConvertingCountSameTime(int64_t count);
     static QString maxConvertingCountChangedKey() { return QStringLiteral("maxConvertingCountChanged"); }
-
-    // Format catalogue.
-    // The named property-list resource (":/<name>.plist"), parsed once and kept.
-    static QVariantMap outputFormatDictFrom(const QString &resourceBaseName);
-    // Resolves "Category.Format" (any number of dotted segments) in a dictionary.
-    static QVariant findDictByKey(const QString &keyPath, const QVariantMap &dict);
-    // Whether a format of the catalogue writes this extension (".mkv") or container
-    // ("matroska"); the two defaults of new items count as known.
-    static bool catalogueHasExtension(const QString &ext);
-    static bool catalogueHasContainer(const QString &format);
 };

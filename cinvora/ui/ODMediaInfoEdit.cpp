@@ -1,7 +1,5 @@
 #include "ODMediaInfoEdit.h"
 
-#include "FormatRules.h"
-
 #include <glazeform/LXGeometry.h>
 #include <glazeform/LXLabel.h>
 #include <glazeform/LXStyle.h>
@@ -201,10 +199,13 @@ void ODMediaInfoEdit::initMediaInfo(const LXMediaInfoPtr &item) {
     _editMovie = item->copyMovie();
     const LXMediaInfo &m = *_editMovie;
     if (!_audioOnly) {
-        QStringList sizes = m.resolutions();
+        // The format's sizes, then the source's own, which the item keeps unless told otherwise.
+        QStringList sizes;
+        for (const LXFrameSize &size : m.resolutions())
+            sizes << QStringLiteral("%1*%2").arg(size.width).arg(size.height);
         const int64_t chosen = m.resolutionIndex();
         const bool inside = chosen >= 0 && chosen < sizes.size();
-        sizes << FormatRules::defaultsEntry(m.orgWidth(), m.orgHeight());
+        sizes << tr("(Defaults) %1*%2").arg(m.orgWidth()).arg(m.orgHeight());
         fill(_videoResolutionPopBtn, sizes, inside ? chosen : sizes.size() - 1);
         fill(_videoCodecPopBtn, m.vCodecs(), m.vCodecIndex());
         fill(_videoFrameRatePopBtn, wholeNumbers(m.frameRates()), m.frameRateIndex());
@@ -222,12 +223,7 @@ void ODMediaInfoEdit::selectVideoCodec(int index) {
 void ODMediaInfoEdit::selectVideoResolution(int index) {
     if (!_editMovie || index < 0 || index >= _videoResolutionPopBtn->count())
         return;
-    uint64_t w = _editMovie->width(), h = _editMovie->height();
-    if (FormatRules::parseFrameSize(_videoResolutionPopBtn->itemText(index), w, h)) {
-        _editMovie->setWidth(w);
-        _editMovie->setHeight(h);
-    }
-    _editMovie->setResolutionIndex(index);
+    _editMovie->update([index](LXMediaFields &f) { f.chooseResolution(index); });
 }
 
 void ODMediaInfoEdit::selectVideoFrameRate(int index) {

@@ -275,7 +275,7 @@ void ODMyDocumentWindow::layoutPieces() {
         if (std::abs(old.width() - rightW) > 0.5) {
             // The grid lays its strip and arrows out for its frame: rebuild it for a new width,
             // keeping what it shows.
-            const QVariantMap dict = _thumbImageTableView->dictionary();
+            const bool filled = !_thumbImageTableView->dictionary().isEmpty();
             const QString category = _thumbImageTableView->currentKey();
             const bool canChange = _thumbImageTableView->canChangeCategory();
             QString highlighted;
@@ -286,7 +286,7 @@ void ODMyDocumentWindow::layoutPieces() {
             _thumbImageTableView =
                 new LXThumbImageTableView(QRectF(rightX, gridY, rightW, kGridHeight), _mainPanelView);
             _thumbImageTableView->show();
-            if (!dict.isEmpty()) {
+            if (filled) {
                 initThumbimageTableView();
                 _thumbImageTableView->loadCategoryByMainKeyWithPrefix(category, kPicturePrefix);
                 _thumbImageTableView->setCanChangeCategory(canChange);

@@ -274,7 +274,7 @@ private:
     void itemSelectAtIndex(LXPopUpButton *button, int index) override;
     void acceptDropedFiles(const QStringList &paths) override;
     void clickImageView(LXImageView *view) override;
-    void selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &key) override;
+    void selectCellWithDictionaryWithSubKey(const QString &key) override;
     void showMediaInfoAtIndexWithKey(int index, const QString &key) override;
     // The player window's messages.
     void updateEditMovieInfo() override;

@@ -3,6 +3,7 @@
 #include "ODPreviewView.h"
 #include "ODTheme.h"
 
+#include <FormatCatalogue.h>
 #include <vcCommon.h>
 
 #include <foundation/Alerts.h>
@@ -25,6 +26,18 @@ void ODMyDocumentWindow::initMediaTypeSwitchButton() {
     updateMediaTypeButtonStatus();
 }
 
+namespace {
+// The grid's tiles: every format of the catalogue, by category.
+LXThumbCategories formatTiles() {
+    const FormatCatalogue &catalogue = FormatCatalogue::shared();
+    LXThumbCategories tiles;
+    for (const QString &category : catalogue.categories())
+        for (const FormatRecord &r : catalogue.formatsIn(category))
+            tiles[category].append({r.key.catalogueKey(), r.caption});
+    return tiles;
+}
+} // namespace
+
 void ODMyDocumentWindow::initThumbimageTableView() {
     LXThumbImageTableView *grid = _thumbImageTableView;
     grid->setBackGroundImage(LXImage::named(QStringLiteral("ODThumbViewBg.png")));
@@ -39,7 +52,7 @@ void ODMyDocumentWindow::initThumbimageTableView() {
                                       LXImage::named(QStringLiteral("ODThumbCellSetting.png")));
     grid->setCellTitleColor(odtheme::textSoft());
     grid->setThumbImageTableViewDelegate(this);
-    grid->initDictionaryWithPrefix(vcCommon::outputFormatDictFrom(ODDocument::outputFmtFileName()), kPicturePrefix);
+    grid->initDictionaryWithPrefix(formatTiles(), kPicturePrefix);
     // The category shown is the one the buttons say; the grid's own first category need
     // not be it.
     grid->loadCategoryByMainKeyWithPrefix(_document->mainKey(), kPicturePrefix);
@@ -109,8 +122,8 @@ void ODMyDocumentWindow::highlightFormatCell(const QString &label) {
 
 void ODMyDocumentWindow::selectLastExportType() { highlightFormatCell(_document->lastFormatLabel()); }
 
-void ODMyDocumentWindow::selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &key) {
-    _document->selectCellWithDictionaryWithSubKey(record, key);
+void ODMyDocumentWindow::selectCellWithDictionaryWithSubKey(const QString &key) {
+    _document->selectCellWithDictionaryWithSubKey(key);
 }
 
 void ODMyDocumentWindow::showMediaInfoAtIndexWithKey(int index, const QString &key) {

@@ -605,11 +605,11 @@ private:
         g->setRightArrowDisable(pic("ODRightArrowDisable.png"));
         g->setCellBgAndSettingBtnImage(pic("ODThumbCellBg.png"), pic("ODThumbCellSetting.png"));
         g->setCellTitleColor(QColor(0xc9, 0xcf, 0xd7));
-        QVariantMap apple;
+        QList<LXThumbItem> apple;
         const QStringList keys{"1--Quicktime Movie", "2--MP4", "3--M4V", "4--iPhone", "5--iPad",
                                "6--Apple TV",        "7--iPod"};
         for (const QString &k : keys)
-            apple.insert(k, QVariantMap{{"keyName", k.mid(3)}});
+            apple.append({k, k.mid(3)});
         g->initDictionaryWithPrefix({{"Apple Device", apple}}, "OD");
         g->selectImageCellWithKey("MP4");
         // Category buttons above the grid.

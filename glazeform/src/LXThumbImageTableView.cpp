@@ -193,17 +193,13 @@ void LXThumbImageTableView::setCellTitleColor(const QColor &c) {
         cell->setTitleColor(c);
 }
 
-void LXThumbImageTableView::initDictionaryWithPrefix(const QVariantMap &dictionary, const QString &prefix) {
-    _dictionary = dictionary;
-    bool first = true;
-    for (auto it = dictionary.constBegin(); it != dictionary.constEnd(); ++it) {
-        if (first)
-            _currentKey = it.key();
-        first = false;
-        _categoryArray.append(it.key());
-    }
-    if (!dictionary.isEmpty())
+void LXThumbImageTableView::initDictionaryWithPrefix(const LXThumbCategories &categories, const QString &prefix) {
+    _dictionary = categories;
+    _categoryArray = categories.keys();
+    if (!categories.isEmpty()) {
+        _currentKey = _categoryArray.first();
         loadCategoryByMainKeyWithPrefix(_currentKey, prefix);
+    }
 }
 
 void LXThumbImageTableView::loadCategoryByMediaTypeWithPrefix(int position, const QString &prefix) {
@@ -229,17 +225,15 @@ void LXThumbImageTableView::loadCategoryByMainKeyWithPrefix(const QString &categ
     }
     _objectArray.clear();
     _currentKey = category;
-    const QVariantMap items = _dictionary.value(category).toMap();
-    QStringList keys = items.keys();
-    std::sort(keys.begin(), keys.end(),
-              [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseSensitive) < 0; });
-    for (const QString &key : keys) {
-        const QVariantMap record = items.value(key).toMap();
+    QList<LXThumbItem> items = _dictionary.value(category);
+    std::stable_sort(items.begin(), items.end(), [](const LXThumbItem &a, const LXThumbItem &b) {
+        return QString::compare(a.key, b.key, Qt::CaseSensitive) < 0;
+    });
+    for (const LXThumbItem &item : items) {
         LXObject o;
-        o.keyName =
-            record.contains(QStringLiteral("keyName")) ? record.value(QStringLiteral("keyName")).toString() : key;
-        o.orderName = key;
-        o.imagePath = LXImage::resourcePath(pictureNameForKey(prefix, key) + QStringLiteral(".png"));
+        o.keyName = item.caption.isEmpty() ? item.key : item.caption;
+        o.orderName = item.key;
+        o.imagePath = LXImage::resourcePath(pictureNameForKey(prefix, item.key) + QStringLiteral(".png"));
         _objectArray.push_back(o);
     }
     buildCells();
@@ -357,11 +351,11 @@ void LXThumbImageTableView::selectImageCellWithKey(const QString &title) {
     }
 }
 
-std::optional<QVariantMap> LXThumbImageTableView::dictFromSubKey(const QString &key) const {
-    const QVariantMap cat = _dictionary.value(_currentKey).toMap();
-    if (!cat.contains(key))
-        return std::nullopt;
-    return cat.value(key).toMap();
+std::optional<LXThumbItem> LXThumbImageTableView::dictFromSubKey(const QString &key) const {
+    for (const LXThumbItem &item : _dictionary.value(_currentKey))
+        if (item.key == key)
+            return item;
+    return std::nullopt;
 }
 
 void LXThumbImageTableView::selectCell(LXImageCellView *cell, const QString &key) {
@@ -369,7 +363,7 @@ void LXThumbImageTableView::selectCell(LXImageCellView *cell, const QString &key
         c->unSelectView();
     cell->selectView();
     if (_delegate)
-        _delegate->selectCellWithDictionaryWithSubKey(dictFromSubKey(key).value_or(QVariantMap()), key);
+        _delegate->selectCellWithDictionaryWithSubKey(key);
 }
 
 void LXThumbImageTableView::selectImageCellViewAtIndexWithKey(LXImageCellView *cell, int, const QString &key) {

@@ -57,21 +57,19 @@ TEST(CatalogueWalk, EveryFormatConvertsEveryFixtureItCanTake) {
 
     ODDocument doc;
     doc.setUsesHistory(false);
-    const QVariantMap root = vcCommon::outputFormatDictFrom(MyDocument::outputFmtFileName());
+    const FormatCatalogue &catalogue = FormatCatalogue::shared();
     std::vector<Case> cases;
-    for (auto c = root.cbegin(); c != root.cend(); ++c) {
-        const QVariantMap formats = c.value().toMap();
-        for (auto f = formats.cbegin(); f != formats.cend(); ++f) {
-            const QString keyPath = c.key() + "." + f.key();
-            const QVariantMap record = f.value().toMap();
-            const bool audioOnly = record.value("IsAudio").toBool();
+    for (const QString &category : catalogue.categories()) {
+        for (const FormatRecord &record : catalogue.formatsIn(category)) {
+            const QString keyPath = record.key.keyPath();
+            const bool audioOnly = record.isAudio;
             QStringList names = audioOnly ? audioFixtures + videoFixtures : videoFixtures;
             for (const QString &name : names) {
                 auto item = doc.initEditMovieWithPath(fixture(name));
                 // A silent picture has nothing to give an audio format.
                 if (audioOnly && item->mediaInfoManager()->audioStreams().isEmpty())
                     continue;
-                doc.loadResolutionAVCodecsWithKeyIsDefault(*item, keyPath, true);
+                doc.loadResolutionAVCodecsWithKeyIsDefault(*item, record.key, true);
                 FormatRules::applyFormatRecord(*item, record);
                 item->setWidth(item->mediaInfoManager()->width());
                 item->setHeight(item->mediaInfoManager()->height());

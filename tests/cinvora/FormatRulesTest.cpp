@@ -13,13 +13,25 @@
 using testsupport::fixture;
 
 namespace {
-QVariantMap record(QVariantList rates, QVariantList fps, QStringList sizes = {"800*600"}) {
-    return QVariantMap{
+// A record as the catalogue's parser makes it from the property list.
+FormatRecord parsed(QVariantList rates, QVariantList fps, QStringList sizes = {"800*600"}) {
+    const QVariantMap m{
         {"format", "mp4"},
         {"Ext", ".mp4"},
         {"Audio", QVariantMap{{"Codec", QStringList{"aac"}}, {"samplerate", rates}, {"channel", QVariantList{2, 1}}}},
         {"Video", QVariantMap{{"Codec", QStringList{"h264", "mpeg4"}}, {"Resolution", sizes}, {"framerate", fps}}}};
+    const FormatCatalogue c = FormatCatalogue::fromPropertyList({{"Video", QVariantMap{{"1--MP4", m}}}});
+    const FormatRecord *r = c.find("Video.1--MP4");
+    return r ? *r : FormatRecord();
 }
+// loadDefaults takes the catalogue's record by address; a test's record lives until the end
+// of the statement that loads it.
+struct record {
+    FormatRecord r;
+    record(QVariantList rates, QVariantList fps, QStringList sizes = {"800*600"})
+        : r(parsed(std::move(rates), std::move(fps), std::move(sizes))) {}
+    operator const FormatRecord *() const { return &r; }
+};
 } // namespace
 
 TEST(FormatRules, DefaultsFollowTheSourceRatesWithTheDocumentedFallbacks) {
@@ -54,7 +66,7 @@ TEST(FormatRules, DefaultsFollowTheSourceRatesWithTheDocumentedFallbacks) {
     EXPECT_EQ(item->audioStreamIndex(), 1);
 
     // A missing record empties the lists.
-    FormatRules::loadDefaults(*item, QVariantMap());
+    FormatRules::loadDefaults(*item, nullptr);
     EXPECT_TRUE(item->aCodecs().isEmpty());
     EXPECT_TRUE(item->resolutions().isEmpty());
     EXPECT_EQ(item->resolutionIndex(), 0);
@@ -69,29 +81,47 @@ TEST(FormatRules, AudioOnlySourcesKeepTheirVideoLists) {
     EXPECT_EQ(mp3->sampleRateIndex(), 0);
 }
 
-TEST(FormatRules, FrameSizeTexts) {
-    uint64_t w = 1280, h = 720;
-    EXPECT_TRUE(FormatRules::parseFrameSize("800*600", w, h));
-    EXPECT_EQ(w, 800u);
-    EXPECT_EQ(h, 600u);
-    EXPECT_TRUE(FormatRules::parseFrameSize(FormatRules::defaultsEntry(1920, 1080), w, h));
-    EXPECT_EQ(FormatRules::defaultsEntry(1920, 1080), "(Defaults) 1920*1080");
-    EXPECT_EQ(w, 1920u);
-    EXPECT_EQ(h, 1080u);
-    w = 1280, h = 720;
-    EXPECT_FALSE(FormatRules::parseFrameSize("(Defaults)12", w, h));
-    EXPECT_FALSE(FormatRules::parseFrameSize("800x600", w, h));
-    EXPECT_EQ(w, 1280u);
-    EXPECT_EQ(h, 720u);
-    EXPECT_TRUE(FormatRules::parseFrameSize(" 640 * abc", w, h));
-    EXPECT_EQ(w, 640u);
-    EXPECT_EQ(h, 0u);
-}
+// The catalogue's texts become typed values once, in its parser: sizes that are not two
+// positive numbers are dropped (no later reader parses a size from text), a caption falls
+// back to the key without its ordering prefix, and the key's three written forms agree.
+TEST(FormatRules, TheCatalogueIsParsedOnceIntoTypedRecords) {
+    const QVariantMap mkv{{"format", "matroska"},
+                          {"Ext", ".mkv"},
+                          {"Video", QVariantMap{{"Resolution", QStringList{"800*600", " 640 * 480 ", "800x600",
+                                                                           " 640 * abc", "0*0", "1920*1080*2"}}}}};
+    const QVariantMap mp3{{"format", "mp3"}, {"Ext", ".mp3"}, {"IsAudio", true}, {"keyName", "MP3 Sound"}};
+    const FormatCatalogue c = FormatCatalogue::fromPropertyList(
+        {{"Common Video", QVariantMap{{"2--MKV", mkv}, {"1--Odd", QString("not a record")}}},
+         {"Audio", QVariantMap{{"7--mp3", mp3}}},
+         {"Broken", QString("not a category")}});
+    EXPECT_EQ(c.categories(), QStringList({"Audio", "Common Video"}));
+    ASSERT_EQ(c.formatsIn("Common Video").size(), 1u);
+    const FormatRecord *r = c.find("Common Video.2--MKV");
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->frameSizes, QList<LXFrameSize>({{800, 600}, {640, 480}}));
+    EXPECT_EQ(r->caption, "MKV");
+    EXPECT_EQ(r->container, "matroska");
+    EXPECT_FALSE(r->isAudio);
+    EXPECT_EQ(r->key.keyPath(), "Common Video.2--MKV");
+    EXPECT_EQ(r->key.lastKey(), "Common Video.MKV");
+    EXPECT_EQ(r->key.compKey(), "Common Video2--MKV");
+    EXPECT_EQ(FormatKey::fromKeyPath(r->key.keyPath()), r->key);
 
-TEST(FormatRules, RememberedKeyDropsOneOrderingCharacter) {
-    EXPECT_EQ(FormatRules::lastKeyFromKeyPath("Audio.7--mp3"), "Audio.mp3");
-    EXPECT_EQ(FormatRules::lastKeyFromKeyPath("Audio.mp3"), "Audio.mp3");
-    EXPECT_EQ(FormatRules::lastKeyFromKeyPath("Apple Device.1--Quicktime Movie"), "Apple Device.Quicktime Movie");
+    const FormatRecord *a = c.findTyped("audio.MP3 SOUND");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->key.keyPath(), "Audio.7--mp3");
+    EXPECT_TRUE(a->isAudio);
+    EXPECT_EQ(c.findTyped("Audio.7--MP3"), a);
+    EXPECT_EQ(c.findTyped("Audio.flac"), nullptr);
+    EXPECT_EQ(c.find("Audio.mp3"), nullptr) << "a key path names the catalogue key, prefix and all";
+    EXPECT_TRUE(c.hasExtension(".mkv"));
+    EXPECT_TRUE(c.hasContainer("mp3"));
+    EXPECT_FALSE(c.hasExtension(".exe"));
+
+    // A key with dashes further in keeps them; a path without a dot names nothing.
+    EXPECT_EQ(FormatKey("V", "Wide--Screen").shownKey(), "Wide--Screen");
+    EXPECT_TRUE(FormatKey::fromKeyPath("Audio").isEmpty());
+    EXPECT_EQ(FormatKey::fromKeyPath("Audio").keyPath(), QString());
 }
 
 TEST(FormatRules, SessionGetsTrimTracksAndChoices) {
@@ -205,7 +235,8 @@ TEST(FormatRules, StoredParametersComeBackWhereTheyFit) {
     FormatRules::loadDefaults(*clip, record({44100, 48000}, {25, 30}, {"1280*720", "854*480"}));
     clip->setVCodecIndex(1);
     clip->setResolutionIndex(1);
-    const QVariantMap kept = FormatRules::parametersOf(*clip);
+    const FormatRules::FormatChoices kept =
+        FormatRules::FormatChoices::fromPropertyList(FormatRules::parametersOf(*clip).toPropertyList());
 
     auto again = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4"));
     FormatRules::loadDefaults(*again, record({44100, 48000}, {25, 30}, {"1280*720", "854*480"}));
@@ -215,9 +246,9 @@ TEST(FormatRules, StoredParametersComeBackWhereTheyFit) {
     EXPECT_EQ(again->width(), 854u);
     EXPECT_EQ(again->height(), 480u);
 
-    QVariantMap stale = kept;
-    stale["vCodecIndex"] = 7;
-    stale["resolutionIndex"] = 2; // "(Defaults)": the source size
+    FormatRules::FormatChoices stale = kept;
+    stale.vCodecIndex = 7;
+    stale.resolutionIndex = 2; // the source's own size
     EXPECT_TRUE(FormatRules::applyParameters(*again, stale));
     EXPECT_EQ(again->vCodecIndex(), 1) << "an index past the list is passed over";
     EXPECT_EQ(again->resolutionIndex(), 2);

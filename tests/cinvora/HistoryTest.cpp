@@ -50,10 +50,8 @@ TEST(History, RoundTripRestoresEveryStoredField) {
         ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
         ASSERT_EQ(d.doc.fileArray().size(), 3u);
         // Choose Common Video / MKV for every job, then trim and pick tracks.
-        const QVariantMap mkv =
-            vcCommon::findDictByKey("Common Video.2--MKV", vcCommon::outputFormatDictFrom("ODOutputConfig")).toMap();
         d.doc.categoryButtonUp(2);
-        d.doc.selectCellWithDictionaryWithSubKey(mkv, "2--MKV");
+        d.doc.selectCellWithDictionaryWithSubKey("2--MKV");
         auto a = d.doc.fileArray()[0];
         a->setKeptRange(LXKeptRange::fromSeconds(12.5, 20.0));
         a->setAudioStreamIndex(1);

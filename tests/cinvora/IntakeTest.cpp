@@ -130,7 +130,7 @@ TEST(Intake, NewItemsGetTheDefaultFormatAndItsLists) {
     EXPECT_EQ(audio->baseOutputType(), "Audio");
     EXPECT_EQ(audio->outputFormat(), "mp3");
     EXPECT_FALSE(audio->aCodecs().isEmpty());
-    EXPECT_EQ(d.doc.lastKeyStr(), "Audio.mp3");
+    EXPECT_EQ(d.doc.lastKey().lastKey(), "Audio.mp3");
     // A row that is shown gets a picture of its clip, made apart from the intake.
     d.doc.wantPicture(d.doc.cellArray()[0]);
     EXPECT_TRUE(testsupport::waitFor([&] { return !video->thumbNailImage().isNull(); }))

@@ -76,7 +76,7 @@ protected:
         for (const char *name : {"clip.mp4", "hd1080.mp4", "short.mp4"})
             doc.addMovie(doc.initEditMovieWithPath(fixture(name)));
         for (const auto &job : doc.fileArray()) {
-            job->setResolutions({"1280*720", "800*600", "640*480"});
+            job->setResolutions({{1280, 720}, {800, 600}, {640, 480}});
             job->setResolutionIndex(3); // the "(Defaults)" entry
             job->setFrameRates({23.976, 25, 29.97});
             job->setFrameRateIndex(1);
@@ -234,7 +234,7 @@ TEST_F(Editor, EmptyListsAndStrayIndexesShowNoSelection) {
     job->setChannelIndex(-1);
     job->setFrameRates({25});
     job->setFrameRateIndex(1);
-    job->setResolutions({"640*480"});
+    job->setResolutions({{640, 480}});
     job->setResolutionIndex(-4);
     ASSERT_TRUE(open(job));
     EXPECT_EQ(editor->videoCodecPopBtn()->count(), 0);

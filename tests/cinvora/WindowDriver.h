@@ -15,6 +15,7 @@
 #include <foundation/Strings.h>
 #include <glazeform/LXThumbImageTableView.h>
 #include <vcCommon.h>
+#include <vcFormatChoice.h>
 
 #include <QApplication>
 #include <QMimeData>
@@ -86,7 +87,7 @@ struct Session {
         vcCommon::setAutoCheckStreamCopyWhenSameCodec(false);
         foundation::Settings::setValue("cancelAll", false);
         // Each test starts from the default format, not from what the last one chose.
-        vcCommon::setLastOutputChoice({}, {});
+        vcFormatChoice::clearStored();
         foundation::Alerts::setResponderForTesting([this](const foundation::AlertRequest &r) {
             questions << r.title;
             if (answers.empty())

@@ -225,16 +225,16 @@ TEST(WindowList, AThousandRowsLiveInAScreenfulOfWidgets) {
 
 TEST(WindowBrowser, EveryFormatHasItsPictureAndTheGridChoosesForEveryJob) {
     Session s;
-    const QVariantMap catalogue = vcCommon::outputFormatDictFrom("ODOutputConfig");
-    ASSERT_FALSE(catalogue.isEmpty());
+    const FormatCatalogue &catalogue = FormatCatalogue::shared();
+    ASSERT_FALSE(catalogue.categories().isEmpty());
     LXThumbImageTableView *grid = s.window->thumbImageTableView();
-    for (auto c = catalogue.begin(); c != catalogue.end(); ++c) {
-        const QVariantMap formats = c.value().toMap();
-        for (auto f = formats.begin(); f != formats.end(); ++f)
-            EXPECT_TRUE(LXImage::exists(LXThumbImageTableView::pictureNameForKey("OD", f.key()) + ".png"))
-                << f.key().toStdString();
-        grid->loadCategoryByMainKeyWithPrefix(c.key(), "OD");
-        ASSERT_EQ(grid->cells().size(), size_t(formats.size()));
+    for (const QString &category : catalogue.categories()) {
+        const std::vector<FormatRecord> &formats = catalogue.formatsIn(category);
+        for (const FormatRecord &f : formats)
+            EXPECT_TRUE(LXImage::exists(LXThumbImageTableView::pictureNameForKey("OD", f.key.catalogueKey()) + ".png"))
+                << f.key.catalogueKey().toStdString();
+        grid->loadCategoryByMainKeyWithPrefix(category, "OD");
+        ASSERT_EQ(grid->cells().size(), formats.size());
         for (LXImageCellView *cell : grid->cells())
             EXPECT_FALSE(cell->image().isNull()) << cell->cellTitle().toStdString();
     }
@@ -288,7 +288,7 @@ struct EditorHookWindow : ODMyDocumentWindow {
 
 TEST(WindowBrowser, ACellsSettingsButtonChoosesTheFormatAndOpensTheEditorHook) {
     vcCommon::writeHistoryEntries({});
-    vcCommon::setLastOutputChoice({}, {});
+    vcFormatChoice::clearStored();
     EditorHookWindow w;
     w.show();
     LXImageCellView *quicktime = nullptr;
@@ -561,8 +561,7 @@ TEST(WindowBrowser, TheSettingsButtonOpensTheParameterEditorWhoseSaveGoesToEvery
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(editor->mediaInfoEditDelegate(), static_cast<ODMediaInfoEditDelegate *>(s.window.get()));
     EXPECT_EQ(editor->editMovie()->fileName(), fixture("short.mp4"));
-    const QStringList sizes = editor->editMovie()->resolutions();
-    const int hd = int(sizes.indexOf("1280*720"));
+    const int hd = int(editor->editMovie()->resolutions().indexOf(LXFrameSize{1280, 720}));
     ASSERT_GE(hd, 0);
     editor->selectVideoResolution(hd);
     editor->saveMedia();

@@ -12,10 +12,11 @@
 
 namespace {
 
-QVariantMap category(const QStringList &keys) {
-    QVariantMap cat;
+// Tiles without captions (a tile then shows its key).
+QList<LXThumbItem> category(const QStringList &keys) {
+    QList<LXThumbItem> cat;
     for (const QString &k : keys)
-        cat.insert(k, QVariantMap{{"format", k.toLower()}});
+        cat.append({k, QString()});
     return cat;
 }
 
@@ -28,11 +29,7 @@ QStringList numbered(int n) {
 
 struct GridLog : LXThumbImageTableViewDelegate {
     QStringList calls;
-    QVariantMap lastRecord;
-    void selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &key) override {
-        calls << "select " + key;
-        lastRecord = record;
-    }
+    void selectCellWithDictionaryWithSubKey(const QString &key) override { calls << "select " + key; }
     void showMediaInfoAtIndexWithKey(int index, const QString &key) override {
         calls << QString("info %1 %2").arg(index).arg(key);
     }
@@ -130,8 +127,8 @@ TEST_F(Grid, FiveItemsScrollByArrowsAndClampAtBothEnds) {
 }
 
 TEST_F(Grid, KeysInPlainOrderPicturesByTheNameAfterTheDashes) {
-    QVariantMap cat = category({"2--MP4", "1--MOV", "AVI", "10--A", " 3--Apple TV "});
-    cat.insert("1--MOV", QVariantMap{{"keyName", "Quicktime"}});
+    QList<LXThumbItem> cat = category({"2--MP4", "1--MOV", "AVI", "10--A", " 3--Apple TV "});
+    cat[1].caption = "Quicktime";
     grid->initDictionaryWithPrefix({{"Video", cat}}, "OD");
     QStringList order, names;
     for (const LXObject &o : grid->objectArray()) {
@@ -154,7 +151,7 @@ TEST_F(Grid, KeysInPlainOrderPicturesByTheNameAfterTheDashes) {
     EXPECT_FALSE(grid->objectArray()[1].imagePath.isEmpty()); // ODMOV.png is part of the skin
 }
 
-TEST_F(Grid, PressReportsRecordAndKeySettingsButtonAlsoAsksForInformation) {
+TEST_F(Grid, PressReportsTheKeySettingsButtonAlsoAsksForInformation) {
     grid->initDictionaryWithPrefix({{"Audio", category({"1--mp3", "2--AAC"})}, {"Video", category({"MP4"})}}, "OD");
     GridLog log;
     grid->setThumbImageTableViewDelegate(&log);
@@ -163,7 +160,6 @@ TEST_F(Grid, PressReportsRecordAndKeySettingsButtonAlsoAsksForInformation) {
     LXImageCellView *second = grid->cells().at(1);
     gui::press(second, {54, 40}); // on its picture
     EXPECT_EQ(log.calls, QStringList({"select 2--AAC"}));
-    EXPECT_EQ(log.lastRecord.value("format").toString(), "2--aac");
     EXPECT_TRUE(second->bSelected());
     EXPECT_TRUE(second->settingBtn()->isVisibleTo(second));
     EXPECT_FALSE(grid->cells().at(0)->bSelected());
@@ -180,7 +176,7 @@ TEST_F(Grid, PressReportsRecordAndKeySettingsButtonAlsoAsksForInformation) {
     for (auto *c : grid->cells())
         EXPECT_FALSE(c->bSelected());
     EXPECT_TRUE(log.calls.isEmpty());
-    EXPECT_EQ(grid->dictFromSubKey("1--mp3")->value("format").toString(), "1--mp3");
+    EXPECT_EQ(grid->dictFromSubKey("1--mp3")->key, "1--mp3");
     EXPECT_FALSE(grid->dictFromSubKey("MP4").has_value());
 }
 

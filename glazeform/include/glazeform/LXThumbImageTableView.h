@@ -1,13 +1,14 @@
 #pragma once
 // The picture grid: a one-row strip of picture cells between two arrow buttons, filled from
-// a two-level dictionary (category -> item key -> item record) and showing one category at a
-// time, one cell per item key in plain string order. A press on a cell or on the highlighted
-// cell's settings button is reported with the item's record and key.
+// categories of tiles (category -> its tiles, each a key and a caption) and showing one
+// category at a time, one cell per tile in the plain string order of the keys. A press on a
+// cell or on the highlighted cell's settings button is reported with the tile's key.
 #include "glazeform/LXButton.h"
 #include "glazeform/LXLabel.h"
 #include "glazeform/LXView.h"
 
-#include <QVariantMap>
+#include <QList>
+#include <QMap>
 #include <optional>
 #include <vector>
 
@@ -21,6 +22,15 @@ struct LXObject {
     QString orderName; // the raw item key
     QString imagePath; // the item's picture resource, empty when there is none
 };
+
+// A tile the grid may show: its key in its category (which orders the strip and names its
+// picture) and the caption under its picture.
+struct LXThumbItem {
+    QString key;
+    QString caption;
+};
+// Category name -> its tiles.
+using LXThumbCategories = QMap<QString, QList<LXThumbItem>>;
 
 // Every method is optional: the defaults do nothing.
 class LXImageCellViewDelegate {
@@ -37,10 +47,8 @@ public:
 class LXThumbImageTableViewDelegate {
 public:
     virtual ~LXThumbImageTableViewDelegate() = default;
-    // A cell was pressed (or its settings button released): the item's record and key.
-    virtual void selectCellWithDictionaryWithSubKey(const QVariantMap &record, const QString &key) {
-        (void)record, (void)key;
-    }
+    // A cell was pressed (or its settings button released): its tile's key.
+    virtual void selectCellWithDictionaryWithSubKey(const QString &key) { (void)key; }
     // After the message above, for a released settings button.
     virtual void showMediaInfoAtIndexWithKey(int index, const QString &key) { (void)index, (void)key; }
 };
@@ -119,7 +127,7 @@ public:
     // Caption colour of every cell (black unless set).
     void setCellTitleColor(const QColor &c);
 
-    void initDictionaryWithPrefix(const QVariantMap &dictionary, const QString &prefix);
+    void initDictionaryWithPrefix(const LXThumbCategories &categories, const QString &prefix);
     // Lists the category at that position of categoryArray(); nothing for a position outside it.
     void loadCategoryByMediaTypeWithPrefix(int position, const QString &prefix);
     void loadCategoryByMainKeyWithPrefix(const QString &category, const QString &prefix);
@@ -128,14 +136,14 @@ public:
     bool canChangeCategory() const { return _canChangeCategory; }
     void setCanChangeCategory(bool on) { _canChangeCategory = on; }
     void setThumbImageTableViewDelegate(LXThumbImageTableViewDelegate *d) { _delegate = d; }
-    // dictionary[currentKey][key], or nothing.
-    std::optional<QVariantMap> dictFromSubKey(const QString &key) const;
+    // The tile with this key in the category shown, or nothing.
+    std::optional<LXThumbItem> dictFromSubKey(const QString &key) const;
 
     // The picture name for an item key: prefix + the part after the first "--", trimmed.
     static QString pictureNameForKey(const QString &prefix, const QString &key);
 
     // State, for the owner and for tests.
-    const QVariantMap &dictionary() const { return _dictionary; }
+    const LXThumbCategories &dictionary() const { return _dictionary; }
     const QStringList &categoryArray() const { return _categoryArray; }
     const QString &currentKey() const { return _currentKey; }
     const std::vector<LXObject> &objectArray() const { return _objectArray; }
@@ -170,7 +178,7 @@ private:
     void selectCell(LXImageCellView *cell, const QString &key);
 
     QSizeF _size;
-    QVariantMap _dictionary;
+    LXThumbCategories _dictionary;
     QStringList _categoryArray;
     QString _currentKey;
     std::vector<LXObject> _objectArray;

@@ -39,6 +39,13 @@ struct LXKeptRange {
     bool operator==(const LXKeptRange &) const = default;
 };
 
+// A picture size in pixels: one of a format's sizes, or a source's.
+struct LXFrameSize {
+    uint64_t width = 0;
+    uint64_t height = 0;
+    bool operator==(const LXFrameSize &) const = default;
+};
+
 // Every field of an item as one plain value: what a conversion reads at once, so that a
 // list and its index always come from the same edit.
 struct LXMediaFields {
@@ -72,11 +79,20 @@ struct LXMediaFields {
     QImage thumbNailImage;
     QStringList vCodecs;
     QStringList aCodecs;
-    QStringList resolutions;
+    QList<LXFrameSize> resolutions;
     QList<double> frameRates;
     QList<double> sampleRates;
     QList<double> channels;
     QString srtSubtitleFile; // an external subtitle to burn in; empty = none
+    // Picks the frame size at `index` of `resolutions`; the index just past them (or any other
+    // outside them) keeps the source's own size.
+    void chooseResolution(int64_t index) {
+        resolutionIndex = index;
+        const bool inside = index >= 0 && index < resolutions.size();
+        width = inside ? resolutions.at(index).width : orgWidth;
+        height = inside ? resolutions.at(index).height : orgHeight;
+    }
+
     // Not a field of the saved record: the key path of the format chosen for the item,
     // kept so that a restored item gets the lists of that format (empty = the default).
     QString chosenKeyPath;
@@ -167,7 +183,7 @@ public:
     LX_FIELD(QImage, thumbNailImage, setThumbNailImage)
     LX_FIELD(QStringList, vCodecs, setVCodecs)
     LX_FIELD(QStringList, aCodecs, setACodecs)
-    LX_FIELD(QStringList, resolutions, setResolutions)
+    LX_FIELD(QList<LXFrameSize>, resolutions, setResolutions)
     LX_FIELD(QList<double>, frameRates, setFrameRates)
     LX_FIELD(QList<double>, sampleRates, setSampleRates)
     LX_FIELD(QList<double>, channels, setChannels)
