@@ -35,7 +35,7 @@ FormatRecord recordFrom(const FormatKey &key, const QVariantMap &m) {
     FormatRecord r;
     r.key = key;
     const QString name = m.value(QStringLiteral("keyName")).toString();
-    r.caption = name.isEmpty() ? key.shownKey() : name;
+    r.caption = name.isEmpty() ? key.catalogueKey() : name;
     r.container = m.value(QStringLiteral("format")).toString();
     r.ext = m.value(QStringLiteral("Ext")).toString();
     r.isAudio = m.value(QStringLiteral("IsAudio"), false).toBool();
@@ -132,7 +132,8 @@ const FormatRecord *FormatCatalogue::findTyped(const QString &typed) const {
             continue;
         for (const FormatRecord &r : *c)
             if (r.caption.compare(name, Qt::CaseInsensitive) == 0 ||
-                r.key.catalogueKey().compare(name, Qt::CaseInsensitive) == 0)
+                r.key.catalogueKey().compare(name, Qt::CaseInsensitive) == 0 ||
+                r.key.shownKey().compare(name, Qt::CaseInsensitive) == 0)
                 return &r;
     }
     return nullptr;

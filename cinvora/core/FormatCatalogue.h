@@ -46,7 +46,7 @@ private:
 // One format of the catalogue.
 struct FormatRecord {
     FormatKey key;
-    QString caption;   // the name under its picture
+    QString caption;   // the name under its picture: "keyName", else the whole catalogue key
     QString container; // the muxer's name, "matroska"
     QString ext;       // with its dot, ".mkv"
     bool isAudio = false;
@@ -73,8 +73,9 @@ public:
     // The format named by a key, or null.
     const FormatRecord *find(const FormatKey &key) const;
     const FormatRecord *find(const QString &keyPath) const { return find(FormatKey::fromKeyPath(keyPath)); }
-    // A format named as a user types it: a whole key path, or the category and the caption or
-    // catalogue key ("common video.mkv"), without regard to case. Null when none.
+    // A format named as a user types it: a whole key path, or the category and the caption,
+    // catalogue key or key without its prefix ("common video.mkv"), without regard to case.
+    // Null when none.
     const FormatRecord *findTyped(const QString &typed) const;
     // Whether a format writes this extension (".mkv") or container ("matroska"); the
     // default formats of new items count as known.

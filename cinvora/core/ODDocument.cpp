@@ -156,7 +156,7 @@ QString ODDocument::lastFormatLabel() const {
     if (key.category() != _mainKey)
         return QString();
     const FormatRecord *record = FormatCatalogue::shared().find(key);
-    return record ? record->caption : key.shownKey();
+    return record ? record->caption : key.catalogueKey();
 }
 
 void ODDocument::showFormatOf(const LXMediaInfo &item) {

@@ -83,7 +83,7 @@ TEST(FormatRules, AudioOnlySourcesKeepTheirVideoLists) {
 
 // The catalogue's texts become typed values once, in its parser: sizes that are not two
 // positive numbers are dropped (no later reader parses a size from text), a caption falls
-// back to the key without its ordering prefix, and the key's three written forms agree.
+// back to the whole catalogue key, and the key's three written forms agree.
 TEST(FormatRules, TheCatalogueIsParsedOnceIntoTypedRecords) {
     const QVariantMap mkv{{"format", "matroska"},
                           {"Ext", ".mkv"},
@@ -99,7 +99,7 @@ TEST(FormatRules, TheCatalogueIsParsedOnceIntoTypedRecords) {
     const FormatRecord *r = c.find("Common Video.2--MKV");
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->frameSizes, QList<LXFrameSize>({{800, 600}, {640, 480}}));
-    EXPECT_EQ(r->caption, "MKV");
+    EXPECT_EQ(r->caption, "2--MKV");
     EXPECT_EQ(r->container, "matroska");
     EXPECT_FALSE(r->isAudio);
     EXPECT_EQ(r->key.keyPath(), "Common Video.2--MKV");
@@ -112,6 +112,7 @@ TEST(FormatRules, TheCatalogueIsParsedOnceIntoTypedRecords) {
     EXPECT_EQ(a->key.keyPath(), "Audio.7--mp3");
     EXPECT_TRUE(a->isAudio);
     EXPECT_EQ(c.findTyped("Audio.7--MP3"), a);
+    EXPECT_EQ(c.findTyped("common video.mkv"), r) << "the key without its prefix";
     EXPECT_EQ(c.findTyped("Audio.flac"), nullptr);
     EXPECT_EQ(c.find("Audio.mp3"), nullptr) << "a key path names the catalogue key, prefix and all";
     EXPECT_TRUE(c.hasExtension(".mkv"));
