@@ -216,8 +216,8 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
     }
 
     QSet<QString> taken;
-    for (const auto &item : doc.fileArray())
-        taken.insert(item->fileName());
+    for (const auto &row : doc.cellArray())
+        taken.insert(row->editMovie()->fileName());
     std::vector<RowReport> skipped;
     for (const QString &p : paths)
         if (!taken.contains(p))
@@ -225,7 +225,8 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
                                doc.lastSkippedReasons().value(p, QStringLiteral("not added")), QString()});
 
     const QVariantMap root = catalogue();
-    for (const auto &item : doc.fileArray()) {
+    for (const auto &row : doc.cellArray()) {
+        const LXMediaInfoPtr item = row->editMovie();
         const QString path =
             !keyPath.isEmpty() ? keyPath : LXDefaultFormat::forSource(item->bSourceIsVideo()).keyPath();
         doc.applyFormat(*item, path, vcCommon::findDictByKey(path, root).toMap());

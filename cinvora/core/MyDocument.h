@@ -1,5 +1,5 @@
 #pragma once
-// The document: the list of media items and their jobs, the conversion gate that bounds
+// The document: the list of jobs, each holding its media item, the conversion gate that bounds
 // how many convert at once, the batch operations, the guards, intake and history.
 //
 // Threads: every operation runs on the main thread except the scheduler's events (any
@@ -33,9 +33,10 @@ public:
     void setWindow(DocumentWindow *window) { _window = window ? window : &_noWindow; }
     DocumentWindow &window() { return *_window; }
 
-    // The list (main thread).
-    const std::vector<LXMediaInfoPtr> &fileArray() const { return _fileArray; }
+    // The list (main thread): its jobs in list order, each holding its item.
     const std::vector<vcTableCellViewPtr> &cellArray() const { return _cellArray; }
+    // The item of the job at `index`; null out of range.
+    LXMediaInfoPtr itemAt(int64_t index) const;
     const std::vector<vcTableCellViewPtr> &convertingCellViews() const { return _convertingCellViews; }
     int64_t numberOfRows() const { return static_cast<int64_t>(_cellArray.size()); }
     int64_t currentIndex() const { return _currentIndex; }
@@ -219,7 +220,6 @@ protected:
     DocumentWindow _noWindow;
     DocumentWindow *_window = &_noWindow;
 
-    std::vector<LXMediaInfoPtr> _fileArray;
     std::vector<vcTableCellViewPtr> _cellArray;
     std::vector<vcTableCellViewPtr> _convertingCellViews;
     int64_t _currentIndex = -1;

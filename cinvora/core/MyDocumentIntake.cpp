@@ -70,10 +70,11 @@ bool MyDocument::isForbbidenFile(const QString &path) {
 }
 
 void MyDocument::refreshIndexAndCount() {
-    const uint64_t n = _fileArray.size();
+    const uint64_t n = _cellArray.size();
     for (uint64_t i = 0; i < n; ++i) {
-        _fileArray[i]->setEditMovieIndex(i);
-        _fileArray[i]->setEditMovieCount(n);
+        const LXMediaInfoPtr item = _cellArray[i]->editMovie();
+        item->setEditMovieIndex(i);
+        item->setEditMovieCount(n);
     }
 }
 
@@ -97,10 +98,9 @@ void MyDocument::addMovies(const std::vector<LXMediaInfoPtr> &items) {
     if (items.empty())
         return;
     for (const LXMediaInfoPtr &item : items) {
-        _fileArray.push_back(item);
         vcTableCellViewPtr row = vcTableCellView::create(item);
         row->setTbCellDelegate(this);
-        row->setIdx(static_cast<int64_t>(_fileArray.size()) - 1);
+        row->setIdx(numberOfRows());
         _cellArray.push_back(row);
         _window->rowAdded(row);
     }
@@ -118,9 +118,9 @@ void MyDocument::addMovies(const std::vector<LXMediaInfoPtr> &items) {
 
 QSet<QString> MyDocument::listedPaths() const {
     QSet<QString> listed;
-    listed.reserve(qsizetype(_fileArray.size()));
-    for (const LXMediaInfoPtr &item : _fileArray)
-        listed.insert(item->fileName());
+    listed.reserve(qsizetype(_cellArray.size()));
+    for (const vcTableCellViewPtr &row : _cellArray)
+        listed.insert(row->editMovie()->fileName());
     return listed;
 }
 
@@ -317,7 +317,7 @@ void MyDocument::addImportFiles(QStringList paths) {
     // What the list held when the offers came: a repeat is known without the main thread.
     QSet<QString> listed;
     MainThread::run([&] {
-        wasEmpty = _fileArray.empty();
+        wasEmpty = _cellArray.empty();
         listed = listedPaths();
         _window->showAddProgress(true);
     });
@@ -389,8 +389,8 @@ void MyDocument::addImportFiles(QStringList paths) {
     MainThread::run([&] {
         _lastSkippedReasons = reasons;
         saveHistoryFile();
-        _window->updateEmptyListTip(_fileArray.empty());
-        if (wasEmpty && !_fileArray.empty()) {
+        _window->updateEmptyListTip(_cellArray.empty());
+        if (wasEmpty && !_cellArray.empty()) {
             selectItemAtIndex(0);
             _window->scrollToRow(0);
         }
@@ -407,8 +407,8 @@ bool MyDocument::saveHistoryFile() {
     if (!_usesHistory)
         return true;
     QVariantList entries;
-    for (size_t i = 0; i < _fileArray.size(); ++i) {
-        const LXMediaInfoPtr &item = _fileArray[i];
+    for (const vcTableCellViewPtr &row : _cellArray) {
+        const LXMediaInfoPtr item = row->editMovie();
         QVariantMap e;
         e.insert("currentFilePath", item->fileName());
         e.insert("currentDescKey", item->outputDesc());
@@ -436,12 +436,9 @@ bool MyDocument::saveHistoryFile() {
         // What a finished row needs to stay finished after a restart: its output, and the
         // digest of what made it (source with its size and time, trim, tracks, format,
         // parameters, folder). Lists without these keys load as rows not yet converted.
-        if (i < _cellArray.size()) {
-            const vcTableCellViewPtr &row = _cellArray[i];
-            if (const QString digest = row->doneFingerprintDigest(); !digest.isEmpty()) {
-                e.insert("convertedOutputFileKey", row->lastOutcome().outputFile);
-                e.insert("convertedFingerprintKey", digest);
-            }
+        if (const QString digest = row->doneFingerprintDigest(); !digest.isEmpty()) {
+            e.insert("convertedOutputFileKey", row->lastOutcome().outputFile);
+            e.insert("convertedFingerprintKey", digest);
         }
         entries << e;
     }
@@ -457,7 +454,6 @@ bool MyDocument::saveHistoryFile() {
 }
 
 void MyDocument::loadHistoryAtLuanch() {
-    _fileArray.clear();
     _cellArray.clear();
     vcCommon::readBookmark();
     QVariantList entries = vcCommon::readHistoryEntries();
@@ -656,7 +652,7 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
             saveHistoryFile();
         _restoreEntries.clear();
         _restoreDone = 0;
-        _window->updateEmptyListTip(_fileArray.empty());
+        _window->updateEmptyListTip(_cellArray.empty());
         _window->stopAddProgress();
     });
 }

@@ -222,14 +222,14 @@ void ODDocument::selectCellWithDictionaryWithSubKey(const QVariantMap &record, c
         return;
     }
     bool changes = false;
-    for (const LXMediaInfoPtr &item : _fileArray)
-        changes = changes || keyPathOf(*item) != keyPath;
+    for (const vcTableCellViewPtr &row : _cellArray)
+        changes = changes || keyPathOf(*row->editMovie()) != keyPath;
     const QString compKey = _mainKey + rawKey;
-    if (!changes || _fileArray.size() < 2 || !vcCommon::showTipAgainWhenChangeOutputFmt()) {
+    if (!changes || _cellArray.size() < 2 || !vcCommon::showTipAgainWhenChangeOutputFmt()) {
         applyFormatToAll(record, keyPath, compKey);
         return;
     }
-    _window->askApplyFormatToAll(int64_t(_fileArray.size()),
+    _window->askApplyFormatToAll(int64_t(_cellArray.size()),
                                  [this, record, keyPath, compKey](bool apply, bool dontAskAgain) {
                                      if (dontAskAgain)
                                          vcCommon::setShowTipAgainWhenChangeOutputFmt(false);
@@ -250,11 +250,11 @@ void ODDocument::applyFormatToAll(const QVariantMap &record, const QString &keyP
         setChoice(keyPath, {});
     const QVariantMap parameters = chosenParameters();
     _compKeyStr = compKey;
-    for (size_t i = 0; i < _fileArray.size(); ++i) {
-        LXMediaInfo &item = *_fileArray[i];
+    for (const vcTableCellViewPtr &row : _cellArray) {
+        LXMediaInfo &item = *row->editMovie();
         const bool keep = same && keyPathOf(item) == keyPath && item.bLoaded();
         applyFormat(item, keyPath, record, parameters, keep);
-        _window->refreshRow(_cellArray[i]);
+        _window->refreshRow(row);
     }
     _window->refreshParameterControls(currentEditMovie());
     // The saved list keeps every item's new format.
@@ -263,8 +263,8 @@ void ODDocument::applyFormatToAll(const QVariantMap &record, const QString &keyP
 
 void ODDocument::saveMediaInfo(const LXMediaInfo &edited) {
     const LXMediaFields e = edited.snapshot();
-    for (size_t i = 0; i < _fileArray.size(); ++i) {
-        LXMediaInfo &item = *_fileArray[i];
+    for (const vcTableCellViewPtr &row : _cellArray) {
+        LXMediaInfo &item = *row->editMovie();
         const auto probe = item.mediaInfoManager();
         item.update([&](LXMediaFields &f) {
             f.sampleRates = e.sampleRates;
@@ -289,7 +289,7 @@ void ODDocument::saveMediaInfo(const LXMediaInfo &edited) {
                 FormatRules::parseFrameSize(e.resolutions.at(ri), f.width, f.height);
             }
         });
-        _window->refreshRow(_cellArray[i]);
+        _window->refreshRow(row);
     }
     // New items start with these parameters, now and after a restart.
     setChoice(keyPathOf(edited), FormatRules::parametersOf(edited));

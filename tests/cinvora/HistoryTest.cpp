@@ -48,18 +48,18 @@ TEST(History, RoundTripRestoresEveryStoredField) {
         Doc d;
         d.doc.concludeDragFile({fixture("multi.mkv"), fixture("audio.flac"), fixture("clip.mp4")});
         ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
-        ASSERT_EQ(d.doc.fileArray().size(), 3u);
+        ASSERT_EQ(d.doc.cellArray().size(), 3u);
         // Choose Common Video / MKV for every job, then trim and pick tracks.
         const QVariantMap mkv =
             vcCommon::findDictByKey("Common Video.2--MKV", vcCommon::outputFormatDictFrom("ODOutputConfig")).toMap();
         d.doc.categoryButtonUp(2);
         d.doc.selectCellWithDictionaryWithSubKey(mkv, "2--MKV");
-        auto a = d.doc.fileArray()[0];
+        auto a = d.doc.itemAt(0);
         a->setKeptRange(LXKeptRange::fromSeconds(12.5, 20.0));
         a->setAudioStreamIndex(1);
         a->setSubTitleIndex(-1);
         a->setSrtSubtitleFile(srt);
-        auto b = d.doc.fileArray()[1];
+        auto b = d.doc.itemAt(1);
         b->setOutputExt(".m4a");
         b->setOutputFormat("ipod");
         b->setAudioStreamIndex(-1);
@@ -73,8 +73,8 @@ TEST(History, RoundTripRestoresEveryStoredField) {
 
     Doc d;
     ASSERT_TRUE(d.rebuild());
-    ASSERT_EQ(d.doc.fileArray().size(), 3u);
-    auto a = d.doc.fileArray()[0];
+    ASSERT_EQ(d.doc.cellArray().size(), 3u);
+    auto a = d.doc.itemAt(0);
     EXPECT_EQ(a->fileName(), fixture("multi.mkv"));
     EXPECT_EQ(a->trackStart(), 12.5);
     EXPECT_EQ(a->trackEnd(), 20.0);
@@ -90,11 +90,11 @@ TEST(History, RoundTripRestoresEveryStoredField) {
     EXPECT_EQ(a->chosenKeyPath(), "Common Video.2--MKV");
     EXPECT_TRUE(a->aCodecs().contains("flac"));
     // An audio source restores its container from the stored extension.
-    auto b = d.doc.fileArray()[1];
+    auto b = d.doc.itemAt(1);
     EXPECT_EQ(b->outputFormat(), "m4a");
     EXPECT_EQ(b->outputExt(), ".m4a");
     EXPECT_EQ(b->audioStreamIndex(), -1);
-    EXPECT_EQ(d.doc.fileArray()[2]->trackEnd(), 24.0);
+    EXPECT_EQ(d.doc.itemAt(2)->trackEnd(), 24.0);
 }
 
 TEST(History, MissingFilesAreSkippedAndOldFilesWithoutNewKeysLoad) {
@@ -118,8 +118,8 @@ TEST(History, MissingFilesAreSkippedAndOldFilesWithoutNewKeysLoad) {
     Doc d;
     ASSERT_TRUE(d.rebuild());
     foundation::Log::setSink(nullptr);
-    ASSERT_EQ(d.doc.fileArray().size(), 1u);
-    EXPECT_EQ(d.doc.fileArray()[0]->trackEnd(), 6.5);
+    ASSERT_EQ(d.doc.cellArray().size(), 1u);
+    EXPECT_EQ(d.doc.itemAt(0)->trackEnd(), 6.5);
     EXPECT_TRUE(log.contains("file not exist at path: " + gone));
     EXPECT_EQ(d.win.progressSheetsShown, 1);
     EXPECT_EQ(d.win.progressSheetsStopped, 1);
@@ -145,11 +145,11 @@ TEST(History, AStoredListFromAnEarlierReleaseKeepsItsTrims) {
     {
         Doc d;
         ASSERT_TRUE(d.rebuild());
-        ASSERT_EQ(d.doc.fileArray().size(), 2u);
-        const auto a = d.doc.fileArray()[0];
+        ASSERT_EQ(d.doc.cellArray().size(), 2u);
+        const auto a = d.doc.itemAt(0);
         EXPECT_EQ(a->keptRange(), (LXKeptRange{3'141'593, 17'000'000}));
         EXPECT_NEAR(a->trackStartPos(), 3.1415926535 / a->totalDuration(), 1e-7);
-        EXPECT_EQ(d.doc.fileArray()[1]->keptRange(), (LXKeptRange{0, 4'000'000}));
+        EXPECT_EQ(d.doc.itemAt(1)->keptRange(), (LXKeptRange{0, 4'000'000}));
         ASSERT_TRUE(d.doc.saveHistoryFile());
     }
     const QVariantList saved = vcCommon::readHistoryEntries();
@@ -189,12 +189,12 @@ TEST(History, HostileFilesLoadWhatTheyCanWithoutHanging) {
         ASSERT_TRUE(d.rebuild());
         EXPECT_LT(t.elapsed(), 20000);
         if (content.startsWith("<?xml") && content.contains("short.mp4")) {
-            ASSERT_EQ(d.doc.fileArray().size(), 1u);
-            const auto item = d.doc.fileArray()[0];
+            ASSERT_EQ(d.doc.cellArray().size(), 1u);
+            const auto item = d.doc.itemAt(0);
             EXPECT_EQ(item->trackStart(), 0.0);
             EXPECT_EQ(item->trackEnd(), item->totalDuration());
         } else {
-            EXPECT_TRUE(d.doc.fileArray().empty());
+            EXPECT_TRUE(d.doc.cellArray().empty());
         }
     }
     // A bookmark store that is not a property list is replaced, not fatal.
@@ -285,7 +285,7 @@ TEST(History, IntakeAndRebuildKeepTheFilesBookmarkedOffTheMainThread) {
     QFile::remove(vcCommon::bookmarkFile());
     Doc again;
     ASSERT_TRUE(again.rebuild());
-    ASSERT_EQ(again.doc.fileArray().size(), 3u);
+    ASSERT_EQ(again.doc.cellArray().size(), 3u);
     EXPECT_EQ(vcCommon::readBookmark(),
               QStringList({fixture("short.mp4"), fixture("audio.mp3"), fixture("mpeg4.avi")}));
 }
@@ -324,7 +324,7 @@ TEST(History, SaveRefusesToReplaceANodeThatIsNotARegularFile) {
             EXPECT_FALSE(d.doc.saveHistoryFile());
             foundation::Log::setSink(nullptr);
             EXPECT_TRUE(log.contains("SaveHistoryFile Failed")) << log.join('\n').toStdString();
-            EXPECT_EQ(d.doc.fileArray().size(), 1u) << "the list stays in memory";
+            EXPECT_EQ(d.doc.cellArray().size(), 1u) << "the list stays in memory";
             struct stat after {};
             ASSERT_EQ(::lstat(QFile::encodeName(target).constData(), &after), 0);
             EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
@@ -362,10 +362,10 @@ TEST(History, OutOfRangeNumbersAreRefusedAndAnUnreadableListIsKeptAside) {
     {
         Doc d;
         ASSERT_TRUE(d.rebuild());
-        ASSERT_EQ(d.doc.fileArray().size(), 1u);
+        ASSERT_EQ(d.doc.cellArray().size(), 1u);
         const auto fresh = d.doc.initEditMovieWithPath(fixture("multi.mkv"));
-        EXPECT_EQ(d.doc.fileArray()[0]->subTitleIndex(), fresh->subTitleIndex());
-        EXPECT_EQ(d.doc.fileArray()[0]->audioStreamIndex(), fresh->audioStreamIndex());
+        EXPECT_EQ(d.doc.itemAt(0)->subTitleIndex(), fresh->subTitleIndex());
+        EXPECT_EQ(d.doc.itemAt(0)->audioStreamIndex(), fresh->audioStreamIndex());
     }
     for (const QByteArray &broken : {QByteArray("<plist><array><dict><key>x"), QByteArray("second broken list")}) {
         QFile f(vcCommon::historyFile());
@@ -404,8 +404,8 @@ TEST(History, RestoredRowsPassTheChecksOfFilesAddedByHand) {
     Doc d;
     ASSERT_TRUE(d.rebuild());
     foundation::Log::setSink(nullptr);
-    ASSERT_EQ(d.doc.fileArray().size(), 1u);
-    EXPECT_EQ(d.doc.fileArray()[0]->fileName(), fixture("short.mp4"));
+    ASSERT_EQ(d.doc.cellArray().size(), 1u);
+    EXPECT_EQ(d.doc.itemAt(0)->fileName(), fixture("short.mp4"));
     for (const QString &p : {empty, noise, fixture("text.mkv")})
         EXPECT_TRUE(log.filter(p).size() == 1) << p.toStdString() << "\n" << log.join('\n').toStdString();
     resetStores();
@@ -425,8 +425,8 @@ TEST(History, StoredProbesServeUnchangedFilesOnly) {
         Doc d;
         d.doc.concludeDragFile({same, noise, touched});
         ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
-        ASSERT_EQ(d.doc.fileArray().size(), 3u);
-        realLength = d.doc.fileArray()[0]->totalDuration();
+        ASSERT_EQ(d.doc.cellArray().size(), 3u);
+        realLength = d.doc.itemAt(0)->totalDuration();
     }
     QVariantList entries = vcCommon::readHistoryEntries();
     ASSERT_EQ(entries.size(), 3);
@@ -451,11 +451,11 @@ TEST(History, StoredProbesServeUnchangedFilesOnly) {
     Doc d;
     ASSERT_TRUE(d.rebuild());
     foundation::Log::setSink(nullptr);
-    ASSERT_EQ(d.doc.fileArray().size(), 2u);
-    EXPECT_EQ(d.doc.fileArray()[0]->fileName(), same);
-    EXPECT_EQ(d.doc.fileArray()[0]->totalDuration(), 99.0);
-    EXPECT_EQ(d.doc.fileArray()[1]->fileName(), touched);
-    EXPECT_EQ(d.doc.fileArray()[1]->totalDuration(), realLength);
+    ASSERT_EQ(d.doc.cellArray().size(), 2u);
+    EXPECT_EQ(d.doc.itemAt(0)->fileName(), same);
+    EXPECT_EQ(d.doc.itemAt(0)->totalDuration(), 99.0);
+    EXPECT_EQ(d.doc.itemAt(1)->fileName(), touched);
+    EXPECT_EQ(d.doc.itemAt(1)->totalDuration(), realLength);
     EXPECT_EQ(log.filter("Refused restoring " + noise).size(), 1) << log.join('\n').toStdString();
     // The probes were saved: the touched file's entry now holds what it holds now.
     const QVariantList after = vcCommon::readHistoryEntries();
@@ -519,8 +519,8 @@ TEST(History, RepeatedPathsRestoreOneRowQuickly) {
     d.doc.loadHistoryAtLuanch();
     ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }, 30000)) << "still restoring after 30 s";
     EXPECT_LT(took.elapsed(), 15000);
-    ASSERT_EQ(d.doc.fileArray().size(), 2u);
-    EXPECT_EQ(d.doc.fileArray()[1]->fileName(), fixture("audio.mp3"));
+    ASSERT_EQ(d.doc.cellArray().size(), 2u);
+    EXPECT_EQ(d.doc.itemAt(1)->fileName(), fixture("audio.mp3"));
     resetStores();
 }
 
@@ -544,8 +544,8 @@ TEST(History, StoredFormatsTheCatalogueDoesNotKnowAreRefused) {
     ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
     Doc d;
     ASSERT_TRUE(d.rebuild());
-    ASSERT_EQ(d.doc.fileArray().size(), 2u);
-    EXPECT_EQ(d.doc.fileArray()[0]->outputExt(), ".mkv");
-    EXPECT_EQ(d.doc.fileArray()[1]->outputExt(), ".m4a");
+    ASSERT_EQ(d.doc.cellArray().size(), 2u);
+    EXPECT_EQ(d.doc.itemAt(0)->outputExt(), ".mkv");
+    EXPECT_EQ(d.doc.itemAt(1)->outputExt(), ".m4a");
     resetStores();
 }

@@ -979,7 +979,7 @@ TEST(Document, KeyNotificationsMoveTheSelectionWrapAndDelete) {
     post("globalPressDeleteKey"); // nothing converts: no question
     EXPECT_TRUE(win.questions.isEmpty());
     ASSERT_EQ(doc.numberOfRows(), 2);
-    EXPECT_EQ(doc.fileArray()[1]->fileName(), fixture("hd1080.mp4"));
+    EXPECT_EQ(doc.itemAt(1)->fileName(), fixture("hd1080.mp4"));
     EXPECT_EQ(doc.currentIndex(), 1);
 }
 
