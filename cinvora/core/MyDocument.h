@@ -21,6 +21,8 @@
 #include <unordered_set>
 #include <vector>
 
+struct vcHistoryEntry;
+
 class MyDocument : public vcTableCellViewDelegate {
 public:
     MyDocument();
@@ -197,8 +199,10 @@ protected:
     // One message naming the offers that were not added and why (nothing when all were).
     void reportSkippedFiles(const QStringList &skipped);
     void loadHistoryFiles(QVariantList entries);
-    // Why a saved entry's extension or container cannot be restored (empty: it can).
-    static QString unknownStoredFormat(const QVariantMap &entry, bool sourceIsVideo);
+    // The row's item a saved entry gives back: from the probe it kept while its file is
+    // unchanged, else probed again with the checks of an added file; null, and logged, when
+    // the file or the entry cannot be a row. `probed` is set when the file was read.
+    LXMediaInfoPtr restoredItem(const vcHistoryEntry &entry, bool &probed);
     void updateProgressOnMain(double percent);
     // Removes the rows (stopping what they convert) in one pass over the list: one
     // renumbering, one bookmark write and one history save however many go. The row that

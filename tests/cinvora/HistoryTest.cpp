@@ -1,5 +1,6 @@
 #include <ODDocument.h>
 #include <vcCommon.h>
+#include <vcHistory.h>
 
 #include "FakeWindow.h"
 #include "TestSupport.h"
@@ -35,7 +36,7 @@ struct Doc {
 };
 
 void resetStores() {
-    QFile::remove(vcCommon::historyFile());
+    QFile::remove(vcHistory::defaultFile());
     QFile::remove(vcCommon::bookmarkFile());
 }
 
@@ -65,7 +66,7 @@ TEST(History, RoundTripRestoresEveryStoredField) {
         b->setAudioStreamIndex(-1);
         ASSERT_TRUE(d.doc.saveHistoryFile());
     }
-    const QVariantList entries = vcCommon::readHistoryEntries();
+    const QVariantList entries = vcHistory().read();
     ASSERT_EQ(entries.size(), 3);
     EXPECT_TRUE(entries[0].toMap().contains("currentPluginSubTitleKey"));
     EXPECT_FALSE(entries[1].toMap().contains("currentPluginSubTitleKey"));
@@ -112,7 +113,7 @@ TEST(History, MissingFilesAreSkippedAndOldFilesWithoutNewKeysLoad) {
                            {"currentSubTitleIdxKey", -1},
                            {"currentAudioTrackIdxKey", 0}};
     entries << QVariantMap{{"currentFilePath", gone}};
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     QStringList log;
     foundation::Log::setSink([&](const QString &l) { log << l; });
     Doc d;
@@ -130,7 +131,7 @@ TEST(History, MissingFilesAreSkippedAndOldFilesWithoutNewKeysLoad) {
 // under the same keys.
 TEST(History, AStoredListFromAnEarlierReleaseKeepsItsTrims) {
     resetStores();
-    QFile f(vcCommon::historyFile());
+    QFile f(vcHistory::defaultFile());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     const QString entry = QStringLiteral(
         "<dict><key>currentFilePath</key><string>%1</string><key>currentExtKey</key><string>.mov</string>"
@@ -152,7 +153,7 @@ TEST(History, AStoredListFromAnEarlierReleaseKeepsItsTrims) {
         EXPECT_EQ(d.doc.itemAt(1)->keptRange(), (LXKeptRange{0, 4'000'000}));
         ASSERT_TRUE(d.doc.saveHistoryFile());
     }
-    const QVariantList saved = vcCommon::readHistoryEntries();
+    const QVariantList saved = vcHistory().read();
     ASSERT_EQ(saved.size(), 2);
     EXPECT_NEAR(saved[0].toMap().value("currentTrackStartKey").toDouble(), 3.1415926535, 1e-6);
     EXPECT_NEAR(saved[0].toMap().value("currentTrackEndKey").toDouble(), 17.0, 1e-6);
@@ -179,7 +180,7 @@ TEST(History, HostileFilesLoadWhatTheyCanWithoutHanging) {
     };
     for (const QByteArray &content : files) {
         resetStores();
-        QFile f(vcCommon::historyFile());
+        QFile f(vcHistory::defaultFile());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(content);
         f.close();
@@ -224,21 +225,23 @@ TEST(Bookmarks, LowestFreeNumberEachPathOnceAndRemoval) {
     vcCommon::removeFilePathFromBookmark("/nothing");
     EXPECT_EQ(vcCommon::readBookmark(), QStringList({"/a", "/b", "/c"}));
     // The store lives beside the history, not in the working directory.
-    EXPECT_EQ(QFileInfo(vcCommon::bookmarkFile()).absolutePath(), QFileInfo(vcCommon::historyFile()).absolutePath());
-    ASSERT_TRUE(vcCommon::writeHistoryEntries(QVariantList{QVariantMap{{"currentFilePath", "/a"}}}));
-    vcCommon::removeAllFilePathFromBookmark();
+    EXPECT_EQ(QFileInfo(vcCommon::bookmarkFile()).absolutePath(), QFileInfo(vcHistory::defaultFile()).absolutePath());
+    // Clearing the history empties both stores.
+    ASSERT_TRUE(vcHistory().write(QVariantList{QVariantMap{{"currentFilePath", "/a"}}}));
+    Doc d;
+    d.doc.clearAllHistory();
     EXPECT_TRUE(vcCommon::readBookmark().isEmpty());
-    EXPECT_TRUE(vcCommon::readHistoryEntries().isEmpty());
+    EXPECT_TRUE(vcHistory().read().isEmpty());
 }
 
 TEST(History, MissingHistoryIsMadeFromTheTemplate) {
     resetStores();
-    EXPECT_FALSE(QFile::exists(vcCommon::historyFile()));
-    EXPECT_TRUE(vcCommon::readHistoryEntries().isEmpty());
-    const auto content = PropertyList::readFile(vcCommon::historyFile());
+    EXPECT_FALSE(QFile::exists(vcHistory::defaultFile()));
+    EXPECT_TRUE(vcHistory().read().isEmpty());
+    const auto content = PropertyList::readFile(vcHistory::defaultFile());
     ASSERT_TRUE(content);
     EXPECT_EQ(content->typeId(), QMetaType::QVariantList);
-    EXPECT_TRUE(vcCommon::historyFile().startsWith(QDir::home().filePath(".local/share/Cinvora")));
+    EXPECT_TRUE(vcHistory::defaultFile().startsWith(QDir::home().filePath(".local/share/Cinvora")));
 }
 
 // A save killed at any moment leaves either the old file or the new one.
@@ -304,7 +307,7 @@ TEST(History, SaveRefusesToReplaceANodeThatIsNotARegularFile) {
         targets << device;
     else
         std::fprintf(stderr, "cannot make a device node here; the FIFO stands alone\n");
-    const QString list = vcCommon::historyFile();
+    const QString list = vcHistory::defaultFile();
     for (const QString &target : targets) {
         SCOPED_TRACE(target.toStdString());
         struct stat before {};
@@ -352,13 +355,13 @@ TEST(History, SaveRefusesToReplaceANodeThatIsNotARegularFile) {
 // that cannot be read is kept aside (one copy) before a new one takes its name.
 TEST(History, OutOfRangeNumbersAreRefusedAndAnUnreadableListIsKeptAside) {
     resetStores();
-    const QString backup = vcCommon::historyFile() + ".unreadable";
+    const QString backup = vcHistory::defaultFile() + ".unreadable";
     QFile::remove(backup);
     QVariantList entries;
     entries << QVariantMap{{"currentFilePath", fixture("multi.mkv")},
                            {"currentSubTitleIdxKey", qlonglong(99999999999)},
                            {"currentAudioTrackIdxKey", qlonglong(-99999999999)}};
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     {
         Doc d;
         ASSERT_TRUE(d.rebuild());
@@ -368,7 +371,7 @@ TEST(History, OutOfRangeNumbersAreRefusedAndAnUnreadableListIsKeptAside) {
         EXPECT_EQ(d.doc.itemAt(0)->audioStreamIndex(), fresh->audioStreamIndex());
     }
     for (const QByteArray &broken : {QByteArray("<plist><array><dict><key>x"), QByteArray("second broken list")}) {
-        QFile f(vcCommon::historyFile());
+        QFile f(vcHistory::defaultFile());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(broken);
         f.close();
@@ -379,7 +382,7 @@ TEST(History, OutOfRangeNumbersAreRefusedAndAnUnreadableListIsKeptAside) {
         QFile kept(backup);
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), broken) << "the last unreadable list is the one kept";
-        EXPECT_EQ(vcCommon::readHistoryEntries().size(), 1);
+        EXPECT_EQ(vcHistory().read().size(), 1);
     }
     EXPECT_EQ(QDir(QFileInfo(backup).absolutePath()).entryList({"FileList.plist*"}, QDir::Files).size(), 2);
     QFile::remove(backup);
@@ -398,7 +401,7 @@ TEST(History, RestoredRowsPassTheChecksOfFilesAddedByHand) {
     QVariantList entries;
     for (const QString &p : {empty, noise, fixture("short.mp4"), fixture("text.mkv")})
         entries << QVariantMap{{"currentFilePath", p}};
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     QStringList log;
     foundation::Log::setSink([&](const QString &l) { log << l; });
     Doc d;
@@ -428,7 +431,7 @@ TEST(History, StoredProbesServeUnchangedFilesOnly) {
         ASSERT_EQ(d.doc.cellArray().size(), 3u);
         realLength = d.doc.itemAt(0)->totalDuration();
     }
-    QVariantList entries = vcCommon::readHistoryEntries();
+    QVariantList entries = vcHistory().read();
     ASSERT_EQ(entries.size(), 3);
     for (QVariant &v : entries) {
         QVariantMap e = v.toMap();
@@ -438,7 +441,7 @@ TEST(History, StoredProbesServeUnchangedFilesOnly) {
         e.insert("sourceProbeKey", probe);
         v = e;
     }
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     QFile::remove(noise);
     ASSERT_TRUE(QFile::copy(fixture("random.mp4"), noise));
     {
@@ -458,7 +461,7 @@ TEST(History, StoredProbesServeUnchangedFilesOnly) {
     EXPECT_EQ(d.doc.itemAt(1)->totalDuration(), realLength);
     EXPECT_EQ(log.filter("Refused restoring " + noise).size(), 1) << log.join('\n').toStdString();
     // The probes were saved: the touched file's entry now holds what it holds now.
-    const QVariantList after = vcCommon::readHistoryEntries();
+    const QVariantList after = vcHistory().read();
     ASSERT_EQ(after.size(), 2);
     EXPECT_EQ(after[1].toMap().value("sourceProbeKey").toMap().value("duration").toLongLong() / 1'000'000,
               qlonglong(realLength));
@@ -469,7 +472,7 @@ TEST(History, StoredProbesServeUnchangedFilesOnly) {
 // its content, whether the link was there at start or made while the program ran.
 TEST(History, ALinkToAFileThatIsNotAListIsSetAsideNeverWrittenThrough) {
     resetStores();
-    const QString list = vcCommon::historyFile(), aside = list + ".unreadable";
+    const QString list = vcHistory::defaultFile(), aside = list + ".unreadable";
     const QString notes = testsupport::freshDir("notes") + "/notes.txt";
     const QByteArray content("my notes, not a list\n");
     auto notesContent = [&] {
@@ -512,7 +515,7 @@ TEST(History, RepeatedPathsRestoreOneRowQuickly) {
     for (int i = 0; i < 100000; ++i)
         entries << once;
     entries << QVariantMap{{"currentFilePath", fixture("audio.mp3")}} << once;
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     QElapsedTimer took;
     took.start();
     Doc d;
@@ -541,7 +544,7 @@ TEST(History, StoredFormatsTheCatalogueDoesNotKnowAreRefused) {
     // An audio row's container comes from its extension: only that is looked at.
     entries << QVariantMap{
         {"currentFilePath", fixture("audio.mp3")}, {"currentExtKey", ".m4a"}, {"currentFormatKey", "m4a"}};
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     Doc d;
     ASSERT_TRUE(d.rebuild());
     ASSERT_EQ(d.doc.cellArray().size(), 2u);

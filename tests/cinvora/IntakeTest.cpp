@@ -1,5 +1,6 @@
 #include <ODDocument.h>
 #include <vcCommon.h>
+#include <vcHistory.h>
 
 #include <framewheel/SWMediaInfoManager.h>
 #include <reelwright/LXMediaCommon.h>
@@ -24,7 +25,7 @@ struct Doc {
     FakeWindow win;
     ODDocument doc;
     Doc() {
-        QFile::remove(vcCommon::historyFile());
+        QFile::remove(vcHistory::defaultFile());
         QFile::remove(vcCommon::bookmarkFile());
         doc.setWindow(&win);
     }
@@ -105,7 +106,7 @@ TEST(Intake, FoldersTextFilesAndRepeatsAreSkippedAndProgressCountsOffers) {
     EXPECT_FALSE(d.win.tipShownEmpty);
     // The history was saved with the two rows; offering them again adds nothing, and
     // neither does one path offered twice.
-    EXPECT_TRUE(vcCommon::fileExistAtHistory(a));
+    EXPECT_TRUE(vcHistory().contains(a));
     const QString e = linkTo(dir, "e.mp4", fixture("short.mp4"));
     ASSERT_TRUE(d.drop({a, c, e, e}));
     EXPECT_EQ(d.names(), QStringList({"a.mp4", "c.mp3", "e.mp4"}));
@@ -171,7 +172,7 @@ TEST(Intake, NotificationAddsFilesAndCancelStopsBeforeTheNextFile) {
     EXPECT_GE(rows, 5u);
     EXPECT_LT(rows, 11u);
     // What was added is in the saved history.
-    EXPECT_EQ(vcCommon::readHistoryEntries().size(), qsizetype(rows));
+    EXPECT_EQ(vcHistory().read().size(), qsizetype(rows));
 }
 
 TEST(Intake, FiveHundredOffersOfWhichFiftyFailGiveFourHundredFiftyRowsInOrder) {
@@ -279,7 +280,7 @@ TEST(Intake, AFileThatOpensAsSoundWithNothingInItIsRefused) {
 
     Doc again;
     ASSERT_TRUE(foundation::PropertyList::writeFile(
-        vcCommon::historyFile(),
+        vcHistory::defaultFile(),
         QVariantList{QVariantMap{{"currentFilePath", notes}}, QVariantMap{{"currentFilePath", fixture("audio.mp3")}}}));
     again.doc.loadHistoryAtLuanch();
     ASSERT_TRUE(testsupport::waitFor([&] { return !again.doc.isAdding(); }, 60000));

@@ -15,6 +15,7 @@
 #include <foundation/Strings.h>
 #include <glazeform/LXThumbImageTableView.h>
 #include <vcCommon.h>
+#include <vcHistory.h>
 
 #include <QApplication>
 #include <QMimeData>
@@ -78,7 +79,7 @@ struct Session {
         SWPlayer::setDefaultAudioOutput(QStringLiteral("null"));
         // Each test starts from an empty saved list.
         vcCommon::removeAllFilePathFromBookmark();
-        vcCommon::writeHistoryEntries({});
+        vcHistory().write({});
         out = testsupport::freshDir("out");
         vcCommon::setExportMovieFolder(out);
         vcCommon::setMaxConvertingCountSameTime(limit);

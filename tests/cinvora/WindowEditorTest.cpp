@@ -32,7 +32,7 @@ bool flipDone(Session &s) {
     return waitFor([&] { return !FlipController::runningFlip(s.window->editPanelView()->parentWidget()); }, 5000);
 }
 
-QVariantMap savedEntry(int i) { return vcCommon::readHistoryEntries().value(i).toMap(); }
+QVariantMap savedEntry(int i) { return vcHistory().read().value(i).toMap(); }
 
 double videoDuration(const QString &path) {
     for (const auto &st : testsupport::ffprobe(path).value("streams").toArray())

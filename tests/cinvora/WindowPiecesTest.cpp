@@ -287,7 +287,7 @@ struct EditorHookWindow : ODMyDocumentWindow {
 } // namespace
 
 TEST(WindowBrowser, ACellsSettingsButtonChoosesTheFormatAndOpensTheEditorHook) {
-    vcCommon::writeHistoryEntries({});
+    vcHistory().write({});
     vcCommon::setLastOutputChoice({}, {});
     EditorHookWindow w;
     w.show();
@@ -376,7 +376,7 @@ TEST(WindowPages, TheFlipLastsThreeQuartersOfASecondAndReturningSavesTheList) {
     s.doc().itemAt(0)->setKeptRange(s.doc().itemAt(0)->keptRange().withStart(1.5));
     s.window->backToMainPage();
     EXPECT_FALSE(s.window->isEditPageShown());
-    const QVariantList saved = vcCommon::readHistoryEntries();
+    const QVariantList saved = vcHistory().read();
     ASSERT_EQ(saved.size(), 1);
     EXPECT_DOUBLE_EQ(saved[0].toMap().value("currentTrackStartKey").toDouble(), 1.5);
     EXPECT_EQ(s.window->mainPreviewView()->item(), s.doc().itemAt(0));
@@ -449,7 +449,7 @@ TEST(WindowSheets, SettingsSheetIsAnsweredByTheDocument) {
     // Clearing the history empties the list.
     click(sheet->clearHistoryBtn());
     EXPECT_EQ(s.doc().numberOfRows(), 0);
-    EXPECT_TRUE(vcCommon::readHistoryEntries().isEmpty());
+    EXPECT_TRUE(vcHistory().read().isEmpty());
     // A second press replaces the sheet.
     QPointer<ODSettingController> first(sheet);
     click(s.window->settingBtn());
@@ -484,7 +484,7 @@ TEST(WindowList, HalfOfAThousandRowsGoTogetherInOnePass) {
     ASSERT_EQ(s.doc().numberOfRows(), 500);
     // A save per row would take hundreds of saves' time; one pass takes a few.
     EXPECT_LT(tookMs, 20 * oneSaveMs + 200) << "one save: " << oneSaveMs << " ms";
-    const QVariantList saved = vcCommon::readHistoryEntries();
+    const QVariantList saved = vcHistory().read();
     ASSERT_EQ(saved.size(), 500);
     for (int i = 0; i < 500; ++i) {
         EXPECT_EQ(s.job(i)->idx(), i);
@@ -611,7 +611,7 @@ TEST(WindowPlayer, CtrlReturnOpensTheSelectedJobInThePlayerWindowWhoseTrimsTheLi
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(plus.isNull());
     EXPECT_EQ(LXConverWin::convertWin(), nullptr);
-    const QVariantList saved = vcCommon::readHistoryEntries();
+    const QVariantList saved = vcHistory().read();
     ASSERT_EQ(saved.size(), 2);
     EXPECT_NEAR(saved[1].toMap().value("currentTrackStartKey").toDouble(), 5.0, 1e-6);
 
