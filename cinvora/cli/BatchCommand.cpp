@@ -185,15 +185,16 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
     }
 
     QSet<QString> taken;
-    for (const auto &item : doc.fileArray())
-        taken.insert(item->fileName());
+    for (const auto &row : doc.cellArray())
+        taken.insert(row->editMovie()->fileName());
     std::vector<RowReport> skipped;
     for (const QString &p : paths)
         if (!taken.contains(p))
             skipped.push_back({p, QString(), QStringLiteral("skipped"), 0,
                                doc.lastSkippedReasons().value(p, QStringLiteral("not added")), QString()});
 
-    for (const auto &item : doc.fileArray()) {
+    for (const auto &row : doc.cellArray()) {
+        const LXMediaInfoPtr item = row->editMovie();
         const QString path =
             !keyPath.isEmpty() ? keyPath : LXDefaultFormat::forSource(item->bSourceIsVideo()).keyPath();
         if (const FormatRecord *record = FormatCatalogue::shared().find(path))

@@ -219,6 +219,11 @@ vcTableCellViewPtr MyDocument::cellAt(int64_t index) const {
     return _cellArray[static_cast<size_t>(index)];
 }
 
+LXMediaInfoPtr MyDocument::itemAt(int64_t index) const {
+    const vcTableCellViewPtr row = cellAt(index);
+    return row ? row->editMovie() : nullptr;
+}
+
 void MyDocument::deleteItemAtIndex(int64_t index) {
     const vcTableCellViewPtr row = cellAt(index);
     if (!row)
@@ -311,7 +316,6 @@ void MyDocument::removeRows(const std::vector<vcTableCellViewPtr> &rows) {
         const vcTableCellViewPtr row = _cellArray[i];
         if (!gone.count(row.get())) {
             _cellArray[kept] = row;
-            _fileArray[kept] = _fileArray[i];
             row->setIdx(static_cast<int64_t>(kept));
             ++kept;
             continue;
@@ -324,7 +328,6 @@ void MyDocument::removeRows(const std::vector<vcTableCellViewPtr> &rows) {
         removed.push_back(row);
     }
     _cellArray.resize(kept);
-    _fileArray.resize(kept);
     std::erase_if(_convertingCellViews, [&](const vcTableCellViewPtr &row) { return gone.count(row.get()) != 0; });
     vcCommon::removeFilePathsFromBookmark(bookmarks);
     refreshIndexAndCount();
@@ -368,7 +371,6 @@ void MyDocument::deleteAllFromList() {
     for (int64_t i = numberOfRows() - 1; i >= 0; --i) {
         const vcTableCellViewPtr row = _cellArray[static_cast<size_t>(i)];
         forgetRemovedRow(row);
-        _fileArray.erase(_fileArray.begin() + i);
         _cellArray.erase(_cellArray.begin() + i);
         _window->rowRemoved(row);
     }
@@ -386,11 +388,7 @@ void MyDocument::deleteAllFromList() {
 
 bool MyDocument::validSelectCell() const { return _currentIndex >= 0 && _currentIndex < numberOfRows(); }
 
-LXMediaInfoPtr MyDocument::currentEditMovie() const {
-    if (!validSelectCell())
-        return nullptr;
-    return _fileArray[static_cast<size_t>(_currentIndex)];
-}
+LXMediaInfoPtr MyDocument::currentEditMovie() const { return itemAt(_currentIndex); }
 
 std::vector<vcTableCellViewPtr> MyDocument::selectedRows() const {
     std::vector<vcTableCellViewPtr> rows;
@@ -439,7 +437,7 @@ void MyDocument::setCurrentItem(int64_t index) {
         _window->previewItem(nullptr, false);
         return;
     }
-    const LXMediaInfoPtr item = _fileArray[static_cast<size_t>(index)];
+    const LXMediaInfoPtr item = itemAt(index);
     _window->previewItem(item, _window->isPlaying());
     _window->refreshParameterControls(item);
 }

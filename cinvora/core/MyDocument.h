@@ -1,5 +1,5 @@
 #pragma once
-// The document: the list of media items and their jobs, the conversion gate that bounds
+// The document: the list of jobs, each holding its media item, the conversion gate that bounds
 // how many convert at once, the batch operations, the guards, intake and history.
 //
 // Threads: every operation runs on the main thread except the scheduler's events (any
@@ -22,6 +22,8 @@
 #include <unordered_set>
 #include <vector>
 
+struct vcHistoryEntry;
+
 class MyDocument : public vcTableCellViewDelegate {
 public:
     MyDocument();
@@ -34,9 +36,10 @@ public:
     void setWindow(DocumentWindow *window) { _window = window ? window : &_noWindow; }
     DocumentWindow &window() { return *_window; }
 
-    // The list (main thread).
-    const std::vector<LXMediaInfoPtr> &fileArray() const { return _fileArray; }
+    // The list (main thread): its jobs in list order, each holding its item.
     const std::vector<vcTableCellViewPtr> &cellArray() const { return _cellArray; }
+    // The item of the job at `index`; null out of range.
+    LXMediaInfoPtr itemAt(int64_t index) const;
     const std::vector<vcTableCellViewPtr> &convertingCellViews() const { return _convertingCellViews; }
     int64_t numberOfRows() const { return static_cast<int64_t>(_cellArray.size()); }
     int64_t currentIndex() const { return _currentIndex; }
@@ -196,8 +199,10 @@ protected:
     // One message naming the offers that were not added and why (nothing when all were).
     void reportSkippedFiles(const QStringList &skipped);
     void loadHistoryFiles(QVariantList entries);
-    // Why a saved entry's extension or container cannot be restored (empty: it can).
-    static QString unknownStoredFormat(const QVariantMap &entry, bool sourceIsVideo);
+    // The row's item a saved entry gives back: from the probe it kept while its file is
+    // unchanged, else probed again with the checks of an added file; null, and logged, when
+    // the file or the entry cannot be a row. `probed` is set when the file was read.
+    LXMediaInfoPtr restoredItem(const vcHistoryEntry &entry, bool &probed);
     void updateProgressOnMain(double percent);
     // Removes the rows (stopping what they convert) in one pass over the list: one
     // renumbering, one bookmark write and one history save however many go. The row that
@@ -219,7 +224,6 @@ protected:
     DocumentWindow _noWindow;
     DocumentWindow *_window = &_noWindow;
 
-    std::vector<LXMediaInfoPtr> _fileArray;
     std::vector<vcTableCellViewPtr> _cellArray;
     std::vector<vcTableCellViewPtr> _convertingCellViews;
     int64_t _currentIndex = -1;

@@ -2,6 +2,7 @@
 #include "FormatRules.h"
 #include "MyDocument.h"
 #include "vcCommon.h"
+#include "vcHistory.h"
 
 #include <foundation/Files.h>
 #include <foundation/AlertRequest.h>
@@ -17,7 +18,6 @@
 #include <QFileInfo>
 #include <QSet>
 #include <cmath>
-#include <limits>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,10 +70,11 @@ bool MyDocument::isForbbidenFile(const QString &path) {
 }
 
 void MyDocument::refreshIndexAndCount() {
-    const uint64_t n = _fileArray.size();
+    const uint64_t n = _cellArray.size();
     for (uint64_t i = 0; i < n; ++i) {
-        _fileArray[i]->setEditMovieIndex(i);
-        _fileArray[i]->setEditMovieCount(n);
+        const LXMediaInfoPtr item = _cellArray[i]->editMovie();
+        item->setEditMovieIndex(i);
+        item->setEditMovieCount(n);
     }
 }
 
@@ -97,10 +98,9 @@ void MyDocument::addMovies(const std::vector<LXMediaInfoPtr> &items) {
     if (items.empty())
         return;
     for (const LXMediaInfoPtr &item : items) {
-        _fileArray.push_back(item);
         vcTableCellViewPtr row = vcTableCellView::create(item);
         row->setTbCellDelegate(this);
-        row->setIdx(static_cast<int64_t>(_fileArray.size()) - 1);
+        row->setIdx(numberOfRows());
         _cellArray.push_back(row);
         _window->rowAdded(row);
     }
@@ -118,9 +118,9 @@ void MyDocument::addMovies(const std::vector<LXMediaInfoPtr> &items) {
 
 QSet<QString> MyDocument::listedPaths() const {
     QSet<QString> listed;
-    listed.reserve(qsizetype(_fileArray.size()));
-    for (const LXMediaInfoPtr &item : _fileArray)
-        listed.insert(item->fileName());
+    listed.reserve(qsizetype(_cellArray.size()));
+    for (const vcTableCellViewPtr &row : _cellArray)
+        listed.insert(row->editMovie()->fileName());
     return listed;
 }
 
@@ -317,7 +317,7 @@ void MyDocument::addImportFiles(QStringList paths) {
     // What the list held when the offers came: a repeat is known without the main thread.
     QSet<QString> listed;
     MainThread::run([&] {
-        wasEmpty = _fileArray.empty();
+        wasEmpty = _cellArray.empty();
         listed = listedPaths();
         _window->showAddProgress(true);
     });
@@ -389,8 +389,8 @@ void MyDocument::addImportFiles(QStringList paths) {
     MainThread::run([&] {
         _lastSkippedReasons = reasons;
         saveHistoryFile();
-        _window->updateEmptyListTip(_fileArray.empty());
-        if (wasEmpty && !_fileArray.empty()) {
+        _window->updateEmptyListTip(_cellArray.empty());
+        if (wasEmpty && !_cellArray.empty()) {
             selectItemAtIndex(0);
             _window->scrollToRow(0);
         }
@@ -407,49 +407,17 @@ bool MyDocument::saveHistoryFile() {
     if (!_usesHistory)
         return true;
     QVariantList entries;
-    for (size_t i = 0; i < _fileArray.size(); ++i) {
-        const LXMediaInfoPtr &item = _fileArray[i];
-        QVariantMap e;
-        e.insert("currentFilePath", item->fileName());
-        e.insert("currentDescKey", item->outputDesc());
-        e.insert("currentFormatKey", item->outputFormat());
-        e.insert("currentBaseTypeDescKey", item->baseOutputType());
-        e.insert("currentExtKey", item->outputExt());
-        e.insert("currentTrackStartKey", item->trackStart());
-        e.insert("currentTrackEndKey", item->trackEnd());
-        e.insert("currentSubTitleIdxKey", static_cast<int>(item->subTitleIndex()));
-        e.insert("currentAudioTrackIdxKey", static_cast<int>(item->audioStreamIndex()));
-        const QString srt = item->srtSubtitleFile();
-        if (!srt.isEmpty()) {
-            e.insert("currentPluginSubTitleKey", srt);
-            if (QFileInfo::exists(srt))
-                vcCommon::saveBookmark(srt);
-        }
-        const QString chosen = item->chosenKeyPath();
-        if (!chosen.isEmpty())
-            e.insert("currentOutputKeyPathKey", chosen);
-        e.insert("currentParametersKey", FormatRules::parametersOf(*item).toPropertyList());
-        // What the probe found, with the file's size and time then: a restart whose files
-        // still show both gives the rows back without reading them again.
-        if (const auto probe = item->mediaInfoManager(); probe && probe->isValid())
-            e.insert("sourceProbeKey", probe->storedFields());
-        // What a finished row needs to stay finished after a restart: its output, and the
-        // digest of what made it (source with its size and time, trim, tracks, format,
-        // parameters, folder). Lists without these keys load as rows not yet converted.
-        if (i < _cellArray.size()) {
-            const vcTableCellViewPtr &row = _cellArray[i];
-            if (const QString digest = row->doneFingerprintDigest(); !digest.isEmpty()) {
-                e.insert("convertedOutputFileKey", row->lastOutcome().outputFile);
-                e.insert("convertedFingerprintKey", digest);
-            }
-        }
-        entries << e;
+    for (const vcTableCellViewPtr &row : _cellArray) {
+        const vcHistoryEntry e = vcHistory::entryOf(*row->editMovie(), row.get());
+        if (!e.subtitleFile.isEmpty() && QFileInfo::exists(e.subtitleFile))
+            vcCommon::saveBookmark(e.subtitleFile);
+        entries << vcHistory::toStored(e);
     }
     // A list still being restored keeps the entries not restored yet, as they were.
     if (_restoring.load())
         for (qsizetype i = _restoreDone; i < _restoreEntries.size(); ++i)
             entries << _restoreEntries[i];
-    if (!vcCommon::writeHistoryEntries(entries)) {
+    if (!vcHistory().write(entries)) {
         Log::line(QStringLiteral("SaveHistoryFile Failed"));
         return false;
     }
@@ -457,10 +425,9 @@ bool MyDocument::saveHistoryFile() {
 }
 
 void MyDocument::loadHistoryAtLuanch() {
-    _fileArray.clear();
     _cellArray.clear();
     vcCommon::readBookmark();
-    QVariantList entries = vcCommon::readHistoryEntries();
+    QVariantList entries = vcHistory().read();
     if (entries.isEmpty()) {
         _window->focusPlayer();
         return;
@@ -480,40 +447,45 @@ void MyDocument::loadHistoryAtLuanch() {
     }
 }
 
-QString MyDocument::unknownStoredFormat(const QVariantMap &entry, bool sourceIsVideo) {
-    // Absent (or empty) keys are an older list's: the item keeps its default format. An
-    // audio row's container is made from its extension, so only the extension counts there.
-    for (const char *key : {"currentExtKey", "currentFormatKey"}) {
-        if (!entry.contains(QLatin1String(key)) || (!sourceIsVideo && qstrcmp(key, "currentFormatKey") == 0))
-            continue;
-        const QString value = entry.value(QLatin1String(key)).toString();
-        if (value.isEmpty())
-            continue;
-        const bool known = qstrcmp(key, "currentExtKey") == 0 ? FormatCatalogue::shared().hasExtension(value)
-                                                              : FormatCatalogue::shared().hasContainer(value);
-        if (!known)
-            return QStringLiteral("%1 \"%2\" is no format of the catalogue").arg(QLatin1String(key), value);
+LXMediaInfoPtr MyDocument::restoredItem(const vcHistoryEntry &entry, bool &probed) {
+    const QByteArray name = QFile::encodeName(entry.path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        Log::line(QStringLiteral("file not exist at path: %1").arg(entry.path));
+        return nullptr;
     }
-    return {};
+    // A file that shows the size and time it had when it was probed is given back from
+    // what that probe found; any other is read again.
+    std::shared_ptr<SWMediaInfoManager> stored;
+    const int64_t mtime = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    if (entry.probeMatches(st.st_size, mtime) && ::access(name.constData(), R_OK) == 0)
+        stored = SWMediaInfoManager::fromStoredFields(entry.path, entry.probe);
+    LXMediaInfoPtr item;
+    QString why;
+    if (stored) {
+        item = itemWithProbe(entry.path, stored);
+    } else {
+        // The same checks as a file added by hand: the name may have become an empty
+        // file, or something that is not media, since the list was saved. The probe's
+        // open is bounded in time, so a file whose reads never end is refused here and
+        // never reaches the player.
+        probed = true;
+        why = refusalBeforeProbe(entry.path);
+        if (why.isEmpty() && !SWMediaInfoManager::canOpenFile(entry.path))
+            why = QStringLiteral("it is not a readable video or audio file");
+        if (why.isEmpty())
+            item = initEditMovieWithPath(entry.path);
+    }
+    if (why.isEmpty())
+        why = unreadableReason(*item);
+    if (why.isEmpty())
+        why = vcHistory::restore(entry, *item, [this](LXMediaInfo &i) { loadResolutionAVCodecs(i); });
+    if (!why.isEmpty()) {
+        Log::line(QStringLiteral("Refused restoring %1: %2").arg(entry.path, why));
+        return nullptr;
+    }
+    return item;
 }
-
-namespace {
-double finiteOr(const QVariant &v, double fallback) {
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    return ok && std::isfinite(d) ? d : fallback;
-}
-
-// A stored track choice: a list index, or -1 for none. A number outside that (or too big
-// for an int, which a plain conversion would cut down to some other track) is refused.
-std::optional<int> trackIndex(const QVariant &v) {
-    bool ok = false;
-    const qlonglong n = v.toLongLong(&ok);
-    if (!ok || n < -1 || n > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return static_cast<int>(n);
-}
-} // namespace
 
 void MyDocument::loadHistoryFiles(QVariantList entries) {
     const qsizetype n = entries.size();
@@ -544,101 +516,22 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
         }
         if (!pending.empty() && (pending.size() >= kRowsPerBatch || sinceFlush.elapsed() >= kBatchMs))
             flush(i);
-        // Entries of the wrong type, or naming something that is not a file (a folder,
-        // a FIFO, a device), are passed over: the list keeps what can be read.
-        if (entries[i].typeId() != QMetaType::QVariantMap)
-            continue;
-        const QVariantMap e = entries[i].toMap();
-        const QString path = e.value("currentFilePath").toString();
-        if (seen.contains(path))
-            continue;
-        seen.insert(path);
-        struct stat st {};
-        if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
-            Log::line(QStringLiteral("file not exist at path: %1").arg(path));
+        // Entries that are no row's (not a dictionary, naming no file) are passed over: the
+        // list keeps what can be read.
+        QString why;
+        const std::optional<vcHistoryEntry> e = vcHistory::fromStored(entries[i], &why);
+        if (!e) {
+            Log::line(QStringLiteral("Passed over saved entry %1: %2").arg(i).arg(why));
             continue;
         }
-        // A file that shows the size and time it had when it was probed is given back from
-        // what that probe found; any other is read again.
-        std::shared_ptr<SWMediaInfoManager> stored;
-        const QVariantMap found = e.value("sourceProbeKey").toMap();
-        const int64_t mtime = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-        if (st.st_size > 0 && found.value("fileSize").toLongLong() == st.st_size &&
-            found.value("fileModified").toLongLong() == mtime &&
-            ::access(QFile::encodeName(path).constData(), R_OK) == 0)
-            stored = SWMediaInfoManager::fromStoredFields(path, found);
-        LXMediaInfoPtr item;
-        if (stored) {
-            item = itemWithProbe(path, stored);
-        } else {
-            // The same checks as a file added by hand: the name may have become an empty
-            // file, or something that is not media, since the list was saved. The probe's
-            // open is bounded in time, so a file whose reads never end is refused here and
-            // never reaches the player.
-            probed = true;
-            QString why = refusalBeforeProbe(path);
-            if (why.isEmpty() && !SWMediaInfoManager::canOpenFile(path))
-                why = QStringLiteral("it is not a readable video or audio file");
-            if (!why.isEmpty()) {
-                Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, why));
-                continue;
-            }
-            item = initEditMovieWithPath(path);
-        }
-        if (const QString unreadable = unreadableReason(*item); !unreadable.isEmpty()) {
-            Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, unreadable));
+        if (seen.contains(e->path))
             continue;
+        seen.insert(e->path);
+        if (const LXMediaInfoPtr item = restoredItem(*e, probed)) {
+            pending.push_back({item, e->convertedOutput, e->convertedDigest});
+            restored << e->path;
+            updateProgressOnMain(double(i + 1) / double(n) * 100.0);
         }
-        // An extension or container the catalogue does not know was not written by us: it
-        // could name a file outside the export folder. Refused like an unreadable entry.
-        if (const QString bad = unknownStoredFormat(e, item->bSourceIsVideo()); !bad.isEmpty()) {
-            Log::line(QStringLiteral("Refused restoring %1: %2").arg(path, bad));
-            continue;
-        }
-        const QString ext = e.value("currentExtKey").toString();
-        const LXDefaultFormat &fallback = LXDefaultFormat::forSource(item->bSourceIsVideo());
-        item->setOutputExt(ext.isEmpty() ? fallback.ext : ext);
-        // An audio row keeps no container of its own: its extension names it.
-        const QString fmt = item->bSourceIsVideo() ? e.value("currentFormatKey").toString() : ext.mid(1);
-        item->setOutputFormat(fmt.isEmpty() ? fallback.format : fmt);
-        if (e.contains("currentDescKey"))
-            item->setOutputDesc(e.value("currentDescKey").toString());
-        if (e.contains("currentBaseTypeDescKey"))
-            item->setBaseOutputType(e.value("currentBaseTypeDescKey").toString());
-        const double total = item->totalDuration();
-        double start = finiteOr(e.value("currentTrackStartKey"), 0.0);
-        double end = finiteOr(e.value("currentTrackEndKey"), total);
-        // A range outside the file, or reversed, cannot be converted: keep the whole file.
-        if (start < 0 || end > total || start > end) {
-            start = 0.0;
-            end = total;
-        }
-        item->setKeptRange(LXKeptRange::fromSeconds(start, end));
-        const QString chosen = e.value("currentOutputKeyPathKey").toString();
-        item->setChosenKeyPath(chosen);
-        loadResolutionAVCodecs(*item);
-        if (const FormatRecord *record = FormatCatalogue::shared().find(chosen))
-            item->setBOutputIsVideo(!record->isAudio);
-        FormatRules::applyParameters(
-            *item, FormatRules::FormatChoices::fromPropertyList(e.value("currentParametersKey").toMap()));
-        for (const char *key : {"currentSubTitleIdxKey", "currentAudioTrackIdxKey"}) {
-            if (!e.contains(key))
-                continue;
-            const auto index = trackIndex(e.value(key));
-            if (!index)
-                Log::line(QStringLiteral("Refused %1 = %2 for %3").arg(key, e.value(key).toString(), path));
-            else if (qstrcmp(key, "currentSubTitleIdxKey") == 0)
-                item->setSubTitleIndex(*index);
-            else
-                item->setAudioStreamIndex(*index);
-        }
-        const QString srt = e.value("currentPluginSubTitleKey").toString();
-        if (!srt.isEmpty())
-            item->setSrtSubtitleFile(srt);
-        pending.push_back(
-            {item, e.value("convertedOutputFileKey").toString(), e.value("convertedFingerprintKey").toString()});
-        restored << path;
-        updateProgressOnMain(double(i + 1) / double(n) * 100.0);
     }
     flush(stoppedAt);
     if (_usesHistory)
@@ -653,7 +546,7 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
             saveHistoryFile();
         _restoreEntries.clear();
         _restoreDone = 0;
-        _window->updateEmptyListTip(_fileArray.empty());
+        _window->updateEmptyListTip(_cellArray.empty());
         _window->stopAddProgress();
     });
 }
@@ -669,6 +562,7 @@ bool MyDocument::canClearAllHistory() {
 
 void MyDocument::clearAllHistory() {
     vcCommon::removeAllFilePathFromBookmark();
+    // The emptied list is saved as every removal is.
     deleteAllFromList();
 }
 

@@ -7,12 +7,10 @@
 #include <reelwright/LXMediaInfo.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QRegularExpression>
-#include <cstdio>
 #include <mutex>
 
 using foundation::Log;
@@ -23,62 +21,6 @@ QString vcCommon::zezazEvuvuvoApplicationSupportDir() {
     if (!QDir(dir).exists() && !QDir().mkpath(dir))
         Log::line(QStringLiteral("Failed create directory: %1 error: %2").arg(dir, "cannot create folder"));
     return dir;
-}
-
-// ---- History ----
-
-QString vcCommon::historyFile() { return QDir(zezazEvuvuvoApplicationSupportDir()).filePath("FileList.plist"); }
-
-QString vcCommon::historyFileName() {
-    const QString path = historyFile();
-    if (!QFileInfo::exists(path)) {
-        const QString tmpl = QStringLiteral(":/FileList.plist");
-        QString error;
-        const auto content = PropertyList::readFile(tmpl, &error);
-        if (!content || !PropertyList::writeFile(path, *content, &error))
-            Log::line(QStringLiteral("Failed copy File: %1 error: %2").arg(tmpl, error));
-    }
-    return path;
-}
-
-QVariantList vcCommon::readHistoryEntries() {
-    const QString path = historyFileName();
-    const auto root = PropertyList::readFile(path);
-    if (root && root->typeId() == QMetaType::QVariantList)
-        return root->toList();
-    // A regular file that is not a list would be overwritten by the next save: keep the
-    // last such file beside it, for the user or for us to look at. A link to such a file
-    // is moved aside itself (rename moves the link, never what it points to), so the file
-    // keeps its content and a new list takes the name. Nothing else is moved.
-    const QFileInfo info(path);
-    if (info.isFile()) {
-        const QString aside = path + QStringLiteral(".unreadable");
-        if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0)
-            Log::line(QStringLiteral("Unreadable history kept as %1").arg(aside));
-    }
-    return {};
-}
-
-bool vcCommon::writeHistoryEntries(const QVariantList &entries) {
-    const QString path = historyFileName();
-    // A save through a link replaces the file it points to. Only a list may be replaced so:
-    // a link made (or changed) while the program runs to any other file leaves it alone.
-    if (QFileInfo(path).isSymLink() && QFileInfo(path).isFile()) {
-        const auto root = PropertyList::readFile(path);
-        if (!root || root->typeId() != QMetaType::QVariantList) {
-            Log::line(
-                QStringLiteral("Not saving the list through %1: it points to a file that is not a list").arg(path));
-            return false;
-        }
-    }
-    return PropertyList::writeFile(path, entries);
-}
-
-bool vcCommon::fileExistAtHistory(const QString &path) {
-    for (const QVariant &e : readHistoryEntries())
-        if (e.toMap().value("currentFilePath").toString() == path)
-            return true;
-    return false;
 }
 
 // ---- Bookmarks ----
@@ -179,13 +121,9 @@ void vcCommon::removeFilePathsFromBookmark(const QStringList &paths) {
 }
 
 void vcCommon::removeAllFilePathFromBookmark() {
-    {
-        std::lock_guard l(bookmarkLock());
-        if (!PropertyList::writeFile(bookmarkFile(), QVariantMap()))
-            Log::line(QStringLiteral("Failed to write book mark"));
-    }
-    if (!writeHistoryEntries(QVariantList()))
-        Log::line(QStringLiteral("Failed to write history."));
+    std::lock_guard l(bookmarkLock());
+    if (!PropertyList::writeFile(bookmarkFile(), QVariantMap()))
+        Log::line(QStringLiteral("Failed to write book mark"));
 }
 
 QStringList vcCommon::readBookmark() {

@@ -1,6 +1,6 @@
 #pragma once
 // The program's shared helpers: everything of LXMediaCommon, plus the program's own files
-// (history, bookmark store) and settings.
+// (the bookmark store; the saved list is vcHistory's) and settings.
 #include <reelwright/LXMediaCommon.h>
 
 #include <QStringList>
@@ -13,16 +13,7 @@ public:
     // Application Support / <program name>, created when missing.
     static QString zezazEvuvuvoApplicationSupportDir();
 
-    // History.
-    static QString historyFile();
-    // historyFile(), after putting the empty template there when no file exists.
-    static QString historyFileName();
-    // The entries of the history file; empty when it is missing or unreadable.
-    static QVariantList readHistoryEntries();
-    static bool writeHistoryEntries(const QVariantList &entries);
-    static bool fileExistAtHistory(const QString &path);
-
-    // Bookmark store, beside the history. Linux grants access by path, so only the paths
+    // Bookmark store, beside the saved list (vcHistory). Linux grants access by path, so only the paths
     // are kept ("bookmarkPath" + n); each path is stored once.
     static QString bookmarkFile();
     static void saveBookmark(const QString &path);

@@ -15,6 +15,7 @@
 #include <glazeform/LXImage.h>
 #include <sendaway/LXYoutubeShareWindowController.h>
 #include <vcCommon.h>
+#include <vcHistory.h>
 
 #include <QApplication>
 #include <QIcon>
@@ -44,9 +45,9 @@ int main(int argc, char **argv) {
                 ? QCoreApplication::translate("main", "cinvora: Cinvora is already running (process %1) and keeps the "
                                                       "list %2; only one window may write it.")
                       .arg(listLock.holder())
-                      .arg(vcCommon::historyFile())
+                      .arg(vcHistory::defaultFile())
                 : QCoreApplication::translate("main", "cinvora: the list %1 is in use by another Cinvora window (%2).")
-                      .arg(vcCommon::historyFile(),
+                      .arg(vcHistory::defaultFile(),
                            listLock.error().isEmpty() ? QStringLiteral("locked") : listLock.error());
         std::fprintf(stderr, "%s\n", qPrintable(why));
         sole.release();

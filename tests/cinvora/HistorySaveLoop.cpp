@@ -1,6 +1,6 @@
-// Test helper: writes a history file in a loop until killed. Each version holds n % 50 + 1
+// Test helper: writes a saved list through vcHistory in a loop until killed. Each version holds n % 50 + 1
 // entries all tagged with generation n; prints one line after the first write.
-#include <foundation/PropertyList.h>
+#include <vcHistory.h>
 
 #include <QCoreApplication>
 #include <QVariantList>
@@ -10,7 +10,7 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     if (argc < 2)
         return 2;
-    const QString target = QString::fromLocal8Bit(argv[1]);
+    const vcHistory history(QString::fromLocal8Bit(argv[1]));
     for (int n = 0;; ++n) {
         QVariantList entries;
         for (int i = 0; i < n % 50 + 1; ++i)
@@ -18,7 +18,7 @@ int main(int argc, char **argv) {
                                    {"currentFilePath", QStringLiteral("/media/clip%1.mp4").arg(i)},
                                    {"currentTrackStartKey", 12.5},
                                    {"currentTrackEndKey", 20.0}};
-        if (!foundation::PropertyList::writeFile(target, entries))
+        if (!history.write(entries))
             return 1;
         if (n == 0) {
             std::puts("written");

@@ -1,5 +1,6 @@
 #include <ODDocument.h>
 #include <vcCommon.h>
+#include <vcHistory.h>
 
 #include "FakeWindow.h"
 #include "TestSupport.h"
@@ -35,7 +36,7 @@ struct Doc {
 };
 
 void resetStores() {
-    QFile::remove(vcCommon::historyFile());
+    QFile::remove(vcHistory::defaultFile());
     QFile::remove(vcCommon::bookmarkFile());
 }
 
@@ -48,22 +49,22 @@ TEST(History, RoundTripRestoresEveryStoredField) {
         Doc d;
         d.doc.concludeDragFile({fixture("multi.mkv"), fixture("audio.flac"), fixture("clip.mp4")});
         ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
-        ASSERT_EQ(d.doc.fileArray().size(), 3u);
+        ASSERT_EQ(d.doc.cellArray().size(), 3u);
         // Choose Common Video / MKV for every job, then trim and pick tracks.
         d.doc.categoryButtonUp(2);
         d.doc.selectCellWithDictionaryWithSubKey("2--MKV");
-        auto a = d.doc.fileArray()[0];
+        auto a = d.doc.itemAt(0);
         a->setKeptRange(LXKeptRange::fromSeconds(12.5, 20.0));
         a->setAudioStreamIndex(1);
         a->setSubTitleIndex(-1);
         a->setSrtSubtitleFile(srt);
-        auto b = d.doc.fileArray()[1];
+        auto b = d.doc.itemAt(1);
         b->setOutputExt(".m4a");
         b->setOutputFormat("ipod");
         b->setAudioStreamIndex(-1);
         ASSERT_TRUE(d.doc.saveHistoryFile());
     }
-    const QVariantList entries = vcCommon::readHistoryEntries();
+    const QVariantList entries = vcHistory().read();
     ASSERT_EQ(entries.size(), 3);
     EXPECT_TRUE(entries[0].toMap().contains("currentPluginSubTitleKey"));
     EXPECT_FALSE(entries[1].toMap().contains("currentPluginSubTitleKey"));
@@ -71,8 +72,8 @@ TEST(History, RoundTripRestoresEveryStoredField) {
 
     Doc d;
     ASSERT_TRUE(d.rebuild());
-    ASSERT_EQ(d.doc.fileArray().size(), 3u);
-    auto a = d.doc.fileArray()[0];
+    ASSERT_EQ(d.doc.cellArray().size(), 3u);
+    auto a = d.doc.itemAt(0);
     EXPECT_EQ(a->fileName(), fixture("multi.mkv"));
     EXPECT_EQ(a->trackStart(), 12.5);
     EXPECT_EQ(a->trackEnd(), 20.0);
@@ -88,11 +89,11 @@ TEST(History, RoundTripRestoresEveryStoredField) {
     EXPECT_EQ(a->chosenKeyPath(), "Common Video.2--MKV");
     EXPECT_TRUE(a->aCodecs().contains("flac"));
     // An audio source restores its container from the stored extension.
-    auto b = d.doc.fileArray()[1];
+    auto b = d.doc.itemAt(1);
     EXPECT_EQ(b->outputFormat(), "m4a");
     EXPECT_EQ(b->outputExt(), ".m4a");
     EXPECT_EQ(b->audioStreamIndex(), -1);
-    EXPECT_EQ(d.doc.fileArray()[2]->trackEnd(), 24.0);
+    EXPECT_EQ(d.doc.itemAt(2)->trackEnd(), 24.0);
 }
 
 TEST(History, MissingFilesAreSkippedAndOldFilesWithoutNewKeysLoad) {
@@ -110,14 +111,14 @@ TEST(History, MissingFilesAreSkippedAndOldFilesWithoutNewKeysLoad) {
                            {"currentSubTitleIdxKey", -1},
                            {"currentAudioTrackIdxKey", 0}};
     entries << QVariantMap{{"currentFilePath", gone}};
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     QStringList log;
     foundation::Log::setSink([&](const QString &l) { log << l; });
     Doc d;
     ASSERT_TRUE(d.rebuild());
     foundation::Log::setSink(nullptr);
-    ASSERT_EQ(d.doc.fileArray().size(), 1u);
-    EXPECT_EQ(d.doc.fileArray()[0]->trackEnd(), 6.5);
+    ASSERT_EQ(d.doc.cellArray().size(), 1u);
+    EXPECT_EQ(d.doc.itemAt(0)->trackEnd(), 6.5);
     EXPECT_TRUE(log.contains("file not exist at path: " + gone));
     EXPECT_EQ(d.win.progressSheetsShown, 1);
     EXPECT_EQ(d.win.progressSheetsStopped, 1);
@@ -128,7 +129,7 @@ TEST(History, MissingFilesAreSkippedAndOldFilesWithoutNewKeysLoad) {
 // under the same keys.
 TEST(History, AStoredListFromAnEarlierReleaseKeepsItsTrims) {
     resetStores();
-    QFile f(vcCommon::historyFile());
+    QFile f(vcHistory::defaultFile());
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     const QString entry = QStringLiteral(
         "<dict><key>currentFilePath</key><string>%1</string><key>currentExtKey</key><string>.mov</string>"
@@ -143,14 +144,14 @@ TEST(History, AStoredListFromAnEarlierReleaseKeepsItsTrims) {
     {
         Doc d;
         ASSERT_TRUE(d.rebuild());
-        ASSERT_EQ(d.doc.fileArray().size(), 2u);
-        const auto a = d.doc.fileArray()[0];
+        ASSERT_EQ(d.doc.cellArray().size(), 2u);
+        const auto a = d.doc.itemAt(0);
         EXPECT_EQ(a->keptRange(), (LXKeptRange{3'141'593, 17'000'000}));
         EXPECT_NEAR(a->trackStartPos(), 3.1415926535 / a->totalDuration(), 1e-7);
-        EXPECT_EQ(d.doc.fileArray()[1]->keptRange(), (LXKeptRange{0, 4'000'000}));
+        EXPECT_EQ(d.doc.itemAt(1)->keptRange(), (LXKeptRange{0, 4'000'000}));
         ASSERT_TRUE(d.doc.saveHistoryFile());
     }
-    const QVariantList saved = vcCommon::readHistoryEntries();
+    const QVariantList saved = vcHistory().read();
     ASSERT_EQ(saved.size(), 2);
     EXPECT_NEAR(saved[0].toMap().value("currentTrackStartKey").toDouble(), 3.1415926535, 1e-6);
     EXPECT_NEAR(saved[0].toMap().value("currentTrackEndKey").toDouble(), 17.0, 1e-6);
@@ -177,7 +178,7 @@ TEST(History, HostileFilesLoadWhatTheyCanWithoutHanging) {
     };
     for (const QByteArray &content : files) {
         resetStores();
-        QFile f(vcCommon::historyFile());
+        QFile f(vcHistory::defaultFile());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(content);
         f.close();
@@ -187,12 +188,12 @@ TEST(History, HostileFilesLoadWhatTheyCanWithoutHanging) {
         ASSERT_TRUE(d.rebuild());
         EXPECT_LT(t.elapsed(), 20000);
         if (content.startsWith("<?xml") && content.contains("short.mp4")) {
-            ASSERT_EQ(d.doc.fileArray().size(), 1u);
-            const auto item = d.doc.fileArray()[0];
+            ASSERT_EQ(d.doc.cellArray().size(), 1u);
+            const auto item = d.doc.itemAt(0);
             EXPECT_EQ(item->trackStart(), 0.0);
             EXPECT_EQ(item->trackEnd(), item->totalDuration());
         } else {
-            EXPECT_TRUE(d.doc.fileArray().empty());
+            EXPECT_TRUE(d.doc.cellArray().empty());
         }
     }
     // A bookmark store that is not a property list is replaced, not fatal.
@@ -222,21 +223,23 @@ TEST(Bookmarks, LowestFreeNumberEachPathOnceAndRemoval) {
     vcCommon::removeFilePathFromBookmark("/nothing");
     EXPECT_EQ(vcCommon::readBookmark(), QStringList({"/a", "/b", "/c"}));
     // The store lives beside the history, not in the working directory.
-    EXPECT_EQ(QFileInfo(vcCommon::bookmarkFile()).absolutePath(), QFileInfo(vcCommon::historyFile()).absolutePath());
-    ASSERT_TRUE(vcCommon::writeHistoryEntries(QVariantList{QVariantMap{{"currentFilePath", "/a"}}}));
-    vcCommon::removeAllFilePathFromBookmark();
+    EXPECT_EQ(QFileInfo(vcCommon::bookmarkFile()).absolutePath(), QFileInfo(vcHistory::defaultFile()).absolutePath());
+    // Clearing the history empties both stores.
+    ASSERT_TRUE(vcHistory().write(QVariantList{QVariantMap{{"currentFilePath", "/a"}}}));
+    Doc d;
+    d.doc.clearAllHistory();
     EXPECT_TRUE(vcCommon::readBookmark().isEmpty());
-    EXPECT_TRUE(vcCommon::readHistoryEntries().isEmpty());
+    EXPECT_TRUE(vcHistory().read().isEmpty());
 }
 
 TEST(History, MissingHistoryIsMadeFromTheTemplate) {
     resetStores();
-    EXPECT_FALSE(QFile::exists(vcCommon::historyFile()));
-    EXPECT_TRUE(vcCommon::readHistoryEntries().isEmpty());
-    const auto content = PropertyList::readFile(vcCommon::historyFile());
+    EXPECT_FALSE(QFile::exists(vcHistory::defaultFile()));
+    EXPECT_TRUE(vcHistory().read().isEmpty());
+    const auto content = PropertyList::readFile(vcHistory::defaultFile());
     ASSERT_TRUE(content);
     EXPECT_EQ(content->typeId(), QMetaType::QVariantList);
-    EXPECT_TRUE(vcCommon::historyFile().startsWith(QDir::home().filePath(".local/share/Cinvora")));
+    EXPECT_TRUE(vcHistory::defaultFile().startsWith(QDir::home().filePath(".local/share/Cinvora")));
 }
 
 // A save killed at any moment leaves either the old file or the new one.
@@ -283,7 +286,7 @@ TEST(History, IntakeAndRebuildKeepTheFilesBookmarkedOffTheMainThread) {
     QFile::remove(vcCommon::bookmarkFile());
     Doc again;
     ASSERT_TRUE(again.rebuild());
-    ASSERT_EQ(again.doc.fileArray().size(), 3u);
+    ASSERT_EQ(again.doc.cellArray().size(), 3u);
     EXPECT_EQ(vcCommon::readBookmark(),
               QStringList({fixture("short.mp4"), fixture("audio.mp3"), fixture("mpeg4.avi")}));
 }
@@ -302,7 +305,7 @@ TEST(History, SaveRefusesToReplaceANodeThatIsNotARegularFile) {
         targets << device;
     else
         std::fprintf(stderr, "cannot make a device node here; the FIFO stands alone\n");
-    const QString list = vcCommon::historyFile();
+    const QString list = vcHistory::defaultFile();
     for (const QString &target : targets) {
         SCOPED_TRACE(target.toStdString());
         struct stat before {};
@@ -322,7 +325,7 @@ TEST(History, SaveRefusesToReplaceANodeThatIsNotARegularFile) {
             EXPECT_FALSE(d.doc.saveHistoryFile());
             foundation::Log::setSink(nullptr);
             EXPECT_TRUE(log.contains("SaveHistoryFile Failed")) << log.join('\n').toStdString();
-            EXPECT_EQ(d.doc.fileArray().size(), 1u) << "the list stays in memory";
+            EXPECT_EQ(d.doc.cellArray().size(), 1u) << "the list stays in memory";
             struct stat after {};
             ASSERT_EQ(::lstat(QFile::encodeName(target).constData(), &after), 0);
             EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
@@ -350,23 +353,23 @@ TEST(History, SaveRefusesToReplaceANodeThatIsNotARegularFile) {
 // that cannot be read is kept aside (one copy) before a new one takes its name.
 TEST(History, OutOfRangeNumbersAreRefusedAndAnUnreadableListIsKeptAside) {
     resetStores();
-    const QString backup = vcCommon::historyFile() + ".unreadable";
+    const QString backup = vcHistory::defaultFile() + ".unreadable";
     QFile::remove(backup);
     QVariantList entries;
     entries << QVariantMap{{"currentFilePath", fixture("multi.mkv")},
                            {"currentSubTitleIdxKey", qlonglong(99999999999)},
                            {"currentAudioTrackIdxKey", qlonglong(-99999999999)}};
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     {
         Doc d;
         ASSERT_TRUE(d.rebuild());
-        ASSERT_EQ(d.doc.fileArray().size(), 1u);
+        ASSERT_EQ(d.doc.cellArray().size(), 1u);
         const auto fresh = d.doc.initEditMovieWithPath(fixture("multi.mkv"));
-        EXPECT_EQ(d.doc.fileArray()[0]->subTitleIndex(), fresh->subTitleIndex());
-        EXPECT_EQ(d.doc.fileArray()[0]->audioStreamIndex(), fresh->audioStreamIndex());
+        EXPECT_EQ(d.doc.itemAt(0)->subTitleIndex(), fresh->subTitleIndex());
+        EXPECT_EQ(d.doc.itemAt(0)->audioStreamIndex(), fresh->audioStreamIndex());
     }
     for (const QByteArray &broken : {QByteArray("<plist><array><dict><key>x"), QByteArray("second broken list")}) {
-        QFile f(vcCommon::historyFile());
+        QFile f(vcHistory::defaultFile());
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(broken);
         f.close();
@@ -377,7 +380,7 @@ TEST(History, OutOfRangeNumbersAreRefusedAndAnUnreadableListIsKeptAside) {
         QFile kept(backup);
         ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
         EXPECT_EQ(kept.readAll(), broken) << "the last unreadable list is the one kept";
-        EXPECT_EQ(vcCommon::readHistoryEntries().size(), 1);
+        EXPECT_EQ(vcHistory().read().size(), 1);
     }
     EXPECT_EQ(QDir(QFileInfo(backup).absolutePath()).entryList({"FileList.plist*"}, QDir::Files).size(), 2);
     QFile::remove(backup);
@@ -396,14 +399,14 @@ TEST(History, RestoredRowsPassTheChecksOfFilesAddedByHand) {
     QVariantList entries;
     for (const QString &p : {empty, noise, fixture("short.mp4"), fixture("text.mkv")})
         entries << QVariantMap{{"currentFilePath", p}};
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     QStringList log;
     foundation::Log::setSink([&](const QString &l) { log << l; });
     Doc d;
     ASSERT_TRUE(d.rebuild());
     foundation::Log::setSink(nullptr);
-    ASSERT_EQ(d.doc.fileArray().size(), 1u);
-    EXPECT_EQ(d.doc.fileArray()[0]->fileName(), fixture("short.mp4"));
+    ASSERT_EQ(d.doc.cellArray().size(), 1u);
+    EXPECT_EQ(d.doc.itemAt(0)->fileName(), fixture("short.mp4"));
     for (const QString &p : {empty, noise, fixture("text.mkv")})
         EXPECT_TRUE(log.filter(p).size() == 1) << p.toStdString() << "\n" << log.join('\n').toStdString();
     resetStores();
@@ -423,10 +426,10 @@ TEST(History, StoredProbesServeUnchangedFilesOnly) {
         Doc d;
         d.doc.concludeDragFile({same, noise, touched});
         ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
-        ASSERT_EQ(d.doc.fileArray().size(), 3u);
-        realLength = d.doc.fileArray()[0]->totalDuration();
+        ASSERT_EQ(d.doc.cellArray().size(), 3u);
+        realLength = d.doc.itemAt(0)->totalDuration();
     }
-    QVariantList entries = vcCommon::readHistoryEntries();
+    QVariantList entries = vcHistory().read();
     ASSERT_EQ(entries.size(), 3);
     for (QVariant &v : entries) {
         QVariantMap e = v.toMap();
@@ -436,7 +439,7 @@ TEST(History, StoredProbesServeUnchangedFilesOnly) {
         e.insert("sourceProbeKey", probe);
         v = e;
     }
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     QFile::remove(noise);
     ASSERT_TRUE(QFile::copy(fixture("random.mp4"), noise));
     {
@@ -449,14 +452,14 @@ TEST(History, StoredProbesServeUnchangedFilesOnly) {
     Doc d;
     ASSERT_TRUE(d.rebuild());
     foundation::Log::setSink(nullptr);
-    ASSERT_EQ(d.doc.fileArray().size(), 2u);
-    EXPECT_EQ(d.doc.fileArray()[0]->fileName(), same);
-    EXPECT_EQ(d.doc.fileArray()[0]->totalDuration(), 99.0);
-    EXPECT_EQ(d.doc.fileArray()[1]->fileName(), touched);
-    EXPECT_EQ(d.doc.fileArray()[1]->totalDuration(), realLength);
+    ASSERT_EQ(d.doc.cellArray().size(), 2u);
+    EXPECT_EQ(d.doc.itemAt(0)->fileName(), same);
+    EXPECT_EQ(d.doc.itemAt(0)->totalDuration(), 99.0);
+    EXPECT_EQ(d.doc.itemAt(1)->fileName(), touched);
+    EXPECT_EQ(d.doc.itemAt(1)->totalDuration(), realLength);
     EXPECT_EQ(log.filter("Refused restoring " + noise).size(), 1) << log.join('\n').toStdString();
     // The probes were saved: the touched file's entry now holds what it holds now.
-    const QVariantList after = vcCommon::readHistoryEntries();
+    const QVariantList after = vcHistory().read();
     ASSERT_EQ(after.size(), 2);
     EXPECT_EQ(after[1].toMap().value("sourceProbeKey").toMap().value("duration").toLongLong() / 1'000'000,
               qlonglong(realLength));
@@ -467,7 +470,7 @@ TEST(History, StoredProbesServeUnchangedFilesOnly) {
 // its content, whether the link was there at start or made while the program ran.
 TEST(History, ALinkToAFileThatIsNotAListIsSetAsideNeverWrittenThrough) {
     resetStores();
-    const QString list = vcCommon::historyFile(), aside = list + ".unreadable";
+    const QString list = vcHistory::defaultFile(), aside = list + ".unreadable";
     const QString notes = testsupport::freshDir("notes") + "/notes.txt";
     const QByteArray content("my notes, not a list\n");
     auto notesContent = [&] {
@@ -510,15 +513,15 @@ TEST(History, RepeatedPathsRestoreOneRowQuickly) {
     for (int i = 0; i < 100000; ++i)
         entries << once;
     entries << QVariantMap{{"currentFilePath", fixture("audio.mp3")}} << once;
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     QElapsedTimer took;
     took.start();
     Doc d;
     d.doc.loadHistoryAtLuanch();
     ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }, 30000)) << "still restoring after 30 s";
     EXPECT_LT(took.elapsed(), 15000);
-    ASSERT_EQ(d.doc.fileArray().size(), 2u);
-    EXPECT_EQ(d.doc.fileArray()[1]->fileName(), fixture("audio.mp3"));
+    ASSERT_EQ(d.doc.cellArray().size(), 2u);
+    EXPECT_EQ(d.doc.itemAt(1)->fileName(), fixture("audio.mp3"));
     resetStores();
 }
 
@@ -539,11 +542,11 @@ TEST(History, StoredFormatsTheCatalogueDoesNotKnowAreRefused) {
     // An audio row's container comes from its extension: only that is looked at.
     entries << QVariantMap{
         {"currentFilePath", fixture("audio.mp3")}, {"currentExtKey", ".m4a"}, {"currentFormatKey", "m4a"}};
-    ASSERT_TRUE(PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(PropertyList::writeFile(vcHistory::defaultFile(), entries));
     Doc d;
     ASSERT_TRUE(d.rebuild());
-    ASSERT_EQ(d.doc.fileArray().size(), 2u);
-    EXPECT_EQ(d.doc.fileArray()[0]->outputExt(), ".mkv");
-    EXPECT_EQ(d.doc.fileArray()[1]->outputExt(), ".m4a");
+    ASSERT_EQ(d.doc.cellArray().size(), 2u);
+    EXPECT_EQ(d.doc.itemAt(0)->outputExt(), ".mkv");
+    EXPECT_EQ(d.doc.itemAt(1)->outputExt(), ".m4a");
     resetStores();
 }

@@ -1,5 +1,6 @@
 #include <ODDocument.h>
 #include <vcCommon.h>
+#include <vcHistory.h>
 
 #include <framewheel/SWMediaInfoManager.h>
 #include <reelwright/LXMediaCommon.h>
@@ -24,7 +25,7 @@ struct Doc {
     FakeWindow win;
     ODDocument doc;
     Doc() {
-        QFile::remove(vcCommon::historyFile());
+        QFile::remove(vcHistory::defaultFile());
         QFile::remove(vcCommon::bookmarkFile());
         doc.setWindow(&win);
     }
@@ -34,8 +35,8 @@ struct Doc {
     }
     QStringList names() const {
         QStringList n;
-        for (const auto &item : doc.fileArray())
-            n << QFileInfo(item->fileName()).fileName();
+        for (const auto &row : doc.cellArray())
+            n << QFileInfo(row->editMovie()->fileName()).fileName();
         return n;
     }
 };
@@ -100,19 +101,19 @@ TEST(Intake, FoldersTextFilesAndRepeatsAreSkippedAndProgressCountsOffers) {
     EXPECT_EQ(d.win.progressSheetsStopped, 1);
     // The first row of a list that was empty is selected and previewed.
     EXPECT_EQ(d.doc.currentIndex(), 0);
-    EXPECT_EQ(d.win.previewed, d.doc.fileArray()[0]);
+    EXPECT_EQ(d.win.previewed, d.doc.itemAt(0));
     EXPECT_TRUE(d.win.convertEnabled);
     EXPECT_FALSE(d.win.tipShownEmpty);
     // The history was saved with the two rows; offering them again adds nothing, and
     // neither does one path offered twice.
-    EXPECT_TRUE(vcCommon::fileExistAtHistory(a));
+    EXPECT_TRUE(vcHistory().contains(a));
     const QString e = linkTo(dir, "e.mp4", fixture("short.mp4"));
     ASSERT_TRUE(d.drop({a, c, e, e}));
     EXPECT_EQ(d.names(), QStringList({"a.mp4", "c.mp3", "e.mp4"}));
     // Indexes and counts follow the list.
-    for (size_t i = 0; i < d.doc.fileArray().size(); ++i) {
-        EXPECT_EQ(d.doc.fileArray()[i]->editMovieIndex(), i);
-        EXPECT_EQ(d.doc.fileArray()[i]->editMovieCount(), 3u);
+    for (size_t i = 0; i < d.doc.cellArray().size(); ++i) {
+        EXPECT_EQ(d.doc.itemAt(int64_t(i))->editMovieIndex(), i);
+        EXPECT_EQ(d.doc.itemAt(int64_t(i))->editMovieCount(), 3u);
         EXPECT_EQ(d.doc.cellArray()[i]->idx(), int64_t(i));
     }
 }
@@ -120,13 +121,13 @@ TEST(Intake, FoldersTextFilesAndRepeatsAreSkippedAndProgressCountsOffers) {
 TEST(Intake, NewItemsGetTheDefaultFormatAndItsLists) {
     Doc d;
     ASSERT_TRUE(d.drop({fixture("multi.mkv"), fixture("audio.flac")}));
-    ASSERT_EQ(d.doc.fileArray().size(), 2u);
-    const auto video = d.doc.fileArray()[0];
+    ASSERT_EQ(d.doc.cellArray().size(), 2u);
+    const auto video = d.doc.itemAt(0);
     EXPECT_EQ(video->outputFormat(), "mov");
     EXPECT_EQ(video->outputDesc(), "Quicktime Movie");
     EXPECT_FALSE(video->vCodecs().isEmpty());
     EXPECT_EQ(video->resolutionIndex(), video->resolutions().size());
-    const auto audio = d.doc.fileArray()[1];
+    const auto audio = d.doc.itemAt(1);
     EXPECT_EQ(audio->baseOutputType(), "Audio");
     EXPECT_EQ(audio->outputFormat(), "mp3");
     EXPECT_FALSE(audio->aCodecs().isEmpty());
@@ -143,8 +144,9 @@ TEST(Intake, ADocumentWithoutRowsToShowMakesNoPictures) {
     Doc d;
     d.doc.setMakesPictures(false);
     ASSERT_TRUE(d.drop({fixture("multi.mkv"), fixture("clip.mp4")}));
-    ASSERT_EQ(d.doc.fileArray().size(), 2u);
-    for (const auto &item : d.doc.fileArray()) {
+    ASSERT_EQ(d.doc.cellArray().size(), 2u);
+    for (const auto &row : d.doc.cellArray()) {
+        const LXMediaInfoPtr item = row->editMovie();
         EXPECT_TRUE(item->mediaInfoManager()->thumbnailImage().isNull());
         EXPECT_GT(item->totalDuration(), 0.0);
         EXPECT_FALSE(item->vCodecs().isEmpty());
@@ -155,7 +157,7 @@ TEST(Intake, NotificationAddsFilesAndCancelStopsBeforeTheNextFile) {
     Doc d;
     foundation::NotificationCenter::defaultCenter().post("addFilesKey",
                                                          {{"addFiles", QStringList{fixture("short.mp4")}}});
-    ASSERT_TRUE(testsupport::waitFor([&] { return d.doc.fileArray().size() == 1 && !d.doc.isAdding(); }));
+    ASSERT_TRUE(testsupport::waitFor([&] { return d.doc.cellArray().size() == 1 && !d.doc.isAdding(); }));
 
     const QString dir = testsupport::freshDir("cancel");
     QStringList paths;
@@ -166,11 +168,11 @@ TEST(Intake, NotificationAddsFilesAndCancelStopsBeforeTheNextFile) {
     ASSERT_TRUE(testsupport::waitFor([&] { return d.win.progress.size() >= 4; }));
     d.doc.cancelAddFiles(true);
     ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
-    const size_t rows = d.doc.fileArray().size();
+    const size_t rows = d.doc.cellArray().size();
     EXPECT_GE(rows, 5u);
     EXPECT_LT(rows, 11u);
     // What was added is in the saved history.
-    EXPECT_EQ(vcCommon::readHistoryEntries().size(), qsizetype(rows));
+    EXPECT_EQ(vcHistory().read().size(), qsizetype(rows));
 }
 
 TEST(Intake, FiveHundredOffersOfWhichFiftyFailGiveFourHundredFiftyRowsInOrder) {
@@ -278,7 +280,7 @@ TEST(Intake, AFileThatOpensAsSoundWithNothingInItIsRefused) {
 
     Doc again;
     ASSERT_TRUE(foundation::PropertyList::writeFile(
-        vcCommon::historyFile(),
+        vcHistory::defaultFile(),
         QVariantList{QVariantMap{{"currentFilePath", notes}}, QVariantMap{{"currentFilePath", fixture("audio.mp3")}}}));
     again.doc.loadHistoryAtLuanch();
     ASSERT_TRUE(testsupport::waitFor([&] { return !again.doc.isAdding(); }, 60000));
@@ -305,8 +307,8 @@ TEST(Intake, NamesThatAreNotUtf8AreAddedUnlessTheyReadTheSame) {
     const QString one = dir + QStringLiteral("/one\uFFFD.mp4"), two = dir + QStringLiteral("/two\uFFFD.mp4");
     ASSERT_TRUE(d.drop({one, two}));
     EXPECT_EQ(d.names(), QStringList{QStringLiteral("one\uFFFD.mp4")});
-    ASSERT_EQ(d.doc.fileArray().size(), 1u);
-    EXPECT_TRUE(d.doc.fileArray().front()->mediaInfoManager()->isValid());
+    ASSERT_EQ(d.doc.cellArray().size(), 1u);
+    EXPECT_TRUE(d.doc.itemAt(0)->mediaInfoManager()->isValid());
     EXPECT_TRUE(d.doc.lastSkippedReasons().value(two).contains("2 files in its folder read the same"))
         << d.doc.lastSkippedReasons().value(two).toStdString();
 }

@@ -75,7 +75,8 @@ protected:
     void addJobs() {
         for (const char *name : {"clip.mp4", "hd1080.mp4", "short.mp4"})
             doc.addMovie(doc.initEditMovieWithPath(fixture(name)));
-        for (const auto &job : doc.fileArray()) {
+        for (const auto &row : doc.cellArray()) {
+            const LXMediaInfoPtr job = row->editMovie();
             job->setResolutions({{1280, 720}, {800, 600}, {640, 480}});
             job->setResolutionIndex(3); // the "(Defaults)" entry
             job->setFrameRates({23.976, 25, 29.97});
@@ -110,7 +111,7 @@ protected:
 
 TEST_F(Editor, VideoJobShowsBothPartsWithTheDefaultsEntrySelected) {
     addJobs();
-    ASSERT_TRUE(open(doc.fileArray()[0]));
+    ASSERT_TRUE(open(doc.itemAt(0)));
     EXPECT_EQ(editor->windowTitle(), QStringLiteral("Video Information"));
     EXPECT_EQ(editor->height(), ODMediaInfoEdit::kHeight);
     EXPECT_TRUE(editor->isModal());
@@ -137,8 +138,9 @@ TEST_F(Editor, VideoJobShowsBothPartsWithTheDefaultsEntrySelected) {
 TEST_F(Editor, AudioOnlyJobsGetTheAudioPartAlone) {
     addJobs();
     doc.addMovie(doc.initEditMovieWithPath(fixture("audio.mp3")));
-    ASSERT_FALSE(doc.fileArray().back()->bSourceIsVideo());
-    for (const LXMediaInfoPtr &job : {doc.fileArray().back(), doc.fileArray()[1]}) {
+    const LXMediaInfoPtr audio = doc.itemAt(doc.numberOfRows() - 1);
+    ASSERT_FALSE(audio->bSourceIsVideo());
+    for (const LXMediaInfoPtr &job : {audio, doc.itemAt(1)}) {
         // A video source whose output keeps no video counts as audio as well.
         if (job->bSourceIsVideo())
             job->setBOutputIsVideo(false);
@@ -162,19 +164,20 @@ TEST_F(Editor, AudioOnlyJobsGetTheAudioPartAlone) {
 
 TEST_F(Editor, ChosenFrameSizeAndCodecsReachEveryJobOnSave) {
     addJobs();
-    ASSERT_TRUE(open(doc.fileArray()[0]));
+    ASSERT_TRUE(open(doc.itemAt(0)));
     choose(editor->videoResolutionPopBtn(), "800*600");
     EXPECT_EQ(editor->editMovie()->width(), 800u);
     EXPECT_EQ(editor->editMovie()->height(), 600u);
     choose(editor->audioCodecPopBtn(), "alac");
     choose(editor->audioSampleRatePopBtn(), "48000");
     // Nothing changes before Save.
-    EXPECT_EQ(doc.fileArray()[0]->resolutionIndex(), 3);
+    EXPECT_EQ(doc.itemAt(0)->resolutionIndex(), 3);
     click(editor->saveButton());
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(editor.isNull()) << "the window goes away when it closes";
     EXPECT_EQ(forward.saves, 1);
-    for (const auto &job : doc.fileArray()) {
+    for (const auto &row : doc.cellArray()) {
+        const LXMediaInfoPtr job = row->editMovie();
         EXPECT_EQ(job->width(), 800u) << job->fileName().toStdString();
         EXPECT_EQ(job->height(), 600u);
         EXPECT_EQ(job->resolutionIndex(), 1);
@@ -184,21 +187,22 @@ TEST_F(Editor, ChosenFrameSizeAndCodecsReachEveryJobOnSave) {
     }
 
     // Back to "(Defaults)": every job gets its own source size again.
-    ASSERT_TRUE(open(doc.fileArray()[1]));
+    ASSERT_TRUE(open(doc.itemAt(1)));
     EXPECT_EQ(editor->videoResolutionPopBtn()->currentText(), QStringLiteral("800*600"));
     choose(editor->videoResolutionPopBtn(), "(Defaults) 1920*1080");
     click(editor->saveButton());
-    EXPECT_EQ(doc.fileArray()[0]->width(), 320u);
-    EXPECT_EQ(doc.fileArray()[1]->width(), 1920u);
-    EXPECT_EQ(doc.fileArray()[1]->height(), 1080u);
-    EXPECT_EQ(doc.fileArray()[2]->height(), 240u);
+    EXPECT_EQ(doc.itemAt(0)->width(), 320u);
+    EXPECT_EQ(doc.itemAt(1)->width(), 1920u);
+    EXPECT_EQ(doc.itemAt(1)->height(), 1080u);
+    EXPECT_EQ(doc.itemAt(2)->height(), 240u);
 }
 
 TEST_F(Editor, CancelLeavesEveryJobAsItWas) {
     addJobs();
     auto snapshot = [&] {
         QStringList s;
-        for (const auto &job : doc.fileArray())
+        for (const auto &row : doc.cellArray()) {
+            const LXMediaInfoPtr job = row->editMovie();
             s << QString("%1 %2 %3 %4 %5 %6 %7 %8")
                      .arg(job->width())
                      .arg(job->height())
@@ -208,10 +212,11 @@ TEST_F(Editor, CancelLeavesEveryJobAsItWas) {
                      .arg(job->aCodecIndex())
                      .arg(job->channelIndex())
                      .arg(job->sampleRateIndex());
+        }
         return s;
     };
     const QStringList before = snapshot();
-    ASSERT_TRUE(open(doc.fileArray()[0]));
+    ASSERT_TRUE(open(doc.itemAt(0)));
     choose(editor->videoResolutionPopBtn(), "640*480");
     choose(editor->videoCodecPopBtn(), "mpeg4");
     choose(editor->videoFrameRatePopBtn(), "29");

@@ -1,6 +1,7 @@
 #include <ODDocument.h>
 #include <vcLeftTimeEstimator.h>
 #include <vcCommon.h>
+#include <vcHistory.h>
 
 #include "FakeWindow.h"
 #include "TestSupport.h"
@@ -979,7 +980,7 @@ TEST(Document, KeyNotificationsMoveTheSelectionWrapAndDelete) {
     post("globalPressDeleteKey"); // nothing converts: no question
     EXPECT_TRUE(win.questions.isEmpty());
     ASSERT_EQ(doc.numberOfRows(), 2);
-    EXPECT_EQ(doc.fileArray()[1]->fileName(), fixture("hd1080.mp4"));
+    EXPECT_EQ(doc.itemAt(1)->fileName(), fixture("hd1080.mp4"));
     EXPECT_EQ(doc.currentIndex(), 1);
 }
 
@@ -1039,9 +1040,7 @@ struct Restarted : Queue {
     }
 };
 
-QString savedKey(int row, const char *key) {
-    return vcCommon::readHistoryEntries().value(row).toMap().value(key).toString();
-}
+QString savedKey(int row, const char *key) { return vcHistory().read().value(row).toMap().value(key).toString(); }
 } // namespace
 
 // A finished row is converted again only when something that made its output changed, or
@@ -1049,7 +1048,7 @@ QString savedKey(int row, const char *key) {
 // about that: no numbered copies of what was done before.
 TEST(Queue, FinishedRowsStayFinishedAcrossARestart) {
     using K = vcJobOutcome::Kind;
-    QFile::remove(vcCommon::historyFile());
+    QFile::remove(vcHistory::defaultFile());
     const QString src = testsupport::freshDir("restart-src"), out = testsupport::freshDir("restart-out");
     for (const char *name : {"alpha.mp4", "bravo.mp4", "charlie.mp4"})
         ASSERT_TRUE(QFile::copy(fixture("short.mp4"), QDir(src).filePath(name)));
@@ -1067,13 +1066,13 @@ TEST(Queue, FinishedRowsStayFinishedAcrossARestart) {
                        savedKey(1, "convertedOutputFileKey").endsWith("/bravo.mov");
             },
             5000));
-        QFile f(vcCommon::historyFile());
+        QFile f(vcHistory::defaultFile());
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         crashed = f.readAll();
         q.add(QDir(src).filePath("charlie.mp4"));
         ASSERT_TRUE(q.doc.saveHistoryFile()); // as the intake does after adding
     }
-    QFile saved(vcCommon::historyFile());
+    QFile saved(vcHistory::defaultFile());
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray quitted = saved.readAll();
     saved.close();
@@ -1102,14 +1101,14 @@ TEST(Queue, FinishedRowsStayFinishedAcrossARestart) {
     }
     ASSERT_TRUE(QFile::rename(QDir(out).filePath("bravo.mov"), src + "/bravo.mov"));
     ASSERT_TRUE(QFile::link(src + "/bravo.mov", QDir(out).filePath("charlie.mov.lnk")));
-    QVariantList entries = vcCommon::readHistoryEntries();
+    QVariantList entries = vcHistory().read();
     for (const auto &[row, claimed] :
          {std::pair{1, src + "/bravo.mov"}, std::pair{2, QDir(out).filePath("charlie.mov.lnk")}}) {
         QVariantMap e = entries[row].toMap();
         e.insert("convertedOutputFileKey", claimed);
         entries[row] = e;
     }
-    ASSERT_TRUE(foundation::PropertyList::writeFile(vcCommon::historyFile(), entries));
+    ASSERT_TRUE(foundation::PropertyList::writeFile(vcHistory::defaultFile(), entries));
     Restarted q(out);
     EXPECT_EQ(q.shown(), std::vector<K>({K::None, K::None, K::None}));
     q.doc.convertAll();

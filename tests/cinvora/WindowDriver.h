@@ -16,6 +16,7 @@
 #include <glazeform/LXThumbImageTableView.h>
 #include <vcCommon.h>
 #include <vcFormatChoice.h>
+#include <vcHistory.h>
 
 #include <QApplication>
 #include <QMimeData>
@@ -79,7 +80,7 @@ struct Session {
         SWPlayer::setDefaultAudioOutput(QStringLiteral("null"));
         // Each test starts from an empty saved list.
         vcCommon::removeAllFilePathFromBookmark();
-        vcCommon::writeHistoryEntries({});
+        vcHistory().write({});
         out = testsupport::freshDir("out");
         vcCommon::setExportMovieFolder(out);
         vcCommon::setMaxConvertingCountSameTime(limit);

@@ -32,7 +32,7 @@ bool flipDone(Session &s) {
     return waitFor([&] { return !FlipController::runningFlip(s.window->editPanelView()->parentWidget()); }, 5000);
 }
 
-QVariantMap savedEntry(int i) { return vcCommon::readHistoryEntries().value(i).toMap(); }
+QVariantMap savedEntry(int i) { return vcHistory().read().value(i).toMap(); }
 
 double videoDuration(const QString &path) {
     for (const auto &st : testsupport::ffprobe(path).value("streams").toArray())
@@ -49,7 +49,7 @@ TEST(WindowEditor, TrimAndTracksChosenInTheEditorAreInTheHistoryAfterReturning) 
     ASSERT_TRUE(s.add({fixture("short.mp4"), fixture("multi.mkv")}));
     click(s.row(1), QPointF(200, 20));
     ASSERT_EQ(s.doc().currentIndex(), 1);
-    const LXMediaInfoPtr multi = s.doc().fileArray()[1];
+    const LXMediaInfoPtr multi = s.doc().itemAt(1);
 
     // Ctrl+E, the menu entry's key, opens the editor page on the selected job.
     EXPECT_EQ(s.window->openInTrimEditorAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
@@ -103,7 +103,7 @@ TEST(WindowEditor, TrimAndTracksChosenInTheEditorAreInTheHistoryAfterReturning) 
     EXPECT_TRUE(editor->firstButton()->bEnabled());
     EXPECT_FALSE(editor->lastButton()->bEnabled());
     press(editor->firstButton());
-    EXPECT_EQ(editor->editMovie(), s.doc().fileArray()[0]);
+    EXPECT_EQ(editor->editMovie(), s.doc().itemAt(0));
     EXPECT_EQ(s.doc().currentIndex(), 0);
     press(editor->lastButton());
     EXPECT_EQ(editor->editMovie(), multi);
@@ -139,7 +139,7 @@ TEST(WindowEditor, AnExportFromTheEditorIsNumberedInTheExportFolderWithItsSheetO
     Session s;
     ASSERT_TRUE(s.add({fixture("short.mp4")}));
     click(s.row(0), QPointF(200, 20));
-    const LXMediaInfoPtr item = s.doc().fileArray()[0];
+    const LXMediaInfoPtr item = s.doc().itemAt(0);
     const QString ext = item->outputExt();
     ASSERT_FALSE(ext.isEmpty());
     const QString taken = QDir(s.out).filePath("short" + ext);

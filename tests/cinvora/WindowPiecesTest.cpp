@@ -122,7 +122,7 @@ TEST(WindowList, ClicksSelectAndKeysMoveOnlyWhileTheWindowIsActive) {
     EXPECT_EQ(s.doc().currentIndex(), 1);
     EXPECT_TRUE(s.row(1)->isSelectedRow());
     EXPECT_FALSE(s.row(0)->isSelectedRow());
-    EXPECT_EQ(s.window->mainPreviewView()->item(), s.doc().fileArray()[1]);
+    EXPECT_EQ(s.window->mainPreviewView()->item(), s.doc().itemAt(1));
     // A press on the thumbnail or a label is a press on the row.
     click(s.row(2), s.row(2)->orgThumbView()->geometry().center());
     EXPECT_EQ(s.doc().currentIndex(), 2);
@@ -253,7 +253,7 @@ TEST(WindowBrowser, EveryFormatHasItsPictureAndTheGridChoosesForEveryJob) {
     click(s.cell("WebM"), QPointF(30, 60));
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(s.row(i)->fmtLabel()->textTitle(), "webm") << i;
-    const LXMediaInfoPtr video = s.doc().fileArray()[0];
+    const LXMediaInfoPtr video = s.doc().itemAt(0);
     video->setWidth(640);
     video->setHeight(360);
     s.window->refreshRow(s.job(0));
@@ -287,7 +287,7 @@ struct EditorHookWindow : ODMyDocumentWindow {
 } // namespace
 
 TEST(WindowBrowser, ACellsSettingsButtonChoosesTheFormatAndOpensTheEditorHook) {
-    vcCommon::writeHistoryEntries({});
+    vcHistory().write({});
     vcFormatChoice::clearStored();
     EditorHookWindow w;
     w.show();
@@ -373,13 +373,13 @@ TEST(WindowPages, TheFlipLastsThreeQuartersOfASecondAndReturningSavesTheList) {
     // Keys do not move the list under the editor.
     s.key(Qt::Key_Delete);
     EXPECT_EQ(s.doc().numberOfRows(), 1);
-    s.doc().fileArray()[0]->setKeptRange(s.doc().fileArray()[0]->keptRange().withStart(1.5));
+    s.doc().itemAt(0)->setKeptRange(s.doc().itemAt(0)->keptRange().withStart(1.5));
     s.window->backToMainPage();
     EXPECT_FALSE(s.window->isEditPageShown());
-    const QVariantList saved = vcCommon::readHistoryEntries();
+    const QVariantList saved = vcHistory().read();
     ASSERT_EQ(saved.size(), 1);
     EXPECT_DOUBLE_EQ(saved[0].toMap().value("currentTrackStartKey").toDouble(), 1.5);
-    EXPECT_EQ(s.window->mainPreviewView()->item(), s.doc().fileArray()[0]);
+    EXPECT_EQ(s.window->mainPreviewView()->item(), s.doc().itemAt(0));
 }
 
 namespace {
@@ -449,7 +449,7 @@ TEST(WindowSheets, SettingsSheetIsAnsweredByTheDocument) {
     // Clearing the history empties the list.
     click(sheet->clearHistoryBtn());
     EXPECT_EQ(s.doc().numberOfRows(), 0);
-    EXPECT_TRUE(vcCommon::readHistoryEntries().isEmpty());
+    EXPECT_TRUE(vcHistory().read().isEmpty());
     // A second press replaces the sheet.
     QPointer<ODSettingController> first(sheet);
     click(s.window->settingBtn());
@@ -484,17 +484,17 @@ TEST(WindowList, HalfOfAThousandRowsGoTogetherInOnePass) {
     ASSERT_EQ(s.doc().numberOfRows(), 500);
     // A save per row would take hundreds of saves' time; one pass takes a few.
     EXPECT_LT(tookMs, 20 * oneSaveMs + 200) << "one save: " << oneSaveMs << " ms";
-    const QVariantList saved = vcCommon::readHistoryEntries();
+    const QVariantList saved = vcHistory().read();
     ASSERT_EQ(saved.size(), 500);
     for (int i = 0; i < 500; ++i) {
         EXPECT_EQ(s.job(i)->idx(), i);
-        EXPECT_EQ(s.doc().fileArray()[size_t(i)]->editMovieIndex(), uint64_t(i));
+        EXPECT_EQ(s.doc().itemAt(i)->editMovieIndex(), uint64_t(i));
         EXPECT_EQ(QFileInfo(saved[i].toMap().value("currentFilePath").toString()).fileName(), name(2 * i + 1));
     }
     // The row that moved into the first gap is the selection and the current item.
     EXPECT_EQ(s.doc().currentIndex(), 0);
     EXPECT_EQ(s.doc().selectedCount(), 1);
-    EXPECT_EQ(s.window->mainPreviewView()->item(), s.doc().fileArray()[0]);
+    EXPECT_EQ(s.window->mainPreviewView()->item(), s.doc().itemAt(0));
     vcTableView *table = s.window->comboBoxTableView();
     for (int64_t r = table->firstVisibleRow(); r <= table->lastVisibleRow(); ++r) {
         vcTableCellWidget *w = table->widgetAtRow(r);
@@ -511,7 +511,7 @@ TEST(WindowList, FilesDroppedOnARowJoinTheListAndOtherDragsAreRefused) {
     ASSERT_TRUE(dropFiles(row, {fixture("mpeg4.avi")}));
     ASSERT_TRUE(waitFor([&] { return s.doc().numberOfRows() == 2; }, 60000));
     ASSERT_TRUE(s.idle());
-    EXPECT_EQ(s.doc().fileArray()[1]->fileName(), fixture("mpeg4.avi"));
+    EXPECT_EQ(s.doc().itemAt(1)->fileName(), fixture("mpeg4.avi"));
     // A drag that carries text and no file is not taken, on a row or on the list.
     QMimeData text;
     text.setText("just words");
@@ -539,8 +539,8 @@ TEST(WindowStart, FilesFromTheCommandLineJoinTheRestoredListOnce) {
     ASSERT_TRUE(s.idle());
     QTest::qWait(200);
     EXPECT_EQ(s.doc().numberOfRows(), 2);
-    EXPECT_EQ(s.doc().fileArray()[0]->fileName(), fixture("short.mp4"));
-    EXPECT_EQ(s.doc().fileArray()[1]->fileName(), fixture("mpeg4.avi"));
+    EXPECT_EQ(s.doc().itemAt(0)->fileName(), fixture("short.mp4"));
+    EXPECT_EQ(s.doc().itemAt(1)->fileName(), fixture("mpeg4.avi"));
 }
 
 TEST(WindowBrowser, TheSettingsButtonOpensTheParameterEditorWhoseSaveGoesToEveryJob) {
@@ -567,12 +567,12 @@ TEST(WindowBrowser, TheSettingsButtonOpensTheParameterEditorWhoseSaveGoesToEvery
     editor->saveMedia();
     ASSERT_TRUE(waitFor([&] { return s.window->mediaInfoEdit() == nullptr; }, 2000));
     for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(s.doc().fileArray()[size_t(i)]->width(), 1280u) << i;
+        EXPECT_EQ(s.doc().itemAt(i)->width(), 1280u) << i;
         EXPECT_EQ(s.row(i)->resolutionLabel()->textTitle(), "1280*720") << i;
     }
     // Selecting another job keeps the size the editor gave it.
     click(s.row(1), QPointF(200, 20));
-    EXPECT_EQ(s.doc().fileArray()[1]->height(), 720u);
+    EXPECT_EQ(s.doc().itemAt(1)->height(), 720u);
 }
 
 TEST(WindowPlayer, CtrlReturnOpensTheSelectedJobInThePlayerWindowWhoseTrimsTheListKeeps) {
@@ -610,7 +610,7 @@ TEST(WindowPlayer, CtrlReturnOpensTheSelectedJobInThePlayerWindowWhoseTrimsTheLi
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(plus.isNull());
     EXPECT_EQ(LXConverWin::convertWin(), nullptr);
-    const QVariantList saved = vcCommon::readHistoryEntries();
+    const QVariantList saved = vcHistory().read();
     ASSERT_EQ(saved.size(), 2);
     EXPECT_NEAR(saved[1].toMap().value("currentTrackStartKey").toDouble(), 5.0, 1e-6);
 

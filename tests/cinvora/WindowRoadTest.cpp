@@ -76,8 +76,8 @@ QString statusOf(Session &s, int i) {
 }
 
 void upscale(Session &s) {
-    for (const auto &item : s.doc().fileArray())
-        if (item->bSourceIsVideo()) {
+    for (const auto &row : s.doc().cellArray())
+        if (const LXMediaInfoPtr item = row->editMovie(); item->bSourceIsVideo()) {
             item->setWidth(1280);
             item->setHeight(720);
         }
@@ -99,7 +99,7 @@ TEST(WindowRoad, DropPickConvertWatchRevealAndFinish) {
     EXPECT_EQ(s.doc().currentIndex(), 0);
     EXPECT_TRUE(s.row(0)->isSelectedRow());
     EXPECT_FALSE(s.row(1)->isSelectedRow());
-    EXPECT_EQ(s.window->mainPreviewView()->item(), s.doc().fileArray()[0]);
+    EXPECT_EQ(s.window->mainPreviewView()->item(), s.doc().itemAt(0));
     // The audio row shows no frame size; its duration starts the info line.
     vcTableCellWidget *audio = s.row(2);
     EXPECT_TRUE(audio->resolutionLabel()->isHidden());
@@ -117,7 +117,7 @@ TEST(WindowRoad, DropPickConvertWatchRevealAndFinish) {
     click(mp4, QPointF(30, 60));
     EXPECT_TRUE(mp4->bSelected());
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(s.doc().fileArray()[size_t(i)]->outputExt(), ".mp4") << i;
+        EXPECT_EQ(s.doc().itemAt(i)->outputExt(), ".mp4") << i;
         EXPECT_EQ(s.row(i)->fmtLabel()->textTitle(), "mp4") << i;
     }
     // Long enough to be watched: the videos are scaled up.
@@ -301,7 +301,7 @@ TEST(WindowRoad, PauseResumeStopDeleteAndCloseThroughTheirControls) {
 TEST(WindowRoad, ARestartFindsTheListWithTrimsAndTracks) {
     Session s(2);
     ASSERT_TRUE(s.add({fixture("short.mp4"), fixture("multi.mkv")}));
-    const LXMediaInfoPtr a = s.doc().fileArray()[0], b = s.doc().fileArray()[1];
+    const LXMediaInfoPtr a = s.doc().itemAt(0), b = s.doc().itemAt(1);
     a->setKeptRange(LXKeptRange::fromSeconds(1.0, 3.0));
     b->setKeptRange(LXKeptRange::fromSeconds(2.5, 20.0));
     b->setAudioStreamIndex(1);
@@ -318,7 +318,7 @@ TEST(WindowRoad, ARestartFindsTheListWithTrimsAndTracks) {
     s.open();
     ASSERT_TRUE(s.idle());
     ASSERT_EQ(s.doc().numberOfRows(), 2);
-    const LXMediaInfoPtr ra = s.doc().fileArray()[0], rb = s.doc().fileArray()[1];
+    const LXMediaInfoPtr ra = s.doc().itemAt(0), rb = s.doc().itemAt(1);
     EXPECT_EQ(ra->fileName(), fixture("short.mp4"));
     EXPECT_DOUBLE_EQ(ra->trackStart(), 1.0);
     EXPECT_DOUBLE_EQ(ra->trackEnd(), 3.0);

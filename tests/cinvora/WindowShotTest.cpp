@@ -122,8 +122,8 @@ TEST(WindowShot, ItemsConvertingInTheList) {
                        fixture("hd1080.mp4")}));
     click(s.category("Common Video"));
     click(s.cell("MP4"), QPointF(30, 60));
-    for (const auto &item : s.doc().fileArray())
-        if (item->bSourceIsVideo()) {
+    for (const auto &row : s.doc().cellArray())
+        if (const LXMediaInfoPtr item = row->editMovie(); item->bSourceIsVideo()) {
             item->setWidth(1280);
             item->setHeight(720);
         }
