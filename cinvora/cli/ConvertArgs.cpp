@@ -55,8 +55,8 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "      --format NAME       container: mp4, mov, m4v, mkv, webm, avi, flv, wmv, mpeg,\n"
                       "                          vob, svcd, vcd, dv, 3gp, ts, mp3, aac, flac, wav, ogg, ac3,\n"
                       "                          aiff, mmf, ... (single file: default from OUT's extension)\n"
-                      "      --vcodec NAME       h264, hevc, mpeg4, libxvid, vp8, vp9, mpeg2video, mpeg1video,\n"
-                      "                          wmv2, flv, dvvideo, h263\n"
+                      "      --vcodec NAME       h264, hevc, av1, mpeg4, libxvid, vp8, vp9, mpeg2video,\n"
+                      "                          mpeg1video, wmv2, flv, dvvideo, h263\n"
                       "      --acodec NAME       aac, mp3, ac3, mp2, pcm_s16le, flac, alac, libvorbis,\n"
                       "                          libopus, wmav2\n"
                       "      --size WxH          picture size (default: the source's displayed size)\n"
@@ -183,6 +183,11 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
             if (!v || v->isEmpty())
                 return need(Text::tr("a name"));
             const QString s = *v;
+            // A codec this build cannot encode would silently give way to the container's
+            // default (an H.264 file for a mistyped AV1): refuse it while the user is there.
+            if ((a == "--vcodec" || a == "--acodec") && !SWConvertOption::encodesCodecName(s, a == "--vcodec"))
+                return Text::tr("%1: no codec \"%2\"; these exist: %3")
+                    .arg(a, s, SWConvertOption::offeredCodecNames(a == "--vcodec").join(QStringLiteral(", ")));
             if (a == "--format")
                 add([s](SWConvertOption &x) { x.setFormat(s); });
             else if (a == "--vcodec")

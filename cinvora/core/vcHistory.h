@@ -34,10 +34,10 @@ struct vcHistoryEntry {
     // currentSubTitleIdxKey, currentAudioTrackIdxKey: a track of the item's lists, or -1 for
     // none; none when absent or out of that range.
     std::optional<int> subtitleIndex, audioTrackIndex;
-    QString subtitleFile;   // currentPluginSubTitleKey: an external subtitle file
-    QString keyPath;        // currentOutputKeyPathKey: the chosen format, "Common Video.2--MKV"
+    QString subtitleFile;                  // currentPluginSubTitleKey: an external subtitle file
+    QString keyPath;                       // currentOutputKeyPathKey: the chosen format, "Common Video.2--MKV"
     FormatRules::FormatChoices parameters; // currentParametersKey: the choices among the format's lists
-    QVariantMap probe;      // sourceProbeKey: what the probe found, with the file's size and time
+    QVariantMap probe;                     // sourceProbeKey: what the probe found, with the file's size and time
     // convertedOutputFileKey, convertedFingerprintKey: the last successful output and the
     // digest of what made it; both empty unless the row was finished.
     QString convertedOutput, convertedDigest;

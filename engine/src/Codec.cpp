@@ -34,6 +34,9 @@ void SWInitCodec(int argc, char **argv) {
     // The engine reports failures through its own results; FFmpeg's chatter stays off
     // unless asked for.
     av_log_set_level(std::getenv("CINVORA_DEBUG") ? AV_LOG_INFO : AV_LOG_QUIET);
+    // The AV1 encoder logs through its own channel, a screenful per conversion: errors only.
+    if (!std::getenv("CINVORA_DEBUG"))
+        setenv("SVT_LOG", "1", 0);
     avformat_network_init();
 }
 

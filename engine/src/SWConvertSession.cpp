@@ -1,5 +1,6 @@
 #include "framewheel/SWConvertSession.h"
 
+#include "ConvertPlan.h"
 #include "SessionControl.h"
 #include "Transcoder.h"
 
@@ -22,6 +23,24 @@ QString fieldText(const QString &v) { return v; }
 QString fieldText(double v) { return QString::number(v, 'g', 10); }
 template <class Integral> QString fieldText(Integral v) { return QString::number(int64_t(v)); }
 } // namespace
+
+bool SWConvertOption::encodesCodecName(const QString &name, bool video) {
+    if (name.trimmed().isEmpty())
+        return true;
+    return fw::encoderForName(name, video ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO) != nullptr;
+}
+
+QStringList SWConvertOption::offeredCodecNames(bool video) {
+    static const QStringList videoNames = {"h264",       "hevc",       "av1",  "mpeg4", "libxvid", "vp8", "vp9",
+                                           "mpeg2video", "mpeg1video", "wmv2", "flv",   "dvvideo", "h263"};
+    static const QStringList audioNames = {"aac",  "mp3",  "ac3",       "mp2",     "pcm_s16le",
+                                           "flac", "alac", "libvorbis", "libopus", "wmav2"};
+    QStringList out;
+    for (const QString &n : video ? videoNames : audioNames)
+        if (encodesCodecName(n, video))
+            out << n;
+    return out;
+}
 
 QString SWConvertOption::fingerprint() const {
     QStringList parts;

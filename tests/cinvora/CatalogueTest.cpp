@@ -25,10 +25,10 @@ TEST(Catalogue, KeyPathsResolve) {
 // restart, with lists the rules can read and codec names the engine knows, and nothing of
 // the resource lost in parsing.
 TEST(Catalogue, EveryFormatIsWellFormed) {
-    const QStringList knownCodecs = {"h264",      "libfaac", "aac",    "mp3",        "libmp3lame", "mpeg4", "libxvid",
-                                     "hevc",      "vp8",     "vp9",    "mpeg2video", "mpeg1video", "wmv2",  "wmav2",
-                                     "flv",       "dvvideo", "ac3",    "mp2",        "pcm_s16le",  "flac",  "alac",
-                                     "libvorbis", "libopus", "amr_nb", "h263"};
+    const QStringList knownCodecs = {"h264",  "libfaac",   "aac",     "mp3",    "libmp3lame", "mpeg4",      "libxvid",
+                                     "hevc",  "av1",       "vp8",     "vp9",    "mpeg2video", "mpeg1video", "wmv2",
+                                     "wmav2", "flv",       "dvvideo", "ac3",    "mp2",        "pcm_s16le",  "flac",
+                                     "alac",  "libvorbis", "libopus", "amr_nb", "h263"};
     const auto raw = foundation::PropertyList::readFile(":/ODOutputConfig.plist");
     ASSERT_TRUE(raw.has_value());
     const QVariantMap root = raw->toMap();

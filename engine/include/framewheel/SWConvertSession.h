@@ -24,6 +24,7 @@
 // Limits: the subtitles filter reads an embedded text subtitle track in one go while the
 //   filters are set up; on a very large file that step does not observe cancel().
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -143,6 +144,12 @@ public:
     // input. Facts of the input (its size, its subtitle count) and the thread count are not
     // choices and are left out.
     QString fingerprint() const;
+    // Whether this build can encode `name` for pictures (`video`) or sound: a codec's short
+    // name ("hevc", "av1", "aac") or an encoder's own ("libx265"). An empty name is the
+    // container's default and always fits. The names offered to users, of those this build
+    // encodes, for help and refusal messages.
+    static bool encodesCodecName(const QString &name, bool video);
+    static QStringList offeredCodecNames(bool video);
     // Calls visit(name, field, isChoice) for every field, in the fingerprint's order.
     template <class Visit> void visitFields(Visit &&visit) {
 #define SW_VISIT(Type, name, init, choice) visit(#name, name, choice);
