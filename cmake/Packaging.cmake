@@ -31,7 +31,8 @@ set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 # version's.
 set(CINVORA_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/cinvora)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/copyright DESTINATION ${CINVORA_DOCDIR})
-file(STRINGS ${PROJECT_SOURCE_DIR}/resources/debian/changelog CINVORA_CHANGELOG_TOP LIMIT_COUNT 1)
+file(READ ${PROJECT_SOURCE_DIR}/resources/debian/changelog CINVORA_CHANGELOG_TOP LIMIT 200)
+string(REGEX MATCH "^[^\n]*" CINVORA_CHANGELOG_TOP "${CINVORA_CHANGELOG_TOP}")
 if(NOT CINVORA_CHANGELOG_TOP MATCHES "^cinvora \\(${PROJECT_VERSION}\\) ")
   message(FATAL_ERROR "resources/debian/changelog begins with \"${CINVORA_CHANGELOG_TOP}\": its first entry "
                       "must be for version ${PROJECT_VERSION}, the project's (add one on top)")
