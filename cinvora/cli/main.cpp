@@ -21,7 +21,7 @@ void usage(FILE *to) {
                "  formats           list the output formats: key path, container, extension\n",
                to);
     std::fputs(convertUsage(), to);
-    std::fputs("  --help            this text\n", to);
+    std::fputs("  -h, --help        this text\n", to);
 }
 } // namespace
 

@@ -74,7 +74,7 @@ TEST(CliArguments, BadArgumentsGetTheirOwnMessageAndExitStatus2) {
     EXPECT_EQ(help.rc, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: cinvora-cli COMMAND [ARGS]\n\nCommands:\n")) << help.out.toStdString();
     EXPECT_TRUE(help.out.contains("\n      --quality LEVEL     high (default), middle or low\n"));
-    EXPECT_TRUE(help.out.endsWith("  --help            this text\n"));
+    EXPECT_TRUE(help.out.endsWith("  -h, --help        this text\n"));
     EXPECT_EQ(run({"-h"}).out, help.out);
     const Ran bare = run({});
     EXPECT_EQ(bare.rc, 2);
