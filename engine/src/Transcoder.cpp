@@ -483,6 +483,37 @@ bool Transcoder::keyframeAt(int64_t us) {
     return found;
 }
 
+int Transcoder::copyChapters(AVFormatContext *out) {
+    // Chapters follow the kept range: moved onto the output's clock, cut at its ends, left
+    // out where nothing of them is kept. A container that holds no chapters ignores them.
+    const int64_t keptEnd = _ctx.trimEndUs == INT64_MAX ? INT64_MAX : _ctx.trimEndUs - _ctx.trimStartUs;
+    const int64_t shift = _ctx.clockOffsetUs + _ctx.trimStartUs;
+    for (unsigned i = 0; i < _in->nb_chapters; ++i) {
+        const AVChapter *c = _in->chapters[i];
+        const int64_t start = std::max<int64_t>(0, av_rescale_q(c->start, c->time_base, AV_TIME_BASE_Q) - shift);
+        const int64_t end = std::min(keptEnd, av_rescale_q(c->end, c->time_base, AV_TIME_BASE_Q) - shift);
+        if (end <= start)
+            continue;
+        auto *chapter = static_cast<AVChapter *>(av_mallocz(sizeof(AVChapter)));
+        if (!chapter)
+            return AVERROR(ENOMEM);
+        chapter->id = c->id;
+        chapter->time_base = AV_TIME_BASE_Q;
+        chapter->start = start;
+        chapter->end = end;
+        // Owned by the output context from here on; avformat_free_context frees both.
+        int count = int(out->nb_chapters);
+        if (av_dict_copy(&chapter->metadata, c->metadata, 0) < 0 ||
+            av_dynarray_add_nofree(&out->chapters, &count, chapter) < 0) {
+            av_dict_free(&chapter->metadata);
+            av_free(chapter);
+            return AVERROR(ENOMEM);
+        }
+        out->nb_chapters = unsigned(count);
+    }
+    return 0;
+}
+
 int Transcoder::setUpOutput() {
     const QByteArray path = QFile::encodeName(_req.writeTo);
     AVFormatContext *raw = nullptr;
@@ -495,6 +526,8 @@ int Transcoder::setUpOutput() {
     av_dict_copy(&raw->metadata, _in->metadata, 0);
     for (const char *key : {"major_brand", "minor_version", "compatible_brands", "encoder", "duration"})
         av_dict_set(&raw->metadata, key, nullptr, 0);
+    if ((rc = copyChapters(raw)) < 0)
+        return fail(rc, QStringLiteral("cannot carry the chapters over"));
 
     _videoCopy = canCopyVideo();
     if (_videoCopy && _startTrimmed)

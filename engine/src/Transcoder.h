@@ -57,6 +57,7 @@ private:
     bool keyframeAt(int64_t us);
     int64_t halfFrameUs() const;
     int setUpOutput();
+    int copyChapters(AVFormatContext *out);
     int openOutputFile();
     int readLoop(bool *inputEnded);
     // Whether the packet's time lies far past the length the file states: a damaged

@@ -77,10 +77,10 @@ TEST(CliModernCodecs, Av1QualityLevelsDifferAndTenBitsStayTenBits) {
     for (int i = 0; i < 2; ++i) {
         const QString out = dir + "/" + levels[i] + ".mkv";
         QByteArray err;
-        ASSERT_EQ(testsupport::runProgram(cli(),
-                                          {"convert", fixture("short.mp4"), out, "--vcodec", "av1", "--quality",
-                                           levels[i], "--no-audio"},
-                                          nullptr, &err, 300000),
+        ASSERT_EQ(testsupport::runProgram(
+                      cli(),
+                      {"convert", fixture("short.mp4"), out, "--vcodec", "av1", "--quality", levels[i], "--no-audio"},
+                      nullptr, &err, 300000),
                   0)
             << err.toStdString();
         EXPECT_EQ(streamOf(testsupport::ffprobe(out), "video")["codec_name"].toString(), "av1");
@@ -113,24 +113,23 @@ TEST(CliModernCodecs, UnknownCodecNamesAreRefusedWithTheNamesThatExist) {
         SCOPED_TRACE(option);
         QByteArray err;
         const QString out = dir + "/out.mp4";
-        EXPECT_EQ(testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), out, option, "svtav1"}, nullptr, &err),
-                  2);
+        EXPECT_EQ(
+            testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), out, option, "svtav1"}, nullptr, &err), 2);
         EXPECT_TRUE(err.contains("no codec \"svtav1\"")) << err.toStdString();
         EXPECT_TRUE(err.contains(QString(option) == "--vcodec" ? "hevc, av1" : "aac, mp3")) << err.toStdString();
         EXPECT_FALSE(QFileInfo::exists(out));
         // A video codec is no audio codec.
-        EXPECT_EQ(testsupport::runProgram(cli(),
-                                          {"convert", fixture("short.mp4"), out, option,
-                                           QString(option) == "--vcodec" ? "aac" : "h264"}),
+        EXPECT_EQ(testsupport::runProgram(cli(), {"convert", fixture("short.mp4"), out, option,
+                                                  QString(option) == "--vcodec" ? "aac" : "h264"}),
                   2);
     }
     // An encoder's own name is a name that exists.
     const QString own = dir + "/own.mkv";
     QByteArray err;
-    EXPECT_EQ(testsupport::runProgram(cli(),
-                                      {"convert", fixture("short.mp4"), own, "--vcodec", "libsvtav1", "--duration", "1",
-                                       "--no-audio"},
-                                      nullptr, &err, 300000),
+    EXPECT_EQ(testsupport::runProgram(
+                  cli(),
+                  {"convert", fixture("short.mp4"), own, "--vcodec", "libsvtav1", "--duration", "1", "--no-audio"},
+                  nullptr, &err, 300000),
               0)
         << err.toStdString();
     EXPECT_EQ(streamOf(testsupport::ffprobe(own), "video")["codec_name"].toString(), "av1");

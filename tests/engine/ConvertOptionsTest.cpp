@@ -4,6 +4,10 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QFileInfo>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -384,3 +388,68 @@ TEST(ConvertOptions, PictureSubtitlesAreOverlaid) {
 }
 
 } // namespace
+
+namespace {
+// `ffprobe -show_chapters`: each chapter's title, start and end in seconds.
+struct Chapter {
+    QString title;
+    double start = 0, end = 0;
+};
+std::vector<Chapter> chaptersOf(const QString &path) {
+    QProcess p;
+    p.start("ffprobe", {"-v", "error", "-show_chapters", "-of", "json", path});
+    p.waitForFinished(30000);
+    std::vector<Chapter> out;
+    for (const auto &c : QJsonDocument::fromJson(p.readAllStandardOutput()).object()["chapters"].toArray()) {
+        const QJsonObject o = c.toObject();
+        out.push_back({o["tags"].toObject()["title"].toString(), o["start_time"].toString().toDouble(),
+                       o["end_time"].toString().toDouble()});
+    }
+    return out;
+}
+} // namespace
+
+// A film's chapters and title come along where the container holds them, and follow a
+// trim: shifted to the kept part, cut at its ends, left out where nothing of them is kept.
+TEST(ConvertOptions, ChaptersAndTitleFollowTheKeptRange) {
+    const QString dir = testsupport::freshDir("chapters");
+    QFile meta(dir + "/meta.txt");
+    ASSERT_TRUE(meta.open(QIODevice::WriteOnly));
+    meta.write(";FFMETADATA1\ntitle=Holiday\n"
+               "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=Arrival\n"
+               "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2500\ntitle=Beach\n"
+               "[CHAPTER]\nTIMEBASE=1/1000\nSTART=2500\nEND=4000\ntitle=Home\n");
+    meta.close();
+    const QString src = dir + "/src.mkv";
+    QProcess ff;
+    ff.start("ffmpeg", {"-v", "error", "-y", "-i", fixture("short.mp4"), "-i", meta.fileName(), "-map", "0",
+                        "-map_metadata", "1", "-map_chapters", "1", "-c", "copy", src});
+    ASSERT_TRUE(ff.waitForFinished(60000) && ff.exitCode() == 0);
+    ASSERT_EQ(chaptersOf(src).size(), 3u);
+
+    for (const char *ext : {"mkv", "mp4"}) {
+        SCOPED_TRACE(ext);
+        const QString whole = dir + "/whole." + ext;
+        ASSERT_TRUE(convert(src, whole).ok);
+        const auto all = chaptersOf(whole);
+        ASSERT_EQ(all.size(), 3u);
+        EXPECT_EQ(all[1].title, "Beach");
+        EXPECT_NEAR(all[1].start, 1.0, 0.01);
+        EXPECT_NEAR(all[1].end, 2.5, 0.01);
+        EXPECT_EQ(testsupport::ffprobe(whole)["format"].toObject()["tags"].toObject()["title"].toString(), "Holiday");
+
+        const QString part = dir + "/part." + ext;
+        ASSERT_TRUE(convert(src, part, [](SWConvertOption &o) {
+                        o.setStart_time(1'500'000);
+                        o.setRecording_time(2'000'000);
+                    }).ok);
+        const auto kept = chaptersOf(part);
+        ASSERT_EQ(kept.size(), 2u);
+        EXPECT_EQ(kept[0].title, "Beach");
+        EXPECT_NEAR(kept[0].start, 0.0, 0.01);
+        EXPECT_NEAR(kept[0].end, 1.0, 0.01);
+        EXPECT_EQ(kept[1].title, "Home");
+        EXPECT_NEAR(kept[1].start, 1.0, 0.01);
+        EXPECT_NEAR(kept[1].end, 2.0, 0.01);
+    }
+}
