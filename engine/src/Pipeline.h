@@ -215,6 +215,8 @@ private:
     VideoTarget _target;
     AVFilterContext *_subSrc = nullptr;
     int _graphW = 0, _graphH = 0, _graphFmt = -1;
+    // An HDR source (PQ or HLG) bound for an 8-bit picture: tone mapped to BT.709.
+    bool _toneMap = false;
     AVRational _graphSar{0, 1};
     int64_t _lastPts = AV_NOPTS_VALUE, _lastOutPts = AV_NOPTS_VALUE;
     int64_t _frameDuration = 1; // in inStream->time_base

@@ -1,5 +1,5 @@
-// Video: decode -> [subtitle pictures] -> [rate] -> [rotation] -> [scale] -> [text
-// subtitles] -> pixel format -> pixel aspect -> encoder.
+// Video: decode -> [HDR tone mapping] -> [subtitle pictures] -> [rate] -> [rotation] ->
+// [scale] -> [text subtitles] -> pixel format -> pixel aspect -> encoder.
 #include "BitmapSubtitles.h"
 #include "Pipeline.h"
 
@@ -45,10 +45,15 @@ int VideoTrack::setup(const VideoSetup &setup) {
     _enc->sample_aspect_ratio = _target.sar;
     _enc->framerate = _target.frameRate;
     _enc->time_base = av_inv_q(_target.frameRate);
-    _enc->color_range = par->color_range;
-    _enc->color_primaries = par->color_primaries;
-    _enc->color_trc = par->color_trc;
-    _enc->colorspace = par->color_space;
+    // HDR into 8 bits cannot keep its transfer: such a picture is tone mapped and tagged as
+    // the BT.709 it then is. Into 10 bits (HEVC, AV1) it keeps its primaries and transfer.
+    const bool hdr = par->color_trc == AVCOL_TRC_SMPTE2084 || par->color_trc == AVCOL_TRC_ARIB_STD_B67;
+    const AVPixFmtDescriptor *outDesc = av_pix_fmt_desc_get(_target.pixFmt);
+    _toneMap = hdr && outDesc && outDesc->comp[0].depth <= 8;
+    _enc->color_range = _toneMap ? AVCOL_RANGE_MPEG : par->color_range;
+    _enc->color_primaries = _toneMap ? AVCOL_PRI_BT709 : par->color_primaries;
+    _enc->color_trc = _toneMap ? AVCOL_TRC_BT709 : par->color_trc;
+    _enc->colorspace = _toneMap ? AVCOL_SPC_BT709 : par->color_space;
     _enc->chroma_sample_location = par->chroma_location;
     AVDictionary *opts = nullptr;
     applyEncoderDefaults(_enc.get(), &opts, _ctx.threads);
@@ -84,6 +89,15 @@ int VideoTrack::buildGraph(const AVFrame *frame) {
         return _ctx.refuse(b.error());
     b.setTail(_src);
     bool ok = true;
+
+    if (_toneMap) {
+        // In linear light, with SDR's 100 cd/m2 as the nominal peak; Hable's curve keeps the
+        // highlights' detail without the grey cast of the simpler curves.
+        ok = b.append("zscale", {{"transfer", "linear"}, {"npl", "100"}}) &&
+             b.append("format", {{"pix_fmts", "gbrpf32le"}}) && b.append("zscale", {{"primaries", "bt709"}}) &&
+             b.append("tonemap", {{"tonemap", "hable"}, {"desat", "0"}}) &&
+             b.append("zscale", {{"transfer", "bt709"}, {"matrix", "bt709"}, {"range", "tv"}});
+    }
 
     if (BitmapSubtitles *subs = _setup.bitmapSubtitles) {
         _subSrc = b.create("buffer",

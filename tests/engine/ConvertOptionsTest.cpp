@@ -453,3 +453,71 @@ TEST(ConvertOptions, ChaptersAndTitleFollowTheKeptRange) {
         EXPECT_NEAR(kept[1].end, 2.0, 0.01);
     }
 }
+
+namespace {
+// The ffmpeg program's SSIM (All) of `a` against `b`.
+double ssimOf(const QString &a, const QString &b) {
+    QProcess p;
+    p.start("ffmpeg", {"-hide_banner", "-i", a, "-i", b, "-lavfi", "ssim", "-f", "null", "-"});
+    p.waitForFinished(120000);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    const qsizetype at = err.lastIndexOf("All:");
+    return at < 0 ? 0.0 : err.mid(at + 4).section(' ', 0, 0).toDouble();
+}
+} // namespace
+
+// An HDR10 film bound for an 8-bit format is tone mapped to BT.709 and tagged so, as the
+// ffmpeg program's own tone mapping makes it; bound for HEVC it stays HDR: 10 bits,
+// BT.2020, the PQ transfer.
+TEST(ConvertOptions, HdrIsToneMappedForEightBitsAndKeptForHevc) {
+    const QString dir = testsupport::freshDir("hdr");
+    const QString src = dir + "/hdr10.mkv";
+    QProcess ff;
+    ff.start("ffmpeg",
+             {"-v",
+              "error",
+              "-y",
+              "-f",
+              "lavfi",
+              "-i",
+              "testsrc2=size=320x240:rate=25:duration=1",
+              "-pix_fmt",
+              "yuv420p10le",
+              "-c:v",
+              "libx265",
+              "-x265-params",
+              "log-level=error:colorprim=bt2020:transfer=smpte2084:colormatrix=bt2020nc:"
+              "master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)L(10000000,1):max-cll=1000,400",
+              "-color_primaries",
+              "bt2020",
+              "-color_trc",
+              "smpte2084",
+              "-colorspace",
+              "bt2020nc",
+              src});
+    ASSERT_TRUE(ff.waitForFinished(120000) && ff.exitCode() == 0);
+
+    const QString sdr = dir + "/sdr.mp4";
+    ASSERT_TRUE(convert(src, sdr, [](SWConvertOption &o) { o.setVideoCodeName("h264"); }).ok);
+    const QJsonObject v = testsupport::ffprobe(sdr)["streams"].toArray()[0].toObject();
+    EXPECT_EQ(v["pix_fmt"].toString(), "yuv420p");
+    EXPECT_EQ(v["color_transfer"].toString(), "bt709");
+    EXPECT_EQ(v["color_primaries"].toString(), "bt709");
+    EXPECT_EQ(v["color_space"].toString(), "bt709");
+    const QString reference = dir + "/reference.mkv";
+    QProcess ref;
+    ref.start("ffmpeg", {"-v", "error", "-y", "-i", src, "-vf",
+                         "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=tonemap=hable:desat=0,"
+                         "zscale=t=bt709:m=bt709:r=tv,format=yuv420p",
+                         "-c:v", "ffv1", reference});
+    ASSERT_TRUE(ref.waitForFinished(120000) && ref.exitCode() == 0);
+    EXPECT_GE(ssimOf(sdr, reference), 0.95);
+
+    const QString kept = dir + "/kept.mkv";
+    ASSERT_TRUE(convert(src, kept, [](SWConvertOption &o) { o.setVideoCodeName("hevc"); }).ok);
+    const QJsonObject h = testsupport::ffprobe(kept)["streams"].toArray()[0].toObject();
+    EXPECT_EQ(h["codec_name"].toString(), "hevc");
+    EXPECT_EQ(h["pix_fmt"].toString(), "yuv420p10le");
+    EXPECT_EQ(h["color_transfer"].toString(), "smpte2084");
+    EXPECT_EQ(h["color_primaries"].toString(), "bt2020");
+}
