@@ -13,11 +13,13 @@
 #include "SessionControl.h"
 
 extern "C" {
+#include <libavutil/mastering_display_metadata.h>
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
 }
 
 #include <QString>
+#include <optional>
 #include <climits>
 #include <deque>
 #include <initializer_list>
@@ -197,6 +199,9 @@ struct VideoSetup {
     QString textSubtitlePath;
     int textSubtitleIndex = -1; // among the file's subtitle streams; -1 the file's only/best
     BitmapSubtitles *bitmapSubtitles = nullptr;
+    // An HDR source's mastering display and light levels, passed on where HDR is kept.
+    std::optional<AVMasteringDisplayMetadata> mastering;
+    std::optional<AVContentLightMetadata> lightLevel;
 };
 
 class VideoTrack final : public EncodeTrack {
@@ -209,6 +214,7 @@ private:
     int filterFrame(AVFrame *frame) override;
     int drainGraph(bool flushing) override;
     int buildGraph(const AVFrame *frame);
+    int passHdrMetadata();
     void closeExtraInputs() override;
 
     VideoSetup _setup;

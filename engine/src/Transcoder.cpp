@@ -54,6 +54,49 @@ bool isBitmapSubtitle(AVCodecID id) {
 
 int clampDim(uint64_t v) { return v > 16384 ? 16384 : static_cast<int>(v); }
 
+bool isHdrTransfer(AVColorTransferCharacteristic trc) {
+    return trc == AVCOL_TRC_SMPTE2084 || trc == AVCOL_TRC_ARIB_STD_B67;
+}
+
+// An HDR source's mastering display and light levels: the container's, else (HEVC and AV1
+// carry them in the stream, where only decoding finds them) its first picture's, read
+// through a second, short-lived reader so the conversion's own is left where it is.
+void findHdrMetadata(const QString &path, const AVStream *st, const AVIOInterruptCB &interrupt, VideoSetup &vs) {
+    if (const uint8_t *d = av_stream_get_side_data(st, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, nullptr))
+        vs.mastering = *reinterpret_cast<const AVMasteringDisplayMetadata *>(d);
+    if (const uint8_t *d = av_stream_get_side_data(st, AV_PKT_DATA_CONTENT_LIGHT_LEVEL, nullptr))
+        vs.lightLevel = *reinterpret_cast<const AVContentLightMetadata *>(d);
+    if (vs.mastering || vs.lightLevel)
+        return;
+    QString err;
+    InputContextPtr in = openInput(path, interrupt, &err, false);
+    const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
+    if (!in || !codec || st->index >= int(in->nb_streams))
+        return;
+    CodecContextPtr dec(avcodec_alloc_context3(codec));
+    if (!dec || avcodec_parameters_to_context(dec.get(), st->codecpar) < 0 ||
+        avcodec_open2(dec.get(), codec, nullptr) < 0)
+        return;
+    PacketPtr pkt = makePacket();
+    FramePtr frame = makeFrame();
+    // The first picture is enough; a stream that shows none within its first packets has
+    // nothing to say.
+    for (int read = 0; pkt && frame && read < 256 && av_read_frame(in.get(), pkt.get()) >= 0; ++read) {
+        const bool ours = pkt->stream_index == st->index;
+        const int sent = ours ? avcodec_send_packet(dec.get(), pkt.get()) : 0;
+        av_packet_unref(pkt.get());
+        if (!ours || sent < 0)
+            continue;
+        if (avcodec_receive_frame(dec.get(), frame.get()) < 0)
+            continue;
+        if (const AVFrameSideData *m = av_frame_get_side_data(frame.get(), AV_FRAME_DATA_MASTERING_DISPLAY_METADATA))
+            vs.mastering = *reinterpret_cast<const AVMasteringDisplayMetadata *>(m->data);
+        if (const AVFrameSideData *l = av_frame_get_side_data(frame.get(), AV_FRAME_DATA_CONTENT_LIGHT_LEVEL))
+            vs.lightLevel = *reinterpret_cast<const AVContentLightMetadata *>(l->data);
+        return;
+    }
+}
+
 } // namespace
 
 Transcoder::Transcoder(ConvertRequest request, SessionControl &control, Progress progress)
@@ -564,6 +607,8 @@ int Transcoder::setUpOutput() {
             vs.requestHeight = clampDim(_opt.height());
             vs.requestRate = {_opt.frameRateNum(), _opt.frameRateDen()};
             vs.rotation = _rotation;
+            if (isHdrTransfer(st->codecpar->color_trc))
+                findHdrMetadata(_req.input, st, {&SessionControl::interrupt, &_control}, vs);
             if (_subtitleKind == SubtitleKind::Text) {
                 vs.textSubtitlePath = QStringLiteral("file:") +
                                       QFileInfo(_subtitle >= 0 ? _req.input : _req.pluginSubtitle).absoluteFilePath();

@@ -10,6 +10,7 @@ extern "C" {
 #include <foundation/Log.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace fw {
 
@@ -61,7 +62,26 @@ int VideoTrack::setup(const VideoSetup &setup) {
     rc = openEncoder(_setup.encoder, &opts);
     if (rc < 0)
         return rc;
-    return createOutputStream();
+    if ((rc = createOutputStream()) < 0)
+        return rc;
+    return _toneMap ? 0 : passHdrMetadata();
+}
+
+int VideoTrack::passHdrMetadata() {
+    // On the output stream, the muxer writes them into the container (Matroska's colour
+    // element, MP4's mdcv and clli boxes), where players look for them.
+    const auto put = [this](AVPacketSideDataType type, const void *data, size_t size) {
+        uint8_t *to = av_stream_new_side_data(outStream, type, size);
+        if (to)
+            std::memcpy(to, data, size);
+        return to != nullptr;
+    };
+    if (_setup.mastering &&
+        !put(AV_PKT_DATA_MASTERING_DISPLAY_METADATA, &*_setup.mastering, sizeof(AVMasteringDisplayMetadata)))
+        return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+    if (_setup.lightLevel && !put(AV_PKT_DATA_CONTENT_LIGHT_LEVEL, &*_setup.lightLevel, sizeof(AVContentLightMetadata)))
+        return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+    return 0;
 }
 
 int VideoTrack::buildGraph(const AVFrame *frame) {

@@ -468,7 +468,7 @@ double ssimOf(const QString &a, const QString &b) {
 
 // An HDR10 film bound for an 8-bit format is tone mapped to BT.709 and tagged so, as the
 // ffmpeg program's own tone mapping makes it; bound for HEVC it stays HDR: 10 bits,
-// BT.2020, the PQ transfer.
+// BT.2020, the PQ transfer, its mastering display and light levels.
 TEST(ConvertOptions, HdrIsToneMappedForEightBitsAndKeptForHevc) {
     const QString dir = testsupport::freshDir("hdr");
     const QString src = dir + "/hdr10.mkv";
@@ -520,4 +520,15 @@ TEST(ConvertOptions, HdrIsToneMappedForEightBitsAndKeptForHevc) {
     EXPECT_EQ(h["pix_fmt"].toString(), "yuv420p10le");
     EXPECT_EQ(h["color_transfer"].toString(), "smpte2084");
     EXPECT_EQ(h["color_primaries"].toString(), "bt2020");
+    // The mastering display and light levels, which the source carries in its pictures
+    // only, are in the container for players to find.
+    QStringList sideData;
+    int maxContent = 0;
+    for (const auto &d : h["side_data_list"].toArray()) {
+        sideData << d.toObject()["side_data_type"].toString();
+        maxContent = std::max(maxContent, d.toObject()["max_content"].toInt());
+    }
+    EXPECT_TRUE(sideData.contains("Mastering display metadata")) << sideData.join(", ").toStdString();
+    EXPECT_TRUE(sideData.contains("Content light level metadata")) << sideData.join(", ").toStdString();
+    EXPECT_EQ(maxContent, 1000);
 }
