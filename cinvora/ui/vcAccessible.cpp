@@ -4,6 +4,9 @@
 #include "vcTableCellWidget.h"
 #include "vcTableView.h"
 
+#include "ODPreviewView.h"
+
+#include <framewheel/SWPlayer.h>
 #include <glazeform/LXAccessible.h>
 
 #include <QAccessibleWidget>
@@ -128,7 +131,27 @@ public:
     }
 };
 
+// The preview and the player's picture: moving pictures the keyboard can stop on (the
+// space bar plays them), not panes.
+class PictureAccessible : public QAccessibleWidget {
+public:
+    PictureAccessible(QWidget *w, const char *name) : QAccessibleWidget(w, QAccessible::Animation), _name(name) {}
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name)
+            return widget()->accessibleName().isEmpty() ? QCoreApplication::translate("vcAccessible", _name)
+                                                        : widget()->accessibleName();
+        return QAccessibleWidget::text(t);
+    }
+
+private:
+    const char *_name;
+};
+
 QAccessibleInterface *makeInterface(const QString &, QObject *object) {
+    if (auto *o = qobject_cast<ODPreviewView *>(object))
+        return new PictureAccessible(o, QT_TRANSLATE_NOOP("vcAccessible", "Preview"));
+    if (auto *o = qobject_cast<SWPlayer *>(object))
+        return new PictureAccessible(o, QT_TRANSLATE_NOOP("vcAccessible", "Video"));
     if (auto *o = qobject_cast<vcTableView *>(object))
         return new ListAccessible(o);
     if (auto *o = qobject_cast<vcTableCellWidget *>(object))

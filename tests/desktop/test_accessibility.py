@@ -94,7 +94,9 @@ def survey(window, what):
     print("%s: %d of %d interactive elements are named with the right role" % (what, len(good), len(found)))
     for a in found:
         if a not in good:
-            print("   nameless or vague: %s %r (%s)" % (a.getRoleName(), a.name, a.description))
+            x, y = a.queryComponent().getPosition(pyatspi.DESKTOP_COORDS)
+            print("   nameless or vague: %s %r (%s) at %d,%d in %s %r" % (a.getRoleName(), a.name, a.description, x, y,
+                                                                      a.parent.getRoleName(), a.parent.name))
     c.check(found and len(good) == len(found), "%s: every interactive element is named with its role" % what,
             "%d of %d" % (len(good), len(found)))
     return found
@@ -133,8 +135,8 @@ c.check(bool(rows) and "MP4" in rows[0].name.upper(), "the job row is a list ite
         rows[0].name if rows else "")
 convert = find(main, pyatspi.ROLE_PUSH_BUTTON, "Convert")
 c.check(convert is not None and "Press" in actions(convert), "Convert is a button with a Press action")
-tiles = [a for a in walk(main) if a.getRole() == pyatspi.ROLE_LIST_ITEM and a.getParent() is not None
-         and a.getParent().name == "Formats"]
+tiles = [a for a in walk(main) if a.getRole() == pyatspi.ROLE_LIST_ITEM and a.parent is not None
+         and a.parent.name == "Formats"]
 c.check(len(tiles) > 3 and sum(1 for t in tiles if states(t).contains(pyatspi.STATE_SELECTED)) == 1,
         "the format grid is a list whose chosen tile is selected", str([(t.name) for t in tiles][:6]))
 categories = [a for a in walk(main) if a.getRole() == pyatspi.ROLE_RADIO_BUTTON]
@@ -172,9 +174,14 @@ if c.check(convert is not None, "Convert is found again"):
     c.check(bool(spoken), "the row's name says it is converted", str(spoken))
 
 # The player window and the trim editor, opened by their keys.
+rows = [a for a in walk(main) if a.getRole() == pyatspi.ROLE_LIST_ITEM and a.name.startswith("spoken.mp4")]
+if rows:
+    rows[0].queryAction().doAction(actions(rows[0]).index("Press"))
+    c.check(wait(lambda: states(rows[0]).contains(pyatspi.STATE_SELECTED), 5), "a row's Press action selects it")
 d.x(["xdotool", "windowactivate", "--sync", str(app.main_id)])
 d.key("ctrl+Return")
-player = window_named(lambda w: w.name != "Cinvora" and w.getRole() in (pyatspi.ROLE_FRAME, pyatspi.ROLE_WINDOW), 10)
+shown = wait(lambda: any(w["name"].startswith("spoken.mp4") for w in app.x_windows()), 15)
+player = window_named(lambda w: w.name.startswith("spoken.mp4"), 10) if shown else None
 if c.check(player is not None, "Ctrl+Return opens the player window"):
     time.sleep(1.0)
     survey(player, "player window")
@@ -182,8 +189,14 @@ if c.check(player is not None, "Ctrl+Return opens the player window"):
     time.sleep(1.0)
 d.x(["xdotool", "windowactivate", "--sync", str(app.main_id)])
 d.key("ctrl+e")
-time.sleep(2.0)
-main = window_named(lambda w: w.name == "Cinvora")
-survey(main, "trim editor")
+editor = wait(lambda: app.widget(cls="LXCutSlider"), 10)
+if c.check(editor is not None, "Ctrl+E opens the trim editor"):
+    time.sleep(1.0)
+    main = window_named(lambda w: w.name == "Cinvora")
+    survey(main, "trim editor")
+    cut = find(main, pyatspi.ROLE_SLIDER, "Kept range")
+    c.check(cut is not None and cut.childCount == 2 and all(cut.getChildAtIndex(i).getRole() == pyatspi.ROLE_SLIDER
+                                                              for i in range(2)),
+            "the cut slider has its two handles as sliders")
 c.check(app.quit() == 0, "the program quits cleanly")
 c.finish()

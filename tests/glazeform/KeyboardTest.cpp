@@ -160,8 +160,9 @@ TEST(Keyboard, CheckBoxSpinAndSliderKeys) {
     key(&slider, Qt::Key_End);
     key(&slider, Qt::Key_Left);
     ASSERT_EQ(slides.at.size(), 2);
-    EXPECT_NEAR(slides.at[0], 1.0, 1e-6);
-    EXPECT_NEAR(slides.at[1], 0.95, 1e-6);
+    // Positions go through the knob's place on the bar, so they come back to a pixel.
+    EXPECT_NEAR(slides.at[0], 1.0, 0.01);
+    EXPECT_NEAR(slides.at[1], 0.95, 0.01);
 }
 
 TEST(Keyboard, PopUpOpensMovesAndChoosesByKeys) {
