@@ -495,7 +495,9 @@ public:
     QAccessible::Role role() const override { return QAccessible::Slider; }
     QAccessible::State state() const override {
         QAccessible::State s;
-        s.readOnly = true;
+        s.focusable = true;
+        s.focused = _slider && _slider->hasFocus() &&
+                    _slider->keyHandle() == (_left ? LXCutSlider::DragLeftCut : LXCutSlider::DragRightCut);
         s.pressed = _slider && (_left ? _slider->bLeftCutPressed() : _slider->bRightCutPressed());
         return s;
     }
@@ -504,8 +506,11 @@ public:
     }
     double seconds() const { return _slider ? (_left ? _slider->leftCutTime() : _slider->rightCutTime()) : 0; }
     QVariant currentValue() const override { return seconds(); }
-    // The handles move by dragging; the trim rules behind them are the editor's.
-    void setCurrentValue(const QVariant &) override {}
+    // As a drag to that time; where the cut may go is the editor's to decide.
+    void setCurrentValue(const QVariant &value) override {
+        if (_slider)
+            _slider->moveCutByUser(_left, value.toDouble() - seconds());
+    }
     QVariant maximumValue() const override { return _slider ? _slider->totalTime() : 0.0; }
     QVariant minimumValue() const override { return 0.0; }
     QVariant minimumStepSize() const override { return 0.05; }

@@ -3,8 +3,9 @@
 every control of the window in order and each shows a focus ring; Space and the arrows
 choose a category and a format in each of the four; Ctrl+, opens the settings sheet, whose
 controls Tab walks and whose stepper the arrows change; F10 opens the program's menu;
-Ctrl+Shift+Return converts, and ffprobe reads the output. Pictures of the rings on a
-button, a tile and a row go to build/shots/desktop/.
+Ctrl+Shift+Return converts, and ffprobe reads the output; in the trim editor Tab reaches
+the cut slider, whose start handle an arrow moves. Pictures of the rings on a button, a
+tile, a row and a handle go to build/shots/desktop/.
 """
 import configparser
 import json
@@ -208,5 +209,26 @@ if c.check(bool(done), "Ctrl+Shift+Return converts the file", str(os.listdir(out
     kinds = [s.get("codec_type") for s in info.get("streams", [])]
     c.check(abs(duration - 3) < 0.5 and "audio" in kinds, "ffprobe reads a 3 s output with sound (%s)" % done[0],
             "%s %s" % (duration, kinds))
+# ---- The trim editor by keys: Tab through its controls, a handle moved by an arrow ---------------
+d.key("ctrl+e")
+if c.check(wait(lambda: app.widget(cls="LXCutSlider"), 10) is not None, "Ctrl+E opens the trim editor"):
+    time.sleep(1.0)
+    seen = []
+    for _ in range(14):
+        d.key("Tab")
+        seen.append(label(focus()))
+    c.check(len(set(seen)) >= 8, "Tab walks the editor's controls", str(seen))
+    f = tab_to(lambda f: f.get("class") == "LXCutSlider", limit=20)
+    if c.check(f is not None, "Tab reaches the cut slider"):
+        d.key("Right")
+        time.sleep(0.3)
+        d.screenshot("keyboard-ring-cut-handle")
+    done_btn = tab_to(lambda f: f.get("toolTip") == "done", limit=20)
+    if c.check(done_btn is not None, "Tab reaches the editor's check mark"):
+        d.key("space")
+        c.check(wait(lambda: app.widget(cls="LXCutSlider") is None, 10), "Space on it returns to the list")
+        durations = wait(lambda: [w.get("text") for w in app.widgets(cls="LXLabel") if w.get("text") == "00:02"], 5)
+        c.check(bool(durations), "Right on the focused start handle cut a second off: the row lasts 00:02",
+                str([w.get("text") for w in app.widgets(cls="LXLabel") if str(w.get("text", "")).startswith("00:0")]))
 c.check(app.quit() == 0, "the program quits cleanly")
 c.finish()

@@ -2,6 +2,7 @@
 // ring, and the keys they take from the window's shortcuts while focused.
 #include <glazeform/LXButton.h>
 #include <glazeform/LXCheckButton.h>
+#include <glazeform/LXCutSlider.h>
 #include <glazeform/LXFocus.h>
 #include <glazeform/LXPopUpButton.h>
 #include <glazeform/LXSlider.h>
@@ -245,4 +246,45 @@ TEST(Keyboard, GridArrowsMoveAlongTilesKeepingThemWholeAndReturnChooses) {
     grid->clearFocus();
     for (LXImageCellView *c : grid->cells())
         EXPECT_FALSE(c->bFocusRing());
+}
+
+TEST(Keyboard, CutHandlesTakeTheArrowsWhenTabBringsTheKeyboard) {
+    struct CutLog : LXCutSliderDelegate {
+        QStringList calls;
+        bool avalibleToDragCut() override { return true; }
+        void beginDragged() override { calls << "begin"; }
+        void endDragged() override { calls << "end"; }
+        void leftCutted(double f) override { calls << QString("left %1").arg(f, 0, 'f', 2); }
+        void rightCutted(double f) override { calls << QString("right %1").arg(f, 0, 'f', 2); }
+    } log;
+    Window win;
+    auto *cut = new LXCutSlider(QRectF(0, 0, 440, 30), &win.top);
+    cut->show();
+    cut->setDelegate(&log);
+    cut->initRects();
+    cut->initTotalTimeValueStartCutEndCutTotalTime(0, 25, 75, 100);
+    cut->becomeFirstResponder(); // the editor's own focus: the arrows step the picture
+    EXPECT_EQ(cut->keyHandle(), LXCutSlider::DragNone);
+    EXPECT_FALSE(claims(cut, Qt::Key_Right));
+    EXPECT_EQ(cut->focusPolicy(), Qt::StrongFocus);
+
+    cut->clearFocus();
+    cut->setFocus(Qt::TabFocusReason);
+    EXPECT_EQ(cut->keyHandle(), LXCutSlider::DragLeftCut);
+    EXPECT_TRUE(claims(cut, Qt::Key_Right));
+    for (int i = 0; i < 5; ++i)
+        key(cut, Qt::Key_Right);
+    EXPECT_NEAR(cut->leftCutTime(), 30, 0.5);
+    // Reported as a drag: press, release, then the cut about a second on (a point is 0.25 s).
+    ASSERT_GE(log.calls.size(), 3);
+    EXPECT_EQ(log.calls.mid(0, 2), QStringList({"begin", "end"}));
+    EXPECT_TRUE(log.calls[2] == "left 0.26" || log.calls[2] == "left 0.27") << log.calls[2].toStdString();
+    key(cut, Qt::Key_Tab); // on to the right handle, still in the slider
+    EXPECT_TRUE(cut->hasFocus());
+    EXPECT_EQ(cut->keyHandle(), LXCutSlider::DragRightCut);
+    key(cut, Qt::Key_Home); // down to the minimum range after the left cut
+    EXPECT_NEAR(cut->rightCutTime(), cut->leftCutTime() + LXCutSlider::minTimeInterval(), 0.5);
+    EXPECT_TRUE(log.calls.last().startsWith("right"));
+    key(cut, Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_NEAR(cut->rightCutTime(), cut->leftCutTime() + LXCutSlider::minTimeInterval() + 0.05, 0.3);
 }
