@@ -154,6 +154,8 @@ QComboBox *ODMediaInfoEdit::popUp(LXView *box, double y, const QString &caption,
     label->setTextTitle(caption);
     LXGeometry::place(label, QRectF(8, y + 1, 120, 22));
     auto *pop = new QComboBox(box);
+    // Named by its caption, not by the value it shows.
+    pop->setAccessibleName(caption);
     pop->setMaxVisibleItems(12);
     pop->view()->setTextElideMode(Qt::ElideRight);
     LXGeometry::place(pop, QRectF(140, y, box->width() - 140 - 14, 24));

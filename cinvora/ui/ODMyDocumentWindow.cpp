@@ -5,6 +5,7 @@
 
 #include "ODPreviewView.h"
 #include "ODTheme.h"
+#include "vcAccessible.h"
 #include "vcTableCellWidget.h"
 
 #include <DesktopCitizen.h>
@@ -60,6 +61,7 @@ LXView *barView(QWidget *parent, const QString &picture) {
 } // namespace
 
 ODMyDocumentWindow::ODMyDocumentWindow(QWidget *parent) : QWidget(parent), _document(std::make_unique<ODDocument>()) {
+    vcAccessible::install();
     setObjectName(QStringLiteral("ODMyDocument"));
     setWindowTitle(vcCommon::currentApplicationName());
     setWindowIcon(QIcon(LXImage::named(QStringLiteral("ODAppIcon.png"))));
@@ -88,6 +90,10 @@ ODMyDocumentWindow::ODMyDocumentWindow(QWidget *parent) : QWidget(parent), _docu
     updateEmptyListTip(true);
     setConvertAllEnabled(false);
     updateItemCount();
+    orderTabStops();
+    // The keyboard starts on the preview, where the space bar plays, and not on the first
+    // button Tab would reach.
+    _mainPreviewView->setFocus(Qt::OtherFocusReason);
 }
 
 ODMyDocumentWindow::~ODMyDocumentWindow() {
@@ -187,6 +193,7 @@ void ODMyDocumentWindow::buildPreviewAndBrowser() {
         b->setTextFont(LXStyle::systemFont(13));
         b->setBShadowText(false);
         b->setDelegate(this);
+        b->installEventFilter(this);
         _categoryButtons.push_back(b);
     }
     // The grid is built for its frame; layoutPieces() gives it its place.
@@ -228,6 +235,10 @@ void ODMyDocumentWindow::buildBottomBar() {
     _wrConvertBtn->setBShadowText(false);
     _wrConvertBtn->setDelegate(this);
     setConvertToggleStopLook(false);
+    // Captions drawn beside their controls, said to screen readers as the controls' names.
+    _selectDirectoryBtn->setAccessibleName(tr("Save to"));
+    _switchButton->setAccessibleName(tr("Copy unchanged streams"));
+    _mainPreviewView->setAccessibleName(tr("Preview"));
 }
 
 void ODMyDocumentWindow::layoutPieces() {
@@ -293,6 +304,7 @@ void ODMyDocumentWindow::layoutPieces() {
                 if (!highlighted.isEmpty())
                     _thumbImageTableView->selectImageCellWithKey(highlighted);
             }
+            orderTabStops();
         } else {
             place(_thumbImageTableView, rightX, gridY, rightW, kGridHeight);
         }
@@ -334,6 +346,10 @@ vcTableCellViewPtr ODMyDocumentWindow::tableViewJobForRow(vcTableView *, int64_t
 
 bool ODMyDocumentWindow::tableViewIsJobSelected(vcTableView *, const vcTableCellView *job) {
     return _document->isRowSelected(job);
+}
+
+bool ODMyDocumentWindow::tableViewIsJobCurrent(vcTableView *, const vcTableCellView *job) {
+    return job && job->idx() == _document->currentIndex();
 }
 
 void ODMyDocumentWindow::tableViewConcludeDragFile(vcTableView *, const QStringList &paths) {

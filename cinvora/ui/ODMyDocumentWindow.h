@@ -199,6 +199,7 @@ public:
     int64_t numberOfRowsInTableView(vcTableView *table) override;
     vcTableCellViewPtr tableViewJobForRow(vcTableView *table, int64_t row) override;
     bool tableViewIsJobSelected(vcTableView *table, const vcTableCellView *job) override;
+    bool tableViewIsJobCurrent(vcTableView *table, const vcTableCellView *job) override;
     void tableViewConcludeDragFile(vcTableView *table, const QStringList &paths) override;
 
     // ---- ProgressControllerDelegate ----
@@ -244,6 +245,20 @@ public:
     ODSettingController *settingController() const { return _settingController; }
     // Whether the four keys are live (only while the window is active).
     bool hotKeysRegistered() const;
+    // The window's keys for its buttons (each also in the button's tool tip): Ctrl+O adds
+    // files, Ctrl+Shift+Return converts (Ctrl+Return is the player window's), Ctrl+,
+    // opens the settings, F1 the support page; F10 and the Menu key open the program's menu.
+    static QKeySequence addFilesKey();
+    static QKeySequence convertKey();
+    static QKeySequence settingsKey();
+    static QKeySequence helpKey();
+    // Opens the program's menu under its button, its first entry active for the keyboard.
+    void openApplicationMenu();
+    // The order Tab walks: add, remove all, the list, the categories, the grid, the chosen
+    // format's settings, the export folder, its reveal button, the stream-copy switch,
+    // Convert, the settings, help, feedback, the menu, then the preview. Made again whenever
+    // the grid or its chosen cell is rebuilt.
+    void orderTabStops();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -253,6 +268,8 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    // Left and Right move between the category buttons.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Construction, by area.

@@ -18,6 +18,7 @@
 #include <glazeform/LXSwitchButton.h>
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -74,8 +75,17 @@ void ODMyDocumentWindow::buttonUp(LXButton *button) {
     } else if (button == _supportBtn) {
         facebookSupport();
     } else if (button == _appMenuBtn) {
-        _appMenu->popup(_appMenuBtn->mapToGlobal(QPoint(0, _appMenuBtn->height() + 6)));
+        openApplicationMenu();
     }
+}
+
+void ODMyDocumentWindow::openApplicationMenu() {
+    if (_appMenu->isVisible() || isEditPageShown())
+        return;
+    _appMenu->popup(_appMenuBtn->mapToGlobal(QPoint(0, _appMenuBtn->height() + 6)));
+    // Opened by a key or a press alike, the menu answers the arrows at once.
+    if (!_appMenu->actions().isEmpty())
+        _appMenu->setActiveAction(_appMenu->actions().constFirst());
 }
 
 void ODMyDocumentWindow::addFileToList() { _document->addFileToList(); }
@@ -345,10 +355,74 @@ void ODMyDocumentWindow::buildShortcuts() {
         });
         _hotKeys.push_back(shortcut);
     }
-    auto *open = new QShortcut(QKeySequence::Open, this);
-    connect(open, &QShortcut::activated, this, [this] { addFileToList(); });
+    auto *open = new QShortcut(addFilesKey(), this);
+    connect(open, &QShortcut::activated, this, [this] {
+        if (!isEditPageShown())
+            addFileToList();
+    });
     auto *quit = new QShortcut(QKeySequence::Quit, this);
     connect(quit, &QShortcut::activated, this, [this] { close(); });
+    // The buttons' keys. Each acts as a press on its button does, and only on the list page.
+    const std::pair<QKeySequence, LXButton *> buttonKeys[] = {
+        {convertKey(), _wrConvertBtn},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Enter), _wrConvertBtn},
+        {settingsKey(), _settingBtn},
+        {helpKey(), _supportBtn},
+    };
+    for (const auto &[sequence, button] : buttonKeys) {
+        auto *shortcut = new QShortcut(sequence, this);
+        connect(shortcut, &QShortcut::activated, this, [this, target = button] {
+            if (!isEditPageShown())
+                target->performClick();
+        });
+    }
+    for (const QKeySequence &sequence : {QKeySequence(Qt::Key_F10), QKeySequence(Qt::Key_Menu)}) {
+        auto *menu = new QShortcut(sequence, this);
+        connect(menu, &QShortcut::activated, this, [this] { openApplicationMenu(); });
+    }
+    // Each button's tool tip names its key.
+    _wrAddMediaBtn->setKeyHint(addFilesKey());
+    _wrConvertBtn->setKeyHint(convertKey());
+    _settingBtn->setKeyHint(settingsKey());
+    _supportBtn->setKeyHint(helpKey());
+    _appMenuBtn->setKeyHint(QKeySequence(Qt::Key_F10));
+}
+
+QKeySequence ODMyDocumentWindow::addFilesKey() { return QKeySequence(Qt::CTRL | Qt::Key_O); }
+
+QKeySequence ODMyDocumentWindow::convertKey() { return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Return); }
+
+QKeySequence ODMyDocumentWindow::settingsKey() { return QKeySequence(Qt::CTRL | Qt::Key_Comma); }
+
+QKeySequence ODMyDocumentWindow::helpKey() { return QKeySequence(Qt::Key_F1); }
+
+void ODMyDocumentWindow::orderTabStops() {
+    std::vector<QWidget *> stops{_wrAddMediaBtn, _wrRemoveAllBtn, _comboBoxTableView};
+    stops.insert(stops.end(), _categoryButtons.begin(), _categoryButtons.end());
+    stops.push_back(_thumbImageTableView);
+    for (LXImageCellView *cell : _thumbImageTableView->cells())
+        if (cell->bSelected())
+            stops.push_back(cell->settingBtn());
+    stops.insert(stops.end(), {_selectDirectoryBtn, _wrBrowserBtn, _switchButton, _wrConvertBtn, _settingBtn,
+                               _supportBtn, _feedbackBtn, _appMenuBtn, _mainPreviewView});
+    for (size_t i = 1; i < stops.size(); ++i)
+        QWidget::setTabOrder(stops[i - 1], stops[i]);
+}
+
+bool ODMyDocumentWindow::eventFilter(QObject *watched, QEvent *event) {
+    // The category buttons are one row: the arrows move along it, as in a tab bar.
+    if (event->type() == QEvent::KeyPress && isCategoryTypeButton(watched)) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const int step = key->key() == Qt::Key_Left ? -1 : key->key() == Qt::Key_Right ? 1 : 0;
+        if (step != 0 && key->modifiers() == Qt::NoModifier) {
+            const auto it = std::find(_categoryButtons.begin(), _categoryButtons.end(), watched);
+            const int next = int(it - _categoryButtons.begin()) + step;
+            if (next >= 0 && next < int(_categoryButtons.size()))
+                _categoryButtons[size_t(next)]->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 bool ODMyDocumentWindow::hotKeysRegistered() const { return _hotKeysOn; }

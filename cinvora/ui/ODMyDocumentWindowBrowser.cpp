@@ -106,6 +106,7 @@ void ODMyDocumentWindow::pressCanceled(LXButton *button) {
 void ODMyDocumentWindow::showCategory(const QString &mainKey, int) {
     _thumbImageTableView->loadCategoryByMainKeyWithPrefix(mainKey, kPicturePrefix);
     updateMediaTypeButtonStatus();
+    orderTabStops();
 }
 
 void ODMyDocumentWindow::setCategoryChangeAllowed(bool allowed) {
@@ -118,12 +119,15 @@ void ODMyDocumentWindow::setCategoryChangeAllowed(bool allowed) {
 
 void ODMyDocumentWindow::highlightFormatCell(const QString &label) {
     _thumbImageTableView->selectImageCellWithKey(label);
+    orderTabStops();
 }
 
 void ODMyDocumentWindow::selectLastExportType() { highlightFormatCell(_document->lastFormatLabel()); }
 
 void ODMyDocumentWindow::selectCellWithDictionaryWithSubKey(const QString &key) {
     _document->selectCellWithDictionaryWithSubKey(key);
+    // The chosen cell's settings button is the stop after the grid.
+    orderTabStops();
 }
 
 void ODMyDocumentWindow::showMediaInfoAtIndexWithKey(int index, const QString &key) {

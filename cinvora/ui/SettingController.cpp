@@ -5,6 +5,7 @@
 #include <DesktopCitizen.h>
 
 #include <glazeform/LXCommon.h>
+#include <glazeform/LXFocus.h>
 #include <glazeform/LXGeometry.h>
 #include <glazeform/LXImage.h>
 #include <glazeform/LXLabel.h>
@@ -12,6 +13,7 @@
 #include <glazeform/LXSwitchButton.h>
 
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
@@ -33,6 +35,45 @@ SettingController::FolderChooser &folderChooser() {
 ODUpDownStepper::ODUpDownStepper(QWidget *parent) : QWidget(parent) {
     setCursor(Qt::PointingHandCursor);
     setToolTip(QStringLiteral("Fewer or more conversions at the same time"));
+    setFocusPolicy(Qt::TabFocus);
+}
+
+bool ODUpDownStepper::event(QEvent *event) {
+    if (LXFocus::claimKeys(event, {Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down, Qt::Key_Minus, Qt::Key_Plus}))
+        return true;
+    return QWidget::event(event);
+}
+
+void ODUpDownStepper::keyPressEvent(QKeyEvent *event) {
+    int step = 0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+    case Qt::Key_Minus:
+        step = -1;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Plus:
+        step = 1;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    setValue(_value + step);
+    emit stepped(_value);
+}
+
+void ODUpDownStepper::focusInEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void ODUpDownStepper::focusOutEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 void ODUpDownStepper::setValue(double v) {
@@ -91,6 +132,7 @@ void ODUpDownStepper::paintEvent(QPaintEvent *) {
     };
     sign((r.left() + mid) / 2, false, _value > _min);
     sign((mid + r.right()) / 2, true, _value < _max);
+    LXFocus::drawRing(p, this, QRectF(rect()), 6);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -314,6 +356,26 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     _clearHistoryBtn->setDelegate(this);
     _closeBtn = textButton(this, QRectF(kW - 24 - 96, 16, 96, 26), QStringLiteral("Done"));
     _closeBtn->setDelegate(this);
+
+    // The captions beside the controls are drawn apart from them: say them to screen readers.
+    _maxConvertCountBtn->setAccessibleName(tr("Conversions at the same time"));
+    m_ODUpDownStepBtn->setAccessibleName(tr("Conversions at the same time"));
+    m_ODAutoCheckCodecFmtBtn->setAccessibleName(tr("Copy streams when the codec stays the same"));
+    m_ODModifyOutputFmtBtn->setAccessibleName(tr("Ask before applying a format to every item"));
+    m_ODKeepAwakeBtn->setAccessibleName(tr("Keep awake while converting"));
+    _savePathField->setAccessibleName(tr("Export folder"));
+    // Tab follows the sheet from top to bottom, the Done button last.
+    const std::initializer_list<QWidget *> order{_maxConvertCountBtn,
+                                                 m_ODUpDownStepBtn,
+                                                 m_ODAutoCheckCodecFmtBtn,
+                                                 m_ODModifyOutputFmtBtn,
+                                                 m_ODKeepAwakeBtn,
+                                                 _savePathField,
+                                                 _browserBtn,
+                                                 _clearHistoryBtn,
+                                                 _closeBtn};
+    for (auto it = order.begin(); it + 1 != order.end(); ++it)
+        setTabOrder(*it, *(it + 1));
 }
 
 void ODSettingController::initUI() {

@@ -37,6 +37,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    // The keyboard: Left or Down (or minus) steps down, Right or Up (or plus) steps up.
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     int halfAt(const QPointF &p) const; // -1 minus, +1 plus, 0 outside

@@ -1,11 +1,14 @@
 #include "vcTableCellWidget.h"
+#include "vcTableView.h"
 
 #include "ODTheme.h"
 #include "vcCommon.h"
 #include "vcOpenElsewhere.h"
 
+#include <glazeform/LXAccessible.h>
 #include <glazeform/LXCommon.h>
 #include <glazeform/LXGeometry.h>
+#include <glazeform/LXFocus.h>
 #include <glazeform/LXImage.h>
 #include <glazeform/LXImageView.h>
 #include <glazeform/LXLabel.h>
@@ -52,6 +55,9 @@ LXButton *rowButton(QWidget *parent, const QRectF &frame, const QString &normal,
     b->setTextTitle(QString());
     b->setToolTip(tip);
     b->setDelegate(delegate);
+    // The list is one stop for the keyboard; a row's own buttons have their keys there
+    // (Delete) and would make Tab walk every row.
+    b->setFocusPolicy(Qt::NoFocus);
     return b;
 }
 
@@ -345,6 +351,46 @@ void vcTableCellWidget::updateCell() {
     _durationLabel->setTextTitle(durationStr());
     _fmtLabel->setTextTitle(formatStr(*item));
     _orgThumbView->setImage(item->thumbNailImage());
+    announceName();
+}
+
+QString vcTableCellWidget::stateWords(vcJobState state, double progress) {
+    switch (state) {
+    case vcJobState::Waiting:
+        return QCoreApplication::translate("vcTableCellWidget", "waiting");
+    case vcJobState::Converting:
+        return QCoreApplication::translate("vcTableCellWidget", "converting %1 %")
+            .arg(std::lround(std::clamp(progress, 0.0, 1.0) * 100));
+    case vcJobState::Paused:
+        return QCoreApplication::translate("vcTableCellWidget", "paused");
+    case vcJobState::Finished:
+        return QCoreApplication::translate("vcTableCellWidget", "converted");
+    case vcJobState::Failed:
+        return QCoreApplication::translate("vcTableCellWidget", "failed");
+    case vcJobState::Cancelled:
+        return QCoreApplication::translate("vcTableCellWidget", "stopped");
+    case vcJobState::Idle:
+        break;
+    }
+    return {};
+}
+
+QString vcTableCellWidget::accessibleRowName() const {
+    const LXMediaInfoPtr item = _job ? _job->editMovie() : nullptr;
+    if (!item)
+        return {};
+    QStringList parts{QFileInfo(item->fileName()).fileName(), formatStr(*item).toUpper()};
+    if (const QString words = stateWords(_job->state(), _job->controls().progress); !words.isEmpty())
+        parts << words;
+    return parts.join(QStringLiteral(", "));
+}
+
+void vcTableCellWidget::announceName() {
+    const QString name = accessibleRowName();
+    if (name == _spokenName)
+        return;
+    _spokenName = name;
+    LXAccessible::nameChanged(this);
 }
 
 QString vcTableCellWidget::revealTarget(const vcTableCellView &job) {
@@ -400,6 +446,7 @@ void vcTableCellWidget::rowControlsChanged(const vcRowControls &c) {
     _stopConvert->setVisible(c.stopVisible);
     _deleteItemBtn->setVisible(c.deleteVisible);
     _fmtInfoBaseView->setVisible(c.fmtInfoVisible);
+    announceName();
 }
 
 void vcTableCellWidget::buttonUp(LXButton *button) {
@@ -457,6 +504,11 @@ void vcTableCellWidget::leaveEvent(QEvent *) {
 void vcTableCellWidget::drawContent(QPainter &painter, const QRect &) {
     if (_hovered && !_selected)
         painter.fillRect(QRectF(0, 0, width(), height() - 1), QColor(255, 255, 255, 9));
+    QWidget *p = parentWidget();
+    while (p && !qobject_cast<vcTableView *>(p))
+        p = p->parentWidget();
+    if (auto *table = static_cast<vcTableView *>(p); table && table->showsFocusRingFor(_job.get()))
+        LXFocus::drawRing(painter, table, QRectF(1, 1, width() - 2, height() - 2));
 }
 
 void vcTableCellWidget::dragEnterEvent(QDragEnterEvent *event) {

@@ -69,6 +69,10 @@ public:
     bool isSelectedRow() const { return _selected; }
     // Name, size, duration, format and picture from the job's item.
     void updateCell();
+    // What a screen reader says of the row: its file, format and state
+    // ("clip.mp4, MP4, converting 42 %"). A change is announced as the row's new name.
+    QString accessibleRowName() const;
+    static QString stateWords(vcJobState state, double progress);
 
     static QString resolutionStr(int width, int height);
     QString durationStr() const;
@@ -143,4 +147,6 @@ private:
     QWidget *_fmtIcon = nullptr;
     LXLabel *_fmtLabel = nullptr;
     vcOutcomeBadge *_outcomeBadge = nullptr;
+    void announceName();
+    QString _spokenName;
 };

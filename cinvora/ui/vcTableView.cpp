@@ -3,6 +3,7 @@
 #include "vcTableCellWidget.h"
 
 #include <glazeform/LXCustomScroller.h>
+#include <glazeform/LXFocus.h>
 #include <glazeform/LXImage.h>
 #include <glazeform/LXImageView.h>
 
@@ -14,6 +15,7 @@
 
 vcTableView::vcTableView(QWidget *parent) : QWidget(parent) {
     setAcceptDrops(true);
+    setFocusPolicy(Qt::StrongFocus);
     _viewport = new QWidget(this);
     _viewport->setAttribute(Qt::WA_NoSystemBackground);
     _scroller = new LXCustomScroller(Qt::Vertical, this);
@@ -86,6 +88,23 @@ void vcTableView::refreshVisibleRows() {
         it.value()->updateCell();
         refreshSelection(it.key());
     }
+}
+
+bool vcTableView::showsFocusRingFor(const vcTableCellView *job) const {
+    return job && _dataSource && LXFocus::showsRing(this) &&
+           _dataSource->tableViewIsJobCurrent(const_cast<vcTableView *>(this), job);
+}
+
+void vcTableView::focusInEvent(QFocusEvent *event) {
+    for (vcTableCellWidget *w : std::as_const(_bound))
+        w->update();
+    QWidget::focusInEvent(event);
+}
+
+void vcTableView::focusOutEvent(QFocusEvent *event) {
+    for (vcTableCellWidget *w : std::as_const(_bound))
+        w->update();
+    QWidget::focusOutEvent(event);
 }
 
 vcTableCellWidget *vcTableView::widgetForJob(const vcTableCellView *job) const {

@@ -31,6 +31,12 @@ public:
         (void)table, (void)job;
         return false;
     }
+    // Whether the job's row is the current one, where the keyboard's Up and Down start: it
+    // shows the focus ring while the list has the keyboard.
+    virtual bool tableViewIsJobCurrent(vcTableView *table, const vcTableCellView *job) {
+        (void)table, (void)job;
+        return false;
+    }
     // Files dropped on the list (not on a row).
     virtual void tableViewConcludeDragFile(vcTableView *table, const QStringList &paths) { (void)table, (void)paths; }
 };
@@ -71,6 +77,9 @@ public:
     LXCustomScroller *verticalScroller() const { return _scroller; }
     QWidget *viewport() const { return _viewport; }
     int scrollOffset() const;
+    // Whether the row of this job draws the focus ring (the list has the keyboard and the
+    // job is the current one).
+    bool showsFocusRingFor(const vcTableCellView *job) const;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -79,6 +88,10 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    // One stop for the keyboard: Up, Down, Delete and the space bar are the window's keys
+    // for the list; the current row shows where they act.
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void layoutRows();

@@ -4,6 +4,7 @@
 #include <glazeform/LXButton.h>
 #include <glazeform/LXLabel.h>
 #include <glazeform/LXSlider.h>
+#include <glazeform/LXThumbImageTableView.h>
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -74,6 +75,10 @@ QJsonObject describe(const QWidget *w) {
         o[QStringLiteral("toolTip")] = w->toolTip();
     if (!w->accessibleName().isEmpty())
         o[QStringLiteral("accessibleName")] = w->accessibleName();
+    if (auto *cell = qobject_cast<const LXImageCellView *>(w); cell && cell->bFocusRing())
+        o[QStringLiteral("focusRing")] = true;
+    if (auto *b = qobject_cast<const LXButton *>(w); b && !b->keyHint().isEmpty())
+        o[QStringLiteral("shownToolTip")] = b->shownToolTip();
     if (auto *l = qobject_cast<const QLabel *>(w); l && !l->text().isEmpty()) {
         // What the text needs at the label's width, laid out as the label lays it out: wider
         // than the label means part of it is cut off.

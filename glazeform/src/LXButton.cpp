@@ -1,15 +1,22 @@
 #include "glazeform/LXButton.h"
 
 #include "glazeform/LXCommon.h"
+#include "glazeform/LXFocus.h"
 #include "glazeform/LXGeometry.h"
 #include "glazeform/LXImage.h"
 #include "glazeform/LXStyle.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QToolTip>
 
-LXButton::LXButton(QWidget *parent) : QWidget(parent), _textFont(LXStyle::systemFont(11)) {}
+LXButton::LXButton(QWidget *parent) : QWidget(parent), _textFont(LXStyle::systemFont(11)) {
+    // Reached by Tab, not taken by a click: a click on a button leaves the keyboard where it
+    // was (the list's arrows, the player's space bar), as the first design's buttons did.
+    setFocusPolicy(Qt::TabFocus);
+}
 
 LXButton::LXButton(const QRectF &frame, QWidget *parent) : LXButton(parent) { LXGeometry::place(this, frame); }
 
@@ -48,6 +55,7 @@ void LXButton::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     drawCenterImage(p, currentImage());
+    LXFocus::drawRing(p, this);
     if (_textTitle.isEmpty())
         return;
     QColor color = _textNormalColor;
@@ -99,4 +107,60 @@ void LXButton::mouseReleaseEvent(QMouseEvent *event) {
             _delegate->pressCanceled(this);
         update();
     }
+}
+
+void LXButton::performClick() {
+    if (!_bEnabled)
+        return;
+    LXCommon::popupDownMenu();
+    // Any report may close the window holding this button.
+    QPointer<LXButton> self(this);
+    if (_delegate)
+        _delegate->buttonDown(this);
+    if (!self)
+        return;
+    _bCanceled = false;
+    _bPressed = false;
+    update();
+    if (_delegate) {
+        _delegate->buttonUpWithEvent(this, nullptr);
+        if (self && _delegate)
+            _delegate->buttonUp(this);
+    }
+}
+
+QString LXButton::shownToolTip() const {
+    if (_keyHint.isEmpty() || toolTip().isEmpty())
+        return toolTip();
+    return tr("%1 (%2)").arg(toolTip(), _keyHint.toString(QKeySequence::NativeText));
+}
+
+bool LXButton::event(QEvent *event) {
+    if (LXFocus::claimKeys(event, {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}))
+        return true;
+    if (event->type() == QEvent::ToolTip && !_keyHint.isEmpty() && !toolTip().isEmpty()) {
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), shownToolTip(), this);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void LXButton::keyPressEvent(QKeyEvent *event) {
+    if (LXFocus::isActivationKey(event)) {
+        event->accept();
+        if (!event->isAutoRepeat())
+            performClick();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void LXButton::focusInEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void LXButton::focusOutEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusOutEvent(event);
 }

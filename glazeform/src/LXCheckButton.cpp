@@ -1,15 +1,17 @@
 #include "glazeform/LXCheckButton.h"
 
 #include "glazeform/LXCommon.h"
+#include "glazeform/LXFocus.h"
 #include "glazeform/LXGeometry.h"
 #include "glazeform/LXImage.h"
 #include "glazeform/LXStyle.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 
-LXCheckButton::LXCheckButton(QWidget *parent) : QWidget(parent) {}
+LXCheckButton::LXCheckButton(QWidget *parent) : QWidget(parent) { setFocusPolicy(Qt::TabFocus); }
 
 LXCheckButton::LXCheckButton(const QRectF &frame, QWidget *parent) : LXCheckButton(parent) {
     LXGeometry::place(this, frame);
@@ -33,6 +35,7 @@ void LXCheckButton::paintEvent(QPaintEvent *) {
             p.setPen(QPen(Qt::white, 2));
             p.drawPath(tick);
         }
+        LXFocus::drawRing(p, this);
         return;
     }
     const QSizeF ps = LXImage::pointSize(pic);
@@ -40,6 +43,7 @@ void LXCheckButton::paintEvent(QPaintEvent *) {
     const qreal x = _textTitleType == 1 ? 2 : width() - 2 - ps.width();
     picRect = QRectF(QPointF(x, y), ps);
     LXImage::drawCenterAtFrame(p, pic, picRect, alpha);
+    LXFocus::drawRing(p, this);
     if (_textTitle.isEmpty())
         return;
     const QFont font = _textFont.value_or(LXStyle::namedFont("Helvetica Neue", 13));
@@ -67,4 +71,42 @@ void LXCheckButton::mouseReleaseEvent(QMouseEvent *event) {
     if (_delegate)
         _delegate->clickedButtonChecked(this, _bChecked);
     update();
+}
+
+void LXCheckButton::performClick() {
+    if (!_bEnabled)
+        return;
+    LXCommon::popupDownMenu();
+    if (_delegate)
+        _delegate->willClickButton(this);
+    _bChecked = !_bChecked;
+    if (_delegate)
+        _delegate->clickedButtonChecked(this, _bChecked);
+    update();
+}
+
+bool LXCheckButton::event(QEvent *event) {
+    if (LXFocus::claimKeys(event, {Qt::Key_Space}))
+        return true;
+    return QWidget::event(event);
+}
+
+void LXCheckButton::keyPressEvent(QKeyEvent *event) {
+    if (event->key() == Qt::Key_Space && LXFocus::isActivationKey(event)) {
+        event->accept();
+        if (!event->isAutoRepeat())
+            performClick();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void LXCheckButton::focusInEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void LXCheckButton::focusOutEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusOutEvent(event);
 }

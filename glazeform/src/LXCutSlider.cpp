@@ -1,9 +1,11 @@
 #include "glazeform/LXCutSlider.h"
 
 #include "glazeform/LXCommon.h"
+#include "glazeform/LXFocus.h"
 #include "glazeform/LXGeometry.h"
 #include "glazeform/LXImage.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -163,8 +165,9 @@ void LXCutSlider::updateShowLongTimeDescFlag() {
 
 bool LXCutSlider::becomeFirstResponder() {
     setMouseTracking(true);
-    if (focusPolicy() == Qt::NoFocus)
-        setFocusPolicy(Qt::ClickFocus);
+    // Tab reaches it too: its handles are the keyboard's there.
+    if (focusPolicy() == Qt::NoFocus || focusPolicy() == Qt::ClickFocus)
+        setFocusPolicy(Qt::StrongFocus);
     setFocus();
     return true;
 }
@@ -305,6 +308,98 @@ void LXCutSlider::mouseReleaseEvent(QMouseEvent *event) {
     update();
 }
 
+void LXCutSlider::moveCutByUser(bool left, double seconds) {
+    if (!_delegate || !_delegate->avalibleToDragCut() || _totalTime <= 0 || barWidth() <= 0)
+        return;
+    const double dx = seconds / _totalTime * barWidth();
+    _delegate->beginDragged();
+    _dragType = left ? DragLeftCut : DragRightCut;
+    if (left)
+        mouseDragged(QPointF(_leftCutRt.x() + dx, 0));
+    else
+        mouseDragged(QPointF(_rightCutRt.x() + _rightCutRt.width() / 2 + dx, 0));
+    _delegate->endDragged();
+    if (left) {
+        _bLeftCutPressed = false;
+        _delegate->leftCutted(leftCutFraction());
+    } else {
+        _bRightCutPressed = false;
+        _delegate->rightCutted(rightCutFraction());
+    }
+    _dragType = DragNone;
+    update();
+}
+
+bool LXCutSlider::event(QEvent *event) {
+    if (_keyHandle != DragNone && LXFocus::claimKeys(event, {Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End}))
+        return true;
+    if (_keyHandle != DragNone && event->type() == QEvent::ShortcutOverride) {
+        auto *k = static_cast<QKeyEvent *>(event);
+        if (k->modifiers() == Qt::ShiftModifier && (k->key() == Qt::Key_Left || k->key() == Qt::Key_Right)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void LXCutSlider::keyPressEvent(QKeyEvent *event) {
+    if (_keyHandle == DragNone) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const bool left = _keyHandle == DragLeftCut;
+    const double step = event->modifiers() & Qt::ShiftModifier ? 0.05 : 1.0;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        moveCutByUser(left, -step);
+        break;
+    case Qt::Key_Right:
+        moveCutByUser(left, step);
+        break;
+    case Qt::Key_Home:
+        moveCutByUser(left, -_totalTime);
+        break;
+    case Qt::Key_End:
+        moveCutByUser(left, _totalTime);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void LXCutSlider::focusInEvent(QFocusEvent *event) {
+    _keyHandle = event->reason() == Qt::TabFocusReason       ? DragLeftCut
+                 : event->reason() == Qt::BacktabFocusReason ? DragRightCut
+                                                             : DragNone;
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void LXCutSlider::focusOutEvent(QFocusEvent *event) {
+    // A window that goes inactive keeps its focus: the handle stays the keyboard's.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        _keyHandle = DragNone;
+    update();
+    QWidget::focusOutEvent(event);
+}
+
+bool LXCutSlider::focusNextPrevChild(bool next) {
+    if (_keyHandle == DragLeftCut && next) {
+        _keyHandle = DragRightCut;
+        update();
+        return true;
+    }
+    if (_keyHandle == DragRightCut && !next) {
+        _keyHandle = DragLeftCut;
+        update();
+        return true;
+    }
+    return QWidget::focusNextPrevChild(next);
+}
+
 // ---------------------------------------------------------------------------------------
 // Drawing
 
@@ -391,4 +486,9 @@ void LXCutSlider::paintEvent(QPaintEvent *) {
     };
     handle(_leftCutNormal, _leftCutPress, _bLeftCutPressed, _leftCutRt, true);
     handle(_rightCutNormal, _rightCutPress, _bRightCutPressed, _rightCutRt, false);
+    // The ring goes round the handle the keyboard moves.
+    if (_keyHandle == DragLeftCut || _keyHandle == DragRightCut) {
+        const QRectF r = LXGeometry::flipRect(_keyHandle == DragLeftCut ? _leftCutRt : _rightCutRt, height());
+        LXFocus::drawRing(p, this, r.adjusted(-3, -3, 3, 3), 3);
+    }
 }

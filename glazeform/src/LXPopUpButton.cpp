@@ -1,14 +1,17 @@
 #include "glazeform/LXPopUpButton.h"
 
 #include "glazeform/LXCommon.h"
+#include "glazeform/LXFocus.h"
 #include "glazeform/LXGeometry.h"
 #include "glazeform/LXImage.h"
 #include "glazeform/LXStyle.h"
 
 #include <foundation/NotificationCenter.h>
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 const QColor kRowBlue = QColor::fromRgbF(0.2196078431372549f, 0.7529411764705882f, 0.9568627450980393f);
@@ -40,6 +43,7 @@ void LXBasePopupButton::paintEvent(QPaintEvent *) {
         p.fillRect(rect(), Qt::red);
     else
         LXImage::drawAtViewFrame(p, pic, QRectF(rect()));
+    LXFocus::drawRing(p, this, QRectF(rect()), 6);
     if (_drawStr.isEmpty())
         return;
     const QFont font = LXStyle::namedFont("Helvetica Neue", _fontSize);
@@ -53,7 +57,7 @@ void LXBasePopupButton::paintEvent(QPaintEvent *) {
 
 // ------------------------------------------------------------------------------------
 
-LXPopUpButton::LXPopUpButton(QWidget *parent) : LXBasePopupButton(parent) {}
+LXPopUpButton::LXPopUpButton(QWidget *parent) : LXBasePopupButton(parent) { setFocusPolicy(Qt::TabFocus); }
 
 LXPopUpButton::LXPopUpButton(const QRectF &frame, QWidget *parent) : LXPopUpButton(parent) {
     LXGeometry::place(this, frame);
@@ -100,6 +104,62 @@ void LXPopUpButton::mousePressEvent(QMouseEvent *event) {
 }
 
 void LXPopUpButton::mouseReleaseEvent(QMouseEvent *event) { event->accept(); }
+
+bool LXPopUpButton::event(QEvent *event) {
+    if (LXFocus::claimKeys(event, {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter, Qt::Key_Up, Qt::Key_Down}))
+        return true;
+    if (_menuWindow && LXFocus::claimKeys(event, {Qt::Key_Escape}))
+        return true;
+    return LXBasePopupButton::event(event);
+}
+
+void LXPopUpButton::keyPressEvent(QKeyEvent *event) {
+    const int key = event->key();
+    if (!_bEnabled) {
+        LXBasePopupButton::keyPressEvent(event);
+        return;
+    }
+    if (!_menuWindow) {
+        if (LXFocus::isActivationKey(event) || key == Qt::Key_Down || key == Qt::Key_Up) {
+            event->accept();
+            showMenuWindow();
+            return;
+        }
+    } else if (key == Qt::Key_Up || key == Qt::Key_Down) {
+        event->accept();
+        _menuWindow->moveHighlight(key == Qt::Key_Up ? -1 : 1);
+        return;
+    } else if (LXFocus::isActivationKey(event)) {
+        event->accept();
+        chooseItem(_menuWindow->highlightedIndex());
+        return;
+    } else if (key == Qt::Key_Escape) {
+        event->accept();
+        closeMenus();
+        return;
+    }
+    LXBasePopupButton::keyPressEvent(event);
+}
+
+void LXPopUpButton::focusInEvent(QFocusEvent *event) {
+    update();
+    LXBasePopupButton::focusInEvent(event);
+}
+
+void LXPopUpButton::focusOutEvent(QFocusEvent *event) {
+    // The keyboard went elsewhere: a menu it was driving would be left open and unreachable.
+    if (_menuWindow && event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason)
+        closeMenus();
+    update();
+    LXBasePopupButton::focusOutEvent(event);
+}
+
+void LXPopUpButton::chooseItem(int index) {
+    if (index < 0 || index >= _menuItems.size())
+        return;
+    willSelectMenuItemWithIndexKeyStr(QString::number(index));
+    selectMenuItemAtIndexStrValue(index, _menuItems.at(index));
+}
 
 void LXPopUpButton::dismissMenu() {
     if (!_menuWindow)
@@ -211,6 +271,15 @@ int LXMenu::highlightedIndex() const {
         if (r->bIsSelect())
             return r->idx();
     return -1;
+}
+
+void LXMenu::moveHighlight(int delta) {
+    if (_rows.empty())
+        return;
+    const int from = highlightedIndex() < 0 ? _oldIdx : highlightedIndex();
+    const int to = std::clamp(from + delta, 0, int(_rows.size()) - 1);
+    _lastHintIdx = to;
+    highlightOnly(to);
 }
 
 void LXMenu::highlightOnly(int index) {

@@ -1,11 +1,14 @@
 #include "glazeform/LXSlider.h"
 
 #include "glazeform/LXCommon.h"
+#include "glazeform/LXFocus.h"
 #include "glazeform/LXGeometry.h"
 #include "glazeform/LXImage.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -77,6 +80,7 @@ void LXSlider::paintEvent(QPaintEvent *) {
     calculateNewKnobPoint();
     drawSubProgressForeGroundImage(p);
     drawKnob(p);
+    LXFocus::drawRing(p, this);
 }
 
 void LXSlider::mousePressEvent(QMouseEvent *event) {
@@ -127,6 +131,71 @@ void LXSlider::mouseReleaseEvent(QMouseEvent *event) {
         _bKnobPressed = false;
         update();
     }
+}
+
+void LXSlider::setSlideType(int t) {
+    _slideType = t;
+    setFocusPolicy(t == 0 ? Qt::NoFocus : Qt::TabFocus);
+    update();
+}
+
+void LXSlider::moveByUser(double fraction) {
+    if (_slideType == 0 || !_bEnabled)
+        return;
+    if (_delegate)
+        _delegate->slideBeginDragged(this);
+    setSliderPos(std::clamp(fraction, 0.0, 1.0));
+    _curPosition = std::clamp(_curPosition, 0.0, 1.0);
+    update();
+    if (_delegate) {
+        _delegate->sliderChanged(this);
+        _delegate->sliderDragedAtPosition(this, _curPosition);
+        _delegate->slideEndDragged(this);
+    }
+}
+
+bool LXSlider::event(QEvent *event) {
+    if (_slideType != 0 && LXFocus::claimKeys(event, {Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End}))
+        return true;
+    return QWidget::event(event);
+}
+
+void LXSlider::keyPressEvent(QKeyEvent *event) {
+    const double now = sliderPos();
+    double to = now;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        to = now - 0.05;
+        break;
+    case Qt::Key_Right:
+        to = now + 0.05;
+        break;
+    case Qt::Key_Home:
+        to = 0;
+        break;
+    case Qt::Key_End:
+        to = 1;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (_slideType == 0) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    moveByUser(to);
+}
+
+void LXSlider::focusInEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void LXSlider::focusOutEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusOutEvent(event);
 }
 
 // ------------------------------------------------------------------------------------

@@ -1,12 +1,17 @@
 #include "glazeform/LXSpinButton.h"
 
+#include "glazeform/LXFocus.h"
 #include "glazeform/LXGeometry.h"
 #include "glazeform/LXImage.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
-LXSpinButton::LXSpinButton(QWidget *parent) : QWidget(parent) { setMouseTracking(true); }
+LXSpinButton::LXSpinButton(QWidget *parent) : QWidget(parent) {
+    setMouseTracking(true);
+    setFocusPolicy(Qt::TabFocus);
+}
 
 LXSpinButton::LXSpinButton(const QRectF &frame, QWidget *parent) : LXSpinButton(parent) {
     LXGeometry::place(this, frame);
@@ -33,6 +38,7 @@ void LXSpinButton::paintEvent(QPaintEvent *) {
     LXImage::drawCenterAtFrame(p, _backgroundImage, all);
     if (_bPressed && _bEnabled)
         LXImage::drawCenterAtFrame(p, _bInTopArea ? _topBtnPressImage : _btmBtnPressImage, all);
+    LXFocus::drawRing(p, this);
 }
 
 void LXSpinButton::mouseMoveEvent(QMouseEvent *event) {
@@ -74,15 +80,50 @@ void LXSpinButton::mouseReleaseEvent(QMouseEvent *event) {
     _bCanceled = false;
     _bPressed = false;
     update();
-    if (_bInTopArea) {
-        if (_curValue < _maxValue)
-            _curValue = std::min(_curValue + 1, _maxValue);
-        if (_delegate)
-            _delegate->spinButtonTopUp(this);
-    } else {
-        if (_curValue > _minValue)
-            _curValue = std::max(_curValue - 1, _minValue);
-        if (_delegate)
-            _delegate->spinButtonBtmUp(this);
+    if (_bInTopArea)
+        stepUp();
+    else
+        stepDown();
+}
+
+void LXSpinButton::stepUp() {
+    if (_curValue < _maxValue)
+        _curValue = std::min(_curValue + 1, _maxValue);
+    if (_delegate)
+        _delegate->spinButtonTopUp(this);
+}
+
+void LXSpinButton::stepDown() {
+    if (_curValue > _minValue)
+        _curValue = std::max(_curValue - 1, _minValue);
+    if (_delegate)
+        _delegate->spinButtonBtmUp(this);
+}
+
+bool LXSpinButton::event(QEvent *event) {
+    if (LXFocus::claimKeys(event, {Qt::Key_Up, Qt::Key_Down}))
+        return true;
+    return QWidget::event(event);
+}
+
+void LXSpinButton::keyPressEvent(QKeyEvent *event) {
+    if (!_bEnabled || (event->key() != Qt::Key_Up && event->key() != Qt::Key_Down)) {
+        QWidget::keyPressEvent(event);
+        return;
     }
+    event->accept();
+    if (event->key() == Qt::Key_Up)
+        stepUp();
+    else
+        stepDown();
+}
+
+void LXSpinButton::focusInEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void LXSpinButton::focusOutEvent(QFocusEvent *event) {
+    update();
+    QWidget::focusOutEvent(event);
 }

@@ -1,6 +1,9 @@
 #include "glazeform/LXSwitchButton.h"
 
+#include "glazeform/LXFocus.h"
 #include "glazeform/LXGeometry.h"
+
+#include <QKeyEvent>
 
 LXSwitchButton::LXSwitchButton(QWidget *parent) : QWidget(parent) {
     resize(47, 18);
@@ -12,6 +15,11 @@ LXSwitchButton::LXSwitchButton(QWidget *parent) : QWidget(parent) {
     _knob->setDelegate(this);
     LXGeometry::place(_bg, QRectF(0, 0, 47, 18));
     LXGeometry::place(_knob, offKnobFrame());
+    // One stop for the keyboard: the switch, not its two pictures.
+    setFocusPolicy(Qt::TabFocus);
+    _bg->setFocusPolicy(Qt::NoFocus);
+    _knob->setFocusPolicy(Qt::NoFocus);
+    new LXFocusFrame(this);
 }
 
 LXSwitchButton::LXSwitchButton(const QRectF &frame, QWidget *parent) : LXSwitchButton(parent) {
@@ -55,4 +63,20 @@ void LXSwitchButton::buttonUp(LXButton *) {
     _animation = anim;
     anim->start(QAbstractAnimation::DeleteWhenStopped);
     emit stateChanged(_bOnStates);
+}
+
+bool LXSwitchButton::event(QEvent *event) {
+    if (LXFocus::claimKeys(event, {Qt::Key_Space, Qt::Key_Return, Qt::Key_Enter}))
+        return true;
+    return QWidget::event(event);
+}
+
+void LXSwitchButton::keyPressEvent(QKeyEvent *event) {
+    if (LXFocus::isActivationKey(event)) {
+        event->accept();
+        if (!event->isAutoRepeat())
+            toggle();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -1,10 +1,12 @@
 #include "glazeform/LXThumbImageTableView.h"
 
+#include "glazeform/LXFocus.h"
 #include "glazeform/LXGeometry.h"
 #include "glazeform/LXImage.h"
 #include "glazeform/LXImageView.h"
 #include "glazeform/LXStyle.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -34,6 +36,7 @@ LXImageCellView::LXImageCellView(const QSizeF &size, QWidget *parent) : LXView(p
     _settingBtn->setTextPressColor(Qt::black);
     _settingBtn->setTextDisableColor(Qt::black);
     _settingBtn->setDelegate(this);
+    _settingBtn->setToolTip(tr("Settings of this format"));
     _settingBtn->hide();
 }
 
@@ -90,13 +93,27 @@ void LXImageCellView::mousePressEvent(QMouseEvent *event) {
         _cellDelegate->selectImageCellViewAtIndexWithKey(this, _cellIndex, textKey());
 }
 
-void LXImageCellView::drawContent(QPainter &p, const QRect &) {
-    if (!_bSelected)
+void LXImageCellView::setBFocusRing(bool on) {
+    if (_bFocusRing == on)
         return;
-    if (_cellBackGroundImage.isNull())
-        p.fillRect(rect(), Qt::red);
-    else
-        p.fillRect(rect(), QBrush(_cellBackGroundImage));
+    _bFocusRing = on;
+    update();
+}
+
+void LXImageCellView::drawContent(QPainter &p, const QRect &) {
+    if (_bSelected) {
+        if (_cellBackGroundImage.isNull())
+            p.fillRect(rect(), Qt::red);
+        else
+            p.fillRect(rect(), QBrush(_cellBackGroundImage));
+    }
+    // The grid holds the focus; the cell shows where its cursor is.
+    if (_bFocusRing) {
+        QWidget *grid = parentWidget();
+        while (grid && !qobject_cast<LXThumbImageTableView *>(grid))
+            grid = grid->parentWidget();
+        LXFocus::drawRing(p, grid, QRectF(rect()), 6);
+    }
 }
 
 void LXImageCellView::buttonUp(LXButton *) {
@@ -119,9 +136,14 @@ LXThumbImageTableView::LXThumbImageTableView(const QRectF &frame, QWidget *paren
     _toRightButton = new LXButton(QRectF(W - 84, 60, 94, 24), this);
     _toRightButton->setTextTitle(QString());
     _toRightButton->setDelegate(this);
+    _toLeftButton->setFocusPolicy(Qt::NoFocus);
+    _toRightButton->setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::StrongFocus);
 
     _scrollView = new QScrollArea(this);
     _scrollView->setFrameShape(QFrame::NoFrame);
+    // The grid itself is the keyboard's stop; its strip and arrows are the pointer's.
+    _scrollView->setFocusPolicy(Qt::NoFocus);
     _scrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     _scrollView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     _scrollView->setWidgetResizable(false);
@@ -243,6 +265,8 @@ void LXThumbImageTableView::loadCategoryByMainKeyWithPrefix(const QString &categ
     }
     _scrollXDelta = 0;
     applyScroll();
+    _focusIndex = _cells.empty() ? -1 : 0;
+    showFocusRing();
 }
 
 bool LXThumbImageTableView::spreadsCells() const {
@@ -374,4 +398,85 @@ void LXThumbImageTableView::showMediaInfoWinAtWinIdxWithKey(LXImageCellView *cel
     selectCell(cell, key);
     if (_delegate)
         _delegate->showMediaInfoAtIndexWithKey(index, key);
+}
+
+void LXThumbImageTableView::setFocusIndex(int index) {
+    if (_cells.empty()) {
+        _focusIndex = -1;
+        return;
+    }
+    _focusIndex = std::clamp(index, 0, int(_cells.size()) - 1);
+    // The whole cell in view: the strip moves by the least whole number of cells.
+    const double pitch = cellPitch();
+    const double left = double(_focusIndex) * pitch, right = left + pitch;
+    if (left < _scrollXDelta)
+        scrollBy(left - _scrollXDelta);
+    else if (right > _scrollXDelta + visibleWidth() + 0.5)
+        scrollBy(right - visibleWidth() - _scrollXDelta);
+    showFocusRing();
+}
+
+void LXThumbImageTableView::chooseCellAtIndex(int index) {
+    if (index < 0 || index >= int(_cells.size()))
+        return;
+    LXImageCellView *cell = _cells[size_t(index)];
+    selectCell(cell, cell->textKey());
+}
+
+void LXThumbImageTableView::showFocusRing() {
+    const bool focused = hasFocus();
+    for (LXImageCellView *c : _cells)
+        c->setBFocusRing(focused && c->cellIndex() == _focusIndex);
+}
+
+bool LXThumbImageTableView::event(QEvent *event) {
+    if (LXFocus::claimKeys(event, {Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End, Qt::Key_Space,
+                                   Qt::Key_Return, Qt::Key_Enter}))
+        return true;
+    return LXView::event(event);
+}
+
+void LXThumbImageTableView::keyPressEvent(QKeyEvent *event) {
+    if (event->modifiers() & ~Qt::KeypadModifier) {
+        LXView::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Left:
+        setFocusIndex(_focusIndex - 1);
+        break;
+    case Qt::Key_Right:
+        setFocusIndex(_focusIndex + 1);
+        break;
+    case Qt::Key_Home:
+        setFocusIndex(0);
+        break;
+    case Qt::Key_End:
+        setFocusIndex(int(_cells.size()) - 1);
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (!event->isAutoRepeat())
+            chooseCellAtIndex(_focusIndex);
+        break;
+    default:
+        LXView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void LXThumbImageTableView::focusInEvent(QFocusEvent *event) {
+    // The keyboard starts on the chosen format, where there is one.
+    for (LXImageCellView *c : _cells)
+        if (c->bSelected())
+            _focusIndex = c->cellIndex();
+    setFocusIndex(_focusIndex);
+    LXView::focusInEvent(event);
+}
+
+void LXThumbImageTableView::focusOutEvent(QFocusEvent *event) {
+    showFocusRing();
+    LXView::focusOutEvent(event);
 }

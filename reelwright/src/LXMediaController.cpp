@@ -59,6 +59,10 @@ LXMediaController::LXMediaController(LXMediaControllerDelegate *delegate, QWidge
     _backToHome = new LXButton(_bottomView);
     _voiceButton = new LXButton(_bottomView);
     _voiceSlider = new LXSliderA(_bottomView);
+    _voiceSlider->setAccessibleName(tr("Volume"));
+    // The loudspeaker beside the volume slider only marks it: no stop for the keyboard.
+    _voiceButton->setFocusPolicy(Qt::NoFocus);
+    _voiceButton->setAccessibleName(tr("Volume"));
     for (LXButton *b : {_playPauseButton1, _playTrimButton, _previousButton, _nextButton, _leftCutApplyBtn,
                         _rightCutApplyBtn, _backToHome, _voiceButton})
         b->setTextTitle(QString());

@@ -98,7 +98,8 @@ LXMediaEditController::LXMediaEditController(LXMediaControllerDelegate *delegate
     for (LXButton *b : {_firstButton, _lastButton, _exportButton})
         b->setTextTitle(QString());
     for (LXPopupButtonCell *menu : {_subTitlesBtn, _audioTracksBtn}) {
-        menu->setFocusPolicy(Qt::NoFocus);
+        // Reached by Tab; a click leaves the keyboard with the editor's stepping keys.
+        menu->setFocusPolicy(Qt::TabFocus);
         menu->view()->setStyleSheet(QString::fromLatin1(kMenuListStyle));
     }
     connect(_subTitlesBtn, &QComboBox::activated, this, [this](int index) { subTitlesChanged(index); });

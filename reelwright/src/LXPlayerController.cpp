@@ -58,6 +58,8 @@ LXPlayerController::LXPlayerController(LXMediaControllerDelegate *delegate, QWid
     _editBtn = new LXButton(_btmSinglePlayControlView);
     for (LXButton *b : {_playPauseButton2, _volumnLow, _volumnHigh, _editBtn})
         b->setTextTitle(QString());
+    // A slider has no caption of its own: its name for screen readers.
+    _progressSlider->setAccessibleName(tr("Position"));
 
     _autoHideTimer = new QTimer(this);
     _autoHideTimer->setInterval(_tickInterval);
@@ -629,6 +631,7 @@ QWidget *LXPlayerController::backgroundView(LXConverWinView *view) {
 
 QWidget *LXPlayerController::progressController(LXConverWinView *view) {
     _fullPrgSlider = new LXSliderA(view);
+    _fullPrgSlider->setAccessibleName(tr("Position"));
     LXGeometry::place(_fullPrgSlider, QRectF(60, 5, 480, 16));
     initProgSlider(_fullPrgSlider);
     return _fullPrgSlider;
@@ -656,6 +659,7 @@ QWidget *LXPlayerController::voiceLogoController(LXConverWinView *view) {
 
 QWidget *LXPlayerController::voiceSliderController(LXConverWinView *view) {
     _fullVoiceSlider = new LXSliderA(view);
+    _fullVoiceSlider->setAccessibleName(tr("Volume"));
     LXGeometry::place(_fullVoiceSlider, QRectF(32, 31, 80, 20));
     initVoiceSlider(_fullVoiceSlider);
     return _fullVoiceSlider;

@@ -3,6 +3,7 @@
 // own size in the middle of the button.
 #include <QColor>
 #include <QFont>
+#include <QKeySequence>
 #include <QPixmap>
 #include <QPointF>
 #include <QWidget>
@@ -16,7 +17,8 @@ class LXButtonDelegate {
 public:
     virtual ~LXButtonDelegate() = default;
     virtual void buttonDown(LXButton *button) { (void)button; }
-    // Release inside the button: first with the event, then without.
+    // Release inside the button: first with the event (null for a key or a screen
+    // reader's press), then without.
     virtual void buttonUpWithEvent(LXButton *button, QMouseEvent *event) { (void)button, (void)event; }
     virtual void buttonUp(LXButton *button) { (void)button; }
     // Release outside the button.
@@ -71,6 +73,16 @@ public:
 
     // The picture for the current state (disabled, pressed, normal).
     QPixmap currentImage() const;
+    // The window's key for this button: shown after the tool tip ("Add files (Ctrl+O)")
+    // and given to screen readers as the press action's key; the tool tip itself stays.
+    const QKeySequence &keyHint() const { return _keyHint; }
+    void setKeyHint(const QKeySequence &key) { _keyHint = key; }
+    // The tool tip as shown: with the key, when there is one.
+    QString shownToolTip() const;
+    // A press and release inside the button as the keyboard (Space, Return) and screen
+    // readers make it: buttonDown, then buttonUpWithEvent without an event, then buttonUp.
+    // Nothing when the button is disabled.
+    void performClick();
     // The title's rectangle in lower-left view coordinates for a title of the given size.
     QRectF titleRect(const QSizeF &titleSize) const;
 
@@ -79,6 +91,10 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     // Draws a picture centred, at 1.0 opacity when enabled and 0.6 when not.
     void drawCenterImage(QPainter &p, const QPixmap &image);
 
@@ -98,4 +114,5 @@ private:
     bool _bCanceled = false;
     bool _bShadowText = true;
     QPointF _mousePoint;
+    QKeySequence _keyHint;
 };

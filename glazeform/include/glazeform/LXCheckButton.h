@@ -39,11 +39,17 @@ public:
     void setTextFont(const QFont &f) { _textFont = f, update(); }
     void setNormalImage(const QPixmap &p) { _normalImage = p, update(); }
     void setCheckedImage(const QPixmap &p) { _checkedImage = p, update(); }
+    // Flips the box as a click does (Space, a screen reader's toggle); nothing when disabled.
+    void performClick();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     LXCheckButtonDelegate *_delegate = nullptr;

@@ -122,11 +122,26 @@ public:
     // Hit testing of a lower-left point (what a pointer movement there selects).
     int hitTest(const QPointF &point) const;
 
+    // Moves a handle by a number of seconds as a drag of it does (the delegate hears the
+    // press, the movement, the release and the cut), within the bar and the minimum range.
+    // Nothing while the delegate does not allow dragging.
+    void moveCutByUser(bool left, double seconds);
+    // The handle the keyboard moves: Tab into the slider takes the left one, Tab again the
+    // right one, and the next Tab leaves. Left and Right move it by a second, with Shift by
+    // 0.05 s, Home and End to its bounds. DragNone when the focus came otherwise (the
+    // editor's own arrows then step the picture).
+    int keyHandle() const { return _keyHandle; }
+
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     double barWidth() const { return _slideRt.width(); }
@@ -138,6 +153,7 @@ private:
     void drawAt(QPainter &p, const QPixmap &pic, const QRectF &lowerLeft) const;
 
     LXCutSliderDelegate *_delegate = nullptr;
+    int _keyHandle = DragNone;
     QRectF _slideRt, _leftCutRt, _rightCutRt, _cursorRt, _timeValueRt;
     int _dragType = DragNone;
     double _leftCutTime = 0, _rightCutTime = 0, _currentTime = 0, _totalTime = 0;

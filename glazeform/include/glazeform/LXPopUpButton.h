@@ -82,6 +82,9 @@ public:
     void showMenuWindow();
     // Closes an open menu: the open state ends and open menus are told to close.
     void closeMenus();
+    // Chooses a row as a release on it does: the text shows on the button and the index
+    // is reported; the open menu closes. Nothing for an index outside the items.
+    void chooseItem(int index);
     LXMenu *menuWindow() const { return _menuWindow; }
     // The menu's frame for n rows, in lower-left coordinates relative to the button's
     // lower-left corner: (xOffSet, yOffSet - height + 1, button width, 22 n + 8).
@@ -96,6 +99,12 @@ public:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    // The keyboard: Space, Return or Down opens the menu; in it Up and Down move the
+    // highlight, Return or Space chooses it and Escape closes the menu without a choice.
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
 
@@ -128,6 +137,8 @@ public:
     const std::vector<LXMenuItem *> &rows() const { return _rows; }
     // The highlighted row's index, -1 for none.
     int highlightedIndex() const;
+    // Moves the highlight by `delta` rows, staying on the first and the last.
+    void moveHighlight(int delta);
     // Pointer movement at a point of this window (Qt coordinates).
     void pointInRect(const QPointF &windowPoint) override;
 

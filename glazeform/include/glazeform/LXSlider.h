@@ -46,7 +46,8 @@ public:
 
     // 0: display only (no knob, no dragging); 1: draggable.
     int slideType() const { return _slideType; }
-    void setSlideType(int t) { _slideType = t, update(); }
+    // A draggable slider is a stop for the keyboard, a display-only one is not.
+    void setSlideType(int t);
     LXSliderDelegate *delegate() const { return _delegate; }
     void setDelegate(LXSliderDelegate *d) { _delegate = d; }
     double nSpace() const { return _nSpace; }
@@ -77,6 +78,11 @@ public:
     virtual void setSliderPos(double fraction) { (void)fraction; }
     virtual void updateSliderPosition(const QPointF &point) { (void)point; }
 
+    // Moves the knob to a fraction as a press there does, reported to the delegate as a
+    // press, a change and a release (the keyboard's arrows, a screen reader's value).
+    // Nothing on a display-only or disabled slider.
+    void moveByUser(double fraction);
+
     // Knob correction of the drawing step (LXSliderA).
     virtual void calculateNewKnobPoint() {}
 
@@ -86,6 +92,11 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    // Left and Right move a draggable slider by 5 % of its length, Home and End to its ends.
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
     void drawBaseBackgroundImage(QPainter &p);
     virtual void drawSubProgressForeGroundImage(QPainter &p) { (void)p; }

@@ -39,6 +39,10 @@ public:
     double curValue() const { return _curValue; }
     // Clamped to minValue..maxValue.
     void setCurValue(double v);
+    // One step up or down, as a release on the upper or lower arrow (the keyboard's Up and
+    // Down, a screen reader's increment); reported to the delegate even at a bound.
+    void stepUp();
+    void stepDown();
     void setBackgroundImage(const QPixmap &p) { _backgroundImage = p, update(); }
     void setTopBtnPressImage(const QPixmap &p) { _topBtnPressImage = p, update(); }
     void setBtmBtnPressImage(const QPixmap &p) { _btmBtnPressImage = p, update(); }
@@ -48,6 +52,10 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void trackPointer(const QPointF &qtPoint);

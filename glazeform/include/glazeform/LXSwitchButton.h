@@ -26,9 +26,16 @@ public:
     LXButton *backgroundButton() const { return _bg; }
     LXButton *knobButton() const { return _knob; }
 
+    // Flips the switch as a click does (the keyboard's Space or Return, a screen reader).
+    void toggle() { buttonUp(nullptr); }
+
 signals:
     // After a press flipped the state (at the start of the animation).
     void stateChanged(bool on);
+
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void buttonUp(LXButton *button) override;

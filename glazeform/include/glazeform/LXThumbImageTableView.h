@@ -73,6 +73,9 @@ public:
     void selectView();
     void unSelectView();
     bool bSelected() const { return _bSelected; }
+    // The grid's keyboard cursor is on this cell: it draws the focus ring.
+    void setBFocusRing(bool on);
+    bool bFocusRing() const { return _bFocusRing; }
     int cellIndex() const { return _cellIndex; }
     void setCellIndex(int i) { _cellIndex = i; }
     void setImageCellViewDelegate(LXImageCellViewDelegate *d) { _cellDelegate = d; }
@@ -94,6 +97,7 @@ private:
     LXLabel *_imageTitle = nullptr;
     LXButton *_settingBtn = nullptr;
     bool _bSelected = false;
+    bool _bFocusRing = false;
     int _cellIndex = 0;
     QPixmap _cellBackGroundImage;
     LXImageCellViewDelegate *_cellDelegate = nullptr;
@@ -162,12 +166,27 @@ public:
     LXView *imageParentView() const { return _imageParentView; }
     QScrollArea *scrollView() const { return _scrollView; }
 
+    // The keyboard's cell (the grid takes the focus as one stop): Left and Right move it,
+    // Home and End go to the ends, Return or Space chooses its tile as a press would. The
+    // strip scrolls so that the cell is whole. -1 while the category has no cells.
+    int focusIndex() const { return _focusIndex; }
+    void setFocusIndex(int index);
+    // Chooses the tile at that position as a press on its cell does.
+    void chooseCellAtIndex(int index);
+
     void updateDirectionButton();
     // Adds `delta` to the scroll position (to the nearest whole cell where they are spread),
     // clamps it and scrolls the strip.
     void scrollBy(double delta);
 
+protected:
+    bool event(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
 private:
+    void showFocusRing();
     void buttonUp(LXButton *button) override;
     void onScrollWheel(QWheelEvent *event) override;
     void selectImageCellViewAtIndexWithKey(LXImageCellView *cell, int index, const QString &key) override;
@@ -184,6 +203,7 @@ private:
     std::vector<LXObject> _objectArray;
     std::vector<LXImageCellView *> _cells;
     double _scrollXDelta = 0;
+    int _focusIndex = -1;
     LXButton *_toLeftButton = nullptr;
     LXButton *_toRightButton = nullptr;
     QScrollArea *_scrollView = nullptr;
