@@ -296,6 +296,7 @@ class WaylandDesktop:
         self.own(os.path.join(self.tmp, "sway-home"))
         self._start_sway()
         self._start_pointer()
+        self._start_keyboard()
         self.pointer(self.width // 2, self.height // 2)
 
     # -- the compositor --------------------------------------------------------------------
@@ -410,6 +411,20 @@ class WaylandDesktop:
         line = self._pointer.stdout.readline().strip()
         if line != "ready":
             raise RuntimeError("the virtual pointer did not start: %s %s" % (line, self._pointer.stderr.read()))
+
+    def _start_keyboard(self):
+        """A keyboard that stays: each wtype is a keyboard of its own, and a seat whose only
+        keyboard comes and goes with each key makes a client drop and remake its keyboard,
+        losing keys on the way. This one sleeps (an hour, then an unused key) until stopped."""
+        p = subprocess.Popen(["wtype", "-s", "3600000", "-k", "F35"], env=self.env(), stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        self._procs.append(p)
+
+        def keyboard():
+            seats = json.loads(self.msg("-t", "get_seats"))
+            return any(dev.get("type") == "keyboard" for seat in seats for dev in seat.get("devices", []))
+        if not _wait(keyboard, 10):
+            raise RuntimeError("the compositor shows no keyboard")
 
     def _send(self, command):
         self._pointer.stdin.write(command + "\n")
