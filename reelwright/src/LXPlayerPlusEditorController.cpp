@@ -59,6 +59,7 @@ protected:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::Enter:
+        case QEvent::Leave:
             if (watched->isWidgetType())
                 _note(static_cast<QWidget *>(watched), event);
             break;
@@ -338,6 +339,12 @@ void LXPlayerPlusEditorController::notePointer(QWidget *receiver, QEvent *event)
     QWidget *win = receiver->window();
     if (win != window() && win != _playView->fullScreenWindow())
         return;
+    if (event->type() == QEvent::Leave) {
+        // Out of the window: nothing of this screen is under the pointer.
+        if (receiver == win && _pointer && _pointer->window == win)
+            _pointer.reset();
+        return;
+    }
     const QPointF global = event->type() == QEvent::Enter ? static_cast<QEnterEvent *>(event)->globalPosition()
                                                           : static_cast<QMouseEvent *>(event)->globalPosition();
     _pointer = PointerPlace{win, win->mapFromGlobal(global)};
@@ -355,8 +362,8 @@ std::optional<QPointF> LXPlayerPlusEditorController::pointerGlobal() const {
     return _pointer->window->mapToGlobal(_pointer->position);
 }
 
-void LXPlayerPlusEditorController::closeBarUnlessPointerStays(bool leftTheBar) {
-    QTimer::singleShot(0, this, [this, leftTheBar] {
+void LXPlayerPlusEditorController::closeBarUnlessPointerStays() {
+    QTimer::singleShot(0, this, [this] {
         LXConverWin *bar = isFullControlShown() ? LXConverWin::convertWin() : nullptr;
         if (!bar)
             return;
@@ -366,15 +373,11 @@ void LXPlayerPlusEditorController::closeBarUnlessPointerStays(bool leftTheBar) {
             restoreAutoHideTime();
             return;
         }
-        if (leftTheBar) {
-            // Back on the picture the bar stays, but the top 22 points of the window count
-            // as outside.
-            QWidget *host = bar->parentWidget() ? bar->parentWidget()->window() : window();
-            const bool onPicture = host && host->underMouse() && pointerOver(host) &&
-                                   _pointer->position.y() >= (host == window() ? 22.0 : 0.0);
-            if (onPicture)
-                return;
-        }
+        // Back on the picture the bar stays (the picture's own movement keeps it), but the
+        // top 22 points of the window count as outside; so does anywhere off the window.
+        QWidget *host = bar->parentWidget() ? bar->parentWidget()->window() : window();
+        if (host && pointerOver(host) && _pointer->position.y() >= (host == window() ? 22.0 : 0.0))
+            return;
         closeConverWindow(_playView->isInFullScreenMode());
     });
 }
@@ -645,7 +648,7 @@ void LXPlayerPlusEditorController::enterPlayerArea(SWPlayer *) {
 void LXPlayerPlusEditorController::exitPlayerArea(SWPlayer *) {
     // The picture's leave comes before the bar's enter when the pointer moves onto the bar.
     if (isFullControlShown())
-        closeBarUnlessPointerStays(false);
+        closeBarUnlessPointerStays();
 }
 
 void LXPlayerPlusEditorController::playerMouseMoved(SWPlayer *) {
@@ -711,7 +714,7 @@ void LXPlayerPlusEditorController::mouseExitCoverWin(QEvent *) {
     // the user's hold on it.
     if (QGuiApplication::mouseButtons() != Qt::NoButton)
         return;
-    closeBarUnlessPointerStays(true);
+    closeBarUnlessPointerStays();
 }
 
 void LXPlayerPlusEditorController::mouseDownOnConverWinView() {

@@ -116,7 +116,7 @@ TEST(LXConverWinInstance, BarIsAnOverlayOfItsWindowThatGoesWhereTheWindowGoes) {
     inside->setGeometry(0, 0, 700, 400);
     parent.show();
     QCoreApplication::processEvents();
-    const QRectF frame(120, 200, 300, 60);
+    const QRectF frame(LXGeometry::qtToScreen(QRectF(parent.geometry())).topLeft() + QPointF(50, 20), QSizeF(300, 60));
     LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(frame, &source,
                                                                                                         false, &parent);
     // Any widget of the window stands for the window.

@@ -140,8 +140,9 @@ TEST_F(Popup, MenuIsAPopUpOfTheButtonsWindowThatLeavesItActive) {
     ASSERT_NE(menu->windowHandle(), nullptr);
     EXPECT_EQ(menu->windowHandle()->transientParent(), window.windowHandle());
     EXPECT_FALSE(menu->testAttribute(Qt::WA_ShowWithoutActivating));
-    // Its place, against the window: right below the button, shifted by the offsets (0 here).
-    EXPECT_EQ(menu->geometry().topLeft(), button->mapToGlobal(QPoint(0, button->height())));
+    // Its place, against the window: hanging from the button's lower-left corner (one point
+    // up, as the menu's frame is laid out), shifted by the offsets (0 here).
+    EXPECT_EQ(menu->geometry().topLeft(), button->mapToGlobal(QPoint(0, button->height() - 1)));
     // A press that closes a pop-up is not replayed: a press on the button only closes it.
     EXPECT_TRUE(menu->testAttribute(Qt::WA_NoMouseReplay));
 }

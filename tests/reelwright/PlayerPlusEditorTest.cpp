@@ -343,30 +343,45 @@ TEST_F(PlusEditor, TheBarHidesAfterSixIdleTicksAndComesBackOnMovement) {
     // Leaving the video for the bar keeps the bar and stops the count; leaving it for
     // elsewhere closes it.
     // Which it was is known once the move has been delivered: the leave comes first.
+    // (The offscreen platform's cursor goes along: Qt's own enter events after a widget
+    // shows or hides come from it.)
     LXConverWin *bar = LXConverWin::convertWin();
     plus->exitPlayerArea(plus->playView());
+    QCursor::setPos(bar->converView()->mapToGlobal(QPoint(300, 30)));
     gui::hover(bar->converView(), QPointF(300, 30));
     EXPECT_TRUE(plus->isFullControlShown());
     QCoreApplication::processEvents();
     EXPECT_TRUE(plus->isFullControlShown());
     // Off the bar onto the picture, below the window's top 22 points: it stays. The pointer
     // is known only from the window's own events (all a Wayland client has).
-    bar->converView()->setAttribute(Qt::WA_UnderMouse, false);
-    win->setAttribute(Qt::WA_UnderMouse, true);
     plus->mouseExitCoverWin(nullptr);
-    gui::hover(plus->playView(), QPointF(80, 60));
+    moveOverVideo(QPoint(80, 60));
     QCoreApplication::processEvents();
     EXPECT_TRUE(plus->isFullControlShown());
     // Off the bar into the top 22 points: it closes.
     plus->mouseExitCoverWin(nullptr);
-    gui::hover(plus->playView(), QPointF(80, 10));
+    moveOverVideo(QPoint(80, 10));
     QCoreApplication::processEvents();
     EXPECT_FALSE(plus->isFullControlShown());
-    // Leaving the video for elsewhere closes it too.
+    // Leaving the window from the bar closes it too (the platform's own pointer events).
+    const QPoint outside = win->mapToGlobal(QPoint(win->width() + 50, win->height() + 50));
     moveOverVideo(QPoint(90, 50));
+    QCoreApplication::processEvents();
     ASSERT_TRUE(plus->isFullControlShown());
-    plus->exitPlayerArea(plus->playView());
-    gui::hover(win, QPointF(win->width() + 50, win->height() + 50));
+    bar = LXConverWin::convertWin();
+    QCursor::setPos(bar->converView()->mapToGlobal(QPoint(300, 30)));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(plus->isFullControlShown());
+    QCursor::setPos(outside);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(plus->isFullControlShown());
+    // And so does leaving the video for elsewhere.
+    moveOverVideo(QPoint(94, 50));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(plus->isFullControlShown());
+    QCursor::setPos(outside);
+    QCoreApplication::processEvents();
     QCoreApplication::processEvents();
     EXPECT_FALSE(plus->isFullControlShown());
 

@@ -264,7 +264,8 @@ private:
     // The pointer has not moved since the bar closed.
     bool pointerRested() const;
     // Where the pointer is, as the last pointer event in one of this screen's windows (the
-    // player's window, the full-screen window) said: that window and the position in it.
+    // player's window, the full-screen window) said: that window and the position in it;
+    // none once it left the window.
     // Under Wayland a client knows the pointer only from its own windows' events, each in
     // that window's coordinates; nothing here asks for a global pointer position.
     struct PointerPlace {
@@ -279,9 +280,11 @@ private:
     bool pointerOver(const QWidget *w) const;
     // The pointer's place in Qt's global coordinates of its window, if it is known.
     std::optional<QPointF> pointerGlobal() const;
-    // Decided once the pointer's move has been delivered in full: leaving one widget for
-    // another sends the leave before the enter, and the new place comes last.
-    void closeBarUnlessPointerStays(bool leftTheBar);
+    // The pointer left the picture or the bar: the bar closes unless the pointer is on it or
+    // on the picture (below the window's top 22 points). Decided once the pointer's move has
+    // been delivered in full: leaving one widget for another sends the leave before the
+    // enter, and the new place comes last.
+    void closeBarUnlessPointerStays();
     LXButton *barButton(LXConverWinView *view, const QRectF &frame, const char *normal, const char *press,
                         const QString &toolTip);
     LXLabel *barLabel(LXConverWinView *view, const QRectF &frame, int alignment);
