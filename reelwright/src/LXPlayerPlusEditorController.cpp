@@ -340,8 +340,9 @@ void LXPlayerPlusEditorController::notePointer(QWidget *receiver, QEvent *event)
     if (win != window() && win != _playView->fullScreenWindow())
         return;
     if (event->type() == QEvent::Leave) {
-        // Out of the window: nothing of this screen is under the pointer.
-        if (receiver == win && _pointer && _pointer->window == win)
+        // Out of the window: nothing of this screen is under the pointer. (A pop-up opening
+        // over the window sends the same leave; the pointer has not gone anywhere.)
+        if (receiver == win && _pointer && _pointer->window == win && !QApplication::activePopupWidget())
             _pointer.reset();
         return;
     }
@@ -365,7 +366,9 @@ std::optional<QPointF> LXPlayerPlusEditorController::pointerGlobal() const {
 void LXPlayerPlusEditorController::closeBarUnlessPointerStays() {
     QTimer::singleShot(0, this, [this] {
         LXConverWin *bar = isFullControlShown() ? LXConverWin::convertWin() : nullptr;
-        if (!bar)
+        // A menu open over the window (the bar's export menu) took the pointer: the bar
+        // stays under it.
+        if (!bar || QApplication::activePopupWidget())
             return;
         if (mouseInConverArea()) {
             // On the bar: it stays while the pointer is there.
