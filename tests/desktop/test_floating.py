@@ -4,7 +4,8 @@ cannot place a window of its own, learns nothing of where its windows are, and a
 that takes the keyboard deactivates the one under it. So the player window's bar must sit
 on its picture, centred, 20 points above the bottom, stay while the pointer travels onto
 it, follow the window when the compositor moves it, leave the keys (Esc, Ctrl+W) with the
-player window, and sit 25 points above the bottom of a full screen; the player window is
+player window, turn to trim mode from its own export menu with the frame-stepping panel on
+the window, and sit 25 points above the bottom of a full screen; the player window is
 dragged by its picture; and the trim editor's skinned export menu opens below its button
 and an entry can be chosen. Geometry comes from the compositor (or the X server), what the
 program shows from its widget report placed on the screen.
@@ -140,6 +141,39 @@ if c.check(win is not None, "the player window opens again"):
     c.check(show_bar(win) is not None, "the bar shows on the reopened window")
     d.key("ctrl+w")
     c.check(wait(lambda: player_window() is None, 5), "Ctrl+W closes the player window after the bar showed")
+
+# The bar's own export menu (a pop-up of its button) turns it to trim mode; the pointer on
+# the left cut lifts the frame-stepping panel, which lies on the window under the bar.
+win = open_player()
+b = show_bar(win) if win else None
+export = app.widget(tooltip="export or trim")
+if c.check(b is not None and export is not None, "the bar is up with its export button"):
+    app.click_widget(export)
+    time.sleep(0.5)
+    d.key("Up", "Return")  # the menu's last entry: Trim
+    trim = wait(lambda: app.widget(text="Trim", cls="LXButton"), 5)
+    shown = app.overlay("LXConverWin")
+    cut = next(iter(app.widgets_on(shown, cls="LXCutSlider") if shown else []), None)
+    if c.check(trim is not None and cut is not None, "the bar's export menu turns it to trim mode"):
+        x, y, cw, ch = cut["rect"]
+        panel = None
+        for py in range(y + 2, y + ch, 4):
+            for px in range(x, x + 24, 4):
+                d.pointer(px, py)
+                time.sleep(0.05)
+                panel = app.overlay("LXCountdownWindow")
+                if panel:
+                    break
+            if panel:
+                break
+        if c.check(panel is not None, "the pointer on the left cut lifts its frame-stepping panel"):
+            w = player_window()
+            c.check(w["x"] <= panel["x"] and panel["x"] + panel["w"] <= w["x"] + w["w"] and w["y"] <= panel["y"]
+                    and panel["y"] + panel["h"] <= w["y"] + w["h"], "the panel lies on the player window",
+                    str((w, panel)))
+            shot("player-window-trim-panel")
+    d.key("ctrl+w")
+    c.check(wait(lambda: player_window() is None, 5), "Ctrl+W closes the player window in trim mode")
 
 # Full screen from the bar: the bar at the bottom of the screen, Esc leaves full screen.
 win = open_player()
