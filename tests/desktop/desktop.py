@@ -281,10 +281,9 @@ class WaylandDesktop:
         for tool in ("sway", "swaymsg", "wtype", "grim"):
             if not shutil.which(tool):
                 raise Unavailable("%s is not installed (scripts/install-deps installs it)" % tool)
-        self.helper = os.path.join(BIN_DIR, "cinvora-test-pointer")
-        if not os.access(self.helper, os.X_OK):
+        if not os.access(os.path.join(BIN_DIR, "cinvora-test-pointer"), os.X_OK):
             raise Unavailable("the pointer helper %s was not built (needs wayland-client and wayland-scanner)"
-                              % self.helper)
+                              % os.path.join(BIN_DIR, "cinvora-test-pointer"))
         self.uid, self.gid = self._user()
         self.tmp = tempfile.mkdtemp(prefix="cinvora-wayland-")
         os.chmod(self.tmp, 0o755)
@@ -294,6 +293,7 @@ class WaylandDesktop:
         os.makedirs(os.path.join(self.tmp, "sway-home"))
         self.own(self.runtime)
         self.own(os.path.join(self.tmp, "sway-home"))
+        self._reach_build()
         self._start_sway()
         self._start_pointer()
         self._start_keyboard()
@@ -313,6 +313,30 @@ class WaylandDesktop:
             except KeyError:
                 raise Unavailable("sway refuses root and no user %s could be made: %s" % (WAYLAND_USER, r.stderr.strip()))
         return pw.pw_uid, pw.pw_gid
+
+    def _reach_build(self):
+        """The program and the fixtures where the desktop's user can read them: a build tree
+        under a folder closed to others (a root's home) is copied into the desktop's own."""
+        global BIN_DIR, FIXTURES
+        if os.geteuid() != 0:
+            return
+
+        def readable(path):
+            return subprocess.run(["test", "-r", path], **self.run_as()).returncode == 0
+        if not readable(os.path.join(BIN_DIR, "cinvora")):
+            app = os.path.join(self.tmp, "app")
+            os.makedirs(os.path.join(app, "bin"))
+            for name in ("cinvora", "cinvora-test-pointer"):
+                shutil.copy2(os.path.join(BIN_DIR, name), os.path.join(app, "bin"))
+            shutil.copytree(os.path.join(BIN_DIR, "..", "lib"), os.path.join(app, "lib"),
+                            ignore=lambda d, names: [n for n in names if ".so" not in n])
+            subprocess.run(["chmod", "-R", "a+rX", app], check=True)
+            BIN_DIR = os.path.join(app, "bin")
+        if not readable(os.path.join(FIXTURES, "clip.mp4")):
+            copy = os.path.join(self.tmp, "fixtures")
+            shutil.copytree(FIXTURES, copy)
+            subprocess.run(["chmod", "-R", "a+rX", copy], check=True)
+            FIXTURES = copy
 
     def run_as(self):
         if os.geteuid() != 0:
@@ -405,7 +429,7 @@ class WaylandDesktop:
 
     # -- real input ------------------------------------------------------------------------
     def _start_pointer(self):
-        self._pointer = subprocess.Popen([self.helper], env=self.env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+        self._pointer = subprocess.Popen([os.path.join(BIN_DIR, "cinvora-test-pointer")], env=self.env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                          stderr=subprocess.PIPE, text=True, bufsize=1)
         self._procs.append(self._pointer)
         line = self._pointer.stdout.readline().strip()
