@@ -132,10 +132,12 @@ LXPlayerPlusEditorController::LXPlayerPlusEditorController(LXMediaControllerDele
     // The window is moved by dragging its picture.
     for (QWidget *w : std::initializer_list<QWidget *>{_playView, _playContainerView, _backGroundView})
         LXDragWindow::setDragHandle(w);
-    new PointerWatch(this, [this](QWidget *receiver, QEvent *event) { notePointer(receiver, event); });
+    _pointerWatch = new PointerWatch(this, [this](QWidget *receiver, QEvent *event) { notePointer(receiver, event); });
 }
 
 LXPlayerPlusEditorController::~LXPlayerPlusEditorController() {
+    // Nothing of a screen on its way out hears the pointer (its widgets go after this body).
+    delete _pointerWatch;
     if (_dragWindow && _dragWindow->dragWindowDelegate() == this)
         _dragWindow->setDragWindowDelegate(nullptr);
     escFullCtrl();

@@ -319,6 +319,7 @@ private:
     QPointF _startWinPt, _currentWinPt;
     bool _bMouseDragged = false;
     bool _showingBar = false;
+    QObject *_pointerWatch = nullptr;
     std::optional<PointerPlace> _pointer;
     // Where the pointer was when the bar closed.
     std::optional<PointerPlace> _pointerAtClose;
