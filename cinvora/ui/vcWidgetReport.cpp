@@ -142,6 +142,10 @@ QByteArray vcWidgetReport::report() {
         o[QStringLiteral("title")] = w->windowTitle();
         o[QStringLiteral("frame")] = rectArray(w->frameGeometry());
         o[QStringLiteral("active")] = w->isActiveWindow();
+        // A pop-up is placed against the window it hangs from: a Wayland client learns
+        // where that one is only from the compositor, so the reader needs to know which.
+        if (const QWidget *p = w->parentWidget())
+            o[QStringLiteral("parentWindow")] = p->window()->windowTitle();
         QJsonArray widgets;
         collect(w, widgets);
         o[QStringLiteral("widgets")] = widgets;

@@ -3,77 +3,37 @@
 #include "glazeform/LXGeometry.h"
 
 #include <QEnterEvent>
-#include <QGuiApplication>
 #include <QMouseEvent>
-#include <QWindow>
-
-#include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
-#include <vector>
 
 namespace {
-// The floating windows are controls of the window under them, not windows of their own: a
-// click on them must leave the keyboard (and its Esc and Ctrl+W) with that window.
-constexpr Qt::WindowFlags kFloatingFlags = Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                                           Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus;
-
-xcb_atom_t internAtom(xcb_connection_t *c, const char *name) {
-    xcb_intern_atom_reply_t *r =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(std::strlen(name)), name), nullptr);
-    const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(r);
-    return a;
+// Where a widget is on the screen, in lower-left points, whether it is a window or an overlay
+// inside one. An overlay's "screen" is its window's idea of where it is: under Wayland no
+// client learns where the compositor put its windows, but the window's own widgets agree
+// with one another, and that is all an overlay needs.
+QRectF screenFrameOf(const QWidget *w) {
+    return LXGeometry::qtToScreen(QRectF(QRectF(w->mapToGlobal(QPoint(0, 0)), QSizeF(w->size()))));
 }
 
-// Qt's window flags cannot keep a window out of task bars and pagers; under X11 the window
-// manager is asked directly. An unmapped window carries the state in its property (Qt keeps
-// states it does not manage when it maps the window); a mapped one asks through the root.
-void keepOutOfTaskBars(QWidget *w) {
-    auto *x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t *c = x11 ? x11->connection() : nullptr;
-    if (!c)
+void placeOnScreen(QWidget *w, const QRectF &frame) {
+    const QRect global = LXGeometry::screenToQt(frame).toRect();
+    if (QWidget *parent = w->isWindow() ? nullptr : w->parentWidget())
+        w->setGeometry(QRect(parent->mapFromGlobal(global.topLeft()), global.size()));
+    else
+        w->setGeometry(global);
+}
+
+// Makes `w` an overlay of `host` (or a hidden window of its own, for no host) where it was on
+// the screen. An overlay is a part of the window under it, not a window: the compositor
+// cannot put it elsewhere, it goes wherever its window goes, and a click on it leaves the
+// keyboard (and the window's Esc and Ctrl+W) with that window.
+void reparentKeepingPlace(QWidget *w, QWidget *host) {
+    if (w->parentWidget() == host)
         return;
-    const auto id = xcb_window_t(w->winId());
-    const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
-    const xcb_atom_t wanted[] = {internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                 internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
-    if (state == XCB_ATOM_NONE || wanted[0] == XCB_ATOM_NONE || wanted[1] == XCB_ATOM_NONE)
-        return;
-    if (!w->isVisible()) {
-        std::vector<xcb_atom_t> atoms;
-        if (xcb_get_property_reply_t *r =
-                xcb_get_property_reply(c, xcb_get_property(c, 0, id, state, XCB_ATOM_ATOM, 0, 64), nullptr)) {
-            const auto *v = static_cast<const xcb_atom_t *>(xcb_get_property_value(r));
-            if (r->format == 32)
-                atoms.assign(v, v + xcb_get_property_value_length(r) / 4);
-            std::free(r);
-        }
-        for (xcb_atom_t a : wanted)
-            if (std::find(atoms.begin(), atoms.end(), a) == atoms.end())
-                atoms.push_back(a);
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()),
-                            atoms.data());
-    } else {
-        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c, xcb_query_tree(c, id), nullptr);
-        if (!tree)
-            return;
-        xcb_client_message_event_t ev{};
-        ev.response_type = XCB_CLIENT_MESSAGE;
-        ev.format = 32;
-        ev.window = id;
-        ev.type = state;
-        ev.data.data32[0] = 1; // add
-        ev.data.data32[1] = wanted[0];
-        ev.data.data32[2] = wanted[1];
-        ev.data.data32[3] = 1; // from an application
-        xcb_send_event(c, 0, tree->root, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                       reinterpret_cast<const char *>(&ev));
-        std::free(tree);
-    }
-    xcb_flush(c);
+    const QRectF frame = screenFrameOf(w);
+    w->setParent(host);
+    placeOnScreen(w, frame);
 }
 } // namespace
 
@@ -162,7 +122,14 @@ void LXConverWinView::mousePressEvent(QMouseEvent *event) {
         _dataSource->mouseDownOnConverWinView();
     clearAutoHideTime();
     _startPoint = LXGeometry::screenPointFromQt(event->globalPosition());
-    _originalPoint = LXGeometry::qtToScreen(QRectF(window()->geometry())).topLeft();
+    _originalPoint = screenFrameOf(draggedWidget()).topLeft();
+}
+
+QWidget *LXConverWinView::draggedWidget() const {
+    // The floating bar when the view is its content, else whatever window holds the view.
+    if (auto *floating = qobject_cast<LXConverWin *>(parentWidget()))
+        return floating;
+    return window();
 }
 
 void LXConverWinView::mouseMoveEvent(QMouseEvent *event) {
@@ -175,7 +142,7 @@ void LXConverWinView::mouseMoveEvent(QMouseEvent *event) {
     if (!lock.owns_lock())
         return;
     clearAutoHideTime();
-    QWidget *win = window();
+    QWidget *win = draggedWidget();
     const QPointF delta = LXGeometry::screenPointFromQt(event->globalPosition()) - _startPoint;
     auto *floating = qobject_cast<LXConverWin *>(win);
     const bool locked = floating && floating->lockWin();
@@ -183,8 +150,7 @@ void LXConverWinView::mouseMoveEvent(QMouseEvent *event) {
                                       floating ? floating->lockRect() : QRectF());
     if (locked && _dataSource)
         _dataSource->dragPoint(origin);
-    const QRectF q = LXGeometry::screenToQt(QRectF(origin, QSizeF(win->size())));
-    win->move(q.topLeft().toPoint());
+    placeOnScreen(win, QRectF(origin, QSizeF(win->size())));
 }
 
 void LXConverWinView::mouseReleaseEvent(QMouseEvent *event) {
@@ -203,25 +169,19 @@ QPointer<LXConverWin> &LXConverWin::slot() {
 LXConverWin *LXConverWin::convertWin() { return slot().data(); }
 
 LXConverWin::LXConverWin(const QRectF &frame, LXConvertWinViewDataSource *dataSource)
-    : QWidget(nullptr, kFloatingFlags) {
-    setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    : QWidget(nullptr, Qt::FramelessWindowHint) {
     setAttribute(Qt::WA_Hover);
     setScreenFrame(frame);
     _converView = new LXConverWinView(frame.size(), dataSource, this);
     _converView->setGeometry(0, 0, int(frame.width()), int(frame.height()));
     _converView->addControlOnConvertView();
-    keepOutOfTaskBars(this);
 }
 
-LXConverWin::~LXConverWin() {
-    if (_parentWin)
-        _parentWin->removeEventFilter(this);
-}
+LXConverWin::~LXConverWin() = default;
 
-QRectF LXConverWin::screenFrame() const { return LXGeometry::qtToScreen(QRectF(geometry())); }
+QRectF LXConverWin::screenFrame() const { return screenFrameOf(this); }
 
-void LXConverWin::setScreenFrame(const QRectF &frame) { setGeometry(LXGeometry::screenToQt(frame).toRect()); }
+void LXConverWin::setScreenFrame(const QRectF &frame) { placeOnScreen(this, frame); }
 
 LXConverWin *LXConverWin::showConverWinWithFrameConvertWinViewDelegateIsPlaying(const QRectF &frame,
                                                                                 LXConvertWinViewDataSource *dataSource,
@@ -262,29 +222,17 @@ void LXConverWin::destrayConverWin() {
 }
 
 void LXConverWin::addToParentWindowIsFullScreen(QWidget *parent, bool fullScreen) {
-    if (!fullScreen && parent) {
-        removeFromParentWin();
-        _parentWin = parent->window();
-        _parentPos = _parentWin->pos();
-        _parentWin->installEventFilter(this);
-        if (!windowHandle())
-            create();
-        if (_parentWin->windowHandle())
-            windowHandle()->setTransientParent(_parentWin->windowHandle());
+    // Full screen or not, the bar lies on the window that shows the picture: the full-screen
+    // window is a window of its own.
+    (void)fullScreen;
+    QWidget *host = parent ? parent->window() : nullptr;
+    if (!host) {
         show();
         raise();
         return;
     }
-    // Over the full-screen picture, which keeps the keyboard. The window manager puts a
-    // focused full-screen window above every other, the bar too, unless the bar belongs to it.
-    removeFromParentWin();
-    setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    if (!windowHandle())
-        create();
-    QWidget *owner = parent ? parent->window() : nullptr;
-    if (owner && owner->windowHandle())
-        windowHandle()->setTransientParent(owner->windowHandle());
-    keepOutOfTaskBars(this); // a changed flag may have made a new native window
+    reparentKeepingPlace(this, host);
+    _parentWin = host;
     show();
     raise();
 }
@@ -292,20 +240,9 @@ void LXConverWin::addToParentWindowIsFullScreen(QWidget *parent, bool fullScreen
 void LXConverWin::removeFromParentWin() {
     if (!_parentWin)
         return;
-    _parentWin->removeEventFilter(this);
-    if (windowHandle())
-        windowHandle()->setTransientParent(nullptr);
     _parentWin = nullptr;
-}
-
-bool LXConverWin::eventFilter(QObject *watched, QEvent *event) {
-    // A child window travels with its parent.
-    if (watched == _parentWin && event->type() == QEvent::Move) {
-        const QPoint now = _parentWin->pos();
-        move(pos() + (now - _parentPos));
-        _parentPos = now;
-    }
-    return false;
+    hide();
+    reparentKeepingPlace(this, nullptr);
 }
 
 void LXConverWin::enterEvent(QEnterEvent *event) {
@@ -323,12 +260,14 @@ void LXConverWin::leaveEvent(QEvent *event) {
 // ---------------------------------------------------------------------------------------
 // Countdown window
 
-LXCountdownWindow::LXCountdownWindow(const QRectF &contentRect) : QWidget(nullptr, kFloatingFlags) {
-    setAttribute(Qt::WA_TranslucentBackground);
+LXCountdownWindow::LXCountdownWindow(const QRectF &contentRect) : QWidget(nullptr, Qt::FramelessWindowHint) {
     setFocusPolicy(Qt::StrongFocus);
-    setGeometry(LXGeometry::screenToQt(contentRect).toRect());
-    keepOutOfTaskBars(this);
+    setScreenFrame(contentRect);
 }
+
+QRectF LXCountdownWindow::screenFrame() const { return screenFrameOf(this); }
+
+void LXCountdownWindow::setScreenFrame(const QRectF &frame) { placeOnScreen(this, frame); }
 
 void LXCountdownWindow::setContentView(QWidget *view) {
     if (_content == view)
@@ -348,24 +287,11 @@ void LXCountdownWindow::resizeEvent(QResizeEvent *) {
 }
 
 void LXCountdownWindow::attachToWindow(QWidget *parent) {
-    if (_parent)
-        _parent->removeEventFilter(this);
-    _parent = parent ? parent->window() : nullptr;
-    if (!_parent)
-        return;
-    _parentPos = _parent->pos();
-    _parent->installEventFilter(this);
-    if (!windowHandle())
-        create();
-    if (_parent->windowHandle())
-        windowHandle()->setTransientParent(_parent->windowHandle());
-}
-
-bool LXCountdownWindow::eventFilter(QObject *watched, QEvent *event) {
-    if (watched == _parent && event->type() == QEvent::Move) {
-        const QPoint now = _parent->pos();
-        move(pos() + (now - _parentPos));
-        _parentPos = now;
-    }
-    return false;
+    QWidget *host = parent ? parent->window() : nullptr;
+    const bool shown = isVisible() && host;
+    reparentKeepingPlace(this, host);
+    if (shown)
+        show();
+    if (host)
+        raise();
 }

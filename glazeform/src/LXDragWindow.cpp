@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QMouseEvent>
+#include <QWindow>
 
 const char *const LXDragWindow::kDragHandleProperty = "lxDragHandle";
 
@@ -68,6 +69,14 @@ bool LXDragWindow::eventFilter(QObject *watched, QEvent *event) {
             _dragging = true;
             if (_delegate)
                 _delegate->dragWindowMouseDown(LXGeometry::screenPointFromQt(_pressGlobal));
+            // The window manager moves the window from here on, as a drag of a title bar:
+            // under Wayland it is the only one that can, and it keeps the pointer (and the
+            // release) until the move ends. The drag is over for this window; where the
+            // window went arrives as a move.
+            if (QWindow *handle = windowHandle(); handle && handle->startSystemMove()) {
+                endDrag(e->globalPosition());
+                return true;
+            }
         }
         move(_pressWindowPos + delta.toPoint());
         if (_delegate)

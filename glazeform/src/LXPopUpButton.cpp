@@ -175,20 +175,21 @@ void LXPopUpButton::showMenuWindow() {
     watchWindow();
     if (_menuWindow) {
         dismissMenu();
+        _bPopuped = false;
     } else if (!_menuItems.isEmpty()) {
         auto *menu = new LXMenu(this, _menuItems, _selectIndex, _popupMenuItemBg);
         const QRectF frame = menuFrame(int(_menuItems.size()));
-        // The frame hangs from the button's lower-left corner.
+        // The frame hangs from the button's lower-left corner. The menu is a pop-up of the
+        // button's window: the compositor places it against that window, at this offset.
         const QPointF corner = mapToGlobal(QPointF(0, height()));
         const QRectF q = LXGeometry::flipRect(frame, 0).translated(corner);
         menu->setGeometry(q.toRect());
-        menu->show();
-        menu->raise();
         _menuWindow = menu;
+        _bPopuped = true;
+        menu->show();
     } else {
         return;
     }
-    _bPopuped = !_bPopuped;
     update();
 }
 
@@ -224,12 +225,17 @@ void LXPopUpButton::willSelectMenuItemWithIndexKeyStr(const QString &key) {
 
 // ------------------------------------------------------------------------------------
 
+// A pop-up with the button's window as its parent: a window that takes the keyboard would
+// deactivate that window (whose deactivation closes every menu), and a window of its own
+// could not be placed under Wayland. A press outside closes it, and is not replayed: a
+// press on the button that opened it closes it without opening it again.
 LXMenu::LXMenu(LXPopUpButton *button, const QStringList &items, int selectIndex, const QPixmap &background)
-    : QWidget(button->window(),
-              Qt::Tool | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint | Qt::WindowDoesNotAcceptFocus),
-      _button(button), _menuItems(items), _oldIdx(selectIndex) {
+    : QWidget(button->window(), Qt::Popup | Qt::FramelessWindowHint | Qt::NoDropShadowWindowHint), _button(button),
+      _menuItems(items), _oldIdx(selectIndex) {
     setAttribute(Qt::WA_TranslucentBackground);
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_NoMouseReplay);
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(button->accessibleName().isEmpty() ? button->toolTip() : button->accessibleName());
     const int n = int(items.size());
     const double w = button->width();
     const double h = double(LXPopUpButton::kRowHeight) * n + 2 * LXPopUpButton::kMenuPadding;
@@ -265,6 +271,39 @@ LXMenu::LXMenu(LXPopUpButton *button, const QStringList &items, int selectIndex,
 }
 
 LXMenu::~LXMenu() { foundation::NotificationCenter::defaultCenter().removeObserver(this); }
+
+void LXMenu::hideEvent(QHideEvent *event) {
+    // Closed by a press outside or by Esc as well as by the button: the button is told.
+    QWidget::hideEvent(event);
+    if (_button && _button->menuWindow() == this)
+        _button->menuClosed();
+}
+
+void LXMenu::keyPressEvent(QKeyEvent *event) {
+    const int n = int(_rows.size());
+    const int at = highlightedIndex();
+    switch (event->key()) {
+    case Qt::Key_Up:
+        if (n > 0)
+            highlightOnly(at <= 0 ? n - 1 : at - 1);
+        break;
+    case Qt::Key_Down:
+        if (n > 0)
+            highlightOnly(at < 0 || at >= n - 1 ? 0 : at + 1);
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (at >= 0 && at < n)
+            rowReleased(_rows[size_t(at)]);
+        break;
+    default:
+        // Esc closes a pop-up.
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
 
 int LXMenu::highlightedIndex() const {
     for (LXMenuItem *r : _rows)
@@ -315,6 +354,7 @@ void LXMenu::rowReleased(LXMenuItem *row) {
 LXMenuItem::LXMenuItem(LXMenu *menu, int idx, const QString &text, QWidget *parent)
     : QWidget(parent), _menu(menu), _idx(idx), _itemStringValue(text), _indexKeyStr(QString::number(idx)) {
     setMouseTracking(true);
+    setAccessibleName(text);
 }
 
 void LXMenuItem::setBIsSelect(bool on) {

@@ -13,7 +13,6 @@
 
 #include <QChildEvent>
 #include <QEvent>
-#include <QShortcut>
 #include <algorithm>
 #include <cmath>
 
@@ -420,10 +419,13 @@ void LXPlayerController::enterFullCtrl(const QRectF &rect) {
     initAutoTimer();
     // Shown above this screen's window without taking the keyboard from it, so that the
     // window's shortcuts (space, arrows) keep working while the bar is up.
+    // In full screen the picture is the full-screen window's: the bar lies on that one.
+    const bool full = _playView->isInFullScreenMode() && _playView->fullScreenWindow();
+    QWidget *host = full ? _playView->fullScreenWindow() : window();
     LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(
-        rect, this, isPlaying(), window());
+        rect, this, isPlaying(), host);
     w->setConverWinDelegate(this);
-    w->addToParentWindowIsFullScreen(window(), false);
+    w->addToParentWindowIsFullScreen(host, full);
     updateTimeLbls();
 }
 
@@ -618,14 +620,8 @@ QWidget *LXPlayerController::backgroundView(LXConverWinView *view) {
     _fullBgView = new LXView(view);
     LXGeometry::place(_fullBgView, QRectF(0, 0, view->width(), view->height()));
     _fullBgView->setBackGroundImage(LXImage::named(QStringLiteral("FullBg.png")));
-    // In full screen the bar is the key window, so Esc reaches it rather than the picture;
-    // it still means "leave full screen".
-    auto *esc = new QShortcut(QKeySequence(Qt::Key_Escape), view);
-    esc->setContext(Qt::WindowShortcut);
-    connect(esc, &QShortcut::activated, this, [this] {
-        if (_playView->isInFullScreenMode())
-            _playView->exitFullScreenMode();
-    });
+    // No Esc of its own: the bar is a part of the window under it, whose keys it passes on
+    // (a second Esc shortcut in that window would make both ambiguous, and neither fire).
     return _fullBgView;
 }
 

@@ -10,12 +10,15 @@
 #include <glazeform/LXStyle.h>
 #include <glazeform/LXView.h>
 
-#include <QCursor>
+#include <QApplication>
+#include <QEnterEvent>
 #include <QGuiApplication>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <cmath>
 
 using D = LXMediaControllerDelegate;
@@ -40,6 +43,35 @@ void showIf(QWidget *w, bool on) {
     if (w)
         w->setVisible(on);
 }
+
+// Hands every pointer event of the application to a function before its widget sees it.
+class PointerWatch : public QObject {
+public:
+    PointerWatch(QObject *owner, std::function<void(QWidget *, QEvent *)> note)
+        : QObject(owner), _note(std::move(note)) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        switch (event->type()) {
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::Enter:
+        case QEvent::Leave:
+            if (watched->isWidgetType())
+                _note(static_cast<QWidget *>(watched), event);
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    std::function<void(QWidget *, QEvent *)> _note;
+};
 
 } // namespace
 
@@ -100,9 +132,12 @@ LXPlayerPlusEditorController::LXPlayerPlusEditorController(LXMediaControllerDele
     // The window is moved by dragging its picture.
     for (QWidget *w : std::initializer_list<QWidget *>{_playView, _playContainerView, _backGroundView})
         LXDragWindow::setDragHandle(w);
+    _pointerWatch = new PointerWatch(this, [this](QWidget *receiver, QEvent *event) { notePointer(receiver, event); });
 }
 
 LXPlayerPlusEditorController::~LXPlayerPlusEditorController() {
+    // Nothing of a screen on its way out hears the pointer (its widgets go after this body).
+    delete _pointerWatch;
     if (_dragWindow && _dragWindow->dragWindowDelegate() == this)
         _dragWindow->setDragWindowDelegate(nullptr);
     escFullCtrl();
@@ -231,7 +266,10 @@ bool LXPlayerPlusEditorController::needSave() const { return _trim.changedSinceS
 void LXPlayerPlusEditorController::showExportMenu() {
     if (_exportMenu)
         _exportMenu->close();
-    auto *menu = new QMenu(this);
+    // A pop-up of the window the button is on (the full-screen window in full screen), which
+    // the compositor places against that window.
+    QWidget *anchor = _exportButton ? static_cast<QWidget *>(_exportButton) : _playView;
+    auto *menu = new QMenu(anchor);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const QStringList titles = exportMenuTitles();
     for (int i = 0; i < titles.size(); ++i)
@@ -241,8 +279,7 @@ void LXPlayerPlusEditorController::showExportMenu() {
         menu->addAction(trimMenuTitle(), this, [this] { trimVideo(); });
     }
     _exportMenu = menu;
-    const QPoint at = _exportButton ? _exportButton->mapToGlobal(QPoint(0, _exportButton->height())) : QCursor::pos();
-    menu->popup(at);
+    menu->popup(anchor->mapToGlobal(QPoint(0, _exportButton ? anchor->height() : anchor->height() / 2)));
 }
 
 void LXPlayerPlusEditorController::exportWithType(int type) {
@@ -297,7 +334,57 @@ QRectF LXPlayerPlusEditorController::converWinRt(bool) const {
 
 bool LXPlayerPlusEditorController::mouseInConverArea() const {
     LXConverWin *w = isFullControlShown() ? LXConverWin::convertWin() : nullptr;
-    return w && w->frameGeometry().contains(QCursor::pos());
+    return w && pointerOver(w);
+}
+
+void LXPlayerPlusEditorController::notePointer(QWidget *receiver, QEvent *event) {
+    QWidget *win = receiver->window();
+    if (win != window() && win != _playView->fullScreenWindow())
+        return;
+    if (event->type() == QEvent::Leave) {
+        // Out of the window: nothing of this screen is under the pointer. (A pop-up opening
+        // over the window sends the same leave; the pointer has not gone anywhere.)
+        if (receiver == win && _pointer && _pointer->window == win && !QApplication::activePopupWidget())
+            _pointer.reset();
+        return;
+    }
+    const QPointF global = event->type() == QEvent::Enter ? static_cast<QEnterEvent *>(event)->globalPosition()
+                                                          : static_cast<QMouseEvent *>(event)->globalPosition();
+    _pointer = PointerPlace{win, win->mapFromGlobal(global)};
+}
+
+bool LXPlayerPlusEditorController::pointerOver(const QWidget *w) const {
+    if (!w || !w->isVisible() || !_pointer || !_pointer->window || _pointer->window != w->window())
+        return false;
+    return w->rect().contains(w->mapFrom(_pointer->window.data(), _pointer->position).toPoint());
+}
+
+std::optional<QPointF> LXPlayerPlusEditorController::pointerGlobal() const {
+    if (!_pointer || !_pointer->window)
+        return std::nullopt;
+    return _pointer->window->mapToGlobal(_pointer->position);
+}
+
+void LXPlayerPlusEditorController::closeBarUnlessPointerStays() {
+    QTimer::singleShot(0, this, [this] {
+        LXConverWin *bar = isFullControlShown() ? LXConverWin::convertWin() : nullptr;
+        // A menu open over the window (the bar's export menu) took the pointer: the bar
+        // stays under it.
+        if (!bar || QApplication::activePopupWidget())
+            return;
+        if (mouseInConverArea()) {
+            // On the bar: it stays while the pointer is there.
+            invalidateAutoHideTime();
+            restoreAutoHideTime();
+            return;
+        }
+        // Back on the picture the bar stays (the picture's own movement keeps it), but the
+        // top 22 points of the window count as outside; so does anywhere off the window.
+        QWidget *host = bar->parentWidget() ? bar->parentWidget()->window() : window();
+        if (host && pointerOver(host) && _pointer->position.y() >= (host == window() ? 22.0 : 0.0))
+            return;
+        closeConverWindow(_playView->isInFullScreenMode());
+    });
 }
 
 void LXPlayerPlusEditorController::showConverWindow(bool fullScreen) {
@@ -336,7 +423,7 @@ void LXPlayerPlusEditorController::closeConverWindow(bool) {
 
 void LXPlayerPlusEditorController::escFullCtrl() {
     if (isFullControlShown())
-        _pointerAtClose = QCursor::pos();
+        _pointerAtClose = _pointer;
     hidePreciseWin();
     if (_exportMenu)
         _exportMenu->close();
@@ -391,11 +478,12 @@ void LXPlayerPlusEditorController::showPreciseWin(const QPointF &point, double s
         _timeLbl->setTextFont(LXStyle::systemFont(12));
         _timeLbl->setBDrawBackground(false);
         win->setContentView(view);
+        // Over the window the bar lies on (the full-screen window in full screen), above it.
         LXConverWin *bar = isFullControlShown() ? LXConverWin::convertWin() : nullptr;
-        win->attachToWindow(bar ? static_cast<QWidget *>(bar) : window());
+        win->attachToWindow(bar && bar->parentWidget() ? bar->parentWidget() : window());
         _preciseWin = win;
     } else {
-        _preciseWin->setGeometry(LXGeometry::screenToQt(QRectF(point, QSizeF(kPreciseWidth, kPreciseHeight))).toRect());
+        _preciseWin->setScreenFrame(QRectF(point, QSizeF(kPreciseWidth, kPreciseHeight)));
     }
     _preciseWin->show();
     _preciseWin->raise();
@@ -551,7 +639,7 @@ void LXPlayerPlusEditorController::updatePlayPauseButton2(bool playing) {
 // The player
 
 bool LXPlayerPlusEditorController::pointerRested() const {
-    return _pointerAtClose && *_pointerAtClose == QCursor::pos();
+    return _pointerAtClose && _pointer && *_pointerAtClose == *_pointer;
 }
 
 void LXPlayerPlusEditorController::enterPlayerArea(SWPlayer *) {
@@ -563,14 +651,9 @@ void LXPlayerPlusEditorController::enterPlayerArea(SWPlayer *) {
 }
 
 void LXPlayerPlusEditorController::exitPlayerArea(SWPlayer *) {
-    if (!isFullControlShown())
-        return;
-    if (mouseInConverArea()) {
-        invalidateAutoHideTime();
-        restoreAutoHideTime();
-    } else {
-        closeConverWindow(_playView->isInFullScreenMode());
-    }
+    // The picture's leave comes before the bar's enter when the pointer moves onto the bar.
+    if (isFullControlShown())
+        closeBarUnlessPointerStays();
 }
 
 void LXPlayerPlusEditorController::playerMouseMoved(SWPlayer *) {
@@ -636,10 +719,7 @@ void LXPlayerPlusEditorController::mouseExitCoverWin(QEvent *) {
     // the user's hold on it.
     if (QGuiApplication::mouseButtons() != Qt::NoButton)
         return;
-    // The top 22 points of the window count as outside.
-    const QRect inside = window()->frameGeometry().adjusted(0, 22, 0, 0);
-    if (!inside.contains(QCursor::pos()))
-        closeConverWindow(_playView->isInFullScreenMode());
+    closeBarUnlessPointerStays();
 }
 
 void LXPlayerPlusEditorController::mouseDownOnConverWinView() {
@@ -856,8 +936,10 @@ void LXPlayerPlusEditorController::leftCutUpArea(QMouseEvent *event) {
     _bProcessTrackStart = true;
     if (_preciseWin)
         return;
-    const QPointF pointer = LXGeometry::screenPointFromQt(event ? event->globalPosition() : QPointF(QCursor::pos()));
-    showPreciseWin(winPt(pointer), _editMovie->trackStart());
+    const std::optional<QPointF> global = event ? std::optional(event->globalPosition()) : pointerGlobal();
+    if (!global)
+        return;
+    showPreciseWin(winPt(LXGeometry::screenPointFromQt(*global)), _editMovie->trackStart());
 }
 
 void LXPlayerPlusEditorController::rightCutUpArea(QMouseEvent *event) {
@@ -868,8 +950,10 @@ void LXPlayerPlusEditorController::rightCutUpArea(QMouseEvent *event) {
     _bProcessTrackStart = false;
     if (_preciseWin)
         return;
-    const QPointF pointer = LXGeometry::screenPointFromQt(event ? event->globalPosition() : QPointF(QCursor::pos()));
-    showPreciseWin(winPt(pointer), _editMovie->trackEnd());
+    const std::optional<QPointF> global = event ? std::optional(event->globalPosition()) : pointerGlobal();
+    if (!global)
+        return;
+    showPreciseWin(winPt(LXGeometry::screenPointFromQt(*global)), _editMovie->trackEnd());
 }
 
 // ---------------------------------------------------------------------------------------

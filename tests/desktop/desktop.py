@@ -1,7 +1,12 @@
-"""The real program on a real X desktop: an Xvfb display of its own, the openbox window
-manager (which decorates and places windows, away from the corner, as a desktop with a
-panel does), real pointer and key events through XTEST (xdotool), window geometry read
-back from the X server (xwininfo), and screenshots (ImageMagick).
+"""The real program on a real desktop of its own. Desktop is an X one: an Xvfb display, the
+openbox window manager (which decorates and places windows, away from the corner, as a
+desktop with a panel does), real pointer and key events through XTEST (xdotool), window
+geometry read back from the X server (xwininfo), and screenshots (ImageMagick).
+WaylandDesktop is a Wayland one: sway's headless backend, run as an unprivileged user
+(sway refuses root), pointer events through the wlroots virtual-pointer protocol (the
+`cinvora-test-pointer` helper built beside the tests), keys through wtype, geometry read
+back from the compositor (swaymsg) and screenshots through grim. session() makes the one
+that CINVORA_DESKTOP names ("wayland", else X).
 
 A test script makes one Desktop, starts the program with App, drives it and records its
 checks with Checks; the script's last line is Checks.finish(), which prints the count and
@@ -9,8 +14,10 @@ sets the exit code. Every process started here is stopped by its process id at t
 """
 
 import atexit
+import glob
 import json
 import os
+import pwd
 import shutil
 import signal
 import subprocess
@@ -162,6 +169,37 @@ class Desktop:
         except KeyError:
             return None
 
+    def windows(self, pid):
+        """A program's mapped windows: id, name and contents' geometry."""
+        out = self.x(["xdotool", "search", "--onlyvisible", "--pid", str(pid)])
+        wins = []
+        for line in out.split():
+            wid = int(line)
+            g = self.geometry(wid)
+            if not g or not g[4]:
+                continue
+            name = self.x(["xdotool", "getwindowname", str(wid)]).strip()
+            wins.append({"id": wid, "name": name, "x": g[0], "y": g[1], "w": g[2], "h": g[3]})
+        return wins
+
+    def activate(self, wid):
+        self.x(["xdotool", "windowactivate", "--sync", str(wid)])
+
+    def app_env(self):
+        return {"QT_QPA_PLATFORM": "xcb"}
+
+    def run_as(self):
+        """Popen arguments for a program of the desktop's user (the caller's on X)."""
+        return {}
+
+    def own(self, path):
+        """Gives a folder the tests made to the desktop's user (nothing to do on X)."""
+
+    def place_report(self, report, pid):
+        """The widget report with every rectangle on the screen: X tells the program where
+        its windows are, so the report's are right as they stand."""
+        return report
+
     def screenshot(self, name):
         os.makedirs(SHOTS, exist_ok=True)
         path = os.path.join(SHOTS, name if name.endswith(".png") else name + ".png")
@@ -201,6 +239,376 @@ class Desktop:
         return sum(abs(a[i] - b[i]) for i in range(n)) / max(n, 1)
 
 
+WAYLAND_USER = "cinvora-test"
+
+# sway as a desktop on which windows float (as under GNOME or KDE), with nothing bound
+# to keys, no X server and a plain background that screenshots tell apart from windows.
+SWAY_CONFIG = """
+output HEADLESS-1 mode --custom %dx%d position 0 0
+xwayland disable
+focus_follows_mouse no
+default_border normal
+default_floating_border normal
+for_window [app_id=".*"] floating enable
+for_window [title=".*"] floating enable
+"""
+
+
+class Unavailable(Exception):
+    """The desktop cannot be made here; the message says why."""
+
+
+def skip(reason):
+    """Ends a script as skipped (ctest's SKIP_RETURN_CODE), saying why."""
+    print("SKIP %s" % reason, flush=True)
+    sys.exit(77)
+
+
+def _fixed_int(v):
+    return int(round(v))
+
+
+class WaylandDesktop:
+    """A Wayland desktop: sway's headless backend with one output, private to one script.
+    sway refuses to run as root; as root it runs as the unprivileged user WAYLAND_USER
+    (made here when missing), and so does the program."""
+
+    kind = "wayland"
+
+    def __init__(self, width=1280, height=800):
+        self.width, self.height = width, height
+        self._procs = []
+        for tool in ("sway", "swaymsg", "wtype", "grim"):
+            if not shutil.which(tool):
+                raise Unavailable("%s is not installed (scripts/install-deps installs it)" % tool)
+        if not os.access(os.path.join(BIN_DIR, "cinvora-test-pointer"), os.X_OK):
+            raise Unavailable("the pointer helper %s was not built (needs wayland-client and wayland-scanner)"
+                              % os.path.join(BIN_DIR, "cinvora-test-pointer"))
+        self.uid, self.gid = self._user()
+        self.tmp = tempfile.mkdtemp(prefix="cinvora-wayland-")
+        os.chmod(self.tmp, 0o755)
+        atexit.register(self.stop)
+        self.runtime = os.path.join(self.tmp, "run")
+        os.makedirs(self.runtime, mode=0o700)
+        os.makedirs(os.path.join(self.tmp, "sway-home"))
+        self.own(self.runtime)
+        self.own(os.path.join(self.tmp, "sway-home"))
+        self._reach_build()
+        self._start_sway()
+        self._start_pointer()
+        self._start_keyboard()
+        self.pointer(self.width // 2, self.height // 2)
+
+    # -- the compositor --------------------------------------------------------------------
+    def _user(self):
+        if os.geteuid() != 0:
+            return os.geteuid(), os.getegid()
+        try:
+            pw = pwd.getpwnam(WAYLAND_USER)
+        except KeyError:
+            r = subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", WAYLAND_USER],
+                               capture_output=True, text=True)
+            try:
+                pw = pwd.getpwnam(WAYLAND_USER)
+            except KeyError:
+                raise Unavailable("sway refuses root and no user %s could be made: %s" % (WAYLAND_USER, r.stderr.strip()))
+        return pw.pw_uid, pw.pw_gid
+
+    def _reach_build(self):
+        """The program and the fixtures where the desktop's user can read them: a build tree
+        under a folder closed to others (a root's home) is copied into the desktop's own."""
+        global BIN_DIR, FIXTURES
+        if os.geteuid() != 0:
+            return
+
+        def readable(path):
+            return subprocess.run(["test", "-r", path], **self.run_as()).returncode == 0
+        if not readable(os.path.join(BIN_DIR, "cinvora")):
+            app = os.path.join(self.tmp, "app")
+            os.makedirs(os.path.join(app, "bin"))
+            for name in ("cinvora", "cinvora-test-pointer"):
+                shutil.copy2(os.path.join(BIN_DIR, name), os.path.join(app, "bin"))
+            shutil.copytree(os.path.join(BIN_DIR, "..", "lib"), os.path.join(app, "lib"),
+                            ignore=lambda d, names: [n for n in names if ".so" not in n])
+            subprocess.run(["chmod", "-R", "a+rX", app], check=True)
+            BIN_DIR = os.path.join(app, "bin")
+        if not readable(os.path.join(FIXTURES, "clip.mp4")):
+            copy = os.path.join(self.tmp, "fixtures")
+            shutil.copytree(FIXTURES, copy)
+            subprocess.run(["chmod", "-R", "a+rX", copy], check=True)
+            FIXTURES = copy
+
+    def run_as(self):
+        if os.geteuid() != 0:
+            return {}
+        return {"user": self.uid, "group": self.gid, "extra_groups": []}
+
+    def own(self, path):
+        if os.geteuid() != 0:
+            return
+        for root, dirs, files in os.walk(path):
+            os.chown(root, self.uid, self.gid)
+            for f in files:
+                os.chown(os.path.join(root, f), self.uid, self.gid)
+        # The folders above it stay root's: they must let the user through.
+        parent = os.path.dirname(os.path.abspath(path))
+        while parent.startswith(self.tmp) and parent != self.tmp:
+            os.chmod(parent, os.stat(parent).st_mode | 0o711)
+            parent = os.path.dirname(parent)
+
+    def _start_sway(self):
+        cfg = os.path.join(self.tmp, "sway.conf")
+        with open(cfg, "w") as f:
+            f.write(SWAY_CONFIG % (self.width, self.height))
+        os.chmod(cfg, 0o644)
+        env = {
+            "PATH": os.environ.get("PATH", "/usr/bin:/bin"),
+            "HOME": os.path.join(self.tmp, "sway-home"),
+            "XDG_RUNTIME_DIR": self.runtime,
+            "WLR_BACKENDS": "headless",
+            "WLR_LIBINPUT_NO_DEVICES": "1",
+            "WLR_HEADLESS_OUTPUTS": "1",
+            "WLR_RENDERER": "pixman",
+        }
+        self.sway_log = os.path.join(self.tmp, "sway.log")
+        log = open(self.sway_log, "w")
+        p = subprocess.Popen(["sway", "--config", cfg], env=env, stdout=log, stderr=subprocess.STDOUT,
+                             cwd=self.tmp, **self.run_as())
+        self._procs.append(p)
+
+        def up():
+            if p.poll() is not None:
+                return "gone"
+            socks = glob.glob(os.path.join(self.runtime, "sway-ipc.*.sock"))
+            displays = [n for n in glob.glob(os.path.join(self.runtime, "wayland-*")) if not n.endswith(".lock")]
+            return (socks[0], displays[0]) if socks and displays else None
+        got = _wait(up, 20)
+        if not got or got == "gone":
+            raise RuntimeError("sway did not start: " + open(self.sway_log).read()[-2000:])
+        self.swaysock, self.display = got
+        if not _wait(lambda: self._outputs(), 10):
+            raise RuntimeError("sway shows no output: " + open(self.sway_log).read()[-2000:])
+
+    def _outputs(self):
+        try:
+            return [o for o in json.loads(self.msg("-t", "get_outputs")) if o.get("active")]
+        except (ValueError, RuntimeError):
+            return []
+
+    def env(self):
+        e = dict(os.environ)
+        e.pop("DISPLAY", None)
+        e["WAYLAND_DISPLAY"] = self.display
+        e["XDG_RUNTIME_DIR"] = self.runtime
+        e["SWAYSOCK"] = self.swaysock
+        return e
+
+    def app_env(self):
+        return {"QT_QPA_PLATFORM": "wayland", "WAYLAND_DISPLAY": self.display}
+
+    def msg(self, *args):
+        r = subprocess.run(["swaymsg", "-s", self.swaysock] + list(args), capture_output=True, text=True, timeout=30)
+        if r.returncode != 0:
+            raise RuntimeError("swaymsg %s: %s%s" % (args, r.stdout, r.stderr))
+        return r.stdout
+
+    def stop(self):
+        if getattr(self, "_pointer", None) and self._pointer.poll() is None:
+            self._pointer.stdin.close()
+        for p in reversed(self._procs):
+            if p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+                    p.wait()
+        self._procs = []
+        if getattr(self, "tmp", None):
+            shutil.rmtree(self.tmp, ignore_errors=True)
+
+    # -- real input ------------------------------------------------------------------------
+    def _start_pointer(self):
+        self._pointer = subprocess.Popen([os.path.join(BIN_DIR, "cinvora-test-pointer")], env=self.env(), stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                         stderr=subprocess.PIPE, text=True, bufsize=1)
+        self._procs.append(self._pointer)
+        line = self._pointer.stdout.readline().strip()
+        if line != "ready":
+            raise RuntimeError("the virtual pointer did not start: %s %s" % (line, self._pointer.stderr.read()))
+
+    def _start_keyboard(self):
+        """A keyboard that stays: each wtype is a keyboard of its own, and a seat whose only
+        keyboard comes and goes with each key makes a client drop and remake its keyboard,
+        losing keys on the way. This one sleeps (an hour, then an unused key) until stopped."""
+        p = subprocess.Popen(["wtype", "-s", "3600000", "-k", "F35"], env=self.env(), stdout=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
+        self._procs.append(p)
+
+        def keyboard():
+            seats = json.loads(self.msg("-t", "get_seats"))
+            return any(dev.get("type") == "keyboard" for seat in seats for dev in seat.get("devices", []))
+        if not _wait(keyboard, 10):
+            raise RuntimeError("the compositor shows no keyboard")
+
+    def _send(self, command):
+        self._pointer.stdin.write(command + "\n")
+        self._pointer.stdin.flush()
+        answer = self._pointer.stdout.readline().strip()
+        if answer != "ok":
+            raise RuntimeError("virtual pointer: %s -> %s" % (command, answer))
+
+    def pointer(self, x, y):
+        self._send("move %d %d %d %d" % (int(x), int(y), self.width, self.height))
+
+    def click(self, x, y, button=1, double=False):
+        self.pointer(x, y)
+        time.sleep(0.05)
+        for i in range(2 if double else 1):
+            if i:
+                time.sleep(0.08)
+            self._send("down")
+            self._send("up")
+
+    def drag(self, x0, y0, x1, y1, steps=12, hold=0.15):
+        self.pointer(x0, y0)
+        time.sleep(0.1)
+        self._send("down")
+        time.sleep(hold)
+        for i in range(1, steps + 1):
+            self.pointer(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps)
+            time.sleep(0.03)
+        time.sleep(hold)
+        self._send("up")
+
+    def key(self, *keys):
+        """Keys named as xdotool names them ("ctrl+w", "Escape", "Up")."""
+        for k in keys:
+            parts = k.split("+")
+            mods = [m.lower().replace("control", "ctrl") for m in parts[:-1]]
+            argv = ["wtype"]
+            for m in mods:
+                argv += ["-M", m]
+            argv += ["-k", parts[-1]]
+            for m in reversed(mods):
+                argv += ["-m", m]
+            subprocess.run(argv, env=self.env(), capture_output=True, timeout=30, check=True)
+            time.sleep(0.08)
+
+    def type(self, text):
+        subprocess.run(["wtype", "-d", "30", text], env=self.env(), capture_output=True, timeout=60, check=True)
+
+    def move_window(self, wid, x, y):
+        """Moves a window through the compositor, as a drag of its title bar would."""
+        self.msg("[con_id=%d] move position %d %d" % (wid, int(x), int(y)))
+
+    def activate(self, wid):
+        self.msg("[con_id=%d] focus" % wid)
+        time.sleep(0.1)
+
+    # -- what the compositor says -----------------------------------------------------------
+    def _nodes(self):
+        tree = json.loads(self.msg("-t", "get_tree"))
+        out = []
+
+        def walk(n):
+            if n.get("pid") and n.get("type") in ("con", "floating_con"):
+                out.append(n)
+            for c in n.get("nodes", []) + n.get("floating_nodes", []):
+                walk(c)
+        walk(tree)
+        return out
+
+    @staticmethod
+    def _content(n):
+        r, w = n["rect"], n["window_rect"]
+        return r["x"] + w["x"], r["y"] + w["y"], w["width"], w["height"]
+
+    def geometry(self, wid):
+        """(x, y, width, height, visible) of a window's contents in layout coordinates."""
+        for n in self._nodes():
+            if n["id"] == wid:
+                x, y, w, h = self._content(n)
+                return x, y, w, h, bool(n.get("visible"))
+        return None
+
+    def windows(self, pid):
+        wins = []
+        for n in self._nodes():
+            if n.get("pid") != pid or not n.get("visible"):
+                continue
+            x, y, w, h = self._content(n)
+            wins.append({"id": n["id"], "name": n.get("name") or "", "x": x, "y": y, "w": w, "h": h,
+                         "fullscreen": bool(n.get("fullscreen_mode"))})
+        return wins
+
+    def place_report(self, report, pid):
+        """A Wayland client does not know where its windows are: Qt's "global" rectangles
+        are its own guess. Each window of the report is matched with the compositor's
+        (by title, then size) and moved by the difference; a pop-up, which the compositor
+        places against its parent, moves with its parent."""
+        nodes = self.windows(pid)
+        offsets = {}
+        for i, win in enumerate(report["windows"]):
+            qx, qy, qw, qh = win["rect"]
+            same = [n for n in nodes if n["name"] == win.get("title")] if win.get("title") else []
+            pool = same or [n for n in nodes if abs(n["w"] - qw) <= 2 and abs(n["h"] - qh) <= 2]
+            if pool:
+                n = min(pool, key=lambda n: abs(n["w"] - qw) + abs(n["h"] - qh))
+                offsets[i] = (n["x"] - qx, n["y"] - qy)
+        for i, win in enumerate(report["windows"]):
+            if i in offsets or not win.get("parentWindow"):
+                continue
+            parent = next((j for j, w in enumerate(report["windows"])
+                           if j in offsets and w.get("title") == win["parentWindow"] and w is not win), None)
+            if parent is not None:
+                offsets[i] = offsets[parent]
+        for i, win in enumerate(report["windows"]):
+            dx, dy = offsets.get(i, (0, 0))
+            win["placed"] = i in offsets
+            for w in [win] + win["widgets"]:
+                for key in ("rect", "frame"):
+                    if key in w:
+                        w[key] = [w[key][0] + dx, w[key][1] + dy, w[key][2], w[key][3]]
+        return report
+
+    def screenshot(self, name):
+        os.makedirs(SHOTS, exist_ok=True)
+        path = os.path.join(SHOTS, name if name.endswith(".png") else name + ".png")
+        subprocess.run(["grim", path], env=self.env(), capture_output=True, timeout=30)
+        return path
+
+    def pixels(self, x, y, w, h):
+        """The screen's RGB bytes of a rectangle, row by row."""
+        r = subprocess.run(["grim", "-g", "%d,%d %dx%d" % (x, y, w, h), "-t", "ppm", "-"], env=self.env(),
+                           capture_output=True, timeout=30)
+        data = r.stdout
+        # P6, width, height, maximum, then the bytes.
+        fields, pos = [], 0
+        while len(fields) < 4:
+            while data[pos:pos + 1].isspace():
+                pos += 1
+            end = pos
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[pos:end])
+            pos = end
+        return data[pos + 1:]
+
+    shown_frame_time = Desktop.shown_frame_time
+    mean_difference = Desktop.mean_difference
+
+
+def session(width=1280, height=800):
+    """The desktop that CINVORA_DESKTOP names: "wayland" for sway (the script is skipped,
+    saying why, where it cannot run), else X."""
+    if os.environ.get("CINVORA_DESKTOP") == "wayland":
+        try:
+            return WaylandDesktop(width, height)
+        except Unavailable as e:
+            skip("no Wayland desktop here: %s" % e)
+    return Desktop(width, height)
+
+
 class App:
     """The real cinvora program on a Desktop, with a private home."""
 
@@ -213,6 +621,8 @@ class App:
         self.report_path = os.path.join(self.home, "widgets.json")
         if settings:
             self.write_settings(settings)
+        os.makedirs(os.path.join(self.home, "run"), mode=0o700, exist_ok=True)
+        desktop.own(self.home)
         self.proc = None
         self.log_path = os.path.join(self.home, "cinvora.log")
         self.start(files)
@@ -238,7 +648,6 @@ class App:
             "XDG_DATA_HOME": os.path.join(self.home, ".local", "share"),
             "XDG_CACHE_HOME": os.path.join(self.home, ".cache"),
             "XDG_RUNTIME_DIR": run,
-            "QT_QPA_PLATFORM": "xcb",
             "CINVORA_WIDGET_REPORT": self.report_path,
             "PULSE_SERVER": "unix:" + os.path.join(run, "no-pulse"),
             "NO_AT_BRIDGE": "1",
@@ -247,13 +656,15 @@ class App:
         # The window runs once per session bus: scripts that run side by side must not meet
         # on a bus the test run inherited. Without one, each display gets its own.
         e.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        e.update(self.d.app_env())
         e.update(self.extra_env)
         return e
 
     def start(self, files=()):
         self.log = open(self.log_path, "a")
         self.proc = subprocess.Popen([self.binary] + list(files), env=self.env(),
-                                     stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True)
+                                     stdout=self.log, stderr=subprocess.STDOUT, start_new_session=True,
+                                     **self.d.run_as())
         atexit.register(self.kill)
         self.main_id = None
         first = _wait(self._find_main_window, 30)
@@ -275,26 +686,17 @@ class App:
         """Ends the program as a user does (Ctrl+Q); returns its exit code, or None when it hung."""
         w = self.main_window()
         if w:
-            self.d.x(["xdotool", "windowactivate", "--sync", str(w["id"])])
+            self.d.activate(w["id"])
         self.d.key("ctrl+q")
         try:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
             return None
 
-    # -- windows, from the X server ----------------------------------------------------------
+    # -- windows, from the X server or the compositor ----------------------------------------
     def x_windows(self):
         """The program's mapped windows: id, name and contents' geometry."""
-        out = self.d.x(["xdotool", "search", "--onlyvisible", "--pid", str(self.proc.pid)])
-        wins = []
-        for line in out.split():
-            wid = int(line)
-            g = self.d.geometry(wid)
-            if not g or not g[4]:
-                continue
-            name = self.d.x(["xdotool", "getwindowname", str(wid)]).strip()
-            wins.append({"id": wid, "name": name, "x": g[0], "y": g[1], "w": g[2], "h": g[3]})
-        return wins
+        return self.d.windows(self.proc.pid)
 
     def _find_main_window(self):
         for w in self.x_windows():
@@ -334,7 +736,7 @@ class App:
         if not _wait(fresh, timeout):
             raise RuntimeError("no widget report")
         with open(self.report_path) as f:
-            return json.load(f)
+            return self.d.place_report(json.load(f), self.proc.pid)
 
     def widgets(self, cls=None, name=None, text=None, tooltip=None, window=None):
         found = []
@@ -385,6 +787,23 @@ class App:
                     "stop": next((v for v in inside if v.get("toolTip") == "stop convert"), None),
                     "delete": next((v for v in inside if v.get("toolTip") == "delete current item"), None)})
         return sorted(found, key=lambda r: r["w"]["rect"][1])
+
+    def overlay(self, cls):
+        """Where an overlay over the program's windows (the floating bar LXConverWin, the
+        frame-stepping panel LXCountdownWindow) is on the screen, as x, y, w, h; None while
+        it is not shown."""
+        w = self.widget(cls=cls)
+        if not w:
+            return None
+        x, y, ww, hh = w["rect"]
+        return {"x": x, "y": y, "w": ww, "h": hh}
+
+    def widgets_on(self, area, **kw):
+        """The widgets (as widgets() finds them) whose top-left corner lies in area, an
+        overlay() or a widget."""
+        r = area["rect"] if "rect" in area else (area["x"], area["y"], area["w"], area["h"])
+        return [w for w in self.widgets(**kw)
+                if r[0] <= w["rect"][0] < r[0] + r[2] and r[1] <= w["rect"][1] < r[1] + r[3]]
 
     def centre(self, w):
         x, y, ww, hh = w["rect"]

@@ -16,7 +16,6 @@ import time
 
 from desktop import App, Checks, Desktop, fixture, wait
 
-BAR_W, BAR_H = 603, 59
 CHANGED = "Changed since converted: Convert makes it again"
 
 c = Checks("changed row")
@@ -52,7 +51,7 @@ def show_bar(win):
     for dx in (0, 15, 30):
         d.pointer(win["x"] + win["w"] // 2 + dx, win["y"] + win["h"] // 3)
         time.sleep(0.15)
-    return wait(lambda: app.window_sized(BAR_W, BAR_H), 5)
+    return wait(lambda: app.overlay("LXConverWin"), 5)
 
 
 def duration_of(path):
@@ -81,14 +80,15 @@ if c.check(bar is not None and export is not None, "the player window shows its 
     time.sleep(0.5)
     d.key("Up", "Return")  # the menu's last entry: Trim
     trim = wait(lambda: app.widget(text="Trim", cls="LXButton"), 5)
-    cut = next((x for x in app.widgets(cls="LXCutSlider") if x["window"]["rect"][2] == BAR_W), None)
+    shown = app.overlay("LXConverWin")
+    cut = next(iter(app.widgets_on(shown, cls="LXCutSlider") if shown else []), None)
     if c.check(trim is not None and cut is not None, "the bar's menu turns it to trim mode"):
         x, y, cw, ch = cut["rect"]
         for py in range(y + 2, y + ch, 4):
             for px in range(x, x + 24, 4):
                 d.pointer(px, py)
                 time.sleep(0.05)
-                panel = app.window_sized(99, 24)
+                panel = app.overlay("LXCountdownWindow")
                 if panel:
                     break
             if panel:

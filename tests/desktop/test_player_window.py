@@ -3,8 +3,9 @@
 the floating bar sits on the window's picture, centred, 20 points above its bottom edge,
 follows the window when the window manager moves it, stays up while the pointer travels
 from the video to it, can be dragged by its free area, and Esc or Ctrl+W close the window,
-also right after a click on the bar, whose windows stay out of task bars. Full screen is the
-window manager's own, over its panels.
+also right after a click on the bar, which (with its frame-stepping panel) is a part of the
+window, not a window that a task bar would list. Full screen is the window manager's own,
+over its panels.
 """
 import time
 
@@ -28,7 +29,8 @@ def player_window():
 
 
 def bar():
-    return app.window_sized(BAR_W, BAR_H)
+    b = app.overlay("LXConverWin")
+    return b if b and (b["w"], b["h"]) == (BAR_W, BAR_H) else None
 
 
 def bar_on_picture(win, b, what):
@@ -58,7 +60,7 @@ bar_on_picture(win, b, "after the window manager placed it")
 d.screenshot("player-window-bar")
 # With no sound server to ask (none runs here), the bar's volume is the player's own: full,
 # not a muted speaker.
-bar_sliders = [w for w in app.widgets(cls="LXSliderA") if w["window"]["rect"][2] == BAR_W]
+bar_sliders = app.widgets_on(b, cls="LXSliderA") if b else []
 volume = [w for w in bar_sliders if w["rect"][2] == 80]
 c.check(len(volume) == 1 and volume[0].get("value", 0) > 0.95, "the bar's volume reads the player's full level",
         str([w.get("value") for w in volume]))
@@ -189,7 +191,7 @@ if c.check(b is not None and export is not None, "the bar is back on the reopene
     time.sleep(0.5)
     d.key("Up", "Return")  # the menu's last entry: Trim
     trim = wait(lambda: app.widget(text="Trim", cls="LXButton"), 5)
-    cut = next((x for x in app.widgets(cls="LXCutSlider") if x["window"]["rect"][2] == BAR_W), None)
+    cut = next(iter(app.widgets_on(bar(), cls="LXCutSlider") if bar() else []), None)
     if c.check(trim is not None and cut is not None, "the bar's menu turns it to trim mode"):
         # The pointer over the left cut's handle lifts its frame-stepping panel.
         x, y, cw, ch = cut["rect"]
@@ -198,7 +200,7 @@ if c.check(b is not None and export is not None, "the bar is back on the reopene
             for px in range(x, x + 24, 4):
                 d.pointer(px, py)
                 time.sleep(0.05)
-                panel = app.window_sized(99, 24)
+                panel = app.overlay("LXCountdownWindow")
                 if panel:
                     break
             if panel:

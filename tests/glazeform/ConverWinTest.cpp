@@ -106,24 +106,88 @@ TEST(LXConverWinInstance, DraggingALockedWindowReportsItsOrigin) {
     EXPECT_EQ(LXConverWin::convertWin(), nullptr);
 }
 
-TEST(LXConverWinInstance, ChildWindowFollowsItsParent) {
+TEST(LXConverWinInstance, BarIsAnOverlayOfItsWindowThatGoesWhereTheWindowGoes) {
+    Cleanup cleanup;
+    Source source;
+    QWidget parent;
+    parent.setGeometry(100, 100, 700, 400);
+    // The picture fills the window.
+    auto *inside = new QWidget(&parent);
+    inside->setGeometry(0, 0, 700, 400);
+    parent.show();
+    QCoreApplication::processEvents();
+    const QRectF frame(LXGeometry::qtToScreen(QRectF(parent.geometry())).topLeft() + QPointF(50, 20), QSizeF(300, 60));
+    LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(frame, &source,
+                                                                                                        false, &parent);
+    // Any widget of the window stands for the window.
+    w->addToParentWindowIsFullScreen(inside, false);
+    EXPECT_EQ(w->parentWin(), &parent);
+    // A part of the window, not a window: the compositor cannot put it elsewhere, and it
+    // takes no keyboard from the window.
+    EXPECT_FALSE(w->isWindow());
+    EXPECT_EQ(w->parentWidget(), &parent);
+    EXPECT_EQ(w->window(), &parent);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->screenFrame(), frame);
+    // Above the window's other contents.
+    QWidget *hit = parent.childAt(w->geometry().center());
+    EXPECT_TRUE(hit == w || w->isAncestorOf(hit));
+    const QPoint before = w->mapToGlobal(QPoint(0, 0));
+    parent.move(parent.pos() + QPoint(30, 40));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w->mapToGlobal(QPoint(0, 0)), before + QPoint(30, 40));
+    // Placed by screen frames as before, relative to the window it lies on.
+    w->setScreenFrame(frame.translated(10, 0));
+    EXPECT_EQ(w->screenFrame().x(), frame.x() + 10);
+    w->removeFromParentWin();
+    EXPECT_EQ(w->parentWin(), nullptr);
+    EXPECT_FALSE(w->isVisible());
+}
+
+TEST(LXConverWinInstance, DraggingAnOverlayMovesItInsideItsWindow) {
     Cleanup cleanup;
     Source source;
     QWidget parent;
     parent.setGeometry(100, 100, 700, 400);
     parent.show();
     QCoreApplication::processEvents();
+    const QRectF win = LXGeometry::qtToScreen(QRectF(parent.geometry()));
     LXConverWin *w = LXConverWin::showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(
-        QRectF(120, 200, 300, 60), &source, false, &parent);
+        QRectF(win.x() + 50, win.y() + 20, 300, 60), &source, false, &parent);
     w->addToParentWindowIsFullScreen(&parent, false);
-    EXPECT_EQ(w->parentWin(), &parent);
-    EXPECT_TRUE(w->isVisible());
-    const QPoint before = w->pos();
-    parent.move(parent.pos() + QPoint(30, 40));
+    w->setLockWin(true);
+    w->setLockRect(win);
+    const QPoint windowAt = parent.pos();
+    gui::press(w->converView(), {5, 5});
+    gui::drag(w->converView(), {5 + 30, 5 - 40});
+    gui::release(w->converView(), {35, -35});
+    // The bar moved, not the window it lies on.
+    EXPECT_EQ(parent.pos(), windowAt);
+    EXPECT_EQ(w->screenFrame().topLeft(), QPointF(win.x() + 80, win.y() + 60));
+    ASSERT_EQ(source.dragged.size(), 1u);
+    EXPECT_EQ(source.dragged[0], QPointF(win.x() + 80, win.y() + 60));
+    // Held inside the window (22 points below its top).
+    gui::press(w->converView(), {5, 5});
+    gui::drag(w->converView(), {5 + 900, 5 - 900});
+    EXPECT_EQ(w->screenFrame(), QRectF(win.x() + win.width() - 300, win.y() + win.height() - 60 - 22, 300, 60));
+}
+
+TEST(LXCountdownWindowTest, PanelIsAnOverlayOfTheWindowItIsAttachedTo) {
+    QWidget parent;
+    parent.setGeometry(100, 100, 700, 400);
+    parent.show();
     QCoreApplication::processEvents();
-    EXPECT_TRUE(testsupport::waitFor([&] { return w->pos() == before + QPoint(30, 40); }, 2000));
-    w->removeFromParentWin();
-    EXPECT_EQ(w->parentWin(), nullptr);
+    const QRectF frame(LXGeometry::qtToScreen(QRectF(parent.geometry())).topLeft() + QPointF(40, 90), QSizeF(99, 24));
+    auto *panel = new LXCountdownWindow(frame);
+    panel->attachToWindow(&parent);
+    panel->show();
+    EXPECT_FALSE(panel->isWindow());
+    EXPECT_EQ(panel->window(), &parent);
+    EXPECT_EQ(panel->screenFrame(), frame);
+    // Taken off again it is hidden, not a window that shows up on its own.
+    panel->attachToWindow(nullptr);
+    EXPECT_FALSE(panel->isVisible());
+    delete panel;
 }
 
 TEST(LXCountdownWindowTest, ContentFillsTheWindow) {

@@ -7,6 +7,9 @@
 
 #include "TestSupport.h"
 
+#include <QKeyEvent>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -123,4 +126,54 @@ TEST_F(Popup, DisabledOrEmptyButtonOpensNothing) {
     EXPECT_EQ(button->drawStr(), "b");
     button->updateItemStrValue(5);
     EXPECT_EQ(button->drawStr(), "b");
+}
+
+// A menu that is a window of its own takes the keyboard from the window under it (which then
+// closes every menu) and cannot be placed under Wayland: it is a pop-up of the button's window.
+TEST_F(Popup, MenuIsAPopUpOfTheButtonsWindowThatLeavesItActive) {
+    window.activateWindow();
+    QCoreApplication::processEvents();
+    LXMenu *menu = open();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->windowType(), Qt::Popup);
+    EXPECT_EQ(menu->parentWidget(), &window);
+    ASSERT_NE(menu->windowHandle(), nullptr);
+    EXPECT_EQ(menu->windowHandle()->transientParent(), window.windowHandle());
+    EXPECT_FALSE(menu->testAttribute(Qt::WA_ShowWithoutActivating));
+    // Its place, against the window: hanging from the button's lower-left corner (one point
+    // up, as the menu's frame is laid out), shifted by the offsets (0 here).
+    EXPECT_EQ(menu->geometry().topLeft(), button->mapToGlobal(QPoint(0, button->height() - 1)));
+    // A press that closes a pop-up is not replayed: a press on the button only closes it.
+    EXPECT_TRUE(menu->testAttribute(Qt::WA_NoMouseReplay));
+}
+
+TEST_F(Popup, MenuClosedFromOutsideTellsTheButton) {
+    LXMenu *menu = open();
+    ASSERT_NE(menu, nullptr);
+    // A press outside, or Esc, closes a pop-up by itself.
+    QTest::keyClick(menu, Qt::Key_Escape);
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(button->menuWindow(), nullptr);
+    EXPECT_TRUE(log.chosen.empty());
+    // The next press opens it again.
+    EXPECT_NE(open(), nullptr);
+    EXPECT_TRUE(button->bPopuped());
+}
+
+TEST_F(Popup, KeysMoveTheHighlightAndChoose) {
+    LXMenu *menu = open();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->highlightedIndex(), 0);
+    QTest::keyClick(menu, Qt::Key_Down);
+    QTest::keyClick(menu, Qt::Key_Down);
+    EXPECT_EQ(menu->highlightedIndex(), 2);
+    QTest::keyClick(menu, Qt::Key_Down); // round to the top
+    EXPECT_EQ(menu->highlightedIndex(), 0);
+    QTest::keyClick(menu, Qt::Key_Up); // and back to the bottom
+    EXPECT_EQ(menu->highlightedIndex(), 2);
+    QTest::keyClick(menu, Qt::Key_Up);
+    QTest::keyClick(menu, Qt::Key_Return);
+    EXPECT_EQ(log.chosen, std::vector<int>({1}));
+    EXPECT_TRUE(closed());
+    EXPECT_EQ(button->drawStr(), "iTunes");
 }

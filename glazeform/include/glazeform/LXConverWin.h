@@ -1,12 +1,19 @@
 #pragma once
-// The floating control window over the player: borderless, transparent and always above its
-// parent. It creates none of its controls: its data source hands them over in a fixed order.
+// The floating control bar over the player: borderless, transparent and above the picture.
+// It creates none of its controls: its data source hands them over in a fixed order.
 // It can be dragged by any free part; while locked it stays inside a rectangle (the video
 // area) and reports where it is dragged.
 //
+// The bar (and the frame-stepping panel, LXCountdownWindow) is an overlay: a child widget
+// of the window it floats over, never a window of its own. A Wayland compositor places
+// every window itself and tells no client where; only a part of a window goes where its
+// window goes, and never takes the keyboard from it.
+//
 // Screen geometry here (frames, the lock rectangle, dragged origins) is in points with the
-// origin at the lower-left corner of the primary screen, as LXMediaCommon::flowRect() gives it.
-// There is at most one floating control window; it lives on the GUI thread.
+// origin at the lower-left corner of the primary screen, as LXMediaCommon::flowRect() gives it,
+// in the coordinates the window under the bar maps to (Qt's global coordinates; under
+// Wayland they agree only within one window, which is all an overlay needs).
+// There is at most one floating control bar; it lives on the GUI thread.
 #include <QPointer>
 #include <QRectF>
 #include <QWidget>
@@ -87,6 +94,9 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    // What a drag moves: the bar the view fills, or the window that holds the view.
+    QWidget *draggedWidget() const;
+
     LXConvertWinViewDelegate *_delegate = nullptr;
     LXConvertWinViewDataSource *_dataSource = nullptr;
     QList<QPointer<QWidget>> _controls;
@@ -100,25 +110,26 @@ class LXConverWin : public QWidget {
 public:
     // The single window, or nullptr.
     static LXConverWin *convertWin();
-    // Creates the window if there is none, brings it to the front (the keyboard stays where it
-    // is) and returns it.
+    // Creates the bar if there is none, shows it (on no window: a frameless window of its own;
+    // the keyboard stays where it is) and returns it.
     static LXConverWin *showConverWinWithFrameConvertWinViewDelegateIsPlaying(const QRectF &frame,
                                                                               LXConvertWinViewDataSource *dataSource,
                                                                               bool isPlaying);
     // Creates the window (not shown) if there is none; an existing window is returned unchanged.
     static LXConverWin *showConverWinAsChildWithFrameConvertWinViewDelegateIsPlayingParentWin(
         const QRectF &frame, LXConvertWinViewDataSource *dataSource, bool isPlaying, QWidget *parentWin);
-    // Full screen: hides and releases the window; otherwise detaches it from its parent and
+    // Full screen: hides and releases the bar; otherwise detaches it from its window and
     // closes it. The slot is empty afterwards.
     static void destrayAsChildConverWin(bool fullScreen);
     static void destrayConverWin();
 
-    // Not full screen: the window becomes a child of `parent`, above it, and follows it when it
-    // moves. Full screen (`parent` the full-screen window, or none): the window stays above
-    // everything and belongs to that window. Neither takes the keyboard: it
-    // stays with the window under the bar, whose keys (Esc, Ctrl+W) keep working after a
-    // click on the bar. Under X11 the window stays out of task bars and pagers.
+    // The bar becomes an overlay of `parent`'s window (the player's window, or the
+    // full-screen window in full screen), where it was on the screen, above the window's
+    // other contents; it goes wherever that window goes. The keyboard stays with that
+    // window, whose keys (Esc, Ctrl+W) keep working after a click on the bar. Without a
+    // parent the bar is just shown.
     void addToParentWindowIsFullScreen(QWidget *parent, bool fullScreen);
+    // Takes the bar off its window (hidden, where it was).
     void removeFromParentWin();
     QWidget *parentWin() const { return _parentWin; }
     bool lockWin() const { return _lockWin; }
@@ -128,14 +139,13 @@ public:
     LXConvertWinDelegate *converWinDelegate() const { return _converWinDelegate; }
     void setConverWinDelegate(LXConvertWinDelegate *d) { _converWinDelegate = d; }
     LXConverWinView *converView() const { return _converView; }
-    // The window's frame in lower-left screen points.
+    // The bar's frame in lower-left screen points.
     QRectF screenFrame() const;
     void setScreenFrame(const QRectF &frame);
 
 protected:
     void enterEvent(QEnterEvent *event) override;
     void leaveEvent(QEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     LXConverWin(const QRectF &frame, LXConvertWinViewDataSource *dataSource);
@@ -144,31 +154,31 @@ private:
 
     LXConverWinView *_converView = nullptr;
     QPointer<QWidget> _parentWin;
-    QPoint _parentPos;
     bool _lockWin = false;
     QRectF _lockRect;
     LXConvertWinDelegate *_converWinDelegate = nullptr;
 };
 
-// A small borderless, transparent tool window above the dock level (the frame-stepping panel).
+// A small borderless, transparent panel over a window (the frame-stepping panel): an
+// overlay of that window, as the bar is.
 class LXCountdownWindow : public QWidget {
     Q_OBJECT
 public:
-    // A window with the given frame in lower-left screen points.
+    // A panel with the given frame in lower-left screen points.
     explicit LXCountdownWindow(const QRectF &contentRect);
-    // The content fills the window; the window takes ownership.
+    // The content fills the panel; the panel takes ownership.
     void setContentView(QWidget *view);
     QWidget *contentView() const { return _content; }
-    // Keeps the window above `parent` and moves it along with it.
+    // Lays the panel over `parent`'s window, where it was on the screen, above the window's
+    // other contents (the bar too); none takes it off.
     void attachToWindow(QWidget *parent);
     bool canBecomeKeyWindow() const { return true; }
+    QRectF screenFrame() const;
+    void setScreenFrame(const QRectF &frame);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     QWidget *_content = nullptr;
-    QPointer<QWidget> _parent;
-    QPoint _parentPos;
 };

@@ -2,9 +2,11 @@
 // A frameless top-level window that the user moves by dragging its picture: a press on the
 // window itself, or on a child marked as a drag handle, followed by a movement of more than
 // the platform's drag distance moves the window with the pointer. Presses on other children
-// (buttons, sliders) stay theirs.
+// (buttons, sliders) stay theirs. Where the platform lets the window manager move windows
+// (X11, Wayland: QWindow::startSystemMove), it does, and the drag ends for this window as it
+// takes over (down, then up at once); elsewhere the window moves itself.
 //
-// The window reports the three phases of a drag to its delegate, with the pointer in screen
+// The window reports the phases of a drag to its delegate, with the pointer in screen
 // points (origin at the lower left of the primary screen, as LXGeometry gives them). A press
 // that never moves far enough is no drag and reports nothing; the press, and its release,
 // still reach the widget under the pointer.

@@ -124,7 +124,8 @@ private:
 
 class LXMenuItem;
 
-// The menu window: a borderless list of rows above the button's window.
+// The menu: a borderless pop-up list of rows over the button's window. Up and Down move the
+// highlight, Return, Enter or Space choose the highlighted row, Esc closes it.
 class LXMenu : public QWidget, private LXViewDelegate {
     Q_OBJECT
 public:
@@ -145,6 +146,10 @@ public:
     // From the rows.
     void rowPressed(LXMenuItem *row);
     void rowReleased(LXMenuItem *row);
+
+protected:
+    void hideEvent(QHideEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void highlightOnly(int index);

@@ -154,7 +154,7 @@ public:
     void initPt();
     QRectF converWinRt() const { return converWinRt(_playView->isInFullScreenMode()); }
     QRectF converWinRt(bool fullScreen) const;
-    // The pointer is over the bar.
+    // The pointer is over the bar (as this screen's windows last saw it).
     bool mouseInConverArea() const;
     int autoHideTicks() const override { return kAutoHideTicks; }
     void escFullCtrl() override;
@@ -263,6 +263,28 @@ private:
     QRectF windowScreenFrame() const;
     // The pointer has not moved since the bar closed.
     bool pointerRested() const;
+    // Where the pointer is, as the last pointer event in one of this screen's windows (the
+    // player's window, the full-screen window) said: that window and the position in it;
+    // none once it left the window.
+    // Under Wayland a client knows the pointer only from its own windows' events, each in
+    // that window's coordinates; nothing here asks for a global pointer position.
+    struct PointerPlace {
+        QPointer<QWidget> window;
+        QPointF position;
+        bool operator==(const PointerPlace &o) const {
+            return window == o.window && (position - o.position).manhattanLength() < 1.0;
+        }
+    };
+    void notePointer(QWidget *receiver, QEvent *event);
+    // The pointer is over `w` (a visible widget of one of this screen's windows).
+    bool pointerOver(const QWidget *w) const;
+    // The pointer's place in Qt's global coordinates of its window, if it is known.
+    std::optional<QPointF> pointerGlobal() const;
+    // The pointer left the picture or the bar: the bar closes unless the pointer is on it or
+    // on the picture (below the window's top 22 points). Decided once the pointer's move has
+    // been delivered in full: leaving one widget for another sends the leave before the
+    // enter, and the new place comes last.
+    void closeBarUnlessPointerStays();
     LXButton *barButton(LXConverWinView *view, const QRectF &frame, const char *normal, const char *press,
                         const QString &toolTip);
     LXLabel *barLabel(LXConverWinView *view, const QRectF &frame, int alignment);
@@ -297,8 +319,10 @@ private:
     QPointF _startWinPt, _currentWinPt;
     bool _bMouseDragged = false;
     bool _showingBar = false;
-    // Where the pointer was when the bar closed (global Qt coordinates).
-    std::optional<QPoint> _pointerAtClose;
+    QObject *_pointerWatch = nullptr;
+    std::optional<PointerPlace> _pointer;
+    // Where the pointer was when the bar closed.
+    std::optional<PointerPlace> _pointerAtClose;
     QString _outputPath;
     QPointer<QMenu> _exportMenu;
     std::weak_ptr<LXMediaConvertController> _lastExport;
