@@ -11,7 +11,8 @@ vcFormatChoice::Choice vcFormatChoice::stored() {
     const FormatRecord *record = FormatCatalogue::shared().find(foundation::Settings::value(kKeyPath).toString());
     if (!record)
         return {};
-    return {record->key, FormatRules::FormatChoices::fromPropertyList(foundation::Settings::value(kParameters).toMap())};
+    return {record->key,
+            FormatRules::FormatChoices::fromPropertyList(foundation::Settings::value(kParameters).toMap())};
 }
 
 void vcFormatChoice::clearStored() {

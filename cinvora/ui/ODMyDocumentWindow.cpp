@@ -139,13 +139,13 @@ void ODMyDocumentWindow::buildPages() {
 void ODMyDocumentWindow::buildTopBar() {
     _topBackGroundView = barView(_mainPanelView, QStringLiteral("ODTopBg.png"));
     _appMenuBtn = pictureButton(_topBackGroundView, QStringLiteral("ODAppIcon.png"), QStringLiteral("ODAppIcon.png"),
-                                QStringLiteral("Cinvora menu"), this);
+                                tr("Cinvora menu"), this);
     _appNameLbl = label(_topBackGroundView, 17, odtheme::text(), applicationMenuTitles().value(0));
     _appNameLbl->setTextFont(LXStyle::boldSystemFont(17));
     _feedbackBtn = pictureButton(_topBackGroundView, QStringLiteral("ODFeedbackNormal.png"),
-                                 QStringLiteral("ODFeedbackPress.png"), QStringLiteral("Send feedback"), this);
+                                 QStringLiteral("ODFeedbackPress.png"), tr("Send feedback"), this);
     _supportBtn = pictureButton(_topBackGroundView, QStringLiteral("ODSupportNormal.png"),
-                                QStringLiteral("ODSupportPress.png"), QStringLiteral("Support page"), this);
+                                QStringLiteral("ODSupportPress.png"), tr("Support page"), this);
     _settingBtn = pictureButton(_topBackGroundView, QStringLiteral("ODSettingNormal.png"),
                                 QStringLiteral("ODSettingPress.png"), tr("Preferences"), this);
 }
@@ -162,17 +162,17 @@ void ODMyDocumentWindow::buildListArea() {
     _tipImageView->setImageViewDelegate(this);
     _tipImageView->setCursor(Qt::PointingHandCursor);
     _tipImageView->setToolTip(tr("Add files"));
-    _tipTitleLbl = label(_tipView, 15, odtheme::text(), QStringLiteral("Drop video or audio files here"));
+    _tipTitleLbl = label(_tipView, 15, odtheme::text(), tr("Drop video or audio files here"));
     _tipTitleLbl->setTextFont(LXStyle::boldSystemFont(15));
     _tipTitleLbl->setTextAlignment(LXLabel::AlignCenter);
-    _tipTextLbl = label(_tipView, 12, odtheme::textDim(), QStringLiteral("or click to choose them"));
+    _tipTextLbl = label(_tipView, 12, odtheme::textDim(), tr("or click to choose them"));
     _tipTextLbl->setTextAlignment(LXLabel::AlignCenter);
 
     _wrBtmStatusBar = barView(_mainPanelView, QStringLiteral("ODBtmStatusBar.png"));
     _wrAddMediaBtn = pictureButton(_wrBtmStatusBar, QStringLiteral("ODAddNormal.png"), QStringLiteral("ODAddPress.png"),
                                    tr("Add files"), this);
     _wrRemoveAllBtn = pictureButton(_wrBtmStatusBar, QStringLiteral("ODRemoveAllNormal.png"),
-                                    QStringLiteral("ODRemoveAllPress.png"), QStringLiteral("Remove every item"), this);
+                                    QStringLiteral("ODRemoveAllPress.png"), tr("Remove every item"), this);
     _itemCountLbl = label(_wrBtmStatusBar, 12, odtheme::textDim());
     _itemCountLbl->setTextAlignment(LXLabel::AlignRight);
 }
@@ -183,7 +183,7 @@ void ODMyDocumentWindow::buildPreviewAndBrowser() {
     _wrMidStatusBar = barView(_mainPanelView, QStringLiteral("ODMidStatusBar.png"));
     for (const QString &title : ODDocument::categoryNames()) {
         auto *b = new LXButton(_wrMidStatusBar);
-        b->setTextTitle(title);
+        b->setTextTitle(ODDocument::categoryTitle(title));
         b->setTextFont(LXStyle::systemFont(13));
         b->setBShadowText(false);
         b->setDelegate(this);
@@ -196,7 +196,7 @@ void ODMyDocumentWindow::buildPreviewAndBrowser() {
 
 void ODMyDocumentWindow::buildBottomBar() {
     _bottomView = barView(_mainPanelView, QStringLiteral("bottomView.png"));
-    _wrOutputLbl = label(_bottomView, 12, odtheme::textSoft(), QStringLiteral("Save to"));
+    _wrOutputLbl = label(_bottomView, 12, odtheme::textSoft(), tr("Save to"));
     _selectDirectoryBtn = new LXPopUpButton(_bottomView);
     _selectDirectoryBtn->setNormalImage(LXImage::named(QStringLiteral("ODPopNormal.png")));
     _selectDirectoryBtn->setPressImage(LXImage::named(QStringLiteral("ODPopPress.png")));
@@ -207,8 +207,8 @@ void ODMyDocumentWindow::buildBottomBar() {
     _wrVideoPathLbl = label(_selectDirectoryBtn, 12, odtheme::text());
     _wrVideoPathLbl->setBUseDot(true);
     _wrBrowserBtn = pictureButton(_bottomView, QStringLiteral("ODBrowserNormal.png"),
-                                  QStringLiteral("ODBrowserPress.png"), QStringLiteral("Show the export folder"), this);
-    _switchLbl = label(_bottomView, 12, odtheme::textSoft(), QStringLiteral("Copy unchanged streams"));
+                                  QStringLiteral("ODBrowserPress.png"), tr("Show the export folder"), this);
+    _switchLbl = label(_bottomView, 12, odtheme::textSoft(), tr("Copy unchanged streams"));
     _switchLbl->setTextAlignment(LXLabel::AlignRight);
     _switchButton = new LXSwitchButton(_bottomView);
     _switchButton->setBtnBackgroundImage(LXImage::named(QStringLiteral("ODSwitchBG.png")));
@@ -314,9 +314,7 @@ void ODMyDocumentWindow::resizeEvent(QResizeEvent *) { layoutPieces(); }
 
 void ODMyDocumentWindow::updateItemCount() {
     const int64_t n = _document->numberOfRows();
-    _itemCountLbl->setTextTitle(n == 0   ? QString()
-                                : n == 1 ? QStringLiteral("1 item")
-                                         : QStringLiteral("%1 items").arg(n));
+    _itemCountLbl->setTextTitle(n == 0 ? QString() : tr("%n item(s)", nullptr, int(n)));
 }
 
 // ---- The list -------------------------------------------------------------------------
@@ -396,12 +394,12 @@ void ODMyDocumentWindow::setConvertAllState(bool on) {
 void ODMyDocumentWindow::setConvertToggleStopLook(bool stopLook) {
     if (stopLook) {
         _wrConvertBtn->setImages(QStringLiteral("ODStopConvertNormal.png"), QStringLiteral("ODStopConvertPress.png"));
-        _wrConvertBtn->setTextTitle(QStringLiteral("   Pause"));
-        _wrConvertBtn->setToolTip(QStringLiteral("Pause every conversion"));
+        _wrConvertBtn->setTextTitle(QStringLiteral("   ") + tr("Pause"));
+        _wrConvertBtn->setToolTip(tr("Pause every conversion"));
     } else {
         _wrConvertBtn->setImages(QStringLiteral("ODConvertNormal.png"), QStringLiteral("ODConvertPress.png"));
-        _wrConvertBtn->setTextTitle(QStringLiteral("   Convert"));
-        _wrConvertBtn->setToolTip(QStringLiteral("Convert every item"));
+        _wrConvertBtn->setTextTitle(QStringLiteral("   ") + tr("Convert"));
+        _wrConvertBtn->setToolTip(tr("Convert every item"));
     }
 }
 

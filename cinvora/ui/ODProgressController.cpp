@@ -46,7 +46,7 @@ void ProgressController::updateAddProgressPercent(double percent) {
     if (_wrPrgIndicator)
         _wrPrgIndicator->setSliderPos(_percent / 100.0);
     if (_textField)
-        _textField->setTextTitle(QStringLiteral("loading..."));
+        _textField->setTextTitle(QCoreApplication::translate("ODProgressController", "loading..."));
 }
 
 void ProgressController::cancelAdd() {
