@@ -657,7 +657,7 @@
     </message>
     <message>
         <source>Ask before applying a format to every item</source>
-        <translation>Vor dem Anwenden eines Formats auf alle Elemente fragen</translation>
+        <translation>Fragen, bevor ein Format für alle gilt</translation>
     </message>
     <message>
         <source>Export folder</source>

@@ -23,6 +23,7 @@
 #include <glazeform/LXView.h>
 
 #include <QDragEnterEvent>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QMimeData>
 
@@ -298,16 +299,28 @@ void ODMyDocumentWindow::layoutPieces() {
         }
     }
 
+    // The bar's texts are as long as their language makes them: each piece is as wide as
+    // its text needs, at least as wide as the English one was laid out.
+    auto needs = [](const QFont &font, const QString &text) {
+        return double(QFontMetrics(font).horizontalAdvance(text));
+    };
     place(_bottomView, 0, 0, W, kBottomBarHeight);
-    place(_wrOutputLbl, 16, 19, 60, 18);
-    const double popW = std::clamp(W - 760, 260.0, 420.0);
-    place(_selectDirectoryBtn, 76, 15, popW, 26);
+    const double outW = std::max(60.0, needs(_wrOutputLbl->textFont(), _wrOutputLbl->textTitle()) + 8);
+    place(_wrOutputLbl, 16, 19, outW, 18);
+    const double popX = 16 + outW;
+    const double popW = std::clamp(W - 700 - outW, 260.0, 420.0);
+    place(_selectDirectoryBtn, popX, 15, popW, 26);
     place(_wrVideoPathLbl, 10, 4, popW - 34, 18);
-    place(_wrBrowserBtn, 76 + popW + 8, 15, 32, 26);
-    const double convertX = W - 16 - 132;
-    place(_wrConvertBtn, convertX, 11, 132, 34);
+    place(_wrBrowserBtn, popX + popW + 8, 15, 32, 26);
+    // Wide enough for both of the toggle's titles, so that it keeps its size when it turns.
+    const QFont &convertFont = _wrConvertBtn->textFont();
+    const double convertW =
+        std::max(132.0, std::max(needs(convertFont, convertTitle()), needs(convertFont, pauseTitle())) + 24);
+    const double convertX = W - 16 - convertW;
+    place(_wrConvertBtn, convertX, 11, convertW, 34);
     place(_switchButton, convertX - 28 - 47, 19, 47, 18);
-    place(_switchLbl, convertX - 28 - 47 - 8 - 180, 19, 180, 18);
+    const double switchW = std::max(180.0, needs(_switchLbl->textFont(), _switchLbl->textTitle()) + 4);
+    place(_switchLbl, convertX - 28 - 47 - 8 - switchW, 19, switchW, 18);
 }
 
 void ODMyDocumentWindow::resizeEvent(QResizeEvent *) { layoutPieces(); }
@@ -391,14 +404,18 @@ void ODMyDocumentWindow::setConvertAllState(bool on) {
     setConvertToggleStopLook(on);
 }
 
+// The spaces keep the title clear of the button's picture.
+QString ODMyDocumentWindow::convertTitle() { return QStringLiteral("   ") + tr("Convert"); }
+QString ODMyDocumentWindow::pauseTitle() { return QStringLiteral("   ") + tr("Pause"); }
+
 void ODMyDocumentWindow::setConvertToggleStopLook(bool stopLook) {
     if (stopLook) {
         _wrConvertBtn->setImages(QStringLiteral("ODStopConvertNormal.png"), QStringLiteral("ODStopConvertPress.png"));
-        _wrConvertBtn->setTextTitle(QStringLiteral("   ") + tr("Pause"));
+        _wrConvertBtn->setTextTitle(pauseTitle());
         _wrConvertBtn->setToolTip(tr("Pause every conversion"));
     } else {
         _wrConvertBtn->setImages(QStringLiteral("ODConvertNormal.png"), QStringLiteral("ODConvertPress.png"));
-        _wrConvertBtn->setTextTitle(QStringLiteral("   ") + tr("Convert"));
+        _wrConvertBtn->setTextTitle(convertTitle());
         _wrConvertBtn->setToolTip(tr("Convert every item"));
     }
 }

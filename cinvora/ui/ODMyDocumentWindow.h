@@ -255,6 +255,9 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
+    // The Convert toggle's two titles.
+    static QString convertTitle();
+    static QString pauseTitle();
     // Construction, by area.
     void buildPages();
     void buildTopBar();

@@ -8,6 +8,7 @@
 #include <glazeform/LXSlider.h>
 #include <glazeform/LXStyle.h>
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>

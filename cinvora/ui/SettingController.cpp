@@ -11,6 +11,7 @@
 #include <glazeform/LXStyle.h>
 #include <glazeform/LXSwitchButton.h>
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMouseEvent>

@@ -20,7 +20,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TS = os.path.join(HERE, "..", "..", "translations", "cinvora_de.ts")
 
 # Words that read the same in German and English.
-SAME = {"Audio", "AUDIO", "VIDEO", "Codec", "Pause", "OK", "Normal", "Cinvora", "Facebook", "Youtube", "YouTube",
+SAME = {"Audio", "AUDIO", "VIDEO", "Codec", "Pause", "OK", "Normal", "Cinvora", "Facebook", "Youtube", "YouTube", "#",
         }
 # Qt's own texts of its file chooser, which must not be English either.
 QT_ENGLISH = {"Look in:", "File name:", "Files of type:", "Open", "Cancel", "Back", "Forward", "Parent Directory",
@@ -49,6 +49,8 @@ def load_texts():
 
 GERMAN, ENGLISH = load_texts()
 NUMBERS = re.compile(r"[\d\s:./*%()x+\-–]*")
+# Extensions and codec names ("mov", "h264", "aac"), and paths (the export folder).
+NAMES = re.compile(r"[a-z0-9]{2,6}|/.*")
 
 c = Checks("german")
 d = Desktop()
@@ -57,7 +59,7 @@ captions = set()
 out = subprocess.run([os.path.join(BIN_DIR, "cinvora-cli"), "formats"], capture_output=True, text=True).stdout
 for line in out.splitlines():
     if line.strip():
-        key = line.split()[0]
+        key = line.split("\t")[0]
         captions.add(re.sub(r"^.--", "", key.split(".", 1)[-1]))
 
 
@@ -67,7 +69,7 @@ def judge(texts, data):
     german, same, foreign = [], [], []
     for t in texts:
         s = t.strip()
-        if not s or NUMBERS.fullmatch(s) or s in SAME or s in captions or any(x and x in s for x in data):
+        if not s or NUMBERS.fullmatch(s) or NAMES.fullmatch(s) or s in SAME or s in captions or any(x and x in s for x in data):
             if any(g.fullmatch(s) for g in GERMAN):
                 german.append(s)
             else:
@@ -82,8 +84,9 @@ def judge(texts, data):
 def shown(windows):
     texts = []
     for win in windows:
-        if win.get("name"):
-            texts.append(win["name"])
+        for k in ("title", "text", "toolTip", "accessibleName"):
+            if win.get(k):
+                texts.append(win[k])
         for w in win["widgets"]:
             for k in ("text", "toolTip", "accessibleName"):
                 if w.get(k):
@@ -91,8 +94,24 @@ def shown(windows):
     return texts
 
 
+def cut(windows):
+    """Texts that their labels cut off: a drawn label's text wider than the label, a
+    Qt label's text wider or taller than its contents."""
+    found = []
+    for win in windows:
+        for w in win["widgets"]:
+            if w.get("textFits") is False:
+                found.append(w.get("text"))
+            size = w.get("textSize")
+            if size and w["class"] == "QLabel" and (size[0] > w["rect"][2] + 1 or size[1] > w["rect"][3] + 1):
+                found.append(w.get("text"))
+    return found
+
+
 def screen(name, windows, data=()):
     texts = shown(windows)
+    clipped = cut(windows)
+    c.check(not clipped, "no text of the %s is cut off" % name, repr(clipped))
     german, same, foreign = judge(texts, list(data))
     english = [t for t in foreign if any(e.fullmatch(t.strip()) for e in ENGLISH)]
     print("%s: %d texts, %d German, %d the same in both languages" % (name, len(texts), len(german), len(same)))
