@@ -312,10 +312,11 @@ void ODMyDocumentWindow::layoutPieces() {
     place(_selectDirectoryBtn, popX, 15, popW, 26);
     place(_wrVideoPathLbl, 10, 4, popW - 34, 18);
     place(_wrBrowserBtn, popX + popW + 8, 15, 32, 26);
-    // Wide enough for both of the toggle's titles, so that it keeps its size when it turns.
+    // Wide enough for both of the toggle's titles, so that it keeps its size when it turns;
+    // the centred title stays clear of the picture at the button's left end.
     const QFont &convertFont = _wrConvertBtn->textFont();
     const double convertW =
-        std::max(132.0, std::max(needs(convertFont, convertTitle()), needs(convertFont, pauseTitle())) + 24);
+        std::max(132.0, std::max(needs(convertFont, convertTitle()), needs(convertFont, pauseTitle())) + 48);
     const double convertX = W - 16 - convertW;
     place(_wrConvertBtn, convertX, 11, convertW, 34);
     place(_switchButton, convertX - 28 - 47, 19, 47, 18);

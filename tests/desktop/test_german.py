@@ -1,12 +1,12 @@
 #!/usr/bin/env python3
 """The window in German: with LANGUAGE=de (and LANG=de_DE.UTF-8, a locale the machine need
 not have: Qt reads the language from the variables, not from the C library), every text of
-the main window, the settings sheet, the parameter editor, the trim editor, a question and
-Qt's own file chooser is German. A shown text (text, tool tip, accessible name, window
-title) passes when it is one of the German translations (its placeholders filled in), or
-is the same in both languages (a small list of words, file names, times and numbers,
-format names); anything else, an English text above all, fails. A picture of each screen
-goes to build/shots/desktop/german-*.png.
+the main window, the settings sheet, the parameter editor, the trim editor, the player
+window, a question and Qt's own file chooser is German, and none is cut off. A shown text
+(text, tool tip, accessible name, window title) passes when it is one of the German
+translations (its placeholders filled in), or is the same in both languages (a small list
+of words, file names, times and numbers, format names); anything else, an English text
+above all, fails. A picture of each screen goes to build/shots/desktop/german-*.png.
 """
 import os
 import re
@@ -195,6 +195,20 @@ if c.check(done is not None, "Ctrl+E opens the trim editor"):
     screen("trim editor", app.report()["windows"], data)
     app.click_widget(app.widget(tooltip="Fertig"))
     wait(lambda: app.widget(tooltip="Fertig") is None, 10)
+
+# The player window, with its bar over the video.
+app.click_widget(app.widget(cls="vcTableCellWidget"))
+d.key("ctrl+Return")
+player = wait(lambda: next((w for w in app.x_windows() if w["name"].startswith("short.mp4")), None), 15)
+if c.check(player is not None, "Ctrl+Return opens the player window"):
+    time.sleep(0.5)
+    for dx in (0, 15, 30):
+        d.pointer(player["x"] + player["w"] // 2 + dx, player["y"] + player["h"] // 3)
+        time.sleep(0.15)
+    time.sleep(0.5)
+    screen("player window", [w for w in app.report()["windows"] if w.get("class") != "ODMyDocumentWindow"], data)
+    d.key("Escape")
+    wait(lambda: not any(w["name"].startswith("short.mp4") for w in app.x_windows()), 10)
 
 c.check(app.quit() == 0, "the program quits cleanly")
 c.finish()
