@@ -124,6 +124,13 @@
     </message>
 </context>
 <context>
+    <name>LXFaceBookShareWindowController</name>
+    <message>
+        <source>Unknow</source>
+        <translation>Unbekannt</translation>
+    </message>
+</context>
+<context>
     <name>LXMediaController</name>
     <message>
         <source>next frame</source>
