@@ -14,6 +14,7 @@ Loaded install(QCoreApplication &app, const QLocale &locale) {
     if (own->load(locale, QStringLiteral("cinvora"), QStringLiteral("_"), QStringLiteral(":/i18n")) ||
         own->load(QStringLiteral("cinvora_en"), QStringLiteral(":/i18n"))) {
         loaded.own = own->filePath();
+        loaded.ownTranslator = own;
         QCoreApplication::installTranslator(own);
     } else {
         delete own;
@@ -23,6 +24,7 @@ Loaded install(QCoreApplication &app, const QLocale &locale) {
     if (qt->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         loaded.qt = qt->filePath();
+        loaded.qtTranslator = qt;
         QCoreApplication::installTranslator(qt);
     } else {
         delete qt;

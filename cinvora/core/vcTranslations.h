@@ -8,15 +8,18 @@
 #include <QString>
 
 class QCoreApplication;
+class QTranslator;
 
 namespace vcTranslations {
 
 struct Loaded {
     QString own; // the .qm file of Cinvora's texts that was loaded
     QString qt;  // the .qm file of Qt's texts, empty when the system has none for the language
+    QTranslator *ownTranslator = nullptr;
+    QTranslator *qtTranslator = nullptr;
 };
 
-// Installs both translators on the application (they live as long as it does).
+// Installs both translators on the application, which owns them.
 Loaded install(QCoreApplication &app, const QLocale &locale = QLocale::system());
 
 } // namespace vcTranslations
