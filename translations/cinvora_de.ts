@@ -120,7 +120,7 @@
     </message>
     <message>
         <source>Export successfully</source>
-        <translation>Export abgeschlossen</translation>
+        <translation>Export erfolgreich</translation>
     </message>
 </context>
 <context>
@@ -165,11 +165,11 @@
     <name>LXMediaConvertController</name>
     <message>
         <source>the media library</source>
-        <translation>die Medienbibliothek</translation>
+        <translation>Medienbibliothek</translation>
     </message>
     <message>
         <source>a file</source>
-        <translation>eine Datei</translation>
+        <translation>Datei</translation>
     </message>
 </context>
 <context>
@@ -515,7 +515,7 @@
     </message>
     <message>
         <source>Others...</source>
-        <translation>Andere …</translation>
+        <translation>Anderer Ordner …</translation>
     </message>
     <message>
         <source>Choose the export folder</source>
@@ -587,7 +587,7 @@
     </message>
     <message>
         <source>%1 is on %2.</source>
-        <translation>%1 ist auf %2.</translation>
+        <translation>%1 ist jetzt auf %2.</translation>
     </message>
     <message>
         <source>%1 was not uploaded to %2: %3</source>
@@ -618,7 +618,7 @@
     <name>ODPreviewView</name>
     <message>
         <source>Select an item to preview it</source>
-        <translation>Wählen Sie ein Element für die Vorschau</translation>
+        <translation>Element für die Vorschau auswählen</translation>
     </message>
 </context>
 <context>
@@ -672,7 +672,7 @@
     </message>
     <message>
         <source>Keep awake while converting</source>
-        <translation>Beim Konvertieren wach bleiben</translation>
+        <translation>Standby beim Konvertieren verhindern</translation>
     </message>
     <message>
         <source>Choose the export folder</source>
@@ -829,7 +829,7 @@
     </message>
     <message>
         <source>Do you want to stop its conversion and remove it from the list?</source>
-        <translation>Möchten Sie die Konvertierung abbrechen und es aus der Liste entfernen?</translation>
+        <translation>Die Konvertierung abbrechen und das Element aus der Liste entfernen?</translation>
     </message>
     <message>
         <source>The history can be cleared once every conversion has finished.</source>
@@ -897,7 +897,7 @@
     </message>
     <message>
         <source>Exporting to %@ is not available in this version.</source>
-        <translation>Der Export nach %@ ist in dieser Version nicht verfügbar.</translation>
+        <translation>Das Exportziel „%@“ ist in dieser Version nicht verfügbar.</translation>
     </message>
     <message>
         <source>Later</source>
@@ -1025,7 +1025,7 @@
     </message>
     <message>
         <source>Upload successful!</source>
-        <translation>Hochladen erfolgreich!</translation>
+        <translation>Erfolgreich hochgeladen!</translation>
     </message>
     <message>
         <source>Uploading...</source>
