@@ -6,6 +6,7 @@
 #include "SignalWatcher.h"
 
 #include <framewheel/Codec.h>
+#include <vcTranslations.h>
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -32,6 +33,9 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setOrganizationName("Cinvora");
     QCoreApplication::setApplicationName("Cinvora");
+    // English whatever the locale: the command line's own texts are not translated, and a
+    // table half in another language would be worse than none.
+    vcTranslations::install(app, QLocale(QLocale::English));
     SWInitCodec(argc, argv);
     const QStringList args = app.arguments().mid(1);
     int rc = 0;

@@ -285,19 +285,19 @@ LXMediaInfoPtr MyDocument::itemForOffer(const QString &path, const std::shared_p
         return nullptr;
     };
     if (isForbbidenFile(path))
-        return refuse(QStringLiteral("refused by rule: DVD files"));
+        return refuse(QCoreApplication::translate("MyDocument", "refused by rule: DVD files"));
     // Refused names are decided by the name alone, whatever the file holds.
     LXMediaInfo byName;
     byName.setFileName(path);
     if (!isVideoFile(byName))
-        return refuse(QStringLiteral("files of this kind are not converted"));
+        return refuse(QCoreApplication::translate("MyDocument", "files of this kind are not converted"));
     const LXMediaInfoPtr item = itemWithProbe(path, probe);
     // A file whose container opens but whose streams the probe cannot read would be a
     // 00:00 row that plays nothing and fails on convert.
     if (const QString why = unreadableReason(*item); !why.isEmpty())
         return refuse(why);
     if (!isVideoFile(*item))
-        return refuse(QStringLiteral("files of this kind are not converted"));
+        return refuse(QCoreApplication::translate("MyDocument", "files of this kind are not converted"));
     return item;
 }
 
@@ -305,9 +305,7 @@ void MyDocument::reportSkippedFiles(const QStringList &skipped) {
     if (skipped.isEmpty())
         return;
     const QString title =
-        skipped.size() == 1 ? foundation::tr_(QStringLiteral("SKIPPEDONEFILE"), QStringLiteral("1 file was not added"))
-                            : foundation::tr_(QStringLiteral("SKIPPEDFILES"), QStringLiteral("%1 files were not added"))
-                                  .arg(skipped.size());
+        QCoreApplication::translate("MyDocument", "%n file(s) were not added", nullptr, int(skipped.size()));
     foundation::AlertRequest note{title, skipped.join('\n'), vcCommon::okStr(), {}, {}, {}};
     _window->askQuestion(note, [](foundation::AlertButton) {});
 }

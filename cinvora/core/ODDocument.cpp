@@ -12,6 +12,27 @@ const QStringList &ODDocument::categoryNames() {
     return names;
 }
 
+QString ODDocument::categoryTitle(const QString &category) {
+    static const char *const titles[] = {
+        QT_TRANSLATE_NOOP("ODDocument", "Apple Device"), QT_TRANSLATE_NOOP("ODDocument", "Web Video"),
+        QT_TRANSLATE_NOOP("ODDocument", "Common Video"), QT_TRANSLATE_NOOP("ODDocument", "Audio")};
+    for (const char *t : titles)
+        if (category == QLatin1String(t))
+            return QCoreApplication::translate("ODDocument", t);
+    return category;
+}
+
+QString ODDocument::shownCaption(const QString &caption) {
+    // Most captions are format or device names, the same in every language.
+    static const char *const words[] = {QT_TRANSLATE_NOOP("FormatCaption", "Android Phone"),
+                                        QT_TRANSLATE_NOOP("FormatCaption", "Android Tablet"),
+                                        QT_TRANSLATE_NOOP("FormatCaption", "TV Box")};
+    for (const char *w : words)
+        if (caption == QLatin1String(w))
+            return QCoreApplication::translate("FormatCaption", w);
+    return caption;
+}
+
 ODDocument::ODDocument() {
     // The grid opens on the format chosen last time, which new items will take.
     const FormatKey key = _choice.key();
@@ -156,7 +177,7 @@ QString ODDocument::lastFormatLabel() const {
     if (key.category() != _mainKey)
         return QString();
     const FormatRecord *record = FormatCatalogue::shared().find(key);
-    return record ? record->caption : key.catalogueKey();
+    return shownCaption(record ? record->caption : key.catalogueKey());
 }
 
 void ODDocument::showFormatOf(const LXMediaInfo &item) {

@@ -7,6 +7,10 @@
 class ODDocument : public MyDocument {
 public:
     static const QStringList &categoryNames(); // "Apple Device", "Web Video", "Common Video", "Audio"
+    // What the window shows for a category or a format's caption: the catalogue's names are
+    // keys (in the saved list, the settings and --to), translated only for display.
+    static QString categoryTitle(const QString &category);
+    static QString shownCaption(const QString &caption);
 
     ODDocument();
     ~ODDocument() override;

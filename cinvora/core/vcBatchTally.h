@@ -1,6 +1,7 @@
 #pragma once
 // How a batch of conversions ended, counted from the jobs' outcomes: the one summary the
 // window's notification and the command line both print.
+#include <QCoreApplication>
 #include <QString>
 
 struct vcBatchTally {
@@ -10,13 +11,15 @@ struct vcBatchTally {
 
     int ended() const { return done + failed + cancelled; }
     // "3 files converted, 1 failed." The cancelled ones are the user's own doing and are
-    // named only when nothing else happened.
+    // named only when nothing else happened. Whole sentences with their numbers, so that a
+    // language can order and inflect them; English gets its plural forms from its own
+    // translation, which the command line loads too.
     QString summary() const {
-        QString s = done == 1 ? QStringLiteral("1 file converted") : QStringLiteral("%1 files converted").arg(done);
         if (failed > 0)
-            s += QStringLiteral(", %1 failed").arg(failed);
-        if (done == 0 && failed == 0 && cancelled > 0)
-            s += cancelled == 1 ? QStringLiteral(", 1 stopped") : QStringLiteral(", %1 stopped").arg(cancelled);
-        return s + QLatin1Char('.');
+            return QCoreApplication::translate("vcBatchTally", "%n file(s) converted, %1 failed.", nullptr, done)
+                .arg(failed);
+        if (done == 0 && cancelled > 0)
+            return QCoreApplication::translate("vcBatchTally", "0 files converted, %n stopped.", nullptr, cancelled);
+        return QCoreApplication::translate("vcBatchTally", "%n file(s) converted.", nullptr, done);
     }
 };

@@ -75,7 +75,8 @@ QString vcTableCellView::stoppedText() { return QCoreApplication::translate("vcT
 QString vcTableCellView::leftTimeText(int64_t remainingUs) {
     // Whole seconds, rounded up: a part of a second still to go is not "00:00:00".
     const int64_t seconds = remainingUs <= 0 ? 0 : (remainingUs + 999'999) / 1'000'000;
-    return QStringLiteral("Left time: %1").arg(_timeDescriptionFromLongTime(seconds * 1'000'000));
+    return QCoreApplication::translate("vcTableCellView", "Left time: %1")
+        .arg(_timeDescriptionFromLongTime(seconds * 1'000'000));
 }
 
 void vcTableCellView::setDisplay(vcTableCellViewDisplay *d) {
@@ -392,7 +393,7 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
         bool ok = false;
         QString why;
         if (output.isEmpty()) {
-            why = QStringLiteral("cannot create the output file in %1").arg(folder);
+            why = QCoreApplication::translate("vcTableCellView", "cannot create the output file in %1").arg(folder);
             if (!notCreated.isEmpty())
                 why += QStringLiteral(": ") + notCreated;
             foundation::Log::line(QStringLiteral("Cannot create the output file in %1: %2").arg(folder, notCreated));
@@ -416,7 +417,9 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
         if (ok) {
             outcome = {vcJobOutcome::Done, QString(), output, reservation.note()};
         } else if (output.isEmpty() ? !session.cancelSession() : session.outcome() == SWConvertOutcome::Failed) {
-            outcome = {vcJobOutcome::Failed, why.isEmpty() ? QStringLiteral("the conversion did not finish") : why,
+            outcome = {vcJobOutcome::Failed,
+                       why.isEmpty() ? QCoreApplication::translate("vcTableCellView", "the conversion did not finish")
+                                     : why,
                        QString(), QString()};
         }
     }

@@ -107,9 +107,9 @@ public:
     ~vcTableCellView() override;
 
     // Status texts.
-    static QString waitingText() { return QStringLiteral("Waiting for convert..."); }
-    static QString pausedText() { return QStringLiteral("Paused"); }
-    static QString failedText() { return QStringLiteral("Failed"); }
+    static QString waitingText() { return QCoreApplication::translate("vcTableCellView", "Waiting for convert..."); }
+    static QString pausedText() { return QCoreApplication::translate("vcTableCellView", "Paused"); }
+    static QString failedText() { return QCoreApplication::translate("vcTableCellView", "Failed"); }
     static QString stoppedText();
     // "Left time: 01:02:05"; negative counts as zero.
     static QString leftTimeText(int64_t remainingUs);

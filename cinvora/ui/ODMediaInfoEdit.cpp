@@ -102,9 +102,9 @@ ODMediaInfoEdit *ODMediaInfoEdit::shareODMediaInfoEditEditMovieWithDelegate(QWid
     editor->_audioOnly = !item->bSourceIsVideo() || !item->bOutputIsVideo();
     if (editor->_audioOnly) {
         editor->showAudioBoxOnly();
-        editor->setWindowTitle(QStringLiteral("Audio Information"));
+        editor->setWindowTitle(tr("Audio Information"));
     } else {
-        editor->setWindowTitle(QStringLiteral("Video Information"));
+        editor->setWindowTitle(tr("Video Information"));
     }
     editor->setMediaInfoEditDelegate(delegate);
     editor->showEditWin(parent);
@@ -119,20 +119,20 @@ ODMediaInfoEdit *ODMediaInfoEdit::shareODMediaInfoEditEditMovieWithDelegate(QWid
 
 ODMediaInfoEdit::ODMediaInfoEdit(QWidget *parent) : QDialog(parent) {
     setObjectName(windowNibName());
-    setWindowTitle(QStringLiteral("Video Information"));
+    setWindowTitle(tr("Video Information"));
     setFixedSize(kWidth, kHeight);
     setStyleSheet(QString::fromLatin1(kPopUpStyle));
 
-    _videoBox = new Box(QStringLiteral("VIDEO"), this);
+    _videoBox = new Box(tr("VIDEO"), this);
     LXGeometry::place(_videoBox, QRectF(kMargin, kVideoBoxY, kWidth - 2 * kMargin, kBoxH));
-    _audioBox = new Box(QStringLiteral("AUDIO"), this);
+    _audioBox = new Box(tr("AUDIO"), this);
     LXGeometry::place(_audioBox, QRectF(kMargin, kAudioBoxY, kWidth - 2 * kMargin, kBoxH));
 
-    _videoCodecPopBtn = popUp(_videoBox, 60, QStringLiteral("Codec"), &ODMediaInfoEdit::selectVideoCodec);
+    _videoCodecPopBtn = popUp(_videoBox, 60, tr("Codec"), &ODMediaInfoEdit::selectVideoCodec);
     _videoResolutionPopBtn = popUp(_videoBox, 34, tr("Frame size"), &ODMediaInfoEdit::selectVideoResolution);
-    _videoFrameRatePopBtn = popUp(_videoBox, 8, QStringLiteral("Frame rate"), &ODMediaInfoEdit::selectVideoFrameRate);
-    _audioCodecPopBtn = popUp(_audioBox, 60, QStringLiteral("Codec"), &ODMediaInfoEdit::selectAudioCodec);
-    _audioChannelPopBtn = popUp(_audioBox, 34, QStringLiteral("Channels"), &ODMediaInfoEdit::selectAudioChannel);
+    _videoFrameRatePopBtn = popUp(_videoBox, 8, tr("Frame rate"), &ODMediaInfoEdit::selectVideoFrameRate);
+    _audioCodecPopBtn = popUp(_audioBox, 60, tr("Codec"), &ODMediaInfoEdit::selectAudioCodec);
+    _audioChannelPopBtn = popUp(_audioBox, 34, tr("Channels"), &ODMediaInfoEdit::selectAudioChannel);
     _audioSampleRatePopBtn = popUp(_audioBox, 8, tr("Sample rate"), &ODMediaInfoEdit::selectAudioSampleRate);
     // The track pop-ups are only ever emptied (the tracks are chosen in the editor of the
     // item); an always-empty control is not shown.

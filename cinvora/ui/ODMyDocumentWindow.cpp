@@ -24,6 +24,7 @@
 #include <glazeform/LXView.h>
 
 #include <QDragEnterEvent>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QMimeData>
 
@@ -145,13 +146,13 @@ void ODMyDocumentWindow::buildPages() {
 void ODMyDocumentWindow::buildTopBar() {
     _topBackGroundView = barView(_mainPanelView, QStringLiteral("ODTopBg.png"));
     _appMenuBtn = pictureButton(_topBackGroundView, QStringLiteral("ODAppIcon.png"), QStringLiteral("ODAppIcon.png"),
-                                QStringLiteral("Cinvora menu"), this);
+                                tr("Cinvora menu"), this);
     _appNameLbl = label(_topBackGroundView, 17, odtheme::text(), applicationMenuTitles().value(0));
     _appNameLbl->setTextFont(LXStyle::boldSystemFont(17));
     _feedbackBtn = pictureButton(_topBackGroundView, QStringLiteral("ODFeedbackNormal.png"),
-                                 QStringLiteral("ODFeedbackPress.png"), QStringLiteral("Send feedback"), this);
+                                 QStringLiteral("ODFeedbackPress.png"), tr("Send feedback"), this);
     _supportBtn = pictureButton(_topBackGroundView, QStringLiteral("ODSupportNormal.png"),
-                                QStringLiteral("ODSupportPress.png"), QStringLiteral("Support page"), this);
+                                QStringLiteral("ODSupportPress.png"), tr("Support page"), this);
     _settingBtn = pictureButton(_topBackGroundView, QStringLiteral("ODSettingNormal.png"),
                                 QStringLiteral("ODSettingPress.png"), tr("Preferences"), this);
 }
@@ -168,17 +169,17 @@ void ODMyDocumentWindow::buildListArea() {
     _tipImageView->setImageViewDelegate(this);
     _tipImageView->setCursor(Qt::PointingHandCursor);
     _tipImageView->setToolTip(tr("Add files"));
-    _tipTitleLbl = label(_tipView, 15, odtheme::text(), QStringLiteral("Drop video or audio files here"));
+    _tipTitleLbl = label(_tipView, 15, odtheme::text(), tr("Drop video or audio files here"));
     _tipTitleLbl->setTextFont(LXStyle::boldSystemFont(15));
     _tipTitleLbl->setTextAlignment(LXLabel::AlignCenter);
-    _tipTextLbl = label(_tipView, 12, odtheme::textDim(), QStringLiteral("or click to choose them"));
+    _tipTextLbl = label(_tipView, 12, odtheme::textDim(), tr("or click to choose them"));
     _tipTextLbl->setTextAlignment(LXLabel::AlignCenter);
 
     _wrBtmStatusBar = barView(_mainPanelView, QStringLiteral("ODBtmStatusBar.png"));
     _wrAddMediaBtn = pictureButton(_wrBtmStatusBar, QStringLiteral("ODAddNormal.png"), QStringLiteral("ODAddPress.png"),
                                    tr("Add files"), this);
     _wrRemoveAllBtn = pictureButton(_wrBtmStatusBar, QStringLiteral("ODRemoveAllNormal.png"),
-                                    QStringLiteral("ODRemoveAllPress.png"), QStringLiteral("Remove every item"), this);
+                                    QStringLiteral("ODRemoveAllPress.png"), tr("Remove every item"), this);
     _itemCountLbl = label(_wrBtmStatusBar, 12, odtheme::textDim());
     _itemCountLbl->setTextAlignment(LXLabel::AlignRight);
 }
@@ -189,7 +190,7 @@ void ODMyDocumentWindow::buildPreviewAndBrowser() {
     _wrMidStatusBar = barView(_mainPanelView, QStringLiteral("ODMidStatusBar.png"));
     for (const QString &title : ODDocument::categoryNames()) {
         auto *b = new LXButton(_wrMidStatusBar);
-        b->setTextTitle(title);
+        b->setTextTitle(ODDocument::categoryTitle(title));
         b->setTextFont(LXStyle::systemFont(13));
         b->setBShadowText(false);
         b->setDelegate(this);
@@ -203,7 +204,7 @@ void ODMyDocumentWindow::buildPreviewAndBrowser() {
 
 void ODMyDocumentWindow::buildBottomBar() {
     _bottomView = barView(_mainPanelView, QStringLiteral("bottomView.png"));
-    _wrOutputLbl = label(_bottomView, 12, odtheme::textSoft(), QStringLiteral("Save to"));
+    _wrOutputLbl = label(_bottomView, 12, odtheme::textSoft(), tr("Save to"));
     _selectDirectoryBtn = new LXPopUpButton(_bottomView);
     _selectDirectoryBtn->setNormalImage(LXImage::named(QStringLiteral("ODPopNormal.png")));
     _selectDirectoryBtn->setPressImage(LXImage::named(QStringLiteral("ODPopPress.png")));
@@ -214,8 +215,8 @@ void ODMyDocumentWindow::buildBottomBar() {
     _wrVideoPathLbl = label(_selectDirectoryBtn, 12, odtheme::text());
     _wrVideoPathLbl->setBUseDot(true);
     _wrBrowserBtn = pictureButton(_bottomView, QStringLiteral("ODBrowserNormal.png"),
-                                  QStringLiteral("ODBrowserPress.png"), QStringLiteral("Show the export folder"), this);
-    _switchLbl = label(_bottomView, 12, odtheme::textSoft(), QStringLiteral("Copy unchanged streams"));
+                                  QStringLiteral("ODBrowserPress.png"), tr("Show the export folder"), this);
+    _switchLbl = label(_bottomView, 12, odtheme::textSoft(), tr("Copy unchanged streams"));
     _switchLbl->setTextAlignment(LXLabel::AlignRight);
     _switchButton = new LXSwitchButton(_bottomView);
     _switchButton->setBtnBackgroundImage(LXImage::named(QStringLiteral("ODSwitchBG.png")));
@@ -310,25 +311,36 @@ void ODMyDocumentWindow::layoutPieces() {
         }
     }
 
+    // The bar's texts are as long as their language makes them: each piece is as wide as
+    // its text needs, at least as wide as the English one was laid out.
+    auto needs = [](const QFont &font, const QString &text) {
+        return double(QFontMetrics(font).horizontalAdvance(text));
+    };
     place(_bottomView, 0, 0, W, kBottomBarHeight);
-    place(_wrOutputLbl, 16, 19, 60, 18);
-    const double popW = std::clamp(W - 760, 260.0, 420.0);
-    place(_selectDirectoryBtn, 76, 15, popW, 26);
+    const double outW = std::max(60.0, needs(_wrOutputLbl->textFont(), _wrOutputLbl->textTitle()) + 8);
+    place(_wrOutputLbl, 16, 19, outW, 18);
+    const double popX = 16 + outW;
+    const double popW = std::clamp(W - 700 - outW, 260.0, 420.0);
+    place(_selectDirectoryBtn, popX, 15, popW, 26);
     place(_wrVideoPathLbl, 10, 4, popW - 34, 18);
-    place(_wrBrowserBtn, 76 + popW + 8, 15, 32, 26);
-    const double convertX = W - 16 - 132;
-    place(_wrConvertBtn, convertX, 11, 132, 34);
+    place(_wrBrowserBtn, popX + popW + 8, 15, 32, 26);
+    // Wide enough for both of the toggle's titles, so that it keeps its size when it turns;
+    // the centred title stays clear of the picture at the button's left end.
+    const QFont &convertFont = _wrConvertBtn->textFont();
+    const double convertW =
+        std::max(132.0, std::max(needs(convertFont, convertTitle()), needs(convertFont, pauseTitle())) + 48);
+    const double convertX = W - 16 - convertW;
+    place(_wrConvertBtn, convertX, 11, convertW, 34);
     place(_switchButton, convertX - 28 - 47, 19, 47, 18);
-    place(_switchLbl, convertX - 28 - 47 - 8 - 180, 19, 180, 18);
+    const double switchW = std::max(180.0, needs(_switchLbl->textFont(), _switchLbl->textTitle()) + 4);
+    place(_switchLbl, convertX - 28 - 47 - 8 - switchW, 19, switchW, 18);
 }
 
 void ODMyDocumentWindow::resizeEvent(QResizeEvent *) { layoutPieces(); }
 
 void ODMyDocumentWindow::updateItemCount() {
     const int64_t n = _document->numberOfRows();
-    _itemCountLbl->setTextTitle(n == 0   ? QString()
-                                : n == 1 ? QStringLiteral("1 item")
-                                         : QStringLiteral("%1 items").arg(n));
+    _itemCountLbl->setTextTitle(n == 0 ? QString() : tr("%n item(s)", nullptr, int(n)));
 }
 
 // ---- The list -------------------------------------------------------------------------
@@ -409,15 +421,19 @@ void ODMyDocumentWindow::setConvertAllState(bool on) {
     setConvertToggleStopLook(on);
 }
 
+// The spaces keep the title clear of the button's picture.
+QString ODMyDocumentWindow::convertTitle() { return QStringLiteral("   ") + tr("Convert"); }
+QString ODMyDocumentWindow::pauseTitle() { return QStringLiteral("   ") + tr("Pause"); }
+
 void ODMyDocumentWindow::setConvertToggleStopLook(bool stopLook) {
     if (stopLook) {
         _wrConvertBtn->setImages(QStringLiteral("ODStopConvertNormal.png"), QStringLiteral("ODStopConvertPress.png"));
-        _wrConvertBtn->setTextTitle(QStringLiteral("   Pause"));
-        _wrConvertBtn->setToolTip(QStringLiteral("Pause every conversion"));
+        _wrConvertBtn->setTextTitle(pauseTitle());
+        _wrConvertBtn->setToolTip(tr("Pause every conversion"));
     } else {
         _wrConvertBtn->setImages(QStringLiteral("ODConvertNormal.png"), QStringLiteral("ODConvertPress.png"));
-        _wrConvertBtn->setTextTitle(QStringLiteral("   Convert"));
-        _wrConvertBtn->setToolTip(QStringLiteral("Convert every item"));
+        _wrConvertBtn->setTextTitle(convertTitle());
+        _wrConvertBtn->setToolTip(tr("Convert every item"));
     }
 }
 

@@ -272,6 +272,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The Convert toggle's two titles.
+    static QString convertTitle();
+    static QString pauseTitle();
     // Construction, by area.
     void buildPages();
     void buildTopBar();

@@ -102,7 +102,7 @@ void ODMyDocumentWindow::fillExportFolderPopup() {
     const QString folder = vcCommon::exportMovieFolder();
     _wrVideoPathLbl->setTextTitle(folder);
     _selectDirectoryBtn->setToolTip(folder);
-    _selectDirectoryBtn->initItemsSelectIndex({folder, QStringLiteral("Others...")}, 0);
+    _selectDirectoryBtn->initItemsSelectIndex({folder, tr("Others...")}, 0);
     // The label draws the folder; the pop-up's own text would sit under it.
     _selectDirectoryBtn->updateItemWithStrValue(QString());
     // A finished row's output lies in the folder it was made for.
@@ -132,7 +132,7 @@ void ODMyDocumentWindow::exportFolderItemChosen(int index) {
         apply(folderChooser()(start).value_or(QString()));
         return;
     }
-    auto *dialog = new QFileDialog(this, QStringLiteral("Choose the export folder"), start);
+    auto *dialog = new QFileDialog(this, tr("Choose the export folder"), start);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly, true);
     dialog->setWindowModality(Qt::WindowModal);
@@ -218,7 +218,7 @@ void ODMyDocumentWindow::chooseFiles(const QStringList &extensions, std::functio
         patterns << "*." + ext << "*." + ext.toUpper();
     auto *dialog = new QFileDialog(this, tr("Add files"), vcCommon::addFilesFolder());
     dialog->setFileMode(QFileDialog::ExistingFiles);
-    dialog->setNameFilter(QStringLiteral("Media files (%1)").arg(patterns.join(' ')));
+    dialog->setNameFilter(tr("Media files (%1)").arg(patterns.join(' ')));
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QFileDialog::filesSelected, this, [dialog, done](const QStringList &files) {
@@ -275,8 +275,7 @@ QString ODMyDocumentWindow::mailLink(const QString &address, const QString &subj
 }
 
 void ODMyDocumentWindow::sendMail() {
-    const QString subject =
-        foundation::BundleInfo::value(QStringLiteral("CFBundleExecutable")) + QStringLiteral(" Feedback");
+    const QString subject = tr("%1 Feedback").arg(foundation::BundleInfo::value(QStringLiteral("CFBundleExecutable")));
     const QString link = mailLink(mailbox(), subject, foundation::tr_(QStringLiteral("MAILBODY")));
     if (!link.isEmpty())
         vcOpenElsewhere::openUrl(this, QUrl(link, QUrl::TolerantMode));
@@ -290,10 +289,7 @@ void ODMyDocumentWindow::facebookSupport() {
 
 QStringList ODMyDocumentWindow::applicationMenuTitles() {
     const QString exe = foundation::BundleInfo::value(QStringLiteral("CFBundleExecutable"));
-    auto item = [&exe](const char *key) {
-        return foundation::tr_(QStringLiteral("%1 %2").arg(foundation::tr_(QString::fromLatin1(key)), exe));
-    };
-    return {foundation::tr_(exe), item("Lan_About"), item("Lan_Hide"), item("Lan_Quit")};
+    return {exe, tr("About %1").arg(exe), tr("Hide %1").arg(exe), tr("Quit %1").arg(exe)};
 }
 
 void ODMyDocumentWindow::buildApplicationMenu() {
@@ -303,7 +299,7 @@ void ODMyDocumentWindow::buildApplicationMenu() {
         const QString name = vcCommon::currentApplicationName();
         const QString version = foundation::BundleInfo::value(QStringLiteral("CFBundleShortVersionString"));
         foundation::AlertRequest about{QStringLiteral("%1 %2").arg(name, version),
-                                       QStringLiteral("A video and audio converter."),
+                                       tr("A video and audio converter."),
                                        vcCommon::okStr(),
                                        {},
                                        {},
@@ -488,9 +484,7 @@ void ODMyDocumentWindow::startFlipAnimate() {
 
 LXMediaEditController *ODMyDocumentWindow::mediaEditController() const { return _editPage->editor(); }
 
-QString ODMyDocumentWindow::openInTrimEditorTitle() {
-    return foundation::tr_(QStringLiteral("OPEN_IN_TRIM_EDITOR"), QStringLiteral("Open in Trim Editor"));
-}
+QString ODMyDocumentWindow::openInTrimEditorTitle() { return tr("Open in Trim Editor"); }
 
 void ODMyDocumentWindow::beginToEditMovie() {
     if (isEditPageShown() || !_document->currentEditMovie())

@@ -19,7 +19,7 @@ const QString kCategoryPicture = QStringLiteral("ODMediaTypeBtn.png");
 void ODMyDocumentWindow::initMediaTypeSwitchButton() {
     for (size_t i = 0; i < _categoryButtons.size(); ++i) {
         LXButton *b = _categoryButtons[i];
-        b->setTextTitle(ODDocument::categoryNames().at(qsizetype(i)));
+        b->setTextTitle(ODDocument::categoryTitle(ODDocument::categoryNames().at(qsizetype(i))));
         b->setBShadowText(false);
         b->setDelegate(this);
     }
@@ -33,7 +33,7 @@ LXThumbCategories formatTiles() {
     LXThumbCategories tiles;
     for (const QString &category : catalogue.categories())
         for (const FormatRecord &r : catalogue.formatsIn(category))
-            tiles[category].append({r.key.catalogueKey(), r.caption});
+            tiles[category].append({r.key.catalogueKey(), ODDocument::shownCaption(r.caption)});
     return tiles;
 }
 } // namespace

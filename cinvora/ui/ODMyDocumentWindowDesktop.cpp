@@ -54,7 +54,7 @@ void ODMyDocumentWindow::batchEnded(const vcBatchTally &tally) {
     // Someone watching the window sees the rows' marks; only an absent user is told.
     if (isActiveWindow() || tally.done + tally.failed == 0)
         return;
-    const QString title = tally.done == 0 ? QStringLiteral("Conversion failed") : QStringLiteral("Conversion finished");
+    const QString title = tally.done == 0 ? tr("Conversion failed") : tr("Conversion finished");
     doneNotifier()->notify(title, tally.summary(), vcCommon::exportMovieFolder());
 }
 
@@ -91,15 +91,14 @@ void ODMyDocumentWindow::exportEnded(const QVariantMap &info) {
                                                                                : QString();
     QString title, body;
     if (upload) {
-        title = ok ? QStringLiteral("Upload finished") : QStringLiteral("Upload failed");
-        body = ok ? QStringLiteral("%1 is on %2.").arg(QFileInfo(path).fileName(), service)
-                  : QStringLiteral("%1 was not uploaded to %2: %3").arg(QFileInfo(path).fileName(), service, detail);
+        title = ok ? tr("Upload finished") : tr("Upload failed");
+        body = ok ? tr("%1 is on %2.").arg(QFileInfo(path).fileName(), service)
+                  : tr("%1 was not uploaded to %2: %3").arg(QFileInfo(path).fileName(), service, detail);
         if (ok && !detail.isEmpty())
             body += QLatin1Char(' ') + detail;
     } else {
-        title = ok ? QStringLiteral("Export finished") : QStringLiteral("Export failed");
-        body = ok ? QStringLiteral("%1 is written.").arg(QFileInfo(path).fileName())
-                  : QStringLiteral("The export failed: %1").arg(detail);
+        title = ok ? tr("Export finished") : tr("Export failed");
+        body = ok ? tr("%1 is written.").arg(QFileInfo(path).fileName()) : tr("The export failed: %1").arg(detail);
     }
     const QString folder = path.isEmpty() ? vcCommon::exportMovieFolder() : QFileInfo(path).absolutePath();
     doneNotifier()->notify(title, body, folder);

@@ -11,9 +11,7 @@
 #include <QFileInfo>
 #include <QShortcut>
 
-QString ODMyDocumentWindow::openInPlayerWindowTitle() {
-    return foundation::tr_(QStringLiteral("OPEN_IN_PLAYER_WINDOW"), QStringLiteral("Open in Player Window"));
-}
+QString ODMyDocumentWindow::openInPlayerWindowTitle() { return tr("Open in Player Window"); }
 
 void ODMyDocumentWindow::openSelectedInPlayerWindow() {
     const LXMediaInfoPtr item = _document->currentEditMovie();

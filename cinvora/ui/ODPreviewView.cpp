@@ -101,7 +101,7 @@ void ODPreviewView::drawContent(QPainter &p, const QRect &) {
         const QFont f = LXStyle::systemFont(13);
         p.setFont(f);
         p.setPen(odtheme::textDim());
-        p.drawText(well, Qt::AlignCenter, QStringLiteral("Select an item to preview it"));
+        p.drawText(well, Qt::AlignCenter, tr("Select an item to preview it"));
     }
     p.setPen(QPen(QColor(255, 255, 255, 18), 1));
     p.setBrush(Qt::NoBrush);

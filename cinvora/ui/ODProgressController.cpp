@@ -8,6 +8,7 @@
 #include <glazeform/LXSlider.h>
 #include <glazeform/LXStyle.h>
 
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPushButton>
 #include <QShortcut>
@@ -46,7 +47,7 @@ void ProgressController::updateAddProgressPercent(double percent) {
     if (_wrPrgIndicator)
         _wrPrgIndicator->setSliderPos(_percent / 100.0);
     if (_textField)
-        _textField->setTextTitle(QStringLiteral("loading..."));
+        _textField->setTextTitle(QCoreApplication::translate("ODProgressController", "loading..."));
 }
 
 void ProgressController::cancelAdd() {

@@ -12,6 +12,7 @@
 #include <glazeform/LXStyle.h>
 #include <glazeform/LXSwitchButton.h>
 
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -34,7 +35,7 @@ SettingController::FolderChooser &folderChooser() {
 
 ODUpDownStepper::ODUpDownStepper(QWidget *parent) : QWidget(parent) {
     setCursor(Qt::PointingHandCursor);
-    setToolTip(QStringLiteral("Fewer or more conversions at the same time"));
+    setToolTip(QCoreApplication::translate("ODSettingController", "Fewer or more conversions at the same time"));
     setFocusPolicy(Qt::TabFocus);
 }
 
@@ -328,15 +329,19 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     m_ODUpDownStepBtn->setMaxValue(kMaxConvertCount);
     connect(m_ODUpDownStepBtn, &ODUpDownStepper::stepped, this, [this](double v) { upDownStep(v); });
 
-    label(this, QRectF(24, 160, 340, 22), QStringLiteral("Copy streams when the codec stays the same"), 13, kText);
+    label(this, QRectF(24, 160, 340, 22),
+          QCoreApplication::translate("ODSettingController", "Copy streams when the codec stays the same"), 13, kText);
     m_ODAutoCheckCodecFmtBtn = switchButton(this, QRectF(409, 162, 47, 18));
     connect(m_ODAutoCheckCodecFmtBtn, &LXSwitchButton::stateChanged, this, [this] { autoCheckStream(); });
-    label(this, QRectF(24, 124, 340, 22), QStringLiteral("Ask before applying a format to every item"), 13, kText);
+    label(this, QRectF(24, 124, 340, 22),
+          QCoreApplication::translate("ODSettingController", "Ask before applying a format to every item"), 13, kText);
     m_ODModifyOutputFmtBtn = switchButton(this, QRectF(409, 126, 47, 18));
     connect(m_ODModifyOutputFmtBtn, &LXSwitchButton::stateChanged, this, [this] { modifyAllOutput(); });
 
-    label(this, QRectF(24, 88, 200, 20), QStringLiteral("Export folder"), 12, kSoft);
-    auto *awake = label(this, QRectF(150, 88, 250, 20), QStringLiteral("Keep awake while converting"), 12, kSoft);
+    label(this, QRectF(24, 88, 200, 20), QCoreApplication::translate("ODSettingController", "Export folder"), 12,
+          kSoft);
+    auto *awake = label(this, QRectF(150, 88, 250, 20),
+                        QCoreApplication::translate("ODSettingController", "Keep awake while converting"), 12, kSoft);
     awake->setTextAlignment(LXLabel::AlignRight);
     m_ODKeepAwakeBtn = switchButton(this, QRectF(409, 89, 47, 18));
     m_ODKeepAwakeBtn->setObjectName(QStringLiteral("keepAwakeSwitch"));
@@ -349,12 +354,14 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     _browserBtn = new LXButton(QRectF(416, 59, 32, 26), this);
     _browserBtn->setImages(QStringLiteral("ODBrowserNormal.png"), QStringLiteral("ODBrowserPress.png"));
     _browserBtn->setTextTitle(QString());
-    _browserBtn->setToolTip(QStringLiteral("Choose the export folder"));
+    _browserBtn->setToolTip(QCoreApplication::translate("ODSettingController", "Choose the export folder"));
     _browserBtn->setDelegate(this);
 
-    _clearHistoryBtn = textButton(this, QRectF(24, 16, 96, 26), QStringLiteral("Clear History"));
+    _clearHistoryBtn =
+        textButton(this, QRectF(24, 16, 96, 26), QCoreApplication::translate("ODSettingController", "Clear History"));
     _clearHistoryBtn->setDelegate(this);
-    _closeBtn = textButton(this, QRectF(kW - 24 - 96, 16, 96, 26), QStringLiteral("Done"));
+    _closeBtn =
+        textButton(this, QRectF(kW - 24 - 96, 16, 96, 26), QCoreApplication::translate("ODSettingController", "Done"));
     _closeBtn->setDelegate(this);
 
     // The captions beside the controls are drawn apart from them: say them to screen readers.
@@ -379,7 +386,8 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
 }
 
 void ODSettingController::initUI() {
-    _countTipLabel->setTextTitle(QStringLiteral("Allow converting videos at the same time"));
+    _countTipLabel->setTextTitle(
+        QCoreApplication::translate("ODSettingController", "Allow converting videos at the same time"));
     _countTipLabel->setTextColor(kText);
     _countLabel->setTextColor(kText);
     SettingController::initUI();

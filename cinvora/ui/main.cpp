@@ -6,6 +6,7 @@
 #include "ODMyDocumentWindow.h"
 #include "ODTheme.h"
 #include "QuitSignals.h"
+#include "vcTranslations.h"
 #include "vcWidgetReport.h"
 
 #include <ListLock.h>
@@ -27,6 +28,8 @@ int main(int argc, char **argv) {
     QApplication::setOrganizationName(QStringLiteral("Cinvora"));
     QApplication::setApplicationName(QStringLiteral("Cinvora"));
     QApplication::setDesktopFileName(QStringLiteral("org.cinvora.Cinvora"));
+    // Before the first text is made: the refusal below is already in the user's language.
+    vcTranslations::install(app);
 
     // Relative names are made absolute here, against this start's working folder: the
     // running window may have another one.

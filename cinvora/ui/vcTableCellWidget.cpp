@@ -238,11 +238,12 @@ void vcTableCellWidget::initODControls() {
                               QCoreApplication::translate("vcTableCellWidget", "Show in Folder"), this);
     _odBrowserBtn->setAccessibleName(_odBrowserBtn->toolTip());
     const QSizeF trash = LXImage::pointSize(LXImage::named(QStringLiteral("ODTrashNormal.png")));
-    _deleteItemBtn =
-        rowButton(this, QRectF(388, 15, trash.width(), trash.height()), QStringLiteral("ODTrashNormal.png"),
-                  QStringLiteral("ODTrashPress.png"), QStringLiteral("delete current item"), this);
-    _stopConvert = rowButton(this, QRectF(384, 15, 16, 16), QStringLiteral("ODStopNormal.png"),
-                             QStringLiteral("ODStopPress.png"), QStringLiteral("stop convert"), this);
+    _deleteItemBtn = rowButton(this, QRectF(388, 15, trash.width(), trash.height()),
+                               QStringLiteral("ODTrashNormal.png"), QStringLiteral("ODTrashPress.png"),
+                               QCoreApplication::translate("vcTableCellWidget", "delete current item"), this);
+    _stopConvert =
+        rowButton(this, QRectF(384, 15, 16, 16), QStringLiteral("ODStopNormal.png"), QStringLiteral("ODStopPress.png"),
+                  QCoreApplication::translate("vcTableCellWidget", "stop convert"), this);
     _stopConvert->hide();
 }
 

@@ -88,6 +88,11 @@ QJsonObject describe(const QWidget *w) {
         if (l->textInteractionFlags() & Qt::TextSelectableByMouse)
             o[QStringLiteral("selectable")] = true;
     }
+    if (auto *l = qobject_cast<const LXLabel *>(w); l && !l->displayedText().isEmpty()) {
+        // A drawn label clips what its width cannot hold (an elided one holds what it shows).
+        const QRectF r = l->textRect();
+        o[QStringLiteral("textFits")] = r.left() >= -0.5 && r.right() <= l->width() + 0.5;
+    }
     if (auto *e = qobject_cast<const QLineEdit *>(w); e && e->isReadOnly())
         o[QStringLiteral("readOnly")] = true;
     if (auto *a = qobject_cast<const QAbstractScrollArea *>(w))

@@ -12,6 +12,7 @@ extern "C" {
 #include <QLocale>
 #include <QTransform>
 #include <cmath>
+#include <QCoreApplication>
 #include <optional>
 #include <sys/stat.h>
 
@@ -27,7 +28,21 @@ QString languageName(const QString &code) {
         lang = QLocale::codeToLanguage(code);
     if (lang == QLocale::AnyLanguage || lang == QLocale::C)
         return code;
-    return QLocale::languageToString(lang);
+    // The languages tracks are most often in are named in the user's language; Qt names
+    // the others only in English.
+    static const char *const common[] = {
+        QT_TRANSLATE_NOOP("SWMediaInfoManager", "English"),  QT_TRANSLATE_NOOP("SWMediaInfoManager", "German"),
+        QT_TRANSLATE_NOOP("SWMediaInfoManager", "French"),   QT_TRANSLATE_NOOP("SWMediaInfoManager", "Spanish"),
+        QT_TRANSLATE_NOOP("SWMediaInfoManager", "Italian"),  QT_TRANSLATE_NOOP("SWMediaInfoManager", "Portuguese"),
+        QT_TRANSLATE_NOOP("SWMediaInfoManager", "Dutch"),    QT_TRANSLATE_NOOP("SWMediaInfoManager", "Russian"),
+        QT_TRANSLATE_NOOP("SWMediaInfoManager", "Polish"),   QT_TRANSLATE_NOOP("SWMediaInfoManager", "Turkish"),
+        QT_TRANSLATE_NOOP("SWMediaInfoManager", "Japanese"), QT_TRANSLATE_NOOP("SWMediaInfoManager", "Chinese"),
+        QT_TRANSLATE_NOOP("SWMediaInfoManager", "Korean"),   QT_TRANSLATE_NOOP("SWMediaInfoManager", "Arabic")};
+    const QString english = QLocale::languageToString(lang);
+    for (const char *name : common)
+        if (english == QLatin1String(name))
+            return QCoreApplication::translate("SWMediaInfoManager", name);
+    return english;
 }
 
 QString codecLabel(const AVCodecParameters *par) {
@@ -37,13 +52,13 @@ QString codecLabel(const AVCodecParameters *par) {
     case AV_CODEC_ID_ASS:
         return QStringLiteral("ASS");
     case AV_CODEC_ID_MOV_TEXT:
-        return QStringLiteral("Timed text");
+        return QCoreApplication::translate("SWMediaInfoManager", "Timed text");
     case AV_CODEC_ID_DVD_SUBTITLE:
-        return QStringLiteral("DVD subtitles");
+        return QCoreApplication::translate("SWMediaInfoManager", "DVD subtitles");
     case AV_CODEC_ID_HDMV_PGS_SUBTITLE:
-        return QStringLiteral("PGS subtitles");
+        return QCoreApplication::translate("SWMediaInfoManager", "PGS subtitles");
     case AV_CODEC_ID_DVB_SUBTITLE:
-        return QStringLiteral("DVB subtitles");
+        return QCoreApplication::translate("SWMediaInfoManager", "DVB subtitles");
     case AV_CODEC_ID_WEBVTT:
         return QStringLiteral("WebVTT");
     default:
@@ -56,16 +71,16 @@ QString codecLabel(const AVCodecParameters *par) {
 QString layoutLabel(const AVCodecParameters *par) {
     const int n = par->ch_layout.nb_channels;
     if (n == 1)
-        return QStringLiteral("mono");
+        return QCoreApplication::translate("SWMediaInfoManager", "mono");
     if (n == 2)
-        return QStringLiteral("stereo");
+        return QCoreApplication::translate("SWMediaInfoManager", "stereo");
     if (n <= 0)
         return {};
     char buf[64] = {0};
     if (par->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC &&
         av_channel_layout_describe(&par->ch_layout, buf, sizeof buf) > 0)
         return QString::fromLatin1(buf);
-    return QStringLiteral("%1 channels").arg(n);
+    return QCoreApplication::translate("SWMediaInfoManager", "%1 channels").arg(n);
 }
 
 QString metadata(const AVStream *st, const char *key) {
@@ -83,7 +98,7 @@ QString streamName(const AVStream *st, int ordinal, bool audio) {
     else if (!lang.isEmpty())
         who = lang;
     else
-        who = QStringLiteral("Track %1").arg(ordinal);
+        who = QCoreApplication::translate("SWMediaInfoManager", "Track %1").arg(ordinal);
     QString what = codecLabel(st->codecpar);
     if (audio) {
         const QString layout = layoutLabel(st->codecpar);

@@ -2,9 +2,9 @@
 
 #include "foundation/PropertyList.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QHash>
-#include <QLocale>
 #include <mutex>
 
 namespace foundation {
@@ -13,7 +13,6 @@ namespace {
 struct Tables {
     std::mutex lock;
     bool loaded = false;
-    QHash<QString, QString> preferred; // the user's language
     QHash<QString, QString> english;
 };
 
@@ -40,23 +39,24 @@ void ensureLoaded(Tables &t) {
     if (t.loaded)
         return;
     t.loaded = true;
-    const QString lang = QLocale().name().section('_', 0, 0);
-    if (!lang.isEmpty() && lang != "en")
-        loadDir(":/strings/" + lang, t.preferred);
     loadDir(":/strings/en", t.english);
 }
 
 } // namespace
 
 QString Strings::localized(const QString &key, const QString &fallback) {
-    Tables &t = tables();
-    std::lock_guard lock(t.lock);
-    ensureLoaded(t);
-    if (auto it = t.preferred.constFind(key); it != t.preferred.cend())
-        return *it;
-    if (auto it = t.english.constFind(key); it != t.english.cend())
-        return *it;
-    return fallback.isNull() ? key : fallback;
+    QString english;
+    {
+        Tables &t = tables();
+        std::lock_guard lock(t.lock);
+        ensureLoaded(t);
+        if (auto it = t.english.constFind(key); it != t.english.cend())
+            english = *it;
+        else
+            english = fallback.isNull() ? key : fallback;
+    }
+    // Outside the lock: the translators are the application's, and answer on any thread.
+    return QCoreApplication::translate("Strings", english.toUtf8().constData());
 }
 
 } // namespace foundation

@@ -212,15 +212,15 @@ void LXMediaController::initButtons() {
     dressButton(_voiceButton, &D::voiceNormalImage, &D::voicePressImage, "LXVoiceNormal.png", "LXVoicePress.png");
     dressButton(_nextButton, &D::nextNormalImage, &D::nextPressImage, "LXEditNextNormal.png", "LXEditNextPress.png");
     _nextButton->setDelegate(this);
-    _nextButton->setToolTip(QStringLiteral("next frame"));
+    _nextButton->setToolTip(tr("next frame"));
     _timeLabel->setTextColor(QColor::fromRgbF(130 / 255.0f, 130 / 255.0f, 130 / 255.0f, 1.0f));
 }
 
 void LXMediaController::initCutApplyBtns() {
     _leftCutApplyBtn->setDelegate(this);
     _rightCutApplyBtn->setDelegate(this);
-    _leftCutApplyBtn->setToolTip(QStringLiteral("apply current to left cut"));
-    _rightCutApplyBtn->setToolTip(QStringLiteral("apply current to right cut"));
+    _leftCutApplyBtn->setToolTip(tr("apply current to left cut"));
+    _rightCutApplyBtn->setToolTip(tr("apply current to right cut"));
     dressButton(_leftCutApplyBtn, &D::leftApplyNormalImage, &D::leftApplyPressImage, "LXEditLeftApplyNormal.png",
                 "LXEditLeftApplyPress.png");
     dressButton(_rightCutApplyBtn, &D::rightApplyNormalImage, &D::rightApplyPressImage, "LXEditRightApplyNormal.png",
@@ -495,17 +495,17 @@ void LXMediaController::updateBtnStatus(bool playing) {
     if (playing) {
         dressButton(_playTrimButton, &D::trimPauseNormalImage, &D::trimPausePressImage, "LXEditTrimPauseNormal.png",
                     "LXEditTrimPausePress.png");
-        _playTrimButton->setToolTip(QStringLiteral("pause trim"));
+        _playTrimButton->setToolTip(tr("pause trim"));
         dressButton(_playPauseButton1, &D::pauseNormalImage, &D::pausePressImage, "LXEditPauseNormal.png",
                     "LXEditPausePress.png");
-        _playPauseButton1->setToolTip(QStringLiteral("pause"));
+        _playPauseButton1->setToolTip(tr("pause"));
     } else {
         dressButton(_playTrimButton, &D::trimPlayNormalImage, &D::trimPlayPressImage, "LXEditTrimPlayNormal.png",
                     "LXEditTrimPlayPress.png");
-        _playTrimButton->setToolTip(QStringLiteral("play trim"));
+        _playTrimButton->setToolTip(tr("play trim"));
         dressButton(_playPauseButton1, &D::playNormalImage, &D::playPressImage, "LXEditPlayNormal.png",
                     "LXEditPlayPress.png");
-        _playPauseButton1->setToolTip(QStringLiteral("play"));
+        _playPauseButton1->setToolTip(tr("play"));
     }
     updatePlayPauseButton2(playing);
 }

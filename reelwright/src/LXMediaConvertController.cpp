@@ -55,9 +55,9 @@ QString destinationName(int exportType) {
     case LXMediaConvertController::Youtube:
         return QStringLiteral("YouTube");
     case LXMediaConvertController::ITunes:
-        return QStringLiteral("the media library");
+        return QCoreApplication::translate("LXMediaConvertController", "the media library");
     default:
-        return QStringLiteral("a file");
+        return QCoreApplication::translate("LXMediaConvertController", "a file");
     }
 }
 

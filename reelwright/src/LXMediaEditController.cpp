@@ -24,9 +24,6 @@ using D = LXMediaControllerDelegate;
 const QString LXMediaEditController::kNibName = QStringLiteral("LXMediaEditController");
 const QString LXMediaEditController::kODNibName = QStringLiteral("ODMovieEditController");
 const QString LXMediaEditController::kExportToLabelKey = QStringLiteral("Lan_SC_ExportTo_Lbl");
-const QString LXMediaEditController::kDisableSubTitle = QStringLiteral("Disable SubTitle");
-const QString LXMediaEditController::kPluginSubTitle = QStringLiteral("Plugin SubTitle");
-const QString LXMediaEditController::kDisableAudio = QStringLiteral("Disable Audio");
 
 namespace {
 constexpr double kMicro = 1000000.0;
@@ -158,15 +155,15 @@ bool LXMediaEditController::loadInterface(const QString &nibName) {
         l->setTextAlignment(LXLabel::AlignCenter);
         l->setTextTitle(preciseText(0));
     }
-    _startTimeLbl->setToolTip(QStringLiteral("current time"));
-    _endTimeLbl->setToolTip(QStringLiteral("end time"));
+    _startTimeLbl->setToolTip(tr("current time"));
+    _endTimeLbl->setToolTip(tr("end time"));
     for (LXLabel *l : {_subTitleCaption, _audioCaption}) {
         l->setTextFont(LXStyle::systemFont(12));
         l->setTextColor(kDimInk);
         l->setTextAlignment(LXLabel::AlignRight);
     }
-    _subTitleCaption->setTextTitle(QStringLiteral("Subtitle"));
-    _audioCaption->setTextTitle(QStringLiteral("Audio"));
+    _subTitleCaption->setTextTitle(tr("Subtitle"));
+    _audioCaption->setTextTitle(tr("Audio"));
     return nibName == kNibName || nibName == kODNibName;
 }
 
@@ -265,10 +262,10 @@ void LXMediaEditController::initButtons() {
     dressButton(_exportButton, &D::exportNormalImage, &D::exportPressImage, "ShareNormal.png", "SharePress.png");
     for (LXButton *b : {_firstButton, _lastButton, _previousButton, _backToHome, _exportButton})
         b->setDelegate(this);
-    _firstButton->setToolTip(QStringLiteral("goto previous media"));
-    _lastButton->setToolTip(QStringLiteral("goto next media"));
-    _previousButton->setToolTip(QStringLiteral("previous frame"));
-    _backToHome->setToolTip(QStringLiteral("done"));
+    _firstButton->setToolTip(tr("goto previous media"));
+    _lastButton->setToolTip(tr("goto next media"));
+    _previousButton->setToolTip(tr("previous frame"));
+    _backToHome->setToolTip(tr("done"));
 }
 
 void LXMediaEditController::initMovieEditView() {
@@ -336,8 +333,7 @@ void LXMediaEditController::updateTitle() {
     _titleLbl->setTextTitle(QFileInfo(_editMovie->fileName()).fileName());
     _titleLbl->setToolTip(_editMovie->fileName());
     const uint64_t count = _editMovie->editMovieCount();
-    _positionLbl->setTextTitle(count > 1 ? QStringLiteral("%1 of %2").arg(_editMovie->editMovieIndex() + 1).arg(count)
-                                         : QString());
+    _positionLbl->setTextTitle(count > 1 ? tr("%1 of %2").arg(_editMovie->editMovieIndex() + 1).arg(count) : QString());
 }
 
 void LXMediaEditController::updateFirstLastStatus() {
@@ -530,8 +526,8 @@ void LXMediaEditController::loadSubTitles() {
         const QSignalBlocker quiet(_subTitlesBtn);
         _subTitlesBtn->clear();
         _subTitlesBtn->addItems(names);
-        _subTitlesBtn->addItem(kDisableSubTitle);
-        _subTitlesBtn->addItem(kPluginSubTitle);
+        _subTitlesBtn->addItem(tr("Disable SubTitle"));
+        _subTitlesBtn->addItem(tr("Plugin SubTitle"));
     }
     const int n = int(names.size());
     int selected = n; // "Disable SubTitle"
@@ -554,7 +550,7 @@ void LXMediaEditController::loadAudioTracks() {
         const QSignalBlocker quiet(_audioTracksBtn);
         _audioTracksBtn->clear();
         _audioTracksBtn->addItems(names);
-        _audioTracksBtn->addItem(kDisableAudio);
+        _audioTracksBtn->addItem(tr("Disable Audio"));
     }
     const int n = int(names.size());
     const int64_t chosen = _editMovie ? _editMovie->audioStreamIndex() : -1;
@@ -608,9 +604,9 @@ void LXMediaEditController::addFile() {
     }
     pauseWhenPlay();
     QWidget *sheetOn = _window ? _window->window() : QWidget::window();
-    auto *chooser = new QFileDialog(sheetOn, QStringLiteral("Choose a subtitle file"),
-                                    QFileInfo(_editMovie->fileName()).absolutePath(),
-                                    QStringLiteral("SubRip subtitles (*.srt *.SRT)"));
+    auto *chooser =
+        new QFileDialog(sheetOn, tr("Choose a subtitle file"), QFileInfo(_editMovie->fileName()).absolutePath(),
+                        tr("SubRip subtitles (*.srt *.SRT)"));
     chooser->setObjectName(QStringLiteral("subtitleChooser"));
     chooser->setFileMode(QFileDialog::ExistingFile);
     chooser->setAcceptMode(QFileDialog::AcceptOpen);
@@ -640,8 +636,7 @@ void LXMediaEditController::subtitleFileChosen(const QString &path) {
 // Export
 
 QStringList LXMediaEditController::exportTypeArray() {
-    return {QStringLiteral("Local"), QStringLiteral("Media library"), QStringLiteral("Facebook"),
-            QStringLiteral("Youtube")};
+    return {tr("Local"), tr("Media library"), QStringLiteral("Facebook"), QStringLiteral("Youtube")};
 }
 
 void LXMediaEditController::initCB() {
@@ -653,7 +648,7 @@ void LXMediaEditController::initCB() {
     b->setYOffSet(2.0);
     b->setXOffSet(-1.0);
     b->initItemsSelectIndex(exportTypeArray(), 0);
-    b->setToolTip(QStringLiteral("export this item"));
+    b->setToolTip(tr("export this item"));
     initExportTypeItem();
     _exportType = 1;
 }

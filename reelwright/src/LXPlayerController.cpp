@@ -145,9 +145,9 @@ void LXPlayerController::initController() {
     dressButton(_editBtn, &D::goToEditNormalImage, &D::goToEditPressImage, "LXEditNormal.png", "LXEditPress.png");
     for (LXButton *b : {_volumnLow, _volumnHigh, _editBtn})
         b->setDelegate(this);
-    _volumnLow->setToolTip(QStringLiteral("volume down"));
-    _volumnHigh->setToolTip(QStringLiteral("volume up"));
-    _editBtn->setToolTip(QStringLiteral("trim"));
+    _volumnLow->setToolTip(tr("volume down"));
+    _volumnHigh->setToolTip(tr("volume up"));
+    _editBtn->setToolTip(tr("trim"));
     _btmSinglePlayControlView->setBackGroundImage(picture(&D::btmSingleControlBackgroundImage, "LXSliderBase.png"));
     initProgressSlider();
 }
@@ -303,11 +303,11 @@ void LXPlayerController::updatePlayPauseButton2(bool playing) {
     if (playing) {
         dressButton(_playPauseButton2, &D::singlePauseNormalImage, &D::singlePausePressImage, "LXPauseNormal.png",
                     "LXPausePress.png");
-        _playPauseButton2->setToolTip(QStringLiteral("pause"));
+        _playPauseButton2->setToolTip(tr("pause"));
     } else {
         dressButton(_playPauseButton2, &D::singlePlayNormalImage, &D::singlePlayPressImage, "LXPlayNormal.png",
                     "LXPlayPress.png");
-        _playPauseButton2->setToolTip(QStringLiteral("play"));
+        _playPauseButton2->setToolTip(tr("play"));
     }
     // The floating bar's button shows the same state.
     if (_fullPlayOrPauseButton)
@@ -679,11 +679,11 @@ QWidget *LXPlayerController::exitFullScreenController(LXConverWinView *view) {
     if (_playView->isInFullScreenMode()) {
         _fullExitFullPlayerButton->setImages(QStringLiteral("FullCtrlEscFull.png"),
                                              QStringLiteral("FullCtrlEscFull.png"));
-        _fullExitFullPlayerButton->setToolTip(QStringLiteral("exit full screen"));
+        _fullExitFullPlayerButton->setToolTip(tr("exit full screen"));
     } else {
         _fullExitFullPlayerButton->setImages(QStringLiteral("extentFullNormal.png"),
                                              QStringLiteral("extentFullPress.png"));
-        _fullExitFullPlayerButton->setToolTip(QStringLiteral("full screen"));
+        _fullExitFullPlayerButton->setToolTip(tr("full screen"));
     }
     _fullExitFullPlayerButton->setTextTitle(QString());
     _fullExitFullPlayerButton->setDelegate(this);

@@ -621,10 +621,10 @@ void LXPlayerPlusEditorController::setPlayButtonPictures(LXButton *button, bool 
         return;
     if (playing) {
         button->setImages(QStringLiteral("FullCtrlPauseNormal.png"), QStringLiteral("FullCtrlPausePress.png"));
-        button->setToolTip(QStringLiteral("Pause"));
+        button->setToolTip(tr("Pause"));
     } else {
         button->setImages(QStringLiteral("FullCtrlPlayNormal.png"), QStringLiteral("FullCtrlPlayPress.png"));
-        button->setToolTip(QStringLiteral("Play"));
+        button->setToolTip(tr("Play"));
     }
     button->setTextTitle(QString());
 }
@@ -757,7 +757,7 @@ LXLabel *LXPlayerPlusEditorController::barLabel(LXConverWinView *view, const QRe
 
 QWidget *LXPlayerPlusEditorController::backController(LXConverWinView *view) {
     _backButton = barButton(view, QRectF(10, 31, 24, 24), "backToMainNormal.png", "backToMainPress.png",
-                            QStringLiteral("back to main window"));
+                            tr("back to main window"));
     return _backButton;
 }
 
@@ -776,18 +776,17 @@ QWidget *LXPlayerPlusEditorController::voiceSliderController(LXConverWinView *vi
 }
 
 QWidget *LXPlayerPlusEditorController::exportController(LXConverWinView *view) {
-    _exportButton =
-        barButton(view, QRectF(520, 31, 24, 24), "ShareNormal.png", "SharePress.png", QStringLiteral("export or trim"));
+    _exportButton = barButton(view, QRectF(520, 31, 24, 24), "ShareNormal.png", "SharePress.png", tr("export or trim"));
     return _exportButton;
 }
 
 QWidget *LXPlayerPlusEditorController::exitFullScreenController(LXConverWinView *view) {
     if (_playView->isInFullScreenMode())
-        _fullExitFullPlayerButton = barButton(view, QRectF(572, 31, 24, 24), "exitFullNormal.png", "exitFullPress.png",
-                                              QStringLiteral("Exit Full Screen"));
+        _fullExitFullPlayerButton =
+            barButton(view, QRectF(572, 31, 24, 24), "exitFullNormal.png", "exitFullPress.png", tr("Exit Full Screen"));
     else
-        _fullExitFullPlayerButton = barButton(view, QRectF(572, 31, 24, 24), "extentFullNormal.png",
-                                              "extentFullPress.png", QStringLiteral("Full Screen"));
+        _fullExitFullPlayerButton =
+            barButton(view, QRectF(572, 31, 24, 24), "extentFullNormal.png", "extentFullPress.png", tr("Full Screen"));
     return _fullExitFullPlayerButton;
 }
 
@@ -837,7 +836,7 @@ QWidget *LXPlayerPlusEditorController::endLabelController(LXConverWinView *view)
 QWidget *LXPlayerPlusEditorController::playInEditorController(LXConverWinView *view) {
     const double y = (view->height() - 24) / 2.0 + 14;
     _trimPlayButton = barButton(view, QRectF((view->width() - 24) / 2.0, y, 24, 24), "FullCtrlPlayNormal.png",
-                                "FullCtrlPlayPress.png", QStringLiteral("Play"));
+                                "FullCtrlPlayPress.png", tr("Play"));
     setPlayButtonPictures(_trimPlayButton, isPlaying());
     return _trimPlayButton;
 }
@@ -845,14 +844,14 @@ QWidget *LXPlayerPlusEditorController::playInEditorController(LXConverWinView *v
 QWidget *LXPlayerPlusEditorController::previousController(LXConverWinView *view) {
     const double y = (view->height() - 24) / 2.0 + 14;
     _seekStartButton = barButton(view, QRectF((view->width() - 24) / 2.0 - 60, y, 24, 24), "previousNormal.png",
-                                 "previousPress.png", QStringLiteral("seek to begin of triming"));
+                                 "previousPress.png", tr("seek to begin of triming"));
     return _seekStartButton;
 }
 
 QWidget *LXPlayerPlusEditorController::nextController(LXConverWinView *view) {
     const double y = (view->height() - 24) / 2.0 + 14;
     _seekEndButton = barButton(view, QRectF((view->width() - 24) / 2.0 + 60, y, 24, 24), "nextNormal.png",
-                               "nextPress.png", QStringLiteral("seek to end of triming"));
+                               "nextPress.png", tr("seek to end of triming"));
     return _seekEndButton;
 }
 

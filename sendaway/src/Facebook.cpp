@@ -1,5 +1,7 @@
 #include "sendaway/Facebook.h"
 
+#include <QCoreApplication>
+
 #include "Http.h"
 #include "UploadSessions.h"
 #include "sendaway/ServiceSettings.h"
@@ -61,7 +63,9 @@ void Facebook::login() {
         QMetaObject::invokeMethod(
             this,
             [this] {
-                answerLogin(false, QStringLiteral("No Facebook application identifier or client token is configured."));
+                answerLogin(false,
+                            QCoreApplication::translate(
+                                "Facebook", "No Facebook application identifier or client token is configured."));
             },
             Qt::QueuedConnection);
         return;
@@ -105,7 +109,8 @@ void Facebook::pollDevice() {
         return;
     if (QDateTime::currentDateTimeUtc() > _deviceDeadline) {
         _deviceCode.clear();
-        answerLogin(false, QStringLiteral("The sign-in code expired before it was confirmed on Facebook."));
+        answerLogin(false, QCoreApplication::translate(
+                               "Facebook", "The sign-in code expired before it was confirmed on Facebook."));
         return;
     }
     const QByteArray form = http::formBody(
@@ -139,7 +144,8 @@ void Facebook::devicePolled(QNetworkReply *reply) {
     }
     _deviceCode.clear();
     answerLogin(false, subcode == 1349152
-                           ? QStringLiteral("The sign-in code expired before it was confirmed on Facebook.")
+                           ? QCoreApplication::translate(
+                                 "Facebook", "The sign-in code expired before it was confirmed on Facebook.")
                            : http::replyError(reply, body, QStringLiteral("facebook")).localizedDescription);
 }
 
@@ -250,11 +256,11 @@ void Facebook::uploadVideo(const QVariantMap &parameters) {
                      parameters.value(QStringLiteral("description")).toString());
     QString refusal;
     if (_accessToken.isEmpty())
-        refusal = QStringLiteral("Sign in to Facebook before uploading.");
+        refusal = QCoreApplication::translate("Facebook", "Sign in to Facebook before uploading.");
     else if (_page.id.isEmpty() || _page.accessToken.isEmpty())
-        refusal = QStringLiteral("Choose a Facebook Page to publish the video on.");
+        refusal = QCoreApplication::translate("Facebook", "Choose a Facebook Page to publish the video on.");
     else if (videoMimeType(path) != u"video/mp4")
-        refusal = QStringLiteral("Facebook takes MP4 video files only.");
+        refusal = QCoreApplication::translate("Facebook", "Facebook takes MP4 video files only.");
     if (!refusal.isEmpty()) {
         QMetaObject::invokeMethod(
             this,

@@ -1,5 +1,7 @@
 #include "Http.h"
 
+#include <QCoreApplication>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -44,14 +46,14 @@ ServiceError replyError(const QNetworkReply *reply, const QByteArray &body, cons
     QString text = errorTextIn(parseBody(body));
     if (text.isEmpty()) {
         if (e.code >= 400)
-            text = QStringLiteral("The server answered %1 %2.")
+            text = QCoreApplication::translate("Http", "The server answered %1 %2.")
                        .arg(e.code)
                        .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
                        .replace(QStringLiteral(" ."), QStringLiteral("."));
         else if (reply->error() != QNetworkReply::NoError)
             text = reply->errorString();
         else
-            text = QStringLiteral("The server's answer could not be understood.");
+            text = QCoreApplication::translate("Http", "The server's answer could not be understood.");
     }
     e.localizedDescription = text;
     if (e.code == 0 && reply->error() != QNetworkReply::NoError)

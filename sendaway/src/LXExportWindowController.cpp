@@ -80,7 +80,7 @@ LXButton *makeButton(QWidget *parent, bool isDefault) {
 LXExportWindowController::LXExportWindowController(QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("LXExportWindowController"));
-    setWindowTitle(QStringLiteral("Export"));
+    setWindowTitle(tr("Export"));
     setModal(false);
 }
 
@@ -376,11 +376,11 @@ void LXExportWindowController::turnToFinishedState() {
     LXGeometry::place(_closeButton, browseFrame);
     _browseButton->show();
     _closeButton->show();
-    _closeButton->setTextTitle(QStringLiteral("Later"));
+    _closeButton->setTextTitle(localizedString(QStringLiteral("Lan_Later"), QStringLiteral("Later")));
     if (_cancelButton)
         _cancelButton->hide();
     if (_progressText)
-        _progressText->setTextTitle(QStringLiteral("Export successfully"));
+        _progressText->setTextTitle(tr("Export successfully"));
     if (_leaveTimeTip)
         _leaveTimeTip->hide();
     exportAtPercent(100);

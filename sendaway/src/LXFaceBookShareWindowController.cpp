@@ -161,7 +161,7 @@ void LXFaceBookShareWindowController::facebookDidCompleteRequest(const QVariantM
 }
 
 void LXFaceBookShareWindowController::updateUserInfo(const QString &name) {
-    _curUserName->setTextTitle(name.isEmpty() ? QStringLiteral("Unknow") : name);
+    _curUserName->setTextTitle(name.isEmpty() ? tr("Unknow") : name);
     _changeUser->setBEnabled(true);
     _nameArrived = true;
     updatePublishState();

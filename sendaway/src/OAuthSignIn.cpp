@@ -1,5 +1,7 @@
 #include "sendaway/OAuthSignIn.h"
 
+#include <QCoreApplication>
+
 #include "Http.h"
 
 #include <foundation/Reveal.h>
@@ -35,8 +37,10 @@ QString queryValue(const QVariantMap &values, const char *key, bool text = false
 OAuthSignIn::OAuthSignIn(QNetworkAccessManager *network, QObject *parent) : QObject(parent), _network(network) {
     qRegisterMetaType<sendaway::OAuthResult>();
     _timeout.setSingleShot(true);
-    connect(&_timeout, &QTimer::timeout, this,
-            [this] { finishFailed(QStringLiteral("The sign-in in the web browser did not finish in time.")); });
+    connect(&_timeout, &QTimer::timeout, this, [this] {
+        finishFailed(
+            QCoreApplication::translate("OAuthSignIn", "The sign-in in the web browser did not finish in time."));
+    });
 }
 
 OAuthSignIn::~OAuthSignIn() { cancel(); }
@@ -84,7 +88,8 @@ void OAuthSignIn::browserFlow(const OAuthConfig &config) {
             this,
             [this, serial] {
                 if (serial == _serial)
-                    finishFailed(QStringLiteral("The sign-in is not configured (no client identifier)."));
+                    finishFailed(QCoreApplication::translate("OAuthSignIn",
+                                                             "The sign-in is not configured (no client identifier)."));
             },
             Qt::QueuedConnection);
         return;
@@ -99,7 +104,8 @@ void OAuthSignIn::browserFlow(const OAuthConfig &config) {
             this,
             [this, serial] {
                 if (serial == _serial)
-                    finishFailed(QStringLiteral("No local port could be opened for the sign-in."));
+                    finishFailed(
+                        QCoreApplication::translate("OAuthSignIn", "No local port could be opened for the sign-in."));
             },
             Qt::QueuedConnection);
         return;
@@ -139,7 +145,8 @@ void OAuthSignIn::browserFlow(const OAuthConfig &config) {
             this,
             [this, serial] {
                 if (serial == _serial)
-                    finishFailed(QStringLiteral("No web browser could be opened for the sign-in."));
+                    finishFailed(
+                        QCoreApplication::translate("OAuthSignIn", "No web browser could be opened for the sign-in."));
             },
             Qt::QueuedConnection);
     }
@@ -169,7 +176,8 @@ void OAuthSignIn::callbackReceived(const QVariantMap &values) {
         return;
     }
     if (code.isEmpty()) {
-        finishFailed(QStringLiteral("The sign-in page answered without an authorization code."));
+        finishFailed(
+            QCoreApplication::translate("OAuthSignIn", "The sign-in page answered without an authorization code."));
         return;
     }
     QList<QPair<QString, QString>> p{{QStringLiteral("grant_type"), QStringLiteral("authorization_code")},
@@ -239,7 +247,8 @@ void OAuthSignIn::tokenReplyFinished(QNetworkReply *reply) {
     r.error = http::replyError(reply, body, QStringLiteral("oauth"));
     r.outcome = OAuthResult::Outcome::Failed;
     if (reply->error() == QNetworkReply::NoError && token.isEmpty() && r.error.code < 400)
-        r.error.localizedDescription = QStringLiteral("The sign-in service answered without an access token.");
+        r.error.localizedDescription =
+            QCoreApplication::translate("OAuthSignIn", "The sign-in service answered without an access token.");
     finish(r);
 }
 

@@ -1,5 +1,7 @@
 #include "sendaway/ResumableUpload.h"
 
+#include <QCoreApplication>
+
 #include "Http.h"
 #include "sendaway/FileRangeDevice.h"
 #include "sendaway/ServiceSettings.h"
@@ -186,7 +188,8 @@ void ResumableUpload::issue(Phase phase) {
         return;
     }
     if (!reply) {
-        ServiceError e{domain(), 0, QStringLiteral("The upload request could not be made.")};
+        ServiceError e{domain(), 0,
+                       QCoreApplication::translate("ResumableUpload", "The upload request could not be made.")};
         failLater(e);
         return;
     }
@@ -211,7 +214,7 @@ void ResumableUpload::sendNext() {
     QNetworkReply *reply = sendRange(range);
     if (!reply) {
         delete range;
-        fail({domain(), 0, QStringLiteral("The upload request could not be made.")});
+        fail({domain(), 0, QCoreApplication::translate("ResumableUpload", "The upload request could not be made.")});
         return;
     }
     range->setParent(reply); // read by the reply until it has finished, then gone with it
@@ -263,7 +266,10 @@ void ResumableUpload::apply(const UploadStep &step, Phase phase) {
             const qint64 offset = std::clamp<qint64>(step.offset, 0, _total);
             if (phase == Phase::Sending && offset <= _confirmed) {
                 // A request that moved nothing: counted like a failure, or it would repeat forever.
-                scheduleRetry({domain(), 0, QStringLiteral("The server did not take the data that was sent.")}, phase);
+                scheduleRetry(
+                    {domain(), 0,
+                     QCoreApplication::translate("ResumableUpload", "The server did not take the data that was sent.")},
+                    phase);
                 return;
             }
             if (offset > _confirmed)

@@ -1,5 +1,7 @@
 #include "UploadSessions.h"
 
+#include <QCoreApplication>
+
 #include "Http.h"
 #include "sendaway/FileRangeDevice.h"
 #include "sendaway/ServiceSettings.h"
@@ -60,7 +62,9 @@ UploadStep YoutubeUploadSession::sessionOpened(QNetworkReply *reply, const QByte
     if (code >= 200 && code < 300) {
         const QUrl location = QUrl(QString::fromUtf8(reply->rawHeader("Location")));
         if (!location.isValid() || location.isEmpty())
-            return UploadStep::fail({domain(), code, QStringLiteral("The service opened no upload session.")});
+            return UploadStep::fail(
+                {domain(), code,
+                 QCoreApplication::translate("UploadSessions", "The service opened no upload session.")});
         _sessionUrl = reply->url().resolved(location);
         return UploadStep::confirmed(0);
     }
@@ -104,7 +108,8 @@ UploadStep YoutubeUploadSession::interpret(QNetworkReply *reply, const QByteArra
         return UploadStep::complete(http::parseBody(body));
     if (code == 404 || code == 410)
         return UploadStep::sessionGone(
-            {domain(), code, QStringLiteral("The upload session has expired on the server.")});
+            {domain(), code,
+             QCoreApplication::translate("UploadSessions", "The upload session has expired on the server.")});
     if (code == 401)
         return UploadStep::unauthorized(http::replyError(reply, body, domain()));
     return failureOf(reply, body);
@@ -138,7 +143,9 @@ UploadStep FacebookUploadSession::sessionOpened(QNetworkReply *reply, const QByt
     if (code >= 200 && code < 300) {
         _uploadId = http::parseBody(body).value(QStringLiteral("id")).toString();
         if (_uploadId.isEmpty() || _uploadId.contains('/') || _uploadId.startsWith('.'))
-            return UploadStep::fail({domain(), code, QStringLiteral("The service opened no upload session.")});
+            return UploadStep::fail(
+                {domain(), code,
+                 QCoreApplication::translate("UploadSessions", "The service opened no upload session.")});
         return UploadStep::confirmed(0);
     }
     return failureOf(reply, body);
@@ -163,8 +170,9 @@ UploadStep FacebookUploadSession::rangeSent(QNetworkReply *reply, const QByteArr
         const qint64 offset = answer.value(QStringLiteral("file_offset")).toLongLong(&ok);
         if (ok)
             return UploadStep::confirmed(offset);
-        return UploadStep::fail(
-            {domain(), code, QStringLiteral("The service's answer to the upload could not be understood.")});
+        return UploadStep::fail({domain(), code,
+                                 QCoreApplication::translate(
+                                     "UploadSessions", "The service's answer to the upload could not be understood.")});
     }
     return failureOf(reply, body);
 }
@@ -183,11 +191,13 @@ UploadStep FacebookUploadSession::offsetQueried(QNetworkReply *reply, const QByt
         if (ok)
             return UploadStep::confirmed(offset);
         return UploadStep::fail(
-            {domain(), code, QStringLiteral("The service did not tell how much of the file it holds.")});
+            {domain(), code,
+             QCoreApplication::translate("UploadSessions", "The service did not tell how much of the file it holds.")});
     }
     if (code == 404)
         return UploadStep::sessionGone(
-            {domain(), code, QStringLiteral("The upload session has expired on the server.")});
+            {domain(), code,
+             QCoreApplication::translate("UploadSessions", "The upload session has expired on the server.")});
     return failureOf(reply, body);
 }
 
@@ -210,7 +220,8 @@ UploadStep FacebookUploadSession::published(QNetworkReply *reply, const QByteArr
         const QVariantMap answer = http::parseBody(body);
         if (!answer.value(QStringLiteral("id")).toString().isEmpty())
             return UploadStep::complete(answer);
-        return UploadStep::fail({domain(), code, QStringLiteral("The service did not publish the video.")});
+        return UploadStep::fail(
+            {domain(), code, QCoreApplication::translate("UploadSessions", "The service did not publish the video.")});
     }
     return failureOf(reply, body);
 }

@@ -1,5 +1,7 @@
 #include "sendaway/Upvelle.h"
 
+#include <QCoreApplication>
+
 #include "Http.h"
 #include "UploadSessions.h"
 #include "sendaway/OAuthSignIn.h"
@@ -111,7 +113,8 @@ void Upvelle::renewToken(bool browserIfRefused, std::function<void(std::optional
     }
     OAuthResult none;
     none.outcome = OAuthResult::Outcome::Failed;
-    none.error = {QStringLiteral("youtube"), 401, QStringLiteral("The sign-in has expired. Sign in again.")};
+    none.error = {QStringLiteral("youtube"), 401,
+                  QCoreApplication::translate("Upvelle", "The sign-in has expired. Sign in again.")};
     _renewal = Renewal::Refresh;
     QMetaObject::invokeMethod(
         this, [this, none] { renewAnswered(none); }, Qt::QueuedConnection);
@@ -135,7 +138,8 @@ void Upvelle::renewAnswered(const OAuthResult &result) {
     if (result.outcome != OAuthResult::Outcome::Granted) {
         error = result.error;
         if (error->localizedDescription.isEmpty())
-            error->localizedDescription = QStringLiteral("The sign-in has expired. Sign in again.");
+            error->localizedDescription =
+                QCoreApplication::translate("Upvelle", "The sign-in has expired. Sign in again.");
     }
     auto waiters = std::move(_renewWaiters);
     _renewWaiters.clear();
@@ -161,7 +165,8 @@ void Upvelle::clientLogin() {
         QMetaObject::invokeMethod(
             this,
             [this] {
-                failSignIn(QStringLiteral("YouTube sign-in is not set up in this build (no client identifier)."));
+                failSignIn(QCoreApplication::translate(
+                    "Upvelle", "YouTube sign-in is not set up in this build (no client identifier)."));
             },
             Qt::QueuedConnection);
         return;
@@ -200,7 +205,7 @@ void Upvelle::signInAnswered(const OAuthResult &result) {
     }
     _step = Step::None;
     if (result.outcome == OAuthResult::Outcome::Denied) {
-        failSignIn(QStringLiteral("The sign-in was declined in the web browser."));
+        failSignIn(QCoreApplication::translate("Upvelle", "The sign-in was declined in the web browser."));
         return;
     }
     if (_delegate)
@@ -232,7 +237,7 @@ void Upvelle::checkAccount() {
         const QJsonArray items = QJsonDocument::fromJson(body).object().value(QStringLiteral("items")).toArray();
         if (items.isEmpty()) {
             _accessToken.clear();
-            failSignIn(QStringLiteral("This account has no YouTube channel to upload to."));
+            failSignIn(QCoreApplication::translate("Upvelle", "This account has no YouTube channel to upload to."));
             return;
         }
         // The account that signed in, whatever name was typed as a hint.
@@ -310,7 +315,8 @@ void Upvelle::requestCategories(bool renewed) {
         if (categories.empty()) {
             if (_delegate)
                 _delegate->updateCategory(
-                    ServiceError{QStringLiteral("youtube"), 200, QStringLiteral("The service offered no category.")});
+                    ServiceError{QStringLiteral("youtube"), 200,
+                                 QCoreApplication::translate("Upvelle", "The service offered no category.")});
             return;
         }
         _categoryArr = std::move(categories);
@@ -342,7 +348,7 @@ void Upvelle::startUploadFile() {
                 if (_delegate)
                     _delegate->uploadErrorEntryDesc(
                         ServiceError{QStringLiteral("youtube"), 401,
-                                     QStringLiteral("Sign in to YouTube before uploading.")},
+                                     QCoreApplication::translate("Upvelle", "Sign in to YouTube before uploading.")},
                         QString());
             },
             Qt::QueuedConnection);

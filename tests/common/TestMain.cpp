@@ -3,6 +3,7 @@
 #include <framewheel/Codec.h>
 
 #include <QDir>
+#include <QTranslator>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -34,6 +35,11 @@ int main(int argc, char **argv) {
     TestApp app(argc, argv);
     TestApp::setOrganizationName("Cinvora");
     TestApp::setApplicationName("Cinvora");
+    // English as the programs show it: the core's English translation gives the plural
+    // forms ("1 item", "2 items"). Only programs that link the core carry it.
+    QTranslator english;
+    if (english.load(QStringLiteral(":/i18n/cinvora_en.qm")))
+        TestApp::installTranslator(&english);
     SWInitCodec(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();

@@ -651,6 +651,9 @@ class App:
             "CINVORA_WIDGET_REPORT": self.report_path,
             "PULSE_SERVER": "unix:" + os.path.join(run, "no-pulse"),
             "NO_AT_BRIDGE": "1",
+            # English unless a test asks for another language (the texts the tests look
+            # for are English).
+            "LANGUAGE": "en",
         })
         e.pop("SESSION_MANAGER", None)
         # The window runs once per session bus: scripts that run side by side must not meet

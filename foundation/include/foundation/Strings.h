@@ -1,7 +1,10 @@
 #pragma once
-// Localised texts by key. Tables are property-list dictionaries stored as Qt resources
-// under :/strings/<language>/ (any file name); every library adds its own table there.
-// Lookup order: the user's language, then "en", then the caller's default, then the key.
+// Texts by key. The tables are property-list dictionaries stored as Qt resources under
+// :/strings/en/ (any file name); every library adds its own table there. A key names its
+// English text (else the caller's default, else the key itself), and that English text is
+// what Qt's translators translate, in the context "Strings": the .ts files hold these texts
+// beside those of tr(), so there is one way to translate. The build lists the tables'
+// texts for lupdate (cmake/StringTableTexts.cmake).
 #include <QString>
 
 namespace foundation {

@@ -49,9 +49,6 @@ public:
     // The export menu's title (empty by default; the library's string table says "Export").
     static const QString kExportToLabelKey; // "Lan_SC_ExportTo_Lbl"
     // The subtitle and audio menus' fixed entries.
-    static const QString kDisableSubTitle; // "Disable SubTitle"
-    static const QString kPluginSubTitle;  // "Plugin SubTitle"
-    static const QString kDisableAudio;    // "Disable Audio"
     // How long a chosen export type stays on the menu before the title comes back.
     static constexpr int kExportTitleRestoreMs = 100;
 
