@@ -324,11 +324,18 @@ void ODMyDocumentWindow::layoutPieces() {
     place(_selectDirectoryBtn, popX, 15, popW, 26);
     place(_wrVideoPathLbl, 10, 4, popW - 34, 18);
     place(_wrBrowserBtn, popX + popW + 8, 15, 32, 26);
-    // Wide enough for both of the toggle's titles, so that it keeps its size when it turns;
-    // the centred title stays clear of the picture at the button's left end.
-    const QFont &convertFont = _wrConvertBtn->textFont();
-    const double convertW =
-        std::max(132.0, std::max(needs(convertFont, convertTitle()), needs(convertFont, pauseTitle())) + 48);
+    // The toggle's picture has its size, with the sign at its left end: a longer title is
+    // set smaller until both titles fit beside the sign, so that it keeps its look when it
+    // turns.
+    const double convertW = 132;
+    int points = 14;
+    auto titlesFit = [&](int size) {
+        const QFont f = LXStyle::boldSystemFont(size);
+        return std::max(needs(f, convertTitle()), needs(f, pauseTitle())) <= convertW - 40;
+    };
+    while (points > 10 && !titlesFit(points))
+        --points;
+    _wrConvertBtn->setTextFont(LXStyle::boldSystemFont(points));
     const double convertX = W - 16 - convertW;
     place(_wrConvertBtn, convertX, 11, convertW, 34);
     place(_switchButton, convertX - 28 - 47, 19, 47, 18);

@@ -386,6 +386,9 @@ void LXThumbImageTableView::selectCell(LXImageCellView *cell, const QString &key
     for (LXImageCellView *c : _cells)
         c->unSelectView();
     cell->selectView();
+    // The keyboard goes on from the tile chosen last, however it was chosen.
+    _focusIndex = cell->cellIndex();
+    showFocusRing();
     if (_delegate)
         _delegate->selectCellWithDictionaryWithSubKey(key);
 }

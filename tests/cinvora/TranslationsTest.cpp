@@ -12,7 +12,8 @@ namespace {
 // Installs the translations for a language for one test, then takes them away again: the
 // other tests of the program read English.
 struct Installed {
-    explicit Installed(const QLocale &locale) : loaded(vcTranslations::install(*QCoreApplication::instance(), locale)) {}
+    explicit Installed(const QLocale &locale)
+        : loaded(vcTranslations::install(*QCoreApplication::instance(), locale)) {}
     ~Installed() {
         for (QTranslator *t : {loaded.ownTranslator, loaded.qtTranslator})
             if (t) {
@@ -23,7 +24,9 @@ struct Installed {
     vcTranslations::Loaded loaded;
 };
 
-QString tr(const char *context, const char *text, int n = -1) { return QCoreApplication::translate(context, text, nullptr, n); }
+QString tr(const char *context, const char *text, int n = -1) {
+    return QCoreApplication::translate(context, text, nullptr, n);
+}
 
 } // namespace
 

@@ -1,5 +1,7 @@
 // The skinned controls by keyboard: which take the focus, what their keys do, the focus
 // ring, and the keys they take from the window's shortcuts while focused.
+#include "GuiEvents.h"
+
 #include <glazeform/LXButton.h>
 #include <glazeform/LXCheckButton.h>
 #include <glazeform/LXCutSlider.h>
@@ -242,6 +244,11 @@ TEST(Keyboard, GridArrowsMoveAlongTilesKeepingThemWholeAndReturnChooses) {
     // The list's arrows and the player's space bar are the grid's while it has the keyboard.
     EXPECT_TRUE(claims(grid, Qt::Key_Space));
     EXPECT_TRUE(claims(grid, Qt::Key_Left));
+    // A tile chosen by the pointer is where the arrows go on from.
+    gui::click(grid->cells().at(2), {20, 20});
+    EXPECT_EQ(grid->focusIndex(), 2);
+    key(grid, Qt::Key_Right);
+    EXPECT_EQ(grid->focusIndex(), 3);
     // Focus elsewhere: no ring on any tile.
     grid->clearFocus();
     for (LXImageCellView *c : grid->cells())
