@@ -106,6 +106,28 @@
     </message>
 </context>
 <context>
+    <name>LXButton</name>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>LXCutSlider</name>
+    <message>
+        <source>Start of the kept range</source>
+        <translation>Anfang des behaltenen Bereichs</translation>
+    </message>
+    <message>
+        <source>End of the kept range</source>
+        <translation>Ende des behaltenen Bereichs</translation>
+    </message>
+    <message>
+        <source>Kept range</source>
+        <translation>Behaltener Bereich</translation>
+    </message>
+</context>
+<context>
     <name>LXExportConversion</name>
     <message>
         <source>cannot create an output file for %1: %2</source>
@@ -128,6 +150,13 @@
     <message>
         <source>Unknow</source>
         <translation>Unbekannt</translation>
+    </message>
+</context>
+<context>
+    <name>LXImageCellView</name>
+    <message>
+        <source>Settings of this format</source>
+        <translation>Einstellungen dieses Formats</translation>
     </message>
 </context>
 <context>
@@ -159,6 +188,10 @@
     <message>
         <source>play</source>
         <translation>Abspielen</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Lautstärke</translation>
     </message>
 </context>
 <context>
@@ -273,6 +306,14 @@
         <source>full screen</source>
         <translation>Vollbild</translation>
     </message>
+    <message>
+        <source>Position</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>Volume</source>
+        <translation>Lautstärke</translation>
+    </message>
 </context>
 <context>
     <name>LXPlayerPlusEditorController</name>
@@ -307,6 +348,13 @@
     <message>
         <source>seek to end of triming</source>
         <translation>Zum Ende der Auswahl springen</translation>
+    </message>
+</context>
+<context>
+    <name>LXThumbImageTableView</name>
+    <message>
+        <source>Formats</source>
+        <translation>Formate</translation>
     </message>
 </context>
 <context>
@@ -613,6 +661,10 @@
         <source>Open in Player Window</source>
         <translation>Im Player-Fenster öffnen</translation>
     </message>
+    <message>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
 </context>
 <context>
     <name>ODPreviewView</name>
@@ -689,6 +741,10 @@
     <message>
         <source>Allow converting videos at the same time</source>
         <translation>Gleichzeitig konvertierte Videos</translation>
+    </message>
+    <message>
+        <source>Conversions at the same time</source>
+        <translation>Gleichzeitige Konvertierungen</translation>
     </message>
 </context>
 <context>
@@ -1118,6 +1174,17 @@
     </message>
 </context>
 <context>
+    <name>vcAccessible</name>
+    <message>
+        <source>Preview</source>
+        <translation>Vorschau</translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation>Video</translation>
+    </message>
+</context>
+<context>
     <name>vcBatchTally</name>
     <message numerus="yes">
         <source>%n file(s) converted, %1 failed.</source>
@@ -1239,6 +1306,37 @@ Konvertiert nach %2</translation>
 Failed: %2</source>
         <translation>%1
 Fehlgeschlagen: %2</translation>
+    </message>
+    <message>
+        <source>waiting</source>
+        <translation>wartet</translation>
+    </message>
+    <message>
+        <source>converting %1 %</source>
+        <translation>wird konvertiert, %1 %</translation>
+    </message>
+    <message>
+        <source>paused</source>
+        <translation>angehalten</translation>
+    </message>
+    <message>
+        <source>converted</source>
+        <translation>konvertiert</translation>
+    </message>
+    <message>
+        <source>failed</source>
+        <translation>fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>stopped</source>
+        <translation>abgebrochen</translation>
+    </message>
+</context>
+<context>
+    <name>vcTableView</name>
+    <message>
+        <source>Files to convert</source>
+        <translation>Zu konvertierende Dateien</translation>
     </message>
 </context>
 </TS>
