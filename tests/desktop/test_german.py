@@ -20,7 +20,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 TS = os.path.join(HERE, "..", "..", "translations", "cinvora_de.ts")
 
 # Words that read the same in German and English.
-SAME = {"Audio", "AUDIO", "VIDEO", "Codec", "Pause", "OK", "Normal", "Cinvora", "Facebook", "Youtube", "YouTube", "#",
+SAME = {"Audio", "AUDIO", "VIDEO", "Codec", "Pause", "Position", "OK", "Normal", "Cinvora", "Facebook", "Youtube", "YouTube", "#",
         }
 # Qt's own texts of its file chooser, which must not be English either.
 QT_ENGLISH = {"Look in:", "File name:", "Files of type:", "Open", "Cancel", "Back", "Forward", "Parent Directory",
