@@ -105,26 +105,13 @@ public:
     }
 };
 
-class StepperAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+class StepperAccessible : public LXSpinAccessible {
 public:
-    explicit StepperAccessible(ODUpDownStepper *s) : QAccessibleWidget(s, QAccessible::SpinBox) {}
+    explicit StepperAccessible(ODUpDownStepper *s) : LXSpinAccessible(s) {}
     ODUpDownStepper *stepper() const { return static_cast<ODUpDownStepper *>(widget()); }
-    void *interface_cast(QAccessible::InterfaceType t) override {
-        if (t == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface *>(this);
-        return QAccessibleWidget::interface_cast(t);
-    }
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name)
-            return LXAccessible::nameOf(stepper());
-        if (t == QAccessible::Value)
-            return QString::number(stepper()->value());
-        return QAccessibleWidget::text(t);
-    }
-    QVariant currentValue() const override { return stepper()->value(); }
-    QVariant maximumValue() const override { return stepper()->maxValue(); }
-    QVariant minimumValue() const override { return stepper()->minValue(); }
-    QVariant minimumStepSize() const override { return 1.0; }
+    double value() const override { return stepper()->value(); }
+    double minValue() const override { return stepper()->minValue(); }
+    double maxValue() const override { return stepper()->maxValue(); }
     void setCurrentValue(const QVariant &value) override {
         stepper()->setValue(std::round(value.toDouble()));
         emit stepper()->stepped(stepper()->value());

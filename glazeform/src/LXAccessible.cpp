@@ -141,26 +141,13 @@ public:
 
 // ---- Values -----------------------------------------------------------------------------
 
-class SpinAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+class SpinAccessible : public LXSpinAccessible {
 public:
-    explicit SpinAccessible(LXSpinButton *s) : QAccessibleWidget(s, QAccessible::SpinBox) {}
+    explicit SpinAccessible(LXSpinButton *s) : LXSpinAccessible(s) {}
     LXSpinButton *spin() const { return static_cast<LXSpinButton *>(widget()); }
-    void *interface_cast(QAccessible::InterfaceType t) override {
-        if (t == QAccessible::ValueInterface)
-            return static_cast<QAccessibleValueInterface *>(this);
-        return QAccessibleWidget::interface_cast(t);
-    }
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name)
-            return LXAccessible::nameOf(spin());
-        if (t == QAccessible::Value)
-            return QString::number(spin()->curValue());
-        return QAccessibleWidget::text(t);
-    }
-    QVariant currentValue() const override { return spin()->curValue(); }
-    QVariant maximumValue() const override { return spin()->maxValue(); }
-    QVariant minimumValue() const override { return spin()->minValue(); }
-    QVariant minimumStepSize() const override { return 1.0; }
+    double value() const override { return spin()->curValue(); }
+    double minValue() const override { return spin()->minValue(); }
+    double maxValue() const override { return spin()->maxValue(); }
     // Reported to the owner as the one step an arrow makes, from the value next to it.
     void setCurrentValue(const QVariant &value) override {
         const double to = std::clamp(std::round(value.toDouble()), spin()->minValue(), spin()->maxValue());
@@ -628,4 +615,18 @@ void LXAccessible::valueChanged(QObject *object, const QVariant &value) {
         return;
     QAccessibleValueChangeEvent event(object, value);
     QAccessible::updateAccessibility(&event);
+}
+
+void *LXSpinAccessible::interface_cast(QAccessible::InterfaceType t) {
+    if (t == QAccessible::ValueInterface)
+        return static_cast<QAccessibleValueInterface *>(this);
+    return QAccessibleWidget::interface_cast(t);
+}
+
+QString LXSpinAccessible::text(QAccessible::Text t) const {
+    if (t == QAccessible::Name)
+        return LXAccessible::nameOf(widget());
+    if (t == QAccessible::Value)
+        return QString::number(value());
+    return QAccessibleWidget::text(t);
 }

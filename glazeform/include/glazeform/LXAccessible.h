@@ -6,6 +6,7 @@
 // installed when the library's first application object is made; install() is for code
 // that runs before.
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QString>
 
 class QObject;
@@ -24,4 +25,23 @@ public:
     // nothing while no assistive technology listens.
     static void nameChanged(QObject *object);
     static void valueChanged(QObject *object, const QVariant &value);
+};
+
+// A control that steps a whole number between bounds (a spin control, a stepper): role
+// SpinBox, its name, and its value read and set through the control's own calls, which a
+// subclass names.
+class LXSpinAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
+public:
+    explicit LXSpinAccessible(QWidget *w) : QAccessibleWidget(w, QAccessible::SpinBox) {}
+    void *interface_cast(QAccessible::InterfaceType t) override;
+    QString text(QAccessible::Text t) const override;
+    QVariant currentValue() const override { return value(); }
+    QVariant maximumValue() const override { return maxValue(); }
+    QVariant minimumValue() const override { return minValue(); }
+    QVariant minimumStepSize() const override { return 1.0; }
+
+protected:
+    virtual double value() const = 0;
+    virtual double minValue() const = 0;
+    virtual double maxValue() const = 0;
 };
