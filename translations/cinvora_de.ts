@@ -468,6 +468,26 @@
         <translation>Abbrechen</translation>
     </message>
     <message>
+        <source>QUALITY</source>
+        <translation>QUALITÄT</translation>
+    </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualität</translation>
+    </message>
+    <message>
+        <source>High: larger file</source>
+        <translation>Hoch: größere Datei</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Low: smallest file</source>
+        <translation>Niedrig: kleinste Datei</translation>
+    </message>
+    <message>
         <source>(Defaults) %1*%2</source>
         <translation>(Standard) %1*%2</translation>
     </message>

@@ -240,7 +240,7 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
             const qsizetype choice = v ? QStringList({"high", "middle", "low"}).indexOf(*v) : -1;
             if (choice < 0)
                 return need(Text::tr("high, middle or low"));
-            add([q = qscaleForQuality(choice)](SWConvertOption &x) { x.setQscale(q); });
+            add([q = qscaleForQuality(LXQuality(choice))](SWConvertOption &x) { x.setQscale(q); });
         } else {
             const int max = a == "--volume" ? 256 : a == "--sample-rate" ? 384000 : a == "--channels" ? 8 : 100000;
             const auto n = v ? parseInt(*v, 0, max) : std::nullopt;

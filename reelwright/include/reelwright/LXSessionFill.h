@@ -38,8 +38,8 @@ void fillSessionOption(const LXMediaInfo &item, SWConvertOption &option, const L
 // output's name and start().
 void prepareSession(SWConvertSession &session, const LXMediaInfo &item, const LXFillRules &rules, int threadCount);
 
-// The engine's quality scale for the item's quality choice: 0 high, 1 middle, 2 low.
-double qscaleForQuality(int64_t quality);
+// The engine's quality scale for a quality (high for a value that names none).
+double qscaleForQuality(LXQuality quality);
 
 // What a container demands whatever was chosen: the size rule (forced only when the user
 // kept the source's size in at least one dimension), frame and sample rates, codecs.
