@@ -12,9 +12,9 @@ int SubtitleTrack::setup(const AVCodec *encoder) {
     if (encoder) {
         const AVCodec *codec = avcodec_find_decoder(inStream->codecpar->codec_id);
         if (!codec)
-            return _ctx.fail(AVERROR_DECODER_NOT_FOUND, QStringLiteral("no decoder for the %1 subtitles")
-                                                            .arg(QLatin1String(avcodec_get_name(
-                                                                inStream->codecpar->codec_id))));
+            return _ctx.fail(AVERROR_DECODER_NOT_FOUND,
+                             QStringLiteral("no decoder for the %1 subtitles")
+                                 .arg(QLatin1String(avcodec_get_name(inStream->codecpar->codec_id))));
         _dec.reset(avcodec_alloc_context3(codec));
         if (!_dec || (rc = avcodec_parameters_to_context(_dec.get(), inStream->codecpar)) < 0)
             return _ctx.fail(rc < 0 ? rc : AVERROR(ENOMEM), QStringLiteral("cannot set up the subtitle decoder"));

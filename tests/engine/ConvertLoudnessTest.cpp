@@ -24,9 +24,8 @@ struct Loudness {
 
 Loudness measure(const QString &path) {
     QByteArray out, err;
-    testsupport::runProgram("ffmpeg", {"-hide_banner", "-nostats", "-i", path, "-af", "ebur128=peak=true", "-f", "null",
-                                       "-"},
-                            &out, &err);
+    testsupport::runProgram(
+        "ffmpeg", {"-hide_banner", "-nostats", "-i", path, "-af", "ebur128=peak=true", "-f", "null", "-"}, &out, &err);
     Loudness l;
     // The summary at the end: "I: -16.0 LUFS" and, under "True peak:", "Peak: -1.5 dBFS".
     const QString text = QString::fromUtf8(err);
@@ -77,9 +76,8 @@ TEST(EvenLoudness, QuietLoudAndDynamicSourcesReachTheTarget) {
         QString in;
         double sourceAbove, sourceBelow; // the source really is what its name says
     };
-    const Case cases[] = {{"quiet", quietSource(), -37, -33},
-                          {"loud", loudSource(), -8, -4},
-                          {"dynamic", dynamicSource(), -18, -10}};
+    const Case cases[] = {
+        {"quiet", quietSource(), -37, -33}, {"loud", loudSource(), -8, -4}, {"dynamic", dynamicSource(), -18, -10}};
     const QString dir = testsupport::freshDir("loud");
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);

@@ -80,12 +80,47 @@ QString threeTrackMovie() {
     writeText(dir + "/de.srt", "1\n00:00:01,000 --> 00:00:02,000\nErste\n\n"
                                "2\n00:00:03,000 --> 00:00:03,800\nZweite\n\n");
     const QString out = dir + "/three.mkv";
-    const bool ok = testsupport::damage::make(
-        {"-i", pictures, "-i", dir + "/en.srt", "-i", dir + "/de.srt", "-f", "lavfi", "-i", "sine=d=4:r=48000",
-         "-map", "0:v", "-map", "3:a", "-map", "1:s", "-map", "2:s", "-map", "0:s", "-c:v", "copy", "-c:a", "aac",
-         "-c:s:0", "srt", "-c:s:1", "srt", "-c:s:2", "copy", "-metadata:s:s:0", "language=eng", "-metadata:s:s:1",
-         "language=ger", "-metadata:s:s:1", "title=Deutsch", "-metadata:s:s:2", "language=fre", "-t", "4"},
-        out);
+    const bool ok = testsupport::damage::make({"-i",
+                                               pictures,
+                                               "-i",
+                                               dir + "/en.srt",
+                                               "-i",
+                                               dir + "/de.srt",
+                                               "-f",
+                                               "lavfi",
+                                               "-i",
+                                               "sine=d=4:r=48000",
+                                               "-map",
+                                               "0:v",
+                                               "-map",
+                                               "3:a",
+                                               "-map",
+                                               "1:s",
+                                               "-map",
+                                               "2:s",
+                                               "-map",
+                                               "0:s",
+                                               "-c:v",
+                                               "copy",
+                                               "-c:a",
+                                               "aac",
+                                               "-c:s:0",
+                                               "srt",
+                                               "-c:s:1",
+                                               "srt",
+                                               "-c:s:2",
+                                               "copy",
+                                               "-metadata:s:s:0",
+                                               "language=eng",
+                                               "-metadata:s:s:1",
+                                               "language=ger",
+                                               "-metadata:s:s:1",
+                                               "title=Deutsch",
+                                               "-metadata:s:s:2",
+                                               "language=fre",
+                                               "-t",
+                                               "4"},
+                                              out);
     if (!ok) {
         ADD_FAILURE() << "the ffmpeg program did not make the fixture";
         return {};
@@ -189,7 +224,8 @@ TEST(SubtitleTracks, BurnedTrackIsNotKeptAsATrackToo) {
     const QString out = testsupport::freshDir("subs-burn") + "/burn.mkv";
     bool ok = false;
     QString error;
-    convertNoting(in, out, [](SWConvertOption &o) { o.setSubtitleStreamIndex(2); }, &ok, &error);
+    convertNoting(
+        in, out, [](SWConvertOption &o) { o.setSubtitleStreamIndex(2); }, &ok, &error);
     ASSERT_TRUE(ok) << error.toStdString();
     const auto subs = subtitleStreams(out);
     ASSERT_EQ(subs.size(), 2u);
