@@ -766,6 +766,18 @@
         <source>Conversions at the same time</source>
         <translation>Gleichzeitige Konvertierungen</translation>
     </message>
+    <message>
+        <source>Even loudness (EBU R128, %1 LUFS)</source>
+        <translation>Gleiche Lautheit (EBU R128, %1 LUFS)</translation>
+    </message>
+    <message>
+        <source>Brings every output&apos;s sound to the same loudness; the sound is then always encoded, never copied</source>
+        <translation>Bringt den Ton jeder Ausgabe auf dieselbe Lautheit; der Ton wird dann immer neu kodiert, nie kopiert</translation>
+    </message>
+    <message>
+        <source>Even loudness</source>
+        <translation>Gleiche Lautheit</translation>
+    </message>
 </context>
 <context>
     <name>ResumableUpload</name>

@@ -36,7 +36,8 @@ constexpr const char *kValued[] = {"o",
                                    "subtitle-stream",
                                    "volume",
                                    "sample-rate",
-                                   "channels"};
+                                   "channels",
+                                   "loudness"};
 
 const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "                    convert files, and the files in folders, with the same rules as\n"
@@ -76,6 +77,10 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "      --volume N          0..256, 256 keeps the level (default 256)\n"
                       "      --sample-rate N     audio sample rate in Hz\n"
                       "      --channels N        audio channels\n"
+                      "      --loudness LUFS     even loudness: bring the sound to LUFS integrated loudness\n"
+                      "                          (EBU R128, -70 to -5; -16 suits most listening), true\n"
+                      "                          peak at most -1 dBTP; measured first, so the sound is\n"
+                      "                          read twice and always encoded\n"
                       "      --no-copy           re-encode even streams that could be copied as they are\n"
                       "      --verbose           also print the program's log lines\n"
                       "      --json              (batch) print the table as one JSON object a line\n"
@@ -234,6 +239,16 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
             } else {
                 return Text::tr("--duration must be more than 0");
             }
+        } else if (a == "--loudness") {
+            bool ok = false;
+            const double lufs = v ? v->toDouble(&ok) : 0.0;
+            if (!ok || !std::isfinite(lufs) || lufs < SWConvertOption::kLoudnessMin ||
+                lufs > SWConvertOption::kLoudnessMax)
+                return need(Text::tr("a loudness in LUFS from %1 to %2, for example %3")
+                                .arg(SWConvertOption::kLoudnessMin)
+                                .arg(SWConvertOption::kLoudnessMax)
+                                .arg(SWConvertOption::kLoudnessDefault));
+            add([lufs](SWConvertOption &x) { x.setLoudnessTarget(lufs); });
         } else if (a == "--quality") {
             // The names of the window's quality choices, in its order; the engine setting
             // for each comes from the same rule the window's conversions use.

@@ -279,7 +279,7 @@ QString modifiedStamp(const QString &path) {
 } // namespace
 
 LXFillRules vcTableCellView::queueRules() {
-    return LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec());
+    return LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec(), vcCommon::evenLoudness());
 }
 
 QString vcTableCellView::conversionFingerprint(const SWConvertOption &o) const {
@@ -415,7 +415,10 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
         // The engine's outcome: a file complete in place is done, even when a stop came after
         // its last frame.
         if (ok) {
-            outcome = {vcJobOutcome::Done, QString(), output, reservation.note()};
+            QStringList notes = session.notes();
+            if (!reservation.note().isEmpty())
+                notes.prepend(reservation.note());
+            outcome = {vcJobOutcome::Done, QString(), output, notes.join(QStringLiteral("; "))};
         } else if (output.isEmpty() ? !session.cancelSession() : session.outcome() == SWConvertOutcome::Failed) {
             outcome = {vcJobOutcome::Failed,
                        why.isEmpty() ? QCoreApplication::translate("vcTableCellView", "the conversion did not finish")

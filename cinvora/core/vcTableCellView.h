@@ -75,7 +75,7 @@ struct vcJobOutcome {
     Kind kind = None;
     QString reason;     // Failed: why, in the engine's words
     QString outputFile; // Done: the file written
-    QString note;       // Done: why its name differs from the source's (Files' note)
+    QString note;       // Done: why its name differs from the source's (Files' note), what it left out
     bool operator==(const vcJobOutcome &) const = default;
 };
 

@@ -42,11 +42,25 @@ QStringList SWConvertOption::offeredCodecNames(bool video) {
     return out;
 }
 
+namespace {
+// Saved lists hold fingerprints made with the fields up to the thread count. A choice added
+// after them is written only when it is set, so that an option that leaves it alone gives
+// the fingerprint it always gave and finished rows stay finished.
+constexpr int kFieldsOfStoredLists = 24;
+} // namespace
+
 QString SWConvertOption::fingerprint() const {
+    static const SWConvertOption initial;
+    QStringList initialText;
+    initial.visitFields([&initialText](const char *, const auto &field, bool) { initialText << fieldText(field); });
     QStringList parts;
-    visitFields([&parts](const char *, const auto &field, bool choice) {
-        if (choice)
-            parts << fieldText(field);
+    int at = 0;
+    visitFields([&](const char *, const auto &field, bool choice) {
+        const QString text = fieldText(field);
+        const bool late = at >= kFieldsOfStoredLists;
+        if (choice && !(late && text == initialText.at(at)))
+            parts << text;
+        ++at;
     });
     return parts.join(QChar(0x1f));
 }
@@ -57,6 +71,7 @@ struct SWConvertSession::Impl {
     std::atomic<bool> started{false};
     mutable std::mutex m; // guards the strings below
     QString input, output, pluginSubtitle, lastError;
+    QStringList notes;
     SWConvertOutcome outcome = SWConvertOutcome::NotRun;
 };
 
@@ -166,6 +181,11 @@ bool SWConvertSession::cancelSession() const { return _d->control.cancelled(); }
 QString SWConvertSession::lastError() const {
     std::lock_guard lock(_d->m);
     return _d->lastError;
+}
+
+QStringList SWConvertSession::notes() const {
+    std::lock_guard lock(_d->m);
+    return _d->notes;
 }
 
 SWConvertOutcome SWConvertSession::outcome() const {
@@ -279,5 +299,9 @@ bool SWConvertSession::start() {
         return fail(error.isEmpty() ? QStringLiteral("conversion failed") : error);
     }
     meter.finish();
+    {
+        std::lock_guard lock(_d->m);
+        _d->notes = transcoder.notes();
+    }
     return finishWith(SWConvertOutcome::Done);
 }

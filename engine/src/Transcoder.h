@@ -7,6 +7,7 @@
 
 #include "framewheel/SWConvertSession.h"
 
+#include <QStringList>
 #include <functional>
 #include <sys/types.h>
 
@@ -36,12 +37,17 @@ public:
     bool outputOpened() const { return _outputOpened; }
     dev_t outputDevice() const { return _outDev; }
     ino_t outputInode() const { return _outIno; }
+    // What the output lacks that the input had (see SWConvertSession::notes).
+    const QStringList &notes() const { return _notes; }
 
 private:
     enum class SubtitleKind { None, Text, Bitmap };
 
     int openInputFile();
     int selectStreams();
+    // The subtitle tracks that stay tracks: all but the burned one, where the container
+    // holds them; what it cannot hold goes into the notes.
+    void chooseKeptSubtitles();
     void computeClock();
     struct Stated {
         int64_t us = 0;
@@ -59,6 +65,11 @@ private:
     int setUpOutput();
     int copyChapters(AVFormatContext *out);
     int openOutputFile();
+    // Even loudness's measuring pass, before anything is written.
+    int measureLoudness();
+    // The cues of kept subtitle tracks that begin before a trimmed start and show into
+    // the kept range (see SubtitleTrack::beginLeadIn).
+    int subtitleLeadIn();
     int readLoop(bool *inputEnded);
     // Whether the packet's time lies far past the length the file states: a damaged
     // timestamp that would stretch the output to days.
@@ -100,6 +111,15 @@ private:
     std::vector<std::unique_ptr<Track>> _tracks;
     std::vector<Track *> _trackFor; // by input stream index
     std::unique_ptr<BitmapSubtitles> _bitmapSubs;
+    struct KeptSubtitle {
+        int stream = -1;
+        const AVCodec *encoder = nullptr; // null: copied
+    };
+    std::vector<KeptSubtitle> _keptSubtitles;
+    QStringList _notes;
+    AudioTrack *_audioTrack = nullptr; // when the sound is encoded
+    // The part of the progress bar the measuring pass of even loudness takes.
+    double _measureShare = 0;
     bool _outputOpened = false, _headerWritten = false;
     dev_t _outDev = 0;
     ino_t _outIno = 0;

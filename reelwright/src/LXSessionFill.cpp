@@ -82,6 +82,8 @@ void fillSessionOption(const LXMediaInfo &source, SWConvertOption &option, const
         option.setFormat(item.outputFormat);
     if (rules.containerRules)
         processingSpecialFormat(item, option);
+    if (rules.evenLoudness)
+        option.setLoudnessTarget(SWConvertOption::kLoudnessDefault);
 }
 
 void processingSpecialFormat(const LXMediaFields &item, SWConvertOption &option) {

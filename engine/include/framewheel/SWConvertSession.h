@@ -60,7 +60,8 @@ class SWConvertSession;
     X(uint64_t, _inputWidth, 0, false)                                                                                 \
     X(uint64_t, _inputHeight, 0, false)                                                                                \
     X(int, _subtitleCount, 0, false)                                                                                   \
-    X(int, _threadCount, 0, false)
+    X(int, _threadCount, 0, false)                                                                                     \
+    X(double, _loudnessTarget, 0.0, true)
 
 class SWConvertOption {
 public:
@@ -114,6 +115,17 @@ public:
     // Audio channel count; 0 keeps the source layout (or the nearest the encoder takes).
     void setChannels(int v) { _channels = v; }
     void setUsePluginSubtitle(bool v) { _usePluginSubtitle = v; }
+    // Even loudness: the integrated loudness (EBU R128, LUFS) every output's sound is
+    // brought to, its true peak held at or below kLoudnessPeakDbtp. 0 leaves the level as
+    // it is; otherwise kLoudnessMin..kLoudnessMax. The sound is then always encoded, never
+    // copied.
+    static constexpr double kLoudnessDefault = -16.0;
+    static constexpr double kLoudnessMin = -70.0;
+    static constexpr double kLoudnessMax = -5.0;
+    static constexpr double kLoudnessPeakDbtp = -1.0;
+    void setLoudnessTarget(double lufs) { _loudnessTarget = lufs; }
+    double loudnessTarget() const { return _loudnessTarget; }
+    bool evensLoudness() const { return _loudnessTarget < 0; }
 
     int64_t start_time() const { return _startTime; }
     int64_t recording_time() const { return _recordingTime; }
@@ -219,6 +231,9 @@ public:
     SWConvertOutcome outcome() const;
     // Why start() failed, for the log and the user ("" unless the outcome is Failed).
     QString lastError() const;
+    // What a finished conversion left out of the output that the user would expect in it
+    // (a subtitle track its container cannot hold), one sentence each; also in the log.
+    QStringList notes() const;
 
 private:
     struct Impl;
