@@ -78,8 +78,12 @@ constexpr int kLimiterOversampling = 4;
 QString decibels(double db) { return QString::number(db, 'f', 3) + QStringLiteral("dB"); }
 } // namespace
 
-int AudioTrack::buildChain(AVFilterGraph *graph, const AVFrame *frame, bool measuring, AVFilterContext **src,
+int AudioTrack::buildChain(FilterGraphPtr &graphPtr, const AVFrame *frame, bool measuring, AVFilterContext **src,
                            AVFilterContext **sink) {
+    graphPtr.reset(avfilter_graph_alloc());
+    AVFilterGraph *graph = graphPtr.get();
+    if (!graph)
+        return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
     graph->nb_threads = _ctx.threads;
     GraphBuilder b(graph);
     const char *fmtName = av_get_sample_fmt_name(static_cast<AVSampleFormat>(frame->format));
@@ -150,10 +154,7 @@ int AudioTrack::buildChain(AVFilterGraph *graph, const AVFrame *frame, bool meas
 }
 
 int AudioTrack::buildGraph(const AVFrame *frame) {
-    _graph.reset(avfilter_graph_alloc());
-    if (!_graph)
-        return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
-    const int rc = buildChain(_graph.get(), frame, false, &_src, &_sink);
+    const int rc = buildChain(_graph, frame, false, &_src, &_sink);
     if (rc < 0)
         return rc;
     if (!(_enc->codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) && _enc->frame_size > 0)
@@ -239,10 +240,7 @@ int AudioTrack::measureLoudness(const QString &path, double targetLufs, const st
         }
         f->pts = pts;
         if (!graph) {
-            graph.reset(avfilter_graph_alloc());
-            if (!graph)
-                return _ctx.fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
-            const int built = buildChain(graph.get(), f, true, &src, &sink);
+            const int built = buildChain(graph, f, true, &src, &sink);
             if (built < 0)
                 return built;
             graphRate = f->sample_rate;

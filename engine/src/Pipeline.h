@@ -262,8 +262,8 @@ private:
     int drainGraph(bool flushing) override;
     int buildGraph(const AVFrame *frame);
     // The chain between the source and the sink: trim, volume, loudness gain, format.
-    // `measuring`: no loudness gain, ebur128 at the end instead.
-    int buildChain(AVFilterGraph *graph, const AVFrame *frame, bool measuring, AVFilterContext **src,
+    // `measuring`: no loudness gain, ebur128 at the end instead. Makes `graph` anew.
+    int buildChain(FilterGraphPtr &graph, const AVFrame *frame, bool measuring, AVFilterContext **src,
                    AVFilterContext **sink);
 
     AudioSetup _setup;
