@@ -2,6 +2,7 @@
 
 #include "ConvertPlan.h"
 #include "SessionControl.h"
+#include "SizeFit.h"
 #include "Transcoder.h"
 
 #include <foundation/Files.h>
@@ -43,11 +44,22 @@ QStringList SWConvertOption::offeredCodecNames(bool video) {
 }
 
 QString SWConvertOption::fingerprint() const {
+    // The choices stored lists were made with are written by position; a choice added since
+    // is written with its name, and only when it is not its initial value, so a finished
+    // row that never had it keeps its digest.
+    constexpr int kPositional = 20;
     QStringList parts;
-    visitFields([&parts](const char *, const auto &field, bool choice) {
-        if (choice)
-            parts << fieldText(field);
-    });
+    int choices = 0;
+#define SW_PART(Type, name, init, choice)                                                                              \
+    if (choice) {                                                                                                      \
+        const Type initial = init;                                                                                     \
+        if (++choices <= kPositional)                                                                                  \
+            parts << fieldText(name);                                                                                  \
+        else if (name != initial)                                                                                      \
+            parts << QStringLiteral(#name "=") + fieldText(name);                                                      \
+    }
+    SW_CONVERT_OPTION_FIELDS(SW_PART)
+#undef SW_PART
     return parts.join(QChar(0x1f));
 }
 
@@ -257,12 +269,26 @@ bool SWConvertSession::start() {
     ProgressTarget target{this, _d->delegate.load()};
     fw::ProgressMeter meter(_d->control, &reportProgress, &target);
     meter.begin();
-    fw::Transcoder transcoder(fw::ConvertRequest{input, output, partial, subtitle, _option}, _d->control,
-                              [&meter](double p) { meter.update(p); });
+    fw::ConvertRequest request{input, output, partial, subtitle, _option, {}, false};
+    auto progress = [&meter](double p) { meter.update(p); };
     QString error;
-    bool ok = transcoder.run(&error);
-    if (ok && transcoder.outputOpened() &&
-        (transcoder.outputDevice() != part.dev || transcoder.outputInode() != part.ino)) {
+    bool ok = false, opened = false;
+    dev_t outDev = 0;
+    ino_t outIno = 0;
+    if (_option.maxSizeBytes() > 0) {
+        fw::SizeFitter fitter(std::move(request), _d->control, progress);
+        ok = fitter.run(&error);
+        opened = fitter.outputOpened();
+        outDev = fitter.outputDevice();
+        outIno = fitter.outputInode();
+    } else {
+        fw::Transcoder transcoder(std::move(request), _d->control, progress);
+        ok = transcoder.run(&error);
+        opened = transcoder.outputOpened();
+        outDev = transcoder.outputDevice();
+        outIno = transcoder.outputInode();
+    }
+    if (ok && opened && (outDev != part.dev || outIno != part.ino)) {
         ok = false;
         error = QStringLiteral("the partial output file was replaced while it was written");
     }
@@ -273,11 +299,28 @@ bool SWConvertSession::start() {
             error = why;
     }
     if (!ok) {
-        removeOutput(transcoder.outputOpened(), transcoder.outputDevice(), transcoder.outputInode());
+        removeOutput(opened, outDev, outIno);
         if (_d->control.cancelled())
             return finishWith(SWConvertOutcome::Cancelled);
         return fail(error.isEmpty() ? QStringLiteral("conversion failed") : error);
     }
     meter.finish();
     return finishWith(SWConvertOutcome::Done);
+}
+
+SWConvertEstimate SWConvertSession::estimate() {
+    fw::ConvertRequest request;
+    {
+        std::lock_guard lock(_d->m);
+        request.input = _d->input;
+        request.output = _d->output;
+        request.pluginSubtitle = _d->pluginSubtitle;
+    }
+    request.option = _option;
+    if (request.input.isEmpty() || request.output.isEmpty()) {
+        SWConvertEstimate none;
+        none.error = QStringLiteral("no input or output file");
+        return none;
+    }
+    return fw::estimateConversion(request, _d->control);
 }

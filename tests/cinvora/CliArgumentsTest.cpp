@@ -57,6 +57,11 @@ TEST(CliArguments, BadArgumentsGetTheirOwnMessageAndExitStatus2) {
         {{in, out, "--duration", "0"}, "--duration must be more than 0"},
         {{in, out, "--start", "-1"}, "--start needs seconds"},
         {{in, out, "--vcodec"}, "--vcodec needs a name"},
+        {{in, out, "--max-size", "0"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "-5M"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "big"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "25X"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "nanM"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
         {{"--verbose"}, "convert needs at least one file or folder"},
         {{in, in, "-o", out}, "-o takes exactly one input"},
     };
