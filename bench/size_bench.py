@@ -14,7 +14,7 @@ size-limited conversion against the ffmpeg program's own two-pass encode at the 
 video rate, in the same run, as ratios.
 
 Usage: bench/size_bench.py [--cli build/bin/cinvora-cli] [--work build/bench/size]
-                           [--long-minutes 10] [--timing] [--rounds 3]
+                           [--long-minutes 10] [--timing] [--rounds 3] [--only talk,long]
 Nothing is committed: the sources are made into --work on first use and reused.
 """
 import argparse
@@ -84,13 +84,24 @@ def fresh(path):
     return path
 
 
-def test_set(cli, work, long_minutes):
+def show(row):
+    name, label, size, limit, note = row
+    ratio = "%.3f" % (size / limit) if size is not None and limit else "-"
+    shown = "%.2f MB" % (size / 1e6) if size is not None else "refused"
+    print("| %s | %s | %s | %s | %s |" % (name, label, shown, ratio, note), flush=True)
+
+
+def test_set(cli, work, long_minutes, only):
     rows, size_errors, time_errors = [], [], []
+    print("| source | limit | output | output / limit | notes |")
+    print("|---|---|---|---|---|", flush=True)
     for name, seconds, args in sources(long_minutes):
+        if only and name not in only:
+            continue
         src = make(work, name, args)
         out = fresh(os.path.join(work, name + "-plain.mp4"))
-        rc, est, est_took = estimate(cli, src, out, [])
-        rc, _, err, took = cli_run(cli, [src, out])
+        rc, est, est_took = estimate(cli, src, out, ["--no-copy"])
+        rc, _, err, took = cli_run(cli, [src, out, "--no-copy"])
         if rc != 0:
             sys.exit("%s: plain conversion failed: %s" % (name, err[-1000:]))
         real = os.path.getsize(out)
@@ -100,6 +111,7 @@ def test_set(cli, work, long_minutes):
         time_errors.append(abs(te))
         rows.append((name, "none", real, None, "estimate %+.1f %% size, %+.1f %% time (cost %.0f %%)"
                      % (100 * se, 100 * te, 100 * est_took / took)))
+        show(rows[-1])
         for label, limit in LIMITS + [IMPOSSIBLE]:
             out = fresh(os.path.join(work, "%s-%s.mp4" % (name, label)))
             rc, lest, _ = estimate(cli, src, out, ["--max-size", label])
@@ -107,17 +119,13 @@ def test_set(cli, work, long_minutes):
             if rc != 0:
                 why = err.strip().splitlines()[-1] if err.strip() else "failed"
                 rows.append((name, label, None, limit, why.split(": ")[-1]))
+                show(rows[-1])
                 continue
             size = os.path.getsize(out)
             te = lest["seconds"] / took - 1 if "seconds" in lest else float("nan")
             time_errors.append(abs(te))
             rows.append((name, label, size, limit, "%.1f s, estimate %+.1f %% time" % (took, 100 * te)))
-    print("| source | limit | output | output / limit | notes |")
-    print("|---|---|---|---|---|")
-    for name, label, size, limit, note in rows:
-        ratio = "%.3f" % (size / limit) if size is not None and limit else "-"
-        shown = "%.2f MB" % (size / 1e6) if size is not None else "refused"
-        print("| %s | %s | %s | %s | %s |" % (name, label, shown, ratio, note))
+            show(rows[-1])
     print()
     print("size estimate: median |error| %.1f %%, worst %.1f %%" %
           (100 * statistics.median(size_errors), 100 * max(size_errors)))
@@ -132,9 +140,9 @@ def timing(cli, work, rounds, long_minutes):
     limit = 25e6
     for _ in range(rounds):
         out = fresh(os.path.join(work, "t-plain.mp4"))
-        _, _, est_took = estimate(cli, src, out, [])
+        _, _, est_took = estimate(cli, src, out, ["--no-copy"])
         est_t.append(est_took)
-        rc, _, err, took = cli_run(cli, [src, out])
+        rc, _, err, took = cli_run(cli, [src, out, "--no-copy"])
         plain_t.append(took)
         out = fresh(os.path.join(work, "t-fit.mp4"))
         rc, _, err, took = cli_run(cli, [src, out, "--max-size", "25M"])
@@ -169,12 +177,13 @@ def main():
     ap.add_argument("--long-minutes", type=int, default=10)
     ap.add_argument("--timing", action="store_true")
     ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--only", default="", help="comma-separated source names of the set")
     a = ap.parse_args()
     os.makedirs(a.work, exist_ok=True)
     if a.timing:
         timing(a.cli, a.work, a.rounds, a.long_minutes)
     else:
-        test_set(a.cli, a.work, a.long_minutes)
+        test_set(a.cli, a.work, a.long_minutes, [n for n in a.only.split(",") if n])
 
 
 if __name__ == "__main__":
