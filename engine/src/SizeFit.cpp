@@ -23,9 +23,7 @@ using Clock = std::chrono::steady_clock;
 // floor, one for a file over the limit.
 constexpr int kMaxFinalPasses = 3;
 
-double secondsBetween(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double>(b - a).count();
-}
+double secondsBetween(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
 
 QString megabytes(int64_t bytes) { return QString::number(double(bytes) / 1e6, 'f', bytes < 1000000 ? 3 : 1); }
 
@@ -79,8 +77,8 @@ QString tooSmall(int64_t limit, int64_t smallest, const TranscodeTally &t) {
 // The first pass of an estimate or a fit: one second from the middle of the kept range,
 // converted at the chosen quality. It tells the picture's size and the share of the sound
 // and the container per second.
-bool probeLimit(const ConvertRequest &req, const QString &dir, int64_t lengthUs, SessionControl &control,
-                Sample *probe, QString *error) {
+bool probeLimit(const ConvertRequest &req, const QString &dir, int64_t lengthUs, SessionControl &control, Sample *probe,
+                QString *error) {
     const int64_t probeUs = std::min<int64_t>(lengthUs, 1000000);
     const int64_t start = std::max<int64_t>(0, req.option.start_time()) + (lengthUs - probeUs) / 2;
     if (!runSample(req, QDir(dir).filePath(QStringLiteral("probe")), start, probeUs, {}, control, probe, error))
@@ -233,7 +231,8 @@ bool SizeFitter::run(QString *error) {
                          .arg(megabytes(limit));
             return false;
         }
-        const int64_t corrected = std::max<int64_t>(1000, std::llround(double(rate.bitRate) * wanted / done.videoBytes));
+        const int64_t corrected =
+            std::max<int64_t>(1000, std::llround(double(rate.bitRate) * wanted / done.videoBytes));
         foundation::Log::line(QStringLiteral("Size limit: %1 came out at %2 MB for a limit of %3 MB; encoding again "
                                              "at %4 kbit/s instead of %5")
                                   .arg(_req.output, megabytes(size), megabytes(limit))
@@ -278,8 +277,8 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
         Sample probe;
         if (!probeLimit(req, dir.path(), lengthUs, control, &probe, &error))
             return failed(error);
-        const SizeBudget budget = sizeBudget(limit, kSizeAim, seconds, otherBytesFor(probe, seconds),
-                                             probe.tally.width, probe.tally.height, probe.tally.fps);
+        const SizeBudget budget = sizeBudget(limit, kSizeAim, seconds, otherBytesFor(probe, seconds), probe.tally.width,
+                                             probe.tally.height, probe.tally.fps);
         if (!budget.videoBitRate)
             return failed(tooSmall(limit, budget.smallestBytes, probe.tally));
         probeS = probe.setupS + probe.encodeS;

@@ -31,9 +31,8 @@ const QString &source() {
     static const QString path = [] {
         const QString out = testsupport::freshDir("sizesrc") + "/noise.mkv";
         const bool made = testsupport::damage::make(
-            {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=12,noise=alls=24:allf=t", "-f", "lavfi",
-             "-i", "sine=frequency=440:sample_rate=48000:duration=12", "-c:v", "libx264", "-crf", "16", "-c:a",
-             "flac"},
+            {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25:duration=12,noise=alls=24:allf=t", "-f", "lavfi", "-i",
+             "sine=frequency=440:sample_rate=48000:duration=12", "-c:v", "libx264", "-crf", "16", "-c:a", "flac"},
             out);
         return made ? out : QString();
     }();
@@ -55,7 +54,8 @@ TEST(CliSizeLimit, OutputLandsJustUnderTheLimitWithEachTwoPassEncoder) {
         const QString out = dir + "/" + name;
         QStringList args{source(), out, "--max-size", "900K"};
         if (out.endsWith("webm"))
-            args << "--vcodec" << "vp9";
+            args << "--vcodec"
+                 << "vp9";
         const Ran r = run(args);
         ASSERT_EQ(r.rc, 0) << r.err.toStdString();
         const qint64 size = QFileInfo(out).size();
