@@ -19,7 +19,10 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <unistd.h>
 
 using foundation::MainThread;
@@ -124,6 +127,42 @@ QStringList expandInputs(const QStringList &inputs, QStringList &missing, QHash<
 
 } // namespace
 
+SWConvertEstimate estimateUnlessInterrupted(SWConvertSession &session, const SignalWatcher &interrupts) {
+    std::atomic<bool> finished{false};
+    // The signal thread only raises a flag; this one turns it into a cancel.
+    std::thread canceller([&] {
+        while (!finished.load()) {
+            if (interrupts.caught())
+                session.cancel();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const SWConvertEstimate e = session.estimate();
+    finished.store(true);
+    canceller.join();
+    return e;
+}
+
+bool printEstimate(const QString &source, const QString &output, const SWConvertEstimate &e, bool json) {
+    if (json) {
+        QJsonObject o{{"source", source}};
+        if (e.valid()) {
+            o.insert("output", output);
+            o.insert("bytes", qint64(e.bytes));
+            o.insert("seconds", e.seconds);
+        } else {
+            o.insert("error", e.error);
+        }
+        std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
+    } else if (e.valid()) {
+        std::printf("%s  about %.1f MB in about %.0f s\n", qPrintable(source), double(e.bytes) / 1e6, e.seconds);
+    } else {
+        std::printf("%s  no estimate: %s\n", qPrintable(source), qPrintable(e.error));
+    }
+    std::fflush(stdout);
+    return e.valid();
+}
+
 QString resolveKeyPath(const QString &typed) {
     const FormatRecord *record = FormatCatalogue::shared().findTyped(typed);
     return record ? record->key.keyPath() : QString();
@@ -203,6 +242,27 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
             item->setSrtSubtitleFile(QFileInfo(a.subtitleFile).absoluteFilePath());
     }
     const auto &rows = doc.cellArray();
+    if (a.estimate) {
+        int without = static_cast<int>(missing.size());
+        for (const auto &r : rows) {
+            if (interrupts.caught())
+                break;
+            SWConvertSession session;
+            r->prepareEstimate(session);
+            const SWConvertEstimate e = estimateUnlessInterrupted(session, interrupts);
+            if (interrupts.caught())
+                break;
+            const QString source = r->editMovie() ? r->editMovie()->fileName() : QString();
+            if (!printEstimate(shown.value(source, source), session.outputFileName(), e, a.json))
+                ++without;
+        }
+        for (const RowReport &r : skipped)
+            printEstimate(shown.value(r.source, r.source), QString(), SWConvertEstimate{0, 0, r.reason}, a.json);
+        doc.shutdown();
+        if (interrupts.caught())
+            return 130;
+        return without > 0 || !skipped.empty() || rows.empty() ? 1 : 0;
+    }
     Progress progress;
     doc.convertAll();
     bool cancelled = false;

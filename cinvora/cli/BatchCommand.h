@@ -10,3 +10,11 @@ int runFormats();
 // Resolves what a user typed ("Common Video.MKV", "audio.MP3") to a catalogue key path
 // ("Common Video.2--MKV"); empty when nothing matches.
 QString resolveKeyPath(const QString &typed);
+
+class SWConvertSession;
+struct SWConvertEstimate;
+// The session's estimate, cancelled when a stop signal comes.
+SWConvertEstimate estimateUnlessInterrupted(SWConvertSession &session, const SignalWatcher &interrupts);
+// One input's estimate as a line of the table, or a JSON object with --json: source, output,
+// bytes and seconds, or source and error. False when there is no estimate.
+bool printEstimate(const QString &source, const QString &output, const SWConvertEstimate &estimate, bool json);

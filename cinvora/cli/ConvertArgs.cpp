@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -17,7 +18,7 @@ struct Text {
 };
 
 // The options of the usage text below: switches, then those that take a value.
-constexpr const char *kSwitches[] = {"no-audio", "no-video", "no-subtitles", "no-copy", "verbose", "json"};
+constexpr const char *kSwitches[] = {"no-audio", "no-video", "no-subtitles", "no-copy", "verbose", "json", "estimate"};
 constexpr const char *kValued[] = {"o",
                                    "output-file",
                                    "output",
@@ -37,7 +38,8 @@ constexpr const char *kValued[] = {"o",
                                    "volume",
                                    "sample-rate",
                                    "channels",
-                                   "loudness"};
+                                   "loudness",
+                                   "max-size"};
 
 const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "                    convert files, and the files in folders, with the same rules as\n"
@@ -82,8 +84,19 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "                          peak at most -1 dBTP; measured first, so the sound is\n"
                       "                          read twice and always encoded\n"
                       "      --no-copy           re-encode even streams that could be copied as they are\n"
+                      "      --max-size SIZE     the output is at most SIZE and, from 10 s on, at least 95 %\n"
+                      "                          of it: 25M, 700K, 1.5G (powers of 1000), 8MiB (of 1024), or\n"
+                      "                          bytes; the video is re-encoded (two passes with H.264,\n"
+                      "                          HEVC, VP8, VP9) at the rate that fills it, nothing is\n"
+                      "                          copied, and a size that would leave the video fewer than\n"
+                      "                          0.02 bits per pixel is refused, naming the smallest that\n"
+                      "                          works\n"
+                      "      --estimate          convert nothing: print each input's expected output size\n"
+                      "                          and conversion time, from a few short samples encoded\n"
+                      "                          with the same settings\n"
                       "      --verbose           also print the program's log lines\n"
-                      "      --json              (batch) print the table as one JSON object a line\n"
+                      "      --json              (batch, and --estimate) print the table as one JSON object\n"
+                      "                          a line\n"
                       "    A progress bar per running conversion on a terminal, plain lines otherwise; the\n"
                       "    batch form ends with a table of sources, outputs, results and seconds, then the\n"
                       "    summary the window's notification gives (\"2 files converted, 1 failed.\").\n"
@@ -122,6 +135,34 @@ QString typedOption(const QStringList &args, const QString &name) {
 }
 
 } // namespace
+
+std::optional<int64_t> parseByteSize(const QString &text) {
+    static const struct {
+        const char *suffix;
+        double factor;
+    } units[] = {{"kib", 1024.0}, {"mib", 1048576.0}, {"gib", 1073741824.0},
+                 {"ki", 1024.0},  {"mi", 1048576.0},  {"gi", 1073741824.0},
+                 {"kb", 1e3},     {"mb", 1e6},        {"gb", 1e9},
+                 {"k", 1e3},      {"m", 1e6},         {"g", 1e9},
+                 {"b", 1.0}};
+    QString t = text.trimmed().toLower();
+    double factor = 1.0;
+    for (const auto &u : units) {
+        if (t.endsWith(QLatin1String(u.suffix))) {
+            t.chop(qsizetype(std::strlen(u.suffix)));
+            factor = u.factor;
+            break;
+        }
+    }
+    bool ok = false;
+    const double v = t.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v <= 0)
+        return std::nullopt;
+    const double bytes = std::floor(v * factor);
+    if (bytes < 1 || bytes > 1e15)
+        return std::nullopt;
+    return static_cast<int64_t>(bytes);
+}
 
 const char *convertUsage() {
     static const QByteArray text =
@@ -171,6 +212,13 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
             o.verbose = true;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--estimate") {
+            o.estimate = true;
+        } else if (a == "--max-size") {
+            const auto bytes = v ? parseByteSize(*v) : std::nullopt;
+            if (!bytes)
+                return need(Text::tr("a size such as 25M, 700K or 1.5G"));
+            add([b = *bytes](SWConvertOption &x) { x.setMaxSizeBytes(b); });
         } else if (a == "-o" || a == "--output-file" || a == "--output" || a == "--to") {
             if (!v || v->isEmpty())
                 return need(a == "--to" ? Text::tr("a format such as \"Audio.mp3\"") : Text::tr("a path"));

@@ -77,6 +77,26 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
                      qPrintable(probe->error()));
         return 1;
     }
+    // The estimate is made from a session filled as the conversion's.
+    const auto fill = [&](SWConvertSession &session) {
+        session.option().setAuto_streamcopy(true);
+        for (const auto &f : a.overrides)
+            f(session.option());
+        if (!a.subtitleFile.isEmpty())
+            session.option().setUsePluginSubtitle(true);
+        session.addInputFile(in);
+        if (!a.subtitleFile.isEmpty())
+            session.loadPluginSubtitle(a.subtitleFile);
+        session.setOutputFileName(out);
+    };
+    if (a.estimate) {
+        SWConvertSession session;
+        fill(session);
+        const SWConvertEstimate e = estimateUnlessInterrupted(session, interrupts);
+        if (interrupts.caught())
+            return 130;
+        return printEstimate(typedIn, out, e, a.json) ? 0 : 1;
+    }
     // Clear what a killed earlier run left beside this name, then claim the name: an
     // existing file is never overwritten, and two runs cannot pick the same name.
     foundation::Files::removeStalePartials(QFileInfo(out).absolutePath());
@@ -90,15 +110,7 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
     SWConvertSession session;
     ProgressPrinter printer;
     session.setDelegate(&printer);
-    session.option().setAuto_streamcopy(true);
-    for (const auto &f : a.overrides)
-        f(session.option());
-    if (!a.subtitleFile.isEmpty())
-        session.option().setUsePluginSubtitle(true);
-    session.addInputFile(in);
-    if (!a.subtitleFile.isEmpty())
-        session.loadPluginSubtitle(a.subtitleFile);
-    session.setOutputFileName(out);
+    fill(session);
 
     // A signal during the probe or the reservation: nothing is converted (the reservation
     // removes its partial file on the way out).

@@ -359,6 +359,19 @@ bool vcTableCellView::restoreFinished(const QString &outputFile, const QString &
     return true;
 }
 
+void vcTableCellView::prepareEstimate(SWConvertSession &session) {
+    const LXMediaInfoPtr item = editMovie();
+    if (!item)
+        return;
+    prepareSession(session, *item, queueRules(), scheduler().threadShare());
+    if (vcTableCellViewDelegate *d = tbCellDelegate())
+        d->adjustSessionOption(this, session.option());
+    // The name only tells the container; nothing is written under it.
+    const QString folder = outputFolder();
+    session.setOutputFileName(
+        QDir(folder).filePath(QFileInfo(item->fileName()).completeBaseName() + QLatin1Char('.') + item->outputExt()));
+}
+
 void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
     vcJobScheduler &queue = scheduler();
     queue.runHook(vcJobScheduler::HookPoint::ThreadBeforeSession, this);

@@ -166,6 +166,10 @@ public:
     QString conversionFingerprint(const SWConvertOption &option) const;
     // How the list fills its conversions: stream copy as the settings say.
     static LXFillRules queueRules();
+    // Any thread: fills `session` as this row's conversion would be filled, its output named
+    // in the export folder but not claimed, for SWConvertSession::estimate(). The session
+    // is for the estimate only.
+    void prepareEstimate(SWConvertSession &session);
     QString currentFingerprint();
     // The fingerprint as the saved list keeps it: a digest (hex), never the settings.
     static QString fingerprintDigest(const QString &fingerprint);

@@ -71,6 +71,20 @@ AudioTarget audioTarget(const AVCodec *enc, const AVOutputFormat *fmt, int srcRa
 // options in `opts`. Width, height, rate and channels must already be set.
 void applyQuality(AVCodecContext *enc, Quality q, AVDictionary **opts);
 
+// A video rate in bits per second instead of the quality setting, for an output that must
+// fit a size. Encoders that keep statistics between passes (twoPassEncoder) run twice: the
+// first pass writes them (to statsFile, or for libvpx into `stats`), the second reads them.
+struct VideoRate {
+    int pass = 0; // 0: one pass; 1, 2: first or second of two
+    int64_t bitRate = 0;
+    QString statsFile;           // x264's and x265's statistics
+    QByteArray *stats = nullptr; // libvpx's, kept in memory between the passes
+};
+bool twoPassEncoder(const AVCodec *enc);
+// Replaces applyQuality's rate control with `rate` (when its bitRate is set). libvpx's
+// statistics are lent through stats_in: set it to null once the encoder is open.
+void applyVideoRate(AVCodecContext *enc, const VideoRate &rate, AVDictionary **opts);
+
 // Settings every encoder gets that are not about quality: threads, speed presets for
 // the encoders whose library default is impractically slow, log silence.
 void applyEncoderDefaults(AVCodecContext *enc, AVDictionary **opts, int threads = 0);

@@ -165,10 +165,14 @@ int Track::writePacket(AVPacket *pkt, AVRational tb) {
     if (ts != AV_NOPTS_VALUE)
         positionUs = std::max(
             positionUs, av_rescale_q(ts + std::max<int64_t>(pkt->duration, 0), outStream->time_base, AV_TIME_BASE_Q));
+    const int64_t size = pkt->size;
     const int rc = av_interleaved_write_frame(_ctx.out, pkt);
     if (rc < 0)
         return _ctx.fail(rc, QStringLiteral("cannot write the output file"));
+    if (packetsWritten == 0)
+        firstPacketBytes = size;
     ++packetsWritten;
+    bytesWritten += size;
     if (_ctx.written)
         _ctx.written();
     return 0;
@@ -294,8 +298,12 @@ int CopyTrack::handlePacket(AVPacket *pkt) {
     }
     if (type() == AVMEDIA_TYPE_VIDEO) {
         // A copy can only begin at a picture that decodes on its own.
-        if (!_sawKey && !(pkt->flags & AV_PKT_FLAG_KEY))
+        if (!_sawKey && !(pkt->flags & AV_PKT_FLAG_KEY)) {
+            if (_ctx.sample && pkt->pts != AV_NOPTS_VALUE &&
+                av_rescale_q(pkt->pts, tb, AV_TIME_BASE_Q) >= _ctx.trimStartUs)
+                bytesWritten += pkt->size;
             return 0;
+        }
         _sawKey = true;
         // Leading pictures of an open GOP that show before the cut.
         if (_ctx.trimsStart() && pkt->pts != AV_NOPTS_VALUE &&
@@ -415,6 +423,8 @@ void EncodeTrack::noteFrame(const AVFrame *frame) {
 }
 
 int EncodeTrack::encode(AVFrame *frame) {
+    if (frame && !_ctx.firstEncodeAt)
+        _ctx.firstEncodeAt = std::chrono::steady_clock::now();
     if (!frame) {
         if (_encoderFlushed)
             return 0;

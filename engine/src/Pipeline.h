@@ -19,6 +19,7 @@ extern "C" {
 }
 
 #include <QString>
+#include <chrono>
 #include <optional>
 #include <climits>
 #include <deque>
@@ -47,6 +48,12 @@ struct PipelineContext {
     QString error;
     // After each packet written: the progress goes on while the encoders drain at the end.
     std::function<void()> written;
+    // When the first picture or sound of the kept range reached an encoder: what came
+    // before is setting up (opening, seeking), which a sample's timing leaves out.
+    std::optional<std::chrono::steady_clock::time_point> firstEncodeAt;
+    // A piece converted for an estimate: a copied stream also counts the bytes of the
+    // packets in the range that it cannot write before its first key picture.
+    bool sample = false;
 
     bool trimsStart() const { return trimStartUs > 0; }
     bool trimsEnd() const { return trimEndUs != INT64_MAX; }
@@ -118,6 +125,8 @@ public:
     bool inputDone = false; // takes nothing more from the demuxer
     int64_t positionUs = 0; // output time written so far
     int64_t packetsWritten = 0;
+    int64_t bytesWritten = 0;     // of the packets' data, without the container's share
+    int64_t firstPacketBytes = 0; // for video a key picture, which a sample over-represents
     // Packets the demuxer gave this stream, and what of them proved sound: decoded
     // pictures or sound, or for a copy packets that hold data.
     Coverage sent, sound;
@@ -202,13 +211,16 @@ struct VideoSetup {
     // An HDR source's mastering display and light levels, passed on where HDR is kept.
     std::optional<AVMasteringDisplayMetadata> mastering;
     std::optional<AVContentLightMetadata> lightLevel;
+    VideoRate rate; // instead of `quality` when its bit rate is set
 };
 
 class VideoTrack final : public EncodeTrack {
 public:
     using EncodeTrack::EncodeTrack;
     int setup(const VideoSetup &setup);
+    int finish(bool inputEnded) override;
     const VideoTarget &target() const { return _target; }
+    const AVCodec *encoder() const { return _setup.encoder; }
 
 private:
     int filterFrame(AVFrame *frame) override;

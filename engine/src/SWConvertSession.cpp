@@ -2,6 +2,7 @@
 
 #include "ConvertPlan.h"
 #include "SessionControl.h"
+#include "SizeFit.h"
 #include "Transcoder.h"
 
 #include <foundation/Files.h>
@@ -43,23 +44,26 @@ QStringList SWConvertOption::offeredCodecNames(bool video) {
 }
 
 namespace {
-// Saved lists hold fingerprints made with the fields up to the thread count. A choice added
-// after them is written only when it is set, so that an option that leaves it alone gives
-// the fingerprint it always gave and finished rows stay finished.
+// The fields up to the thread count, which the first saved lists were made with.
 constexpr int kFieldsOfStoredLists = 24;
 } // namespace
 
 QString SWConvertOption::fingerprint() const {
+    // Finished rows of saved lists keep digests of this text. The fields there were when
+    // the first lists were saved are written by position; a field added since is written by
+    // its name, and only when it is not at its initial value, so a row converted before it
+    // came keeps its digest and two late fields never read as each other.
     static const SWConvertOption initial;
     QStringList initialText;
     initial.visitFields([&initialText](const char *, const auto &field, bool) { initialText << fieldText(field); });
     QStringList parts;
     int at = 0;
-    visitFields([&](const char *, const auto &field, bool choice) {
+    visitFields([&](const char *name, const auto &field, bool choice) {
         const QString text = fieldText(field);
-        const bool late = at >= kFieldsOfStoredLists;
-        if (choice && !(late && text == initialText.at(at)))
+        if (choice && at < kFieldsOfStoredLists)
             parts << text;
+        else if (choice && text != initialText.at(at))
+            parts << QString::fromLatin1(name) + QLatin1Char('=') + text;
         ++at;
     });
     return parts.join(QChar(0x1f));
@@ -277,12 +281,26 @@ bool SWConvertSession::start() {
     ProgressTarget target{this, _d->delegate.load()};
     fw::ProgressMeter meter(_d->control, &reportProgress, &target);
     meter.begin();
-    fw::Transcoder transcoder(fw::ConvertRequest{input, output, partial, subtitle, _option}, _d->control,
-                              [&meter](double p) { meter.update(p); });
+    fw::ConvertRequest request{input, output, partial, subtitle, _option, {}, false};
+    auto progress = [&meter](double p) { meter.update(p); };
     QString error;
-    bool ok = transcoder.run(&error);
-    if (ok && transcoder.outputOpened() &&
-        (transcoder.outputDevice() != part.dev || transcoder.outputInode() != part.ino)) {
+    bool ok = false, opened = false;
+    dev_t outDev = 0;
+    ino_t outIno = 0;
+    if (_option.maxSizeBytes() > 0) {
+        fw::SizeFitter fitter(std::move(request), _d->control, progress);
+        ok = fitter.run(&error);
+        opened = fitter.outputOpened();
+        outDev = fitter.outputDevice();
+        outIno = fitter.outputInode();
+    } else {
+        fw::Transcoder transcoder(std::move(request), _d->control, progress);
+        ok = transcoder.run(&error);
+        opened = transcoder.outputOpened();
+        outDev = transcoder.outputDevice();
+        outIno = transcoder.outputInode();
+    }
+    if (ok && opened && (outDev != part.dev || outIno != part.ino)) {
         ok = false;
         error = QStringLiteral("the partial output file was replaced while it was written");
     }
@@ -293,7 +311,7 @@ bool SWConvertSession::start() {
             error = why;
     }
     if (!ok) {
-        removeOutput(transcoder.outputOpened(), transcoder.outputDevice(), transcoder.outputInode());
+        removeOutput(opened, outDev, outIno);
         if (_d->control.cancelled())
             return finishWith(SWConvertOutcome::Cancelled);
         return fail(error.isEmpty() ? QStringLiteral("conversion failed") : error);
@@ -304,4 +322,21 @@ bool SWConvertSession::start() {
         _d->notes = transcoder.notes();
     }
     return finishWith(SWConvertOutcome::Done);
+}
+
+SWConvertEstimate SWConvertSession::estimate() {
+    fw::ConvertRequest request;
+    {
+        std::lock_guard lock(_d->m);
+        request.input = _d->input;
+        request.output = _d->output;
+        request.pluginSubtitle = _d->pluginSubtitle;
+    }
+    request.option = _option;
+    if (request.input.isEmpty() || request.output.isEmpty()) {
+        SWConvertEstimate none;
+        none.error = QStringLiteral("no input or output file");
+        return none;
+    }
+    return fw::estimateConversion(request, _d->control);
 }

@@ -117,6 +117,7 @@ Transcoder::Transcoder(ConvertRequest request, SessionControl &control, Progress
     : _req(std::move(request)), _opt(_req.option), _control(control), _progress(std::move(progress)) {
     _ctx.control = &_control;
     _ctx.threads = _opt.threadCount();
+    _ctx.sample = _req.sample;
     _ctx.written = [this] {
         if (_progress)
             _progress(percentDone());
@@ -174,6 +175,27 @@ bool Transcoder::run(QString *error) {
     for (const QString &note : _notes)
         foundation::Log::line(QStringLiteral("%1 -> %2: %3").arg(_req.input, _req.output, note));
     return true;
+}
+
+TranscodeTally Transcoder::tally() const {
+    TranscodeTally t;
+    t.lengthUs = _totalUs;
+    t.firstEncodeAt = _ctx.firstEncodeAt;
+    for (const auto &track : _tracks) {
+        if (track->type() == AVMEDIA_TYPE_AUDIO) {
+            t.audioBytes += track->bytesWritten;
+            continue;
+        }
+        t.videoBytes += track->bytesWritten;
+        t.videoFirstPacketBytes = track->firstPacketBytes;
+        if (const auto *v = dynamic_cast<const VideoTrack *>(track.get())) {
+            t.width = v->target().width;
+            t.height = v->target().height;
+            t.fps = av_q2d(v->target().frameRate);
+            t.videoEncoder = v->encoder();
+        }
+    }
+    return t;
 }
 
 int Transcoder::openInputFile() {
@@ -624,11 +646,12 @@ int Transcoder::setUpOutput() {
         return fail(rc, QStringLiteral("cannot carry the chapters over"));
 
     _videoCopy = canCopyVideo();
-    if (_videoCopy && _startTrimmed)
+    // A sample copies from the first key picture in its range, as the whole file would.
+    if (_videoCopy && _startTrimmed && !_req.sample)
         _videoCopy = keyframeAtStart(); // frame accuracy wins over copying
     // With reordered pictures (B-frames) a copy can only end exactly where a key picture
     // begins the next group; any other end cut inside the file is encoded.
-    if (_videoCopy && _in->streams[_video]->codecpar->video_delay > 0 && _opt.recording_time() > 0) {
+    if (_videoCopy && !_req.sample && _in->streams[_video]->codecpar->video_delay > 0 && _opt.recording_time() > 0) {
         const int64_t askedEnd = std::max<int64_t>(0, _opt.start_time()) + _opt.recording_time();
         const int64_t fileLength = _in->duration > 0 ? _in->duration : INT64_MAX;
         if (askedEnd < fileLength - 20000) {
@@ -658,6 +681,7 @@ int Transcoder::setUpOutput() {
             vs.requestHeight = clampDim(_opt.height());
             vs.requestRate = {_opt.frameRateNum(), _opt.frameRateDen()};
             vs.rotation = _rotation;
+            vs.rate = _req.rate;
             if (isHdrTransfer(st->codecpar->color_trc))
                 findHdrMetadata(_req.input, st, {&SessionControl::interrupt, &_control}, vs);
             if (_subtitleKind == SubtitleKind::Text) {
@@ -917,7 +941,8 @@ int Transcoder::finishTracks(bool inputEnded) {
             enc && enc->framesDecoded() == 0 && t->type() == AVMEDIA_TYPE_VIDEO && !_startTrimmed)
             return refuse(QStringLiteral("the video could not be decoded"));
     }
-    if (written == 0)
+    // A piece of a copied stream may hold no key picture to begin at; its bytes were counted.
+    if (written == 0 && !_req.sample)
         return refuse(_startTrimmed ? QStringLiteral("nothing to convert in the chosen range")
                                     : QStringLiteral("the input could not be decoded"));
     return 0;

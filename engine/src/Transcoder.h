@@ -8,7 +8,9 @@
 #include "framewheel/SWConvertSession.h"
 
 #include <QStringList>
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <sys/types.h>
 
 namespace fw {
@@ -19,6 +21,19 @@ struct ConvertRequest {
     QString writeTo; // where the bytes go (the partial file beside it)
     QString pluginSubtitle;
     SWConvertOption option;
+    VideoRate rate;      // a size limit's video rate and pass; none: the option's quality
+    bool sample = false; // a piece for an estimate: a copy may begin at its first key picture
+};
+
+// What a run wrote, for fitting a size and for estimates.
+struct TranscodeTally {
+    int64_t videoBytes = 0, audioBytes = 0; // the streams' packets
+    int64_t videoFirstPacketBytes = 0;
+    int64_t lengthUs = 0; // of the range converted, as the file states it
+    int width = 0, height = 0;
+    double fps = 0;
+    const AVCodec *videoEncoder = nullptr; // null when the video was copied or left out
+    std::optional<std::chrono::steady_clock::time_point> firstEncodeAt;
 };
 
 class Transcoder {
@@ -35,6 +50,7 @@ public:
     // Set once the output file has been created or truncated; its identity then, so
     // that a clean-up removes this file and no other.
     bool outputOpened() const { return _outputOpened; }
+    TranscodeTally tally() const;
     dev_t outputDevice() const { return _outDev; }
     ino_t outputInode() const { return _outIno; }
     // What the output lacks that the input had (see SWConvertSession::notes).

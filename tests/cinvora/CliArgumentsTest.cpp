@@ -61,6 +61,11 @@ TEST(CliArguments, BadArgumentsGetTheirOwnMessageAndExitStatus2) {
         {{in, out, "--loudness=-80"}, "--loudness needs a loudness in LUFS from -70 to -5, for example -16"},
         {{in, out, "--loudness=-3"}, "--loudness needs a loudness in LUFS from -70 to -5, for example -16"},
         {{in, out, "--loudness=nan"}, "--loudness needs a loudness in LUFS from -70 to -5, for example -16"},
+        {{in, out, "--max-size", "0"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "-5M"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "big"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "25X"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "nanM"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
         {{"--verbose"}, "convert needs at least one file or folder"},
         {{in, in, "-o", out}, "-o takes exactly one input"},
     };

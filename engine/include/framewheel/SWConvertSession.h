@@ -61,7 +61,8 @@ class SWConvertSession;
     X(uint64_t, _inputHeight, 0, false)                                                                                \
     X(int, _subtitleCount, 0, false)                                                                                   \
     X(int, _threadCount, 0, false)                                                                                     \
-    X(double, _loudnessTarget, 0.0, true)
+    X(double, _loudnessTarget, 0.0, true) \
+    X(int64_t, _maxSizeBytes, 0, true)
 
 class SWConvertOption {
 public:
@@ -126,6 +127,14 @@ public:
     void setLoudnessTarget(double lufs) { _loudnessTarget = lufs; }
     double loudnessTarget() const { return _loudnessTarget; }
     bool evensLoudness() const { return _loudnessTarget < 0; }
+    // The most bytes the output may have; 0 = no limit. A limit re-encodes the video at the
+    // rate that fills it (two passes on H.264, HEVC, VP8 and VP9), copies no stream and
+    // takes the place of the quality setting for the video; the sound keeps its quality.
+    // A limit that would leave the video fewer than kMinBitsPerPixel bits per pixel is
+    // refused before anything is converted, saying the smallest size that works.
+    void setMaxSizeBytes(int64_t v) { _maxSizeBytes = v < 0 ? 0 : v; }
+    int64_t maxSizeBytes() const { return _maxSizeBytes; }
+    static constexpr double kMinBitsPerPixel = 0.02;
 
     int64_t start_time() const { return _startTime; }
     int64_t recording_time() const { return _recordingTime; }
@@ -199,6 +208,15 @@ public:
     }
 };
 
+// What a conversion is expected to give: the output's size and the time it takes on this
+// machine with the session's threads.
+struct SWConvertEstimate {
+    int64_t bytes = 0;
+    double seconds = 0;
+    QString error; // why there is no estimate; empty when there is one
+    bool valid() const { return error.isEmpty() && bytes > 0; }
+};
+
 class SWConvertSession {
 public:
     SWConvertSession();
@@ -216,6 +234,13 @@ public:
 
     // Blocks for the whole conversion (see the file comment).
     bool start();
+    // What start() would make, from a few short samples of the kept range encoded with this
+    // session's settings into a temporary folder, scaled to the whole range; with a size
+    // limit, the size the limit aims at and the time of its passes. Blocks; runs on the
+    // calling thread at the lowest priority (and its codecs' threads with it), so call it
+    // off the main thread. cancel() ends it within 0.5 s (the answer then has an error).
+    // Writes nothing under the output name; the session may start() afterwards.
+    SWConvertEstimate estimate();
     // Toggles between paused and running; takes effect within 100 ms. A paused session
     // uses no CPU.
     void pause();
