@@ -339,7 +339,7 @@ bool vcTableCellView::restoreFinished(const QString &outputFile, const QString &
     const QFileInfo out(outputFile);
     if (!out.isAbsolute() || out.isSymLink() || QDir::cleanPath(out.absolutePath()) != QDir::cleanPath(outputFolder()))
         return false;
-    _lastOutcome = {vcJobOutcome::Done, QString(), outputFile, QString()};
+    _lastOutcome = {vcJobOutcome::Done, QString(), outputFile, QString(), {}};
     _doneDigest = digest;
     if (!isUpToDate()) {
         _lastOutcome = {};
@@ -415,12 +415,14 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
         // The engine's outcome: a file complete in place is done, even when a stop came after
         // its last frame.
         if (ok) {
-            outcome = {vcJobOutcome::Done, QString(), output, reservation.note()};
+            outcome = {vcJobOutcome::Done, QString(), output, reservation.note(), session.result()};
         } else if (output.isEmpty() ? !session.cancelSession() : session.outcome() == SWConvertOutcome::Failed) {
             outcome = {vcJobOutcome::Failed,
                        why.isEmpty() ? QCoreApplication::translate("vcTableCellView", "the conversion did not finish")
                                      : why,
-                       QString(), QString()};
+                       QString(),
+                       QString(),
+                       {}};
         }
     }
     queue.runHook(vcJobScheduler::HookPoint::SessionReturned, this);
@@ -448,7 +450,7 @@ void vcTableCellView::deliverEnd(uint64_t runNumber, bool cancelAllInForce, bool
         if (run->outcome.kind != vcJobOutcome::None)
             _lastOutcome = run->outcome;
         else if (_lastOutcome.kind != vcJobOutcome::Failed)
-            _lastOutcome = {vcJobOutcome::Cancelled, QString(), QString(), QString()};
+            _lastOutcome = {vcJobOutcome::Cancelled, QString(), QString(), QString(), {}};
         if (run->outcome.kind == vcJobOutcome::Done)
             _doneDigest = fingerprintDigest(run->fingerprint);
     }

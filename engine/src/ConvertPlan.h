@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 #include <QString>
+#include <optional>
 
 namespace fw {
 
@@ -70,6 +71,15 @@ AudioTarget audioTarget(const AVCodec *enc, const AVOutputFormat *fmt, int srcRa
 // Encoder settings for a quality level: rate control fields on the context and private
 // options in `opts`. Width, height, rate and channels must already be set.
 void applyQuality(AVCodecContext *enc, Quality q, AVDictionary **opts);
+
+// The constant-rate factors a quality target searches for an encoder, best to smallest;
+// nullopt for an encoder without one (a quality target refuses those).
+struct CrfRange {
+    int best = 0, worst = 0;
+};
+std::optional<CrfRange> crfRange(const AVCodec *encoder);
+// applyQuality with the encoder's CRF set to `crf` instead of the level's.
+void applyCrf(AVCodecContext *enc, int crf, AVDictionary **opts);
 
 // Settings every encoder gets that are not about quality: threads, speed presets for
 // the encoders whose library default is impractically slow, log silence.

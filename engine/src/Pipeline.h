@@ -10,6 +10,7 @@
 // graph clock minus trimStartUs, so every output starts at 0.
 #include "AvHelpers.h"
 #include "ConvertPlan.h"
+#include "QualityMeter.h"
 #include "SessionControl.h"
 
 extern "C" {
@@ -187,6 +188,8 @@ protected:
     int64_t _framesDecoded = 0;
     int _decodeErrors = 0;
     bool _encoderFlushed = false;
+    // Set by tracks whose output is measured against what they feed the encoder.
+    std::unique_ptr<QualityMeter> _meter;
 };
 
 struct VideoSetup {
@@ -202,6 +205,8 @@ struct VideoSetup {
     // An HDR source's mastering display and light levels, passed on where HDR is kept.
     std::optional<AVMasteringDisplayMetadata> mastering;
     std::optional<AVContentLightMetadata> lightLevel;
+    // The encoder's constant-rate factor, in place of the quality level (a quality target).
+    std::optional<int> crf;
 };
 
 class VideoTrack final : public EncodeTrack {
@@ -209,6 +214,8 @@ public:
     using EncodeTrack::EncodeTrack;
     int setup(const VideoSetup &setup);
     const VideoTarget &target() const { return _target; }
+    // SSIM and PSNR of what the encoder made against what it was given; after finish().
+    std::optional<MeasuredQuality> measuredQuality() const { return _meter ? _meter->result() : std::nullopt; }
 
 private:
     int filterFrame(AVFrame *frame) override;

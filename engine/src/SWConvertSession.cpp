@@ -1,6 +1,7 @@
 #include "framewheel/SWConvertSession.h"
 
 #include "ConvertPlan.h"
+#include "QualitySearch.h"
 #include "SessionControl.h"
 #include "Transcoder.h"
 
@@ -43,10 +44,19 @@ QStringList SWConvertOption::offeredCodecNames(bool video) {
 }
 
 QString SWConvertOption::fingerprint() const {
+    // Lists keep the fingerprints of finished rows, made with the fields there were then:
+    // a field added later is written only when it is no longer at its initial value, so a
+    // row converted before it came keeps its fingerprint.
+    constexpr int kFieldsOfStoredFingerprints = 24;
+    QStringList initial;
+    SWConvertOption().visitFields([&initial](const char *, const auto &field, bool) { initial << fieldText(field); });
     QStringList parts;
-    visitFields([&parts](const char *, const auto &field, bool choice) {
-        if (choice)
-            parts << fieldText(field);
+    int index = 0;
+    visitFields([&](const char *, const auto &field, bool choice) {
+        const QString text = fieldText(field);
+        if (choice && (index < kFieldsOfStoredFingerprints || text != initial.at(index)))
+            parts << text;
+        ++index;
     });
     return parts.join(QChar(0x1f));
 }
@@ -58,6 +68,7 @@ struct SWConvertSession::Impl {
     mutable std::mutex m; // guards the strings below
     QString input, output, pluginSubtitle, lastError;
     SWConvertOutcome outcome = SWConvertOutcome::NotRun;
+    SWConvertResult result;
 };
 
 namespace {
@@ -168,6 +179,11 @@ QString SWConvertSession::lastError() const {
     return _d->lastError;
 }
 
+SWConvertResult SWConvertSession::result() const {
+    std::lock_guard lock(_d->m);
+    return _d->result;
+}
+
 SWConvertOutcome SWConvertSession::outcome() const {
     std::lock_guard lock(_d->m);
     return _d->outcome;
@@ -257,14 +273,44 @@ bool SWConvertSession::start() {
     ProgressTarget target{this, _d->delegate.load()};
     fw::ProgressMeter meter(_d->control, &reportProgress, &target);
     meter.begin();
-    fw::Transcoder transcoder(fw::ConvertRequest{input, output, partial, subtitle, _option}, _d->control,
-                              [&meter](double p) { meter.update(p); });
+    const fw::ConvertRequest request{input, output, partial, subtitle, _option, std::nullopt};
     QString error;
-    bool ok = transcoder.run(&error);
-    if (ok && transcoder.outputOpened() &&
-        (transcoder.outputDevice() != part.dev || transcoder.outputInode() != part.ino)) {
-        ok = false;
-        error = QStringLiteral("the partial output file was replaced while it was written");
+    bool ok = true;
+    // With a quality target, the search comes first and takes its share of the progress.
+    std::optional<fw::QualitySearch> search;
+    double searchShare = 0;
+    if (_option.targetSsim() > 0) {
+        search.emplace(request, _d->control, [&](double p) { meter.update(p * search->share()); });
+        ok = search->run(&error);
+        searchShare = search->share();
+    }
+    std::optional<fw::MeasuredQuality> measured;
+    std::optional<int> crf = search ? search->crf() : std::nullopt;
+    // The file is made once, and once more when a quality target's search missed.
+    std::unique_ptr<fw::Transcoder> transcoder;
+    for (int attempt = 0; ok && attempt < 2; ++attempt) {
+        fw::ConvertRequest r = request;
+        r.crf = crf;
+        transcoder.reset(); // the earlier attempt's file is closed before the next truncates it
+        transcoder = std::make_unique<fw::Transcoder>(r, _d->control, [&meter, searchShare](double p) {
+            meter.update(searchShare * 100 + (1 - searchShare) * p);
+        });
+        ok = transcoder->run(&error);
+        if (ok && transcoder->outputOpened() &&
+            (transcoder->outputDevice() != part.dev || transcoder->outputInode() != part.ino)) {
+            ok = false;
+            error = QStringLiteral("the partial output file was replaced while it was written");
+        }
+        measured = ok ? transcoder->measuredQuality() : std::nullopt;
+        const std::optional<int> better = ok && search && measured ? search->correction(measured->ssim) : std::nullopt;
+        if (!better)
+            break;
+        foundation::Log::debug(QStringLiteral("%1 measured SSIM %2 at CRF %3; again at CRF %4")
+                                   .arg(output)
+                                   .arg(measured->ssim, 0, 'f', 4)
+                                   .arg(*crf)
+                                   .arg(*better));
+        crf = better;
     }
     if (ok) {
         QString why;
@@ -273,11 +319,23 @@ bool SWConvertSession::start() {
             error = why;
     }
     if (!ok) {
-        removeOutput(transcoder.outputOpened(), transcoder.outputDevice(), transcoder.outputInode());
+        if (transcoder)
+            removeOutput(transcoder->outputOpened(), transcoder->outputDevice(), transcoder->outputInode());
+        else
+            removeOutput(false, 0, 0);
         if (_d->control.cancelled())
             return finishWith(SWConvertOutcome::Cancelled);
         return fail(error.isEmpty() ? QStringLiteral("conversion failed") : error);
     }
     meter.finish();
+    {
+        std::lock_guard lock(_d->m);
+        if (measured) {
+            _d->result.ssim = measured->ssim;
+            _d->result.psnrDb = measured->psnrDb;
+            _d->result.framesMeasured = measured->frames;
+        }
+        _d->result.crf = crf;
+    }
     return finishWith(SWConvertOutcome::Done);
 }

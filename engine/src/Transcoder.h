@@ -18,6 +18,8 @@ struct ConvertRequest {
     QString writeTo; // where the bytes go (the partial file beside it)
     QString pluginSubtitle;
     SWConvertOption option;
+    // The video encoder's constant-rate factor, chosen by a quality target's search.
+    std::optional<int> crf;
 };
 
 class Transcoder {
@@ -34,6 +36,9 @@ public:
     // Set once the output file has been created or truncated; its identity then, so
     // that a clean-up removes this file and no other.
     bool outputOpened() const { return _outputOpened; }
+    // The re-encoded video's likeness to its source, after a successful run(); nothing when
+    // the video was copied or left out.
+    std::optional<MeasuredQuality> measuredQuality() const;
     dev_t outputDevice() const { return _outDev; }
     ino_t outputInode() const { return _outIno; }
 

@@ -58,10 +58,14 @@ int VideoTrack::setup(const VideoSetup &setup) {
     _enc->chroma_sample_location = par->chroma_location;
     AVDictionary *opts = nullptr;
     applyEncoderDefaults(_enc.get(), &opts, _ctx.threads);
-    applyQuality(_enc.get(), _setup.quality, &opts);
+    if (_setup.crf)
+        applyCrf(_enc.get(), *_setup.crf, &opts);
+    else
+        applyQuality(_enc.get(), _setup.quality, &opts);
     rc = openEncoder(_setup.encoder, &opts);
     if (rc < 0)
         return rc;
+    _meter = std::make_unique<QualityMeter>(_enc.get(), _ctx.threads);
     if ((rc = createOutputStream()) < 0)
         return rc;
     return _toneMap ? 0 : passHdrMetadata();
