@@ -138,8 +138,9 @@ std::optional<PictureLikeness> comparePictures(const AVFrame *a, const AVFrame *
         const double ssim =
             wide ? planeSsim<uint16_t>(a->data[i], a->linesize[i], b->data[i], b->linesize[i], pw[i], ph[i], max)
                  : planeSsim<uint8_t>(a->data[i], a->linesize[i], b->data[i], b->linesize[i], pw[i], ph[i], max);
-        const double mse = wide ? planeMse<uint16_t>(a->data[i], a->linesize[i], b->data[i], b->linesize[i], pw[i], ph[i])
-                                : planeMse<uint8_t>(a->data[i], a->linesize[i], b->data[i], b->linesize[i], pw[i], ph[i]);
+        const double mse =
+            wide ? planeMse<uint16_t>(a->data[i], a->linesize[i], b->data[i], b->linesize[i], pw[i], ph[i])
+                 : planeMse<uint8_t>(a->data[i], a->linesize[i], b->data[i], b->linesize[i], pw[i], ph[i]);
         out.ssim += weight * ssim;
         out.mse += weight * mse;
         weightedMax += weight * max;
@@ -219,7 +220,8 @@ void QualityMeter::receive() {
 }
 
 void QualityMeter::compare(const AVFrame *decoded) {
-    const int64_t pts = decoded->best_effort_timestamp != AV_NOPTS_VALUE ? decoded->best_effort_timestamp : decoded->pts;
+    const int64_t pts =
+        decoded->best_effort_timestamp != AV_NOPTS_VALUE ? decoded->best_effort_timestamp : decoded->pts;
     if (pts == AV_NOPTS_VALUE)
         return;
     // Pictures come out of the decoder in display order: a source picture before this one

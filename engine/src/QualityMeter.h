@@ -23,9 +23,9 @@ extern "C" {
 namespace fw {
 
 struct PictureLikeness {
-    double ssim = 0;   // weighted over the planes, 0..1
-    double mse = 0;    // weighted mean squared error, in samples of the picture's depth
-    double maxSq = 0;  // the weighted square of the largest sample value, for PSNR
+    double ssim = 0;  // weighted over the planes, 0..1
+    double mse = 0;   // weighted mean squared error, in samples of the picture's depth
+    double maxSq = 0; // the weighted square of the largest sample value, for PSNR
 };
 
 // One pair of pictures of the same size and planar layout; nullopt when the layout is one

@@ -88,8 +88,8 @@ bool QualitySearch::run(QString *error) {
     while (lo < hi && int(_measured.size()) < kMaxProbes) {
         int next = (lo + hi + 1) / 2;
         // Aimed between the nearest probes on either side of the target, when both exist.
-        const auto above = std::find_if(_measured.rbegin(), _measured.rend(),
-                                        [this](const auto &m) { return m.second >= _target; });
+        const auto above =
+            std::find_if(_measured.rbegin(), _measured.rend(), [this](const auto &m) { return m.second >= _target; });
         const auto below =
             std::find_if(_measured.begin(), _measured.end(), [this](const auto &m) { return m.second < _target; });
         if (above != _measured.rend() && below != _measured.end() && above->second > below->second) {
