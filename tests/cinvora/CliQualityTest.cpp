@@ -27,8 +27,8 @@ QString noisySource(const QString &dir, double seconds, const QString &size) {
 
 QJsonObject convertJson(const QStringList &args, int *rc = nullptr, QByteArray *err = nullptr) {
     QByteArray out, e;
-    const int code = testsupport::runProgram(cli(), QStringList{"convert"} + args + QStringList{"--json"}, &out, &e,
-                                             300000);
+    const int code =
+        testsupport::runProgram(cli(), QStringList{"convert"} + args + QStringList{"--json"}, &out, &e, 300000);
     if (rc)
         *rc = code;
     if (err)
@@ -104,8 +104,8 @@ TEST(CliQuality, TargetSsimIsMetByTheSmallestFile) {
     const QString out = dir + "/target.mp4";
     int rc = -1;
     QByteArray err;
-    const QJsonObject row = convertJson({source, out, "--vcodec", "h264", "--no-audio", "--target-ssim", "0.97"}, &rc,
-                                        &err);
+    const QJsonObject row =
+        convertJson({source, out, "--vcodec", "h264", "--no-audio", "--target-ssim", "0.97"}, &rc, &err);
     ASSERT_EQ(rc, 0) << err.toStdString();
     ASSERT_TRUE(row.contains("crf")) << QJsonDocument(row).toJson().toStdString();
     const int crf = row["crf"].toInt();
@@ -124,8 +124,8 @@ TEST(CliQuality, TargetsOutsideTheRangeOrWithoutAFactorAreRefused) {
     ASSERT_FALSE(source.isEmpty());
     for (const char *bad : {"1.5", "0.2", "0.9995", "nice", ""}) {
         QByteArray err;
-        const int rc = testsupport::runProgram(cli(), {"convert", source, dir + "/x.mp4", "--target-ssim", bad},
-                                               nullptr, &err);
+        const int rc =
+            testsupport::runProgram(cli(), {"convert", source, dir + "/x.mp4", "--target-ssim", bad}, nullptr, &err);
         EXPECT_EQ(rc, 2) << bad;
         EXPECT_TRUE(err.contains("--target-ssim needs an SSIM from 0.5 to 0.999, or lossless, good, small"))
             << err.toStdString();
@@ -141,7 +141,8 @@ TEST(CliQuality, TargetsOutsideTheRangeOrWithoutAFactorAreRefused) {
     const QJsonObject mpeg4 =
         convertJson({source, dir + "/m.avi", "--vcodec", "mpeg4", "--target-ssim", "0.98"}, &rc, &err);
     EXPECT_EQ(rc, 1);
-    EXPECT_TRUE(mpeg4["reason"].toString().contains("constant-rate factor")) << QJsonDocument(mpeg4).toJson().toStdString();
+    EXPECT_TRUE(mpeg4["reason"].toString().contains("constant-rate factor"))
+        << QJsonDocument(mpeg4).toJson().toStdString();
     EXPECT_FALSE(QFileInfo::exists(dir + "/m.avi"));
 }
 
