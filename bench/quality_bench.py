@@ -85,7 +85,7 @@ def cli_json(cli, args):
 
 def measure(a, work):
     src = make(os.path.join(work, "measure-source-%ds.mp4" % a.seconds),
-               "testsrc2=size=1280x720:rate=25,noise=alls=8:allf=t", a.seconds)
+               "testsrc2=size=1280x720:rate=25,noise=alls=2:allf=t", a.seconds)
     progs = [("cinvora", a.cli), ("ffmpeg", None)] + ([("plain", a.plain_cli)] if a.plain_cli else [])
     times = {name: [] for name, _ in progs}
     measured = None

@@ -35,17 +35,7 @@ bool QualitySearch::run(QString *error) {
     const AVOutputFormat *fmt = resolveContainer(opt.format(), _base.output, &why);
     if (!fmt || opt.video_disable() || !containerHoldsType(fmt, AVMEDIA_TYPE_VIDEO))
         return true; // no picture to aim at; the conversion itself reports what is wrong
-    const AVCodec *encoder = chooseEncoder(fmt, AVMEDIA_TYPE_VIDEO, opt.videoCodeName());
-    const std::optional<CrfRange> range = crfRange(encoder);
-    if (!range) {
-        *error = QStringLiteral("a quality target needs an encoder with a constant-rate factor (x264, x265, "
-                                "SVT-AV1, VP9); %1 has none")
-                     .arg(QLatin1String(encoder ? encoder->name : "the container's encoder"));
-        return false;
-    }
-    _range = *range;
-
-    // The kept range, from what the file states.
+    // The kept range, from what the file states; an input without pictures has nothing to aim at.
     int64_t length = 0;
     {
         QString err;
@@ -56,12 +46,23 @@ bool QualitySearch::run(QString *error) {
             *error = QStringLiteral("cannot read the input: ") + err;
             return false;
         }
+        if (av_find_best_stream(in.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) < 0)
+            return true;
         const int64_t whole = in->duration > 0 ? in->duration : 0;
         const int64_t start = std::max<int64_t>(0, opt.start_time());
         length = opt.recording_time() > 0 ? opt.recording_time() : std::max<int64_t>(0, whole - start);
         if (whole > 0)
             length = std::min(length, std::max<int64_t>(0, whole - start));
     }
+    const AVCodec *encoder = chooseEncoder(fmt, AVMEDIA_TYPE_VIDEO, opt.videoCodeName());
+    const std::optional<CrfRange> range = crfRange(encoder);
+    if (!range) {
+        *error = QStringLiteral("a quality target needs an encoder with a constant-rate factor (x264, x265, "
+                                "SVT-AV1, VP9); %1 has none")
+                     .arg(QLatin1String(encoder ? encoder->name : "the container's encoder"));
+        return false;
+    }
+    _range = *range;
     const int64_t start = std::max<int64_t>(0, opt.start_time());
     const int64_t perProbe = length > 0 ? std::clamp<int64_t>(length / 10, kMinProbeUs, kMaxProbeUs) : kMaxProbeUs;
     const int count = length >= kThreeSamplesFromUs ? 3 : 1;
