@@ -19,6 +19,7 @@ Usage: bench/quality_bench.py [--cli build/bin/cinvora-cli] [--plain-cli OTHER]
 import argparse
 import json
 import os
+import resource
 import statistics
 import subprocess
 import sys
@@ -47,11 +48,18 @@ SOURCES = [
 TARGETS = (0.96, 0.98, 0.99)
 
 
+CPU = {}
+
+
 def run(cmd):
+    """Wall seconds and standard output; the CPU seconds it took go to CPU[cmd[0]]."""
     t0 = time.monotonic()
+    r0 = resource.getrusage(resource.RUSAGE_CHILDREN)
     p = subprocess.run(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    r1 = resource.getrusage(resource.RUSAGE_CHILDREN)
     if p.returncode != 0:
         sys.exit("failed (%d): %s\n%s" % (p.returncode, " ".join(cmd), p.stderr[-2000:]))
+    CPU["last"] = (r1.ru_utime - r0.ru_utime) + (r1.ru_stime - r0.ru_stime)
     return time.monotonic() - t0, p.stdout
 
 
@@ -65,10 +73,10 @@ def ffmpeg_ssim(output, source):
     sys.exit("no SSIM for %s" % output)
 
 
-def make(path, graph, seconds):
+def make(path, graph, seconds, crf=2):
     if not os.path.exists(path):
         run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", graph, "-t", str(seconds),
-             "-pix_fmt", "yuv420p", "-c:v", "libx264", "-crf", "2", "-preset", "veryfast", path])
+             "-pix_fmt", "yuv420p", "-c:v", "libx264", "-crf", str(crf), "-preset", "veryfast", path])
     return path
 
 
@@ -85,9 +93,10 @@ def cli_json(cli, args):
 
 def measure(a, work):
     src = make(os.path.join(work, "measure-source-%ds.mp4" % a.seconds),
-               "testsrc2=size=1280x720:rate=25,noise=alls=2:allf=t", a.seconds)
+               "testsrc2=size=1280x720:rate=25,noise=alls=2:allf=t", a.seconds, crf=14)
     progs = [("cinvora", a.cli), ("ffmpeg", None)] + ([("plain", a.plain_cli)] if a.plain_cli else [])
     times = {name: [] for name, _ in progs}
+    cpu = {name: [] for name, _ in progs}
     measured = None
     for r in range(a.rounds):
         for name, cli in (progs if r % 2 == 0 else list(reversed(progs))):
@@ -103,17 +112,21 @@ def measure(a, work):
                 seconds = run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", src, "-an", "-c:v", "libx264",
                                "-preset", "medium", "-crf", "18", "-pix_fmt", "yuv420p", out])[0]
             times[name].append(seconds)
+            cpu[name].append(CPU["last"])
     judged = ffmpeg_ssim(os.path.join(work, "measure-cinvora.mp4"), src)
     med = {k: statistics.median(v) for k, v in times.items()}
+    mcpu = {k: statistics.median(v) for k, v in cpu.items()}
     print("measure: 1280x720, %d s, %d rounds (median seconds)" % (a.seconds, a.rounds))
     for k, v in med.items():
-        print("  %-8s %7.2f s" % (k, v))
-    print("  cinvora / ffmpeg: %.3f" % (med["cinvora"] / med["ffmpeg"]))
+        print("  %-8s %7.2f s wall %7.2f s CPU" % (k, v, mcpu[k]))
+    print("  cinvora / ffmpeg: wall %.3f, CPU %.3f" % (med["cinvora"] / med["ffmpeg"], mcpu["cinvora"] / mcpu["ffmpeg"]))
     ok = True
     if "plain" in med:
-        ratio = med["cinvora"] / med["plain"]
+        # CPU time judges: on a shared machine the wall time follows the other loads.
+        ratio = mcpu["cinvora"] / mcpu["plain"]
         ok = ratio <= MEASURE_COST
-        print("  cinvora / cinvora without the measurement: %.3f (target <= %.2f)" % (ratio, MEASURE_COST))
+        print("  cinvora / cinvora without the measurement: wall %.3f, CPU %.3f (target <= %.2f)" %
+              (med["cinvora"] / med["plain"], ratio, MEASURE_COST))
     print("  measured SSIM %.5f (%d frames), the ssim filter %.5f, difference %.5f" %
           (measured["ssim"], measured["frames_measured"], judged, abs(measured["ssim"] - judged)))
     return ok and abs(measured["ssim"] - judged) <= SSIM_SLACK
