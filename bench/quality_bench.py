@@ -132,14 +132,18 @@ def measure(a, work):
     return ok and abs(measured["ssim"] - judged) <= SSIM_SLACK
 
 
+BRUTE = {}
+
+
 def brute_force(src, target, work, name):
     """The largest x264 CRF (preset medium, as the engine) whose file meets the target."""
     for crf in range(42, 9, -1):
         out = os.path.join(work, "bf-%s-%d.mp4" % (name, crf))
-        if not os.path.exists(out):
+        if out not in BRUTE:
             run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", src, "-an", "-c:v", "libx264", "-preset",
                  "medium", "-crf", str(crf), "-pix_fmt", "yuv420p", out])
-        s = ffmpeg_ssim(out, src)
+            BRUTE[out] = ffmpeg_ssim(out, src)
+        s = BRUTE[out]
         if s >= target:
             return crf, s, os.path.getsize(out)
     return None, None, None

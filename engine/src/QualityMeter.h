@@ -32,8 +32,8 @@ struct PictureLikeness {
 // the measurement does not read (packed or paletted formats) or the sizes differ.
 std::optional<PictureLikeness> comparePictures(const AVFrame *a, const AVFrame *b);
 
-// Every Nth frame is measured; 1 up to a quarter of a megapixel, so a small picture is
-// measured whole and a 1080p one about every ninth frame.
+// Every Nth frame is measured: every one up to 0.12 megapixels (320x240 and below), every
+// eighth of 720p, every eighteenth of 1080p.
 int qualitySampleStride(int width, int height);
 
 struct MeasuredQuality {
