@@ -144,6 +144,10 @@
         <source>Export successfully</source>
         <translation>Export erfolgreich</translation>
     </message>
+    <message>
+        <source>Quality (SSIM): %1</source>
+        <translation>Qualität (SSIM): %1</translation>
+    </message>
 </context>
 <context>
     <name>LXFaceBookShareWindowController</name>

@@ -36,6 +36,7 @@ struct RowReport {
     double seconds = 0;
     QString reason; // why a file was skipped or failed, shown where the output would be
     QString note;   // why the output's name differs from the source's
+    SWConvertResult measured;
 };
 
 class Progress {
@@ -163,6 +164,23 @@ bool printEstimate(const QString &source, const QString &output, const SWConvert
     return e.valid();
 }
 
+QString ssimText(const SWConvertResult &r) { return r.ssim ? QString::number(*r.ssim, 'f', 4) : QStringLiteral("-"); }
+
+QString psnrText(const SWConvertResult &r) {
+    return r.psnrDb ? QString::number(*r.psnrDb, 'f', 2) : QStringLiteral("-");
+}
+
+void insertMeasured(QJsonObject &o, const SWConvertResult &r) {
+    if (r.ssim)
+        o.insert("ssim", *r.ssim);
+    if (r.psnrDb)
+        o.insert("psnr_db", *r.psnrDb);
+    if (r.ssim)
+        o.insert("frames_measured", double(r.framesMeasured));
+    if (r.crf)
+        o.insert("crf", *r.crf);
+}
+
 QString resolveKeyPath(const QString &typed) {
     const FormatRecord *record = FormatCatalogue::shared().findTyped(typed);
     return record ? record->key.keyPath() : QString();
@@ -229,8 +247,13 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
     std::vector<RowReport> skipped;
     for (const QString &p : paths)
         if (!taken.contains(p))
-            skipped.push_back({p, QString(), QStringLiteral("skipped"), 0,
-                               doc.lastSkippedReasons().value(p, QStringLiteral("not added")), QString()});
+            skipped.push_back({p,
+                               QString(),
+                               QStringLiteral("skipped"),
+                               0,
+                               doc.lastSkippedReasons().value(p, QStringLiteral("not added")),
+                               QString(),
+                               {}});
 
     for (const auto &row : doc.cellArray()) {
         const LXMediaInfoPtr item = row->editMovie();
@@ -297,6 +320,7 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
             rr.result = QStringLiteral("done");
             rr.output = outcome.outputFile;
             rr.note = outcome.note;
+            rr.measured = outcome.measured;
             ++tally.done;
         } else if (outcome.kind == vcJobOutcome::Failed) {
             rr.result = QStringLiteral("failed");
@@ -329,19 +353,22 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
                 o.insert("reason", r.reason);
             if (!r.note.isEmpty())
                 o.insert("note", r.note);
+            insertMeasured(o, r.measured);
             std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
         }
     } else {
         int w = 6;
         for (const auto &r : report)
             w = std::max(w, static_cast<int>(QFileInfo(r.source).fileName().size()));
-        std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output or reason");
+        std::printf("%-*s  %-8s  %8s  %-6s  %-7s  %s\n", w, "source", "result", "seconds", "SSIM", "PSNR",
+                    "output or reason");
         for (const auto &r : report) {
             QString last = !r.output.isEmpty() ? r.output : !r.reason.isEmpty() ? r.reason : QStringLiteral("-");
             if (!r.note.isEmpty())
                 last += QStringLiteral(" (%1)").arg(r.note);
-            std::printf("%-*s  %-8s  %8.1f  %s\n", w, qPrintable(QFileInfo(r.source).fileName()), qPrintable(r.result),
-                        r.seconds, qPrintable(last));
+            std::printf("%-*s  %-8s  %8.1f  %-6s  %-7s  %s\n", w, qPrintable(QFileInfo(r.source).fileName()),
+                        qPrintable(r.result), r.seconds, qPrintable(ssimText(r.measured)),
+                        qPrintable(psnrText(r.measured)), qPrintable(last));
         }
         std::printf("%s\n", qPrintable(tally.summary()));
     }

@@ -1,6 +1,7 @@
 #include "ConvertArgs.h"
 
 #include <framewheel/SWConvertSession.h>
+#include <framewheel/SWQualityTarget.h>
 #include <reelwright/LXMediaInfo.h>
 #include <reelwright/LXSessionFill.h>
 
@@ -39,7 +40,8 @@ constexpr const char *kValued[] = {"o",
                                    "sample-rate",
                                    "channels",
                                    "loudness",
-                                   "max-size"};
+                                   "max-size",
+                                   "target-ssim"};
 
 const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "                    convert files, and the files in folders, with the same rules as\n"
@@ -68,6 +70,10 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "      --start S           begin S seconds into the source (frame accurate)\n"
                       "      --duration S        keep S seconds\n"
                       "      --quality LEVEL     high (default), middle or low\n"
+                      "      --target-ssim Q     the smallest file whose picture measures SSIM Q against\n"
+                      "                          the source, 0.5 to 0.999, or lossless (0.99), good (0.98),\n"
+                      "                          small (0.96); the encoder's CRF is searched on samples\n"
+                      "                          (h264, hevc, av1, vp9)\n"
                       "      --audio-stream N    use audio stream number N, as `probe` numbers them\n"
                       "                          (default: the first one); a number that is not an audio\n"
                       "                          stream of the file is refused\n"
@@ -98,7 +104,8 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "      --json              (batch, and --estimate) print the table as one JSON object\n"
                       "                          a line\n"
                       "    A progress bar per running conversion on a terminal, plain lines otherwise; the\n"
-                      "    batch form ends with a table of sources, outputs, results and seconds, then the\n"
+                      "    batch form ends with a table of sources, results, seconds, the measured quality\n"
+                      "    of re-encoded video (SSIM, PSNR in dB) and outputs, then the\n"
                       "    summary the window's notification gives (\"2 files converted, 1 failed.\").\n"
                       "    Ctrl-C cancels and leaves no partial file.\n"
                       "    Exit status: 0 all done, 1 something failed or nothing was converted, 2 bad\n"
@@ -304,6 +311,17 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
             if (choice < 0)
                 return need(Text::tr("high, middle or low"));
             add([q = qscaleForQuality(LXQuality(choice))](SWConvertOption &x) { x.setQscale(q); });
+        } else if (a == "--target-ssim") {
+            QStringList names;
+            for (const auto &p : kQualityTargetPoints)
+                names << QLatin1String(p.key);
+            const std::optional<double> target = v ? parseTargetSsim(*v) : std::nullopt;
+            if (!target)
+                return need(Text::tr("an SSIM from %1 to %2, or %3")
+                                .arg(kMinTargetSsim)
+                                .arg(kMaxTargetSsim)
+                                .arg(names.join(QStringLiteral(", "))));
+            add([t = *target](SWConvertOption &x) { x.setTargetSsim(t); });
         } else {
             const int max = a == "--volume" ? 256 : a == "--sample-rate" ? 384000 : a == "--channels" ? 8 : 100000;
             const auto n = v ? parseInt(*v, 0, max) : std::nullopt;
@@ -328,6 +346,8 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
                 add([k](SWConvertOption &x) { x.setChannels(k); });
         }
     }
+    if (parser.isSet(QStringLiteral("max-size")) && parser.isSet(QStringLiteral("target-ssim")))
+        return Text::tr("--max-size and --target-ssim cannot be combined: a size limit or a quality, not both");
     o.inputs = parser.positionalArguments();
     if (o.inputs.isEmpty())
         return Text::tr("convert needs at least one file or folder");

@@ -9,8 +9,10 @@
 #include <framewheel/SWConvertSession.h>
 #include <framewheel/SWMediaInfoManager.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <algorithm>
 #include <condition_variable>
 #include <cstdio>
@@ -118,6 +120,7 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
         return interrupted(out);
     bool ok = false;
     int caught = 0;
+    double seconds = 0;
     {
         std::mutex lock;
         std::condition_variable ended;
@@ -132,7 +135,10 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
                 if (interrupts.caught())
                     session.cancel();
         });
+        QElapsedTimer clock;
+        clock.start();
         ok = session.start();
+        seconds = double(clock.elapsed()) / 1000.0;
         {
             const std::lock_guard<std::mutex> held(lock);
             finished = true;
@@ -142,8 +148,29 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
         caught = interrupts.caught();
     }
     printer.endLine();
+    const SWConvertResult measured = session.result();
+    if (a.json) {
+        // The batch table's row for this one file.
+        QJsonObject o{{"source", typedIn},
+                      {"result", ok       ? QStringLiteral("done")
+                                 : caught ? QStringLiteral("cancelled")
+                                          : QStringLiteral("failed")},
+                      {"seconds", seconds}};
+        if (ok)
+            o.insert("output", out);
+        else if (!caught && !session.lastError().isEmpty())
+            o.insert("reason", session.lastError());
+        insertMeasured(o, measured);
+        std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
+        std::fflush(stdout);
+    }
     if (ok) {
-        std::printf("%s\n", qPrintable(out));
+        if (!a.json)
+            std::printf("%s\n", qPrintable(out));
+        if (measured.ssim)
+            std::fprintf(stderr, "quality: SSIM %s, PSNR %s dB%s\n", qPrintable(ssimText(measured)),
+                         qPrintable(psnrText(measured)),
+                         measured.crf ? qPrintable(QStringLiteral(" (CRF %1)").arg(*measured.crf)) : "");
         return 0;
     }
     if (caught)

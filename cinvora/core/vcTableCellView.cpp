@@ -339,7 +339,7 @@ bool vcTableCellView::restoreFinished(const QString &outputFile, const QString &
     const QFileInfo out(outputFile);
     if (!out.isAbsolute() || out.isSymLink() || QDir::cleanPath(out.absolutePath()) != QDir::cleanPath(outputFolder()))
         return false;
-    _lastOutcome = {vcJobOutcome::Done, QString(), outputFile, QString()};
+    _lastOutcome = {vcJobOutcome::Done, QString(), outputFile, QString(), {}};
     _doneDigest = digest;
     if (!isUpToDate()) {
         _lastOutcome = {};
@@ -431,12 +431,14 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
             QStringList notes = session.notes();
             if (!reservation.note().isEmpty())
                 notes.prepend(reservation.note());
-            outcome = {vcJobOutcome::Done, QString(), output, notes.join(QStringLiteral("; "))};
+            outcome = {vcJobOutcome::Done, QString(), output, notes.join(QStringLiteral("; ")), session.result()};
         } else if (output.isEmpty() ? !session.cancelSession() : session.outcome() == SWConvertOutcome::Failed) {
             outcome = {vcJobOutcome::Failed,
                        why.isEmpty() ? QCoreApplication::translate("vcTableCellView", "the conversion did not finish")
                                      : why,
-                       QString(), QString()};
+                       QString(),
+                       QString(),
+                       {}};
         }
     }
     queue.runHook(vcJobScheduler::HookPoint::SessionReturned, this);
@@ -464,7 +466,7 @@ void vcTableCellView::deliverEnd(uint64_t runNumber, bool cancelAllInForce, bool
         if (run->outcome.kind != vcJobOutcome::None)
             _lastOutcome = run->outcome;
         else if (_lastOutcome.kind != vcJobOutcome::Failed)
-            _lastOutcome = {vcJobOutcome::Cancelled, QString(), QString(), QString()};
+            _lastOutcome = {vcJobOutcome::Cancelled, QString(), QString(), QString(), {}};
         if (run->outcome.kind == vcJobOutcome::Done)
             _doneDigest = fingerprintDigest(run->fingerprint);
     }

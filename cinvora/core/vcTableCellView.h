@@ -73,9 +73,10 @@ public:
 struct vcJobOutcome {
     enum Kind { None, Done, Failed, Cancelled };
     Kind kind = None;
-    QString reason;     // Failed: why, in the engine's words
-    QString outputFile; // Done: the file written
-    QString note;       // Done: why its name differs from the source's (Files' note), what it left out
+    QString reason;           // Failed: why, in the engine's words
+    QString outputFile;       // Done: the file written
+    QString note;             // Done: why its name differs from the source's (Files' note), what it left out
+    SWConvertResult measured; // Done: the picture's measured quality (not kept in the saved list)
     bool operator==(const vcJobOutcome &) const = default;
 };
 

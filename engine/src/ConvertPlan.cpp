@@ -503,6 +503,24 @@ void applyVideoRate(AVCodecContext *enc, const VideoRate &rate, AVDictionary **o
     }
 }
 
+std::optional<CrfRange> crfRange(const AVCodec *encoder) {
+    if (!encoder)
+        return std::nullopt;
+    // Beyond these ends the pictures are either no better to the eye or no longer
+    // watchable; the search stays within them.
+    const char *n = encoder->name;
+    if (std::strcmp(n, "libx264") == 0 || std::strcmp(n, "libx265") == 0)
+        return CrfRange{10, 42};
+    if (std::strcmp(n, "libsvtav1") == 0 || std::strcmp(n, "libvpx-vp9") == 0)
+        return CrfRange{10, 60};
+    return std::nullopt;
+}
+
+void applyCrf(AVCodecContext *enc, int crf, AVDictionary **opts) {
+    applyQuality(enc, Quality::High, opts);
+    av_dict_set_int(opts, "crf", crf, 0);
+}
+
 void applyQuality(AVCodecContext *enc, Quality q, AVDictionary **opts) {
     const char *n = enc->codec->name;
     const int level = q == Quality::High ? 0 : q == Quality::Middle ? 1 : 2;

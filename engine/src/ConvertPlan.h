@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 #include <QString>
+#include <optional>
 
 namespace fw {
 
@@ -84,6 +85,14 @@ bool twoPassEncoder(const AVCodec *enc);
 // Replaces applyQuality's rate control with `rate` (when its bitRate is set). libvpx's
 // statistics are lent through stats_in: set it to null once the encoder is open.
 void applyVideoRate(AVCodecContext *enc, const VideoRate &rate, AVDictionary **opts);
+// The constant-rate factors a quality target searches for an encoder, best to smallest;
+// nullopt for an encoder without one (a quality target refuses those).
+struct CrfRange {
+    int best = 0, worst = 0;
+};
+std::optional<CrfRange> crfRange(const AVCodec *encoder);
+// applyQuality with the encoder's CRF set to `crf` instead of the level's.
+void applyCrf(AVCodecContext *enc, int crf, AVDictionary **opts);
 
 // Settings every encoder gets that are not about quality: threads, speed presets for
 // the encoders whose library default is impractically slow, log silence.

@@ -430,15 +430,21 @@ int EncodeTrack::encode(AVFrame *frame) {
             return 0;
         _encoderFlushed = true;
     }
+    if (frame && _meter)
+        _meter->noteSource(frame);
     int rc = avcodec_send_frame(_enc.get(), frame);
     if (rc < 0 && rc != AVERROR_EOF)
         return _ctx.fail(rc, QStringLiteral("the %1 encoder failed").arg(QLatin1String(_enc->codec->name)));
     for (;;) {
         rc = avcodec_receive_packet(_enc.get(), _pkt.get());
+        if (rc == AVERROR_EOF && _meter)
+            _meter->finish();
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
             return 0;
         if (rc < 0)
             return _ctx.fail(rc, QStringLiteral("the %1 encoder failed").arg(QLatin1String(_enc->codec->name)));
+        if (_meter)
+            _meter->notePacket(_pkt.get()); // before the muxer's time base replaces the encoder's
         rc = writePacket(_pkt.get(), _enc->time_base);
         av_packet_unref(_pkt.get());
         if (rc < 0)

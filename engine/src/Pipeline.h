@@ -10,6 +10,7 @@
 // graph clock minus trimStartUs, so every output starts at 0.
 #include "AvHelpers.h"
 #include "ConvertPlan.h"
+#include "QualityMeter.h"
 #include "SessionControl.h"
 
 extern "C" {
@@ -196,6 +197,8 @@ protected:
     int64_t _framesDecoded = 0;
     int _decodeErrors = 0;
     bool _encoderFlushed = false;
+    // Set by tracks whose output is measured against what they feed the encoder.
+    std::unique_ptr<QualityMeter> _meter;
 };
 
 struct VideoSetup {
@@ -212,6 +215,8 @@ struct VideoSetup {
     std::optional<AVMasteringDisplayMetadata> mastering;
     std::optional<AVContentLightMetadata> lightLevel;
     VideoRate rate; // instead of `quality` when its bit rate is set
+    // The encoder's constant-rate factor, in place of the quality level (a quality target).
+    std::optional<int> crf;
 };
 
 class VideoTrack final : public EncodeTrack {
@@ -221,6 +226,8 @@ public:
     int finish(bool inputEnded) override;
     const VideoTarget &target() const { return _target; }
     const AVCodec *encoder() const { return _setup.encoder; }
+    // SSIM and PSNR of what the encoder made against what it was given; after finish().
+    std::optional<MeasuredQuality> measuredQuality() const { return _meter ? _meter->result() : std::nullopt; }
 
 private:
     int filterFrame(AVFrame *frame) override;

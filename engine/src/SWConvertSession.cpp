@@ -1,6 +1,7 @@
 #include "framewheel/SWConvertSession.h"
 
 #include "ConvertPlan.h"
+#include "QualitySearch.h"
 #include "SessionControl.h"
 #include "SizeFit.h"
 #include "Transcoder.h"
@@ -77,6 +78,7 @@ struct SWConvertSession::Impl {
     QString input, output, pluginSubtitle, lastError;
     QStringList notes;
     SWConvertOutcome outcome = SWConvertOutcome::NotRun;
+    SWConvertResult result;
 };
 
 namespace {
@@ -192,6 +194,11 @@ QStringList SWConvertSession::notes() const {
     return _d->notes;
 }
 
+SWConvertResult SWConvertSession::result() const {
+    std::lock_guard lock(_d->m);
+    return _d->result;
+}
+
 SWConvertOutcome SWConvertSession::outcome() const {
     std::lock_guard lock(_d->m);
     return _d->outcome;
@@ -281,24 +288,64 @@ bool SWConvertSession::start() {
     ProgressTarget target{this, _d->delegate.load()};
     fw::ProgressMeter meter(_d->control, &reportProgress, &target);
     meter.begin();
-    fw::ConvertRequest request{input, output, partial, subtitle, _option, {}, false};
-    auto progress = [&meter](double p) { meter.update(p); };
+    fw::ConvertRequest request{input, output, partial, subtitle, _option, {}, false, std::nullopt};
     QString error;
-    bool ok = false, opened = false;
+    bool ok = true;
+    // What the pass that wrote the output left: its file's identity, what it lacks, and
+    // how like its source it measured.
+    bool opened = false;
     dev_t outDev = 0;
     ino_t outIno = 0;
-    if (_option.maxSizeBytes() > 0) {
-        fw::SizeFitter fitter(std::move(request), _d->control, progress);
+    QStringList notes;
+    std::optional<fw::MeasuredQuality> measured;
+    std::optional<int> crf;
+    if (_option.maxSizeBytes() > 0 && _option.targetSsim() > 0) {
+        ok = false;
+        error = QStringLiteral("a size limit and a quality target cannot be combined; choose one");
+    } else if (_option.maxSizeBytes() > 0) {
+        fw::SizeFitter fitter(std::move(request), _d->control, [&meter](double p) { meter.update(p); });
         ok = fitter.run(&error);
         opened = fitter.outputOpened();
         outDev = fitter.outputDevice();
         outIno = fitter.outputInode();
+        notes = fitter.notes();
+        measured = fitter.measuredQuality();
     } else {
-        fw::Transcoder transcoder(std::move(request), _d->control, progress);
-        ok = transcoder.run(&error);
-        opened = transcoder.outputOpened();
-        outDev = transcoder.outputDevice();
-        outIno = transcoder.outputInode();
+        // With a quality target, the search comes first and takes its share of the progress.
+        std::optional<fw::QualitySearch> search;
+        double searchShare = 0;
+        if (_option.targetSsim() > 0) {
+            search.emplace(request, _d->control, [&](double p) { meter.update(p * search->share()); });
+            ok = search->run(&error);
+            searchShare = search->share();
+            crf = search->crf();
+        }
+        // The file is made once, and once more when a quality target's search missed.
+        for (int attempt = 0; ok && attempt < 2; ++attempt) {
+            fw::ConvertRequest r = request;
+            r.crf = crf;
+            fw::Transcoder transcoder(std::move(r), _d->control, [&meter, searchShare](double p) {
+                meter.update(searchShare * 100 + (1 - searchShare) * p);
+            });
+            ok = transcoder.run(&error);
+            if (transcoder.outputOpened()) {
+                opened = true;
+                outDev = transcoder.outputDevice();
+                outIno = transcoder.outputInode();
+            }
+            notes = transcoder.notes();
+            measured = ok ? transcoder.measuredQuality() : std::nullopt;
+            const std::optional<int> better =
+                ok && search && measured ? search->correction(measured->ssim) : std::nullopt;
+            if (!better)
+                break;
+            foundation::Log::debug(QStringLiteral("%1 measured SSIM %2 at CRF %3; again at CRF %4")
+                                       .arg(output)
+                                       .arg(measured->ssim, 0, 'f', 4)
+                                       .arg(*crf)
+                                       .arg(*better));
+            crf = better;
+        }
     }
     if (ok && opened && (outDev != part.dev || outIno != part.ino)) {
         ok = false;
@@ -319,7 +366,13 @@ bool SWConvertSession::start() {
     meter.finish();
     {
         std::lock_guard lock(_d->m);
-        _d->notes = transcoder.notes();
+        _d->notes = notes;
+        if (measured) {
+            _d->result.ssim = measured->ssim;
+            _d->result.psnrDb = measured->psnrDb;
+            _d->result.framesMeasured = measured->frames;
+        }
+        _d->result.crf = crf;
     }
     return finishWith(SWConvertOutcome::Done);
 }

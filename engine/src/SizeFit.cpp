@@ -151,8 +151,11 @@ bool SizeFitter::pass(const VideoRate &rate, double from, double to, TranscodeTa
         _dev = t.outputDevice();
         _ino = t.outputInode();
     }
-    if (ok)
+    if (ok) {
         *tally = t.tally();
+        _notes = t.notes();
+        _measured = t.measuredQuality();
+    }
     return ok;
 }
 

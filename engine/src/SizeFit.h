@@ -43,6 +43,9 @@ public:
     bool outputOpened() const { return _opened; }
     dev_t outputDevice() const { return _dev; }
     ino_t outputInode() const { return _ino; }
+    // As Transcoder's, for the pass that made the file.
+    const QStringList &notes() const { return _notes; }
+    std::optional<MeasuredQuality> measuredQuality() const { return _measured; }
 
 private:
     bool pass(const VideoRate &rate, double from, double to, TranscodeTally *tally, QString *error);
@@ -53,6 +56,8 @@ private:
     bool _opened = false;
     dev_t _dev = 0;
     ino_t _ino = 0;
+    QStringList _notes;
+    std::optional<MeasuredQuality> _measured;
 };
 
 SWConvertEstimate estimateConversion(const ConvertRequest &req, SessionControl &control);

@@ -198,6 +198,13 @@ TranscodeTally Transcoder::tally() const {
     return t;
 }
 
+std::optional<MeasuredQuality> Transcoder::measuredQuality() const {
+    for (const auto &t : _tracks)
+        if (const auto *v = dynamic_cast<const VideoTrack *>(t.get()))
+            return v->measuredQuality();
+    return std::nullopt;
+}
+
 int Transcoder::openInputFile() {
     QString err;
     AVIOInterruptCB cb{&SessionControl::interrupt, &_control};
@@ -475,7 +482,9 @@ void Transcoder::seekToStart() {
 }
 
 bool Transcoder::canCopyVideo() const {
-    if (!_opt.auto_streamcopy() || _video < 0 || _subtitleKind != SubtitleKind::None)
+    // A quality target is met by encoding; a copy keeps whatever quality it had.
+    if (!_opt.auto_streamcopy() || _opt.targetSsim() > 0 || _req.crf || _video < 0 ||
+        _subtitleKind != SubtitleKind::None)
         return false;
     const AVStream *st = _in->streams[_video];
     const AVCodecParameters *par = st->codecpar;
@@ -677,6 +686,7 @@ int Transcoder::setUpOutput() {
             if (!vs.encoder)
                 return refuse(QStringLiteral("no video encoder for the %1 container").arg(QLatin1String(_fmt->name)));
             vs.quality = quality;
+            vs.crf = _req.crf;
             vs.requestWidth = clampDim(_opt.width());
             vs.requestHeight = clampDim(_opt.height());
             vs.requestRate = {_opt.frameRateNum(), _opt.frameRateDen()};

@@ -23,6 +23,8 @@ struct ConvertRequest {
     SWConvertOption option;
     VideoRate rate;      // a size limit's video rate and pass; none: the option's quality
     bool sample = false; // a piece for an estimate: a copy may begin at its first key picture
+    // The video encoder's constant-rate factor, chosen by a quality target's search.
+    std::optional<int> crf;
 };
 
 // What a run wrote, for fitting a size and for estimates.
@@ -51,6 +53,9 @@ public:
     // that a clean-up removes this file and no other.
     bool outputOpened() const { return _outputOpened; }
     TranscodeTally tally() const;
+    // The re-encoded video's likeness to its source, after a successful run(); nothing when
+    // the video was copied or left out.
+    std::optional<MeasuredQuality> measuredQuality() const;
     dev_t outputDevice() const { return _outDev; }
     ino_t outputInode() const { return _outIno; }
     // What the output lacks that the input had (see SWConvertSession::notes).

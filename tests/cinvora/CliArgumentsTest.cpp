@@ -66,6 +66,8 @@ TEST(CliArguments, BadArgumentsGetTheirOwnMessageAndExitStatus2) {
         {{in, out, "--max-size", "big"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
         {{in, out, "--max-size", "25X"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
         {{in, out, "--max-size", "nanM"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "25M", "--target-ssim", "good"},
+         "--max-size and --target-ssim cannot be combined: a size limit or a quality, not both"},
         {{"--verbose"}, "convert needs at least one file or folder"},
         {{in, in, "-o", out}, "-o takes exactly one input"},
     };

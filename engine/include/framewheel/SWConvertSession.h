@@ -28,6 +28,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class SWConvertSession;
 
@@ -61,8 +62,9 @@ class SWConvertSession;
     X(uint64_t, _inputHeight, 0, false)                                                                                \
     X(int, _subtitleCount, 0, false)                                                                                   \
     X(int, _threadCount, 0, false)                                                                                     \
-    X(double, _loudnessTarget, 0.0, true) \
-    X(int64_t, _maxSizeBytes, 0, true)
+    X(double, _loudnessTarget, 0.0, true)                                                                              \
+    X(int64_t, _maxSizeBytes, 0, true)                                                                                 \
+    X(double, _targetSsim, 0.0, true)
 
 class SWConvertOption {
 public:
@@ -135,6 +137,13 @@ public:
     void setMaxSizeBytes(int64_t v) { _maxSizeBytes = v < 0 ? 0 : v; }
     int64_t maxSizeBytes() const { return _maxSizeBytes; }
     static constexpr double kMinBitsPerPixel = 0.02;
+    // "Smallest file at a quality": the SSIM the video should measure against its source
+    // (framewheel/SWQualityTarget.h names the usual points). The encoder's constant-rate
+    // factor is searched on samples of the kept range, the file is converted, measured and
+    // converted once more with a better factor when it misses; the quality level (qscale)
+    // then has no say over the picture. Only encoders with such a factor take a target
+    // (x264, x265, SVT-AV1, VP9); start() refuses the others. 0: no target.
+    void setTargetSsim(double v) { _targetSsim = v; }
 
     int64_t start_time() const { return _startTime; }
     int64_t recording_time() const { return _recordingTime; }
@@ -159,6 +168,7 @@ public:
     int sample_rate() const { return _sampleRate; }
     int channels() const { return _channels; }
     bool usePluginSubtitle() const { return _usePluginSubtitle; }
+    double targetSsim() const { return _targetSsim; }
 
     // What the file made from an option depends on: every field that is a choice, in a fixed
     // order, as text. Two options with the same fingerprint make the same file from the same
@@ -187,6 +197,19 @@ private:
 #define SW_DECLARE(Type, name, init, choice) Type name = init;
     SW_CONVERT_OPTION_FIELDS(SW_DECLARE)
 #undef SW_DECLARE
+};
+
+// What a finished conversion measured of its picture: the re-encoded video decoded again and
+// compared with the picture the encoder was given (the source at the output's size), the
+// way the ffmpeg program's ssim ("All") and psnr ("average") filters compare two files.
+// Large pictures are measured on a regular sample of their frames.
+struct SWConvertResult {
+    std::optional<double> ssim;   // 0..1; nothing when no video was re-encoded
+    std::optional<double> psnrDb; // capped at 100 dB for identical pictures
+    int64_t framesMeasured = 0;
+    // The constant-rate factor a quality target chose (the one the file was made with).
+    std::optional<int> crf;
+    bool operator==(const SWConvertResult &) const = default;
 };
 
 // How a session's start() ended. Done: the complete file is in place under the output name
@@ -259,6 +282,8 @@ public:
     // What a finished conversion left out of the output that the user would expect in it
     // (a subtitle track its container cannot hold), one sentence each; also in the log.
     QStringList notes() const;
+    // What the conversion measured; empty until start() returned true.
+    SWConvertResult result() const;
 
 private:
     struct Impl;
