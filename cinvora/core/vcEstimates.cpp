@@ -2,6 +2,8 @@
 
 #include <foundation/MainThread.h>
 
+#include <QTimer>
+
 using foundation::MainThread;
 
 vcEstimates::vcEstimates(WorkerGroup &workers) : _workers(workers) {}
@@ -11,27 +13,49 @@ vcEstimates::~vcEstimates() {
     *_alive = false;
 }
 
+namespace {
+// Each row's fingerprint reads its files' sizes and times: a few thousand rows are looked
+// through a batch at a time, so the window never stalls on them.
+constexpr size_t kScanBatch = 100;
+} // namespace
+
 void vcEstimates::refresh(const std::vector<vcTableCellViewPtr> &rows) {
     if (_closed)
         return;
-    std::deque<Pending> queue;
-    for (const vcTableCellViewPtr &row : rows) {
+    _scan.assign(rows.begin(), rows.end());
+    _scanAt = 0;
+    _queue.clear();
+    if (!_scanQueued) // else the turn already queued starts the scan over
+        scanSome();
+}
+
+void vcEstimates::scanSome() {
+    _scanQueued = false;
+    if (_closed)
+        return;
+    for (size_t n = 0; n < kScanBatch && _scanAt < _scan.size(); ++n) {
+        const vcTableCellViewPtr row = _scan[_scanAt++].lock();
         // A converted row says what it measured instead; a converting one shows its progress.
-        if (row->lastOutcome().kind == vcJobOutcome::Done || row->hasSession())
+        if (!row || row->lastOutcome().kind == vcJobOutcome::Done || row->hasSession())
             continue;
         const QString digest = vcTableCellView::fingerprintDigest(row->currentFingerprint());
         if (digest.isEmpty() || digest == row->estimateDigest())
             continue;
         row->setEstimate(QString(), {});
-        if (row != _runningRow.lock() || digest != _runningDigest)
-            queue.push_back({row, digest});
-    }
-    _queue = std::move(queue);
-    // The estimate under way was for settings the row no longer has.
-    if (const vcTableCellViewPtr row = _runningRow.lock(); _session && row) {
-        const QString now = vcTableCellView::fingerprintDigest(row->currentFingerprint());
-        if (now != _runningDigest)
+        if (row != _runningRow.lock())
+            _queue.push_back({row, digest});
+        else if (digest != _runningDigest) {
+            // The estimate under way was for settings the row no longer has.
             _session->cancel();
+            _queue.push_back({row, digest});
+        }
+    }
+    if (_scanAt < _scan.size()) {
+        _scanQueued = true;
+        QTimer::singleShot(0, &_context, [this] { scanSome(); });
+    } else {
+        _scan.clear();
+        _scanAt = 0;
     }
     startNext();
 }
@@ -49,6 +73,8 @@ void vcEstimates::setHeld(bool held) {
 void vcEstimates::close() {
     _closed = true;
     _queue.clear();
+    _scan.clear();
+    _scanAt = 0;
     if (_session)
         _session->cancel();
 }
@@ -88,10 +114,12 @@ void vcEstimates::finished(const std::shared_ptr<vcTableCellView> &row, const QS
     _session.reset();
     _runningRow.reset();
     _runningDigest.clear();
+    if (_closed)
+        return; // the rows' displays may be going
     if (cancelled) {
         // Held for a conversion: the row comes first when the queue goes on. Changed: the
         // refresh that cancelled it has queued it again.
-        if (_held && !_closed)
+        if (_held)
             _queue.push_front({row, digest});
     } else if (!row->hasSession() && row->lastOutcome().kind != vcJobOutcome::Done) {
         row->setEstimate(digest, e);

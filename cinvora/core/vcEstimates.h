@@ -12,6 +12,7 @@
 #include <foundation/WorkerGroup.h>
 #include <framewheel/SWConvertSession.h>
 
+#include <QObject>
 #include <deque>
 #include <memory>
 #include <vector>
@@ -24,8 +25,10 @@ public:
     vcEstimates &operator=(const vcEstimates &) = delete;
 
     // The rows there are, in list order: those not finished whose estimate was made for
-    // other settings (or never) are queued, in that order, and their old figure goes.
+    // other settings (or never) are queued, in that order, and their old figure goes. A
+    // long list is looked through a batch of rows per turn of the event loop.
     void refresh(const std::vector<vcTableCellViewPtr> &rows);
+    bool scanning() const { return _scanAt < _scan.size(); }
     // While held (a conversion runs), the estimate under way is cancelled and no other
     // starts; on release the queue goes on, the cancelled row first.
     void setHeld(bool held);
@@ -41,6 +44,7 @@ private:
         std::weak_ptr<vcTableCellView> row;
         QString digest;
     };
+    void scanSome();
     void startNext();
     void finished(const std::shared_ptr<vcTableCellView> &row, const QString &digest, const SWConvertEstimate &e,
                   bool cancelled);
@@ -49,6 +53,10 @@ private:
     // Outlives this object for the estimate's thread, which posts its end to the main thread.
     std::shared_ptr<bool> _alive = std::make_shared<bool>(true);
     std::deque<Pending> _queue;
+    std::vector<std::weak_ptr<vcTableCellView>> _scan; // what refresh() looks through
+    size_t _scanAt = 0;
+    bool _scanQueued = false;
+    QObject _context;                           // the scan's turns die with it
     std::shared_ptr<SWConvertSession> _session; // the estimate under way
     std::weak_ptr<vcTableCellView> _runningRow;
     QString _runningDigest;
