@@ -63,11 +63,17 @@ TEST(CliBatch, FolderWithTwoJobsNeverRunsMoreThanTwoAndReportsEveryFile) {
     EXPECT_TRUE(table.startsWith("source")) << table.toStdString();
     for (const char *name : {"one.mp4", "two.avi", "three.flac", "four.mkv.mp4"})
         EXPECT_TRUE(
-            QRegularExpression(QStringLiteral("%1\\s+done\\s+[0-9.]+\\s+/").arg(QRegularExpression::escape(name)))
+            QRegularExpression(QStringLiteral("%1\\s+done\\s+[0-9.]+\\s+(-|0\\.\\d{4})\\s+(-|[0-9.]+)\\s+/")
+                                   .arg(QRegularExpression::escape(name)))
                 .match(table)
                 .hasMatch())
             << name << "\n"
             << table.toStdString();
+    // The one re-encoded picture (MPEG-4 Part 2 into MOV's H.264) says how like its source it is.
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("two\\.avi\\s+done\\s+[0-9.]+\\s+0\\.9\\d{3}\\s+[0-9.]+\\s+/"))
+                    .match(table)
+                    .hasMatch())
+        << table.toStdString();
     EXPECT_TRUE(QRegularExpression("notes\\.txt\\s+skipped").match(table).hasMatch());
     EXPECT_TRUE(QRegularExpression("noise\\.mp4\\s+skipped").match(table).hasMatch());
     // The window's notification's words close the table.
