@@ -430,6 +430,8 @@ int EncodeTrack::encode(AVFrame *frame) {
             return 0;
         _encoderFlushed = true;
     }
+    if (frame && _ctx.sample && !_clock.firstIn)
+        _clock.firstIn = std::chrono::steady_clock::now();
     if (frame && _meter)
         _meter->noteSource(frame);
     int rc = avcodec_send_frame(_enc.get(), frame);
@@ -443,6 +445,11 @@ int EncodeTrack::encode(AVFrame *frame) {
             return 0;
         if (rc < 0)
             return _ctx.fail(rc, QStringLiteral("the %1 encoder failed").arg(QLatin1String(_enc->codec->name)));
+        if (_ctx.sample) {
+            ++_clock.packets;
+            if (frame)
+                _clock.fed.push_back(std::chrono::steady_clock::now());
+        }
         if (_meter)
             _meter->notePacket(_pkt.get()); // before the muxer's time base replaces the encoder's
         rc = writePacket(_pkt.get(), _enc->time_base);

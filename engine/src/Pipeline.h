@@ -175,6 +175,17 @@ public:
     int finish(bool inputEnded) override;
     bool copies() const override { return false; }
     int64_t framesDecoded() const { return _framesDecoded; }
+    // When the encoder's packets came out, for a sample's timing (only while
+    // PipelineContext::sample). Until the encoder's look-ahead and threads fill, nothing
+    // comes out, and its first packets after that come slower than the rest; once frames
+    // stop coming in, it drains: the later packets given while it was still fed measure
+    // its steady pace.
+    struct OutputClock {
+        std::optional<std::chrono::steady_clock::time_point> firstIn; // the first frame given
+        std::vector<std::chrono::steady_clock::time_point> fed;       // packets out while fed
+        int64_t packets = 0;                                          // all of them
+    };
+    const OutputClock &outputClock() const { return _clock; }
 
 protected:
     int openDecoder();
@@ -197,6 +208,7 @@ protected:
     int64_t _framesDecoded = 0;
     int _decodeErrors = 0;
     bool _encoderFlushed = false;
+    OutputClock _clock;
     // Set by tracks whose output is measured against what they feed the encoder.
     std::unique_ptr<QualityMeter> _meter;
 };
