@@ -6,6 +6,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <sys/resource.h>
 
 namespace fw {
 
@@ -88,6 +89,13 @@ void Coverage::add(int64_t startUs, int64_t durationUs) {
     if (int64_t(_bins.size()) <= last)
         _bins.resize(size_t(last + 1), 0);
     std::fill(_bins.begin() + first, _bins.begin() + last + 1, uint8_t(1));
+}
+
+double processCpuSeconds() {
+    rusage u{};
+    if (::getrusage(RUSAGE_SELF, &u) != 0)
+        return 0;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 int64_t Coverage::coveredUs(int64_t fillUs) const {
@@ -431,7 +439,7 @@ int EncodeTrack::encode(AVFrame *frame) {
         _encoderFlushed = true;
     }
     if (frame && _ctx.sample && !_clock.firstIn)
-        _clock.firstIn = std::chrono::steady_clock::now();
+        _clock.firstIn = processCpuSeconds();
     if (frame && _meter)
         _meter->noteSource(frame);
     int rc = avcodec_send_frame(_enc.get(), frame);
@@ -448,7 +456,7 @@ int EncodeTrack::encode(AVFrame *frame) {
         if (_ctx.sample) {
             ++_clock.packets;
             if (frame)
-                _clock.fed.push_back(std::chrono::steady_clock::now());
+                _clock.fed.push_back(processCpuSeconds());
         }
         if (_meter)
             _meter->notePacket(_pkt.get()); // before the muxer's time base replaces the encoder's

@@ -105,6 +105,9 @@ private:
     std::vector<uint8_t> _bins;
 };
 
+// CPU seconds the process has used, all its threads (those that ended too).
+double processCpuSeconds();
+
 class Track {
 public:
     Track(PipelineContext &ctx, AVStream *in) : inStream(in), _ctx(ctx) {}
@@ -175,15 +178,15 @@ public:
     int finish(bool inputEnded) override;
     bool copies() const override { return false; }
     int64_t framesDecoded() const { return _framesDecoded; }
-    // When the encoder's packets came out, for a sample's timing (only while
-    // PipelineContext::sample). Until the encoder's look-ahead and threads fill, nothing
-    // comes out, and its first packets after that come slower than the rest; once frames
-    // stop coming in, it drains: the later packets given while it was still fed measure
-    // its steady pace.
+    // When the encoder's packets came out, in the process's CPU seconds (processCpuSeconds),
+    // for a sample's timing (only while PipelineContext::sample). Until the encoder's
+    // look-ahead and threads fill, nothing comes out, and its first packets after that cost
+    // more than the rest; once frames stop coming in, it drains: the later packets given
+    // while it was still fed measure its steady cost.
     struct OutputClock {
-        std::optional<std::chrono::steady_clock::time_point> firstIn; // the first frame given
-        std::vector<std::chrono::steady_clock::time_point> fed;       // packets out while fed
-        int64_t packets = 0;                                          // all of them
+        std::optional<double> firstIn; // the first frame given
+        std::vector<double> fed;       // packets out while fed
+        int64_t packets = 0;           // all of them
     };
     const OutputClock &outputClock() const { return _clock; }
 

@@ -43,13 +43,16 @@ struct Sample {
     TranscodeTally tally;
     int64_t fileBytes = 0;
     double lengthS = 0;
-    // From the first frame encoded (the first picture, where the video is encoded) to the
-    // file's end; before it: opening, seeking and decoding up to the piece's start.
+    // In CPU seconds of the process (all threads), which the machine's other work does not
+    // stretch as it does the wall time of a piece at the lowest priority. From the first
+    // picture encoded (where the video is encoded) to the file's end; before it: opening,
+    // seeking and decoding up to the piece's start.
     double encodeS = 0, setupS = 0;
     // Within encodeS, the video encoder's steady pace: the later half (at most the last 60)
     // of the packets it gave while still fed, a packet per picture in.
     double steadyS = 0;
     int64_t steadyPackets = 0;
+    double wallS = 0; // the whole piece
 };
 
 bool runSample(const ConvertRequest &base, const QString &path, int64_t startUs, int64_t lengthUs,
@@ -61,6 +64,7 @@ bool runSample(const ConvertRequest &base, const QString &path, int64_t startUs,
     req.option.setStart_time(startUs);
     req.option.setRecording_time(lengthUs);
     const Clock::time_point began = Clock::now();
+    const double cpuBegan = processCpuSeconds();
     bool ok = false;
     {
         Transcoder t(req, control, {});
@@ -68,19 +72,20 @@ bool runSample(const ConvertRequest &base, const QString &path, int64_t startUs,
         if (ok)
             out->tally = t.tally();
     }
-    const Clock::time_point ended = Clock::now();
+    const double cpuEnded = processCpuSeconds();
+    out->wallS = secondsBetween(began, Clock::now());
     out->fileBytes = QFileInfo(path).size();
     QFile::remove(path);
     if (!ok)
         return false;
     out->lengthS = double(std::max<int64_t>(out->tally.lengthUs, 1)) / 1e6;
     const EncodeTrack::OutputClock &clock = out->tally.videoClock;
-    const Clock::time_point first = clock.firstIn.value_or(out->tally.firstEncodeAt.value_or(began));
-    out->setupS = secondsBetween(began, first);
-    out->encodeS = secondsBetween(first, ended);
+    const double first = std::clamp(clock.firstIn.value_or(cpuBegan), cpuBegan, cpuEnded);
+    out->setupS = first - cpuBegan;
+    out->encodeS = cpuEnded - first;
     if (clock.fed.size() > 2) {
         const size_t from = std::max(clock.fed.size() / 2, clock.fed.size() - std::min<size_t>(clock.fed.size(), 60));
-        out->steadyS = secondsBetween(clock.fed[from], clock.fed.back());
+        out->steadyS = clock.fed.back() - clock.fed[from];
         out->steadyPackets = int64_t(clock.fed.size() - 1 - from);
     }
     return true;
@@ -328,8 +333,41 @@ bool SizeFitter::run(QString *error) {
 
 namespace {
 
+// CPU seconds the machine has been busy, all cores together, from /proc/stat; nothing
+// where that cannot be read.
+std::optional<double> machineBusySeconds() {
+    QFile f(QStringLiteral("/proc/stat"));
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QList<QByteArray> v = f.readLine().simplified().split(' ');
+    // cpu user nice system idle iowait irq softirq steal (guest time is inside user)
+    if (v.size() < 9 || v[0] != "cpu")
+        return std::nullopt;
+    double busy = 0;
+    for (int i = 1; i <= 8; ++i)
+        busy += (i == 4 || i == 5) ? 0.0 : v[i].toDouble();
+    const long tick = ::sysconf(_SC_CLK_TCK);
+    return tick > 0 ? std::optional<double>(busy / double(tick)) : std::nullopt;
+}
+
+// The cores a conversion gets, from what an estimate saw: the machine's other work kept
+// `others` cores busy, and the pieces used `achieved`. Pieces that used clearly less than
+// the others left free were held by their own parallelism (a single-threaded encoder,
+// say), which the conversion has too; otherwise the conversion could use every core and
+// shares them with the others. (The pieces' own figure leans low: their setup, seeking
+// and decoding up to their start, is serial and a larger share of them.)
+double coresForConversion(double cores, double others, double achieved) {
+    const double free = std::max(0.0, cores - others);
+    const double own = achieved > 0 && achieved < 0.8 * free ? achieved : cores;
+    const double fair = cores * own / (own + others);
+    return std::clamp(std::min(own, fair), 0.05, cores);
+}
+
 SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &control) {
     const Clock::time_point began = Clock::now();
+    const double cpuBegan = processCpuSeconds();
+    const std::optional<double> busyBegan = machineBusySeconds();
+    auto cpuSpent = [cpuBegan] { return processCpuSeconds() - cpuBegan; };
     SWConvertEstimate e;
     auto failed = [&](const QString &why) {
         e.error = control.cancelled() ? QStringLiteral("cancelled") : why;
@@ -342,7 +380,7 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
         return failed(QStringLiteral("a quality target's size is known only after its search"));
     const int64_t lengthUs = keptLengthUs(base, control);
     // Opening the input, as the conversion does before its first picture.
-    const double openS = secondsBetween(began, Clock::now());
+    const double openS = cpuSpent();
     if (lengthUs <= 0)
         return failed(QStringLiteral("the input does not state its length"));
     const QTemporaryDir dir(QDir(QDir::tempPath()).filePath(QStringLiteral("cinvora-estimate-XXXXXX")));
@@ -387,12 +425,13 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
     double setupS = 1e9;
     int64_t restBytes = 0, firstKeyBytes = 0;
     int pieces = 0;
-    double lastPieceS = 0; // what the last piece cost, both passes
+    double lastPieceS = 0;                  // what the last piece cost, both passes
+    double piecesCpuS = 0, piecesWallS = 0; // all pieces, all passes
     const AVCodec *encoder = nullptr;
     double fps = 0;
     const QString piecePath = QDir(dir.path()).filePath(QStringLiteral("piece"));
     auto convertPiece = [&](double at) {
-        const Clock::time_point pieceBegan = Clock::now();
+        const double pieceBegan = processCpuSeconds();
         const int64_t atUs = startUs + int64_t(double(lengthUs - pieceUs) * at);
         const bool isLong = pieceUs > kPieceUs;
         Sample s;
@@ -402,6 +441,8 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
             if (!runSample(req, piecePath, atUs, pieceUs, first, control, &s, &error))
                 return false;
             (isLong ? longFirst : shortFirst).add(s);
+            piecesCpuS += s.setupS + s.encodeS;
+            piecesWallS += s.wallS;
             rate.pass = 2;
         }
         if (!runSample(req, piecePath, atUs, pieceUs, rate, control, &s, &error))
@@ -418,7 +459,9 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
                                    .arg(s.steadyPackets));
         (isLong ? longFinal : shortFinal).add(s);
         ++pieces;
-        lastPieceS = secondsBetween(pieceBegan, Clock::now());
+        lastPieceS = processCpuSeconds() - pieceBegan;
+        piecesCpuS += s.setupS + s.encodeS;
+        piecesWallS += s.wallS;
         setupS = std::min(setupS, s.setupS);
         encoder = s.tally.videoEncoder;
         fps = s.tally.fps;
@@ -444,7 +487,7 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
             return failed(error);
     }
     if (pieceUs < lengthUs) {
-        const double budget = kEstimateShare * predict() - secondsBetween(began, Clock::now());
+        const double budget = kEstimateShare * predict() - cpuSpent();
         const int pairs = lastPieceS > 0 ? std::clamp(int(budget / (2 * lastPieceS)), 0, kMaxPairs) : 0;
         for (int i = 0; i < pairs; ++i) {
             // Between the pieces so far: 0.1 and 0.9, then 0.7 and 0.3 (0.25 and 0.5 taken).
@@ -453,11 +496,7 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
                 return failed(error);
         }
     }
-    e.seconds = predict();
-    if (limit > 0) {
-        e.bytes = std::llround(kSizeAim * double(limit));
-        return e;
-    }
+    double cpuS = predict();
     // Each piece began on a key picture; the whole holds one per key interval (or the
     // pieces' own, where the encoder makes them more often than a piece is long).
     const double sampledS = shortFinal.sampledS + longFinal.sampledS;
@@ -465,6 +504,34 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
     const double pieceS = sampledS / pieces;
     const double keys = interval > 2 * pieceS ? 1.0 + std::floor(seconds / interval) : seconds / pieceS;
     e.bytes = std::llround(double(restBytes) / sampledS * seconds + double(firstKeyBytes) / pieces * keys);
+    if (limit > 0) {
+        // The pieces at the limit's rate tell whether the pictures take it. Where they fall
+        // short of the floor, the fit's final pass will too, and be encoded once more at a
+        // higher rate that they do not take either: the file is what they need.
+        const bool takesTheRate = e.bytes >= int64_t(kSizeFloor * double(limit)) || seconds < 10;
+        if (!takesTheRate)
+            cpuS += std::min(setupS, openS) + (longFinal.runs ? longFinal : shortFinal).predict(seconds);
+        e.bytes = takesTheRate ? std::llround(kSizeAim * double(limit)) : e.bytes;
+    }
+    // From CPU seconds to the conversion's wall time on this machine under its load.
+    const double wallS = secondsBetween(began, Clock::now());
+    const std::optional<double> busyEnded = machineBusySeconds();
+    const double cores = double(std::max(1L, ::sysconf(_SC_NPROCESSORS_ONLN)));
+    const double others = busyBegan && busyEnded && wallS > 0
+                              ? std::clamp((*busyEnded - *busyBegan - cpuSpent()) / wallS, 0.0, cores)
+                              : 0.0;
+    const double achieved = piecesWallS > 0 ? piecesCpuS / piecesWallS : 0.0;
+    const double used = coresForConversion(cores, others, achieved);
+    e.seconds = cpuS / used;
+    foundation::Log::debug(QStringLiteral("estimate of %1: %2 CPU seconds; the machine's other work kept %3 of %4 "
+                                          "cores busy, the pieces used %5: %6 s on %7 cores")
+                               .arg(base.input)
+                               .arg(cpuS)
+                               .arg(others)
+                               .arg(cores)
+                               .arg(achieved)
+                               .arg(e.seconds)
+                               .arg(used));
     return e;
 }
 
