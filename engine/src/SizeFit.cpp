@@ -52,7 +52,7 @@ struct Sample {
     // of the packets it gave while still fed, a packet per picture in.
     double steadyS = 0;
     int64_t steadyPackets = 0;
-    double wallS = 0; // the whole piece
+    double encodeWallS = 0; // the wall time of encodeS (from the first frame of any stream)
 };
 
 bool runSample(const ConvertRequest &base, const QString &path, int64_t startUs, int64_t lengthUs,
@@ -73,7 +73,7 @@ bool runSample(const ConvertRequest &base, const QString &path, int64_t startUs,
             out->tally = t.tally();
     }
     const double cpuEnded = processCpuSeconds();
-    out->wallS = secondsBetween(began, Clock::now());
+    const Clock::time_point ended = Clock::now();
     out->fileBytes = QFileInfo(path).size();
     QFile::remove(path);
     if (!ok)
@@ -83,6 +83,7 @@ bool runSample(const ConvertRequest &base, const QString &path, int64_t startUs,
     const double first = std::clamp(clock.firstIn.value_or(cpuBegan), cpuBegan, cpuEnded);
     out->setupS = first - cpuBegan;
     out->encodeS = cpuEnded - first;
+    out->encodeWallS = secondsBetween(out->tally.firstEncodeAt.value_or(began), ended);
     if (clock.fed.size() > 2) {
         const size_t from = std::max(clock.fed.size() / 2, clock.fed.size() - std::min<size_t>(clock.fed.size(), 60));
         out->steadyS = clock.fed.back() - clock.fed[from];
@@ -351,16 +352,19 @@ std::optional<double> machineBusySeconds() {
 }
 
 // The cores a conversion gets, from what an estimate saw: the machine's other work kept
-// `others` cores busy, and the pieces used `achieved`. Pieces that used clearly less than
-// the others left free were held by their own parallelism (a single-threaded encoder,
-// say), which the conversion has too; otherwise the conversion could use every core and
-// shares them with the others. (The pieces' own figure leans low: their setup, seeking
-// and decoding up to their start, is serial and a larger share of them.)
+// `others` cores busy, and the pieces' encoding, at the lowest priority, used `achieved`.
+// That is a floor: the conversion runs at its normal priority. The ceiling: where the
+// pieces used clearly less than the others left free, they were held by their own
+// parallelism (a single-threaded encoder, say), which the conversion has too; otherwise
+// the conversion could use every core and shares them with the others in proportion to
+// what they used, which is less than they asked for on a saturated machine. Between the
+// two, their geometric mean.
 double coresForConversion(double cores, double others, double achieved) {
     const double free = std::max(0.0, cores - others);
     const double own = achieved > 0 && achieved < 0.8 * free ? achieved : cores;
-    const double fair = cores * own / (own + others);
-    return std::clamp(std::min(own, fair), 0.05, cores);
+    const double ceiling = std::min(own, cores * own / (own + others));
+    const double floor = std::clamp(achieved, 0.05, ceiling);
+    return std::sqrt(floor * ceiling);
 }
 
 SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &control) {
@@ -426,7 +430,7 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
     int64_t restBytes = 0, firstKeyBytes = 0;
     int pieces = 0;
     double lastPieceS = 0;                  // what the last piece cost, both passes
-    double piecesCpuS = 0, piecesWallS = 0; // all pieces, all passes
+    double piecesCpuS = 0, piecesWallS = 0; // the pieces' encoding, all passes
     const AVCodec *encoder = nullptr;
     double fps = 0;
     const QString piecePath = QDir(dir.path()).filePath(QStringLiteral("piece"));
@@ -441,8 +445,8 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
             if (!runSample(req, piecePath, atUs, pieceUs, first, control, &s, &error))
                 return false;
             (isLong ? longFirst : shortFirst).add(s);
-            piecesCpuS += s.setupS + s.encodeS;
-            piecesWallS += s.wallS;
+            piecesCpuS += s.encodeS;
+            piecesWallS += s.encodeWallS;
             rate.pass = 2;
         }
         if (!runSample(req, piecePath, atUs, pieceUs, rate, control, &s, &error))
@@ -460,8 +464,8 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
         (isLong ? longFinal : shortFinal).add(s);
         ++pieces;
         lastPieceS = processCpuSeconds() - pieceBegan;
-        piecesCpuS += s.setupS + s.encodeS;
-        piecesWallS += s.wallS;
+        piecesCpuS += s.encodeS;
+        piecesWallS += s.encodeWallS;
         setupS = std::min(setupS, s.setupS);
         encoder = s.tally.videoEncoder;
         fps = s.tally.fps;
