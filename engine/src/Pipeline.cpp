@@ -6,6 +6,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cstring>
+#include <sys/resource.h>
 
 namespace fw {
 
@@ -88,6 +89,13 @@ void Coverage::add(int64_t startUs, int64_t durationUs) {
     if (int64_t(_bins.size()) <= last)
         _bins.resize(size_t(last + 1), 0);
     std::fill(_bins.begin() + first, _bins.begin() + last + 1, uint8_t(1));
+}
+
+double processCpuSeconds() {
+    rusage u{};
+    if (::getrusage(RUSAGE_SELF, &u) != 0)
+        return 0;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 int64_t Coverage::coveredUs(int64_t fillUs) const {
@@ -430,6 +438,8 @@ int EncodeTrack::encode(AVFrame *frame) {
             return 0;
         _encoderFlushed = true;
     }
+    if (frame && _ctx.sample && !_clock.firstIn)
+        _clock.firstIn = processCpuSeconds();
     if (frame && _meter)
         _meter->noteSource(frame);
     int rc = avcodec_send_frame(_enc.get(), frame);
@@ -443,6 +453,11 @@ int EncodeTrack::encode(AVFrame *frame) {
             return 0;
         if (rc < 0)
             return _ctx.fail(rc, QStringLiteral("the %1 encoder failed").arg(QLatin1String(_enc->codec->name)));
+        if (_ctx.sample) {
+            ++_clock.packets;
+            if (frame)
+                _clock.fed.push_back(processCpuSeconds());
+        }
         if (_meter)
             _meter->notePacket(_pkt.get()); // before the muxer's time base replaces the encoder's
         rc = writePacket(_pkt.get(), _enc->time_base);

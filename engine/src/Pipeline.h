@@ -105,6 +105,9 @@ private:
     std::vector<uint8_t> _bins;
 };
 
+// CPU seconds the process has used, all its threads (those that ended too).
+double processCpuSeconds();
+
 class Track {
 public:
     Track(PipelineContext &ctx, AVStream *in) : inStream(in), _ctx(ctx) {}
@@ -175,6 +178,17 @@ public:
     int finish(bool inputEnded) override;
     bool copies() const override { return false; }
     int64_t framesDecoded() const { return _framesDecoded; }
+    // When the encoder's packets came out, in the process's CPU seconds (processCpuSeconds),
+    // for a sample's timing (only while PipelineContext::sample). Until the encoder's
+    // look-ahead and threads fill, nothing comes out, and its first packets after that cost
+    // more than the rest; once frames stop coming in, it drains: the later packets given
+    // while it was still fed measure its steady cost.
+    struct OutputClock {
+        std::optional<double> firstIn; // the first frame given
+        std::vector<double> fed;       // packets out while fed
+        int64_t packets = 0;           // all of them
+    };
+    const OutputClock &outputClock() const { return _clock; }
 
 protected:
     int openDecoder();
@@ -197,6 +211,7 @@ protected:
     int64_t _framesDecoded = 0;
     int _decodeErrors = 0;
     bool _encoderFlushed = false;
+    OutputClock _clock;
     // Set by tracks whose output is measured against what they feed the encoder.
     std::unique_ptr<QualityMeter> _meter;
 };

@@ -49,6 +49,9 @@ public:
 
 private:
     bool pass(const VideoRate &rate, double from, double to, TranscodeTally *tally, QString *error);
+    // Says why a file stayed short of kSizeFloor of its limit, in the log and the notes.
+    void noteShortfall(int64_t size, int64_t limit, double seconds, int64_t rate, int64_t videoBytes, int64_t lastRate,
+                       int64_t lastVideoBytes);
 
     ConvertRequest _req;
     SessionControl &_control;

@@ -193,6 +193,7 @@ TranscodeTally Transcoder::tally() const {
             t.height = v->target().height;
             t.fps = av_q2d(v->target().frameRate);
             t.videoEncoder = v->encoder();
+            t.videoClock = v->outputClock();
         }
     }
     return t;

@@ -36,6 +36,8 @@ struct TranscodeTally {
     double fps = 0;
     const AVCodec *videoEncoder = nullptr; // null when the video was copied or left out
     std::optional<std::chrono::steady_clock::time_point> firstEncodeAt;
+    // When a sample's video encoder gave its packets out.
+    EncodeTrack::OutputClock videoClock;
 };
 
 class Transcoder {

@@ -281,7 +281,8 @@ public:
     // Why start() failed, for the log and the user ("" unless the outcome is Failed).
     QString lastError() const;
     // What a finished conversion left out of the output that the user would expect in it
-    // (a subtitle track its container cannot hold), one sentence each; also in the log.
+    // (a subtitle track its container cannot hold; a size limit's file well under the
+    // limit, and why), one sentence each; also in the log.
     QStringList notes() const;
     // What the conversion measured; empty until start() returned true.
     SWConvertResult result() const;
