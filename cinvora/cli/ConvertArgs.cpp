@@ -17,7 +17,7 @@ struct Text {
 };
 
 // The options of the usage text below: switches, then those that take a value.
-constexpr const char *kSwitches[] = {"no-audio", "no-video", "no-subtitles", "no-copy", "verbose", "json"};
+constexpr const char *kSwitches[] = {"no-audio", "no-video", "no-subtitles", "no-copy", "no-resume", "verbose", "json"};
 constexpr const char *kValued[] = {"o",
                                    "output-file",
                                    "output",
@@ -77,12 +77,16 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "      --sample-rate N     audio sample rate in Hz\n"
                       "      --channels N        audio channels\n"
                       "      --no-copy           re-encode even streams that could be copied as they are\n"
+                      "      --no-resume         start afresh, even where an interrupted run of the same\n"
+                      "                          conversion left finished parts beside the output\n"
                       "      --verbose           also print the program's log lines\n"
                       "      --json              (batch) print the table as one JSON object a line\n"
                       "    A progress bar per running conversion on a terminal, plain lines otherwise; the\n"
                       "    batch form ends with a table of sources, outputs, results and seconds, then the\n"
                       "    summary the window's notification gives (\"2 files converted, 1 failed.\").\n"
-                      "    Ctrl-C cancels and leaves no partial file.\n"
+                      "    Ctrl-C cancels and leaves no partial file. A long conversion that re-encodes\n"
+                      "    the video keeps its finished parts when it is killed or its session ends\n"
+                      "    (SIGTERM, SIGHUP): the same command run again resumes where it stopped.\n"
                       "    Exit status: 0 all done, 1 something failed or nothing was converted, 2 bad\n"
                       "    arguments, 130 interrupted.\n";
 
@@ -162,6 +166,8 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
         } else if (a == "--no-copy") {
             o.noCopy = true;
             add([](SWConvertOption &x) { x.setAuto_streamcopy(false); });
+        } else if (a == "--no-resume") {
+            o.noResume = true;
         } else if (a == "--verbose") {
             o.verbose = true;
         } else if (a == "--json") {

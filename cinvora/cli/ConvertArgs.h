@@ -8,15 +8,16 @@
 class SWConvertOption;
 
 struct ConvertArgs {
-    QStringList inputs;   // files and folders
-    QString outputFile;   // -o FILE: one input converted into exactly this file
-    QString outputDir;    // --output DIR (batch)
-    QString keyPath;      // --to "Category.Format" (batch)
-    int jobs = 0;         // --jobs N (batch); 0 = the stored setting
-    bool verbose = false; // --verbose: the program's log lines on standard error
-    bool json = false;    // --json (batch): the table as one JSON object a line
-    bool noCopy = false;  // --no-copy
-    QString subtitleFile; // --subtitle-file F
+    QStringList inputs;    // files and folders
+    QString outputFile;    // -o FILE: one input converted into exactly this file
+    QString outputDir;     // --output DIR (batch)
+    QString keyPath;       // --to "Category.Format" (batch)
+    int jobs = 0;          // --jobs N (batch); 0 = the stored setting
+    bool verbose = false;  // --verbose: the program's log lines on standard error
+    bool json = false;     // --json (batch): the table as one JSON object a line
+    bool noCopy = false;   // --no-copy
+    bool noResume = false; // --no-resume: what an interrupted run of the same conversion left is not taken up
+    QString subtitleFile;  // --subtitle-file F
     // Every conversion option given on the command line, applied after the format's own
     // choices so that what the user typed wins.
     std::vector<std::function<void(SWConvertOption &)>> overrides;

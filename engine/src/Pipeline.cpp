@@ -1,5 +1,7 @@
 #include "Pipeline.h"
 
+#include "WorkFile.h"
+
 extern "C" {
 #include <libavutil/opt.h>
 }
@@ -165,7 +167,9 @@ int Track::writePacket(AVPacket *pkt, AVRational tb) {
     if (ts != AV_NOPTS_VALUE)
         positionUs = std::max(
             positionUs, av_rescale_q(ts + std::max<int64_t>(pkt->duration, 0), outStream->time_base, AV_TIME_BASE_Q));
-    const int rc = av_interleaved_write_frame(_ctx.out, pkt);
+    const int rc = _ctx.workFile ? _ctx.workFile->write(pkt) : av_interleaved_write_frame(_ctx.out, pkt);
+    if (_ctx.workFile)
+        av_packet_unref(pkt);
     if (rc < 0)
         return _ctx.fail(rc, QStringLiteral("cannot write the output file"));
     ++packetsWritten;

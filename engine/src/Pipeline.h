@@ -31,6 +31,7 @@ extern "C" {
 namespace fw {
 
 class BitmapSubtitles;
+class WorkFileWriter;
 
 struct PipelineContext {
     AVFormatContext *in = nullptr;
@@ -47,6 +48,9 @@ struct PipelineContext {
     QString error;
     // After each packet written: the progress goes on while the encoders drain at the end.
     std::function<void()> written;
+    // Set for a part of a resumable conversion: packets go there, in the encoder's time
+    // base, instead of to a muxer.
+    WorkFileWriter *workFile = nullptr;
 
     bool trimsStart() const { return trimStartUs > 0; }
     bool trimsEnd() const { return trimEndUs != INT64_MAX; }

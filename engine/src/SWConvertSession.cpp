@@ -1,6 +1,7 @@
 #include "framewheel/SWConvertSession.h"
 
 #include "ConvertPlan.h"
+#include "Resumable.h"
 #include "SessionControl.h"
 #include "Transcoder.h"
 
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,6 +57,8 @@ struct SWConvertSession::Impl {
     fw::SessionControl control;
     std::atomic<SWConvertSessionDelegate *> delegate{nullptr};
     std::atomic<bool> started{false};
+    std::atomic<bool> keepWork{false};
+    std::atomic<SWResume> resume{SWResume::Off};
     mutable std::mutex m; // guards the strings below
     QString input, output, pluginSubtitle, lastError;
     SWConvertOutcome outcome = SWConvertOutcome::NotRun;
@@ -157,8 +161,22 @@ QString SWConvertSession::outputFileName() const {
     return _d->output;
 }
 
+void SWConvertSession::setResume(SWResume mode) { _d->resume.store(mode); }
 void SWConvertSession::pause() { _d->control.togglePause(); }
 void SWConvertSession::cancel(bool) { _d->control.cancel(); }
+void SWConvertSession::suspend() {
+    _d->keepWork.store(true);
+    _d->control.cancel();
+}
+
+double SWConvertSession::keptPercent(const QString &input, const QString &output) {
+    const std::optional<fw::WorkJournal> j = fw::WorkJournal::read(foundation::Files::workPathFor(output));
+    if (!j || j->source != QFileInfo(input).absoluteFilePath())
+        return 0;
+    return j->keptPercent;
+}
+
+int SWConvertSession::removeStaleWork(const QString &folder) { return fw::Resumable::removeStale(folder); }
 bool SWConvertSession::paused() const { return _d->control.paused(); }
 bool SWConvertSession::aleadyStart() const { return _d->started.load(); }
 bool SWConvertSession::cancelSession() const { return _d->control.cancelled(); }
@@ -257,12 +275,30 @@ bool SWConvertSession::start() {
     ProgressTarget target{this, _d->delegate.load()};
     fw::ProgressMeter meter(_d->control, &reportProgress, &target);
     meter.begin();
-    fw::Transcoder transcoder(fw::ConvertRequest{input, output, partial, subtitle, _option}, _d->control,
-                              [&meter](double p) { meter.update(p); });
+    const fw::ConvertRequest request{input, output, partial, subtitle, _option};
+    const auto progress = [&meter](double p) { meter.update(p); };
+    std::optional<fw::Resumable> work;
+    if (const SWResume mode = _d->resume.load(); mode != SWResume::Off) {
+        work.emplace(request, _d->control, progress);
+        if (!work->prepare(mode == SWResume::Afresh))
+            work.reset();
+        else if (work->resumed() && target.delegate)
+            target.delegate->sessionResumed(this, work->keptPercent());
+    }
+    std::unique_ptr<fw::Transcoder> whole;
     QString error;
-    bool ok = transcoder.run(&error);
-    if (ok && transcoder.outputOpened() &&
-        (transcoder.outputDevice() != part.dev || transcoder.outputInode() != part.ino)) {
+    bool ok = false;
+    const fw::Transcoder *writer = nullptr;
+    if (work) {
+        ok = work->run(&error);
+        writer = work->joiner();
+    } else {
+        whole = std::make_unique<fw::Transcoder>(request, _d->control, progress);
+        ok = whole->run(&error);
+        writer = whole.get();
+    }
+    if (ok && writer && writer->outputOpened() &&
+        (writer->outputDevice() != part.dev || writer->outputInode() != part.ino)) {
         ok = false;
         error = QStringLiteral("the partial output file was replaced while it was written");
     }
@@ -272,8 +308,12 @@ bool SWConvertSession::start() {
         if (!ok)
             error = why;
     }
+    // The work is kept only for a session that is to take it up later.
+    if (work && (ok || !_d->control.cancelled() || !_d->keepWork.load()))
+        work->discard();
     if (!ok) {
-        removeOutput(transcoder.outputOpened(), transcoder.outputDevice(), transcoder.outputInode());
+        const bool opened = writer && writer->outputOpened();
+        removeOutput(opened, opened ? writer->outputDevice() : 0, opened ? writer->outputInode() : 0);
         if (_d->control.cancelled())
             return finishWith(SWConvertOutcome::Cancelled);
         return fail(error.isEmpty() ? QStringLiteral("conversion failed") : error);
