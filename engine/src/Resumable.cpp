@@ -118,7 +118,9 @@ Resumable::~Resumable() {
         ::close(_lockFd);
 }
 
-QString Resumable::partPath(int k) const { return QDir(_folder).filePath(QStringLiteral("video-%1").arg(k, 5, 10, QLatin1Char('0'))); }
+QString Resumable::partPath(int k) const {
+    return QDir(_folder).filePath(QStringLiteral("video-%1").arg(k, 5, 10, QLatin1Char('0')));
+}
 QString Resumable::soundPath() const { return QDir(_folder).filePath(QStringLiteral("sound")); }
 
 QString Resumable::makeKey() const {
@@ -249,9 +251,8 @@ bool Resumable::run(QString *error) {
         // The last part runs to the end the conversion has, so that nothing past a
         // rounded stated length is lost.
         if (!last)
-            part.option.setRecording_time(start + av_rescale_q(int64_t(k + 1) * _framesPerPart, frameTime,
-                                                               AV_TIME_BASE_Q) -
-                                          from);
+            part.option.setRecording_time(
+                start + av_rescale_q(int64_t(k + 1) * _framesPerPart, frameTime, AV_TIME_BASE_Q) - from);
         else if (o.recording_time() > 0)
             part.option.setRecording_time(start + o.recording_time() - from);
         else
@@ -289,6 +290,18 @@ void Resumable::discard() {
     if (_lockFd >= 0)
         ::close(_lockFd);
     _lockFd = -1;
+}
+
+bool Resumable::remove(const QString &work) {
+    if (!foundation::Files::isWorkName(QFileInfo(work).fileName()) || QFileInfo(work).isSymLink() ||
+        !QFileInfo(work).isDir())
+        return false;
+    const int lock = lockFolder(work);
+    if (lock < 0)
+        return false;
+    const bool removed = QDir(work).removeRecursively();
+    ::close(lock);
+    return removed;
 }
 
 int Resumable::removeStale(const QString &folder) {

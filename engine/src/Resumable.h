@@ -72,6 +72,8 @@ public:
     // Work folders in `folder` that nobody holds whose source is gone, or that never got
     // a journal, are removed. Returns how many.
     static int removeStale(const QString &folder);
+    // Removes one work folder unless a conversion holds it.
+    static bool remove(const QString &work);
 
 private:
     QString partPath(int k) const;

@@ -177,6 +177,9 @@ double SWConvertSession::keptPercent(const QString &input, const QString &output
 }
 
 int SWConvertSession::removeStaleWork(const QString &folder) { return fw::Resumable::removeStale(folder); }
+void SWConvertSession::removeWork(const QString &output) {
+    fw::Resumable::remove(foundation::Files::workPathFor(output));
+}
 bool SWConvertSession::paused() const { return _d->control.paused(); }
 bool SWConvertSession::aleadyStart() const { return _d->started.load(); }
 bool SWConvertSession::cancelSession() const { return _d->control.cancelled(); }

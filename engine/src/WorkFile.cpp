@@ -55,9 +55,8 @@ int WorkFileWriter::open(const QString &path, const AVStream *st) {
     s << kMagic << kVersion;
     s << qint32(p->codec_type) << qint32(p->codec_id) << quint32(p->codec_tag);
     putBytes(s, p->extradata, p->extradata_size);
-    s << qint32(p->format) << qint64(p->bit_rate) << qint32(p->bits_per_coded_sample)
-      << qint32(p->bits_per_raw_sample) << qint32(p->profile) << qint32(p->level) << qint32(p->width)
-      << qint32(p->height);
+    s << qint32(p->format) << qint64(p->bit_rate) << qint32(p->bits_per_coded_sample) << qint32(p->bits_per_raw_sample)
+      << qint32(p->profile) << qint32(p->level) << qint32(p->width) << qint32(p->height);
     putRational(s, p->sample_aspect_ratio);
     s << qint32(p->field_order) << qint32(p->color_range) << qint32(p->color_primaries) << qint32(p->color_trc)
       << qint32(p->color_space) << qint32(p->chroma_location) << qint32(p->video_delay);

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <foundation/Files.h>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <map>
 #include <sys/stat.h>
 
@@ -113,8 +114,8 @@ Probe probe(const QString &file) {
 // The sound as the ffmpeg program decodes it: mono signed 16-bit samples.
 QByteArray pcm(const QString &file) {
     QByteArray out;
-    testsupport::runProgram("ffmpeg",
-                            {"-nostdin", "-v", "error", "-i", file, "-map", "0:a", "-ac", "1", "-f", "s16le", "-"}, &out);
+    testsupport::runProgram(
+        "ffmpeg", {"-nostdin", "-v", "error", "-i", file, "-map", "0:a", "-ac", "1", "-f", "s16le", "-"}, &out);
     return out;
 }
 
@@ -239,12 +240,26 @@ TEST(CliResume, OtherSettingsOrSourceStartAfresh) {
     EXPECT_EQ(resumedAt(err), -1) << err.toStdString();
     EXPECT_FALSE(err.contains("resuming"));
 
+    // A kept part that is no longer what was finished (cut short, as by a disk that lost
+    // its tail) is encoded again; the parts before it are taken up.
+    killAt(src, out, 60);
+    const auto before = partsIn(work);
+    ASSERT_GE(before.size(), 2u);
+    const QString torn = work + "/" + std::prev(before.end())->first;
+    ASSERT_TRUE(QFile::resize(torn, QFileInfo(torn).size() / 2));
+    testsupport::Child again;
+    ASSERT_TRUE(again.start(cli(), convertArgs(src, out)));
+    ASSERT_EQ(again.wait(120000), 0) << again.standardError().toStdString();
+    EXPECT_GE(resumedAt(again.standardError()), 0) << again.standardError().toStdString();
+    EXPECT_EQ(probe(out).frames, kFrames);
+    ASSERT_TRUE(QFile::remove(out));
+
     // The source goes away: its work is removed when the folder is next written to.
     killAt(src, out, 30);
     ASSERT_TRUE(QFileInfo(work).isDir());
     ASSERT_TRUE(QFile::rename(src, dir + "/elsewhere.mkv"));
-    ASSERT_EQ(testsupport::runProgram(cli(), {"convert", testsupport::fixture("short.mp4"), dir + "/other.mp4",
-                                              "--duration", "1"}),
+    ASSERT_EQ(testsupport::runProgram(
+                  cli(), {"convert", testsupport::fixture("short.mp4"), dir + "/other.mp4", "--duration", "1"}),
               0);
     EXPECT_FALSE(QFileInfo::exists(work));
 }

@@ -241,6 +241,8 @@ public:
     // Removes the work folders in `folder` that no conversion holds and whose source is
     // gone; returns how many.
     static int removeStaleWork(const QString &folder);
+    // Removes the work kept beside `output`, unless a conversion is using it.
+    static void removeWork(const QString &output);
 
     // Thread-safe queries. cancelSession(): cancel() was called (a plain failure leaves it
     // false; lastError() tells failures apart).
