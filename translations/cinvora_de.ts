@@ -144,6 +144,10 @@
         <source>Export successfully</source>
         <translation>Export erfolgreich</translation>
     </message>
+    <message>
+        <source>Quality (SSIM): %1</source>
+        <translation>Qualität (SSIM): %1</translation>
+    </message>
 </context>
 <context>
     <name>LXFaceBookShareWindowController</name>
@@ -468,6 +472,26 @@
         <translation>Abbrechen</translation>
     </message>
     <message>
+        <source>QUALITY</source>
+        <translation>QUALITÄT</translation>
+    </message>
+    <message>
+        <source>Quality</source>
+        <translation>Qualität</translation>
+    </message>
+    <message>
+        <source>High: larger file</source>
+        <translation>Hoch: größere Datei</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>Mittel</translation>
+    </message>
+    <message>
+        <source>Low: smallest file</source>
+        <translation>Niedrig: kleinste Datei</translation>
+    </message>
+    <message>
         <source>(Defaults) %1*%2</source>
         <translation>(Standard) %1*%2</translation>
     </message>
@@ -745,6 +769,18 @@
     <message>
         <source>Conversions at the same time</source>
         <translation>Gleichzeitige Konvertierungen</translation>
+    </message>
+    <message>
+        <source>Even loudness (EBU R128, %1 LUFS)</source>
+        <translation>Gleiche Lautheit (EBU R128, %1 LUFS)</translation>
+    </message>
+    <message>
+        <source>Brings every output&apos;s sound to the same loudness; the sound is then always encoded, never copied</source>
+        <translation>Bringt den Ton jeder Ausgabe auf dieselbe Lautheit; der Ton wird dann immer neu kodiert, nie kopiert</translation>
+    </message>
+    <message>
+        <source>Even loudness</source>
+        <translation>Gleiche Lautheit</translation>
     </message>
 </context>
 <context>

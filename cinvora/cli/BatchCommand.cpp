@@ -19,7 +19,10 @@
 #include <QHash>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <unistd.h>
 
 using foundation::MainThread;
@@ -33,6 +36,7 @@ struct RowReport {
     double seconds = 0;
     QString reason; // why a file was skipped or failed, shown where the output would be
     QString note;   // why the output's name differs from the source's
+    SWConvertResult measured;
 };
 
 class Progress {
@@ -124,6 +128,59 @@ QStringList expandInputs(const QStringList &inputs, QStringList &missing, QHash<
 
 } // namespace
 
+SWConvertEstimate estimateUnlessInterrupted(SWConvertSession &session, const SignalWatcher &interrupts) {
+    std::atomic<bool> finished{false};
+    // The signal thread only raises a flag; this one turns it into a cancel.
+    std::thread canceller([&] {
+        while (!finished.load()) {
+            if (interrupts.caught())
+                session.cancel();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const SWConvertEstimate e = session.estimate();
+    finished.store(true);
+    canceller.join();
+    return e;
+}
+
+bool printEstimate(const QString &source, const QString &output, const SWConvertEstimate &e, bool json) {
+    if (json) {
+        QJsonObject o{{"source", source}};
+        if (e.valid()) {
+            o.insert("output", output);
+            o.insert("bytes", qint64(e.bytes));
+            o.insert("seconds", e.seconds);
+        } else {
+            o.insert("error", e.error);
+        }
+        std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
+    } else if (e.valid()) {
+        std::printf("%s  about %.1f MB in about %.0f s\n", qPrintable(source), double(e.bytes) / 1e6, e.seconds);
+    } else {
+        std::printf("%s  no estimate: %s\n", qPrintable(source), qPrintable(e.error));
+    }
+    std::fflush(stdout);
+    return e.valid();
+}
+
+QString ssimText(const SWConvertResult &r) { return r.ssim ? QString::number(*r.ssim, 'f', 4) : QStringLiteral("-"); }
+
+QString psnrText(const SWConvertResult &r) {
+    return r.psnrDb ? QString::number(*r.psnrDb, 'f', 2) : QStringLiteral("-");
+}
+
+void insertMeasured(QJsonObject &o, const SWConvertResult &r) {
+    if (r.ssim)
+        o.insert("ssim", *r.ssim);
+    if (r.psnrDb)
+        o.insert("psnr_db", *r.psnrDb);
+    if (r.ssim)
+        o.insert("frames_measured", double(r.framesMeasured));
+    if (r.crf)
+        o.insert("crf", *r.crf);
+}
+
 QString resolveKeyPath(const QString &typed) {
     const FormatRecord *record = FormatCatalogue::shared().findTyped(typed);
     return record ? record->key.keyPath() : QString();
@@ -191,8 +248,13 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
     std::vector<RowReport> skipped;
     for (const QString &p : paths)
         if (!taken.contains(p))
-            skipped.push_back({p, QString(), QStringLiteral("skipped"), 0,
-                               doc.lastSkippedReasons().value(p, QStringLiteral("not added")), QString()});
+            skipped.push_back({p,
+                               QString(),
+                               QStringLiteral("skipped"),
+                               0,
+                               doc.lastSkippedReasons().value(p, QStringLiteral("not added")),
+                               QString(),
+                               {}});
 
     for (const auto &row : doc.cellArray()) {
         const LXMediaInfoPtr item = row->editMovie();
@@ -204,6 +266,27 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
             item->setSrtSubtitleFile(QFileInfo(a.subtitleFile).absoluteFilePath());
     }
     const auto &rows = doc.cellArray();
+    if (a.estimate) {
+        int without = static_cast<int>(missing.size());
+        for (const auto &r : rows) {
+            if (interrupts.caught())
+                break;
+            SWConvertSession session;
+            r->prepareEstimate(session);
+            const SWConvertEstimate e = estimateUnlessInterrupted(session, interrupts);
+            if (interrupts.caught())
+                break;
+            const QString source = r->editMovie() ? r->editMovie()->fileName() : QString();
+            if (!printEstimate(shown.value(source, source), session.outputFileName(), e, a.json))
+                ++without;
+        }
+        for (const RowReport &r : skipped)
+            printEstimate(shown.value(r.source, r.source), QString(), SWConvertEstimate{0, 0, r.reason}, a.json);
+        doc.shutdown();
+        if (interrupts.caught())
+            return 130;
+        return without > 0 || !skipped.empty() || rows.empty() ? 1 : 0;
+    }
     Progress progress;
     doc.convertAll();
     bool cancelled = false;
@@ -238,6 +321,7 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
             rr.result = QStringLiteral("done");
             rr.output = outcome.outputFile;
             rr.note = outcome.note;
+            rr.measured = outcome.measured;
             ++tally.done;
         } else if (outcome.kind == vcJobOutcome::Failed) {
             rr.result = QStringLiteral("failed");
@@ -270,19 +354,22 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
                 o.insert("reason", r.reason);
             if (!r.note.isEmpty())
                 o.insert("note", r.note);
+            insertMeasured(o, r.measured);
             std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
         }
     } else {
         int w = 6;
         for (const auto &r : report)
             w = std::max(w, static_cast<int>(QFileInfo(r.source).fileName().size()));
-        std::printf("%-*s  %-8s  %8s  %s\n", w, "source", "result", "seconds", "output or reason");
+        std::printf("%-*s  %-8s  %8s  %-6s  %-7s  %s\n", w, "source", "result", "seconds", "SSIM", "PSNR",
+                    "output or reason");
         for (const auto &r : report) {
             QString last = !r.output.isEmpty() ? r.output : !r.reason.isEmpty() ? r.reason : QStringLiteral("-");
             if (!r.note.isEmpty())
                 last += QStringLiteral(" (%1)").arg(r.note);
-            std::printf("%-*s  %-8s  %8.1f  %s\n", w, qPrintable(QFileInfo(r.source).fileName()), qPrintable(r.result),
-                        r.seconds, qPrintable(last));
+            std::printf("%-*s  %-8s  %8.1f  %-6s  %-7s  %s\n", w, qPrintable(QFileInfo(r.source).fileName()),
+                        qPrintable(r.result), r.seconds, qPrintable(ssimText(r.measured)),
+                        qPrintable(psnrText(r.measured)), qPrintable(last));
         }
         std::printf("%s\n", qPrintable(tally.summary()));
     }

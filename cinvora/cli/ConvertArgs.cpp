@@ -1,6 +1,7 @@
 #include "ConvertArgs.h"
 
 #include <framewheel/SWConvertSession.h>
+#include <framewheel/SWQualityTarget.h>
 #include <reelwright/LXMediaInfo.h>
 #include <reelwright/LXSessionFill.h>
 
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QHash>
 #include <cmath>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -17,7 +19,8 @@ struct Text {
 };
 
 // The options of the usage text below: switches, then those that take a value.
-constexpr const char *kSwitches[] = {"no-audio", "no-video", "no-subtitles", "no-copy", "no-resume", "verbose", "json"};
+constexpr const char *kSwitches[] = {"no-audio",  "no-video", "no-subtitles", "no-copy",
+                                     "no-resume", "verbose",  "json",         "estimate"};
 constexpr const char *kValued[] = {"o",
                                    "output-file",
                                    "output",
@@ -36,7 +39,10 @@ constexpr const char *kValued[] = {"o",
                                    "subtitle-stream",
                                    "volume",
                                    "sample-rate",
-                                   "channels"};
+                                   "channels",
+                                   "loudness",
+                                   "max-size",
+                                   "target-ssim"};
 
 const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "                    convert files, and the files in folders, with the same rules as\n"
@@ -65,6 +71,10 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "      --start S           begin S seconds into the source (frame accurate)\n"
                       "      --duration S        keep S seconds\n"
                       "      --quality LEVEL     high (default), middle or low\n"
+                      "      --target-ssim Q     the smallest file whose picture measures SSIM Q against\n"
+                      "                          the source, 0.5 to 0.999, or lossless (0.99), good (0.98),\n"
+                      "                          small (0.96); the encoder's CRF is searched on samples\n"
+                      "                          (h264, hevc, av1, vp9)\n"
                       "      --audio-stream N    use audio stream number N, as `probe` numbers them\n"
                       "                          (default: the first one); a number that is not an audio\n"
                       "                          stream of the file is refused\n"
@@ -76,13 +86,29 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "      --volume N          0..256, 256 keeps the level (default 256)\n"
                       "      --sample-rate N     audio sample rate in Hz\n"
                       "      --channels N        audio channels\n"
+                      "      --loudness LUFS     even loudness: bring the sound to LUFS integrated loudness\n"
+                      "                          (EBU R128, -70 to -5; -16 suits most listening), true\n"
+                      "                          peak at most -1 dBTP; measured first, so the sound is\n"
+                      "                          read twice and always encoded\n"
                       "      --no-copy           re-encode even streams that could be copied as they are\n"
                       "      --no-resume         start afresh, even where an interrupted run of the same\n"
                       "                          conversion left finished parts beside the output\n"
+                      "      --max-size SIZE     the output is at most SIZE and, from 10 s on, at least 95 %\n"
+                      "                          of it: 25M, 700K, 1.5G (powers of 1000), 8MiB (of 1024), or\n"
+                      "                          bytes; the video is re-encoded (two passes with H.264,\n"
+                      "                          HEVC, VP8, VP9) at the rate that fills it, nothing is\n"
+                      "                          copied, and a size that would leave the video fewer than\n"
+                      "                          0.02 bits per pixel is refused, naming the smallest that\n"
+                      "                          works\n"
+                      "      --estimate          convert nothing: print each input's expected output size\n"
+                      "                          and conversion time, from a few short samples encoded\n"
+                      "                          with the same settings\n"
                       "      --verbose           also print the program's log lines\n"
-                      "      --json              (batch) print the table as one JSON object a line\n"
+                      "      --json              (batch, and --estimate) print the table as one JSON object\n"
+                      "                          a line\n"
                       "    A progress bar per running conversion on a terminal, plain lines otherwise; the\n"
-                      "    batch form ends with a table of sources, outputs, results and seconds, then the\n"
+                      "    batch form ends with a table of sources, results, seconds, the measured quality\n"
+                      "    of re-encoded video (SSIM, PSNR in dB) and outputs, then the\n"
                       "    summary the window's notification gives (\"2 files converted, 1 failed.\").\n"
                       "    Ctrl-C cancels and leaves no partial file. A long conversion that re-encodes\n"
                       "    the video keeps its finished parts when it is killed or its session ends\n"
@@ -121,6 +147,34 @@ QString typedOption(const QStringList &args, const QString &name) {
 }
 
 } // namespace
+
+std::optional<int64_t> parseByteSize(const QString &text) {
+    static const struct {
+        const char *suffix;
+        double factor;
+    } units[] = {{"kib", 1024.0}, {"mib", 1048576.0}, {"gib", 1073741824.0},
+                 {"ki", 1024.0},  {"mi", 1048576.0},  {"gi", 1073741824.0},
+                 {"kb", 1e3},     {"mb", 1e6},        {"gb", 1e9},
+                 {"k", 1e3},      {"m", 1e6},         {"g", 1e9},
+                 {"b", 1.0}};
+    QString t = text.trimmed().toLower();
+    double factor = 1.0;
+    for (const auto &u : units) {
+        if (t.endsWith(QLatin1String(u.suffix))) {
+            t.chop(qsizetype(std::strlen(u.suffix)));
+            factor = u.factor;
+            break;
+        }
+    }
+    bool ok = false;
+    const double v = t.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(v) || v <= 0)
+        return std::nullopt;
+    const double bytes = std::floor(v * factor);
+    if (bytes < 1 || bytes > 1e15)
+        return std::nullopt;
+    return static_cast<int64_t>(bytes);
+}
 
 const char *convertUsage() {
     static const QByteArray text =
@@ -172,6 +226,13 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
             o.verbose = true;
         } else if (a == "--json") {
             o.json = true;
+        } else if (a == "--estimate") {
+            o.estimate = true;
+        } else if (a == "--max-size") {
+            const auto bytes = v ? parseByteSize(*v) : std::nullopt;
+            if (!bytes)
+                return need(Text::tr("a size such as 25M, 700K or 1.5G"));
+            add([b = *bytes](SWConvertOption &x) { x.setMaxSizeBytes(b); });
         } else if (a == "-o" || a == "--output-file" || a == "--output" || a == "--to") {
             if (!v || v->isEmpty())
                 return need(a == "--to" ? Text::tr("a format such as \"Audio.mp3\"") : Text::tr("a path"));
@@ -240,13 +301,34 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
             } else {
                 return Text::tr("--duration must be more than 0");
             }
+        } else if (a == "--loudness") {
+            bool ok = false;
+            const double lufs = v ? v->toDouble(&ok) : 0.0;
+            if (!ok || !std::isfinite(lufs) || lufs < SWConvertOption::kLoudnessMin ||
+                lufs > SWConvertOption::kLoudnessMax)
+                return need(Text::tr("a loudness in LUFS from %1 to %2, for example %3")
+                                .arg(SWConvertOption::kLoudnessMin)
+                                .arg(SWConvertOption::kLoudnessMax)
+                                .arg(SWConvertOption::kLoudnessDefault));
+            add([lufs](SWConvertOption &x) { x.setLoudnessTarget(lufs); });
         } else if (a == "--quality") {
             // The names of the window's quality choices, in its order; the engine setting
             // for each comes from the same rule the window's conversions use.
             const qsizetype choice = v ? QStringList({"high", "middle", "low"}).indexOf(*v) : -1;
             if (choice < 0)
                 return need(Text::tr("high, middle or low"));
-            add([q = qscaleForQuality(choice)](SWConvertOption &x) { x.setQscale(q); });
+            add([q = qscaleForQuality(LXQuality(choice))](SWConvertOption &x) { x.setQscale(q); });
+        } else if (a == "--target-ssim") {
+            QStringList names;
+            for (const auto &p : kQualityTargetPoints)
+                names << QLatin1String(p.key);
+            const std::optional<double> target = v ? parseTargetSsim(*v) : std::nullopt;
+            if (!target)
+                return need(Text::tr("an SSIM from %1 to %2, or %3")
+                                .arg(kMinTargetSsim)
+                                .arg(kMaxTargetSsim)
+                                .arg(names.join(QStringLiteral(", "))));
+            add([t = *target](SWConvertOption &x) { x.setTargetSsim(t); });
         } else {
             const int max = a == "--volume" ? 256 : a == "--sample-rate" ? 384000 : a == "--channels" ? 8 : 100000;
             const auto n = v ? parseInt(*v, 0, max) : std::nullopt;
@@ -271,6 +353,8 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
                 add([k](SWConvertOption &x) { x.setChannels(k); });
         }
     }
+    if (parser.isSet(QStringLiteral("max-size")) && parser.isSet(QStringLiteral("target-ssim")))
+        return Text::tr("--max-size and --target-ssim cannot be combined: a size limit or a quality, not both");
     o.inputs = parser.positionalArguments();
     if (o.inputs.isEmpty())
         return Text::tr("convert needs at least one file or folder");

@@ -9,8 +9,10 @@
 #include <framewheel/SWConvertSession.h>
 #include <framewheel/SWMediaInfoManager.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <algorithm>
 #include <condition_variable>
 #include <csignal>
@@ -82,6 +84,26 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
                      qPrintable(probe->error()));
         return 1;
     }
+    // The estimate is made from a session filled as the conversion's.
+    const auto fill = [&](SWConvertSession &session) {
+        session.option().setAuto_streamcopy(true);
+        for (const auto &f : a.overrides)
+            f(session.option());
+        if (!a.subtitleFile.isEmpty())
+            session.option().setUsePluginSubtitle(true);
+        session.addInputFile(in);
+        if (!a.subtitleFile.isEmpty())
+            session.loadPluginSubtitle(a.subtitleFile);
+        session.setOutputFileName(out);
+    };
+    if (a.estimate) {
+        SWConvertSession session;
+        fill(session);
+        const SWConvertEstimate e = estimateUnlessInterrupted(session, interrupts);
+        if (interrupts.caught())
+            return 130;
+        return printEstimate(typedIn, out, e, a.json) ? 0 : 1;
+    }
     // Clear what a killed earlier run left beside this name, then claim the name: an
     // existing file is never overwritten, and two runs cannot pick the same name.
     foundation::Files::removeStalePartials(QFileInfo(out).absolutePath());
@@ -96,15 +118,7 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
     SWConvertSession session;
     ProgressPrinter printer;
     session.setDelegate(&printer);
-    session.option().setAuto_streamcopy(true);
-    for (const auto &f : a.overrides)
-        f(session.option());
-    if (!a.subtitleFile.isEmpty())
-        session.option().setUsePluginSubtitle(true);
-    session.addInputFile(in);
-    if (!a.subtitleFile.isEmpty())
-        session.loadPluginSubtitle(a.subtitleFile);
-    session.setOutputFileName(out);
+    fill(session);
     session.setResume(a.noResume ? SWResume::Afresh : SWResume::Resume);
 
     // A signal during the probe or the reservation: nothing is converted (the reservation
@@ -113,6 +127,7 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
         return interrupted(out);
     bool ok = false;
     int caught = 0;
+    double seconds = 0;
     {
         std::mutex lock;
         std::condition_variable ended;
@@ -131,7 +146,10 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
                 else if (sig)
                     session.suspend();
         });
+        QElapsedTimer clock;
+        clock.start();
         ok = session.start();
+        seconds = double(clock.elapsed()) / 1000.0;
         {
             const std::lock_guard<std::mutex> held(lock);
             finished = true;
@@ -141,8 +159,29 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
         caught = interrupts.caught();
     }
     printer.endLine();
+    const SWConvertResult measured = session.result();
+    if (a.json) {
+        // The batch table's row for this one file.
+        QJsonObject o{{"source", typedIn},
+                      {"result", ok       ? QStringLiteral("done")
+                                 : caught ? QStringLiteral("cancelled")
+                                          : QStringLiteral("failed")},
+                      {"seconds", seconds}};
+        if (ok)
+            o.insert("output", out);
+        else if (!caught && !session.lastError().isEmpty())
+            o.insert("reason", session.lastError());
+        insertMeasured(o, measured);
+        std::printf("%s\n", QJsonDocument(o).toJson(QJsonDocument::Compact).constData());
+        std::fflush(stdout);
+    }
     if (ok) {
-        std::printf("%s\n", qPrintable(out));
+        if (!a.json)
+            std::printf("%s\n", qPrintable(out));
+        if (measured.ssim)
+            std::fprintf(stderr, "quality: SSIM %s, PSNR %s dB%s\n", qPrintable(ssimText(measured)),
+                         qPrintable(psnrText(measured)),
+                         measured.crf ? qPrintable(QStringLiteral(" (CRF %1)").arg(*measured.crf)) : "");
         return 0;
     }
     if (caught)

@@ -25,6 +25,7 @@ constexpr ChoiceKey kChoiceKeys[] = {
     {"aCodecIndex", &FormatChoices::aCodecIndex},       {"vCodecIndex", &FormatChoices::vCodecIndex},
     {"channelIndex", &FormatChoices::channelIndex},     {"sampleRateIndex", &FormatChoices::sampleRateIndex},
     {"frameRateIndex", &FormatChoices::frameRateIndex}, {"resolutionIndex", &FormatChoices::resolutionIndex}};
+constexpr const char *kQualityKey = "quality";
 
 } // namespace
 
@@ -36,6 +37,10 @@ FormatChoices FormatChoices::fromPropertyList(const QVariantMap &stored) {
         if (ok)
             c.*k.field = i;
     }
+    bool ok = false;
+    const qlonglong q = stored.value(QLatin1String(kQualityKey)).toLongLong(&ok);
+    if (ok)
+        c.quality = qualityFromStored(q);
     return c;
 }
 
@@ -44,6 +49,8 @@ QVariantMap FormatChoices::toPropertyList() const {
     for (const ChoiceKey &k : kChoiceKeys)
         if (const auto &v = this->*k.field)
             m.insert(QLatin1String(k.key), qlonglong(*v));
+    if (quality)
+        m.insert(QLatin1String(kQualityKey), qlonglong(*quality));
     return m;
 }
 
@@ -105,7 +112,8 @@ void applyFormatRecord(LXMediaInfo &item, const FormatRecord &record) {
 
 FormatChoices parametersOf(const LXMediaInfo &item) {
     const LXMediaFields f = item.snapshot();
-    return {f.aCodecIndex, f.vCodecIndex, f.channelIndex, f.sampleRateIndex, f.frameRateIndex, f.resolutionIndex};
+    return {f.aCodecIndex,    f.vCodecIndex,     f.channelIndex, f.sampleRateIndex,
+            f.frameRateIndex, f.resolutionIndex, f.outputQuality};
 }
 
 bool applyParameters(LXMediaInfo &item, const FormatChoices &choices) {
@@ -123,6 +131,10 @@ bool applyParameters(LXMediaInfo &item, const FormatChoices &choices) {
         put(choices.channelIndex, f.channels.size(), f.channelIndex);
         put(choices.sampleRateIndex, f.sampleRates.size(), f.sampleRateIndex);
         put(choices.frameRateIndex, f.frameRates.size(), f.frameRateIndex);
+        if (choices.quality) {
+            f.outputQuality = *choices.quality;
+            applied = true;
+        }
         const auto &r = choices.resolutionIndex;
         if (r && f.bSourceIsVideo && *r >= 0 && *r <= f.resolutions.size()) {
             f.chooseResolution(*r);

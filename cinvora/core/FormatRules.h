@@ -3,22 +3,32 @@
 // choices made among those lists are kept and put back.
 #include "FormatCatalogue.h"
 
+#include <reelwright/LXMediaInfo.h>
+
 #include <QVariantMap>
 #include <cstdint>
 #include <optional>
 
-class LXMediaInfo;
-
 namespace FormatRules {
 
 // The choices made among an item's lists (codec, channel, sample-rate, frame-rate and
-// frame-size indexes). Stored in the saved list and the settings as a dictionary of those
-// indexes; an index that is missing or not a number is no choice.
+// frame-size indexes), and its quality. Stored in the saved list and the settings as a
+// dictionary of those indexes and the quality's number; an entry that is missing or not a
+// number (or no quality) is no choice, so lists written before the quality existed keep
+// converting at high quality.
 struct FormatChoices {
     std::optional<int64_t> aCodecIndex, vCodecIndex, channelIndex, sampleRateIndex, frameRateIndex, resolutionIndex;
+    std::optional<LXQuality> quality;
 
     static FormatChoices fromPropertyList(const QVariantMap &stored);
     QVariantMap toPropertyList() const;
+    // What still means the same on another format: the indexes belong to one format's
+    // lists, the quality to none.
+    FormatChoices keptAcrossFormats() const {
+        FormatChoices kept;
+        kept.quality = quality;
+        return kept;
+    }
     bool operator==(const FormatChoices &) const = default;
 };
 

@@ -203,7 +203,7 @@ void ODDocument::selectCellWithDictionaryWithSubKey(const QString &rawKey) {
     const FormatRecord &record = *found; // the catalogue lives as long as the program
     if (!validSelectCell()) {
         if (record.key != _choice.key())
-            _choice.set(record.key, {});
+            _choice.set(record.key, _choice.current().parameters.keptAcrossFormats());
         return;
     }
     bool changes = false;
@@ -230,7 +230,7 @@ void ODDocument::applyFormatToAll(const FormatRecord &record) {
     // defaults. Items that were not on it (added before, or restored) take the choice whole.
     const bool same = record.key == _choice.key();
     if (!same)
-        _choice.set(record.key, {});
+        _choice.set(record.key, _choice.current().parameters.keptAcrossFormats());
     const FormatRules::FormatChoices parameters = _choice.current().parameters;
     _compKeyStr = record.key.compKey();
     for (const vcTableCellViewPtr &row : _cellArray) {
@@ -259,6 +259,7 @@ void ODDocument::saveMediaInfo(const LXMediaInfo &edited) {
             f.vCodecIndex = e.vCodecIndex;
             f.aCodecs = e.aCodecs;
             f.aCodecIndex = e.aCodecIndex;
+            f.outputQuality = e.outputQuality;
             // Each item's own source size where the edit kept the source's.
             f.chooseResolution(e.resolutionIndex);
         });
@@ -284,7 +285,10 @@ void ODDocument::loadResolutionAVCodecs(LXMediaInfo &item) {
         choice = _choice.current();
     const FormatRecord *record = choice.key.isEmpty() ? nullptr : FormatCatalogue::shared().find(choice.key);
     if (!record || (!item.bSourceIsVideo() && !record->isAudio)) {
+        // A sound file cannot take a video format: its own default format, with what of the
+        // choice holds for any format.
         MyDocument::loadResolutionAVCodecs(item);
+        FormatRules::applyParameters(item, choice.parameters.keptAcrossFormats());
         return;
     }
     item.setChosenKeyPath(record->key.keyPath());

@@ -279,7 +279,7 @@ QString modifiedStamp(const QString &path) {
 } // namespace
 
 LXFillRules vcTableCellView::queueRules() {
-    return LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec());
+    return LXFillRules::forQueue(vcCommon::autoCheckStreamCopyWhenSameCodec(), vcCommon::evenLoudness());
 }
 
 QString vcTableCellView::conversionFingerprint(const SWConvertOption &o) const {
@@ -364,7 +364,7 @@ bool vcTableCellView::restoreFinished(const QString &outputFile, const QString &
     const QFileInfo out(outputFile);
     if (!out.isAbsolute() || out.isSymLink() || QDir::cleanPath(out.absolutePath()) != QDir::cleanPath(outputFolder()))
         return false;
-    _lastOutcome = {vcJobOutcome::Done, QString(), outputFile, QString()};
+    _lastOutcome = {vcJobOutcome::Done, QString(), outputFile, QString(), {}};
     _doneDigest = digest;
     if (!isUpToDate()) {
         _lastOutcome = {};
@@ -382,6 +382,19 @@ bool vcTableCellView::restoreFinished(const QString &outputFile, const QString &
         c.statusVisible = true;
     });
     return true;
+}
+
+void vcTableCellView::prepareEstimate(SWConvertSession &session) {
+    const LXMediaInfoPtr item = editMovie();
+    if (!item)
+        return;
+    prepareSession(session, *item, queueRules(), scheduler().threadShare());
+    if (vcTableCellViewDelegate *d = tbCellDelegate())
+        d->adjustSessionOption(this, session.option());
+    // The name only tells the container; nothing is written under it.
+    const QString folder = outputFolder();
+    session.setOutputFileName(
+        QDir(folder).filePath(QFileInfo(item->fileName()).completeBaseName() + QLatin1Char('.') + item->outputExt()));
 }
 
 void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
@@ -456,12 +469,17 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
         // The engine's outcome: a file complete in place is done, even when a stop came after
         // its last frame.
         if (ok) {
-            outcome = {vcJobOutcome::Done, QString(), output, reservation.note()};
+            QStringList notes = session.notes();
+            if (!reservation.note().isEmpty())
+                notes.prepend(reservation.note());
+            outcome = {vcJobOutcome::Done, QString(), output, notes.join(QStringLiteral("; ")), session.result()};
         } else if (output.isEmpty() ? !session.cancelSession() : session.outcome() == SWConvertOutcome::Failed) {
             outcome = {vcJobOutcome::Failed,
                        why.isEmpty() ? QCoreApplication::translate("vcTableCellView", "the conversion did not finish")
                                      : why,
-                       QString(), QString()};
+                       QString(),
+                       QString(),
+                       {}};
         }
     }
     // Only a conversion the program's end interrupted is taken up later; after any other
@@ -495,7 +513,7 @@ void vcTableCellView::deliverEnd(uint64_t runNumber, bool cancelAllInForce, bool
         if (run->outcome.kind != vcJobOutcome::None)
             _lastOutcome = run->outcome;
         else if (_lastOutcome.kind != vcJobOutcome::Failed)
-            _lastOutcome = {vcJobOutcome::Cancelled, QString(), QString(), QString()};
+            _lastOutcome = {vcJobOutcome::Cancelled, QString(), QString(), QString(), {}};
         if (run->outcome.kind == vcJobOutcome::Done)
             _doneDigest = fingerprintDigest(run->fingerprint);
     }

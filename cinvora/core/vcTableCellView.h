@@ -76,9 +76,10 @@ public:
 struct vcJobOutcome {
     enum Kind { None, Done, Failed, Cancelled };
     Kind kind = None;
-    QString reason;     // Failed: why, in the engine's words
-    QString outputFile; // Done: the file written
-    QString note;       // Done: why its name differs from the source's (Files' note)
+    QString reason;           // Failed: why, in the engine's words
+    QString outputFile;       // Done: the file written
+    QString note;             // Done: why its name differs from the source's (Files' note), what it left out
+    SWConvertResult measured; // Done: the picture's measured quality (not kept in the saved list)
     bool operator==(const vcJobOutcome &) const = default;
 };
 
@@ -172,6 +173,10 @@ public:
     QString conversionFingerprint(const SWConvertOption &option) const;
     // How the list fills its conversions: stream copy as the settings say.
     static LXFillRules queueRules();
+    // Any thread: fills `session` as this row's conversion would be filled, its output named
+    // in the export folder but not claimed, for SWConvertSession::estimate(). The session
+    // is for the estimate only.
+    void prepareEstimate(SWConvertSession &session);
     QString currentFingerprint();
     // The fingerprint as the saved list keeps it: a digest (hex), never the settings.
     static QString fingerprintDigest(const QString &fingerprint);

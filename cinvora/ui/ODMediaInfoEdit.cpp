@@ -17,14 +17,15 @@ const QColor kText(0xdf, 0xe3, 0xe8);
 const QColor kSoft(0x8f, 0x98, 0xa3);
 const QColor kAccent(0x38, 0xc0, 0xf5);
 
-// Layout, lower-left points.
+// Layout, lower-left points: the buttons, then the quality, video and audio parts upwards.
 constexpr double kMargin = 20;
 constexpr double kButtonsY = 16;
 constexpr double kBoxH = 112;
-constexpr double kVideoBoxY = 56;
-constexpr double kAudioBoxY = kVideoBoxY + kBoxH + 12;
-// The audio part alone sits this far above the video part's lower edge.
-constexpr double kAudioOnlyLift = 10;
+constexpr double kQualityBoxH = 60;
+constexpr double kBoxGap = 12;
+constexpr double kQualityBoxY = 56;
+constexpr double kVideoBoxY = kQualityBoxY + kQualityBoxH + kBoxGap;
+constexpr double kAudioBoxY = kVideoBoxY + kBoxH + kBoxGap;
 
 // The pop-ups wear the skin's pop-up cell; the list they open is dark as well.
 const char *const kPopUpStyle =
@@ -41,12 +42,12 @@ const char *const kPopUpStyle =
 // A group of pop-ups on a slightly raised, rounded panel with a small caption.
 class Box : public LXView {
 public:
-    Box(const QString &caption, QWidget *parent) : LXView(parent) {
+    Box(const QString &caption, double height, QWidget *parent) : LXView(parent) {
         auto *l = new LXLabel(this);
         l->setTextFont(LXStyle::boldSystemFont(11));
         l->setTextColor(kSoft);
         l->setTextTitle(caption);
-        LXGeometry::place(l, QRectF(8, kBoxH - 26, 200, 20));
+        LXGeometry::place(l, QRectF(8, height - 26, 200, 20));
     }
 
 protected:
@@ -123,10 +124,15 @@ ODMediaInfoEdit::ODMediaInfoEdit(QWidget *parent) : QDialog(parent) {
     setFixedSize(kWidth, kHeight);
     setStyleSheet(QString::fromLatin1(kPopUpStyle));
 
-    _videoBox = new Box(tr("VIDEO"), this);
+    _qualityBox = new Box(tr("QUALITY"), kQualityBoxH, this);
+    LXGeometry::place(_qualityBox, QRectF(kMargin, kQualityBoxY, kWidth - 2 * kMargin, kQualityBoxH));
+    _videoBox = new Box(tr("VIDEO"), kBoxH, this);
     LXGeometry::place(_videoBox, QRectF(kMargin, kVideoBoxY, kWidth - 2 * kMargin, kBoxH));
-    _audioBox = new Box(tr("AUDIO"), this);
+    _audioBox = new Box(tr("AUDIO"), kBoxH, this);
     LXGeometry::place(_audioBox, QRectF(kMargin, kAudioBoxY, kWidth - 2 * kMargin, kBoxH));
+
+    // Sound follows the quality as well as the picture, so the audio part alone keeps it.
+    _qualityPopBtn = popUp(_qualityBox, 8, tr("Quality"), &ODMediaInfoEdit::selectQuality);
 
     _videoCodecPopBtn = popUp(_videoBox, 60, tr("Codec"), &ODMediaInfoEdit::selectVideoCodec);
     _videoResolutionPopBtn = popUp(_videoBox, 34, tr("Frame size"), &ODMediaInfoEdit::selectVideoResolution);
@@ -177,7 +183,7 @@ void ODMediaInfoEdit::showAudioBoxOnly() {
     move(g.x(), g.y() + removed / 2);
     _videoBox->hide();
     const QRectF video = LXGeometry::frameOf(_videoBox);
-    LXGeometry::place(_audioBox, QRectF(video.x(), video.y() + kAudioOnlyLift, video.width(), kBoxH));
+    LXGeometry::place(_audioBox, QRectF(video.x(), video.y(), video.width(), kBoxH));
 }
 
 void ODMediaInfoEdit::showEditWin(QWidget *parent) {
@@ -189,8 +195,9 @@ void ODMediaInfoEdit::showEditWin(QWidget *parent) {
 }
 
 void ODMediaInfoEdit::clearAllPopupBtns() {
-    for (QComboBox *b : {_videoCodecPopBtn, _videoResolutionPopBtn, _videoFrameRatePopBtn, _videoSubTitlePopBtn,
-                         _audioCodecPopBtn, _audioChannelPopBtn, _audioSampleRatePopBtn, _audioTrackPopBtn})
+    for (QComboBox *b :
+         {_qualityPopBtn, _videoCodecPopBtn, _videoResolutionPopBtn, _videoFrameRatePopBtn, _videoSubTitlePopBtn,
+          _audioCodecPopBtn, _audioChannelPopBtn, _audioSampleRatePopBtn, _audioTrackPopBtn})
         b->clear();
 }
 
@@ -212,9 +219,22 @@ void ODMediaInfoEdit::initMediaInfo(const LXMediaInfoPtr &item) {
         fill(_videoCodecPopBtn, m.vCodecs(), m.vCodecIndex());
         fill(_videoFrameRatePopBtn, wholeNumbers(m.frameRates()), m.frameRateIndex());
     }
+    fill(_qualityPopBtn, qualityNames(), int64_t(m.outputQuality()));
     fill(_audioCodecPopBtn, m.aCodecs(), m.aCodecIndex());
     fill(_audioChannelPopBtn, wholeNumbers(m.channels()), m.channelIndex());
     fill(_audioSampleRatePopBtn, wholeNumbers(m.sampleRates()), m.sampleRateIndex());
+}
+
+QStringList ODMediaInfoEdit::qualityNames() {
+    // In the order of LXQuality: each entry's index is the quality it names.
+    return {tr("High: larger file"), tr("Medium"), tr("Low: smallest file")};
+}
+
+void ODMediaInfoEdit::selectQuality(int index) {
+    if (!_editMovie)
+        return;
+    if (const auto quality = qualityFromStored(index))
+        _editMovie->setOutputQuality(*quality);
 }
 
 void ODMediaInfoEdit::selectVideoCodec(int index) {

@@ -1,6 +1,6 @@
 #pragma once
 // The parameter editor: a modal window that edits a copy of one job's output parameters
-// (video codec, frame size, frame rate, audio codec, channels, sample rate) and, on Save,
+// (quality, video codec, frame size, frame rate, audio codec, channels, sample rate) and, on Save,
 // hands the copy to its delegate, which applies it to every job. Cancel changes nothing.
 // A job whose source has no video, or whose output keeps none, gets the audio part only.
 //
@@ -26,8 +26,8 @@ class ODMediaInfoEdit : public QDialog, protected LXButtonDelegate {
 public:
     // The window's size, and its height with the audio part only.
     static constexpr int kWidth = 440;
-    static constexpr int kHeight = 310;
-    static constexpr int kAudioOnlyHeight = 192;
+    static constexpr int kHeight = 384;
+    static constexpr int kAudioOnlyHeight = 260;
 
     // Opens the editor for `item` over `parent`, modally (the rest of the program waits for
     // Save or Cancel), centred on the parent; returns it. Nothing opens without an item.
@@ -43,12 +43,16 @@ public:
     // item). A list that is empty, or an index outside its list, shows no selection.
     void initMediaInfo(const LXMediaInfoPtr &item);
     void clearAllPopupBtns();
-    // The audio part alone: 192 high around the same vertical centre, the video part hidden.
+    // The quality and audio parts alone, around the same vertical centre, the video part hidden.
     void showAudioBoxOnly();
     // Centres the window on `parent` and brings it to the front.
     void showEditWin(QWidget *parent);
 
+    // The quality pop-up's entries, from the highest quality to the smallest file.
+    static QStringList qualityNames();
+
     // The pop-ups' actions: the chosen entry goes into the copy.
+    void selectQuality(int index);
     void selectVideoCodec(int index);
     void selectVideoResolution(int index);
     void selectVideoFrameRate(int index);
@@ -69,6 +73,8 @@ public:
     // The controls.
     LXView *videoBox() const { return _videoBox; }
     LXView *audioBox() const { return _audioBox; }
+    LXView *qualityBox() const { return _qualityBox; }
+    QComboBox *qualityPopBtn() const { return _qualityPopBtn; }
     QComboBox *videoCodecPopBtn() const { return _videoCodecPopBtn; }
     QComboBox *videoResolutionPopBtn() const { return _videoResolutionPopBtn; }
     QComboBox *videoFrameRatePopBtn() const { return _videoFrameRatePopBtn; }
@@ -90,6 +96,8 @@ private:
     LXMediaInfoPtr _editMovie;
     LXView *_videoBox = nullptr;
     LXView *_audioBox = nullptr;
+    LXView *_qualityBox = nullptr;
+    QComboBox *_qualityPopBtn = nullptr;
     QComboBox *_videoCodecPopBtn = nullptr;
     QComboBox *_videoResolutionPopBtn = nullptr;
     QComboBox *_videoFrameRatePopBtn = nullptr;

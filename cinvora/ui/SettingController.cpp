@@ -4,6 +4,8 @@
 
 #include <DesktopCitizen.h>
 
+#include <framewheel/SWConvertSession.h>
+
 #include <glazeform/LXCommon.h>
 #include <glazeform/LXFocus.h>
 #include <glazeform/LXGeometry.h>
@@ -180,6 +182,8 @@ void SettingController::initUI() {
         m_ODModifyOutputFmtBtn->setBOnStates(vcCommon::showTipAgainWhenChangeOutputFmt());
     if (m_ODKeepAwakeBtn)
         m_ODKeepAwakeBtn->setBOnStates(SleepInhibitor::keepAwakeWhileConverting());
+    if (m_ODEvenLoudnessBtn)
+        m_ODEvenLoudnessBtn->setBOnStates(vcCommon::evenLoudness());
     if (_autoCheckCodecFmtCB)
         _autoCheckCodecFmtCB->setBChecked(vcCommon::autoCheckStreamCopyWhenSameCodec());
     if (_modifyOutputFmtCB)
@@ -237,6 +241,11 @@ void SettingController::modifyAllOutput() {
         vcCommon::setShowTipAgainWhenChangeOutputFmt(m_ODModifyOutputFmtBtn->bOnStates());
 }
 
+void SettingController::evenLoudness() {
+    if (m_ODEvenLoudnessBtn)
+        vcCommon::setEvenLoudness(m_ODEvenLoudnessBtn->bOnStates());
+}
+
 void SettingController::keepAwake() {
     if (m_ODKeepAwakeBtn)
         SleepInhibitor::setKeepAwakeWhileConverting(m_ODKeepAwakeBtn->bOnStates());
@@ -269,7 +278,7 @@ namespace {
 const QColor kSheet(0x1f, 0x22, 0x27);
 const QColor kText(0xdf, 0xe3, 0xe8);
 const QColor kSoft(0x8f, 0x98, 0xa3);
-constexpr double kW = 480, kH = 300;
+constexpr double kW = 480, kH = 336;
 
 LXLabel *label(QWidget *parent, const QRectF &frame, const QString &text, qreal size, const QColor &color) {
     auto *l = new LXLabel(frame, parent);
@@ -310,12 +319,12 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     setWindowTitle(tr("Preferences"));
     setFixedSize(int(kW), int(kH));
 
-    label(this, QRectF(24, 254, 300, 24), tr("Preferences"), 17, kText)->setTextFont(LXStyle::boldSystemFont(17));
+    label(this, QRectF(24, 290, 300, 24), tr("Preferences"), 17, kText)->setTextFont(LXStyle::boldSystemFont(17));
 
-    _countTipLabel = label(this, QRectF(24, 200, 300, 22), QString(), 13, kText);
-    _countLabel = label(this, QRectF(322, 196, 36, 28), QString(), 20, kText);
+    _countTipLabel = label(this, QRectF(24, 236, 300, 22), QString(), 13, kText);
+    _countLabel = label(this, QRectF(322, 232, 36, 28), QString(), 20, kText);
     _countLabel->setTextAlignment(LXLabel::AlignRight);
-    _maxConvertCountBtn = new LXSpinButton(QRectF(364, 197, 20, 30), this);
+    _maxConvertCountBtn = new LXSpinButton(QRectF(364, 233, 20, 30), this);
     _maxConvertCountBtn->setBackgroundImage(LXImage::named(QStringLiteral("LXSpinBackground.png")));
     _maxConvertCountBtn->setTopBtnPressImage(LXImage::named(QStringLiteral("LXSpinTopPress.png")));
     _maxConvertCountBtn->setBtmBtnPressImage(LXImage::named(QStringLiteral("LXSpinBtmPress.png")));
@@ -324,19 +333,26 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     _maxConvertCountBtn->setDelegate(this);
     m_ODUpDownStepBtn = new ODUpDownStepper(this);
     m_ODUpDownStepBtn->setObjectName(QStringLiteral("ODUpDownStepBtn"));
-    LXGeometry::place(m_ODUpDownStepBtn, QRectF(396, 199, 60, 26));
+    LXGeometry::place(m_ODUpDownStepBtn, QRectF(396, 235, 60, 26));
     m_ODUpDownStepBtn->setMinValue(kMinConvertCount);
     m_ODUpDownStepBtn->setMaxValue(kMaxConvertCount);
     connect(m_ODUpDownStepBtn, &ODUpDownStepper::stepped, this, [this](double v) { upDownStep(v); });
 
-    label(this, QRectF(24, 160, 340, 22),
+    label(this, QRectF(24, 196, 340, 22),
           QCoreApplication::translate("ODSettingController", "Copy streams when the codec stays the same"), 13, kText);
-    m_ODAutoCheckCodecFmtBtn = switchButton(this, QRectF(409, 162, 47, 18));
+    m_ODAutoCheckCodecFmtBtn = switchButton(this, QRectF(409, 198, 47, 18));
     connect(m_ODAutoCheckCodecFmtBtn, &LXSwitchButton::stateChanged, this, [this] { autoCheckStream(); });
-    label(this, QRectF(24, 124, 340, 22),
+    label(this, QRectF(24, 160, 340, 22),
           QCoreApplication::translate("ODSettingController", "Ask before applying a format to every item"), 13, kText);
-    m_ODModifyOutputFmtBtn = switchButton(this, QRectF(409, 126, 47, 18));
+    m_ODModifyOutputFmtBtn = switchButton(this, QRectF(409, 162, 47, 18));
     connect(m_ODModifyOutputFmtBtn, &LXSwitchButton::stateChanged, this, [this] { modifyAllOutput(); });
+    label(this, QRectF(24, 124, 340, 22),
+          tr("Even loudness (EBU R128, %1 LUFS)").arg(SWConvertOption::kLoudnessDefault), 13, kText);
+    m_ODEvenLoudnessBtn = switchButton(this, QRectF(409, 126, 47, 18));
+    m_ODEvenLoudnessBtn->setObjectName(QStringLiteral("evenLoudnessSwitch"));
+    m_ODEvenLoudnessBtn->setToolTip(tr("Brings every output's sound to the same loudness; the sound is then always "
+                                       "encoded, never copied"));
+    connect(m_ODEvenLoudnessBtn, &LXSwitchButton::stateChanged, this, [this] { evenLoudness(); });
 
     label(this, QRectF(24, 88, 200, 20), QCoreApplication::translate("ODSettingController", "Export folder"), 12,
           kSoft);
@@ -369,18 +385,14 @@ ODSettingController::ODSettingController(QWidget *parent) : SettingController(pa
     m_ODUpDownStepBtn->setAccessibleName(tr("Conversions at the same time"));
     m_ODAutoCheckCodecFmtBtn->setAccessibleName(tr("Copy streams when the codec stays the same"));
     m_ODModifyOutputFmtBtn->setAccessibleName(tr("Ask before applying a format to every item"));
+    m_ODEvenLoudnessBtn->setAccessibleName(tr("Even loudness"));
     m_ODKeepAwakeBtn->setAccessibleName(tr("Keep awake while converting"));
     _savePathField->setAccessibleName(tr("Export folder"));
     // Tab follows the sheet from top to bottom, the Done button last.
-    const std::initializer_list<QWidget *> order{_maxConvertCountBtn,
-                                                 m_ODUpDownStepBtn,
-                                                 m_ODAutoCheckCodecFmtBtn,
-                                                 m_ODModifyOutputFmtBtn,
-                                                 m_ODKeepAwakeBtn,
-                                                 _savePathField,
-                                                 _browserBtn,
-                                                 _clearHistoryBtn,
-                                                 _closeBtn};
+    const std::initializer_list<QWidget *> order{
+        _maxConvertCountBtn, m_ODUpDownStepBtn, m_ODAutoCheckCodecFmtBtn, m_ODModifyOutputFmtBtn,
+        m_ODEvenLoudnessBtn, m_ODKeepAwakeBtn,  _savePathField,           _browserBtn,
+        _clearHistoryBtn,    _closeBtn};
     for (auto it = order.begin(); it + 1 != order.end(); ++it)
         setTabOrder(*it, *(it + 1));
 }
@@ -397,7 +409,7 @@ void ODSettingController::paintEvent(QPaintEvent *) {
     QPainter p(this);
     p.fillRect(rect(), kSheet);
     // Hairlines between the title, the settings and the buttons.
-    for (double y : {kH - 58.0, kH - 250.0 + 8}) {
+    for (double y : {kH - 58.0, 58.0}) {
         p.fillRect(QRectF(24, y, kW - 48, 1), QColor(0, 0, 0, 120));
         p.fillRect(QRectF(24, y + 1, kW - 48, 1), QColor(255, 255, 255, 10));
     }

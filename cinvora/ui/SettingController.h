@@ -90,6 +90,9 @@ public:
     void modifyAllOutput();
     // The keep-awake switch's state becomes its setting (the window follows within a second).
     void keepAwake();
+    // The even-loudness switch's state becomes its setting; conversions started from then
+    // on follow it.
+    void evenLoudness();
 
     // Tests answer the folder chooser without showing it: the function gets the starting
     // folder and returns the chosen one, or nothing for a cancelled chooser.
@@ -104,6 +107,7 @@ public:
     LXSwitchButton *autoCheckCodecFmtSwitch() const { return m_ODAutoCheckCodecFmtBtn; }
     LXSwitchButton *modifyOutputFmtSwitch() const { return m_ODModifyOutputFmtBtn; }
     LXSwitchButton *keepAwakeSwitch() const { return m_ODKeepAwakeBtn; }
+    LXSwitchButton *evenLoudnessSwitch() const { return m_ODEvenLoudnessBtn; }
     LXCheckButton *autoCheckCodecFmtCB() const { return _autoCheckCodecFmtCB; }
     LXCheckButton *modifyOutputFmtCB() const { return _modifyOutputFmtCB; }
     QLineEdit *savePathField() const { return _savePathField; }
@@ -130,6 +134,7 @@ protected:
     LXSwitchButton *m_ODAutoCheckCodecFmtBtn = nullptr;
     LXSwitchButton *m_ODModifyOutputFmtBtn = nullptr;
     LXSwitchButton *m_ODKeepAwakeBtn = nullptr;
+    LXSwitchButton *m_ODEvenLoudnessBtn = nullptr;
     QLineEdit *_savePathField = nullptr;
     LXButton *_browserBtn = nullptr;
     LXButton *_closeBtn = nullptr;

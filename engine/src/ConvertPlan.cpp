@@ -473,6 +473,54 @@ void applyEncoderDefaults(AVCodecContext *enc, AVDictionary **opts, int threads)
     }
 }
 
+bool twoPassEncoder(const AVCodec *enc) {
+    return enc && isOneOf(enc->name, {"libx264", "libx265", "libvpx", "libvpx-vp9"});
+}
+
+void applyVideoRate(AVCodecContext *enc, const VideoRate &rate, AVDictionary **opts) {
+    if (rate.bitRate <= 0)
+        return;
+    const char *n = enc->codec->name;
+    av_dict_set(opts, "crf", nullptr, 0);
+    enc->flags &= ~AV_CODEC_FLAG_QSCALE;
+    enc->global_quality = 0;
+    enc->bit_rate = rate.bitRate;
+    if (rate.pass == 0 || !twoPassEncoder(enc->codec))
+        return;
+    enc->flags |= rate.pass == 1 ? AV_CODEC_FLAG_PASS1 : AV_CODEC_FLAG_PASS2;
+    const QByteArray stats = rate.statsFile.toLocal8Bit();
+    if (std::strcmp(n, "libx264") == 0) {
+        av_dict_set(opts, "stats", stats.constData(), 0);
+    } else if (std::strcmp(n, "libx265") == 0) {
+        // This libavcodec passes no pass flags to x265: its own parameters say it.
+        const AVDictionaryEntry *e = av_dict_get(*opts, "x265-params", nullptr, 0);
+        QByteArray params = e ? QByteArray(e->value) + ':' : QByteArray();
+        params += "pass=" + QByteArray::number(rate.pass) + ":stats=" + stats;
+        av_dict_set(opts, "x265-params", params.constData(), 0);
+    } else if (rate.pass == 2 && rate.stats) {
+        // Borrowed: libvpx decodes it while it opens, and the caller lets go of it then.
+        enc->stats_in = const_cast<char *>(rate.stats->constData());
+    }
+}
+
+std::optional<CrfRange> crfRange(const AVCodec *encoder) {
+    if (!encoder)
+        return std::nullopt;
+    // Beyond these ends the pictures are either no better to the eye or no longer
+    // watchable; the search stays within them.
+    const char *n = encoder->name;
+    if (std::strcmp(n, "libx264") == 0 || std::strcmp(n, "libx265") == 0)
+        return CrfRange{10, 42};
+    if (std::strcmp(n, "libsvtav1") == 0 || std::strcmp(n, "libvpx-vp9") == 0)
+        return CrfRange{10, 60};
+    return std::nullopt;
+}
+
+void applyCrf(AVCodecContext *enc, int crf, AVDictionary **opts) {
+    applyQuality(enc, Quality::High, opts);
+    av_dict_set_int(opts, "crf", crf, 0);
+}
+
 void applyQuality(AVCodecContext *enc, Quality q, AVDictionary **opts) {
     const char *n = enc->codec->name;
     const int level = q == Quality::High ? 0 : q == Quality::Middle ? 1 : 2;

@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 #include <QString>
+#include <optional>
 
 namespace fw {
 
@@ -70,6 +71,28 @@ AudioTarget audioTarget(const AVCodec *enc, const AVOutputFormat *fmt, int srcRa
 // Encoder settings for a quality level: rate control fields on the context and private
 // options in `opts`. Width, height, rate and channels must already be set.
 void applyQuality(AVCodecContext *enc, Quality q, AVDictionary **opts);
+
+// A video rate in bits per second instead of the quality setting, for an output that must
+// fit a size. Encoders that keep statistics between passes (twoPassEncoder) run twice: the
+// first pass writes them (to statsFile, or for libvpx into `stats`), the second reads them.
+struct VideoRate {
+    int pass = 0; // 0: one pass; 1, 2: first or second of two
+    int64_t bitRate = 0;
+    QString statsFile;           // x264's and x265's statistics
+    QByteArray *stats = nullptr; // libvpx's, kept in memory between the passes
+};
+bool twoPassEncoder(const AVCodec *enc);
+// Replaces applyQuality's rate control with `rate` (when its bitRate is set). libvpx's
+// statistics are lent through stats_in: set it to null once the encoder is open.
+void applyVideoRate(AVCodecContext *enc, const VideoRate &rate, AVDictionary **opts);
+// The constant-rate factors a quality target searches for an encoder, best to smallest;
+// nullopt for an encoder without one (a quality target refuses those).
+struct CrfRange {
+    int best = 0, worst = 0;
+};
+std::optional<CrfRange> crfRange(const AVCodec *encoder);
+// applyQuality with the encoder's CRF set to `crf` instead of the level's.
+void applyCrf(AVCodecContext *enc, int crf, AVDictionary **opts);
 
 // Settings every encoder gets that are not about quality: threads, speed presets for
 // the encoders whose library default is impractically slow, log silence.

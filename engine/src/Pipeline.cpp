@@ -167,12 +167,16 @@ int Track::writePacket(AVPacket *pkt, AVRational tb) {
     if (ts != AV_NOPTS_VALUE)
         positionUs = std::max(
             positionUs, av_rescale_q(ts + std::max<int64_t>(pkt->duration, 0), outStream->time_base, AV_TIME_BASE_Q));
+    const int64_t size = pkt->size;
     const int rc = _ctx.workFile ? _ctx.workFile->write(pkt) : av_interleaved_write_frame(_ctx.out, pkt);
     if (_ctx.workFile)
         av_packet_unref(pkt);
     if (rc < 0)
         return _ctx.fail(rc, QStringLiteral("cannot write the output file"));
+    if (packetsWritten == 0)
+        firstPacketBytes = size;
     ++packetsWritten;
+    bytesWritten += size;
     if (_ctx.written)
         _ctx.written();
     return 0;
@@ -298,8 +302,12 @@ int CopyTrack::handlePacket(AVPacket *pkt) {
     }
     if (type() == AVMEDIA_TYPE_VIDEO) {
         // A copy can only begin at a picture that decodes on its own.
-        if (!_sawKey && !(pkt->flags & AV_PKT_FLAG_KEY))
+        if (!_sawKey && !(pkt->flags & AV_PKT_FLAG_KEY)) {
+            if (_ctx.sample && pkt->pts != AV_NOPTS_VALUE &&
+                av_rescale_q(pkt->pts, tb, AV_TIME_BASE_Q) >= _ctx.trimStartUs)
+                bytesWritten += pkt->size;
             return 0;
+        }
         _sawKey = true;
         // Leading pictures of an open GOP that show before the cut.
         if (_ctx.trimsStart() && pkt->pts != AV_NOPTS_VALUE &&
@@ -419,20 +427,28 @@ void EncodeTrack::noteFrame(const AVFrame *frame) {
 }
 
 int EncodeTrack::encode(AVFrame *frame) {
+    if (frame && !_ctx.firstEncodeAt)
+        _ctx.firstEncodeAt = std::chrono::steady_clock::now();
     if (!frame) {
         if (_encoderFlushed)
             return 0;
         _encoderFlushed = true;
     }
+    if (frame && _meter)
+        _meter->noteSource(frame);
     int rc = avcodec_send_frame(_enc.get(), frame);
     if (rc < 0 && rc != AVERROR_EOF)
         return _ctx.fail(rc, QStringLiteral("the %1 encoder failed").arg(QLatin1String(_enc->codec->name)));
     for (;;) {
         rc = avcodec_receive_packet(_enc.get(), _pkt.get());
+        if (rc == AVERROR_EOF && _meter)
+            _meter->finish();
         if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
             return 0;
         if (rc < 0)
             return _ctx.fail(rc, QStringLiteral("the %1 encoder failed").arg(QLatin1String(_enc->codec->name)));
+        if (_meter)
+            _meter->notePacket(_pkt.get()); // before the muxer's time base replaces the encoder's
         rc = writePacket(_pkt.get(), _enc->time_base);
         av_packet_unref(_pkt.get());
         if (rc < 0)

@@ -10,6 +10,7 @@
 // graph clock minus trimStartUs, so every output starts at 0.
 #include "AvHelpers.h"
 #include "ConvertPlan.h"
+#include "QualityMeter.h"
 #include "SessionControl.h"
 
 extern "C" {
@@ -19,6 +20,7 @@ extern "C" {
 }
 
 #include <QString>
+#include <chrono>
 #include <optional>
 #include <climits>
 #include <deque>
@@ -48,6 +50,12 @@ struct PipelineContext {
     QString error;
     // After each packet written: the progress goes on while the encoders drain at the end.
     std::function<void()> written;
+    // When the first picture or sound of the kept range reached an encoder: what came
+    // before is setting up (opening, seeking), which a sample's timing leaves out.
+    std::optional<std::chrono::steady_clock::time_point> firstEncodeAt;
+    // A piece converted for an estimate: a copied stream also counts the bytes of the
+    // packets in the range that it cannot write before its first key picture.
+    bool sample = false;
     // Set for a part of a resumable conversion: packets go there, in the encoder's time
     // base, instead of to a muxer.
     WorkFileWriter *workFile = nullptr;
@@ -122,6 +130,8 @@ public:
     bool inputDone = false; // takes nothing more from the demuxer
     int64_t positionUs = 0; // output time written so far
     int64_t packetsWritten = 0;
+    int64_t bytesWritten = 0;     // of the packets' data, without the container's share
+    int64_t firstPacketBytes = 0; // for video a key picture, which a sample over-represents
     // Packets the demuxer gave this stream, and what of them proved sound: decoded
     // pictures or sound, or for a copy packets that hold data.
     Coverage sent, sound;
@@ -191,6 +201,8 @@ protected:
     int64_t _framesDecoded = 0;
     int _decodeErrors = 0;
     bool _encoderFlushed = false;
+    // Set by tracks whose output is measured against what they feed the encoder.
+    std::unique_ptr<QualityMeter> _meter;
 };
 
 struct VideoSetup {
@@ -206,13 +218,20 @@ struct VideoSetup {
     // An HDR source's mastering display and light levels, passed on where HDR is kept.
     std::optional<AVMasteringDisplayMetadata> mastering;
     std::optional<AVContentLightMetadata> lightLevel;
+    VideoRate rate; // instead of `quality` when its bit rate is set
+    // The encoder's constant-rate factor, in place of the quality level (a quality target).
+    std::optional<int> crf;
 };
 
 class VideoTrack final : public EncodeTrack {
 public:
     using EncodeTrack::EncodeTrack;
     int setup(const VideoSetup &setup);
+    int finish(bool inputEnded) override;
     const VideoTarget &target() const { return _target; }
+    const AVCodec *encoder() const { return _setup.encoder; }
+    // SSIM and PSNR of what the encoder made against what it was given; after finish().
+    std::optional<MeasuredQuality> measuredQuality() const { return _meter ? _meter->result() : std::nullopt; }
 
 private:
     int filterFrame(AVFrame *frame) override;
@@ -232,6 +251,14 @@ private:
     int64_t _frameDuration = 1; // in inStream->time_base
 };
 
+// Even loudness: what the measuring pass found and what the sound is to become.
+struct LoudnessPlan {
+    double targetLufs = 0;     // 0: the level is left alone
+    double measuredLufs = 0;   // integrated loudness of the kept range
+    double measuredPeakDb = 0; // its true peak, dBTP
+    double gainDb() const { return targetLufs - measuredLufs; }
+};
+
 struct AudioSetup {
     const AVCodec *encoder = nullptr;
     Quality quality = Quality::High;
@@ -246,19 +273,56 @@ public:
     int setup(const AudioSetup &setup);
     int sampleRate() const { return _target.sampleRate; }
     int channels() const { return _target.layout.nb_channels; }
+    // The first of even loudness's two passes: reads the kept range of this track's stream
+    // through a second reader of `path`, shaped as the encoder will get it (trim, volume,
+    // rate, channels), and measures it by EBU R128. The gain is then applied by the
+    // conversion itself. `progress` gets 0..1 of the range read. Pausable and cancellable.
+    int measureLoudness(const QString &path, double targetLufs, const std::function<void(double)> &progress);
+    const LoudnessPlan &loudness() const { return _loudness; }
 
 private:
     int filterFrame(AVFrame *frame) override;
     int drainGraph(bool flushing) override;
     int buildGraph(const AVFrame *frame);
+    // The chain between the source and the sink: trim, volume, loudness gain, format.
+    // `measuring`: no loudness gain, ebur128 at the end instead. Makes `graph` anew.
+    int buildChain(FilterGraphPtr &graph, const AVFrame *frame, bool measuring, AVFilterContext **src,
+                   AVFilterContext **sink);
 
     AudioSetup _setup;
     AudioTarget _target;
+    LoudnessPlan _loudness;
     AVSampleFormat _encFmt = AV_SAMPLE_FMT_NONE;
     int _graphRate = 0, _graphFmt = -1;
     AVChannelLayout _graphLayout{};
     int64_t _nextPts = AV_NOPTS_VALUE;    // in the input's 1/rate, to fill missing timestamps
     int64_t _nextOutPts = AV_NOPTS_VALUE; // in the encoder's 1/rate
+};
+
+// A subtitle track kept as a track: copied, or turned into the text codec the container
+// takes (SubRip into MP4's timed text). Cues outside the kept range are dropped, those
+// across its ends cut to it, all moved onto the output's clock like the other streams.
+// Subtitles are sparse: a track may go quiet for minutes, so it neither holds the read loop
+// open at a trimmed end nor counts towards the judged coverage.
+class SubtitleTrack final : public Track {
+public:
+    using Track::Track;
+    // `encoder` null: copied as it is.
+    int setup(const AVCodec *encoder);
+    int handlePacket(AVPacket *pkt) override;
+    int finish(bool) override { return 0; }
+    bool copies() const override { return !_enc; }
+    // A cue that begins before a trimmed start and shows into the kept range lies before
+    // the point the reader seeks to. A second reader brings those (and only those) here
+    // before the read loop; the loop's own packets then give the cues from the start on.
+    void beginLeadIn() { _leadIn = true; }
+    int handleLeadIn(AVPacket *pkt) { return take(pkt, true); }
+
+private:
+    int take(AVPacket *pkt, bool fromLeadIn);
+    int convert(AVPacket *pkt, int64_t startUs, int64_t durationUs);
+    CodecContextPtr _dec, _enc;
+    bool _leadIn = false;
 };
 
 } // namespace fw

@@ -153,7 +153,8 @@ bool Resumable::prepare(bool afresh) {
     QString why;
     Transcoder surveyor(_req, _control, {});
     if (!surveyor.survey(&_survey, &why) || !_survey.encodesVideo || _survey.changesRate ||
-        _survey.frameRate.num <= 0 || _survey.frameRate.den <= 0 || _survey.lengthUs <= 0)
+        _survey.frameRate.num <= 0 || _survey.frameRate.den <= 0 || _survey.lengthUs <= 0 ||
+        _survey.keepsSubtitleTracks)
         return false;
     const AVRational frameTime = av_inv_q(_survey.frameRate);
     _framesPerPart = std::max<int64_t>(1, av_rescale_q(kPartUs, AV_TIME_BASE_Q, frameTime));
@@ -212,11 +213,27 @@ bool Resumable::prepare(bool afresh) {
 }
 
 bool Resumable::runPass(ConvertRequest request, double from, double to, QString *error) {
+    const bool videoPart = request.pass == WorkPass::VideoPart;
     Transcoder pass(std::move(request), _control, [&](double p) {
         if (_progress)
             _progress(from + (to - from) * std::clamp(p, 0.0, 100.0) / 100.0);
     });
-    return pass.run(error);
+    const bool ok = pass.run(error);
+    if (ok && videoPart)
+        _measured.push_back(pass.measuredQuality());
+    return ok;
+}
+
+std::optional<MeasuredQuality> Resumable::measuredQuality() const {
+    if (_measured.size() != size_t(_count))
+        return std::nullopt;
+    std::vector<MeasuredQuality> parts;
+    for (const auto &m : _measured) {
+        if (!m)
+            return std::nullopt;
+        parts.push_back(*m);
+    }
+    return combineMeasured(parts);
 }
 
 bool Resumable::run(QString *error) {

@@ -17,8 +17,10 @@
 // again when it was interrupted before its end.
 //
 // What resumes: conversions that re-encode the video at the source's frame rate and are at
-// least two parts long. Copies, audio-only conversions and frame-rate changes (whose
-// frames would not fall on the same part edges) are written in one piece as before.
+// least two parts long. Copies, audio-only conversions, frame-rate changes (whose frames
+// would not fall on the same part edges) and conversions that keep subtitle tracks (a
+// work file holds one stream, and the join carries the picture and the sound only) are
+// written in one piece as before.
 // Internal to engine/.
 #include "Transcoder.h"
 
@@ -66,6 +68,13 @@ public:
     bool run(QString *error);
     // The join's writer, whose output file the session checks and removes on failure.
     const Transcoder *joiner() const { return _joiner.get(); }
+    // What the output lacks that the input had, as a conversion in one piece would say.
+    QStringList notes() const { return _survey.notes; }
+    // The picture's likeness to its source over the whole file, combined from the parts'
+    // own measurements; nothing when any part was encoded by an earlier run (its figures
+    // went with that run, and a figure for the parts of this run alone would pass for the
+    // whole file's) or when a part could not be measured.
+    std::optional<MeasuredQuality> measuredQuality() const;
     // Removes the work folder (a finished, stopped or failed conversion).
     void discard();
 
@@ -93,6 +102,8 @@ private:
     WorkJournal _journal;
     bool _resumed = false;
     std::unique_ptr<Transcoder> _joiner;
+    // This run's measurements of its parts, and whether every part was encoded by it.
+    std::vector<std::optional<MeasuredQuality>> _measured;
 };
 
 } // namespace fw

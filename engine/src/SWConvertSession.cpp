@@ -1,8 +1,10 @@
 #include "framewheel/SWConvertSession.h"
 
 #include "ConvertPlan.h"
+#include "QualitySearch.h"
 #include "Resumable.h"
 #include "SessionControl.h"
+#include "SizeFit.h"
 #include "Transcoder.h"
 
 #include <foundation/Files.h>
@@ -44,11 +46,28 @@ QStringList SWConvertOption::offeredCodecNames(bool video) {
     return out;
 }
 
+namespace {
+// The fields up to the thread count, which the first saved lists were made with.
+constexpr int kFieldsOfStoredLists = 24;
+} // namespace
+
 QString SWConvertOption::fingerprint() const {
+    // Finished rows of saved lists keep digests of this text. The fields there were when
+    // the first lists were saved are written by position; a field added since is written by
+    // its name, and only when it is not at its initial value, so a row converted before it
+    // came keeps its digest and two late fields never read as each other.
+    static const SWConvertOption initial;
+    QStringList initialText;
+    initial.visitFields([&initialText](const char *, const auto &field, bool) { initialText << fieldText(field); });
     QStringList parts;
-    visitFields([&parts](const char *, const auto &field, bool choice) {
-        if (choice)
-            parts << fieldText(field);
+    int at = 0;
+    visitFields([&](const char *name, const auto &field, bool choice) {
+        const QString text = fieldText(field);
+        if (choice && at < kFieldsOfStoredLists)
+            parts << text;
+        else if (choice && text != initialText.at(at))
+            parts << QString::fromLatin1(name) + QLatin1Char('=') + text;
+        ++at;
     });
     return parts.join(QChar(0x1f));
 }
@@ -61,7 +80,9 @@ struct SWConvertSession::Impl {
     std::atomic<SWResume> resume{SWResume::Off};
     mutable std::mutex m; // guards the strings below
     QString input, output, pluginSubtitle, lastError;
+    QStringList notes;
     SWConvertOutcome outcome = SWConvertOutcome::NotRun;
+    SWConvertResult result;
 };
 
 namespace {
@@ -189,6 +210,16 @@ QString SWConvertSession::lastError() const {
     return _d->lastError;
 }
 
+QStringList SWConvertSession::notes() const {
+    std::lock_guard lock(_d->m);
+    return _d->notes;
+}
+
+SWConvertResult SWConvertSession::result() const {
+    std::lock_guard lock(_d->m);
+    return _d->result;
+}
+
 SWConvertOutcome SWConvertSession::outcome() const {
     std::lock_guard lock(_d->m);
     return _d->outcome;
@@ -278,30 +309,91 @@ bool SWConvertSession::start() {
     ProgressTarget target{this, _d->delegate.load()};
     fw::ProgressMeter meter(_d->control, &reportProgress, &target);
     meter.begin();
-    const fw::ConvertRequest request{input, output, partial, subtitle, _option};
-    const auto progress = [&meter](double p) { meter.update(p); };
+    fw::ConvertRequest request{input, output, partial, subtitle, _option, {}, false, std::nullopt};
+    // Kept work applies to a conversion made in one pass over its range: a size limit and a
+    // quality target pass over the whole range several times, and begin afresh after an
+    // interruption. What an earlier run left that this one will not take up goes (its
+    // settings or its source changed; a live conversion's is left alone).
     std::optional<fw::Resumable> work;
     if (const SWResume mode = _d->resume.load(); mode != SWResume::Off) {
-        work.emplace(request, _d->control, progress);
-        if (!work->prepare(mode == SWResume::Afresh))
-            work.reset();
-        else if (work->resumed() && target.delegate)
-            target.delegate->sessionResumed(this, work->keptPercent());
+        if (_option.maxSizeBytes() <= 0 && _option.targetSsim() <= 0) {
+            work.emplace(request, _d->control, [&meter](double p) { meter.update(p); });
+            if (!work->prepare(mode == SWResume::Afresh))
+                work.reset();
+            else if (work->resumed() && target.delegate)
+                target.delegate->sessionResumed(this, work->keptPercent());
+        }
+        if (!work)
+            fw::Resumable::remove(foundation::Files::workPathFor(output));
     }
-    std::unique_ptr<fw::Transcoder> whole;
     QString error;
-    bool ok = false;
-    const fw::Transcoder *writer = nullptr;
-    if (work) {
+    bool ok = true;
+    // What the pass that wrote the output left: its file's identity, what it lacks, and
+    // how like its source it measured.
+    bool opened = false;
+    dev_t outDev = 0;
+    ino_t outIno = 0;
+    QStringList notes;
+    std::optional<fw::MeasuredQuality> measured;
+    std::optional<int> crf;
+    if (_option.maxSizeBytes() > 0 && _option.targetSsim() > 0) {
+        ok = false;
+        error = QStringLiteral("a size limit and a quality target cannot be combined; choose one");
+    } else if (_option.maxSizeBytes() > 0) {
+        fw::SizeFitter fitter(std::move(request), _d->control, [&meter](double p) { meter.update(p); });
+        ok = fitter.run(&error);
+        opened = fitter.outputOpened();
+        outDev = fitter.outputDevice();
+        outIno = fitter.outputInode();
+        notes = fitter.notes();
+        measured = fitter.measuredQuality();
+    } else if (work) {
         ok = work->run(&error);
-        writer = work->joiner();
+        if (const fw::Transcoder *joiner = work->joiner(); joiner && joiner->outputOpened()) {
+            opened = true;
+            outDev = joiner->outputDevice();
+            outIno = joiner->outputInode();
+        }
+        notes = work->notes();
+        measured = work->measuredQuality();
     } else {
-        whole = std::make_unique<fw::Transcoder>(request, _d->control, progress);
-        ok = whole->run(&error);
-        writer = whole.get();
+        // With a quality target, the search comes first and takes its share of the progress.
+        std::optional<fw::QualitySearch> search;
+        double searchShare = 0;
+        if (_option.targetSsim() > 0) {
+            search.emplace(request, _d->control, [&](double p) { meter.update(p * search->share()); });
+            ok = search->run(&error);
+            searchShare = search->share();
+            crf = search->crf();
+        }
+        // The file is made once, and once more when a quality target's search missed.
+        for (int attempt = 0; ok && attempt < 2; ++attempt) {
+            fw::ConvertRequest r = request;
+            r.crf = crf;
+            fw::Transcoder transcoder(std::move(r), _d->control, [&meter, searchShare](double p) {
+                meter.update(searchShare * 100 + (1 - searchShare) * p);
+            });
+            ok = transcoder.run(&error);
+            if (transcoder.outputOpened()) {
+                opened = true;
+                outDev = transcoder.outputDevice();
+                outIno = transcoder.outputInode();
+            }
+            notes = transcoder.notes();
+            measured = ok ? transcoder.measuredQuality() : std::nullopt;
+            const std::optional<int> better =
+                ok && search && measured ? search->correction(measured->ssim) : std::nullopt;
+            if (!better)
+                break;
+            foundation::Log::debug(QStringLiteral("%1 measured SSIM %2 at CRF %3; again at CRF %4")
+                                       .arg(output)
+                                       .arg(measured->ssim, 0, 'f', 4)
+                                       .arg(*crf)
+                                       .arg(*better));
+            crf = better;
+        }
     }
-    if (ok && writer && writer->outputOpened() &&
-        (writer->outputDevice() != part.dev || writer->outputInode() != part.ino)) {
+    if (ok && opened && (outDev != part.dev || outIno != part.ino)) {
         ok = false;
         error = QStringLiteral("the partial output file was replaced while it was written");
     }
@@ -315,12 +407,38 @@ bool SWConvertSession::start() {
     if (work && (ok || !_d->control.cancelled() || !_d->keepWork.load()))
         work->discard();
     if (!ok) {
-        const bool opened = writer && writer->outputOpened();
-        removeOutput(opened, opened ? writer->outputDevice() : 0, opened ? writer->outputInode() : 0);
+        removeOutput(opened, outDev, outIno);
         if (_d->control.cancelled())
             return finishWith(SWConvertOutcome::Cancelled);
         return fail(error.isEmpty() ? QStringLiteral("conversion failed") : error);
     }
     meter.finish();
+    {
+        std::lock_guard lock(_d->m);
+        _d->notes = notes;
+        if (measured) {
+            _d->result.ssim = measured->ssim;
+            _d->result.psnrDb = measured->psnrDb;
+            _d->result.framesMeasured = measured->frames;
+        }
+        _d->result.crf = crf;
+    }
     return finishWith(SWConvertOutcome::Done);
+}
+
+SWConvertEstimate SWConvertSession::estimate() {
+    fw::ConvertRequest request;
+    {
+        std::lock_guard lock(_d->m);
+        request.input = _d->input;
+        request.output = _d->output;
+        request.pluginSubtitle = _d->pluginSubtitle;
+    }
+    request.option = _option;
+    if (request.input.isEmpty() || request.output.isEmpty()) {
+        SWConvertEstimate none;
+        none.error = QStringLiteral("no input or output file");
+        return none;
+    }
+    return fw::estimateConversion(request, _d->control);
 }

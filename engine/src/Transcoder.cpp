@@ -52,6 +52,20 @@ bool isBitmapSubtitle(AVCodecID id) {
     return d && (d->props & AV_CODEC_PROP_BITMAP_SUB);
 }
 
+bool isTextSubtitle(AVCodecID id) {
+    const AVCodecDescriptor *d = avcodec_descriptor_get(id);
+    return d && (d->props & AV_CODEC_PROP_TEXT_SUB);
+}
+
+// Tracks only in the containers people keep subtitle tracks in; the others (AVI, the
+// MPEG program streams of the disc formats, audio files) keep none.
+bool keepsSubtitleTracks(const AVOutputFormat *fmt) {
+    return isOneOf(fmt->name, {"matroska", "webm"}) || movFamily(fmt);
+}
+
+// A track that is not a subtitle one is what the read loop waits for and the judge counts.
+bool isSubtitle(const Track &t) { return t.type() == AVMEDIA_TYPE_SUBTITLE; }
+
 int clampDim(uint64_t v) { return v > 16384 ? 16384 : static_cast<int>(v); }
 
 bool isHdrTransfer(AVColorTransferCharacteristic trc) {
@@ -103,6 +117,7 @@ Transcoder::Transcoder(ConvertRequest request, SessionControl &control, Progress
     : _req(std::move(request)), _opt(_req.option), _control(control), _progress(std::move(progress)) {
     _ctx.control = &_control;
     _ctx.threads = _opt.threadCount();
+    _ctx.sample = _req.sample;
     _ctx.written = [this] {
         if (_progress)
             _progress(percentDone());
@@ -136,7 +151,11 @@ bool Transcoder::run(QString *error) {
         rc = setUpOutput();
     }
     if (rc >= 0)
+        rc = measureLoudness();
+    if (rc >= 0)
         rc = openOutputFile();
+    if (rc >= 0)
+        rc = subtitleLeadIn();
     if (rc >= 0)
         rc = readLoop(&inputEnded);
     if (rc >= 0)
@@ -153,7 +172,37 @@ bool Transcoder::run(QString *error) {
         return false;
     }
     error->clear();
+    for (const QString &note : _notes)
+        foundation::Log::line(QStringLiteral("%1 -> %2: %3").arg(_req.input, _req.output, note));
     return true;
+}
+
+TranscodeTally Transcoder::tally() const {
+    TranscodeTally t;
+    t.lengthUs = _totalUs;
+    t.firstEncodeAt = _ctx.firstEncodeAt;
+    for (const auto &track : _tracks) {
+        if (track->type() == AVMEDIA_TYPE_AUDIO) {
+            t.audioBytes += track->bytesWritten;
+            continue;
+        }
+        t.videoBytes += track->bytesWritten;
+        t.videoFirstPacketBytes = track->firstPacketBytes;
+        if (const auto *v = dynamic_cast<const VideoTrack *>(track.get())) {
+            t.width = v->target().width;
+            t.height = v->target().height;
+            t.fps = av_q2d(v->target().frameRate);
+            t.videoEncoder = v->encoder();
+        }
+    }
+    return t;
+}
+
+std::optional<MeasuredQuality> Transcoder::measuredQuality() const {
+    for (const auto &t : _tracks)
+        if (const auto *v = dynamic_cast<const VideoTrack *>(t.get()))
+            return v->measuredQuality();
+    return std::nullopt;
 }
 
 int Transcoder::openInputFile() {
@@ -240,6 +289,9 @@ int Transcoder::selectStreams() {
                 isBitmapSubtitle(in->streams[asked]->codecpar->codec_id) ? SubtitleKind::Bitmap : SubtitleKind::Text;
         }
     }
+    // A part of a resumable conversion holds its one stream only.
+    if (_video >= 0 && _req.pass == WorkPass::Whole)
+        chooseKeptSubtitles();
     if (_video < 0 && _audio < 0) {
         if (QLatin1String(_fmt->name) == QLatin1String("dv"))
             return refuse(QStringLiteral("a DV file needs a video stream"));
@@ -250,6 +302,34 @@ int Transcoder::selectStreams() {
     if (_video >= 0)
         _rotation = streamRotation(in->streams[_video]);
     return 0;
+}
+
+void Transcoder::chooseKeptSubtitles() {
+    if (!keepsSubtitleTracks(_fmt))
+        return;
+    const AVFormatContext *in = _in.get();
+    // The container's own text codec: MP4's timed text, WebM's WebVTT, Matroska's ASS.
+    const AVCodecID textCodec = movFamily(_fmt)                 ? AV_CODEC_ID_MOV_TEXT
+                                : isOneOf(_fmt->name, {"webm"}) ? AV_CODEC_ID_WEBVTT
+                                                                : AV_CODEC_ID_ASS;
+    const AVCodec *textEncoder = avcodec_find_encoder(textCodec);
+    for (unsigned i = 0; i < in->nb_streams; ++i) {
+        if (!streamIsOfType(in, int(i), AVMEDIA_TYPE_SUBTITLE) || int(i) == _subtitle)
+            continue;
+        const AVCodecID id = in->streams[i]->codecpar->codec_id;
+        // MP4 can carry DVD pictures ('mp4s'), but next to no player shows them.
+        const bool fits = containerAccepts(_fmt, id) && !(movFamily(_fmt) && isBitmapSubtitle(id));
+        if (fits) {
+            _keptSubtitles.push_back({int(i), nullptr});
+        } else if (isTextSubtitle(id) && textEncoder && avcodec_find_decoder(id)) {
+            _keptSubtitles.push_back({int(i), textEncoder});
+        } else {
+            _notes << QStringLiteral("subtitle stream %1 (%2) left out: the %3 container cannot hold %4 subtitles")
+                          .arg(i)
+                          .arg(QLatin1String(avcodec_get_name(id)), QLatin1String(_fmt->name),
+                               isBitmapSubtitle(id) ? QStringLiteral("picture") : QStringLiteral("these"));
+        }
+    }
 }
 
 void Transcoder::computeClock() {
@@ -403,7 +483,9 @@ void Transcoder::seekToStart() {
 }
 
 bool Transcoder::canCopyVideo() const {
-    if (!_opt.auto_streamcopy() || _video < 0 || _subtitleKind != SubtitleKind::None)
+    // A quality target is met by encoding; a copy keeps whatever quality it had.
+    if (!_opt.auto_streamcopy() || _opt.targetSsim() > 0 || _req.crf || _video < 0 ||
+        _subtitleKind != SubtitleKind::None)
         return false;
     const AVStream *st = _in->streams[_video];
     const AVCodecParameters *par = st->codecpar;
@@ -443,7 +525,8 @@ bool Transcoder::canCopyVideo() const {
 
 bool Transcoder::canCopyAudio() const {
     // A copy cuts at packet edges; a trimmed start wants sample accuracy.
-    if (!_opt.auto_streamcopy() || _audio < 0 || _startTrimmed)
+    // Even loudness changes the level, so the sound is encoded.
+    if (!_opt.auto_streamcopy() || _audio < 0 || _startTrimmed || _opt.evensLoudness())
         return false;
     const AVCodecParameters *par = _in->streams[_audio]->codecpar;
     const AVCodecID id = par->codec_id;
@@ -582,11 +665,12 @@ int Transcoder::setUpOutput() {
     // A video part is always encoded: the parts are planned only for such conversions, and
     // a copy could not begin each part on a key picture of the output.
     _videoCopy = _req.pass != WorkPass::VideoPart && canCopyVideo();
-    if (_videoCopy && _startTrimmed)
+    // A sample copies from the first key picture in its range, as the whole file would.
+    if (_videoCopy && _startTrimmed && !_req.sample)
         _videoCopy = keyframeAtStart(); // frame accuracy wins over copying
     // With reordered pictures (B-frames) a copy can only end exactly where a key picture
     // begins the next group; any other end cut inside the file is encoded.
-    if (_videoCopy && _in->streams[_video]->codecpar->video_delay > 0 && _opt.recording_time() > 0) {
+    if (_videoCopy && !_req.sample && _in->streams[_video]->codecpar->video_delay > 0 && _opt.recording_time() > 0) {
         const int64_t askedEnd = std::max<int64_t>(0, _opt.start_time()) + _opt.recording_time();
         const int64_t fileLength = _in->duration > 0 ? _in->duration : INT64_MAX;
         if (askedEnd < fileLength - 20000) {
@@ -612,10 +696,12 @@ int Transcoder::setUpOutput() {
             if (!vs.encoder)
                 return refuse(QStringLiteral("no video encoder for the %1 container").arg(QLatin1String(_fmt->name)));
             vs.quality = quality;
+            vs.crf = _req.crf;
             vs.requestWidth = clampDim(_opt.width());
             vs.requestHeight = clampDim(_opt.height());
             vs.requestRate = {_opt.frameRateNum(), _opt.frameRateDen()};
             vs.rotation = _rotation;
+            vs.rate = _req.rate;
             if (isHdrTransfer(st->codecpar->color_trc))
                 findHdrMetadata(_req.input, st, {&SessionControl::interrupt, &_control}, vs);
             if (_subtitleKind == SubtitleKind::Text) {
@@ -662,22 +748,35 @@ int Transcoder::setUpOutput() {
             auto t = std::make_unique<AudioTrack>(_ctx, st);
             if ((rc = t->setup(as)) < 0)
                 return rc;
+            _audioTrack = t.get();
             _tracks.push_back(std::move(t));
         }
         _trackFor[_audio] = _tracks.back().get();
     }
+    for (const KeptSubtitle &k : _keptSubtitles) {
+        auto t = std::make_unique<SubtitleTrack>(_ctx, _in->streams[k.stream]);
+        if ((rc = t->setup(k.encoder)) < 0)
+            return rc;
+        _trackFor[k.stream] = t.get();
+        _tracks.push_back(std::move(t));
+    }
+    // Measuring reads only the sound and runs many times faster than encoding pictures;
+    // next to sound alone it takes about a third of the time.
+    if (_audioTrack && _opt.evensLoudness())
+        _measureShare = _video >= 0 && !_videoCopy ? 0.1 : 0.35;
     // The demuxer can skip what nobody reads.
     for (unsigned i = 0; i < _in->nb_streams; ++i)
         if (!_trackFor[i] && !(_bitmapSubs && int(i) == _subtitle))
             _in->streams[i]->discard = AVDISCARD_ALL;
-    foundation::Log::debug(QStringLiteral("convert %1 -> %2 [%3]: video %4, audio %5")
+    foundation::Log::debug(QStringLiteral("convert %1 -> %2 [%3]: video %4, audio %5, subtitle tracks %6")
                                .arg(_req.input, _req.output, QLatin1String(_fmt->name))
                                .arg(_video < 0   ? "none"
                                     : _videoCopy ? "copy"
                                                  : "encode")
                                .arg(_audio < 0   ? "none"
                                     : _audioCopy ? "copy"
-                                                 : "encode"));
+                                                 : "encode")
+                               .arg(_keptSubtitles.size()));
     return 0;
 }
 
@@ -731,12 +830,68 @@ double Transcoder::percentDone() const {
             pos = std::max(pos, t->positionUs);
     if (pos < 0)
         pos = reachedUs();
-    if (_totalUs > 0)
-        return 100.0 * double(pos) / double(_totalUs);
-    // Unknown length: how far into the file the demuxer is.
-    AVIOContext *pb = _in->pb;
-    const int64_t size = pb ? avio_size(pb) : -1;
-    return size > 0 ? 100.0 * double(avio_tell(pb)) / double(size) : 0.0;
+    double percent = 0;
+    if (_totalUs > 0) {
+        percent = 100.0 * double(pos) / double(_totalUs);
+    } else {
+        // Unknown length: how far into the file the demuxer is.
+        AVIOContext *pb = _in->pb;
+        const int64_t size = pb ? avio_size(pb) : -1;
+        percent = size > 0 ? 100.0 * double(avio_tell(pb)) / double(size) : 0.0;
+    }
+    // The measuring pass of even loudness came first.
+    return 100.0 * _measureShare + (1.0 - _measureShare) * percent;
+}
+
+int Transcoder::measureLoudness() {
+    if (!_audioTrack || !_opt.evensLoudness())
+        return 0;
+    return _audioTrack->measureLoudness(_req.input, _opt.loudnessTarget(), [this](double done) {
+        if (_progress)
+            _progress(100.0 * _measureShare * done);
+    });
+}
+
+int Transcoder::subtitleLeadIn() {
+    if (!_startTrimmed || _keptSubtitles.empty())
+        return 0;
+    // Longer than any cue a film shows; bounds what is read again of a long file.
+    constexpr int64_t kLongestCueUs = 60'000'000;
+    QString err;
+    AVIOInterruptCB cb{&SessionControl::interrupt, &_control};
+    _control.setDeadline(SessionControl::Clock::now() + kOpenTimeout);
+    InputContextPtr in = openInput(_req.input, cb, &err, false);
+    _control.clearDeadline();
+    if (!in || in->nb_streams != _in->nb_streams)
+        return _control.cancelled() ? AVERROR_EXIT : 0; // the cues across the start are lost, nothing else
+    for (unsigned i = 0; i < in->nb_streams; ++i)
+        in->streams[i]->discard = AVDISCARD_ALL;
+    for (const KeptSubtitle &k : _keptSubtitles) {
+        in->streams[k.stream]->discard = AVDISCARD_DEFAULT;
+        static_cast<SubtitleTrack *>(_trackFor[k.stream])->beginLeadIn();
+    }
+    const int64_t from = _ctx.trimStartUs + _ctx.clockOffsetUs - kLongestCueUs;
+    if (from > 0)
+        avformat_seek_file(in.get(), -1, INT64_MIN, from, from, 0);
+    PacketPtr pkt = makePacket();
+    if (!pkt)
+        return fail(AVERROR(ENOMEM), QStringLiteral("out of memory"));
+    while (av_read_frame(in.get(), pkt.get()) >= 0) {
+        if (!_control.checkpoint())
+            return AVERROR_EXIT;
+        const AVStream *st = in->streams[pkt->stream_index];
+        const int64_t ts = pkt->pts != AV_NOPTS_VALUE ? pkt->pts : pkt->dts;
+        // Files keep their streams in time order: past the start, the rest is the loop's.
+        if (ts != AV_NOPTS_VALUE &&
+            av_rescale_q(ts, st->time_base, AV_TIME_BASE_Q) - _ctx.clockOffsetUs >= _ctx.trimStartUs)
+            break;
+        Track *t = _trackFor[pkt->stream_index];
+        const int rc = t && isSubtitle(*t) ? static_cast<SubtitleTrack *>(t)->handleLeadIn(pkt.get()) : 0;
+        av_packet_unref(pkt.get());
+        if (rc < 0)
+            return rc;
+    }
+    return 0;
 }
 
 int Transcoder::readLoop(bool *inputEnded) {
@@ -746,7 +901,8 @@ int Transcoder::readLoop(bool *inputEnded) {
     for (;;) {
         if (!_control.checkpoint())
             return AVERROR_EXIT;
-        if (std::all_of(_tracks.begin(), _tracks.end(), [](const auto &t) { return t->inputDone; }))
+        // A subtitle track may hold no cue after the kept range: it never says it is done.
+        if (std::all_of(_tracks.begin(), _tracks.end(), [](const auto &t) { return t->inputDone || isSubtitle(*t); }))
             return 0;
         int rc = 0;
         if (!_pending.empty()) {
@@ -810,12 +966,15 @@ int Transcoder::finishTracks(bool inputEnded) {
     for (const auto &t : _tracks) {
         if (const QString why = t->unusable(); !why.isEmpty())
             return refuse(QStringLiteral("the input cannot be converted: %1").arg(why));
-        written += t->packetsWritten;
+        if (!isSubtitle(*t))
+            written += t->packetsWritten;
         if (const auto *enc = dynamic_cast<const EncodeTrack *>(t.get());
             enc && enc->framesDecoded() == 0 && t->type() == AVMEDIA_TYPE_VIDEO && !_startTrimmed)
             return refuse(QStringLiteral("the video could not be decoded"));
     }
-    if (written == 0 && !_req.mayBeEmpty)
+    // A piece of a copied stream may hold no key picture to begin at; its bytes were counted.
+    // A video part at the very end may hold nothing: the stated length ran a little long.
+    if (written == 0 && !_req.sample && !_req.mayBeEmpty)
         return refuse(_startTrimmed ? QStringLiteral("nothing to convert in the chosen range")
                                     : QStringLiteral("the input could not be decoded"));
     return 0;
@@ -824,7 +983,8 @@ int Transcoder::finishTracks(bool inputEnded) {
 int64_t Transcoder::reachedUs() const {
     int64_t pos = 0;
     for (const auto &t : _tracks)
-        pos = std::max(pos, t->positionUs);
+        if (!isSubtitle(*t))
+            pos = std::max(pos, t->positionUs);
     return pos;
 }
 
@@ -833,8 +993,11 @@ int Transcoder::checkInputLength(bool inputEnded) {
     const auto slack = [](int64_t of) { return std::max<int64_t>(kShortInputSlackUs, of / 20); };
     // Packets that came and did not prove sound: overwritten or undecodable stretches.
     // Before the input's end only what lies before the last sound part is judged; the
-    // rest may still sit in a decoder.
+    // rest may still sit in a decoder. Subtitles are not judged: a few cues over a long
+    // film cover next to nothing of it, and their gaps are no damage.
     for (const auto &t : _tracks) {
+        if (isSubtitle(*t))
+            continue;
         const int64_t until = inputEnded ? INT64_MAX : t->sound.endUs();
         const int64_t lost = t->sent.notIn(t->sound, until);
         if (lost > slack(t->sent.coveredUs()))
@@ -849,7 +1012,8 @@ int Transcoder::checkInputLength(bool inputEnded) {
     // any time. Holes under a second are stills and jitter.
     int64_t reached = 0;
     for (const auto &t : _tracks)
-        reached = std::max(reached, std::min(t->sound.coveredUs(kShortInputSlackUs), _totalUs));
+        if (!isSubtitle(*t))
+            reached = std::max(reached, std::min(t->sound.coveredUs(kShortInputSlackUs), _totalUs));
     if (_totalUs - reached <= slack(_totalUs))
         return 0;
     return refuse(QStringLiteral("the input ends after %1 s of the %2 s it states: it is cut short or damaged")
@@ -917,6 +1081,8 @@ bool Transcoder::survey(Survey *out, QString *error) {
     out->hasSound = _audio >= 0;
     out->soundStream = _audio;
     out->lengthUs = _lengthPromised ? _totalUs : 0;
+    out->keepsSubtitleTracks = !_keptSubtitles.empty();
+    out->notes = _notes;
     if (_video < 0 || canCopyVideo())
         return true;
     AVStream *st = _in->streams[_video];

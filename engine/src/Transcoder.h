@@ -8,7 +8,10 @@
 
 #include "framewheel/SWConvertSession.h"
 
+#include <QStringList>
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <sys/types.h>
 
 namespace fw {
@@ -23,6 +26,10 @@ struct ConvertRequest {
     QString writeTo; // where the bytes go (the partial file beside it, or a work file)
     QString pluginSubtitle;
     SWConvertOption option;
+    VideoRate rate;      // a size limit's video rate and pass; none: the option's quality
+    bool sample = false; // a piece for an estimate: a copy may begin at its first key picture
+    // The video encoder's constant-rate factor, chosen by a quality target's search.
+    std::optional<int> crf;
     WorkPass pass = WorkPass::Whole;
     // A video part at the very end may hold nothing: the stated length ran a little long.
     bool mayBeEmpty = false;
@@ -35,7 +42,9 @@ struct Survey {
     int soundStream = -1;     // the input's audio stream a conversion in one piece would take
     bool changesRate = false; // the output's frame rate differs from the source's
     AVRational frameRate{0, 0};
-    int64_t lengthUs = 0; // of what is converted, as the file promises it; 0 when unknown
+    int64_t lengthUs = 0;             // of what is converted, as the file promises it; 0 when unknown
+    bool keepsSubtitleTracks = false; // subtitle tracks go into the output beside the picture
+    QStringList notes;                // what the output will lack (see notes())
 };
 
 // The finished parts, joined by stream copy into the output file.
@@ -44,6 +53,17 @@ struct JoinPlan {
     QString sound;          // empty when there is none
     AVRational frameRate{0, 0};
     int64_t framesPerPart = 0;
+};
+
+// What a run wrote, for fitting a size and for estimates.
+struct TranscodeTally {
+    int64_t videoBytes = 0, audioBytes = 0; // the streams' packets
+    int64_t videoFirstPacketBytes = 0;
+    int64_t lengthUs = 0; // of the range converted, as the file states it
+    int width = 0, height = 0;
+    double fps = 0;
+    const AVCodec *videoEncoder = nullptr; // null when the video was copied or left out
+    std::optional<std::chrono::steady_clock::time_point> firstEncodeAt;
 };
 
 class Transcoder {
@@ -66,14 +86,23 @@ public:
     // Set once the output file has been created or truncated; its identity then, so
     // that a clean-up removes this file and no other.
     bool outputOpened() const { return _outputOpened; }
+    TranscodeTally tally() const;
+    // The re-encoded video's likeness to its source, after a successful run(); nothing when
+    // the video was copied or left out.
+    std::optional<MeasuredQuality> measuredQuality() const;
     dev_t outputDevice() const { return _outDev; }
     ino_t outputInode() const { return _outIno; }
+    // What the output lacks that the input had (see SWConvertSession::notes).
+    const QStringList &notes() const { return _notes; }
 
 private:
     enum class SubtitleKind { None, Text, Bitmap };
 
     int openInputFile();
     int selectStreams();
+    // The subtitle tracks that stay tracks: all but the burned one, where the container
+    // holds them; what it cannot hold goes into the notes.
+    void chooseKeptSubtitles();
     void computeClock();
     struct Stated {
         int64_t us = 0;
@@ -93,6 +122,11 @@ private:
     int createOutputContext();
     int copyChapters(AVFormatContext *out);
     int openOutputFile();
+    // Even loudness's measuring pass, before anything is written.
+    int measureLoudness();
+    // The cues of kept subtitle tracks that begin before a trimmed start and show into
+    // the kept range (see SubtitleTrack::beginLeadIn).
+    int subtitleLeadIn();
     int readLoop(bool *inputEnded);
     // Whether the packet's time lies far past the length the file states: a damaged
     // timestamp that would stretch the output to days.
@@ -134,6 +168,15 @@ private:
     std::vector<std::unique_ptr<Track>> _tracks;
     std::vector<Track *> _trackFor; // by input stream index
     std::unique_ptr<BitmapSubtitles> _bitmapSubs;
+    struct KeptSubtitle {
+        int stream = -1;
+        const AVCodec *encoder = nullptr; // null: copied
+    };
+    std::vector<KeptSubtitle> _keptSubtitles;
+    QStringList _notes;
+    AudioTrack *_audioTrack = nullptr; // when the sound is encoded
+    // The part of the progress bar the measuring pass of even loudness takes.
+    double _measureShare = 0;
     bool _outputOpened = false, _headerWritten = false;
     dev_t _outDev = 0;
     ino_t _outIno = 0;

@@ -58,13 +58,27 @@ int VideoTrack::setup(const VideoSetup &setup) {
     _enc->chroma_sample_location = par->chroma_location;
     AVDictionary *opts = nullptr;
     applyEncoderDefaults(_enc.get(), &opts, _ctx.threads);
-    applyQuality(_enc.get(), _setup.quality, &opts);
+    if (_setup.crf)
+        applyCrf(_enc.get(), *_setup.crf, &opts);
+    else
+        applyQuality(_enc.get(), _setup.quality, &opts);
+    applyVideoRate(_enc.get(), _setup.rate, &opts);
     rc = openEncoder(_setup.encoder, &opts);
+    _enc->stats_in = nullptr; // lent by applyVideoRate
     if (rc < 0)
         return rc;
+    _meter = std::make_unique<QualityMeter>(_enc.get(), _ctx.threads);
     if ((rc = createOutputStream()) < 0)
         return rc;
     return _toneMap ? 0 : passHdrMetadata();
+}
+
+int VideoTrack::finish(bool inputEnded) {
+    const int rc = EncodeTrack::finish(inputEnded);
+    // libvpx hands its first pass's statistics over once it has drained.
+    if (rc >= 0 && _setup.rate.pass == 1 && _setup.rate.stats && _enc->stats_out)
+        *_setup.rate.stats = QByteArray(_enc->stats_out);
+    return rc;
 }
 
 int VideoTrack::passHdrMetadata() {

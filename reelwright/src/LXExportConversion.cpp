@@ -65,6 +65,11 @@ QString LXExportConversion::lastError() const {
     return _lastError;
 }
 
+SWConvertResult LXExportConversion::lastResult() const {
+    std::lock_guard l(_lock);
+    return _lastResult;
+}
+
 bool LXExportConversion::start(LXMediaInfoPtr item, const QString &wantedPath) {
     if (!item)
         return false;
@@ -147,6 +152,8 @@ void LXExportConversion::newThreadToConvert(std::shared_ptr<SWConvertSession> se
             ok = session->start();
             if (!ok)
                 error = session->lastError();
+            std::lock_guard l(_lock);
+            _lastResult = session->result();
         }
         if (ok) {
             auto self = shared_from_this();

@@ -38,6 +38,10 @@ void LXMediaCommon::setAutoCheckStreamCopyWhenSameCodec(bool on) {
     Settings::setValue("autoStreamCopyWhenSameCodec", on);
 }
 
+bool LXMediaCommon::evenLoudness() { return Settings::value("evenLoudness", false).toBool(); }
+
+void LXMediaCommon::setEvenLoudness(bool on) { Settings::setValue("evenLoudness", on); }
+
 QString LXMediaCommon::exportMovieFolder() {
     const QString stored = Settings::value("exportMoviePath").toString();
     if (!stored.isEmpty())

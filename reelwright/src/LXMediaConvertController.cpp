@@ -359,7 +359,7 @@ void LXMediaConvertController::finishedConvert() {
     switch (_exportType) {
     case Local:
         if (localShare)
-            localShare->turnToFinishedState();
+            localShare->turnToFinishedState(_conversion->lastResult().ssim);
         if (_delegate)
             _delegate->finishConvert(_outputPath);
         break;

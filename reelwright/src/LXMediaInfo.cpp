@@ -50,11 +50,17 @@ std::shared_ptr<LXMediaInfo> LXMediaInfo::initMediaInfoWithProbe(const QString &
         f.outputDesc = format.desc;
         f.baseOutputType = format.baseType;
     });
-    item->setOutputQuality(0);
+    item->setOutputQuality(LXQuality::High);
     const QImage thumb = probe->thumbnailImage();
     item->setThumbNailImage(thumb.isNull() ? LXMediaCommon::defaultMovieImage() : thumb);
     item->setMediaInfoManager(probe);
     return item;
+}
+
+std::optional<LXQuality> qualityFromStored(int64_t stored) {
+    if (stored < int64_t(LXQuality::High) || stored > int64_t(LXQuality::Low))
+        return std::nullopt;
+    return LXQuality(stored);
 }
 
 std::shared_ptr<LXMediaInfo> LXMediaInfo::copyMovie() const {

@@ -11,11 +11,15 @@ template <class List> int64_t inside(const List &list, int64_t i) { return i >= 
 
 } // namespace
 
-double qscaleForQuality(int64_t quality) {
-    if (quality == 2)
+double qscaleForQuality(LXQuality quality) {
+    switch (quality) {
+    case LXQuality::Low:
         return 15.0;
-    if (quality == 1)
+    case LXQuality::Middle:
         return 7.0;
+    case LXQuality::High:
+        break;
+    }
     return 1.0;
 }
 
@@ -78,6 +82,8 @@ void fillSessionOption(const LXMediaInfo &source, SWConvertOption &option, const
         option.setFormat(item.outputFormat);
     if (rules.containerRules)
         processingSpecialFormat(item, option);
+    if (rules.evenLoudness)
+        option.setLoudnessTarget(SWConvertOption::kLoudnessDefault);
 }
 
 void processingSpecialFormat(const LXMediaFields &item, SWConvertOption &option) {

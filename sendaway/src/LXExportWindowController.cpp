@@ -12,6 +12,7 @@
 #include <glazeform/LXLabel.h>
 #include <glazeform/LXStyle.h>
 
+#include <QLocale>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHash>
@@ -364,7 +365,7 @@ void LXExportWindowController::failedConvert(const QString &reason) {
     }
 }
 
-void LXExportWindowController::turnToFinishedState() {
+void LXExportWindowController::turnToFinishedState(std::optional<double> measuredSsim) {
     if (_exportState == ExportState::Closed)
         return;
     if (!_browseButton || !_closeButton)
@@ -381,8 +382,12 @@ void LXExportWindowController::turnToFinishedState() {
         _cancelButton->hide();
     if (_progressText)
         _progressText->setTextTitle(tr("Export successfully"));
-    if (_leaveTimeTip)
+    if (_leaveTimeTip && measuredSsim) {
+        _leaveTimeTip->setTextTitle(tr("Quality (SSIM): %1").arg(QLocale().toString(*measuredSsim, 'f', 3)));
+        _leaveTimeTip->show();
+    } else if (_leaveTimeTip) {
         _leaveTimeTip->hide();
+    }
     exportAtPercent(100);
     if (_percentText)
         _percentText->hide();

@@ -57,6 +57,17 @@ TEST(CliArguments, BadArgumentsGetTheirOwnMessageAndExitStatus2) {
         {{in, out, "--duration", "0"}, "--duration must be more than 0"},
         {{in, out, "--start", "-1"}, "--start needs seconds"},
         {{in, out, "--vcodec"}, "--vcodec needs a name"},
+        {{in, out, "--loudness", "loud"}, "--loudness needs a loudness in LUFS from -70 to -5, for example -16"},
+        {{in, out, "--loudness=-80"}, "--loudness needs a loudness in LUFS from -70 to -5, for example -16"},
+        {{in, out, "--loudness=-3"}, "--loudness needs a loudness in LUFS from -70 to -5, for example -16"},
+        {{in, out, "--loudness=nan"}, "--loudness needs a loudness in LUFS from -70 to -5, for example -16"},
+        {{in, out, "--max-size", "0"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "-5M"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "big"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "25X"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "nanM"}, "--max-size needs a size such as 25M, 700K or 1.5G"},
+        {{in, out, "--max-size", "25M", "--target-ssim", "good"},
+         "--max-size and --target-ssim cannot be combined: a size limit or a quality, not both"},
         {{"--verbose"}, "convert needs at least one file or folder"},
         {{in, in, "-o", out}, "-o takes exactly one input"},
     };
@@ -147,3 +158,28 @@ TEST(CliArguments, QualityNamesMeanTheWindowsQualityChoices) {
 }
 
 } // namespace
+
+// --loudness brings the sound to the loudness asked for, measured by the ffmpeg program's
+// own EBU R128 meter; the true peak stays at or below -1 dBTP.
+TEST(CliArguments, LoudnessEvensTheSoundToTheTargetGiven) {
+    const QString dir = testsupport::freshDir("cliloud");
+    const QString in = dir + "/quiet.wav", out = dir + "/even.m4a";
+    ASSERT_TRUE(testsupport::damage::make({"-f", "lavfi", "-i",
+                                           "anoisesrc=d=10:c=pink:a=0.15:r=48000,"
+                                           "volume='0.55+0.45*sin(2*PI*2.5*t)':eval=frame,"
+                                           "aformat=channel_layouts=stereo",
+                                           "-c:a", "pcm_s16le"},
+                                          in));
+    const Ran r = run({"convert", in, out, "--loudness", "-20"});
+    ASSERT_EQ(r.rc, 0) << r.err.toStdString();
+    QByteArray ignored, meter;
+    testsupport::runProgram("ffmpeg",
+                            {"-hide_banner", "-nostats", "-i", out, "-af", "ebur128=peak=true", "-f", "null", "-"},
+                            &ignored, &meter);
+    const QByteArray summary = meter.mid(meter.lastIndexOf("Summary:"));
+    const qsizetype i = summary.indexOf("I:"), peak = summary.indexOf("Peak:");
+    ASSERT_GE(i, 0);
+    ASSERT_GE(peak, 0);
+    EXPECT_NEAR(summary.mid(i + 2, 12).trimmed().split(' ').first().toDouble(), -20.0, 1.0);
+    EXPECT_LE(summary.mid(peak + 5, 12).trimmed().split(' ').first().toDouble(), -1.0);
+}

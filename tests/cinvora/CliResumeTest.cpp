@@ -142,9 +142,21 @@ TEST(CliResume, KilledThreeTimesResumesAndMatchesAnUninterruptedRun) {
     const QString reference = dir + "/reference.mp4", out = dir + "/resumed.mp4";
     const QString work = foundation::Files::workPathFor(out);
 
-    QByteArray err;
-    ASSERT_EQ(testsupport::runProgram(cli(), convertArgs(src, reference), nullptr, &err), 0) << err.toStdString();
+    QByteArray err, json;
+    ASSERT_EQ(testsupport::runProgram(cli(), convertArgs(src, reference) << "--json", &json, &err), 0)
+        << err.toStdString();
     EXPECT_FALSE(QFileInfo::exists(foundation::Files::workPathFor(reference))) << "a finished run leaves no work";
+    // Written in parts in one run, every part measured: the figure is the whole file's, as
+    // the ffmpeg program's ssim filter finds it.
+    const QJsonObject whole = QJsonDocument::fromJson(json).object();
+    EXPECT_EQ(whole["frames_measured"].toInt(), kFrames) << json.toStdString();
+    const std::vector<double> referenceSsim = ssim(reference, src);
+    ASSERT_EQ(int(referenceSsim.size()), kFrames);
+    double referenceMean = 0;
+    for (const double v : referenceSsim)
+        referenceMean += v / kFrames;
+    EXPECT_NEAR(whole["ssim"].toDouble(), referenceMean, 0.002) << json.toStdString();
+    EXPECT_GT(whole["psnr_db"].toDouble(), 20.0) << json.toStdString();
 
     // Killed at about 30 %, 60 % and 90 %, each time run again.
     std::map<QString, std::pair<qint64, qint64>> kept;
@@ -165,10 +177,16 @@ TEST(CliResume, KilledThreeTimesResumesAndMatchesAnUninterruptedRun) {
         killedAt = percent;
     }
     testsupport::Child last;
-    ASSERT_TRUE(last.start(cli(), convertArgs(src, out)));
+    ASSERT_TRUE(last.start(cli(), convertArgs(src, out) << "--json"));
     ASSERT_EQ(last.wait(120000), 0) << last.standardError().toStdString();
     EXPECT_GE(resumedAt(last.standardError()), 90 - 26) << last.standardError().toStdString();
     EXPECT_FALSE(QFileInfo::exists(work)) << "the work folder goes with the finished conversion";
+    // Most of the file was encoded by runs that were killed, and their measurements went
+    // with them: no figure is claimed for the whole file.
+    const QJsonObject resumed = QJsonDocument::fromJson(last.standardOutput()).object();
+    EXPECT_EQ(resumed["result"].toString(), "done") << last.standardOutput().toStdString();
+    EXPECT_FALSE(resumed.contains("ssim") || resumed.contains("psnr_db") || resumed.contains("frames_measured"))
+        << last.standardOutput().toStdString();
 
     // Every picture, the same length, the same sound.
     const Probe r = probe(reference), o = probe(out);
@@ -262,6 +280,52 @@ TEST(CliResume, OtherSettingsOrSourceStartAfresh) {
                   cli(), {"convert", testsupport::fixture("short.mp4"), dir + "/other.mp4", "--duration", "1"}),
               0);
     EXPECT_FALSE(QFileInfo::exists(work));
+}
+
+// Settings under which a conversion is not written in parts (a size limit passes over the
+// whole range twice) are other settings too: what an earlier run kept goes.
+TEST(CliResume, ASizeLimitStartsAfreshAndClearsKeptWork) {
+    const QString dir = testsupport::freshDir("limit");
+    const QString src = makeSource(dir);
+    ASSERT_FALSE(src.isEmpty());
+    const QString out = dir + "/out.mp4", work = foundation::Files::workPathFor(out);
+    killAt(src, out, 40);
+    ASSERT_FALSE(partsIn(work).empty());
+    QByteArray err;
+    ASSERT_EQ(testsupport::runProgram(cli(),
+                                      convertArgs(src, out) << "--max-size"
+                                                            << "3M",
+                                      nullptr, &err),
+              0)
+        << err.toStdString();
+    EXPECT_FALSE(err.contains("resuming")) << err.toStdString();
+    EXPECT_LE(QFileInfo(out).size(), 3000000);
+    EXPECT_FALSE(QFileInfo::exists(work)) << "the old work outlived a conversion with other settings";
+}
+
+// Subtitle tracks kept beside the picture: the conversion is made in one piece, and they
+// are in the output.
+TEST(CliResume, KeptSubtitleTracksConvertInOnePiece) {
+    const QString dir = testsupport::freshDir("subtracks");
+    const QString src = makeSource(dir);
+    ASSERT_FALSE(src.isEmpty());
+    const QString srt = dir + "/cues.srt";
+    {
+        QFile f(srt);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("1\n00:00:01,000 --> 00:00:03,000\nOne\n\n2\n00:01:40,000 --> 00:01:42,000\nTwo\n");
+    }
+    const QString withSubs = dir + "/with-subs.mkv";
+    ASSERT_TRUE(testsupport::damage::make({"-i", src, "-i", srt, "-map", "0", "-map", "1", "-c", "copy"}, withSubs));
+    const QString out = dir + "/out.mkv";
+    QByteArray err;
+    ASSERT_EQ(testsupport::runProgram(cli(), convertArgs(withSubs, out), nullptr, &err), 0) << err.toStdString();
+    QByteArray streams;
+    testsupport::runProgram("ffprobe", {"-v", "error", "-show_entries", "stream=codec_type", "-of", "csv=p=0", out},
+                            &streams);
+    EXPECT_EQ(streams.count("subtitle"), 1) << streams.toStdString();
+    EXPECT_EQ(probe(out).frames, kFrames);
+    EXPECT_FALSE(QFileInfo::exists(foundation::Files::workPathFor(out)));
 }
 
 } // namespace

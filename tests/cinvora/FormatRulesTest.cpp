@@ -134,7 +134,7 @@ TEST(FormatRules, SessionGetsTrimTracksAndChoices) {
     item->setAudioVolumn(128);
     item->setVCodecIndex(1);
     item->setChannelIndex(1);
-    item->setOutputQuality(1);
+    item->setOutputQuality(LXQuality::Middle);
     item->setOutputFormat("mp4");
     item->setOutputExt(".mp4");
     SWConvertOption o;

@@ -46,6 +46,7 @@ vcHistoryEntry everyField() {
     e.parameters.aCodecIndex = 1;
     e.parameters.vCodecIndex = 0;
     e.parameters.resolutionIndex = 3;
+    e.parameters.quality = LXQuality::Low;
     e.probe = {{"fileSize", qlonglong(123456789)},
                {"fileModified", qlonglong(1'700'000'000'123'456'789)},
                {"duration", qlonglong(17'500'000)}};
@@ -96,6 +97,7 @@ TEST(HistoryEntry, AnItemComesBackFromItsEntry) {
     item->setAudioStreamIndex(1);
     item->setSubTitleIndex(-1);
     item->setSrtSubtitleFile(fixture("subs.srt"));
+    item->setOutputQuality(LXQuality::Middle);
 
     const vcHistoryEntry e = vcHistory::entryOf(*item, nullptr);
     EXPECT_EQ(e.path, path);
@@ -120,6 +122,7 @@ TEST(HistoryEntry, AnItemComesBackFromItsEntry) {
     EXPECT_EQ(fresh->audioStreamIndex(), 1);
     EXPECT_EQ(fresh->subTitleIndex(), -1);
     EXPECT_EQ(fresh->srtSubtitleFile(), fixture("subs.srt"));
+    EXPECT_EQ(fresh->outputQuality(), LXQuality::Middle);
     EXPECT_EQ(fresh->chosenKeyPath(), aac);
     EXPECT_FALSE(fresh->bOutputIsVideo()) << "the catalogue says the kept format is sound only";
     EXPECT_EQ(FormatRules::parametersOf(*fresh), FormatRules::parametersOf(*item));

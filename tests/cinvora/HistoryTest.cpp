@@ -50,9 +50,16 @@ TEST(History, RoundTripRestoresEveryStoredField) {
         d.doc.concludeDragFile({fixture("multi.mkv"), fixture("audio.flac"), fixture("clip.mp4")});
         ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
         ASSERT_EQ(d.doc.cellArray().size(), 3u);
-        // Choose Common Video / MKV for every job, then trim and pick tracks.
+        // A quality saved in the editor (it reaches every job), then Common Video / MKV for
+        // every job, then trims and tracks. The quality is no choice among one format's lists:
+        // the change of format keeps it.
+        const auto edited = d.doc.itemAt(0)->copyMovie();
+        edited->setOutputQuality(LXQuality::Low);
+        d.doc.saveMediaInfo(*edited);
         d.doc.categoryButtonUp(2);
         d.doc.selectCellWithDictionaryWithSubKey("2--MKV");
+        for (qsizetype i = 0; i < 3; ++i)
+            ASSERT_EQ(d.doc.itemAt(i)->outputQuality(), LXQuality::Low) << i;
         auto a = d.doc.itemAt(0);
         a->setKeptRange(LXKeptRange::fromSeconds(12.5, 20.0));
         a->setAudioStreamIndex(1);
@@ -94,6 +101,13 @@ TEST(History, RoundTripRestoresEveryStoredField) {
     EXPECT_EQ(b->outputExt(), ".m4a");
     EXPECT_EQ(b->audioStreamIndex(), -1);
     EXPECT_EQ(d.doc.itemAt(2)->trackEnd(), 24.0);
+    for (qsizetype i = 0; i < 3; ++i)
+        EXPECT_EQ(d.doc.itemAt(i)->outputQuality(), LXQuality::Low) << i;
+    // New items start with it as well.
+    d.doc.concludeDragFile({fixture("audio.mp3")});
+    ASSERT_TRUE(testsupport::waitFor([&] { return !d.doc.isAdding(); }));
+    ASSERT_EQ(d.doc.cellArray().size(), 4u);
+    EXPECT_EQ(d.doc.itemAt(3)->outputQuality(), LXQuality::Low);
 }
 
 TEST(History, MissingFilesAreSkippedAndOldFilesWithoutNewKeysLoad) {

@@ -132,6 +132,11 @@ TEST_F(Editor, VideoJobShowsBothPartsWithTheDefaultsEntrySelected) {
     EXPECT_EQ(editor->audioCodecPopBtn()->currentText(), QStringLiteral("aac"));
     EXPECT_EQ(editor->videoSubTitlePopBtn()->count(), 0);
     EXPECT_EQ(editor->audioTrackPopBtn()->count(), 0);
+    // The quality, from the item, named for screen readers by its caption.
+    EXPECT_EQ(texts(editor->qualityPopBtn()), ODMediaInfoEdit::qualityNames());
+    EXPECT_EQ(editor->qualityPopBtn()->currentIndex(), 0);
+    EXPECT_EQ(editor->qualityPopBtn()->accessibleName(), QStringLiteral("Quality"));
+    EXPECT_TRUE(editor->qualityBox()->isVisible());
     shot(QStringLiteral("media-info-edit.png"));
 }
 
@@ -151,8 +156,13 @@ TEST_F(Editor, AudioOnlyJobsGetTheAudioPartAlone) {
         EXPECT_FALSE(editor->videoBox()->isVisible());
         ASSERT_TRUE(editor->audioBox()->isVisible());
         const QRectF audio = LXGeometry::frameOf(editor->audioBox());
-        EXPECT_EQ(audio.y(), LXGeometry::frameOf(editor->videoBox()).y() + 10);
+        EXPECT_EQ(audio.y(), LXGeometry::frameOf(editor->videoBox()).y());
         EXPECT_LE(audio.y() + audio.height(), editor->height());
+        // Sound has a quality too: the quality part stays, below the audio part.
+        ASSERT_TRUE(editor->qualityBox()->isVisible());
+        const QRectF quality = LXGeometry::frameOf(editor->qualityBox());
+        EXPECT_LE(quality.y() + quality.height(), audio.y());
+        EXPECT_GT(editor->qualityPopBtn()->count(), 0);
         EXPECT_EQ(editor->videoResolutionPopBtn()->count(), 0);
         EXPECT_GT(editor->audioCodecPopBtn()->count(), 0);
         EXPECT_EQ(editor->audioCodecPopBtn()->currentIndex(), job->aCodecIndex());
@@ -170,7 +180,10 @@ TEST_F(Editor, ChosenFrameSizeAndCodecsReachEveryJobOnSave) {
     EXPECT_EQ(editor->editMovie()->height(), 600u);
     choose(editor->audioCodecPopBtn(), "alac");
     choose(editor->audioSampleRatePopBtn(), "48000");
+    choose(editor->qualityPopBtn(), ODMediaInfoEdit::qualityNames().at(2));
+    EXPECT_EQ(editor->editMovie()->outputQuality(), LXQuality::Low);
     // Nothing changes before Save.
+    EXPECT_EQ(doc.itemAt(0)->outputQuality(), LXQuality::High);
     EXPECT_EQ(doc.itemAt(0)->resolutionIndex(), 3);
     click(editor->saveButton());
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -184,6 +197,7 @@ TEST_F(Editor, ChosenFrameSizeAndCodecsReachEveryJobOnSave) {
         EXPECT_EQ(job->aCodecIndex(), 1);
         EXPECT_EQ(job->sampleRateIndex(), 1);
         EXPECT_EQ(job->vCodecIndex(), 0);
+        EXPECT_EQ(job->outputQuality(), LXQuality::Low);
     }
 
     // Back to "(Defaults)": every job gets its own source size again.
@@ -203,7 +217,7 @@ TEST_F(Editor, CancelLeavesEveryJobAsItWas) {
         QStringList s;
         for (const auto &row : doc.cellArray()) {
             const LXMediaInfoPtr job = row->editMovie();
-            s << QString("%1 %2 %3 %4 %5 %6 %7 %8")
+            s << QString("%1 %2 %3 %4 %5 %6 %7 %8 %9")
                      .arg(job->width())
                      .arg(job->height())
                      .arg(job->resolutionIndex())
@@ -211,7 +225,8 @@ TEST_F(Editor, CancelLeavesEveryJobAsItWas) {
                      .arg(job->frameRateIndex())
                      .arg(job->aCodecIndex())
                      .arg(job->channelIndex())
-                     .arg(job->sampleRateIndex());
+                     .arg(job->sampleRateIndex())
+                     .arg(int(job->outputQuality()));
         }
         return s;
     };
@@ -223,6 +238,7 @@ TEST_F(Editor, CancelLeavesEveryJobAsItWas) {
     choose(editor->audioCodecPopBtn(), "pcm_s16le");
     choose(editor->audioChannelPopBtn(), "1");
     choose(editor->audioSampleRatePopBtn(), "48000");
+    choose(editor->qualityPopBtn(), ODMediaInfoEdit::qualityNames().at(1));
     EXPECT_EQ(editor->editMovie()->frameRateIndex(), 2);
     click(editor->cancelButton());
     EXPECT_EQ(forward.saves, 0);

@@ -2,6 +2,10 @@
 #include <DesktopCitizen.h>
 #include "SettingController.h"
 #include "vcCommon.h"
+#include "vcTableCellView.h"
+
+#include <framewheel/SWConvertSession.h>
+#include <reelwright/LXSessionFill.h>
 
 #include <glazeform/LXLabel.h>
 #include <glazeform/LXSpinButton.h>
@@ -114,6 +118,41 @@ TEST_F(Sheet, KeepAwakeSwitchIsOnByDefaultAndStoresItsState) {
     SleepInhibitor::setKeepAwakeWhileConverting(true);
 }
 
+// The switch is the list's: stored under its key, and every conversion of the list started
+// after it is turned on gets its session filled with the target loudness.
+TEST_F(Sheet, EvenLoudnessSwitchIsStoredAndReachesTheListsConversions) {
+    vcCommon::setEvenLoudness(false);
+    auto fillFor = [] {
+        const LXMediaInfoPtr item = LXMediaInfo::initMediaInfoWithPath(testsupport::fixture("short.mp4"));
+        SWConvertOption option;
+        fillSessionOption(*item, option, vcTableCellView::queueRules());
+        return option;
+    };
+    EXPECT_FALSE(fillFor().evensLoudness());
+    {
+        ODSettingController sheet(&window);
+        sheet.initUI();
+        ASSERT_NE(sheet.evenLoudnessSwitch(), nullptr);
+        EXPECT_FALSE(sheet.evenLoudnessSwitch()->bOnStates());
+        EXPECT_EQ(sheet.evenLoudnessSwitch()->accessibleName(), "Even loudness");
+        EXPECT_EQ(sheet.evenLoudnessSwitch()->focusPolicy(), Qt::TabFocus);
+        click(sheet.evenLoudnessSwitch()->knobButton(), {5, 5});
+        EXPECT_TRUE(vcCommon::evenLoudness());
+        EXPECT_TRUE(foundation::Settings::value("evenLoudness").toBool());
+    }
+    const SWConvertOption on = fillFor();
+    EXPECT_DOUBLE_EQ(on.loudnessTarget(), SWConvertOption::kLoudnessDefault);
+    ODSettingController again(&window);
+    again.initUI();
+    EXPECT_TRUE(again.evenLoudnessSwitch()->bOnStates());
+    // The editor's exports keep the source's sound.
+    SWConvertOption exported;
+    fillSessionOption(*LXMediaInfo::initMediaInfoWithPath(testsupport::fixture("short.mp4")), exported,
+                      LXFillRules::forExport());
+    EXPECT_FALSE(exported.evensLoudness());
+    vcCommon::setEvenLoudness(false);
+}
+
 TEST_F(Sheet, ChosenFolderIsShownStoredAndReported) {
     Document doc;
     ODSettingController sheet(&window);
@@ -161,10 +200,10 @@ TEST_F(Sheet, RendersToTheBuildTree) {
     const QString path = QStringLiteral(CINVORA_BUILD_DIR "/shots/settings-sheet.png");
     QDir().mkpath(QFileInfo(path).absolutePath());
     ASSERT_TRUE(shot.save(path));
-    EXPECT_EQ(shot.size(), QSize(480, 300));
+    EXPECT_EQ(shot.size(), QSize(480, 336));
     // The spin control and the switches are drawn from their pictures, not placeholders.
     EXPECT_NE(shot.pixelColor(shot.width() - 1, shot.height() - 1), QColor(Qt::red));
-    EXPECT_NE(shot.pixelColor(422, 300 - 212), QColor(Qt::red));
+    EXPECT_NE(shot.pixelColor(422, 336 - 248), QColor(Qt::red));
 }
 
 TEST_F(Sheet, SharedSheetOpensOnTheWindowAndCloses) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Cinvora without a mouse: a file named on the command line, then only keys. Tab walks
 every control of the window in order and each shows a focus ring; Space and the arrows
-choose a category and a format in each of the four; Ctrl+, opens the settings sheet, whose
+choose a category and a format in each of the four; Tab and Space open the chosen format's
+parameter editor, whose quality pop-up the arrows change; Ctrl+, opens the settings sheet, whose
 controls Tab walks and whose stepper the arrows change; F10 opens the program's menu;
 Ctrl+Shift+Return converts, and ffprobe reads the output; in the trim editor Tab reaches
 the cut slider, whose start handle an arrow moves. Pictures of the rings on a button, a
@@ -160,6 +161,35 @@ if c.check(len(ringed) == 1 and strip is not None, "one tile carries the keyboar
     gx, gw = strip["rect"][0], strip["rect"][2]
     c.check(gx + 90 <= px and px + pw <= gx + gw - 90, "the tile twelve to the right is whole between the arrows",
             "%s in %s" % (ringed[0]["rect"], strip["rect"]))
+
+# ---- The parameter editor by keys: the quality pop-up ----------------------------------------
+gear = tab_to(lambda f: f.get("toolTip") == "Settings of this format", limit=12)
+if c.check(gear is not None, "Tab goes on from the grid to the chosen format's settings button"):
+    d.key("space")
+    if c.check(wait(lambda: app.widget(window="ODMediaInfoEdit", cls="QComboBox"), 10) is not None,
+               "Space on it opens the parameter editor"):
+        time.sleep(0.5)
+        q = tab_to(lambda f: f.get("accessibleName") == "Quality", limit=12)
+        if c.check(q is not None, "Tab reaches the pop-up named Quality"):
+            d.key("Down")
+            c.check(wait(lambda: focus().get("text") == "Medium", 5), "Down on it chooses Medium",
+                    str(focus().get("text")))
+        save = tab_to(lambda f: f.get("text") == "Save", limit=12)
+        if c.check(save is not None, "Tab reaches Save"):
+            d.key("Return")
+        c.check(wait(lambda: not app.widgets(window="ODMediaInfoEdit"), 5), "Return on Save closes the editor")
+
+        def stored_quality():
+            import plistlib
+            try:
+                with open(os.path.join(app.data_dir(), "FileList.plist"), "rb") as f:
+                    entries = plistlib.load(f)
+            except (OSError, ValueError):
+                return None
+            return entries[0].get("currentParametersKey", {}).get("quality") if entries else None
+
+        c.check(wait(lambda: stored_quality() == 1, 5), "the saved list keeps the row's quality",
+                str(stored_quality()))
 
 # ---- The settings sheet by keys ----------------------------------------------------------------
 d.key("ctrl+comma")

@@ -2,6 +2,8 @@
 #include "SessionTestSupport.h"
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <foundation/Files.h>
 #include <chrono>
@@ -113,6 +115,36 @@ TEST(ConvertControl, CancelWhileRunningReturnsFalseQuicklyAndRemovesTheOutput) {
     EXPECT_FALSE(QFileInfo::exists(partial));
     EXPECT_EQ(r.session().outcome(), SWConvertOutcome::Cancelled);
     EXPECT_EQ(r.session().lastError(), "") << "a cancel is no failure";
+}
+
+// A quality target first encodes samples into a scratch folder: its progress moves while
+// the output is still untouched, a cancel then stops it as quickly, and neither the output
+// nor a scratch file is left.
+TEST(ConvertControl, CancelDuringAQualityTargetsSearchLeavesNothing) {
+    const QString scratch = testsupport::freshDir("search-tmp");
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(scratch));
+    const QString out = testsupport::freshDir("cancel-search") + "/out.mp4";
+    {
+        RunningSession r(out);
+        r.session().option().setVideoCodeName(QStringLiteral("h264"));
+        r.session().option().setTargetSsim(0.98);
+        r.start();
+        ASSERT_TRUE(r.waitForProgress(2.0));
+        const QString partial = foundation::Files::partialPathFor(out);
+        EXPECT_EQ(QFileInfo(partial).size(), 0) << "the progress came from the search, before the output was begun";
+        const auto t0 = Clock::now();
+        r.session().cancel();
+        ASSERT_TRUE(r.join(5000));
+        EXPECT_EQ(r.result(), 0);
+        EXPECT_LT(millisSince(t0, r.returnedAt()), 500 * slowness());
+        EXPECT_EQ(r.session().outcome(), SWConvertOutcome::Cancelled);
+        EXPECT_FALSE(QFileInfo::exists(out));
+        EXPECT_FALSE(QFileInfo::exists(partial));
+    }
+    EXPECT_TRUE(QDir(scratch).isEmpty())
+        << QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(", ").toStdString();
+    qputenv("TMPDIR", oldTmp);
 }
 
 TEST(ConvertControl, CancelWhilePausedReturnsFalseQuickly) {

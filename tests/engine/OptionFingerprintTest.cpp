@@ -82,4 +82,10 @@ TEST(OptionFingerprint, KeepsTheFormStoredListsWereMadeWith) {
                                          "1001",    "-1",      "2", "48000", "2", "1",   "aac", "h264", "7",   "mp4"}
                                  .join(QChar(0x1f));
     EXPECT_EQ(o.fingerprint(), expected);
+    // A choice added later shows only once it is made, by its name.
+    o.setMaxSizeBytes(25'000'000);
+    EXPECT_EQ(o.fingerprint(), expected + QChar(0x1f) + QStringLiteral("_maxSizeBytes=25000000"));
+    o.setLoudnessTarget(-16);
+    EXPECT_EQ(o.fingerprint(), expected + QChar(0x1f) + QStringLiteral("_loudnessTarget=-16") + QChar(0x1f) +
+                                   QStringLiteral("_maxSizeBytes=25000000"));
 }

@@ -124,7 +124,7 @@ TEST(ExportOption, VideoToVideoCopiesStreamsAndTakesTheProbesNumbers) {
     item->setSampleRateIndex(0);
     item->setChannels({1});
     item->setChannelIndex(0);
-    item->setOutputQuality(1);
+    item->setOutputQuality(LXQuality::Middle);
     item->setOutputFormat("mkv");
     item->setOutputExt(".mov"); // the queue's rules would act on this; an export must not
     SWConvertOption o;
@@ -167,7 +167,7 @@ TEST(ExportOption, IndexesOutsideTheListsSendNothingOrMinusOne) {
         EXPECT_FALSE(o.subtitle_disable());
         EXPECT_EQ(o.audioStreamIndex(), -1);
     }
-    item->setOutputQuality(9);
+    item->setOutputQuality(LXQuality(9)); // a damaged value
     item->setOutputFormat(QString());
     SWConvertOption o;
     fillSessionOption(*item, o, LXFillRules::forExport());
@@ -179,7 +179,7 @@ TEST(ExportOption, AudioOutputsAndAudioSourcesGetNoVideoSettings) {
     auto video = LXMediaInfo::initMediaInfoWithPath(fixture("clip.mp4"));
     video->setBOutputIsVideo(false);
     video->setVCodecs({"h264"});
-    video->setOutputQuality(2);
+    video->setOutputQuality(LXQuality::Low);
     SWConvertOption a;
     fillSessionOption(*video, a, LXFillRules::forExport());
     EXPECT_TRUE(a.video_disable());

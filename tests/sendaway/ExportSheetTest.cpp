@@ -247,6 +247,15 @@ TEST_F(Sheet, FailedStateOnlyCloses) {
     EXPECT_EQ(w->exportState(), State::Closed);
 }
 
+// A finished export says how like its source the picture measured, where the time was.
+TEST_F(Sheet, FinishedStateSaysTheMeasuredQuality) {
+    auto w = converting();
+    w->exportTimePastAndLeave(3, 4);
+    w->turnToFinishedState(0.98712);
+    EXPECT_TRUE(w->leaveTimeTip()->isVisible());
+    EXPECT_EQ(w->leaveTimeTip()->textTitle(), "Quality (SSIM): 0.987");
+}
+
 TEST_F(Sheet, WithoutADelegateTheQuestionStillShowsAndNothingElseHappens) {
     std::unique_ptr<LXExportWindowController> w(LXExportWindowController::shareWindowController());
     w->beginSheet(&window);

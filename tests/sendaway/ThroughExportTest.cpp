@@ -78,8 +78,8 @@ TEST_F(ThroughExportTest, YoutubeUploadsTheTrimmedExport) {
 // Facebook takes MP4 only: whatever container, codecs and quality the item was set up for,
 // what reaches it is H.264/AAC in MP4, and the item itself keeps the user's choices.
 TEST_F(ThroughExportTest, FacebookUploadsTheTrimmedExportAsMp4) {
-    for (const int quality : {0, 2}) {
-        SCOPED_TRACE(quality);
+    for (const LXQuality quality : {LXQuality::High, LXQuality::Low}) {
+        SCOPED_TRACE(int(quality));
         alerts.shown.clear();
         const QString dir = testsupport::freshDir("fb-export");
         auto item = trimmedClip();

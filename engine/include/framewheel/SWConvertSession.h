@@ -35,6 +35,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 class SWConvertSession;
 
@@ -67,7 +68,10 @@ class SWConvertSession;
     X(uint64_t, _inputWidth, 0, false)                                                                                 \
     X(uint64_t, _inputHeight, 0, false)                                                                                \
     X(int, _subtitleCount, 0, false)                                                                                   \
-    X(int, _threadCount, 0, false)
+    X(int, _threadCount, 0, false)                                                                                     \
+    X(double, _loudnessTarget, 0.0, true)                                                                              \
+    X(int64_t, _maxSizeBytes, 0, true)                                                                                 \
+    X(double, _targetSsim, 0.0, true)
 
 class SWConvertOption {
 public:
@@ -121,6 +125,32 @@ public:
     // Audio channel count; 0 keeps the source layout (or the nearest the encoder takes).
     void setChannels(int v) { _channels = v; }
     void setUsePluginSubtitle(bool v) { _usePluginSubtitle = v; }
+    // Even loudness: the integrated loudness (EBU R128, LUFS) every output's sound is
+    // brought to, its true peak held at or below kLoudnessPeakDbtp. 0 leaves the level as
+    // it is; otherwise kLoudnessMin..kLoudnessMax. The sound is then always encoded, never
+    // copied.
+    static constexpr double kLoudnessDefault = -16.0;
+    static constexpr double kLoudnessMin = -70.0;
+    static constexpr double kLoudnessMax = -5.0;
+    static constexpr double kLoudnessPeakDbtp = -1.0;
+    void setLoudnessTarget(double lufs) { _loudnessTarget = lufs; }
+    double loudnessTarget() const { return _loudnessTarget; }
+    bool evensLoudness() const { return _loudnessTarget < 0; }
+    // The most bytes the output may have; 0 = no limit. A limit re-encodes the video at the
+    // rate that fills it (two passes on H.264, HEVC, VP8 and VP9), copies no stream and
+    // takes the place of the quality setting for the video; the sound keeps its quality.
+    // A limit that would leave the video fewer than kMinBitsPerPixel bits per pixel is
+    // refused before anything is converted, saying the smallest size that works.
+    void setMaxSizeBytes(int64_t v) { _maxSizeBytes = v < 0 ? 0 : v; }
+    int64_t maxSizeBytes() const { return _maxSizeBytes; }
+    static constexpr double kMinBitsPerPixel = 0.02;
+    // "Smallest file at a quality": the SSIM the video should measure against its source
+    // (framewheel/SWQualityTarget.h names the usual points). The encoder's constant-rate
+    // factor is searched on samples of the kept range, the file is converted, measured and
+    // converted once more with a better factor when it misses; the quality level (qscale)
+    // then has no say over the picture. Only encoders with such a factor take a target
+    // (x264, x265, SVT-AV1, VP9); start() refuses the others. 0: no target.
+    void setTargetSsim(double v) { _targetSsim = v; }
 
     int64_t start_time() const { return _startTime; }
     int64_t recording_time() const { return _recordingTime; }
@@ -145,6 +175,7 @@ public:
     int sample_rate() const { return _sampleRate; }
     int channels() const { return _channels; }
     bool usePluginSubtitle() const { return _usePluginSubtitle; }
+    double targetSsim() const { return _targetSsim; }
 
     // What the file made from an option depends on: every field that is a choice, in a fixed
     // order, as text. Two options with the same fingerprint make the same file from the same
@@ -182,6 +213,19 @@ enum class SWResume {
     Afresh, // keep finished parts, but begin anew: what an earlier run left is removed
 };
 
+// What a finished conversion measured of its picture: the re-encoded video decoded again and
+// compared with the picture the encoder was given (the source at the output's size), the
+// way the ffmpeg program's ssim ("All") and psnr ("average") filters compare two files.
+// Large pictures are measured on a regular sample of their frames.
+struct SWConvertResult {
+    std::optional<double> ssim;   // 0..1; nothing when no video was re-encoded
+    std::optional<double> psnrDb; // capped at 100 dB for identical pictures
+    int64_t framesMeasured = 0;
+    // The constant-rate factor a quality target chose (the one the file was made with).
+    std::optional<int> crf;
+    bool operator==(const SWConvertResult &) const = default;
+};
+
 // How a session's start() ended. Done: the complete file is in place under the output name
 // (even when a cancel came after its last frame); Failed: it is not, lastError() says why;
 // Cancelled: cancel() stopped it, nothing was left.
@@ -207,6 +251,15 @@ public:
     }
 };
 
+// What a conversion is expected to give: the output's size and the time it takes on this
+// machine with the session's threads.
+struct SWConvertEstimate {
+    int64_t bytes = 0;
+    double seconds = 0;
+    QString error; // why there is no estimate; empty when there is one
+    bool valid() const { return error.isEmpty() && bytes > 0; }
+};
+
 class SWConvertSession {
 public:
     SWConvertSession();
@@ -226,6 +279,13 @@ public:
 
     // Blocks for the whole conversion (see the file comment).
     bool start();
+    // What start() would make, from a few short samples of the kept range encoded with this
+    // session's settings into a temporary folder, scaled to the whole range; with a size
+    // limit, the size the limit aims at and the time of its passes. Blocks; runs on the
+    // calling thread at the lowest priority (and its codecs' threads with it), so call it
+    // off the main thread. cancel() ends it within 0.5 s (the answer then has an error).
+    // Writes nothing under the output name; the session may start() afterwards.
+    SWConvertEstimate estimate();
     // Toggles between paused and running; takes effect within 100 ms. A paused session
     // uses no CPU.
     void pause();
@@ -253,6 +313,11 @@ public:
     SWConvertOutcome outcome() const;
     // Why start() failed, for the log and the user ("" unless the outcome is Failed).
     QString lastError() const;
+    // What a finished conversion left out of the output that the user would expect in it
+    // (a subtitle track its container cannot hold), one sentence each; also in the log.
+    QStringList notes() const;
+    // What the conversion measured; empty until start() returned true.
+    SWConvertResult result() const;
 
 private:
     struct Impl;

@@ -68,6 +68,8 @@ public:
     // The reserved output of the current or last conversion (empty before it is reserved).
     QString outputPath() const;
     QString lastError() const;
+    // What the last finished conversion measured of its picture (SWConvertSession::result()).
+    SWConvertResult lastResult() const;
     double lastPercent() const { return _lastPercent.load(); }
 
     // Cancels every export conversion of the process and waits for their threads (their
@@ -91,6 +93,7 @@ private:
     std::shared_ptr<SWConvertSession> _session;
     QString _outputPath;
     QString _lastError;
+    SWConvertResult _lastResult;
     std::atomic<bool> _running{false};
     std::atomic<double> _lastPercent{0.0};
     std::atomic<double> _lastPastSeconds{0.0};

@@ -20,6 +20,9 @@ public:
     static void setMaxConvertingCountSameTime(int64_t count);
     static bool autoCheckStreamCopyWhenSameCodec();
     static void setAutoCheckStreamCopyWhenSameCodec(bool on);
+    // Even loudness for the list's conversions (settings key "evenLoudness", off unless set).
+    static bool evenLoudness();
+    static void setEvenLoudness(bool on);
     // The stored folder, or Movies/<program name> (created when missing, never stored).
     static QString exportMovieFolder();
     static void setExportMovieFolder(const QString &path);

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class SWMediaInfoManager;
 
@@ -46,6 +47,12 @@ struct LXFrameSize {
     bool operator==(const LXFrameSize &) const = default;
 };
 
+// How much picture and sound a conversion keeps against the file's size. The values are
+// what the saved list and the settings store (0, 1, 2), so their order never changes.
+enum class LXQuality : int64_t { High = 0, Middle = 1, Low = 2 };
+// The quality a stored number stands for; none for a number that names no quality.
+std::optional<LXQuality> qualityFromStored(int64_t stored);
+
 // Every field of an item as one plain value: what a conversion reads at once, so that a
 // list and its index always come from the same edit.
 struct LXMediaFields {
@@ -69,7 +76,7 @@ struct LXMediaFields {
     bool bOutputIsVideo = true;
     bool bLoaded = false;
     int32_t audioVolumn = 256;
-    int64_t outputQuality = 0;
+    LXQuality outputQuality = LXQuality::High;
     std::shared_ptr<SWMediaInfoManager> mediaInfoManager;
     QString fileName;
     QString outputFormat;
@@ -173,7 +180,7 @@ public:
     LX_FIELD(bool, bOutputIsVideo, setBOutputIsVideo)
     LX_FIELD(bool, bLoaded, setBLoaded)
     LX_FIELD(int32_t, audioVolumn, setAudioVolumn)
-    LX_FIELD(int64_t, outputQuality, setOutputQuality)
+    LX_FIELD(LXQuality, outputQuality, setOutputQuality)
     LX_FIELD(std::shared_ptr<SWMediaInfoManager>, mediaInfoManager, setMediaInfoManager)
     LX_FIELD(QString, fileName, setFileName)
     LX_FIELD(QString, outputFormat, setOutputFormat)

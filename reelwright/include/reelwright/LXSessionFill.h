@@ -16,12 +16,17 @@ struct LXFillRules {
     bool audioShape = true;
     // The containers' fixed sizes, frame rates, sample rates and codecs (processingSpecialFormat).
     bool containerRules = true;
+    // Even loudness: the sound brought to the default target loudness.
+    bool evenLoudness = false;
 
-    // The list's conversions: stream copy as the user set it, every choice of the item.
-    static LXFillRules forQueue(bool autoStreamCopy) { return {autoStreamCopy, autoStreamCopy, true, true}; }
+    // The list's conversions: stream copy and even loudness as the user set them, every
+    // choice of the item.
+    static LXFillRules forQueue(bool autoStreamCopy, bool evenLoudness = false) {
+        return {autoStreamCopy, autoStreamCopy, true, true, evenLoudness};
+    }
     // An export from the editor keeps the source's sound and copies matching video
     // streams; an audio source is always encoded.
-    static LXFillRules forExport() { return {true, false, false, false}; }
+    static LXFillRules forExport() { return {true, false, false, false, false}; }
 };
 
 // Trim range (microseconds), audio and subtitle switches, volume, the chosen audio track
@@ -38,8 +43,8 @@ void fillSessionOption(const LXMediaInfo &item, SWConvertOption &option, const L
 // output's name and start().
 void prepareSession(SWConvertSession &session, const LXMediaInfo &item, const LXFillRules &rules, int threadCount);
 
-// The engine's quality scale for the item's quality choice: 0 high, 1 middle, 2 low.
-double qscaleForQuality(int64_t quality);
+// The engine's quality scale for a quality (high for a value that names none).
+double qscaleForQuality(LXQuality quality);
 
 // What a container demands whatever was chosen: the size rule (forced only when the user
 // kept the source's size in at least one dimension), frame and sample rates, codecs.

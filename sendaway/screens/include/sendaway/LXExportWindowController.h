@@ -37,6 +37,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class LXExportWindowController;
 class LXLabel;
@@ -121,8 +122,10 @@ public:
     // engine's words) takes the bar's place, and only closing is offered.
     virtual void failedConvert(const QString &reason);
     // The local export's finished state: browse and close buttons swap places and show,
-    // close reads "Later", cancel and the time text hide, the status reads "Export successfully".
-    void turnToFinishedState();
+    // close reads "Later", cancel hides, the status reads "Export successfully". The time
+    // text gives way to the picture's measured quality ("Quality (SSIM): 0.987") when the
+    // conversion measured one, and hides otherwise.
+    void turnToFinishedState(std::optional<double> measuredSsim = std::nullopt);
     // Clears exportFormat and exportFilePath, ends the sheet and hides the window; the
     // state becomes Closed and exportWindowClosed() is emitted (once).
     virtual void closeWindow();

@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""Size limits and estimates of cinvora-cli on a set of sources made by the ffmpeg program.
+
+The test set (default): six kinds of source (talking head: a still background with a small
+moving area; sport: a test picture under heavy moving grain; animation: flat colours of a
+fractal zoom; slide show: a still that changes every five seconds; audio-heavy: a small
+dark picture under loud stereo noise; long: ten minutes of a small moving picture), and a
+10 s one. Each is converted with --max-size 8M, 25M, 50M and an impossible limit, and
+estimated with --estimate (with and without the limit). The table gives each output's size
+against its limit and the estimates' errors against the real conversions.
+
+--timing: the cost of an estimate against a plain conversion of the same file, and of a
+size-limited conversion against the ffmpeg program's own two-pass encode at the same
+video rate, in the same run, as ratios.
+
+Usage: bench/size_bench.py [--cli build/bin/cinvora-cli] [--work build/bench/size]
+                           [--long-minutes 10] [--timing] [--rounds 3] [--only talk,long]
+Nothing is committed: the sources are made into --work on first use and reused.
+"""
+import argparse
+import json
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+LIMITS = [("8M", 8e6), ("25M", 25e6), ("50M", 50e6)]
+IMPOSSIBLE = ("20K", 20e3)
+
+
+def sources(long_minutes):
+    """(name, seconds, ffmpeg input arguments) of the set."""
+    return [
+        ("talk", 60, ["-f", "lavfi", "-i",
+                      "color=c=0x506070:s=640x360:r=25:d=60[bg];testsrc2=s=128x128:r=25:d=60[fg];"
+                      "[bg][fg]overlay=x='256+40*sin(t)':y='116+20*cos(t*1.3)'",
+                      "-f", "lavfi", "-i", "sine=frequency=220:sample_rate=48000:d=60"]),
+        ("sport", 60, ["-f", "lavfi", "-i", "testsrc2=s=640x360:r=25:d=60,noise=alls=30:allf=t",
+                       "-f", "lavfi", "-i", "anoisesrc=c=pink:a=0.2:sample_rate=48000:d=60"]),
+        ("animation", 30, ["-f", "lavfi", "-i", "mandelbrot=s=640x360:r=25,trim=duration=30",
+                           "-f", "lavfi", "-i", "sine=frequency=330:sample_rate=48000:d=30"]),
+        ("slides", 60, ["-f", "lavfi", "-i", "testsrc2=s=640x360:r=0.2:d=60,fps=25",
+                        "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:d=60"]),
+        ("audio-heavy", 120, ["-f", "lavfi", "-i", "testsrc2=s=160x120:r=25:d=120,hue=s=0.2",
+                              "-f", "lavfi", "-i", "anoisesrc=c=white:a=0.5:sample_rate=48000:d=120",
+                              "-ac", "2"]),
+        ("short-10s", 10, ["-f", "lavfi", "-i", "testsrc2=s=640x360:r=25:d=10,noise=alls=12:allf=t",
+                           "-f", "lavfi", "-i", "sine=frequency=550:sample_rate=48000:d=10"]),
+        ("long", long_minutes * 60,
+         ["-f", "lavfi", "-i", "testsrc2=s=320x180:r=25:d=%d,noise=alls=8:allf=t" % (long_minutes * 60),
+          "-f", "lavfi", "-i", "sine=frequency=660:sample_rate=48000:d=%d" % (long_minutes * 60)]),
+    ]
+
+
+def make(work, name, args):
+    path = os.path.join(work, name + ".mkv")
+    if not os.path.exists(path):
+        subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y"] + args +
+                       ["-c:v", "libx264", "-crf", "14", "-preset", "veryfast", "-c:a", "flac", "-shortest",
+                        path + ".tmp.mkv"], check=True)
+        os.rename(path + ".tmp.mkv", path)
+    return path
+
+
+def cli_run(cli, args):
+    began = time.monotonic()
+    p = subprocess.run([cli, "convert"] + args, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    return p.returncode, p.stdout, p.stderr, time.monotonic() - began
+
+
+def estimate(cli, src, out, extra):
+    rc, out_text, err, took = cli_run(cli, [src, out, "--estimate", "--json"] + extra)
+    line = out_text.strip().splitlines()[-1] if out_text.strip() else "{}"
+    return rc, json.loads(line), took
+
+
+def fresh(path):
+    if os.path.exists(path):
+        os.remove(path)
+    return path
+
+
+def show(row):
+    name, label, size, limit, note = row
+    ratio = "%.3f" % (size / limit) if size is not None and limit else "-"
+    shown = "%.2f MB" % (size / 1e6) if size is not None else "refused"
+    print("| %s | %s | %s | %s | %s |" % (name, label, shown, ratio, note), flush=True)
+
+
+def test_set(cli, work, long_minutes, only):
+    rows, size_errors, time_errors = [], [], []
+    print("| source | limit | output | output / limit | notes |")
+    print("|---|---|---|---|---|", flush=True)
+    for name, seconds, args in sources(long_minutes):
+        if only and name not in only:
+            continue
+        src = make(work, name, args)
+        out = fresh(os.path.join(work, name + "-plain.mp4"))
+        rc, est, est_took = estimate(cli, src, out, ["--no-copy"])
+        rc, _, err, took = cli_run(cli, [src, out, "--no-copy"])
+        if rc != 0:
+            sys.exit("%s: plain conversion failed: %s" % (name, err[-1000:]))
+        real = os.path.getsize(out)
+        se = est["bytes"] / real - 1
+        te = est["seconds"] / took - 1
+        size_errors.append(abs(se))
+        time_errors.append(abs(te))
+        rows.append((name, "none", real, None, "estimate %+.1f %% size, %+.1f %% time (cost %.0f %%)"
+                     % (100 * se, 100 * te, 100 * est_took / took)))
+        show(rows[-1])
+        for label, limit in LIMITS + [IMPOSSIBLE]:
+            out = fresh(os.path.join(work, "%s-%s.mp4" % (name, label)))
+            rc, lest, _ = estimate(cli, src, out, ["--max-size", label])
+            rc, _, err, took = cli_run(cli, [src, out, "--max-size", label])
+            if rc != 0:
+                why = err.strip().splitlines()[-1] if err.strip() else "failed"
+                rows.append((name, label, None, limit, why.split(": ")[-1]))
+                show(rows[-1])
+                continue
+            size = os.path.getsize(out)
+            te = lest["seconds"] / took - 1 if "seconds" in lest else float("nan")
+            time_errors.append(abs(te))
+            rows.append((name, label, size, limit, "%.1f s, estimate %+.1f %% time" % (took, 100 * te)))
+            show(rows[-1])
+    print()
+    print("size estimate: median |error| %.1f %%, worst %.1f %%" %
+          (100 * statistics.median(size_errors), 100 * max(size_errors)))
+    print("time estimate: median |error| %.1f %%, worst %.1f %%" %
+          (100 * statistics.median(time_errors), 100 * max(time_errors)))
+
+
+def timing(cli, work, rounds, long_minutes):
+    """Estimate against plain conversion; size-limited conversion against ffmpeg's two passes."""
+    src = make(work, "long", sources(long_minutes)[-1][2])
+    est_t, plain_t, fit_t, ff_t = [], [], [], []
+    limit = 25e6
+    for _ in range(rounds):
+        out = fresh(os.path.join(work, "t-plain.mp4"))
+        _, _, est_took = estimate(cli, src, out, ["--no-copy"])
+        est_t.append(est_took)
+        rc, _, err, took = cli_run(cli, [src, out, "--no-copy"])
+        plain_t.append(took)
+        out = fresh(os.path.join(work, "t-fit.mp4"))
+        rc, _, err, took = cli_run(cli, [src, out, "--max-size", "25M"])
+        fit_t.append(took)
+        # The same two passes by the ffmpeg program: video rate from what cinvora's file
+        # holds, audio as cinvora encodes it (AAC 192 kbit/s).
+        probe = json.loads(subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-of", "json", out],
+                                          stdout=subprocess.PIPE, text=True).stdout)
+        vrate = next(int(s["bit_rate"]) for s in probe["streams"] if s["codec_type"] == "video")
+        ff = os.path.join(work, "t-ff.mp4")
+        log = os.path.join(work, "t-ff-pass")
+        began = time.monotonic()
+        subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", src, "-c:v", "libx264", "-b:v", str(vrate),
+                        "-pass", "1", "-passlogfile", log, "-c:a", "aac", "-b:a", "192k", "-f", "mp4", os.devnull],
+                       check=True)
+        subprocess.run(["ffmpeg", "-nostdin", "-v", "error", "-y", "-i", src, "-c:v", "libx264", "-b:v", str(vrate),
+                        "-pass", "2", "-passlogfile", log, "-c:a", "aac", "-b:a", "192k", fresh(ff)], check=True)
+        ff_t.append(time.monotonic() - began)
+    m = statistics.median
+    print("| measure | cinvora-cli | reference | ratio |")
+    print("|---|---|---|---|")
+    print("| estimate vs plain conversion (%d min 320x180) | %.2f s | %.2f s | %.3f |"
+          % (long_minutes, m(est_t), m(plain_t), m(est_t) / m(plain_t)))
+    print("| --max-size 25M vs ffmpeg two-pass x264 | %.2f s | %.2f s | %.3f |"
+          % (m(fit_t), m(ff_t), m(fit_t) / m(ff_t)))
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--cli", default=os.path.join(ROOT, "build", "bin", "cinvora-cli"))
+    ap.add_argument("--work", default=os.path.join(ROOT, "build", "bench", "size"))
+    ap.add_argument("--long-minutes", type=int, default=10)
+    ap.add_argument("--timing", action="store_true")
+    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--only", default="", help="comma-separated source names of the set")
+    a = ap.parse_args()
+    os.makedirs(a.work, exist_ok=True)
+    if a.timing:
+        timing(a.cli, a.work, a.rounds, a.long_minutes)
+    else:
+        test_set(a.cli, a.work, a.long_minutes, [n for n in a.only.split(",") if n])
+
+
+if __name__ == "__main__":
+    main()
