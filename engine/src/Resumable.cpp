@@ -282,6 +282,15 @@ bool Resumable::run(QString *error) {
         if (!_journal.write(_folder))
             foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
     }
+    // The join gives the sound's space back as it copies it, and removes each part once it
+    // is copied: from here on what the folder holds is no longer whole, and an interrupted
+    // join encodes the sound and the removed parts again.
+    if (_journal.soundBytes >= 0) {
+        _journal.soundBytes = -1;
+        _journal.keptPercent -= percentOf(1, 0);
+        if (!_journal.write(_folder))
+            foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
+    }
     JoinPlan plan;
     for (int k = 0; k < _count; ++k)
         plan.videoParts << partPath(k);

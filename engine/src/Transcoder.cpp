@@ -1124,7 +1124,7 @@ bool Transcoder::join(const JoinPlan &plan, const std::function<void(double)> &p
     if (rc >= 0 && !(videoOut = part->addStreamTo(_out.get())))
         rc = fail(AVERROR(ENOMEM), QStringLiteral("cannot add an output stream"));
     if (rc >= 0 && !plan.sound.isEmpty()) {
-        if ((rc = sound.open(plan.sound)) < 0)
+        if ((rc = sound.open(plan.sound, WorkFileReader::Behind::Release)) < 0)
             rc = fail(rc, QStringLiteral("cannot read the work file %1").arg(plan.sound));
         else if (!(soundOut = sound.addStreamTo(_out.get())))
             rc = fail(AVERROR(ENOMEM), QStringLiteral("cannot add an output stream"));

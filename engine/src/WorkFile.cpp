@@ -6,6 +6,8 @@ extern "C" {
 
 #include <QDataStream>
 #include <cstring>
+#include <fcntl.h>
+#include <linux/falloc.h>
 #include <unistd.h>
 
 namespace fw {
@@ -105,9 +107,12 @@ int WorkFileWriter::finish() {
     return 0;
 }
 
-int WorkFileReader::open(const QString &path) {
+int WorkFileReader::open(const QString &path, Behind behind) {
     _file.setFileName(path);
-    if (!_file.open(QIODevice::ReadOnly))
+    _release = behind == Behind::Release;
+    _released = 0;
+    // Giving space back takes a descriptor open for writing.
+    if (!_file.open(_release ? QIODevice::ReadWrite : QIODevice::ReadOnly))
         return AVERROR(ENOENT);
     QDataStream s(&_file);
     quint32 magic = 0, version = 0;
@@ -245,7 +250,24 @@ int WorkFileReader::read(AVPacket *pkt) {
             return AVERROR(ENOMEM);
         std::memcpy(to, side.constData(), size_t(side.size()));
     }
-    return s.status() == QDataStream::Ok ? 1 : AVERROR_INVALIDDATA;
+    if (s.status() != QDataStream::Ok)
+        return AVERROR_INVALIDDATA;
+    releaseRead();
+    return 1;
+}
+
+void WorkFileReader::releaseRead() {
+    // In steps of a MiB, on page edges; what QFile has buffered ahead is already in memory.
+    constexpr qint64 kStep = 1 << 20, kPage = 4096;
+    const qint64 upTo = _file.pos() / kPage * kPage;
+    if (!_release || upTo - _released < kStep)
+        return;
+    // A file system that cannot punch holes keeps the bytes: the join then needs the sound's
+    // size once more, as it did before.
+    if (::fallocate(_file.handle(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, _released, upTo - _released) == 0)
+        _released = upTo;
+    else
+        _release = false;
 }
 
 } // namespace fw

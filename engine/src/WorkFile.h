@@ -30,8 +30,12 @@ private:
 
 class WorkFileReader {
 public:
+    // How a reader treats what it has read: kept, or given back to the file system as it
+    // goes (the file keeps its length but no longer its bytes), so that a join holds the
+    // output and the unread rest, not the output and the whole file.
+    enum class Behind { Keep, Release };
     // Reads the description. Negative AVERROR when the file is missing or not one of ours.
-    int open(const QString &path);
+    int open(const QString &path, Behind behind = Behind::Keep);
     // A new stream of `out` described as the one that was written.
     AVStream *addStreamTo(AVFormatContext *out) const;
     AVRational timeBase() const { return _timeBase; }
@@ -44,7 +48,11 @@ private:
     struct ParDeleter {
         void operator()(AVCodecParameters *p) const { avcodec_parameters_free(&p); }
     };
+    void releaseRead();
+
     QFile _file;
+    bool _release = false;
+    qint64 _released = 0; // bytes from the start already given back
     std::unique_ptr<AVCodecParameters, ParDeleter> _par;
     AVRational _timeBase{0, 1}, _avgRate{0, 0}, _sar{0, 1};
     int _disposition = 0;
