@@ -112,7 +112,8 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "    summary the window's notification gives (\"2 files converted, 1 failed.\").\n"
                       "    Ctrl-C cancels and leaves no partial file. A long conversion that re-encodes\n"
                       "    the video keeps its finished parts when it is killed or its session ends\n"
-                      "    (SIGTERM, SIGHUP): the same command run again resumes where it stopped.\n"
+                      "    (SIGTERM, SIGHUP): the same command run again resumes where it stopped\n"
+                      "    (not with --max-size or --target-ssim, which start afresh).\n"
                       "    Exit status: 0 all done, 1 something failed or nothing was converted, 2 bad\n"
                       "    arguments, 130 interrupted.\n";
 
