@@ -511,6 +511,50 @@
         <source>Channels</source>
         <translation>Kanäle</translation>
     </message>
+    <message>
+        <source>SIZE OR QUALITY TARGET</source>
+        <translation>GRÖSSE ODER QUALITÄTSZIEL</translation>
+    </message>
+    <message>
+        <source>Fit in</source>
+        <translation>Passend in</translation>
+    </message>
+    <message>
+        <source>The largest size the converted file may have, in megabytes</source>
+        <translation>Die größte Größe, die die umgewandelte Datei haben darf, in Megabyte</translation>
+    </message>
+    <message>
+        <source> MB</source>
+        <translation> MB</translation>
+    </message>
+    <message>
+        <source>No limit</source>
+        <translation>Keine Grenze</translation>
+    </message>
+    <message>
+        <source>Target quality</source>
+        <translation>Zielqualität</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
+    <message>
+        <source>Visually lossless (SSIM 0.99)</source>
+        <translation>Visuell verlustfrei (SSIM 0,99)</translation>
+    </message>
+    <message>
+        <source>Good (SSIM 0.98)</source>
+        <translation>Gut (SSIM 0,98)</translation>
+    </message>
+    <message>
+        <source>Small (SSIM 0.96)</source>
+        <translation>Klein (SSIM 0,96)</translation>
+    </message>
+    <message>
+        <source>SSIM %1</source>
+        <translation>SSIM %1</translation>
+    </message>
 </context>
 <context>
     <name>ODMyDocumentWindow</name>
@@ -1370,6 +1414,34 @@ Fehlgeschlagen: %2</translation>
     <message>
         <source>stopped</source>
         <translation>abgebrochen</translation>
+    </message>
+    <message>
+        <source>No estimate: %1</source>
+        <translation>Keine Schätzung: %1</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s</source>
+        <translation>%1 min %2 s</translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation>%1 h %2 min</translation>
+    </message>
+    <message>
+        <source>Expected: about %1 in about %2</source>
+        <translation>Erwartet: etwa %1 in etwa %2</translation>
+    </message>
+    <message>
+        <source>Quality (SSIM): %1</source>
+        <translation>Qualität (SSIM): %1</translation>
+    </message>
+    <message>
+        <source>PSNR: %1 dB</source>
+        <translation>PSNR: %1 dB</translation>
     </message>
 </context>
 <context>

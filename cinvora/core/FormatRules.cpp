@@ -1,6 +1,7 @@
 #include "FormatRules.h"
 
 #include <framewheel/SWMediaInfoManager.h>
+#include <framewheel/SWQualityTarget.h>
 #include <reelwright/LXMediaCommon.h>
 #include <reelwright/LXMediaInfo.h>
 
@@ -26,6 +27,8 @@ constexpr ChoiceKey kChoiceKeys[] = {
     {"channelIndex", &FormatChoices::channelIndex},     {"sampleRateIndex", &FormatChoices::sampleRateIndex},
     {"frameRateIndex", &FormatChoices::frameRateIndex}, {"resolutionIndex", &FormatChoices::resolutionIndex}};
 constexpr const char *kQualityKey = "quality";
+constexpr const char *kFitInKey = "fitInBytes";
+constexpr const char *kTargetSsimKey = "targetSsim";
 
 } // namespace
 
@@ -41,6 +44,17 @@ FormatChoices FormatChoices::fromPropertyList(const QVariantMap &stored) {
     const qlonglong q = stored.value(QLatin1String(kQualityKey)).toLongLong(&ok);
     if (ok)
         c.quality = qualityFromStored(q);
+    // Both are stored, the one not chosen as 0; a stored pair that holds both (written by
+    // hand) keeps the size limit, which is the promise easier to check.
+    bool fitOk = false, ssimOk = false;
+    const qlonglong fit = stored.value(QLatin1String(kFitInKey)).toLongLong(&fitOk);
+    const double ssim = stored.value(QLatin1String(kTargetSsimKey)).toDouble(&ssimOk);
+    if (fitOk && fit > 0)
+        c.goal = LXOutputGoal::fitIn(fit);
+    else if (ssimOk && ssim >= kMinTargetSsim && ssim <= kMaxTargetSsim)
+        c.goal = LXOutputGoal::quality(ssim);
+    else if (fitOk || ssimOk)
+        c.goal = LXOutputGoal();
     return c;
 }
 
@@ -51,6 +65,10 @@ QVariantMap FormatChoices::toPropertyList() const {
             m.insert(QLatin1String(k.key), qlonglong(*v));
     if (quality)
         m.insert(QLatin1String(kQualityKey), qlonglong(*quality));
+    if (goal) {
+        m.insert(QLatin1String(kFitInKey), qlonglong(goal->fitInBytes));
+        m.insert(QLatin1String(kTargetSsimKey), goal->targetSsim);
+    }
     return m;
 }
 
@@ -112,8 +130,8 @@ void applyFormatRecord(LXMediaInfo &item, const FormatRecord &record) {
 
 FormatChoices parametersOf(const LXMediaInfo &item) {
     const LXMediaFields f = item.snapshot();
-    return {f.aCodecIndex,    f.vCodecIndex,     f.channelIndex, f.sampleRateIndex,
-            f.frameRateIndex, f.resolutionIndex, f.outputQuality};
+    return {f.aCodecIndex,    f.vCodecIndex,     f.channelIndex,  f.sampleRateIndex,
+            f.frameRateIndex, f.resolutionIndex, f.outputQuality, f.outputGoal};
 }
 
 bool applyParameters(LXMediaInfo &item, const FormatChoices &choices) {
@@ -133,6 +151,10 @@ bool applyParameters(LXMediaInfo &item, const FormatChoices &choices) {
         put(choices.frameRateIndex, f.frameRates.size(), f.frameRateIndex);
         if (choices.quality) {
             f.outputQuality = *choices.quality;
+            applied = true;
+        }
+        if (choices.goal) {
+            f.outputGoal = *choices.goal;
             applied = true;
         }
         const auto &r = choices.resolutionIndex;

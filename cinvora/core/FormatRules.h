@@ -12,21 +12,24 @@
 namespace FormatRules {
 
 // The choices made among an item's lists (codec, channel, sample-rate, frame-rate and
-// frame-size indexes), and its quality. Stored in the saved list and the settings as a
-// dictionary of those indexes and the quality's number; an entry that is missing or not a
-// number (or no quality) is no choice, so lists written before the quality existed keep
-// converting at high quality.
+// frame-size indexes), its quality and its goal (a size to fit in or a quality target).
+// Stored in the saved list and the settings as a dictionary of those indexes, the quality's
+// number and the goal's bytes or SSIM; an entry that is missing or not a number (or no
+// quality) is no choice, so lists written before the quality existed keep converting at
+// high quality, and before the goal existed with none.
 struct FormatChoices {
     std::optional<int64_t> aCodecIndex, vCodecIndex, channelIndex, sampleRateIndex, frameRateIndex, resolutionIndex;
     std::optional<LXQuality> quality;
+    std::optional<LXOutputGoal> goal;
 
     static FormatChoices fromPropertyList(const QVariantMap &stored);
     QVariantMap toPropertyList() const;
     // What still means the same on another format: the indexes belong to one format's
-    // lists, the quality to none.
+    // lists, the quality and the goal to none.
     FormatChoices keptAcrossFormats() const {
         FormatChoices kept;
         kept.quality = quality;
+        kept.goal = goal;
         return kept;
     }
     bool operator==(const FormatChoices &) const = default;

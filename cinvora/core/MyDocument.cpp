@@ -21,6 +21,8 @@ using foundation::MainThread;
 
 namespace {
 constexpr int kHistorySaveDelayMs = 500;
+// Edits come in bursts (a format for every row, a trim dragged): the estimates follow the last.
+constexpr int kEstimatesDelayMs = 400;
 } // namespace
 
 MyDocument::MyDocument() {
@@ -66,6 +68,8 @@ void MyDocument::shutdown() {
     foundation::NotificationCenter::defaultCenter().removeObserver(&_notificationContext);
     _bCancelAddFile.store(true);
     _bShutDownPictures.store(true);
+    if (_estimates)
+        _estimates->close();
     // Nothing is admitted any more and nothing waits; what converts or is paused is
     // cancelled and its thread ends on its own.
     _scheduler.close();
@@ -96,7 +100,12 @@ void MyDocument::refreshSlotLimit() {
 
 int64_t MyDocument::slotLimit() const { return _scheduler.limit(); }
 
-void MyDocument::startQueued(const std::vector<vcTableCellViewPtr> &rows) { _scheduler.startAll(rows); }
+void MyDocument::startQueued(const std::vector<vcTableCellViewPtr> &rows) {
+    // A conversion never waits for an estimate: the one under way stops now.
+    if (_estimates && !rows.empty())
+        _estimates->setHeld(true);
+    _scheduler.startAll(rows);
+}
 
 int64_t MyDocument::slotWaiters() const { return _scheduler.snapshot().slotWaiters; }
 
@@ -147,7 +156,34 @@ void MyDocument::suspendAll() {
         row->suspendQuietly();
 }
 
+void MyDocument::setMakesEstimates(bool on) {
+    if (!on) {
+        if (_estimates)
+            _estimates->close();
+        _estimates.reset();
+        return;
+    }
+    if (!_estimates && !_shutDown)
+        _estimates = std::make_unique<vcEstimates>(_workers);
+    wantEstimates();
+}
+
+void MyDocument::wantEstimates() {
+    if (!_estimates || _shutDown || _estimatesQueued)
+        return;
+    _estimatesQueued = true;
+    QTimer::singleShot(kEstimatesDelayMs, &_notificationContext, [this] {
+        _estimatesQueued = false;
+        if (!_estimates || _shutDown)
+            return;
+        _estimates->setHeld(startCount() > 0 || currentSessionCount() > 0);
+        _estimates->refresh(_cellArray);
+    });
+}
+
 void MyDocument::scheduleHistorySave() {
+    // Called as each conversion ends, and after edits: the estimates may go on.
+    wantEstimates();
     if (!_usesHistory || _shutDown || _historySaveQueued)
         return;
     _historySaveQueued = true;
@@ -173,9 +209,11 @@ int64_t MyDocument::startCount() const {
 void MyDocument::convertSessionUpdateState(vcJobEvent event) {
     // The count before the event: a start adds its row, a stop takes it away.
     int64_t n = startCount();
-    if (event == vcJobEvent::Start)
+    if (event == vcJobEvent::Start) {
         ++n;
-    else if (event == vcJobEvent::Stop)
+        if (_estimates)
+            _estimates->setHeld(true);
+    } else if (event == vcJobEvent::Stop)
         --n;
     Log::line(QString::asprintf("%d/%ld", static_cast<int>(n), static_cast<long>(_cellArray.size())));
     if (n == numberOfRows())

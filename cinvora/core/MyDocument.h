@@ -7,6 +7,7 @@
 // joins every thread it started before it goes away.
 #include "DocumentWindow.h"
 #include "FormatRules.h"
+#include "vcEstimates.h"
 #include "vcTableCellView.h"
 
 #include <foundation/WorkerGroup.h>
@@ -170,6 +171,12 @@ public:
     // Items get a picture of their clip for their row. The command line shows none: without
     // pictures a list of 10,000 files keeps about 500 MB less and each probe decodes nothing.
     void setMakesPictures(bool on) { _makesPictures = on; }
+    // The window's rows show their expected size and time (vcEstimates); the command line
+    // makes none unasked.
+    void setMakesEstimates(bool on);
+    vcEstimates *estimates() const { return _estimates.get(); }
+    // Main thread: soon after, the rows' estimates follow what changed (or conversions ended).
+    void wantEstimates();
     void setExportFolderOverride(const QString &folder) { _exportFolderOverride = folder; }
     // Called on each conversion thread after the item's choices are in the option; set it
     // before converting.
@@ -241,6 +248,8 @@ protected:
 
     bool _usesHistory = true;
     std::atomic<bool> _makesPictures{true}; // read by the intake's thread
+    std::unique_ptr<vcEstimates> _estimates;
+    bool _estimatesQueued = false; // main thread
     QString _exportFolderOverride;
     OptionAdjuster _optionAdjuster;
     std::atomic<bool> _bCancelAddFile{false};

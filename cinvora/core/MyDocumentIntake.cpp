@@ -412,6 +412,8 @@ void MyDocument::addImportFiles(QStringList paths) {
 // ---- History ----
 
 bool MyDocument::saveHistoryFile() {
+    // Whatever changed the list may have changed what its rows would convert.
+    wantEstimates();
     if (!_usesHistory)
         return true;
     QVariantList entries;

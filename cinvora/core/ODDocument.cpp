@@ -260,6 +260,7 @@ void ODDocument::saveMediaInfo(const LXMediaInfo &edited) {
             f.aCodecs = e.aCodecs;
             f.aCodecIndex = e.aCodecIndex;
             f.outputQuality = e.outputQuality;
+            f.outputGoal = e.outputGoal;
             // Each item's own source size where the edit kept the source's.
             f.chooseResolution(e.resolutionIndex);
         });

@@ -384,6 +384,11 @@ bool vcTableCellView::restoreFinished(const QString &outputFile, const QString &
     return true;
 }
 
+void vcTableCellView::setEstimate(const QString &digest, const SWConvertEstimate &estimate) {
+    _estimateDigest = digest;
+    updateControls([&](vcRowControls &c) { c.estimate = digest.isEmpty() ? SWConvertEstimate() : estimate; });
+}
+
 void vcTableCellView::prepareEstimate(SWConvertSession &session) {
     const LXMediaInfoPtr item = editMovie();
     if (!item)

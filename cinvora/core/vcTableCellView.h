@@ -96,6 +96,8 @@ struct vcRowControls {
     bool fmtInfoVisible = true;
     // The end of the last conversion until the next start (None meanwhile).
     vcJobOutcome outcome;
+    // The expected size and time of converting it as it is now (none: not known yet).
+    SWConvertEstimate estimate;
     bool operator==(const vcRowControls &) const = default;
 };
 
@@ -178,6 +180,10 @@ public:
     // is for the estimate only.
     void prepareEstimate(SWConvertSession &session);
     QString currentFingerprint();
+    // Main thread: the expected size and time of converting the row, made for what
+    // `digest` describes (empty: none), shown by the row (vcRowControls::estimate).
+    void setEstimate(const QString &digest, const SWConvertEstimate &estimate);
+    const QString &estimateDigest() const { return _estimateDigest; }
     // The fingerprint as the saved list keeps it: a digest (hex), never the settings.
     static QString fingerprintDigest(const QString &fingerprint);
     // Main thread: the digest of what made the last successful output; empty unless the
@@ -287,7 +293,8 @@ private:
     std::atomic<int64_t> _lastConversionMs{0};
     vcRowControls _controls;
     vcJobOutcome _lastOutcome;
-    QString _doneDigest; // main thread: the digest of the last success's fingerprint
+    QString _doneDigest;     // main thread: the digest of the last success's fingerprint
+    QString _estimateDigest; // main thread: what the shown estimate was made for
 };
 
 using vcTableCellViewPtr = std::shared_ptr<vcTableCellView>;

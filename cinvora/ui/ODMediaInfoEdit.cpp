@@ -5,10 +5,16 @@
 #include <glazeform/LXStyle.h>
 #include <glazeform/LXView.h>
 
+#include <framewheel/SWQualityTarget.h>
+
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QSignalBlocker>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <cmath>
 
 namespace {
 const QColor kSheet(0x1f, 0x22, 0x27);
@@ -17,14 +23,17 @@ const QColor kText(0xdf, 0xe3, 0xe8);
 const QColor kSoft(0x8f, 0x98, 0xa3);
 const QColor kAccent(0x38, 0xc0, 0xf5);
 
-// Layout, lower-left points: the buttons, then the quality, video and audio parts upwards.
+// Layout, lower-left points: the buttons, then the quality, target, video and audio parts
+// upwards.
 constexpr double kMargin = 20;
 constexpr double kButtonsY = 16;
 constexpr double kBoxH = 112;
 constexpr double kQualityBoxH = 60;
+constexpr double kTargetBoxH = 86;
 constexpr double kBoxGap = 12;
 constexpr double kQualityBoxY = 56;
-constexpr double kVideoBoxY = kQualityBoxY + kQualityBoxH + kBoxGap;
+constexpr double kTargetBoxY = kQualityBoxY + kQualityBoxH + kBoxGap;
+constexpr double kVideoBoxY = kTargetBoxY + kTargetBoxH + kBoxGap;
 constexpr double kAudioBoxY = kVideoBoxY + kBoxH + kBoxGap;
 
 // The pop-ups wear the skin's pop-up cell; the list they open is dark as well.
@@ -37,7 +46,12 @@ const char *const kPopUpStyle =
     "QComboBox::drop-down { width: 0px; border: none; }"
     "QComboBox::down-arrow { image: none; width: 0px; }"
     "QComboBox QAbstractItemView { background: #22262c; color: #e6e9ed; border: 1px solid #0b0c0e;"
-    "  selection-background-color: #1c8ec7; selection-color: #ffffff; outline: 0; padding: 2px; }";
+    "  selection-background-color: #1c8ec7; selection-color: #ffffff; outline: 0; padding: 2px; }"
+    "QDoubleSpinBox { color: #e6e9ed; background: #1b1e23; font-size: 12px; padding: 0 4px;"
+    "  border: 1px solid #0b0c0e; border-radius: 4px; selection-background-color: #1c8ec7; }"
+    "QDoubleSpinBox:focus { border-color: #38c0f5; }";
+
+constexpr double kBytesPerMB = 1'000'000;
 
 // A group of pop-ups on a slightly raised, rounded panel with a small caption.
 class Box : public LXView {
@@ -126,6 +140,8 @@ ODMediaInfoEdit::ODMediaInfoEdit(QWidget *parent) : QDialog(parent) {
 
     _qualityBox = new Box(tr("QUALITY"), kQualityBoxH, this);
     LXGeometry::place(_qualityBox, QRectF(kMargin, kQualityBoxY, kWidth - 2 * kMargin, kQualityBoxH));
+    _targetBox = new Box(tr("SIZE OR QUALITY TARGET"), kTargetBoxH, this);
+    LXGeometry::place(_targetBox, QRectF(kMargin, kTargetBoxY, kWidth - 2 * kMargin, kTargetBoxH));
     _videoBox = new Box(tr("VIDEO"), kBoxH, this);
     LXGeometry::place(_videoBox, QRectF(kMargin, kVideoBoxY, kWidth - 2 * kMargin, kBoxH));
     _audioBox = new Box(tr("AUDIO"), kBoxH, this);
@@ -133,6 +149,27 @@ ODMediaInfoEdit::ODMediaInfoEdit(QWidget *parent) : QDialog(parent) {
 
     // Sound follows the quality as well as the picture, so the audio part alone keeps it.
     _qualityPopBtn = popUp(_qualityBox, 8, tr("Quality"), &ODMediaInfoEdit::selectQuality);
+
+    auto *fitLabel = new LXLabel(_targetBox);
+    fitLabel->setTextFont(LXStyle::systemFont(12));
+    fitLabel->setTextColor(kText);
+    fitLabel->setTextTitle(tr("Fit in"));
+    LXGeometry::place(fitLabel, QRectF(8, 35, 120, 22));
+    _fitInField = new QDoubleSpinBox(_targetBox);
+    _fitInField->setAccessibleName(tr("Fit in"));
+    _fitInField->setAccessibleDescription(tr("The largest size the converted file may have, in megabytes"));
+    _fitInField->setRange(0, kMaxFitInMB);
+    _fitInField->setDecimals(1);
+    _fitInField->setSingleStep(1);
+    _fitInField->setSuffix(tr(" MB"));
+    // 0 reads as what it means.
+    _fitInField->setSpecialValueText(tr("No limit"));
+    _fitInField->setKeyboardTracking(false);
+    // The arrow keys and the wheel step it; the skin has no spin buttons.
+    _fitInField->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    LXGeometry::place(_fitInField, QRectF(140, 34, _targetBox->width() - 140 - 14, 24));
+    connect(_fitInField, &QDoubleSpinBox::valueChanged, this, &ODMediaInfoEdit::selectFitIn);
+    _targetPopBtn = popUp(_targetBox, 8, tr("Target quality"), &ODMediaInfoEdit::selectTarget);
 
     _videoCodecPopBtn = popUp(_videoBox, 60, tr("Codec"), &ODMediaInfoEdit::selectVideoCodec);
     _videoResolutionPopBtn = popUp(_videoBox, 34, tr("Frame size"), &ODMediaInfoEdit::selectVideoResolution);
@@ -182,8 +219,10 @@ void ODMediaInfoEdit::showAudioBoxOnly() {
     setFixedSize(kWidth, kAudioOnlyHeight);
     move(g.x(), g.y() + removed / 2);
     _videoBox->hide();
-    const QRectF video = LXGeometry::frameOf(_videoBox);
-    LXGeometry::place(_audioBox, QRectF(video.x(), video.y(), video.width(), kBoxH));
+    // A size limit and a quality target steer the video's rate; sound keeps its quality.
+    _targetBox->hide();
+    const QRectF target = LXGeometry::frameOf(_targetBox);
+    LXGeometry::place(_audioBox, QRectF(target.x(), target.y(), target.width(), kBoxH));
 }
 
 void ODMediaInfoEdit::showEditWin(QWidget *parent) {
@@ -196,8 +235,8 @@ void ODMediaInfoEdit::showEditWin(QWidget *parent) {
 
 void ODMediaInfoEdit::clearAllPopupBtns() {
     for (QComboBox *b :
-         {_qualityPopBtn, _videoCodecPopBtn, _videoResolutionPopBtn, _videoFrameRatePopBtn, _videoSubTitlePopBtn,
-          _audioCodecPopBtn, _audioChannelPopBtn, _audioSampleRatePopBtn, _audioTrackPopBtn})
+         {_qualityPopBtn, _targetPopBtn, _videoCodecPopBtn, _videoResolutionPopBtn, _videoFrameRatePopBtn,
+          _videoSubTitlePopBtn, _audioCodecPopBtn, _audioChannelPopBtn, _audioSampleRatePopBtn, _audioTrackPopBtn})
         b->clear();
 }
 
@@ -220,6 +259,7 @@ void ODMediaInfoEdit::initMediaInfo(const LXMediaInfoPtr &item) {
         fill(_videoFrameRatePopBtn, wholeNumbers(m.frameRates()), m.frameRateIndex());
     }
     fill(_qualityPopBtn, qualityNames(), int64_t(m.outputQuality()));
+    showGoal(m.outputGoal());
     fill(_audioCodecPopBtn, m.aCodecs(), m.aCodecIndex());
     fill(_audioChannelPopBtn, wholeNumbers(m.channels()), m.channelIndex());
     fill(_audioSampleRatePopBtn, wholeNumbers(m.sampleRates()), m.sampleRateIndex());
@@ -235,6 +275,57 @@ void ODMediaInfoEdit::selectQuality(int index) {
         return;
     if (const auto quality = qualityFromStored(index))
         _editMovie->setOutputQuality(*quality);
+}
+
+QStringList ODMediaInfoEdit::targetNames() {
+    // In the order of kQualityTargetPoints, after "None".
+    return {tr("None"), tr("Visually lossless (SSIM 0.99)"), tr("Good (SSIM 0.98)"), tr("Small (SSIM 0.96)")};
+}
+
+void ODMediaInfoEdit::showGoal(const LXOutputGoal &goal) {
+    QStringList names = targetNames();
+    int64_t index = 0;
+    if (goal.targetSsim > 0) {
+        index = -1;
+        for (size_t i = 0; i < kQualityTargetPoints.size(); ++i)
+            if (kQualityTargetPoints[i].ssim == goal.targetSsim)
+                index = int64_t(i) + 1;
+        if (index < 0) {
+            // A target set elsewhere than in this pop-up is shown as it is, not rounded to a point.
+            names << tr("SSIM %1").arg(goal.targetSsim, 0, 'f', 3);
+            index = names.size() - 1;
+        }
+    }
+    fill(_targetPopBtn, names, index);
+    const QSignalBlocker quiet(_fitInField);
+    _fitInField->setValue(double(goal.fitInBytes) / kBytesPerMB);
+}
+
+void ODMediaInfoEdit::selectFitIn(double megabytes) {
+    if (!_editMovie)
+        return;
+    const int64_t bytes = std::llround(megabytes * kBytesPerMB);
+    const LXOutputGoal now = _editMovie->outputGoal();
+    // Clearing the size leaves a chosen target alone.
+    if (bytes <= 0 && now.fitInBytes == 0)
+        return;
+    const LXOutputGoal goal = LXOutputGoal::fitIn(bytes);
+    _editMovie->setOutputGoal(goal);
+    showGoal(goal);
+}
+
+void ODMediaInfoEdit::selectTarget(int index) {
+    if (!_editMovie || index < 0)
+        return;
+    LXOutputGoal goal;
+    if (index >= 1 && index <= int(kQualityTargetPoints.size()))
+        goal = LXOutputGoal::quality(kQualityTargetPoints[size_t(index - 1)].ssim);
+    else if (index > int(kQualityTargetPoints.size()))
+        return; // the item's own target, unchanged
+    else if (_editMovie->outputGoal().targetSsim == 0)
+        return; // "None" leaves a size limit alone
+    _editMovie->setOutputGoal(goal);
+    showGoal(goal);
 }
 
 void ODMediaInfoEdit::selectVideoCodec(int index) {

@@ -82,6 +82,7 @@ int main(int argc, char **argv) {
         window.raise();
         window.activateWindow();
         window.document().loadHistoryAtLuanch();
+        window.document().setMakesEstimates(true);
         window.selectLastExportType();
 
         window.addFilesAfterRestore(files);

@@ -19,10 +19,13 @@
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+
+#include <cmath>
 
 namespace {
 
@@ -345,7 +348,7 @@ void vcTableCellWidget::updateCell() {
     const QString name = QFileInfo(item->fileName()).fileName();
     _orgNameLabel->setTextTitle(name);
     _orgNameLabel->setToolTip(name);
-    showOutcome(_job->controls().outcome);
+    showOutcome(_job->controls());
     if (item->bSourceIsVideo() != _layoutIsVideo)
         layoutFormatInfo(item->bSourceIsVideo());
     _resolutionLabel->setTextTitle(resolutionStr(int(item->width()), int(item->height())));
@@ -414,31 +417,59 @@ QString vcTableCellWidget::outOfDateText() {
     return QCoreApplication::translate("vcTableCellWidget", "Changed since converted: Convert makes it again");
 }
 
-void vcTableCellWidget::showOutcome(const vcJobOutcome &outcome) {
+void vcTableCellWidget::showOutcome(const vcRowControls &controls) {
+    const vcJobOutcome &outcome = controls.outcome;
     const bool outOfDate = outcome.kind == vcJobOutcome::Done && _job && _job->outputOutOfDate();
     _outcomeBadge->setKind(outcome.kind, outOfDate);
     if (const LXMediaInfoPtr item = _job ? _job->editMovie() : nullptr)
-        setToolTip(rowToolTip(item->fileName(), outcome, outOfDate));
+        setToolTip(rowToolTip(item->fileName(), outcome, outOfDate, controls.estimate));
 }
 
-QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome &outcome, bool outOfDate) {
+QString vcTableCellWidget::estimateText(const SWConvertEstimate &e) {
+    if (!e.valid())
+        return e.error.isEmpty() ? QString()
+                                 : QCoreApplication::translate("vcTableCellWidget", "No estimate: %1").arg(e.error);
+    const QString size = QLocale().formattedDataSize(e.bytes, 1, QLocale::DataSizeSIFormat);
+    const int64_t s = std::max<int64_t>(1, std::llround(e.seconds));
+    const QString time =
+        s < 60     ? QCoreApplication::translate("vcTableCellWidget", "%1 s").arg(s)
+        : s < 3600 ? QCoreApplication::translate("vcTableCellWidget", "%1 min %2 s").arg(s / 60).arg(s % 60)
+                   : QCoreApplication::translate("vcTableCellWidget", "%1 h %2 min").arg(s / 3600).arg((s % 3600) / 60);
+    return QCoreApplication::translate("vcTableCellWidget", "Expected: about %1 in about %2").arg(size, time);
+}
+
+QString vcTableCellWidget::measuredText(const SWConvertResult &m) {
+    if (!m.ssim)
+        return {};
+    QString text =
+        QCoreApplication::translate("vcTableCellWidget", "Quality (SSIM): %1").arg(QLocale().toString(*m.ssim, 'f', 3));
+    if (m.psnrDb)
+        text +=
+            QStringLiteral(" \u00b7 ") +
+            QCoreApplication::translate("vcTableCellWidget", "PSNR: %1 dB").arg(QLocale().toString(*m.psnrDb, 'f', 1));
+    return text;
+}
+
+QString vcTableCellWidget::rowToolTip(const QString &source, const vcJobOutcome &outcome, bool outOfDate,
+                                      const SWConvertEstimate &estimate) {
+    const auto line = [](const QString &text) { return text.isEmpty() ? QString() : QLatin1Char('\n') + text; };
     switch (outcome.kind) {
     case vcJobOutcome::Done:
         return QCoreApplication::translate("vcTableCellWidget", "%1\nConverted to %2")
                    .arg(source, QFileInfo(outcome.outputFile).fileName()) +
-               (outcome.note.isEmpty() ? QString() : QLatin1Char('\n') + outcome.note) +
-               (outOfDate ? QLatin1Char('\n') + outOfDateText() : QString());
+               line(measuredText(outcome.measured)) + line(outcome.note) +
+               (outOfDate ? line(outOfDateText()) : QString());
     case vcJobOutcome::Failed:
         return QCoreApplication::translate("vcTableCellWidget", "%1\nFailed: %2").arg(source, outcome.reason);
     case vcJobOutcome::Cancelled:
-        return QStringLiteral("%1\n%2").arg(source, vcTableCellView::stoppedText());
+        return QStringLiteral("%1\n%2").arg(source, vcTableCellView::stoppedText()) + line(estimateText(estimate));
     default:
-        return source;
+        return source + line(estimateText(estimate));
     }
 }
 
 void vcTableCellWidget::rowControlsChanged(const vcRowControls &c) {
-    showOutcome(c.outcome);
+    showOutcome(c);
     _finishedLbl->setTextTitle(c.statusText);
     _finishedLbl->setTextColor(c.outcome.kind == vcJobOutcome::Failed ? odtheme::danger() : odtheme::textSoft());
     _finishedLbl->setVisible(c.statusVisible);

@@ -100,9 +100,15 @@ public:
     QWidget *fmtIcon() const { return _fmtIcon; }
     LXLabel *fmtLabel() const { return _fmtLabel; }
     vcOutcomeBadge *outcomeBadge() const { return _outcomeBadge; }
-    // The row's tool tip: the source, and how its last conversion ended (and, for an
-    // output made from what the item no longer is, that Convert makes it again).
-    static QString rowToolTip(const QString &source, const vcJobOutcome &outcome, bool outOfDate = false);
+    // The row's tool tip: the source, and how its last conversion ended (with the picture's
+    // measured quality, and for an output made from what the item no longer is, that
+    // Convert makes it again), or, before it converts, the expected size and time.
+    static QString rowToolTip(const QString &source, const vcJobOutcome &outcome, bool outOfDate = false,
+                              const SWConvertEstimate &estimate = {});
+    // "Expected: about 12.3 MB in about 40 s"; "No estimate: why".
+    static QString estimateText(const SWConvertEstimate &estimate);
+    // "Quality (SSIM): 0.987 · PSNR: 41.2 dB"; empty when nothing was measured.
+    static QString measuredText(const SWConvertResult &measured);
     static QString outOfDateText();
 
     // vcTableCellViewDisplay
@@ -124,7 +130,7 @@ private:
     void addFmtLogoTextInfoControl();
     void layoutFormatInfo(bool sourceIsVideo);
     // The badge and the tool tip for the job's last outcome, judged afresh against the item.
-    void showOutcome(const vcJobOutcome &outcome);
+    void showOutcome(const vcRowControls &controls);
 
     vcTableCellViewPtr _job;
     bool _selected = false;

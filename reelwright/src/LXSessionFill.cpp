@@ -72,6 +72,8 @@ void fillSessionOption(const LXMediaInfo &source, SWConvertOption &option, const
                 option.setVideoCodeName(item.vCodecs.at(i < 0 ? 0 : i));
             }
             option.setQscale(qscaleForQuality(item.outputQuality));
+            option.setMaxSizeBytes(item.outputGoal.fitInBytes);
+            option.setTargetSsim(item.outputGoal.targetSsim);
         } else {
             option.setVideo_disable(true);
         }

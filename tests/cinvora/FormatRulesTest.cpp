@@ -171,13 +171,51 @@ TEST(FormatRules, SessionGetsTrimTracksAndChoices) {
     fillSessionOption(*item, o3, LXFillRules::forQueue(false));
     EXPECT_TRUE(o3.audio_disable());
 
-    // An audio-only output of a video source drops the picture and sets no size or codec.
+    // The goal reaches the video: a size, or a quality target, never both.
+    item->setOutputGoal(LXOutputGoal::fitIn(25'000'000));
+    SWConvertOption fit;
+    fillSessionOption(*item, fit, LXFillRules::forQueue(false));
+    EXPECT_EQ(fit.maxSizeBytes(), 25'000'000);
+    EXPECT_EQ(fit.targetSsim(), 0.0);
+    item->setOutputGoal(LXOutputGoal::quality(0.98));
+    SWConvertOption target;
+    fillSessionOption(*item, target, LXFillRules::forQueue(false));
+    EXPECT_EQ(target.maxSizeBytes(), 0);
+    EXPECT_EQ(target.targetSsim(), 0.98);
+
+    // An audio-only output of a video source drops the picture and sets no size or codec,
+    // and no goal, which steers the picture's rate.
     item->setBOutputIsVideo(false);
+    item->setOutputGoal(LXOutputGoal::fitIn(25'000'000));
     SWConvertOption o4;
     fillSessionOption(*item, o4, LXFillRules::forQueue(false));
     EXPECT_TRUE(o4.video_disable());
     EXPECT_TRUE(o4.videoCodeName().isEmpty());
     EXPECT_EQ(o4.width(), 0u);
+    EXPECT_EQ(o4.maxSizeBytes(), 0);
+}
+
+TEST(FormatRules, TheGoalIsStoredKeptAcrossFormatsAndReadWarily) {
+    using FormatRules::FormatChoices;
+    FormatChoices fit;
+    fit.vCodecIndex = 1;
+    fit.goal = LXOutputGoal::fitIn(8'000'000);
+    EXPECT_EQ(FormatChoices::fromPropertyList(fit.toPropertyList()), fit);
+    EXPECT_EQ(fit.keptAcrossFormats().goal, fit.goal) << "a size means the same on any format";
+    EXPECT_FALSE(fit.keptAcrossFormats().vCodecIndex);
+    FormatChoices target;
+    target.goal = LXOutputGoal::quality(0.99);
+    EXPECT_EQ(FormatChoices::fromPropertyList(target.toPropertyList()), target);
+    FormatChoices cleared;
+    cleared.goal = LXOutputGoal();
+    EXPECT_EQ(FormatChoices::fromPropertyList(cleared.toPropertyList()), cleared) << "a goal taken away stays away";
+    // A list from before the goal has none; a hand-edited one with both keeps the size; a
+    // target outside what the engine takes is none.
+    EXPECT_FALSE(FormatChoices::fromPropertyList({{"quality", 1}}).goal);
+    EXPECT_EQ(FormatChoices::fromPropertyList({{"fitInBytes", 5'000'000}, {"targetSsim", 0.98}}).goal,
+              LXOutputGoal::fitIn(5'000'000));
+    EXPECT_EQ(FormatChoices::fromPropertyList({{"fitInBytes", 0}, {"targetSsim", 3.0}}).goal, LXOutputGoal());
+    EXPECT_EQ(FormatChoices::fromPropertyList({{"fitInBytes", -4}, {"targetSsim", 0.2}}).goal, LXOutputGoal());
 }
 
 TEST(FormatRules, ContainerRules) {

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPointer>
@@ -154,9 +155,10 @@ TEST_F(Editor, AudioOnlyJobsGetTheAudioPartAlone) {
         EXPECT_EQ(editor->windowTitle(), QStringLiteral("Audio Information"));
         EXPECT_EQ(editor->height(), ODMediaInfoEdit::kAudioOnlyHeight);
         EXPECT_FALSE(editor->videoBox()->isVisible());
+        EXPECT_FALSE(editor->targetBox()->isVisible()) << "a size or quality target steers the picture";
         ASSERT_TRUE(editor->audioBox()->isVisible());
         const QRectF audio = LXGeometry::frameOf(editor->audioBox());
-        EXPECT_EQ(audio.y(), LXGeometry::frameOf(editor->videoBox()).y());
+        EXPECT_EQ(audio.y(), LXGeometry::frameOf(editor->targetBox()).y());
         EXPECT_LE(audio.y() + audio.height(), editor->height());
         // Sound has a quality too: the quality part stays, below the audio part.
         ASSERT_TRUE(editor->qualityBox()->isVisible());
@@ -209,6 +211,61 @@ TEST_F(Editor, ChosenFrameSizeAndCodecsReachEveryJobOnSave) {
     EXPECT_EQ(doc.itemAt(1)->width(), 1920u);
     EXPECT_EQ(doc.itemAt(1)->height(), 1080u);
     EXPECT_EQ(doc.itemAt(2)->height(), 240u);
+}
+
+TEST_F(Editor, FitInAndTargetQualityAreOneChoiceMadeByKeysAndSavedForEveryJob) {
+    addJobs();
+    ASSERT_TRUE(open(doc.itemAt(0)));
+    ASSERT_TRUE(editor->targetBox()->isVisible());
+    QDoubleSpinBox *fit = editor->fitInField();
+    QComboBox *target = editor->targetPopBtn();
+    EXPECT_EQ(fit->accessibleName(), QStringLiteral("Fit in"));
+    EXPECT_EQ(target->accessibleName(), QStringLiteral("Target quality"));
+    EXPECT_EQ(texts(target), ODMediaInfoEdit::targetNames());
+    EXPECT_EQ(target->currentIndex(), 0);
+    EXPECT_EQ(fit->text(), QStringLiteral("No limit"));
+    // Tab goes from the quality to the size, then to the target.
+    editor->qualityPopBtn()->setFocus();
+    QTest::keyClick(editor->qualityPopBtn(), Qt::Key_Tab);
+    EXPECT_EQ(editor->focusWidget(), fit);
+    fit->selectAll();
+    QTest::keyClicks(fit, QStringLiteral("25"));
+    QTest::keyClick(fit, Qt::Key_Return);
+    EXPECT_EQ(editor->editMovie()->outputGoal(), LXOutputGoal::fitIn(25'000'000));
+    QTest::keyClick(fit, Qt::Key_Tab);
+    EXPECT_EQ(editor->focusWidget(), target);
+    // A target takes the size's place, and a size the target's.
+    choose(target, ODMediaInfoEdit::targetNames().at(2));
+    EXPECT_EQ(editor->editMovie()->outputGoal(), LXOutputGoal::quality(0.98));
+    EXPECT_EQ(fit->value(), 0.0);
+    fit->setFocus();
+    fit->selectAll();
+    QTest::keyClicks(fit, QStringLiteral("8"));
+    QTest::keyClick(fit, Qt::Key_Return);
+    EXPECT_EQ(editor->editMovie()->outputGoal(), LXOutputGoal::fitIn(8'000'000));
+    EXPECT_EQ(target->currentIndex(), 0);
+    shot(QStringLiteral("media-info-edit-target.png"));
+    EXPECT_TRUE(doc.itemAt(0)->outputGoal().isNone()) << "nothing changes before Save";
+    click(editor->saveButton());
+    for (const auto &row : doc.cellArray())
+        EXPECT_EQ(row->editMovie()->outputGoal(), LXOutputGoal::fitIn(8'000'000));
+
+    // Opened again it shows what was saved; "None" then leaves the size alone, and a size
+    // of 0 takes it away.
+    ASSERT_TRUE(open(doc.itemAt(2)));
+    EXPECT_EQ(editor->fitInField()->value(), 8.0);
+    choose(editor->targetPopBtn(), ODMediaInfoEdit::targetNames().at(1));
+    choose(editor->targetPopBtn(), ODMediaInfoEdit::targetNames().at(0));
+    EXPECT_TRUE(editor->editMovie()->outputGoal().isNone());
+    click(editor->saveButton());
+    EXPECT_TRUE(doc.itemAt(1)->outputGoal().isNone());
+
+    // A target set elsewhere (the saved list, by hand) shows as it is.
+    doc.itemAt(0)->setOutputGoal(LXOutputGoal::quality(0.95));
+    ASSERT_TRUE(open(doc.itemAt(0)));
+    EXPECT_EQ(editor->targetPopBtn()->currentText(), QStringLiteral("SSIM 0.950"));
+    click(editor->cancelButton());
+    EXPECT_EQ(doc.itemAt(0)->outputGoal(), LXOutputGoal::quality(0.95));
 }
 
 TEST_F(Editor, CancelLeavesEveryJobAsItWas) {

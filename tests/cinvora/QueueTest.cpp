@@ -1154,3 +1154,52 @@ TEST(Queue, AnExtensionWithAPathNeverLeavesTheExportFolder) {
     EXPECT_FALSE(foundation::Files::reserveNumberedName(out, "..", "").isValid());
     EXPECT_FALSE(foundation::Files::reserveNumberedName(out, "", "").isValid());
 }
+
+TEST(Queue, RowsAreEstimatedWhileIdleGiveWayToConvertAndFollowTheirSettings) {
+    Queue q(1);
+    const auto first = q.addMedium();
+    const auto second = q.addUpscaled("short.mp4");
+    // Large enough that its estimate is still under way when Convert comes.
+    second->editMovie()->setWidth(1920);
+    second->editMovie()->setHeight(1080);
+    q.doc.setMakesEstimates(true);
+    ASSERT_TRUE(
+        waitFor([&] { return first->controls().estimate.valid() && second->controls().estimate.valid(); }, 180000));
+    const SWConvertEstimate high = first->controls().estimate;
+    EXPECT_GT(high.seconds, 0);
+
+    // A lower quality drops the figure made for the higher one and gets a smaller one.
+    first->editMovie()->setOutputQuality(LXQuality::Low);
+    q.doc.wantEstimates();
+    ASSERT_TRUE(waitFor([&] { return !first->controls().estimate.valid(); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return first->controls().estimate.valid(); }, 120000));
+    EXPECT_LT(first->controls().estimate.bytes, high.bytes);
+
+    // Convert never waits for an estimate: the one under way stops, and none starts while
+    // anything converts.
+    second->editMovie()->setOutputQuality(LXQuality::Middle);
+    q.doc.wantEstimates();
+    ASSERT_TRUE(waitFor([&] { return q.doc.estimates()->running() == second; }, 5000));
+    q.doc.convertAllInWR();
+    EXPECT_TRUE(q.doc.estimates()->held());
+    EXPECT_TRUE(waitFor([&] { return q.converting() == 1; }, 2000));
+    EXPECT_TRUE(waitFor([&] { return !q.doc.estimates()->running(); }, 1000)) << "a cancel ends it within 0.5 s";
+    ASSERT_TRUE(waitFor([&] { return q.quiet(1) && !first->hasSession() && !second->hasSession(); }, 300000));
+
+    // The rows now say what their files measure instead, and are not estimated again.
+    for (const auto &row : {first, second}) {
+        const vcJobOutcome &done = row->lastOutcome();
+        ASSERT_EQ(done.kind, vcJobOutcome::Done);
+        ASSERT_TRUE(done.measured.ssim);
+        EXPECT_GT(*done.measured.ssim, 0.5);
+        EXPECT_LE(*done.measured.ssim, 1.0);
+    }
+    // A plainly wrong estimate (another quality's, or a unit off) would miss by far more.
+    const double ratio = double(first->controls().estimate.bytes) / double(QFileInfo(first->outputFile()).size());
+    EXPECT_GT(ratio, 0.5);
+    EXPECT_LT(ratio, 2.0);
+    q.doc.wantEstimates();
+    ASSERT_TRUE(waitFor([&] { return !q.doc.estimates()->held(); }, 5000));
+    EXPECT_FALSE(q.doc.estimates()->running());
+    EXPECT_EQ(q.doc.estimates()->queued(), 0u);
+}

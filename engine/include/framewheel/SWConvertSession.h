@@ -258,6 +258,7 @@ struct SWConvertEstimate {
     double seconds = 0;
     QString error; // why there is no estimate; empty when there is one
     bool valid() const { return error.isEmpty() && bytes > 0; }
+    bool operator==(const SWConvertEstimate &) const = default;
 };
 
 class SWConvertSession {

@@ -53,6 +53,18 @@ enum class LXQuality : int64_t { High = 0, Middle = 1, Low = 2 };
 // The quality a stored number stands for; none for a number that names no quality.
 std::optional<LXQuality> qualityFromStored(int64_t stored);
 
+// What an item's video aims at beyond its quality level, one thing or none: a size the file
+// must fit in, or the smallest file that still measures a quality (SSIM against the
+// source). The conversion cannot honour both, so an item never holds both.
+struct LXOutputGoal {
+    int64_t fitInBytes = 0; // 0: no size limit
+    double targetSsim = 0;  // 0: no quality target
+    static LXOutputGoal fitIn(int64_t bytes) { return {bytes > 0 ? bytes : 0, 0}; }
+    static LXOutputGoal quality(double ssim) { return {0, ssim > 0 ? ssim : 0}; }
+    bool isNone() const { return fitInBytes == 0 && targetSsim == 0; }
+    bool operator==(const LXOutputGoal &) const = default;
+};
+
 // Every field of an item as one plain value: what a conversion reads at once, so that a
 // list and its index always come from the same edit.
 struct LXMediaFields {
@@ -77,6 +89,7 @@ struct LXMediaFields {
     bool bLoaded = false;
     int32_t audioVolumn = 256;
     LXQuality outputQuality = LXQuality::High;
+    LXOutputGoal outputGoal;
     std::shared_ptr<SWMediaInfoManager> mediaInfoManager;
     QString fileName;
     QString outputFormat;
@@ -181,6 +194,7 @@ public:
     LX_FIELD(bool, bLoaded, setBLoaded)
     LX_FIELD(int32_t, audioVolumn, setAudioVolumn)
     LX_FIELD(LXQuality, outputQuality, setOutputQuality)
+    LX_FIELD(LXOutputGoal, outputGoal, setOutputGoal)
     LX_FIELD(std::shared_ptr<SWMediaInfoManager>, mediaInfoManager, setMediaInfoManager)
     LX_FIELD(QString, fileName, setFileName)
     LX_FIELD(QString, outputFormat, setOutputFormat)
