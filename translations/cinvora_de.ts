@@ -1352,6 +1352,10 @@
         <source>Failed</source>
         <translation>Fehlgeschlagen</translation>
     </message>
+    <message>
+        <source>Interrupted at %1%</source>
+        <translation>Unterbrochen bei %1 %</translation>
+    </message>
 </context>
 <context>
     <name>vcTableCellWidget</name>

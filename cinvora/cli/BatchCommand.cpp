@@ -220,6 +220,7 @@ int runBatch(const ConvertArgs &a, const SignalWatcher &interrupts) {
 
     // What a killed earlier run left in the folder goes before any name is picked there.
     foundation::Files::removeStalePartials(outDir);
+    SWConvertSession::removeStaleWork(outDir);
 
     ODDocument doc;
     doc.setUsesHistory(false);

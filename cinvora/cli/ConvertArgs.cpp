@@ -19,7 +19,8 @@ struct Text {
 };
 
 // The options of the usage text below: switches, then those that take a value.
-constexpr const char *kSwitches[] = {"no-audio", "no-video", "no-subtitles", "no-copy", "verbose", "json", "estimate"};
+constexpr const char *kSwitches[] = {"no-audio",  "no-video", "no-subtitles", "no-copy",
+                                     "no-resume", "verbose",  "json",         "estimate"};
 constexpr const char *kValued[] = {"o",
                                    "output-file",
                                    "output",
@@ -90,6 +91,8 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "                          peak at most -1 dBTP; measured first, so the sound is\n"
                       "                          read twice and always encoded\n"
                       "      --no-copy           re-encode even streams that could be copied as they are\n"
+                      "      --no-resume         start afresh, even where an interrupted run of the same\n"
+                      "                          conversion left finished parts beside the output\n"
                       "      --max-size SIZE     the output is at most SIZE and, from 10 s on, at least 95 %\n"
                       "                          of it: 25M, 700K, 1.5G (powers of 1000), 8MiB (of 1024), or\n"
                       "                          bytes; the video is re-encoded (two passes with H.264,\n"
@@ -107,7 +110,10 @@ const char kUsage[] = "  convert INPUT... [OPTIONS]\n"
                       "    batch form ends with a table of sources, results, seconds, the measured quality\n"
                       "    of re-encoded video (SSIM, PSNR in dB) and outputs, then the\n"
                       "    summary the window's notification gives (\"2 files converted, 1 failed.\").\n"
-                      "    Ctrl-C cancels and leaves no partial file.\n"
+                      "    Ctrl-C cancels and leaves no partial file. A long conversion that re-encodes\n"
+                      "    the video keeps its finished parts when it is killed or its session ends\n"
+                      "    (SIGTERM, SIGHUP): the same command run again resumes where it stopped\n"
+                      "    (not with --max-size or --target-ssim, which start afresh).\n"
                       "    Exit status: 0 all done, 1 something failed or nothing was converted, 2 bad\n"
                       "    arguments, 130 interrupted.\n";
 
@@ -215,6 +221,8 @@ QString parseConvertArgs(const QStringList &args, ConvertArgs &o) {
         } else if (a == "--no-copy") {
             o.noCopy = true;
             add([](SWConvertOption &x) { x.setAuto_streamcopy(false); });
+        } else if (a == "--no-resume") {
+            o.noResume = true;
         } else if (a == "--verbose") {
             o.verbose = true;
         } else if (a == "--json") {

@@ -18,6 +18,7 @@ struct ConvertArgs {
     bool verbose = false;  // --verbose: the program's log lines on standard error
     bool json = false;     // --json (batch): the table as one JSON object a line
     bool noCopy = false;   // --no-copy
+    bool noResume = false; // --no-resume: what an interrupted run of the same conversion left is not taken up
     QString subtitleFile;  // --subtitle-file F
     bool estimate = false; // --estimate: expected size and time, nothing converted
     // Every conversion option given on the command line, applied after the format's own

@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <algorithm>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -47,6 +48,10 @@ public:
                              qPrintable(timeText(leftUs)));
             }
         }
+    }
+    void sessionResumed(SWConvertSession *, double keptPercent) override {
+        std::fprintf(stderr, "cinvora-cli convert: resuming an interrupted run at %.0f%% (--no-resume starts afresh)\n",
+                     keptPercent);
     }
     void endLine() {
         if (_drawn)
@@ -102,6 +107,7 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
     // Clear what a killed earlier run left beside this name, then claim the name: an
     // existing file is never overwritten, and two runs cannot pick the same name.
     foundation::Files::removeStalePartials(QFileInfo(out).absolutePath());
+    SWConvertSession::removeStaleWork(QFileInfo(out).absolutePath());
     QString why;
     const foundation::OutputReservation reservation = foundation::Files::reserveExactPath(out, &why);
     if (!reservation.isValid()) {
@@ -113,6 +119,7 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
     ProgressPrinter printer;
     session.setDelegate(&printer);
     fill(session);
+    session.setResume(a.noResume ? SWResume::Afresh : SWResume::Resume);
 
     // A signal during the probe or the reservation: nothing is converted (the reservation
     // removes its partial file on the way out).
@@ -132,8 +139,12 @@ int runSingle(const ConvertArgs &a, const QString &typedIn, const QString &out, 
         std::thread canceller([&] {
             std::unique_lock<std::mutex> held(lock);
             while (!ended.wait_for(held, std::chrono::milliseconds(20), [&] { return finished; }))
-                if (interrupts.caught())
+                // Ctrl-C stops the conversion; the end of the session (a closed terminal, a
+                // logout, a shutdown) only interrupts it, and the next run takes it up.
+                if (const int sig = interrupts.caught(); sig == SIGINT)
                     session.cancel();
+                else if (sig)
+                    session.suspend();
         });
         QElapsedTimer clock;
         clock.start();

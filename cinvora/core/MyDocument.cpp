@@ -8,6 +8,7 @@
 #include <foundation/Settings.h>
 #include <foundation/Strings.h>
 #include <framewheel/Codec.h>
+#include <framewheel/SWConvertSession.h>
 
 #include <QTimer>
 
@@ -147,6 +148,13 @@ void MyDocument::cancelAll() {
 }
 
 void MyDocument::convertFinished() { scheduleHistorySave(); }
+void MyDocument::conversionWriting() { scheduleHistorySave(); }
+
+void MyDocument::suspendAll() {
+    setCancelAllKey(true);
+    for (const vcTableCellViewPtr &row : _convertingCellViews)
+        row->suspendQuietly();
+}
 
 void MyDocument::setMakesEstimates(bool on) {
     if (!on) {
@@ -341,9 +349,14 @@ void MyDocument::removeRows(const std::vector<vcTableCellViewPtr> &rows) {
         return;
     // Stopped as a single removal stops them, before the list changes under anything a stop
     // may reach; the batch loses them all in one pass below.
-    for (const vcTableCellViewPtr &row : rows)
+    for (const vcTableCellViewPtr &row : rows) {
         if (gone.count(row.get()) && row->hasSession())
             row->stopConvert();
+        // Work an interrupted conversion of the row kept goes with the row.
+        if (gone.count(row.get()) && !row->hasSession())
+            if (const QString output = row->interruptedOutput(); !output.isEmpty())
+                SWConvertSession::removeWork(output);
+    }
     const vcTableCellViewPtr current = cellAt(_currentIndex);
     QStringList bookmarks;
     std::vector<vcTableCellViewPtr> removed;

@@ -66,8 +66,12 @@ public:
     virtual void convertAll();
     void pauseAll();
     virtual void cancelAll();
+    // The program is quitting: every conversion ends and keeps its finished work, and the
+    // rows remember the outputs they were writing, for the next start to take up.
+    void suspendAll();
     void setCancelAllKey(bool on);
     void convertFinished() override;
+    void conversionWriting() override;
     void convertSessionUpdateState(vcJobEvent event) override;
     int64_t startCount() const;
     bool inConverting() const;
@@ -193,6 +197,7 @@ protected:
     struct PendingRow {
         LXMediaInfoPtr item;
         QString convertedOutput, convertedDigest;
+        QString interruptedOutput;
     };
     // Main thread: adds the rows whose paths are not listed yet and empties `pending`;
     // returns the paths that were.

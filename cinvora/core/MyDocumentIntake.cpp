@@ -9,6 +9,7 @@
 #include <foundation/Log.h>
 #include <foundation/MainThread.h>
 #include <foundation/Strings.h>
+#include <framewheel/SWConvertSession.h>
 #include <framewheel/SWMediaInfoManager.h>
 
 #include <reelwright/LXMediaCommon.h>
@@ -141,11 +142,20 @@ QStringList MyDocument::addPendingRows(std::vector<PendingRow> &pending) {
     const size_t before = _cellArray.size();
     addMovies(fresh);
     for (const PendingRow &p : pending) {
-        if (p.convertedOutput.isEmpty())
+        if (p.convertedOutput.isEmpty() && p.interruptedOutput.isEmpty())
             continue;
-        for (size_t i = before; i < _cellArray.size(); ++i)
-            if (_cellArray[i]->editMovie() == p.item)
+        // What an interrupted conversion left is read here, on the main thread, only for
+        // the rows that were converting: a journal of a few lines each.
+        const double kept =
+            p.interruptedOutput.isEmpty() ? 0 : SWConvertSession::keptPercent(p.item->fileName(), p.interruptedOutput);
+        for (size_t i = before; i < _cellArray.size(); ++i) {
+            if (_cellArray[i]->editMovie() != p.item)
+                continue;
+            if (!p.convertedOutput.isEmpty())
                 _cellArray[i]->restoreFinished(p.convertedOutput, p.convertedDigest);
+            else if (kept > 0)
+                _cellArray[i]->restoreInterrupted(p.interruptedOutput, kept);
+        }
     }
     pending.clear();
     return repeats;
@@ -373,7 +383,7 @@ void MyDocument::addImportFiles(QStringList paths) {
         if (const LXMediaInfoPtr item = itemForOffer(path, probe, &why)) {
             listed.insert(path);
             added << path;
-            pending.push_back({item, {}, {}});
+            pending.push_back({item, {}, {}, {}});
             if (pending.size() >= kRowsPerBatch || sinceFlush.elapsed() >= kBatchMs)
                 flush();
             updateProgressOnMain(double(i + 1) / double(n) * 100.0);
@@ -528,7 +538,7 @@ void MyDocument::loadHistoryFiles(QVariantList entries) {
             continue;
         seen.insert(e->path);
         if (const LXMediaInfoPtr item = restoredItem(*e, probed)) {
-            pending.push_back({item, e->convertedOutput, e->convertedDigest});
+            pending.push_back({item, e->convertedOutput, e->convertedDigest, e->interruptedOutput});
             restored << e->path;
             updateProgressOnMain(double(i + 1) / double(n) * 100.0);
         }

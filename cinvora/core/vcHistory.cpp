@@ -34,6 +34,7 @@ const QString kKeyPath = QStringLiteral("currentOutputKeyPathKey");
 const QString kParameters = QStringLiteral("currentParametersKey");
 const QString kProbe = QStringLiteral("sourceProbeKey");
 const QString kConvertedOutput = QStringLiteral("convertedOutputFileKey");
+const QString kInterruptedOutput = QStringLiteral("interruptedOutputKey");
 const QString kConvertedDigest = QStringLiteral("convertedFingerprintKey");
 
 std::optional<double> finiteSeconds(const QVariantMap &e, const QString &key) {
@@ -170,6 +171,8 @@ vcHistoryEntry vcHistory::entryOf(const LXMediaInfo &item, const vcTableCellView
         e.convertedDigest = job->doneFingerprintDigest();
         if (!e.convertedDigest.isEmpty())
             e.convertedOutput = job->lastOutcome().outputFile;
+        else
+            e.interruptedOutput = job->interruptedOutput();
     }
     return e;
 }
@@ -206,6 +209,8 @@ QVariantMap vcHistory::toStored(const vcHistoryEntry &e) {
         m.insert(kConvertedOutput, e.convertedOutput);
         m.insert(kConvertedDigest, e.convertedDigest);
     }
+    if (!e.interruptedOutput.isEmpty())
+        m.insert(kInterruptedOutput, e.interruptedOutput);
     return m;
 }
 
@@ -236,6 +241,7 @@ std::optional<vcHistoryEntry> vcHistory::fromStored(const QVariant &stored, QStr
     e.probe = m.value(kProbe).toMap();
     e.convertedOutput = m.value(kConvertedOutput).toString();
     e.convertedDigest = m.value(kConvertedDigest).toString();
+    e.interruptedOutput = m.value(kInterruptedOutput).toString();
     return e;
 }
 

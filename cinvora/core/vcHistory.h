@@ -41,6 +41,9 @@ struct vcHistoryEntry {
     // convertedOutputFileKey, convertedFingerprintKey: the last successful output and the
     // digest of what made it; both empty unless the row was finished.
     QString convertedOutput, convertedDigest;
+    // interruptedOutputKey: the output a conversion of the row was writing when the list was
+    // saved (it was converting, or the program quit during it); empty otherwise.
+    QString interruptedOutput;
 
     // The kept range inside a file of `totalSeconds`: a missing start is the file's start,
     // a missing end its end; a range that leaves the file, or runs backwards, cannot be

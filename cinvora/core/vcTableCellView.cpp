@@ -332,6 +332,31 @@ bool vcTableCellView::outputOutOfDate() {
     return _doneDigest != fingerprintDigest(currentFingerprint());
 }
 
+void vcTableCellView::restoreInterrupted(const QString &outputFile, double keptPercent) {
+    {
+        std::lock_guard l(_lock);
+        _interruptedOutput = outputFile;
+    }
+    updateControls([&](vcRowControls &c) {
+        c.progressVisible = true;
+        c.progress = keptPercent / 100.0;
+        c.statusVisible = true;
+        c.statusText = interruptedText(keptPercent);
+    });
+}
+
+QString vcTableCellView::interruptedText(double keptPercent) {
+    return QCoreApplication::translate("vcTableCellView", "Interrupted at %1%").arg(qRound(keptPercent));
+}
+
+QString vcTableCellView::interruptedOutput() const {
+    const vcJobState s = state();
+    std::lock_guard l(_lock);
+    if (!_interruptedOutput.isEmpty())
+        return _interruptedOutput;
+    return s == vcJobState::Converting || s == vcJobState::Paused ? _outputFile : QString();
+}
+
 bool vcTableCellView::restoreFinished(const QString &outputFile, const QString &digest) {
     if (outputFile.isEmpty() || digest.isEmpty() || _lastOutcome.kind != vcJobOutcome::None || hasSession())
         return false;
@@ -401,8 +426,19 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
         }
         // Held until the session has ended: the name stays claimed while the file is made.
         QString notCreated;
-        const foundation::OutputReservation reservation =
-            reserveOutputName(folder, item->fileName(), item->outputExt(), &notCreated);
+        // An interrupted conversion writes the name it had: its kept work is found by it.
+        QString interrupted;
+        {
+            std::lock_guard l(_lock);
+            interrupted = _interruptedOutput;
+        }
+        foundation::OutputReservation reservation;
+        if (!interrupted.isEmpty() &&
+            QDir::cleanPath(QFileInfo(interrupted).absolutePath()) == QDir::cleanPath(folder) &&
+            interrupted.endsWith(item->outputExt()))
+            reservation = foundation::Files::reserveExactPath(interrupted);
+        if (!reservation.isValid())
+            reservation = reserveOutputName(folder, item->fileName(), item->outputExt(), &notCreated);
         const QString output = reservation.path();
         {
             std::lock_guard l(_lock);
@@ -419,6 +455,11 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
             if (!reservation.note().isEmpty())
                 foundation::Log::line(QStringLiteral("%1: %2").arg(item->fileName(), reservation.note()));
             session.setOutputFileName(output);
+            session.setResume(SWResume::Resume);
+            MainThread::post([self = shared_from_this()] {
+                if (vcTableCellViewDelegate *d = self->tbCellDelegate())
+                    d->conversionWriting();
+            });
             // Settings and names are settled at normal priority; only the encoding yields,
             // so this thread never holds a lock the window waits for while it is held back.
             lowerThisThreadsPriority();
@@ -445,6 +486,12 @@ void vcTableCellView::newThreadToConvert(RunPtr run, uint64_t runNumber) {
                        QString(),
                        {}};
         }
+    }
+    // Only a conversion the program's end interrupted is taken up later; after any other
+    // end the next one starts afresh under a name of its own.
+    if (!(session.cancelSession() && _suspending.load())) {
+        std::lock_guard l(_lock);
+        _interruptedOutput.clear();
     }
     queue.runHook(vcJobScheduler::HookPoint::SessionReturned, this);
     {
@@ -508,6 +555,19 @@ void vcTableCellView::stopConvert() {
 }
 
 void vcTableCellView::cancelQuietly() { scheduler().stop(shared_from_this()); }
+
+void vcTableCellView::suspendQuietly() {
+    if (const auto session = currentSession()) {
+        _suspending.store(true);
+        {
+            std::lock_guard l(_lock);
+            if (_interruptedOutput.isEmpty() && session->aleadyStart())
+                _interruptedOutput = _outputFile;
+        }
+        session->suspend();
+    }
+    scheduler().stop(shared_from_this());
+}
 
 void vcTableCellView::backToPrepareConvertView() {
     // Only a conversion still ending hides its status; one that has ended shows its outcome.

@@ -46,6 +46,9 @@ public:
     // that the Convert button can follow what will be running.
     virtual void convertSessionUpdateState(vcJobEvent event) { (void)event; }
     virtual void convertFinished() {}
+    // A conversion has claimed its output and begins writing (any thread): a list saved from
+    // now on says the row was converting, so that a crash leaves it to be taken up.
+    virtual void conversionWriting() {}
     virtual void deleteItemAtIndex(int64_t index) { (void)index; }
     // Row events the widget forwards.
     virtual void concludeDragFile(const QStringList &paths) { (void)paths; }
@@ -155,6 +158,9 @@ public:
     void stopConvert();
     // Cancels the session without touching the row (shutdown).
     void cancelQuietly();
+    // The program is quitting: the conversion ends, its finished work stays for the next
+    // start (a stop removes it).
+    void suspendQuietly();
     void backToPrepareConvertView();
     void deleteItem();
     const vcRowControls &controls() const { return _controls; }
@@ -192,6 +198,13 @@ public:
     // (shown so, and left alone by convert-all) when that file is still there and the
     // item still gives that digest; answers whether it is.
     bool restoreFinished(const QString &outputFile, const QString &digest);
+    // A restored row whose conversion into `outputFile` was interrupted (the program was
+    // killed or quit) with `keptPercent` of it done: it shows that progress, and its next
+    // conversion writes that name again and takes the kept work up.
+    void restoreInterrupted(const QString &outputFile, double keptPercent);
+    // The output an interrupted or running conversion of this row writes; empty when none.
+    QString interruptedOutput() const;
+    static QString interruptedText(double keptPercent);
 
     // Any thread; never blocks. Queues for a slot, or to resume a paused conversion, unless
     // a stop or pause-all came after `ticket` was read.
@@ -271,6 +284,8 @@ private:
     LXMediaInfoPtr _editMovie;
     RunPtr _run;
     QString _outputFile;
+    QString _interruptedOutput;
+    std::atomic<bool> _suspending{false};
     QueueRecord _queue;
     const uint64_t _serial;
     std::atomic<int64_t> _idx{0};

@@ -193,7 +193,9 @@ void ODMyDocumentWindow::bringToFront() {
 void ODMyDocumentWindow::quitWithoutAsking() {
     if (_document->isShutDown())
         return;
-    _document->cancelAll();
+    // A quit by signal is the session ending (a logout, a shutdown): the conversions keep
+    // their finished work for the next start.
+    _document->suspendAll();
     // A list still being restored is saved with the entries not restored yet, as they were.
     _document->saveHistoryFile();
     _closeApproved = true;

@@ -13,6 +13,7 @@
 #include <SoleInstance.h>
 #include <foundation/Files.h>
 #include <framewheel/Codec.h>
+#include <framewheel/SWConvertSession.h>
 #include <glazeform/LXImage.h>
 #include <sendaway/LXYoutubeShareWindowController.h>
 #include <vcCommon.h>
@@ -72,6 +73,7 @@ int main(int argc, char **argv) {
     // Partial outputs of a run that was killed are cleared before any name is picked; those
     // another running instance is still writing are kept.
     foundation::Files::removeStalePartials(vcCommon::exportMovieFolder());
+    SWConvertSession::removeStaleWork(vcCommon::exportMovieFolder());
 
     int rc = 0;
     {

@@ -1,5 +1,7 @@
 #include "Pipeline.h"
 
+#include "WorkFile.h"
+
 extern "C" {
 #include <libavutil/opt.h>
 }
@@ -174,7 +176,9 @@ int Track::writePacket(AVPacket *pkt, AVRational tb) {
         positionUs = std::max(
             positionUs, av_rescale_q(ts + std::max<int64_t>(pkt->duration, 0), outStream->time_base, AV_TIME_BASE_Q));
     const int64_t size = pkt->size;
-    const int rc = av_interleaved_write_frame(_ctx.out, pkt);
+    const int rc = _ctx.workFile ? _ctx.workFile->write(pkt) : av_interleaved_write_frame(_ctx.out, pkt);
+    if (_ctx.workFile)
+        av_packet_unref(pkt);
     if (rc < 0)
         return _ctx.fail(rc, QStringLiteral("cannot write the output file"));
     if (packetsWritten == 0)

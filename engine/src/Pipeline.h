@@ -33,6 +33,7 @@ extern "C" {
 namespace fw {
 
 class BitmapSubtitles;
+class WorkFileWriter;
 
 struct PipelineContext {
     AVFormatContext *in = nullptr;
@@ -55,6 +56,9 @@ struct PipelineContext {
     // A piece converted for an estimate: a copied stream also counts the bytes of the
     // packets in the range that it cannot write before its first key picture.
     bool sample = false;
+    // Set for a part of a resumable conversion: packets go there, in the encoder's time
+    // base, instead of to a muxer.
+    WorkFileWriter *workFile = nullptr;
 
     bool trimsStart() const { return trimStartUs > 0; }
     bool trimsEnd() const { return trimEndUs != INT64_MAX; }

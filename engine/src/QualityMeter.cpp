@@ -255,6 +255,25 @@ std::optional<MeasuredQuality> QualityMeter::result() const {
     q.ssim = _ssimSum / double(_frames);
     const double mse = _mseSum / double(_frames);
     q.psnrDb = mse > 0 ? std::min(kPsnrCapDb, 10.0 * std::log10(_maxSq / mse)) : kPsnrCapDb;
+    q.mse = mse;
+    q.maxSq = _maxSq;
+    return q;
+}
+
+std::optional<MeasuredQuality> combineMeasured(const std::vector<MeasuredQuality> &pieces) {
+    MeasuredQuality q;
+    double ssimSum = 0, mseSum = 0;
+    for (const MeasuredQuality &p : pieces) {
+        q.frames += p.frames;
+        ssimSum += p.ssim * double(p.frames);
+        mseSum += p.mse * double(p.frames);
+        q.maxSq = std::max(q.maxSq, p.maxSq);
+    }
+    if (q.frames == 0)
+        return std::nullopt;
+    q.ssim = ssimSum / double(q.frames);
+    q.mse = mseSum / double(q.frames);
+    q.psnrDb = q.mse > 0 ? std::min(kPsnrCapDb, 10.0 * std::log10(q.maxSq / q.mse)) : kPsnrCapDb;
     return q;
 }
 

@@ -19,6 +19,7 @@ extern "C" {
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <vector>
 
 namespace fw {
 
@@ -40,8 +41,16 @@ struct MeasuredQuality {
     double ssim = 0;
     double psnrDb = 0; // capped at kPsnrCapDb for identical pictures
     int64_t frames = 0;
+    // The means PSNR is made from, so that measurements of consecutive pieces of one
+    // stream can be put together.
+    double mse = 0, maxSq = 0;
 };
 constexpr double kPsnrCapDb = 100.0;
+
+// The figures the pieces' frames give together, as one measurement of them all would
+// (SSIM the mean over the frames, PSNR from the mean squared error); nothing when no
+// frame was measured.
+std::optional<MeasuredQuality> combineMeasured(const std::vector<MeasuredQuality> &pieces);
 
 class QualityMeter {
 public:

@@ -2,6 +2,7 @@
 
 #include "ConvertPlan.h"
 #include "QualitySearch.h"
+#include "Resumable.h"
 #include "SessionControl.h"
 #include "SizeFit.h"
 #include "Transcoder.h"
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -74,6 +76,8 @@ struct SWConvertSession::Impl {
     fw::SessionControl control;
     std::atomic<SWConvertSessionDelegate *> delegate{nullptr};
     std::atomic<bool> started{false};
+    std::atomic<bool> keepWork{false};
+    std::atomic<SWResume> resume{SWResume::Off};
     mutable std::mutex m; // guards the strings below
     QString input, output, pluginSubtitle, lastError;
     QStringList notes;
@@ -178,8 +182,25 @@ QString SWConvertSession::outputFileName() const {
     return _d->output;
 }
 
+void SWConvertSession::setResume(SWResume mode) { _d->resume.store(mode); }
 void SWConvertSession::pause() { _d->control.togglePause(); }
 void SWConvertSession::cancel(bool) { _d->control.cancel(); }
+void SWConvertSession::suspend() {
+    _d->keepWork.store(true);
+    _d->control.cancel();
+}
+
+double SWConvertSession::keptPercent(const QString &input, const QString &output) {
+    const std::optional<fw::WorkJournal> j = fw::WorkJournal::read(foundation::Files::workPathFor(output));
+    if (!j || j->source != QFileInfo(input).absoluteFilePath())
+        return 0;
+    return j->keptPercent;
+}
+
+int SWConvertSession::removeStaleWork(const QString &folder) { return fw::Resumable::removeStale(folder); }
+void SWConvertSession::removeWork(const QString &output) {
+    fw::Resumable::remove(foundation::Files::workPathFor(output));
+}
 bool SWConvertSession::paused() const { return _d->control.paused(); }
 bool SWConvertSession::aleadyStart() const { return _d->started.load(); }
 bool SWConvertSession::cancelSession() const { return _d->control.cancelled(); }
@@ -289,6 +310,22 @@ bool SWConvertSession::start() {
     fw::ProgressMeter meter(_d->control, &reportProgress, &target);
     meter.begin();
     fw::ConvertRequest request{input, output, partial, subtitle, _option, {}, false, std::nullopt};
+    // Kept work applies to a conversion made in one pass over its range: a size limit and a
+    // quality target pass over the whole range several times, and begin afresh after an
+    // interruption. What an earlier run left that this one will not take up goes (its
+    // settings or its source changed; a live conversion's is left alone).
+    std::optional<fw::Resumable> work;
+    if (const SWResume mode = _d->resume.load(); mode != SWResume::Off) {
+        if (_option.maxSizeBytes() <= 0 && _option.targetSsim() <= 0) {
+            work.emplace(request, _d->control, [&meter](double p) { meter.update(p); });
+            if (!work->prepare(mode == SWResume::Afresh))
+                work.reset();
+            else if (work->resumed() && target.delegate)
+                target.delegate->sessionResumed(this, work->keptPercent());
+        }
+        if (!work)
+            fw::Resumable::remove(foundation::Files::workPathFor(output));
+    }
     QString error;
     bool ok = true;
     // What the pass that wrote the output left: its file's identity, what it lacks, and
@@ -310,6 +347,15 @@ bool SWConvertSession::start() {
         outIno = fitter.outputInode();
         notes = fitter.notes();
         measured = fitter.measuredQuality();
+    } else if (work) {
+        ok = work->run(&error);
+        if (const fw::Transcoder *joiner = work->joiner(); joiner && joiner->outputOpened()) {
+            opened = true;
+            outDev = joiner->outputDevice();
+            outIno = joiner->outputInode();
+        }
+        notes = work->notes();
+        measured = work->measuredQuality();
     } else {
         // With a quality target, the search comes first and takes its share of the progress.
         std::optional<fw::QualitySearch> search;
@@ -357,6 +403,9 @@ bool SWConvertSession::start() {
         if (!ok)
             error = why;
     }
+    // The work is kept only for a session that is to take it up later.
+    if (work && (ok || !_d->control.cancelled() || !_d->keepWork.load()))
+        work->discard();
     if (!ok) {
         removeOutput(opened, outDev, outIno);
         if (_d->control.cancelled())

@@ -290,7 +290,8 @@ int Transcoder::selectStreams() {
                 isBitmapSubtitle(in->streams[asked]->codecpar->codec_id) ? SubtitleKind::Bitmap : SubtitleKind::Text;
         }
     }
-    if (_video >= 0)
+    // A part of a resumable conversion holds its one stream only.
+    if (_video >= 0 && _req.pass == WorkPass::Whole)
         chooseKeptSubtitles();
     if (_video < 0 && _audio < 0) {
         if (QLatin1String(_fmt->name) == QLatin1String("dv"))
@@ -640,7 +641,7 @@ int Transcoder::copyChapters(AVFormatContext *out) {
     return 0;
 }
 
-int Transcoder::setUpOutput() {
+int Transcoder::createOutputContext() {
     const QByteArray path = QFile::encodeName(_req.writeTo);
     AVFormatContext *raw = nullptr;
     int rc = avformat_alloc_output_context2(&raw, _fmt, nullptr, path.constData());
@@ -654,8 +655,17 @@ int Transcoder::setUpOutput() {
         av_dict_set(&raw->metadata, key, nullptr, 0);
     if ((rc = copyChapters(raw)) < 0)
         return fail(rc, QStringLiteral("cannot carry the chapters over"));
+    return 0;
+}
 
-    _videoCopy = canCopyVideo();
+int Transcoder::setUpOutput() {
+    int rc = createOutputContext();
+    if (rc < 0)
+        return rc;
+
+    // A video part is always encoded: the parts are planned only for such conversions, and
+    // a copy could not begin each part on a key picture of the output.
+    _videoCopy = _req.pass != WorkPass::VideoPart && canCopyVideo();
     // A sample copies from the first key picture in its range, as the whole file would.
     if (_videoCopy && _startTrimmed && !_req.sample)
         _videoCopy = keyframeAtStart(); // frame accuracy wins over copying
@@ -773,6 +783,17 @@ int Transcoder::setUpOutput() {
 
 int Transcoder::openOutputFile() {
     AVFormatContext *out = _out.get();
+    if (_req.pass != WorkPass::Whole) {
+        // A part holds one stream, described by the encoder as it will be in the output;
+        // the muxer sees it only at the join.
+        if (out->nb_streams != 1)
+            return refuse(QStringLiteral("a part of a conversion holds exactly one stream"));
+        const int rc = _workFile.open(_req.writeTo, out->streams[0]);
+        if (rc < 0)
+            return fail(rc, QStringLiteral("cannot create the work file %1").arg(_req.writeTo));
+        _ctx.workFile = &_workFile;
+        return 0;
+    }
     if (!(_fmt->flags & AVFMT_NOFILE)) {
         // "file:" keeps a name such as "a:b.mp4" from being read as a protocol.
         const QByteArray url = "file:" + QFile::encodeName(_req.writeTo);
@@ -953,7 +974,8 @@ int Transcoder::finishTracks(bool inputEnded) {
             return refuse(QStringLiteral("the video could not be decoded"));
     }
     // A piece of a copied stream may hold no key picture to begin at; its bytes were counted.
-    if (written == 0 && !_req.sample)
+    // A video part at the very end may hold nothing: the stated length ran a little long.
+    if (written == 0 && !_req.sample && !_req.mayBeEmpty)
         return refuse(_startTrimmed ? QStringLiteral("nothing to convert in the chosen range")
                                     : QStringLiteral("the input could not be decoded"));
     return 0;
@@ -1018,6 +1040,10 @@ void Transcoder::writeBehind() {
 
 int Transcoder::closeOutput() {
     AVFormatContext *out = _out.get();
+    if (_req.pass != WorkPass::Whole) {
+        const int rc = _workFile.finish();
+        return rc < 0 ? fail(rc, QStringLiteral("cannot write the work file %1").arg(_req.writeTo)) : 0;
+    }
     int rc = av_write_trailer(out);
     if (rc < 0)
         return fail(rc, QStringLiteral("cannot finish the output file"));
@@ -1031,6 +1057,172 @@ int Transcoder::closeOutput() {
             return fail(rc, QStringLiteral("cannot close the output file"));
     }
     return 0;
+}
+
+} // namespace fw
+
+namespace fw {
+
+bool Transcoder::survey(Survey *out, QString *error) {
+    int rc = 0;
+    QString containerError;
+    _fmt = resolveContainer(_opt.format(), _req.output, &containerError);
+    if (!_fmt)
+        rc = refuse(containerError);
+    if (rc >= 0)
+        rc = openInputFile();
+    if (rc >= 0)
+        rc = selectStreams();
+    if (rc < 0) {
+        *error = _ctx.error.isEmpty() ? avError(rc) : _ctx.error;
+        return false;
+    }
+    computeClock();
+    *out = Survey{};
+    out->hasSound = _audio >= 0;
+    out->soundStream = _audio;
+    out->lengthUs = _lengthPromised ? _totalUs : 0;
+    out->keepsSubtitleTracks = !_keptSubtitles.empty();
+    out->notes = _notes;
+    if (_video < 0 || canCopyVideo())
+        return true;
+    AVStream *st = _in->streams[_video];
+    const AVCodec *encoder = chooseEncoder(_fmt, AVMEDIA_TYPE_VIDEO, _opt.videoCodeName());
+    if (!encoder)
+        return true;
+    out->encodesVideo = true;
+    const AVRational srcRate = av_guess_frame_rate(_in.get(), st, nullptr);
+    const VideoTarget t = videoTarget(encoder, _fmt, st->codecpar->width, st->codecpar->height, clampDim(_opt.width()),
+                                      clampDim(_opt.height()), srcRate, {_opt.frameRateNum(), _opt.frameRateDen()},
+                                      static_cast<AVPixelFormat>(st->codecpar->format));
+    out->frameRate = t.frameRate;
+    out->changesRate = t.forceRate || av_cmp_q(t.frameRate, srcRate) != 0;
+    return true;
+}
+
+bool Transcoder::join(const JoinPlan &plan, const std::function<void(double)> &progress, QString *error) {
+    int rc = 0;
+    QString containerError;
+    _fmt = resolveContainer(_opt.format(), _req.output, &containerError);
+    if (!_fmt)
+        rc = refuse(containerError);
+    if (rc >= 0 && plan.videoParts.isEmpty())
+        rc = refuse(QStringLiteral("nothing to join"));
+    // The input gives the file's metadata and chapters, as a conversion in one piece does.
+    if (rc >= 0)
+        rc = openInputFile();
+    if (rc >= 0)
+        rc = selectStreams();
+    if (rc >= 0) {
+        computeClock();
+        rc = createOutputContext();
+    }
+    auto part = std::make_unique<WorkFileReader>();
+    WorkFileReader sound;
+    AVStream *videoOut = nullptr, *soundOut = nullptr;
+    if (rc >= 0 && (rc = part->open(plan.videoParts.first())) < 0)
+        rc = fail(rc, QStringLiteral("cannot read the work file %1").arg(plan.videoParts.first()));
+    if (rc >= 0 && !(videoOut = part->addStreamTo(_out.get())))
+        rc = fail(AVERROR(ENOMEM), QStringLiteral("cannot add an output stream"));
+    if (rc >= 0 && !plan.sound.isEmpty()) {
+        if ((rc = sound.open(plan.sound, WorkFileReader::Behind::Release)) < 0)
+            rc = fail(rc, QStringLiteral("cannot read the work file %1").arg(plan.sound));
+        else if (!(soundOut = sound.addStreamTo(_out.get())))
+            rc = fail(AVERROR(ENOMEM), QStringLiteral("cannot add an output stream"));
+    }
+    const AVRational videoTb = part->timeBase();
+    const AVCodecID videoCodec = part->parameters() ? part->parameters()->codec_id : AV_CODEC_ID_NONE;
+    if (rc >= 0)
+        rc = openOutputFile();
+
+    PacketPtr video = makePacket(), audio = makePacket();
+    bool videoReady = false, audioReady = false, videoEnded = false, audioEnded = soundOut == nullptr;
+    qsizetype partIndex = 0;
+    // Part k was encoded on its own clock, starting at 0: it begins k parts of frames later.
+    const auto offset = [&] {
+        return av_rescale_q(int64_t(partIndex) * plan.framesPerPart, av_inv_q(plan.frameRate), videoTb);
+    };
+    const auto nextVideo = [&]() -> int {
+        for (;;) {
+            int r = part->read(video.get());
+            if (r < 0)
+                return fail(r, QStringLiteral("the work file %1 is damaged").arg(plan.videoParts[partIndex]));
+            if (r == 1) {
+                const int64_t shift = offset();
+                if (video->pts != AV_NOPTS_VALUE)
+                    video->pts += shift;
+                if (video->dts != AV_NOPTS_VALUE)
+                    video->dts += shift;
+                return 1;
+            }
+            // Copied: the disk need not hold it beside the output any more.
+            part.reset();
+            ::unlink(QFile::encodeName(plan.videoParts[partIndex]).constData());
+            if (++partIndex >= plan.videoParts.size())
+                return 0;
+            if (progress)
+                progress(double(partIndex) / double(plan.videoParts.size()));
+            part = std::make_unique<WorkFileReader>();
+            if ((r = part->open(plan.videoParts[partIndex])) < 0)
+                return fail(r, QStringLiteral("cannot read the work file %1").arg(plan.videoParts[partIndex]));
+            if (av_cmp_q(part->timeBase(), videoTb) != 0 || part->parameters()->codec_id != videoCodec)
+                return refuse(QStringLiteral("the parts of the conversion do not fit together"));
+        }
+    };
+    const auto put = [&](AVPacket *pkt, AVRational tb, AVStream *st) {
+        pkt->stream_index = st->index;
+        av_packet_rescale_ts(pkt, tb, st->time_base);
+        pkt->pos = -1;
+        const int r = av_interleaved_write_frame(_out.get(), pkt);
+        if (r < 0)
+            return fail(r, QStringLiteral("cannot write the output file"));
+        writeBehind();
+        return 0;
+    };
+    const auto when = [](const AVPacket *pkt) { return pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts; };
+    while (rc >= 0 && (!videoEnded || !audioEnded)) {
+        if (!_control.checkpoint()) {
+            rc = AVERROR_EXIT;
+            break;
+        }
+        if (!videoReady && !videoEnded) {
+            const int r = nextVideo();
+            if (r < 0) {
+                rc = r;
+                break;
+            }
+            videoReady = r == 1;
+            videoEnded = r == 0;
+        }
+        if (!audioReady && !audioEnded) {
+            const int r = sound.read(audio.get());
+            if (r < 0) {
+                rc = fail(r, QStringLiteral("the work file %1 is damaged").arg(plan.sound));
+                break;
+            }
+            audioReady = r == 1;
+            audioEnded = r == 0;
+        }
+        // In time order, so that the muxer's interleaving holds little.
+        const bool takeVideo = videoReady && (!audioReady || av_compare_ts(when(video.get()), videoTb,
+                                                                           when(audio.get()), sound.timeBase()) <= 0);
+        if (takeVideo) {
+            rc = put(video.get(), videoTb, videoOut);
+            videoReady = false;
+        } else if (audioReady) {
+            rc = put(audio.get(), sound.timeBase(), soundOut);
+            audioReady = false;
+        }
+    }
+    if (rc >= 0)
+        rc = closeOutput();
+    if (rc < 0 || _control.cancelled()) {
+        *error = _control.cancelled() ? QString() : _ctx.error.isEmpty() ? avError(rc) : _ctx.error;
+        _out.reset();
+        return false;
+    }
+    error->clear();
+    return true;
 }
 
 } // namespace fw

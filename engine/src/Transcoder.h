@@ -4,6 +4,7 @@
 // read loop, flush decoders, filters and encoders, write the trailer. Internal to
 // engine/; SWConvertSession wraps it with the file-safety rules and the delegate.
 #include "Pipeline.h"
+#include "WorkFile.h"
 
 #include "framewheel/SWConvertSession.h"
 
@@ -15,16 +16,43 @@
 
 namespace fw {
 
+// What one run of a Transcoder makes: the whole output file, or a part of a resumable
+// conversion written into a work file (see WorkFile.h, Resumable.h).
+enum class WorkPass { Whole, VideoPart, Sound };
+
 struct ConvertRequest {
     QString input;
     QString output;  // the final name: names the container when no format is set
-    QString writeTo; // where the bytes go (the partial file beside it)
+    QString writeTo; // where the bytes go (the partial file beside it, or a work file)
     QString pluginSubtitle;
     SWConvertOption option;
     VideoRate rate;      // a size limit's video rate and pass; none: the option's quality
     bool sample = false; // a piece for an estimate: a copy may begin at its first key picture
     // The video encoder's constant-rate factor, chosen by a quality target's search.
     std::optional<int> crf;
+    WorkPass pass = WorkPass::Whole;
+    // A video part at the very end may hold nothing: the stated length ran a little long.
+    bool mayBeEmpty = false;
+};
+
+// What a resumable conversion needs to know of its input before it plans its parts.
+struct Survey {
+    bool encodesVideo = false; // a video stream is re-encoded (not copied, not left out)
+    bool hasSound = false;
+    int soundStream = -1;     // the input's audio stream a conversion in one piece would take
+    bool changesRate = false; // the output's frame rate differs from the source's
+    AVRational frameRate{0, 0};
+    int64_t lengthUs = 0;             // of what is converted, as the file promises it; 0 when unknown
+    bool keepsSubtitleTracks = false; // subtitle tracks go into the output beside the picture
+    QStringList notes;                // what the output will lack (see notes())
+};
+
+// The finished parts, joined by stream copy into the output file.
+struct JoinPlan {
+    QStringList videoParts; // in order; part k starts at frame k * framesPerPart
+    QString sound;          // empty when there is none
+    AVRational frameRate{0, 0};
+    int64_t framesPerPart = 0;
 };
 
 // What a run wrote, for fitting a size and for estimates.
@@ -48,8 +76,14 @@ public:
     Transcoder(const Transcoder &) = delete;
     Transcoder &operator=(const Transcoder &) = delete;
 
-    // The whole conversion. False on failure or cancel, with the reason in *error.
+    // The whole conversion, or the pass the request names. False on failure or cancel,
+    // with the reason in *error.
     bool run(QString *error);
+    // Opens the input and decides what a conversion would do with it, writing nothing.
+    bool survey(Survey *out, QString *error);
+    // Writes the output file from the parts (each removed once it has been copied, so the
+    // disk holds the output and one part at most). False on failure or cancel.
+    bool join(const JoinPlan &plan, const std::function<void(double)> &progress, QString *error);
 
     // Set once the output file has been created or truncated; its identity then, so
     // that a clean-up removes this file and no other.
@@ -86,6 +120,8 @@ private:
     bool keyframeAt(int64_t us);
     int64_t halfFrameUs() const;
     int setUpOutput();
+    // The output context with the input's metadata and chapters, no streams yet.
+    int createOutputContext();
     int copyChapters(AVFormatContext *out);
     int openOutputFile();
     // Even loudness's measuring pass, before anything is written.
@@ -147,6 +183,7 @@ private:
     dev_t _outDev = 0;
     ino_t _outIno = 0;
     int _writeBehindFd = -1;    // the output file, for sync_file_range; -1 when unused
+    WorkFileWriter _workFile;   // a pass other than Whole writes here
     int64_t _writtenBehind = 0; // bytes whose disk writes have been started
 };
 

@@ -28,6 +28,7 @@ namespace foundation {
 namespace {
 
 const QLatin1String kPartialSuffix(".cinvora-part");
+const QLatin1String kWorkSuffix(".cinvora-work");
 // A name made only to learn whether the file system takes some characters, removed at once.
 const QLatin1String kProbePrefix(".cinvora-probe-");
 constexpr int kNameMax = 255;
@@ -180,6 +181,17 @@ void OutputReservation::release() {
 QString Files::partialPathFor(const QString &finalPath) {
     const QFileInfo info(finalPath);
     return QDir(info.path()).filePath(partialNameFor(info.fileName()));
+}
+
+QString Files::workPathFor(const QString &finalPath) {
+    QString partial = partialPathFor(finalPath);
+    partial.chop(kPartialSuffix.size());
+    return partial + kWorkSuffix;
+}
+
+bool Files::isWorkName(const QString &fileName) {
+    return fileName.size() > kWorkSuffix.size() + 1 && fileName.startsWith(QLatin1Char('.')) &&
+           fileName.endsWith(kWorkSuffix);
 }
 
 // Both forms: ".HASH.cinvora-part" and the older ".NAME.cinvora-part".

@@ -2,8 +2,8 @@
 """The signals that end a session end the window as its Quit does, asking nothing.
 
 Two long conversions run when SIGTERM (what a logout sends) arrives: the program ends with
-status 0 within seconds, no partial output is left in the export folder and the saved list
-still holds both rows. Then SIGINT, SIGHUP and SIGQUIT, one start each on the restored
+status 0 within seconds, no partial output is left in the export folder (only the work the
+conversions keep for the next start) and the saved list still holds both rows. Then SIGINT, SIGHUP and SIGQUIT, one start each on the restored
 list: status 0 every time and the list kept.
 """
 import os
@@ -44,7 +44,16 @@ def saved():
 
 
 def partials():
-    return [f for f in os.listdir(out) if f.endswith(".cinvora-part") and os.path.getsize(os.path.join(out, f)) > 0]
+    """The outputs being written: a partial file with bytes, or the work folder of a long
+    conversion that has begun to fill it."""
+    found = []
+    for f in os.listdir(out):
+        p = os.path.join(out, f)
+        if f.endswith(".cinvora-part") and os.path.getsize(p) > 0:
+            found.append(f)
+        elif f.endswith(".cinvora-work") and set(os.listdir(p)) - {"journal", "lock"}:
+            found.append(f)
+    return found
 
 
 def ended_by(sig, timeout=15):
@@ -57,12 +66,14 @@ def ended_by(sig, timeout=15):
 
 c.check(wait(lambda: listed() == files, 30), "both clips are listed", str(listed()))
 app.click_widget(app.widget(tooltip="Convert every item"))
-c.check(wait(lambda: len(partials()) == 2, 30), "both convert, into partial files", str(os.listdir(out)))
+c.check(wait(lambda: len(partials()) == 2, 30), "both convert, into partial files or work folders", str(os.listdir(out)))
 began = time.monotonic()
 code = ended_by(signal.SIGTERM)
 c.check(code == 0, "SIGTERM while converting ends the program with status 0", str(code))
 c.check(time.monotonic() - began < 10, "within seconds", "%.1f s" % (time.monotonic() - began))
-c.check(os.listdir(out) == [], "no partial or unfinished output is left", str(os.listdir(out)))
+left = [f for f in os.listdir(out) if not f.endswith(".cinvora-work")]
+c.check(left == [], "no partial or unfinished output is left", str(os.listdir(out)))
+c.check(len(os.listdir(out)) == 2, "each conversion's finished work is kept for the next start", str(os.listdir(out)))
 c.check(saved() == files, "the saved list holds both rows", str(saved()))
 
 for sig in (signal.SIGINT, signal.SIGHUP, signal.SIGQUIT):

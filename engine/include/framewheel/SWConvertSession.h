@@ -19,6 +19,13 @@
 //   it; an empty regular file at the output path (a name reserved the older way) is
 //   replaced. When start() returns false, what it wrote and the empty names reserved for it
 //   are removed; nothing else is. The input is never modified.
+// Kept work: with setResume(), a long conversion that re-encodes the video is written in
+//   parts into a hidden work folder beside the output (foundation::Files::workPathFor:
+//   ".HASH.cinvora-work"), joined into the partial file at the end. The folder lives until
+//   the conversion is done, cancelled or fails; a kill, a crash or suspend() leaves it, and
+//   the next session of the same conversion (same unchanged source, same option, same
+//   output name) encodes only the parts that are missing. Copies, audio-only conversions,
+//   frame-rate changes and conversions shorter than a minute are written in one piece.
 // Errors: start() answers false, says how it ended in outcome() and why in lastError(), and
 //   writes one log line (a cancel is not a failure: nothing is logged). It never throws.
 // Limits: the subtitles filter reads an embedded text subtitle track in one go while the
@@ -199,6 +206,13 @@ private:
 #undef SW_DECLARE
 };
 
+// What a session does about kept work (see the file comment).
+enum class SWResume {
+    Off,    // one piece, nothing kept
+    Resume, // keep finished parts, and take up those an earlier run of the same conversion left
+    Afresh, // keep finished parts, but begin anew: what an earlier run left is removed
+};
+
 // What a finished conversion measured of its picture: the re-encoded video decoded again and
 // compared with the picture the encoder was given (the source at the output's size), the
 // way the ffmpeg program's ssim ("All") and psnr ("average") filters compare two files.
@@ -229,6 +243,12 @@ public:
         (void)pastUs;
         (void)leftUs;
     }
+    // Once, before the first progress report, when the session takes up the work of an
+    // earlier run: the percent of the conversion that was already done.
+    virtual void sessionResumed(SWConvertSession *session, double keptPercent) {
+        (void)session;
+        (void)keptPercent;
+    }
 };
 
 // What a conversion is expected to give: the output's size and the time it takes on this
@@ -255,6 +275,8 @@ public:
     void loadPluginSubtitle(const QString &path);
     void setOutputFileName(const QString &path);
     QString outputFileName() const;
+    // Off unless set; before start().
+    void setResume(SWResume mode);
 
     // Blocks for the whole conversion (see the file comment).
     bool start();
@@ -270,6 +292,18 @@ public:
     void pause();
     // Any thread, any state (paused included): start() returns false within 0.5 s.
     void cancel(bool unused = false);
+    // A cancel that leaves the finished parts for a later session (the program is quitting,
+    // not the user stopping this conversion).
+    void suspend();
+
+    // The percent an earlier, interrupted conversion of `input` into `output` left done
+    // beside the output; 0 when it left nothing.
+    static double keptPercent(const QString &input, const QString &output);
+    // Removes the work folders in `folder` that no conversion holds and whose source is
+    // gone; returns how many.
+    static int removeStaleWork(const QString &folder);
+    // Removes the work kept beside `output`, unless a conversion is using it.
+    static void removeWork(const QString &output);
 
     // Thread-safe queries. cancelSession(): cancel() was called (a plain failure leaves it
     // false; lastError() tells failures apart).

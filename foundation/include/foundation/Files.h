@@ -86,6 +86,11 @@ public:
     // The partial file of a final path, and whether a file name is one of ours.
     static QString partialPathFor(const QString &finalPath);
     static bool isPartialName(const QString &fileName);
+    // The hidden work folder beside a final path (".HASH.cinvora-work", the partial file's
+    // HASH), where a long conversion keeps its finished parts until it is complete; and
+    // whether a file name is such a folder's.
+    static QString workPathFor(const QString &finalPath);
+    static bool isWorkName(const QString &fileName);
     // Creates the partial file of `finalPath` exclusively and locked; the descriptor (to
     // close when done) or -1 with errno set (EEXIST: it exists).
     static int createPartial(const QString &finalPath);

@@ -1,0 +1,355 @@
+#include "Resumable.h"
+
+#include <foundation/Files.h>
+#include <foundation/Log.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fw {
+
+namespace {
+
+const QString kJournal = QStringLiteral("journal");
+const QString kLock = QStringLiteral("lock");
+const QByteArray kJournalHead = "cinvora-work 1";
+
+void syncFolder(const QString &folder) {
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Held while a conversion uses the folder, so that a clean-up by another start leaves it.
+int lockFolder(const QString &folder) {
+    const int fd =
+        ::open(QFile::encodeName(QDir(folder).filePath(kLock)).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The source as it is now: a file changed in place keeps its name, and may keep its size
+// and even its time, but not the bytes at both ends.
+QByteArray sourceIdentity(const QString &path) {
+    QByteArray id;
+    struct stat sb {};
+    if (::stat(QFile::encodeName(path).constData(), &sb) != 0)
+        return id;
+    id += QByteArray::number(qint64(sb.st_size)) + ' ' + QByteArray::number(qint64(sb.st_mtim.tv_sec)) + '.' +
+          QByteArray::number(qint64(sb.st_mtim.tv_nsec)) + ' ';
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly)) {
+        constexpr qint64 kMiB = 1 << 20;
+        QCryptographicHash h(QCryptographicHash::Sha256);
+        h.addData(f.read(kMiB));
+        if (f.size() > kMiB && f.seek(f.size() - kMiB))
+            h.addData(f.read(kMiB));
+        id += h.result().toHex();
+    }
+    return id;
+}
+
+} // namespace
+
+std::optional<WorkJournal> WorkJournal::read(const QString &folder) {
+    QFile f(QDir(folder).filePath(kJournal));
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    if (lines.isEmpty() || lines.first() != kJournalHead)
+        return std::nullopt;
+    WorkJournal j;
+    for (const QByteArray &line : lines.mid(1)) {
+        const QList<QByteArray> w = line.split(' ');
+        bool ok = true;
+        if (w.size() == 2 && w[0] == "key")
+            j.key = QString::fromLatin1(w[1]);
+        else if (w.size() == 2 && w[0] == "source")
+            j.source = QString::fromUtf8(QByteArray::fromPercentEncoding(w[1]));
+        else if (w.size() == 2 && w[0] == "kept")
+            j.keptPercent = w[1].toDouble(&ok);
+        else if (w.size() == 2 && w[0] == "sound")
+            j.soundBytes = w[1].toLongLong(&ok);
+        else if (w.size() == 3 && w[0] == "part")
+            j.parts[w[1].toInt(&ok)] = w[2].toLongLong();
+        if (!ok)
+            return std::nullopt;
+    }
+    if (j.key.isEmpty())
+        return std::nullopt;
+    return j;
+}
+
+bool WorkJournal::write(const QString &folder) const {
+    QByteArray text = kJournalHead + '\n';
+    text += "key " + key.toLatin1() + '\n';
+    text += "source " + source.toUtf8().toPercentEncoding() + '\n';
+    text += "kept " + QByteArray::number(keptPercent, 'f', 3) + '\n';
+    if (soundBytes >= 0)
+        text += "sound " + QByteArray::number(soundBytes) + '\n';
+    for (const auto &[k, bytes] : parts)
+        text += "part " + QByteArray::number(k) + ' ' + QByteArray::number(bytes) + '\n';
+    // QSaveFile writes aside, syncs and renames: a kill leaves the old journal or the new.
+    QSaveFile f(QDir(folder).filePath(kJournal));
+    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size() || !f.commit())
+        return false;
+    // The rename, and the parts' own entries, are durable with the folder's.
+    syncFolder(folder);
+    return true;
+}
+
+Resumable::Resumable(const ConvertRequest &request, SessionControl &control, std::function<void(double)> progress)
+    : _req(request), _control(control), _progress(std::move(progress)) {}
+
+Resumable::~Resumable() {
+    if (_lockFd >= 0)
+        ::close(_lockFd);
+}
+
+QString Resumable::partPath(int k) const {
+    return QDir(_folder).filePath(QStringLiteral("video-%1").arg(k, 5, 10, QLatin1Char('0')));
+}
+QString Resumable::soundPath() const { return QDir(_folder).filePath(QStringLiteral("sound")); }
+
+QString Resumable::makeKey() const {
+    const SWConvertOption &o = _req.option;
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    h.addData(kJournalHead);
+    h.addData(o.fingerprint().toUtf8());
+    h.addData(QFileInfo(_req.input).absoluteFilePath().toUtf8());
+    h.addData(sourceIdentity(_req.input));
+    if (o.usePluginSubtitle() && !_req.pluginSubtitle.isEmpty()) {
+        h.addData(QFileInfo(_req.pluginSubtitle).absoluteFilePath().toUtf8());
+        h.addData(sourceIdentity(_req.pluginSubtitle));
+    }
+    h.addData(QFileInfo(_req.output).absoluteFilePath().toUtf8());
+    h.addData(QByteArray::number(qint64(_framesPerPart)) + ' ' + QByteArray::number(_survey.frameRate.num) + '/' +
+              QByteArray::number(_survey.frameRate.den));
+    return QString::fromLatin1(h.result().toHex());
+}
+
+double Resumable::percentOf(double soundDone, double framesDone) const {
+    // The sound and the join are quick beside the pictures.
+    const double sound = _survey.hasSound ? 4.0 : 0.0, join = 1.0;
+    return sound * soundDone + (100.0 - sound - join) * framesDone / double(std::max<int64_t>(1, _frames));
+}
+
+bool Resumable::prepare(bool afresh) {
+    const SWConvertOption &o = _req.option;
+    if (o.video_disable())
+        return false;
+    QString why;
+    Transcoder surveyor(_req, _control, {});
+    if (!surveyor.survey(&_survey, &why) || !_survey.encodesVideo || _survey.changesRate ||
+        _survey.frameRate.num <= 0 || _survey.frameRate.den <= 0 || _survey.lengthUs <= 0 ||
+        _survey.keepsSubtitleTracks)
+        return false;
+    const AVRational frameTime = av_inv_q(_survey.frameRate);
+    _framesPerPart = std::max<int64_t>(1, av_rescale_q(kPartUs, AV_TIME_BASE_Q, frameTime));
+    _frames = av_rescale_q(_survey.lengthUs, AV_TIME_BASE_Q, frameTime);
+    _count = int((_frames + _framesPerPart - 1) / _framesPerPart);
+    // Shorter than two parts: over in about the time a resume would save.
+    if (_count < 2)
+        return false;
+
+    _folder = foundation::Files::workPathFor(_req.output);
+    const QFileInfo there(_folder);
+    if (there.exists() && (!there.isDir() || there.isSymLink()))
+        return false;
+    if (!there.exists() && ::mkdir(QFile::encodeName(_folder).constData(), 0700) != 0)
+        return false;
+    _lockFd = lockFolder(_folder);
+    if (_lockFd < 0)
+        return false; // another run holds it: this one converts in one piece
+
+    const QString key = makeKey();
+    std::optional<WorkJournal> found = afresh ? std::nullopt : WorkJournal::read(_folder);
+    if (found && found->key == key) {
+        _journal = *found;
+        // A part counts only as the size it had when it was done.
+        for (auto it = _journal.parts.begin(); it != _journal.parts.end();)
+            it = (it->first >= 0 && it->first < _count && QFileInfo(partPath(it->first)).size() == it->second)
+                     ? std::next(it)
+                     : _journal.parts.erase(it);
+        if (_journal.soundBytes >= 0 && QFileInfo(soundPath()).size() != _journal.soundBytes)
+            _journal.soundBytes = -1;
+        _resumed = !_journal.parts.empty() || _journal.soundBytes >= 0;
+    } else {
+        _journal = WorkJournal{};
+        _journal.key = key;
+    }
+    _journal.source = QFileInfo(_req.input).absoluteFilePath();
+    int64_t framesDone = 0;
+    for (const auto &[k, bytes] : _journal.parts) {
+        (void)bytes;
+        framesDone += k == _count - 1 ? _frames - int64_t(k) * _framesPerPart : _framesPerPart;
+    }
+    _journal.keptPercent = percentOf(_journal.soundBytes >= 0 ? 1 : 0, double(framesDone));
+    // What the journal does not list is an unfinished part or another conversion's work.
+    const QStringList entries = QDir(_folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : entries) {
+        const QString path = QDir(_folder).filePath(name);
+        bool keep = name == kLock || name == kJournal || (path == soundPath() && _journal.soundBytes >= 0);
+        for (const auto &[k, bytes] : _journal.parts)
+            keep = keep || path == partPath(k);
+        if (!keep)
+            QFile::remove(path);
+    }
+    if (!_journal.write(_folder))
+        foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
+    return true;
+}
+
+bool Resumable::runPass(ConvertRequest request, double from, double to, QString *error) {
+    const bool videoPart = request.pass == WorkPass::VideoPart;
+    Transcoder pass(std::move(request), _control, [&](double p) {
+        if (_progress)
+            _progress(from + (to - from) * std::clamp(p, 0.0, 100.0) / 100.0);
+    });
+    const bool ok = pass.run(error);
+    if (ok && videoPart)
+        _measured.push_back(pass.measuredQuality());
+    return ok;
+}
+
+std::optional<MeasuredQuality> Resumable::measuredQuality() const {
+    if (_measured.size() != size_t(_count))
+        return std::nullopt;
+    std::vector<MeasuredQuality> parts;
+    for (const auto &m : _measured) {
+        if (!m)
+            return std::nullopt;
+        parts.push_back(*m);
+    }
+    return combineMeasured(parts);
+}
+
+bool Resumable::run(QString *error) {
+    const SWConvertOption &o = _req.option;
+    const AVRational frameTime = av_inv_q(_survey.frameRate);
+    const int64_t start = std::max<int64_t>(0, o.start_time());
+    if (_survey.hasSound && _journal.soundBytes < 0) {
+        ConvertRequest sound = _req;
+        sound.pass = WorkPass::Sound;
+        sound.writeTo = soundPath();
+        sound.option.setVideo_disable(true);
+        sound.option.setAudioStreamIndex(_survey.soundStream);
+        if (!runPass(sound, _journal.keptPercent, _journal.keptPercent + percentOf(1, 0), error))
+            return false;
+        _journal.soundBytes = QFileInfo(soundPath()).size();
+        _journal.keptPercent += percentOf(1, 0);
+        if (!_journal.write(_folder))
+            foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
+    }
+    for (int k = 0; k < _count; ++k) {
+        if (_journal.parts.count(k))
+            continue;
+        const bool last = k == _count - 1;
+        const int64_t from = start + av_rescale_q(int64_t(k) * _framesPerPart, frameTime, AV_TIME_BASE_Q);
+        const int64_t frames = last ? _frames - int64_t(k) * _framesPerPart : _framesPerPart;
+        ConvertRequest part = _req;
+        part.pass = WorkPass::VideoPart;
+        part.writeTo = partPath(k);
+        part.mayBeEmpty = last;
+        part.option.setAudio_disable(true);
+        part.option.setStart_time(from);
+        // The last part runs to the end the conversion has, so that nothing past a
+        // rounded stated length is lost.
+        if (!last)
+            part.option.setRecording_time(
+                start + av_rescale_q(int64_t(k + 1) * _framesPerPart, frameTime, AV_TIME_BASE_Q) - from);
+        else if (o.recording_time() > 0)
+            part.option.setRecording_time(start + o.recording_time() - from);
+        else
+            part.option.setRecording_time(0);
+        const double share = percentOf(0, double(frames));
+        if (!runPass(part, _journal.keptPercent, _journal.keptPercent + share, error))
+            return false;
+        _journal.parts[k] = QFileInfo(partPath(k)).size();
+        _journal.keptPercent += share;
+        if (!_journal.write(_folder))
+            foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
+    }
+    // The join gives the sound's space back as it copies it, and removes each part once it
+    // is copied: from here on what the folder holds is no longer whole, and an interrupted
+    // join encodes the sound and the removed parts again.
+    if (_journal.soundBytes >= 0) {
+        _journal.soundBytes = -1;
+        _journal.keptPercent -= percentOf(1, 0);
+        if (!_journal.write(_folder))
+            foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
+    }
+    JoinPlan plan;
+    for (int k = 0; k < _count; ++k)
+        plan.videoParts << partPath(k);
+    if (_survey.hasSound)
+        plan.sound = soundPath();
+    plan.frameRate = _survey.frameRate;
+    plan.framesPerPart = _framesPerPart;
+    _joiner = std::make_unique<Transcoder>(_req, _control, Transcoder::Progress{});
+    const double joinFrom = _journal.keptPercent;
+    return _joiner->join(
+        plan,
+        [&](double fraction) {
+            if (_progress)
+                _progress(joinFrom + (100.0 - joinFrom) * fraction);
+        },
+        error);
+}
+
+void Resumable::discard() {
+    if (_folder.isEmpty())
+        return;
+    QDir(_folder).removeRecursively();
+    if (_lockFd >= 0)
+        ::close(_lockFd);
+    _lockFd = -1;
+}
+
+bool Resumable::remove(const QString &work) {
+    if (!foundation::Files::isWorkName(QFileInfo(work).fileName()) || QFileInfo(work).isSymLink() ||
+        !QFileInfo(work).isDir())
+        return false;
+    const int lock = lockFolder(work);
+    if (lock < 0)
+        return false;
+    const bool removed = QDir(work).removeRecursively();
+    ::close(lock);
+    return removed;
+}
+
+int Resumable::removeStale(const QString &folder) {
+    int removed = 0;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        if (!foundation::Files::isWorkName(name))
+            continue;
+        const QString work = dir.filePath(name);
+        if (QFileInfo(work).isSymLink())
+            continue;
+        const int lock = lockFolder(work);
+        if (lock < 0)
+            continue; // a live conversion's
+        const std::optional<WorkJournal> j = WorkJournal::read(work);
+        if (!j || j->source.isEmpty() || !QFileInfo::exists(j->source)) {
+            QDir(work).removeRecursively();
+            ++removed;
+        }
+        ::close(lock);
+    }
+    return removed;
+}
+
+} // namespace fw
