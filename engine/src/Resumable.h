@@ -46,10 +46,10 @@ struct WorkJournal {
 
 class Resumable {
 public:
-    // Parts of this length. Measured (bench/resume_bench.py): a part costs the encoder's
-    // restart and a seek that decodes from the source's previous key picture; at 30 s
-    // that is well under 1 % of the time and the size, and an interruption loses at most
-    // half a minute of encoding.
+    // Parts of this length. A part costs the encoder's restart and a seek that decodes from
+    // the source's previous key picture; at 30 s that is lost in the noise of the processor
+    // time and adds well under 0.1 % to the size (bench/resume_bench.sh), and an
+    // interruption loses at most half a minute of encoding.
     static constexpr int64_t kPartUs = 30'000'000;
 
     Resumable(const ConvertRequest &request, SessionControl &control, std::function<void(double)> progress);
