@@ -25,6 +25,8 @@ import subprocess
 import sys
 import time
 
+from bench import ssim as ffmpeg_ssim  # the same judge as the other scenarios
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 
@@ -61,16 +63,6 @@ def run(cmd):
         sys.exit("failed (%d): %s\n%s" % (p.returncode, " ".join(cmd), p.stderr[-2000:]))
     CPU["last"] = (r1.ru_utime - r0.ru_utime) + (r1.ru_stime - r0.ru_stime)
     return time.monotonic() - t0, p.stdout
-
-
-def ffmpeg_ssim(output, source):
-    p = subprocess.run(["ffmpeg", "-nostdin", "-hide_banner", "-i", output, "-i", source, "-lavfi",
-                        "[1:v][0:v]scale2ref=flags=bicubic[ref][out];[out][ref]ssim", "-f", "null", "-"],
-                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    for line in p.stderr.splitlines():
-        if "SSIM" in line and "All:" in line:
-            return float(line.split("All:")[1].split()[0])
-    sys.exit("no SSIM for %s" % output)
 
 
 def make(path, graph, seconds, crf=2):

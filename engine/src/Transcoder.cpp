@@ -134,17 +134,18 @@ Transcoder::~Transcoder() {
     _in.reset();
 }
 
-bool Transcoder::run(QString *error) {
-    int rc = 0;
-    bool inputEnded = false;
+int Transcoder::openAndChoose() {
     QString containerError;
     _fmt = resolveContainer(_opt.format(), _req.output, &containerError);
     if (!_fmt)
-        rc = refuse(containerError);
-    if (rc >= 0)
-        rc = openInputFile();
-    if (rc >= 0)
-        rc = selectStreams();
+        return refuse(containerError);
+    const int rc = openInputFile();
+    return rc < 0 ? rc : selectStreams();
+}
+
+bool Transcoder::run(QString *error) {
+    bool inputEnded = false;
+    int rc = openAndChoose();
     if (rc >= 0) {
         computeClock();
         seekToStart();
@@ -1064,15 +1065,7 @@ int Transcoder::closeOutput() {
 namespace fw {
 
 bool Transcoder::survey(Survey *out, QString *error) {
-    int rc = 0;
-    QString containerError;
-    _fmt = resolveContainer(_opt.format(), _req.output, &containerError);
-    if (!_fmt)
-        rc = refuse(containerError);
-    if (rc >= 0)
-        rc = openInputFile();
-    if (rc >= 0)
-        rc = selectStreams();
+    const int rc = openAndChoose();
     if (rc < 0) {
         *error = _ctx.error.isEmpty() ? avError(rc) : _ctx.error;
         return false;

@@ -147,6 +147,8 @@ private:
     double percentDone() const;
     int fail(int code, const QString &what) { return _ctx.fail(code, what); }
     int refuse(const QString &what) { return _ctx.refuse(what); }
+    // The container, the input and the streams to convert: what run() and survey() start with.
+    int openAndChoose();
 
     ConvertRequest _req;
     const SWConvertOption &_opt;
