@@ -29,6 +29,9 @@ constexpr int64_t kLongPieceUs = 8000000;
 constexpr double kFastPieceS = 2.5;
 constexpr double kEstimateShare = 0.04;
 constexpr int kMaxPairs = 2;
+// An estimate's pieces at a size limit's rate that scale to less than this share of the
+// limit are pictures that do not take the rate.
+constexpr double kTakesTheRate = 0.85;
 
 // Encodes of the final pass at most: the first, one correction for a file short of the
 // floor, one for a file over the limit.
@@ -510,9 +513,10 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
     e.bytes = std::llround(double(restBytes) / sampledS * seconds + double(firstKeyBytes) / pieces * keys);
     if (limit > 0) {
         // The pieces at the limit's rate tell whether the pictures take it. Where they fall
-        // short of the floor, the fit's final pass will too, and be encoded once more at a
-        // higher rate that they do not take either: the file is what they need.
-        const bool takesTheRate = e.bytes >= int64_t(kSizeFloor * double(limit)) || seconds < 10;
+        // well short (a short piece's rate control alone misses by a few per cent), the
+        // fit's final pass will too, and be encoded once more at a higher rate that they do
+        // not take either: the file is what they need.
+        const bool takesTheRate = e.bytes >= int64_t(kTakesTheRate * double(limit)) || seconds < 10;
         if (!takesTheRate)
             cpuS += std::min(setupS, openS) + (longFinal.runs ? longFinal : shortFinal).predict(seconds);
         e.bytes = takesTheRate ? std::llround(kSizeAim * double(limit)) : e.bytes;

@@ -98,6 +98,26 @@ TEST(CliSizeLimit, AnOvershootIsEncodedAgainBeforeTheFileTakesItsName) {
     EXPECT_GE(size, 700000 * 95 / 100);
 }
 
+TEST(CliSizeLimit, AStillPictureUnderALargeLimitIsEstimatedAndExplainedAsItComesOut) {
+    // 12 s of one grey picture: at 2 MB the encoder is given far more than it spends.
+    const QString dir = testsupport::freshDir("sizestill");
+    const QString src = dir + "/still.mkv";
+    ASSERT_TRUE(testsupport::damage::make({"-f", "lavfi", "-i", "color=c=0x808890:size=320x240:rate=25:duration=12",
+                                           "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=12",
+                                           "-c:v", "libx264", "-crf", "16", "-c:a", "flac"},
+                                          src));
+    const Ran e = run({src, dir + "/s.mp4", "--estimate", "--json", "--max-size", "2M"});
+    ASSERT_EQ(e.rc, 0) << e.err.toStdString();
+    const double estimated = QJsonDocument::fromJson(e.out.trimmed()).object()["bytes"].toDouble();
+    const Ran c = run({src, dir + "/s.mp4", "--max-size", "2M", "--verbose"});
+    ASSERT_EQ(c.rc, 0) << c.err.toStdString();
+    const double made = double(QFileInfo(dir + "/s.mp4").size());
+    ASSERT_LT(made, 0.95 * 2e6); // else the source no longer shows the case
+    EXPECT_TRUE(c.err.contains("its pictures need no more")) << c.err.toStdString();
+    // The estimate is the size the pictures need, not the limit's.
+    EXPECT_NEAR(estimated / made, 1.0, 0.3) << "estimated " << estimated << " bytes, made " << made;
+}
+
 TEST(CliSizeLimit, EstimateAgreesWithTheConversionAndWritesNothing) {
     ASSERT_FALSE(source().isEmpty());
     const QString dir = testsupport::freshDir("estimate");
