@@ -62,11 +62,10 @@ TEST(CliBatch, FolderWithTwoJobsNeverRunsMoreThanTwoAndReportsEveryFile) {
     const QString table = QString::fromUtf8(stdoutText);
     EXPECT_TRUE(table.startsWith("source")) << table.toStdString();
     for (const char *name : {"one.mp4", "two.avi", "three.flac", "four.mkv.mp4"})
-        EXPECT_TRUE(
-            QRegularExpression(QStringLiteral("%1\\s+done\\s+[0-9.]+\\s+(-|0\\.\\d{4})\\s+(-|[0-9.]+)\\s+/")
-                                   .arg(QRegularExpression::escape(name)))
-                .match(table)
-                .hasMatch())
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("%1\\s+done\\s+[0-9.]+\\s+(-|0\\.\\d{4})\\s+(-|[0-9.]+)\\s+/")
+                                           .arg(QRegularExpression::escape(name)))
+                        .match(table)
+                        .hasMatch())
             << name << "\n"
             << table.toStdString();
     // The one re-encoded picture (MPEG-4 Part 2 into MOV's H.264) says how like its source it is.
