@@ -1,5 +1,7 @@
 #include "Resumable.h"
 
+#include <chrono>
+
 #include <foundation/Files.h>
 #include <foundation/Log.h>
 
@@ -240,19 +242,47 @@ bool Resumable::run(QString *error) {
     const SWConvertOption &o = _req.option;
     const AVRational frameTime = av_inv_q(_survey.frameRate);
     const int64_t start = std::max<int64_t>(0, o.start_time());
-    if (_survey.hasSound && _journal.soundBytes < 0) {
+    // The progress is what the remaining time is read from, so each stretch of it should
+    // take its share of the time. The pictures' shares follow their frames. The sound's
+    // cost beside them is unknown until the first part shows the pictures' pace: it is made
+    // after that part, and its progress moves at that pace (at most half of what is left),
+    // the parts after it sharing the rest. Made first at a fixed share, it was the first
+    // stretch on a light picture and the remaining time started five times too long.
+    const double joinShare = 100.0 - percentOf(1, double(_frames));
+    int64_t framesLeft = 0;
+    for (int k = 0; k < _count; ++k)
+        if (!_journal.parts.count(k))
+            framesLeft += k == _count - 1 ? _frames - int64_t(k) * _framesPerPart : _framesPerPart;
+    double pace = 0; // percent a second, of the last part made in this run
+    const auto makeSound = [&]() -> bool {
         ConvertRequest sound = _req;
         sound.pass = WorkPass::Sound;
         sound.writeTo = soundPath();
         sound.option.setVideo_disable(true);
         sound.option.setAudioStreamIndex(_survey.soundStream);
-        if (!runPass(sound, _journal.keptPercent, _journal.keptPercent + percentOf(1, 0), error))
+        const double from = _journal.keptPercent;
+        const double room = (100.0 - joinShare - from) * (framesLeft > 0 ? 0.5 : 1.0);
+        double reached = from;
+        const auto began = std::chrono::steady_clock::now();
+        const auto pausedBefore = _control.pausedTime();
+        Transcoder pass(std::move(sound), _control, [&](double p) {
+            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began -
+                                                                 (_control.pausedTime() - pausedBefore))
+                                       .count();
+            const double byPace = pace > 0 ? pace * seconds : room * std::clamp(p, 0.0, 100.0) / 100.0;
+            reached = std::max(reached, from + std::min(byPace, room));
+            if (_progress)
+                _progress(reached);
+        });
+        if (!pass.run(error))
             return false;
         _journal.soundBytes = QFileInfo(soundPath()).size();
-        _journal.keptPercent += percentOf(1, 0);
+        _journal.keptPercent = reached;
         if (!_journal.write(_folder))
             foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
-    }
+        return true;
+    };
+    bool soundPending = _survey.hasSound && _journal.soundBytes < 0;
     for (int k = 0; k < _count; ++k) {
         if (_journal.parts.count(k))
             continue;
@@ -274,20 +304,36 @@ bool Resumable::run(QString *error) {
             part.option.setRecording_time(start + o.recording_time() - from);
         else
             part.option.setRecording_time(0);
-        const double share = percentOf(0, double(frames));
+        const double share =
+            (100.0 - joinShare - _journal.keptPercent) * double(frames) / double(std::max<int64_t>(1, framesLeft));
+        const auto began = std::chrono::steady_clock::now();
+        const auto pausedBefore = _control.pausedTime();
         if (!runPass(part, _journal.keptPercent, _journal.keptPercent + share, error))
             return false;
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began -
+                                                             (_control.pausedTime() - pausedBefore))
+                                   .count();
+        pace = seconds > 0 ? share / seconds : 0;
+        framesLeft -= frames;
         _journal.parts[k] = QFileInfo(partPath(k)).size();
         _journal.keptPercent += share;
         if (!_journal.write(_folder))
             foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
+        if (soundPending) {
+            if (!makeSound())
+                return false;
+            soundPending = false;
+        }
     }
+    if (soundPending && !makeSound())
+        return false;
     // The join gives the sound's space back as it copies it, and removes each part once it
     // is copied: from here on what the folder holds is no longer whole, and an interrupted
     // join encodes the sound and the removed parts again.
+    const double joinFrom = _journal.keptPercent;
     if (_journal.soundBytes >= 0) {
         _journal.soundBytes = -1;
-        _journal.keptPercent -= percentOf(1, 0);
+        _journal.keptPercent = percentOf(0, double(_frames));
         if (!_journal.write(_folder))
             foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
     }
@@ -299,7 +345,6 @@ bool Resumable::run(QString *error) {
     plan.frameRate = _survey.frameRate;
     plan.framesPerPart = _framesPerPart;
     _joiner = std::make_unique<Transcoder>(_req, _control, Transcoder::Progress{});
-    const double joinFrom = _journal.keptPercent;
     return _joiner->join(
         plan,
         [&](double fraction) {
