@@ -244,16 +244,20 @@ bool Resumable::run(QString *error) {
     const int64_t start = std::max<int64_t>(0, o.start_time());
     // The progress is what the remaining time is read from, so each stretch of it should
     // take its share of the time. The pictures' shares follow their frames. The sound's
-    // cost beside them is unknown until the first part shows the pictures' pace: it is made
-    // after that part, and its progress moves at that pace (at most half of what is left),
-    // the parts after it sharing the rest. Made first at a fixed share, it was the first
-    // stretch on a light picture and the remaining time started five times too long.
+    // cost beside them is unknown until it runs: it is made after the first part, which
+    // shows what the pictures left will take, and once its own progress shows what it will
+    // take, the two split what is left by time. Made first at a fixed share, it was the
+    // first stretch on a light picture and the remaining time started five times too long.
     const double joinShare = 100.0 - percentOf(1, double(_frames));
     int64_t framesLeft = 0;
     for (int k = 0; k < _count; ++k)
         if (!_journal.parts.count(k))
             framesLeft += k == _count - 1 ? _frames - int64_t(k) * _framesPerPart : _framesPerPart;
-    double pace = 0; // percent a second, of the last part made in this run
+    double secondsPerFrame = 0; // of the last part made in this run
+    const auto activeSeconds = [this](std::chrono::steady_clock::time_point since, std::chrono::microseconds paused) {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - since - (_control.pausedTime() - paused))
+            .count();
+    };
     const auto makeSound = [&]() -> bool {
         ConvertRequest sound = _req;
         sound.pass = WorkPass::Sound;
@@ -261,16 +265,21 @@ bool Resumable::run(QString *error) {
         sound.option.setVideo_disable(true);
         sound.option.setAudioStreamIndex(_survey.soundStream);
         const double from = _journal.keptPercent;
-        const double room = (100.0 - joinShare - from) * (framesLeft > 0 ? 0.5 : 1.0);
+        const double room = 100.0 - joinShare - from;
+        const double picturesLeft = double(framesLeft) * secondsPerFrame;
         double reached = from;
         const auto began = std::chrono::steady_clock::now();
         const auto pausedBefore = _control.pausedTime();
         Transcoder pass(std::move(sound), _control, [&](double p) {
-            const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began -
-                                                                 (_control.pausedTime() - pausedBefore))
-                                       .count();
-            const double byPace = pace > 0 ? pace * seconds : room * std::clamp(p, 0.0, 100.0) / 100.0;
-            reached = std::max(reached, from + std::min(byPace, room));
+            p = std::clamp(p, 0.0, 100.0);
+            double at = from + room * p / 100.0;
+            if (picturesLeft > 0) {
+                // Its pace so far says what it will take; what is left is split by time.
+                const double elapsed = activeSeconds(began, pausedBefore);
+                const double total = p > 0 ? elapsed * 100.0 / p : 0;
+                at = total > 0 ? from + room * elapsed / (total + picturesLeft) : from;
+            }
+            reached = std::clamp(at, reached, from + room);
             if (_progress)
                 _progress(reached);
         });
@@ -310,10 +319,7 @@ bool Resumable::run(QString *error) {
         const auto pausedBefore = _control.pausedTime();
         if (!runPass(part, _journal.keptPercent, _journal.keptPercent + share, error))
             return false;
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began -
-                                                             (_control.pausedTime() - pausedBefore))
-                                   .count();
-        pace = seconds > 0 ? share / seconds : 0;
+        secondsPerFrame = activeSeconds(began, pausedBefore) / double(std::max<int64_t>(1, frames));
         framesLeft -= frames;
         _journal.parts[k] = QFileInfo(partPath(k)).size();
         _journal.keptPercent += share;

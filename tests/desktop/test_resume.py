@@ -77,7 +77,9 @@ now = kept_parts()
 c.check(outputs() != [] or all(now.get(p) == v for p, v in kept.items()),
         "it takes the kept parts up instead of writing them again", "%s -> %s" % (kept, now))
 c.check(wait(lambda: outputs() != [], 180), "Convert finishes it", str(os.listdir(out)))
-c.check(work_folders() == [], "the work folder goes with the finished conversion", str(os.listdir(out)))
+# The folder goes right after the file takes its name: a look in between may still see it.
+c.check(wait(lambda: work_folders() == [], 10), "the work folder goes with the finished conversion",
+        str(os.listdir(out)))
 frames = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v", "-show_entries",
                          "stream=nb_read_frames", "-of", "csv=p=0", os.path.join(out, outputs()[0])],
                         capture_output=True, text=True).stdout.strip() if outputs() else ""
