@@ -255,7 +255,8 @@ bool Resumable::run(QString *error) {
             framesLeft += k == _count - 1 ? _frames - int64_t(k) * _framesPerPart : _framesPerPart;
     double secondsPerFrame = 0; // of the last part made in this run
     const auto activeSeconds = [this](std::chrono::steady_clock::time_point since, std::chrono::microseconds paused) {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - since - (_control.pausedTime() - paused))
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - since -
+                                             (_control.pausedTime() - paused))
             .count();
     };
     const auto makeSound = [&]() -> bool {
