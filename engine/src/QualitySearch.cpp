@@ -22,6 +22,8 @@ constexpr int64_t kMinProbeUs = 1500000, kMaxProbeUs = 6000000;
 constexpr int64_t kThreeSamplesFromUs = 30000000;
 // SSIM lost per step of the factor where the probes say nothing nearer.
 constexpr double kDefaultSlope = 0.002;
+// How far past the factor the samples chose the whole file's measurement may lead.
+constexpr int kMaxRefineSteps = 6;
 
 } // namespace
 
@@ -168,15 +170,60 @@ double QualitySearch::slopeNear(int crf) const {
     return kDefaultSlope;
 }
 
-std::optional<int> QualitySearch::correction(double measured) const {
-    if (!_crf || measured >= _target - kTolerance || *_crf <= _range.best)
+std::optional<int> QualitySearch::next(int crf, double measured) {
+    const bool first = _whole.empty();
+    _whole[crf] = measured;
+    if (measured >= _target - kTolerance)
+        return first ? refinement(crf, measured) : std::nullopt;
+    // Short of the target: back to the largest factor whose whole file met it, or, the
+    // first time, a lower one than the samples chose.
+    for (auto it = _whole.rbegin(); it != _whole.rend(); ++it)
+        if (it->second >= _target - kTolerance)
+            return it->first;
+    return first ? correction(crf, measured) : std::nullopt;
+}
+
+std::optional<int> QualitySearch::correction(int crf, double measured) const {
+    if (crf <= _range.best)
         return std::nullopt;
     // The whole file fell short by this much; the factor moves by as many steps as the
     // probes say that takes, and at least one. There is one more try, so it aims a little
     // above the target rather than at it.
     const double shortBy = _target - measured + kTolerance;
-    const int steps = std::max(1, int(std::ceil(shortBy / slopeNear(*_crf))));
-    return std::max(_range.best, *_crf - steps);
+    const int steps = std::max(1, int(std::ceil(shortBy / slopeNear(crf))));
+    return std::max(_range.best, crf - steps);
+}
+
+std::optional<int> QualitySearch::refinement(int crf, double measured) const {
+    const auto at = _measured.find(crf);
+    if (at == _measured.end())
+        return std::nullopt;
+    // Short samples begin cold, on a key picture, and flat pictures in particular measure
+    // worse in them than in the whole file, whose later pictures refer back to better ones.
+    // The whole file's lead over its samples at this factor is taken to hold a few steps on.
+    const double lead = measured - at->second;
+    if (lead <= 0)
+        return std::nullopt;
+    int best = crf;
+    for (int f = crf + 1; f <= std::min(_range.worst, crf + kMaxRefineSteps); ++f) {
+        double samples;
+        if (const auto m = _measured.find(f); m != _measured.end()) {
+            samples = m->second;
+        } else {
+            // Between the probes on either side, or on from the nearest ones' slope.
+            const auto above = _measured.upper_bound(f);
+            const auto below = std::prev(_measured.lower_bound(f));
+            if (above != _measured.end())
+                samples = below->second + (above->second - below->second) * double(f - below->first) /
+                                              double(above->first - below->first);
+            else
+                samples = below->second - slopeNear(below->first) * double(f - below->first);
+        }
+        if (samples + lead < _target)
+            break;
+        best = f;
+    }
+    return best > crf ? std::optional<int>(best) : std::nullopt;
 }
 
 } // namespace fw

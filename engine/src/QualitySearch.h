@@ -26,9 +26,13 @@ public:
     std::optional<int> crf() const { return _crf; }
     // The search's share of the whole conversion's work, 0..1, known once run() began.
     double share() const { return _share; }
-    // Given what the whole file measured at crf(): a better factor when it fell short of
-    // the target, nothing when it met it (or nothing better is left).
-    std::optional<int> correction(double measured) const;
+    // Given what the whole file made with `crf` measured: the factor to make it with once
+    // more, or nothing to keep it. A first file that fell short is made again at a lower
+    // factor. One that met the target says by how much the samples underrate the whole;
+    // where that puts a larger factor within reach, it is tried, and should the smaller
+    // file fall short, the first factor is made again. So at most three files are made, and
+    // the one kept met the target unless even the correction missed it.
+    std::optional<int> next(int crf, double measured);
     int probes() const { return int(_measured.size()); }
 
     // Measured SSIM within this much below the target counts as met: the samples' and the
@@ -39,6 +43,8 @@ private:
     // The samples' SSIM at one factor; nothing without video. Negative rc on failure.
     int probe(int crf, std::optional<double> *ssim, QString *why);
     double slopeNear(int crf) const;
+    std::optional<int> correction(int crf, double measured) const;
+    std::optional<int> refinement(int crf, double measured) const;
 
     ConvertRequest _base;
     SessionControl &_control;
@@ -47,6 +53,7 @@ private:
     CrfRange _range;
     std::vector<std::pair<int64_t, int64_t>> _samples; // start, length (us)
     std::map<int, double> _measured;                   // factor -> samples' SSIM
+    std::map<int, double> _whole;                      // factor -> the whole file's SSIM
     std::optional<int> _crf;
     double _share = 0;
     int _plannedRuns = 1, _runsDone = 0;

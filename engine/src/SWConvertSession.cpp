@@ -366,8 +366,8 @@ bool SWConvertSession::start() {
             searchShare = search->share();
             crf = search->crf();
         }
-        // The file is made once, and once more when a quality target's search missed.
-        for (int attempt = 0; ok && attempt < 2; ++attempt) {
+        // The file is made once; a quality target's may be made again (see QualitySearch::next).
+        for (int attempt = 0; ok && attempt < 3; ++attempt) {
             fw::ConvertRequest r = request;
             r.crf = crf;
             fw::Transcoder transcoder(std::move(r), _d->control, [&meter, searchShare](double p) {
@@ -381,16 +381,16 @@ bool SWConvertSession::start() {
             }
             notes = transcoder.notes();
             measured = ok ? transcoder.measuredQuality() : std::nullopt;
-            const std::optional<int> better =
-                ok && search && measured ? search->correction(measured->ssim) : std::nullopt;
-            if (!better)
+            const std::optional<int> again = ok && search && measured && crf ? search->next(*crf, measured->ssim)
+                                                                              : std::nullopt;
+            if (!again)
                 break;
             foundation::Log::debug(QStringLiteral("%1 measured SSIM %2 at CRF %3; again at CRF %4")
                                        .arg(output)
                                        .arg(measured->ssim, 0, 'f', 4)
                                        .arg(*crf)
-                                       .arg(*better));
-            crf = better;
+                                       .arg(*again));
+            crf = again;
         }
     }
     if (ok && opened && (outDev != part.dev || outIno != part.ino)) {
