@@ -15,6 +15,7 @@ video rate, in the same run, as ratios.
 
 Usage: bench/size_bench.py [--cli build/bin/cinvora-cli] [--work build/bench/size]
                            [--long-minutes 10] [--timing] [--rounds 3] [--only talk,long]
+                           [--no-limits]
 Nothing is committed: the sources are made into --work on first use and reused.
 """
 import argparse
@@ -149,7 +150,7 @@ def summary(errors):
           (100 * statistics.median(times), 100 * max(times), len(times)), flush=True)
 
 
-def test_set(cli, work, long_minutes, only, fixtures):
+def test_set(cli, work, long_minutes, only, fixtures, limits=True):
     errors = {}
     print("| source | limit | output | output / limit | notes |")
     print("|---|---|---|---|---|", flush=True)
@@ -161,7 +162,7 @@ def test_set(cli, work, long_minutes, only, fixtures):
         real, took, se, te, est_took = judge_estimate(cli, name, src, out, ["--no-copy"], errors)
         show((name, "none", real, None, "%.1f s; estimate %+.1f %% size, %+.1f %% time (its cost %.3f of the "
               "conversion)" % (took, 100 * se, 100 * te, est_took / took)))
-        for label, limit in LIMITS + [IMPOSSIBLE]:
+        for label, limit in (LIMITS + [IMPOSSIBLE]) if limits else []:
             out = fresh(os.path.join(work, "%s-%s.mp4" % (name, label)))
             rc, lest, lest_took = estimate(cli, src, out, ["--max-size", label])
             rc, _, err, took = cli_run(cli, [src, out, "--max-size", label, "--verbose"])
@@ -245,6 +246,8 @@ def main():
     ap.add_argument("--timing", action="store_true")
     ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--only", default="", help="comma-separated source names of the set (and 'fixtures')")
+    ap.add_argument("--no-limits", action="store_true",
+                    help="plain conversions and their estimates only, without the size limits")
     ap.add_argument("--fixtures", default=os.path.join(ROOT, "build", "fixtures"),
                     help="the test fixtures (scripts/make-fixtures), estimated after the set; '' for none")
     a = ap.parse_args()
@@ -252,7 +255,7 @@ def main():
     if a.timing:
         timing(a.cli, a.work, a.rounds, a.long_minutes)
     else:
-        test_set(a.cli, a.work, a.long_minutes, [n for n in a.only.split(",") if n], a.fixtures)
+        test_set(a.cli, a.work, a.long_minutes, [n for n in a.only.split(",") if n], a.fixtures, not a.no_limits)
 
 
 if __name__ == "__main__":

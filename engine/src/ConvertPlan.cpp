@@ -506,11 +506,12 @@ void applyVideoRate(AVCodecContext *enc, const VideoRate &rate, AVDictionary **o
 std::optional<CrfRange> crfRange(const AVCodec *encoder) {
     if (!encoder)
         return std::nullopt;
-    // Beyond these ends the pictures are either no better to the eye or no longer
-    // watchable; the search stays within them.
+    // Below the best end the pictures are no better to the eye. The worst end is the
+    // encoder's own: whether a picture still looks good enough is the target's to say, and
+    // flat colours keep an SSIM of 0.96 far past the factors that blur a filmed picture.
     const char *n = encoder->name;
     if (std::strcmp(n, "libx264") == 0 || std::strcmp(n, "libx265") == 0)
-        return CrfRange{10, 42};
+        return CrfRange{10, 51};
     if (std::strcmp(n, "libsvtav1") == 0 || std::strcmp(n, "libvpx-vp9") == 0)
         return CrfRange{10, 60};
     return std::nullopt;

@@ -219,7 +219,9 @@ std::optional<int> QualitySearch::refinement(int crf, double measured) const {
             else
                 samples = below->second - slopeNear(below->first) * double(f - below->first);
         }
-        if (samples + lead < _target)
+        // Aimed within a third of the tolerance, so a step that lands just short is still
+        // tried; one that misses by more sends the conversion back to the first factor.
+        if (samples + lead < _target - kTolerance / 3)
             break;
         best = f;
     }
