@@ -381,8 +381,8 @@ bool SWConvertSession::start() {
             }
             notes = transcoder.notes();
             measured = ok ? transcoder.measuredQuality() : std::nullopt;
-            const std::optional<int> again = ok && search && measured && crf ? search->next(*crf, measured->ssim)
-                                                                              : std::nullopt;
+            const std::optional<int> again =
+                ok && search && measured && crf ? search->next(*crf, measured->ssim) : std::nullopt;
             if (!again)
                 break;
             foundation::Log::debug(QStringLiteral("%1 measured SSIM %2 at CRF %3; again at CRF %4")

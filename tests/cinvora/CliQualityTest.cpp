@@ -101,8 +101,8 @@ TEST(CliQuality, MeasuredSsimAndPsnrAreWhatTheFfmpegFiltersSay) {
 TEST(CliQuality, TargetSsimIsMetByTheSmallestFile) {
     const QString dir = testsupport::freshDir("target");
     const QString flat = dir + "/flat.mp4";
-    ASSERT_TRUE(make({"-f", "lavfi", "-i", "mandelbrot=s=320x180:r=25,trim=duration=10", "-pix_fmt", "yuv420p",
-                      "-c:v", "libx264", "-crf", "4"},
+    ASSERT_TRUE(make({"-f", "lavfi", "-i", "mandelbrot=s=320x180:r=25,trim=duration=10", "-pix_fmt", "yuv420p", "-c:v",
+                      "libx264", "-crf", "4"},
                      flat));
     const struct {
         QString source;
@@ -125,7 +125,8 @@ TEST(CliQuality, TargetSsimIsMetByTheSmallestFile) {
 
         const QString worse = c.source + "-worse.mp4";
         ASSERT_TRUE(make({"-i", c.source, "-an", "-c:v", "libx264", "-crf", QString::number(crf + 2)}, worse));
-        EXPECT_LT(ffmpegJudges(worse, c.source).ssim, c.target) << "CRF " << crf << " was not the largest that meets it";
+        EXPECT_LT(ffmpegJudges(worse, c.source).ssim, c.target)
+            << "CRF " << crf << " was not the largest that meets it";
         const QString next = c.source + "-next.mp4";
         ASSERT_TRUE(make({"-i", c.source, "-an", "-c:v", "libx264", "-crf", QString::number(crf + 1)}, next));
         if (ffmpegJudges(next, c.source).ssim >= c.target) {
