@@ -115,17 +115,32 @@ def verdict(size, limit, seconds, err):
     return "MISS (under 95 %)"
 
 
+def converted_seconds(out_text, took):
+    """The conversion's own time as the program reports it (--json), without the program's
+    start, which an estimate of one conversion does not include; the process's time where
+    the line is missing."""
+    for line in reversed(out_text.strip().splitlines()):
+        try:
+            return float(json.loads(line)["seconds"])
+        except (ValueError, KeyError):
+            continue
+    return took
+
+
 def judge_estimate(cli, name, src, out, extra, errors):
-    """An estimate and the conversion right after it; their errors go into `errors` by source."""
+    """An estimate and the conversion right after it; their errors go into `errors` by source.
+    The estimate's time is judged against the conversion's own; its cost is the estimate's
+    process against the conversion's, each with its program's start."""
     rc, est, est_took = estimate(cli, src, out, extra)
-    rc, _, err, took = cli_run(cli, [src, out] + extra)
+    rc, out_text, err, took = cli_run(cli, [src, out, "--json"] + extra)
     if rc != 0:
         sys.exit("%s: conversion failed: %s" % (name, err[-1000:]))
+    own = converted_seconds(out_text, took)
     real = os.path.getsize(out)
     if "bytes" not in est:
         sys.exit("%s: no estimate: %s" % (name, est.get("error")))
     se = est["bytes"] / real - 1
-    te = est["seconds"] / took - 1
+    te = est["seconds"] / own - 1
     errors.setdefault(name, {"size": [], "time": [], "cost": []})
     errors[name]["size"].append(se)
     errors[name]["time"].append(te)
@@ -165,13 +180,13 @@ def test_set(cli, work, long_minutes, only, fixtures, limits=True):
         for label, limit in (LIMITS + [IMPOSSIBLE]) if limits else []:
             out = fresh(os.path.join(work, "%s-%s.mp4" % (name, label)))
             rc, lest, lest_took = estimate(cli, src, out, ["--max-size", label])
-            rc, _, err, took = cli_run(cli, [src, out, "--max-size", label, "--verbose"])
+            rc, out_text, err, took = cli_run(cli, [src, out, "--max-size", label, "--verbose", "--json"])
             if rc != 0:
                 why = err.strip().splitlines()[-1] if err.strip() else "failed"
                 show((name, label, None, limit, why.split(": ")[-1]))
                 continue
             size = os.path.getsize(out)
-            te = lest["seconds"] / took - 1 if "seconds" in lest else float("nan")
+            te = lest["seconds"] / converted_seconds(out_text, took) - 1 if "seconds" in lest else float("nan")
             errors[name]["time"].append(te)
             errors[name]["cost"].append(lest_took / took)
             show((name, label, size, limit, "%s; %.1f s, estimate %+.1f %% time" %

@@ -517,6 +517,9 @@ SWConvertEstimate estimateHere(const ConvertRequest &base, SessionControl &contr
         // fit's final pass will too, and be encoded once more at a higher rate that they do
         // not take either: the file is what they need.
         const bool takesTheRate = e.bytes >= int64_t(kTakesTheRate * double(limit)) || seconds < 10;
+        foundation::Log::debug(QStringLiteral("estimate of %1: the pieces at the limit's rate scale to %2 of it")
+                                   .arg(base.input)
+                                   .arg(double(e.bytes) / double(limit)));
         if (!takesTheRate)
             cpuS += std::min(setupS, openS) + (longFinal.runs ? longFinal : shortFinal).predict(seconds);
         e.bytes = takesTheRate ? std::llround(kSizeAim * double(limit)) : e.bytes;
