@@ -367,12 +367,17 @@ bool SWConvertSession::start() {
             crf = search->crf();
         }
         // The file is made once; a quality target's may be made again (see QualitySearch::next).
+        // Its first file leaves part of the progress to a second, which its measurement often
+        // asks for, and the second a little to a third: the progress would otherwise stand
+        // still for the whole of a further file.
+        double from = searchShare * 100;
         for (int attempt = 0; ok && attempt < 3; ++attempt) {
             fw::ConvertRequest r = request;
             r.crf = crf;
-            fw::Transcoder transcoder(std::move(r), _d->control, [&meter, searchShare](double p) {
-                meter.update(searchShare * 100 + (1 - searchShare) * p);
-            });
+            const double span = (100 - from) * (!search ? 1.0 : attempt == 0 ? 2.0 / 3 : attempt == 1 ? 0.9 : 1.0);
+            fw::Transcoder transcoder(std::move(r), _d->control,
+                                      [&meter, from, span](double p) { meter.update(from + span * p / 100); });
+            from += span;
             ok = transcoder.run(&error);
             if (transcoder.outputOpened()) {
                 opened = true;

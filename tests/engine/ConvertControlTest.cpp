@@ -1,4 +1,5 @@
-// Pause, resume and cancel from other threads while start() runs.
+// Pause, resume and cancel from other threads while start() runs, and the progress of a
+// quality target, whose search and files run one after another inside start().
 #include "SessionTestSupport.h"
 #include "TestSupport.h"
 
@@ -6,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <foundation/Files.h>
+#include <algorithm>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
@@ -145,6 +147,36 @@ TEST(ConvertControl, CancelDuringAQualityTargetsSearchLeavesNothing) {
     EXPECT_TRUE(QDir(scratch).isEmpty())
         << QDir(scratch).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).join(", ").toStdString();
     qputenv("TMPDIR", oldTmp);
+}
+
+// Flat, slowly zooming colours: the first file at the factor the samples chose measures
+// well above them, so a second file is made at a larger factor (as
+// CliQuality.TargetSsimIsMetByTheSmallestFile shows). The progress keeps moving through
+// it, where it stood just short of 100 for the whole second file.
+TEST(ConvertControl, AQualityTargetsProgressMovesThroughEveryFileItMakes) {
+    const QString dir = testsupport::freshDir("target-progress");
+    const QString flat = dir + "/flat.mp4";
+    ASSERT_TRUE(testsupport::damage::make({"-f", "lavfi", "-i", "mandelbrot=s=320x180:r=25,trim=duration=20",
+                                           "-pix_fmt", "yuv420p", "-c:v", "libx264", "-crf", "4"},
+                                          flat));
+    const Outcome o = convert(flat, dir + "/out.mp4", [](SWConvertOption &opt) {
+        opt.setVideoCodeName(QStringLiteral("h264"));
+        opt.setAudio_disable(true);
+        opt.setTargetSsim(0.96);
+    });
+    ASSERT_TRUE(o.ok) << o.error.toStdString();
+    const std::vector<double> &p = o.percents;
+    ASSERT_FALSE(p.empty());
+    EXPECT_TRUE(std::is_sorted(p.begin(), p.end()));
+    EXPECT_EQ(p.back(), 100.0);
+    // Reports come every 200 ms while the work goes on; a progress standing still repeats
+    // one figure. A file's opening may repeat one once or twice (more where the build is slow).
+    size_t longest = 0;
+    for (size_t i = 0, run = 0; i < p.size(); ++i) {
+        run = i > 0 && p[i] == p[i - 1] && p[i] > 0 && p[i] < 100 ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    EXPECT_LE(double(longest), 3 * slowness()) << "the progress stood still while a file was being made";
 }
 
 TEST(ConvertControl, CancelWhilePausedReturnsFalseQuickly) {
