@@ -142,10 +142,11 @@ QString Resumable::makeKey() const {
     return QString::fromLatin1(h.result().toHex());
 }
 
-double Resumable::percentOf(double soundDone, double framesDone) const {
-    // The sound and the join are quick beside the pictures.
-    const double sound = _survey.hasSound ? 4.0 : 0.0, join = 1.0;
-    return sound * soundDone + (100.0 - sound - join) * framesDone / double(std::max<int64_t>(1, _frames));
+double Resumable::percentOf(double framesDone) const {
+    // What parts done are worth when a run takes them up: their frames' share of all but
+    // the join, which is quick beside the pictures.
+    const double join = 1.0;
+    return (100.0 - join) * framesDone / double(std::max<int64_t>(1, _frames));
 }
 
 bool Resumable::prepare(bool afresh) {
@@ -198,7 +199,7 @@ bool Resumable::prepare(bool afresh) {
         (void)bytes;
         framesDone += k == _count - 1 ? _frames - int64_t(k) * _framesPerPart : _framesPerPart;
     }
-    _journal.keptPercent = percentOf(_journal.soundBytes >= 0 ? 1 : 0, double(framesDone));
+    _journal.keptPercent = percentOf(double(framesDone));
     // What the journal does not list is an unfinished part or another conversion's work.
     const QStringList entries = QDir(_folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : entries) {
@@ -214,12 +215,81 @@ bool Resumable::prepare(bool afresh) {
     return true;
 }
 
-bool Resumable::runPass(ConvertRequest request, double from, double to, QString *error) {
+namespace {
+
+// The progress of a conversion in parts as the share of its expected time that is spent.
+// What is left of the pictures: the frames left at the pace this run's parts have shown,
+// and each part's start-up (opening, the encoder's look-ahead) as the first part took it.
+// What is left of the sound: what its sample said until it runs, then its own pace. Times
+// are active seconds (pauses left out).
+class PartsClock {
+public:
+    PartsClock(int64_t framesToDo, int partsToDo, double soundSeconds)
+        : _framesToDo(std::max<int64_t>(1, framesToDo)), _partsNotBegun(partsToDo), _soundSampled(soundSeconds),
+          _soundLeft(soundSeconds) {}
+
+    void partBegins(int64_t frames) {
+        _partFrames = frames;
+        _partDone = 0;
+        _partSeconds = 0;
+        --_partsNotBegun;
+        ++_partsBegun;
+    }
+    // The part under way has encoded `fraction` of its frames in `seconds`.
+    void partAt(double fraction, double seconds) {
+        if (_startup < 0 && fraction > 0)
+            _startup = seconds;
+        _partDone = double(_partFrames) * std::clamp(fraction, 0.0, 1.0);
+        _partSeconds = seconds;
+    }
+    void partEnds(double seconds) {
+        partAt(1.0, seconds);
+        _framesDone += _partFrames;
+        _picturesSpent += seconds;
+        _partFrames = 0;
+        _partDone = 0;
+        _partSeconds = 0;
+    }
+    // The sound has encoded `fraction` of itself in `seconds`; done at 1.
+    void soundAt(double fraction, double seconds) {
+        fraction = std::clamp(fraction, 0.0, 1.0);
+        _soundSpent = seconds;
+        // Its own pace once it has shown one; until then what the sample said.
+        if (fraction >= 1.0)
+            _soundLeft = 0;
+        else if (fraction >= 0.05)
+            _soundLeft = seconds / fraction * (1.0 - fraction);
+        else
+            _soundLeft = std::max(0.0, _soundSampled - seconds);
+    }
+    // 0..1; negative until the pictures have shown a pace.
+    double done() const {
+        const double frames = double(_framesDone) + _partDone;
+        const double pictures = _picturesSpent + _partSeconds;
+        if (_startup < 0 || frames < 0.02 * double(_framesToDo) / double(std::max(1, _partsBegun + _partsNotBegun)))
+            return -1;
+        const double working = std::max(1e-3, pictures - _startup * _partsBegun);
+        const double picturesLeft =
+            working / frames * std::max(0.0, double(_framesToDo) - frames) + _startup * _partsNotBegun;
+        const double spent = pictures + _soundSpent;
+        return spent / std::max(1e-6, spent + picturesLeft + _soundLeft);
+    }
+
+private:
+    int64_t _framesToDo;
+    int _partsNotBegun;
+    int _partsBegun = 0;
+    int64_t _framesDone = 0, _partFrames = 0;
+    double _partDone = 0, _partSeconds = 0, _picturesSpent = 0;
+    double _startup = -1;
+    double _soundSampled, _soundSpent = 0, _soundLeft;
+};
+
+} // namespace
+
+bool Resumable::runPass(ConvertRequest request, const std::function<void(double)> &progress, QString *error) {
     const bool videoPart = request.pass == WorkPass::VideoPart;
-    Transcoder pass(std::move(request), _control, [&](double p) {
-        if (_progress)
-            _progress(from + (to - from) * std::clamp(p, 0.0, 100.0) / 100.0);
-    });
+    Transcoder pass(std::move(request), _control, [&](double p) { progress(std::clamp(p, 0.0, 100.0) / 100.0); });
     const bool ok = pass.run(error);
     if (ok && videoPart)
         _measured.push_back(pass.measuredQuality());
@@ -238,92 +308,141 @@ std::optional<MeasuredQuality> Resumable::measuredQuality() const {
     return combineMeasured(parts);
 }
 
+double Resumable::sampleSound(const ConvertRequest &sound, QString *error) {
+    const int64_t length = _survey.lengthUs;
+    const int64_t sampleUs = std::min(kSoundSampleUs, length);
+    ConvertRequest sample = sound;
+    sample.writeTo = QDir(_folder).filePath(QStringLiteral("sound-sample"));
+    sample.option.setRecording_time(sampleUs);
+    using Clock = std::chrono::steady_clock;
+    const auto began = Clock::now();
+    const auto pausedBefore = _control.pausedTime();
+    const auto active = [&] {
+        return std::chrono::duration<double>(Clock::now() - began - (_control.pausedTime() - pausedBefore)).count();
+    };
+    // The pace from its first report on, and the time before it (opening, the encoder's
+    // start) once, as the whole sound will take them.
+    double firstAt = -1, firstPercent = 0;
+    Transcoder pass(std::move(sample), _control, [&](double p) {
+        if (firstAt < 0 && p > 0) {
+            firstAt = active();
+            firstPercent = std::clamp(p, 0.0, 99.0);
+        }
+    });
+    const bool ok = pass.run(error);
+    const double took = active();
+    QFile::remove(QDir(_folder).filePath(QStringLiteral("sound-sample")));
+    if (!ok)
+        return -1;
+    const double sampleSeconds = double(sampleUs) / 1e6, lengthSeconds = double(length) / 1e6;
+    const double pace = firstAt >= 0 && took > firstAt
+                            ? (took - firstAt) / (sampleSeconds * (1.0 - firstPercent / 100.0))
+                            : took / std::max(1e-3, sampleSeconds);
+    const double predicted = took + pace * std::max(0.0, lengthSeconds - sampleSeconds);
+    foundation::Log::debug(QStringLiteral("kept work: %1 s of sound encoded in %2 s; the whole sound should take %3 s")
+                               .arg(sampleSeconds)
+                               .arg(took)
+                               .arg(predicted));
+    return predicted;
+}
+
 bool Resumable::run(QString *error) {
     const SWConvertOption &o = _req.option;
     const AVRational frameTime = av_inv_q(_survey.frameRate);
     const int64_t start = std::max<int64_t>(0, o.start_time());
-    // The progress is what the remaining time is read from, so each stretch of it should
-    // take its share of the time. The pictures' shares follow their frames. The sound's
-    // cost beside them is unknown until it runs: it is made after the first part, which
-    // shows what the pictures left will take, and once its own progress shows what it will
-    // take, the two split what is left by time. Made first at a fixed share, it was the
-    // first stretch on a light picture and the remaining time started five times too long.
-    const double joinShare = 100.0 - percentOf(1, double(_frames));
-    int64_t framesLeft = 0;
+    // The progress is what the remaining time is read from, so it should move with the
+    // time: it is the share of the expected time that is spent (PartsClock). The sound is
+    // made after the first part, whose pace says what the pictures left will take; what the
+    // sound will take is measured before that on a few seconds of it. Given fixed shares
+    // (the pictures by their frames, the sound a guess and then its pace beside the parts
+    // left), the stretches after the first part ran at another pace than the first: the
+    // remaining time of a 40 s clip beside another ran out seconds before its end.
+    const double joinShare = 100.0 - percentOf(double(_frames));
+    int64_t framesToDo = 0;
+    int partsToDo = 0;
     for (int k = 0; k < _count; ++k)
-        if (!_journal.parts.count(k))
-            framesLeft += k == _count - 1 ? _frames - int64_t(k) * _framesPerPart : _framesPerPart;
-    double secondsPerFrame = 0; // of the last part made in this run
-    const auto activeSeconds = [this](std::chrono::steady_clock::time_point since, std::chrono::microseconds paused) {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - since -
-                                             (_control.pausedTime() - paused))
-            .count();
+        if (!_journal.parts.count(k)) {
+            framesToDo += k == _count - 1 ? _frames - int64_t(k) * _framesPerPart : _framesPerPart;
+            ++partsToDo;
+        }
+    const double from = _journal.keptPercent;
+    const double room = std::max(0.0, 100.0 - joinShare - from);
+    using Clock = std::chrono::steady_clock;
+    const auto activeSince = [this](Clock::time_point since, std::chrono::microseconds paused) {
+        return std::chrono::duration<double>(Clock::now() - since - (_control.pausedTime() - paused)).count();
+    };
+    bool soundPending = _survey.hasSound && _journal.soundBytes < 0;
+    ConvertRequest sound = _req;
+    sound.pass = WorkPass::Sound;
+    sound.writeTo = soundPath();
+    sound.option.setVideo_disable(true);
+    sound.option.setAudioStreamIndex(_survey.soundStream);
+    double soundSeconds = 0;
+    if (soundPending) {
+        soundSeconds = sampleSound(sound, error);
+        if (soundSeconds < 0)
+            return false;
+    }
+    PartsClock clock(framesToDo, partsToDo, soundSeconds);
+    double reached = from;
+    const auto report = [&] {
+        const double done = clock.done();
+        if (done < 0)
+            return;
+        reached = std::clamp(from + room * done, reached, from + room * 0.999);
+        if (_progress)
+            _progress(reached);
     };
     const auto makeSound = [&]() -> bool {
-        ConvertRequest sound = _req;
-        sound.pass = WorkPass::Sound;
-        sound.writeTo = soundPath();
-        sound.option.setVideo_disable(true);
-        sound.option.setAudioStreamIndex(_survey.soundStream);
-        const double from = _journal.keptPercent;
-        const double room = 100.0 - joinShare - from;
-        const double picturesLeft = double(framesLeft) * secondsPerFrame;
-        double reached = from;
-        const auto began = std::chrono::steady_clock::now();
+        const auto began = Clock::now();
         const auto pausedBefore = _control.pausedTime();
-        Transcoder pass(std::move(sound), _control, [&](double p) {
-            p = std::clamp(p, 0.0, 100.0);
-            double at = from + room * p / 100.0;
-            if (picturesLeft > 0) {
-                // Its pace so far says what it will take; what is left is split by time.
-                const double elapsed = activeSeconds(began, pausedBefore);
-                const double total = p > 0 ? elapsed * 100.0 / p : 0;
-                at = total > 0 ? from + room * elapsed / (total + picturesLeft) : from;
-            }
-            reached = std::clamp(at, reached, from + room);
-            if (_progress)
-                _progress(reached);
+        Transcoder pass(sound, _control, [&](double p) {
+            clock.soundAt(std::clamp(p, 0.0, 99.9) / 100.0, activeSince(began, pausedBefore));
+            report();
         });
         if (!pass.run(error))
             return false;
+        clock.soundAt(1.0, activeSince(began, pausedBefore));
         _journal.soundBytes = QFileInfo(soundPath()).size();
         _journal.keptPercent = reached;
         if (!_journal.write(_folder))
             foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
         return true;
     };
-    bool soundPending = _survey.hasSound && _journal.soundBytes < 0;
     for (int k = 0; k < _count; ++k) {
         if (_journal.parts.count(k))
             continue;
         const bool last = k == _count - 1;
-        const int64_t from = start + av_rescale_q(int64_t(k) * _framesPerPart, frameTime, AV_TIME_BASE_Q);
+        const int64_t partFrom = start + av_rescale_q(int64_t(k) * _framesPerPart, frameTime, AV_TIME_BASE_Q);
         const int64_t frames = last ? _frames - int64_t(k) * _framesPerPart : _framesPerPart;
         ConvertRequest part = _req;
         part.pass = WorkPass::VideoPart;
         part.writeTo = partPath(k);
         part.mayBeEmpty = last;
         part.option.setAudio_disable(true);
-        part.option.setStart_time(from);
+        part.option.setStart_time(partFrom);
         // The last part runs to the end the conversion has, so that nothing past a
         // rounded stated length is lost.
         if (!last)
             part.option.setRecording_time(
-                start + av_rescale_q(int64_t(k + 1) * _framesPerPart, frameTime, AV_TIME_BASE_Q) - from);
+                start + av_rescale_q(int64_t(k + 1) * _framesPerPart, frameTime, AV_TIME_BASE_Q) - partFrom);
         else if (o.recording_time() > 0)
-            part.option.setRecording_time(start + o.recording_time() - from);
+            part.option.setRecording_time(start + o.recording_time() - partFrom);
         else
             part.option.setRecording_time(0);
-        const double share =
-            (100.0 - joinShare - _journal.keptPercent) * double(frames) / double(std::max<int64_t>(1, framesLeft));
-        const auto began = std::chrono::steady_clock::now();
+        clock.partBegins(frames);
+        const auto began = Clock::now();
         const auto pausedBefore = _control.pausedTime();
-        if (!runPass(part, _journal.keptPercent, _journal.keptPercent + share, error))
+        const auto progress = [&](double fraction) {
+            clock.partAt(fraction, activeSince(began, pausedBefore));
+            report();
+        };
+        if (!runPass(part, progress, error))
             return false;
-        secondsPerFrame = activeSeconds(began, pausedBefore) / double(std::max<int64_t>(1, frames));
-        framesLeft -= frames;
+        clock.partEnds(activeSince(began, pausedBefore));
+        report();
         _journal.parts[k] = QFileInfo(partPath(k)).size();
-        _journal.keptPercent += share;
+        _journal.keptPercent = reached;
         if (!_journal.write(_folder))
             foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
         if (soundPending) {
@@ -334,13 +453,14 @@ bool Resumable::run(QString *error) {
     }
     if (soundPending && !makeSound())
         return false;
+    _journal.keptPercent = 100.0 - joinShare;
     // The join gives the sound's space back as it copies it, and removes each part once it
     // is copied: from here on what the folder holds is no longer whole, and an interrupted
     // join encodes the sound and the removed parts again.
     const double joinFrom = _journal.keptPercent;
     if (_journal.soundBytes >= 0) {
         _journal.soundBytes = -1;
-        _journal.keptPercent = percentOf(0, double(_frames));
+        _journal.keptPercent = percentOf(double(_frames));
         if (!_journal.write(_folder))
             foundation::Log::line(QStringLiteral("Cannot write the work journal in %1").arg(_folder));
     }

@@ -51,6 +51,9 @@ public:
     // time and adds well under 0.1 % to the size (bench/resume_bench.sh), and an
     // interruption loses at most half a minute of encoding.
     static constexpr int64_t kPartUs = 30'000'000;
+    // The sound's sample, encoded once more with the whole: long enough that its pace is
+    // not the noise of opening the file, about a tenth of a second for stereo AAC.
+    static constexpr int64_t kSoundSampleUs = 2'000'000;
 
     Resumable(const ConvertRequest &request, SessionControl &control, std::function<void(double)> progress);
     ~Resumable();
@@ -88,8 +91,12 @@ private:
     QString partPath(int k) const;
     QString soundPath() const;
     QString makeKey() const;
-    double percentOf(double soundDone, double framesDone) const;
-    bool runPass(ConvertRequest request, double from, double to, QString *error);
+    double percentOf(double framesDone) const;
+    // Runs one part; progress gets the fraction of it done.
+    bool runPass(ConvertRequest request, const std::function<void(double)> &progress, QString *error);
+    // What encoding the whole sound will take in active seconds, from its first
+    // kSoundSampleUs encoded on their own; negative (with *error) when they cannot be.
+    double sampleSound(const ConvertRequest &sound, QString *error);
 
     ConvertRequest _req;
     SessionControl &_control;

@@ -21,15 +21,21 @@ extern "C" {
 
 namespace sessiontest {
 
-void Recorder::sessionProgressPastLeft(SWConvertSession *, double percent, int64_t, int64_t) {
+void Recorder::sessionProgressPastLeft(SWConvertSession *, double percent, int64_t pastUs, int64_t) {
     std::lock_guard lock(_m);
     _percents.push_back(percent);
+    _pastUs.push_back(pastUs);
     _count.fetch_add(1);
 }
 
 std::vector<double> Recorder::percents() const {
     std::lock_guard lock(_m);
     return _percents;
+}
+
+std::vector<int64_t> Recorder::pastUs() const {
+    std::lock_guard lock(_m);
+    return _pastUs;
 }
 
 double Recorder::last() const {
@@ -55,6 +61,7 @@ Outcome convert(const QString &in, const QString &out, const std::function<void(
     o.ok = session.start();
     o.error = session.lastError();
     o.percents = recorder.percents();
+    o.pastUs = recorder.pastUs();
     return o;
 }
 

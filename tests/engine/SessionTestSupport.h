@@ -19,12 +19,15 @@ class Recorder final : public SWConvertSessionDelegate {
 public:
     void sessionProgressPastLeft(SWConvertSession *session, double percent, int64_t pastUs, int64_t leftUs) override;
     std::vector<double> percents() const;
+    // The conversion time of each report (pauses left out), as the session gave it.
+    std::vector<int64_t> pastUs() const;
     int count() const { return _count.load(); }
     double last() const;
 
 private:
     mutable std::mutex _m;
     std::vector<double> _percents;
+    std::vector<int64_t> _pastUs;
     std::atomic<int> _count{0};
 };
 
@@ -32,6 +35,7 @@ struct Outcome {
     bool ok = false;
     QString error;
     std::vector<double> percents;
+    std::vector<int64_t> pastUs; // beside each percent
 };
 
 // Converts `in` into `out` with the options `configure` sets (auto stream copy off
