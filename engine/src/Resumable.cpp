@@ -1,7 +1,5 @@
 #include "Resumable.h"
 
-#include <chrono>
-
 #include <foundation/Files.h>
 #include <foundation/Log.h>
 
@@ -229,6 +227,7 @@ public:
           _soundLeft(soundSeconds) {}
 
     void partBegins(int64_t frames) {
+        _inPart = true;
         _partFrames = frames;
         _partDone = 0;
         _partSeconds = 0;
@@ -249,6 +248,7 @@ public:
         _partFrames = 0;
         _partDone = 0;
         _partSeconds = 0;
+        _inPart = false;
     }
     // The sound has encoded `fraction` of itself in `seconds`; done at 1.
     void soundAt(double fraction, double seconds) {
@@ -268,7 +268,10 @@ public:
         const double pictures = _picturesSpent + _partSeconds;
         if (_startup < 0 || frames < 0.02 * double(_framesToDo) / double(std::max(1, _partsBegun + _partsNotBegun)))
             return -1;
-        const double working = std::max(1e-3, pictures - _startup * _partsBegun);
+        // Each part begun has spent its start-up, the one under way no more than its time.
+        const double startups =
+            _inPart ? _startup * (_partsBegun - 1) + std::min(_startup, _partSeconds) : _startup * _partsBegun;
+        const double working = std::max(1e-3, pictures - startups);
         const double picturesLeft =
             working / frames * std::max(0.0, double(_framesToDo) - frames) + _startup * _partsNotBegun;
         const double spent = pictures + _soundSpent;
@@ -279,6 +282,7 @@ private:
     int64_t _framesToDo;
     int _partsNotBegun;
     int _partsBegun = 0;
+    bool _inPart = false;
     int64_t _framesDone = 0, _partFrames = 0;
     double _partDone = 0, _partSeconds = 0, _picturesSpent = 0;
     double _startup = -1;
@@ -314,23 +318,18 @@ double Resumable::sampleSound(const ConvertRequest &sound, QString *error) {
     ConvertRequest sample = sound;
     sample.writeTo = QDir(_folder).filePath(QStringLiteral("sound-sample"));
     sample.option.setRecording_time(sampleUs);
-    using Clock = std::chrono::steady_clock;
-    const auto began = Clock::now();
-    const auto pausedBefore = _control.pausedTime();
-    const auto active = [&] {
-        return std::chrono::duration<double>(Clock::now() - began - (_control.pausedTime() - pausedBefore)).count();
-    };
+    const Stopwatch watch(_control);
     // The pace from its first report on, and the time before it (opening, the encoder's
     // start) once, as the whole sound will take them.
     double firstAt = -1, firstPercent = 0;
     Transcoder pass(std::move(sample), _control, [&](double p) {
         if (firstAt < 0 && p > 0) {
-            firstAt = active();
+            firstAt = watch.seconds();
             firstPercent = std::clamp(p, 0.0, 99.0);
         }
     });
     const bool ok = pass.run(error);
-    const double took = active();
+    const double took = watch.seconds();
     QFile::remove(QDir(_folder).filePath(QStringLiteral("sound-sample")));
     if (!ok)
         return -1;
@@ -367,10 +366,6 @@ bool Resumable::run(QString *error) {
         }
     const double from = _journal.keptPercent;
     const double room = std::max(0.0, 100.0 - joinShare - from);
-    using Clock = std::chrono::steady_clock;
-    const auto activeSince = [this](Clock::time_point since, std::chrono::microseconds paused) {
-        return std::chrono::duration<double>(Clock::now() - since - (_control.pausedTime() - paused)).count();
-    };
     bool soundPending = _survey.hasSound && _journal.soundBytes < 0;
     ConvertRequest sound = _req;
     sound.pass = WorkPass::Sound;
@@ -394,15 +389,14 @@ bool Resumable::run(QString *error) {
             _progress(reached);
     };
     const auto makeSound = [&]() -> bool {
-        const auto began = Clock::now();
-        const auto pausedBefore = _control.pausedTime();
+        const Stopwatch watch(_control);
         Transcoder pass(sound, _control, [&](double p) {
-            clock.soundAt(std::clamp(p, 0.0, 99.9) / 100.0, activeSince(began, pausedBefore));
+            clock.soundAt(std::clamp(p, 0.0, 99.9) / 100.0, watch.seconds());
             report();
         });
         if (!pass.run(error))
             return false;
-        clock.soundAt(1.0, activeSince(began, pausedBefore));
+        clock.soundAt(1.0, watch.seconds());
         _journal.soundBytes = QFileInfo(soundPath()).size();
         _journal.keptPercent = reached;
         if (!_journal.write(_folder))
@@ -431,15 +425,14 @@ bool Resumable::run(QString *error) {
         else
             part.option.setRecording_time(0);
         clock.partBegins(frames);
-        const auto began = Clock::now();
-        const auto pausedBefore = _control.pausedTime();
+        const Stopwatch watch(_control);
         const auto progress = [&](double fraction) {
-            clock.partAt(fraction, activeSince(began, pausedBefore));
+            clock.partAt(fraction, watch.seconds());
             report();
         };
         if (!runPass(part, progress, error))
             return false;
-        clock.partEnds(activeSince(began, pausedBefore));
+        clock.partEnds(watch.seconds());
         report();
         _journal.parts[k] = QFileInfo(partPath(k)).size();
         _journal.keptPercent = reached;

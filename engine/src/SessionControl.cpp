@@ -66,15 +66,17 @@ ProgressMeter::ProgressMeter(const SessionControl &control, Report report, void 
                              std::chrono::milliseconds interval)
     : _control(control), _report(report), _ctx(ctx), _interval(interval) {}
 
-void ProgressMeter::begin() {
-    _began = SessionControl::Clock::now();
-    _lastReport = _began;
+std::chrono::microseconds Stopwatch::elapsed() const {
+    const auto wall = std::chrono::duration_cast<std::chrono::microseconds>(SessionControl::Clock::now() - _began);
+    return std::max(std::chrono::microseconds(0), wall - (_control.pausedTime() - _pausedBefore));
 }
 
-int64_t ProgressMeter::elapsedUs() const {
-    const auto wall = std::chrono::duration_cast<std::chrono::microseconds>(SessionControl::Clock::now() - _began);
-    return std::max<int64_t>(0, (wall - _control.pausedTime()).count());
+void ProgressMeter::begin() {
+    _watch.emplace(_control);
+    _lastReport = SessionControl::Clock::now();
 }
+
+int64_t ProgressMeter::elapsedUs() const { return _watch ? _watch->elapsed().count() : 0; }
 
 void ProgressMeter::update(double percent) {
     const auto now = SessionControl::Clock::now();

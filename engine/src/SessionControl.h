@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 namespace fw {
 
@@ -45,6 +46,20 @@ private:
     std::chrono::microseconds _pausedTotal{0};
 };
 
+// Time spent working since it was started: the wall clock less the pauses taken meanwhile.
+class Stopwatch {
+public:
+    explicit Stopwatch(const SessionControl &control)
+        : _control(control), _began(SessionControl::Clock::now()), _pausedBefore(control.pausedTime()) {}
+    std::chrono::microseconds elapsed() const;
+    double seconds() const { return std::chrono::duration<double>(elapsed()).count(); }
+
+private:
+    const SessionControl &_control;
+    SessionControl::Clock::time_point _began;
+    std::chrono::microseconds _pausedBefore;
+};
+
 // Turns the position of the conversion into the delegate's numbers: percent over the
 // trimmed length, elapsed and remaining time without the paused spans. Reports at most
 // every `interval`, and never goes backwards.
@@ -65,7 +80,8 @@ private:
     Report _report;
     void *_ctx;
     std::chrono::milliseconds _interval;
-    SessionControl::Clock::time_point _began{}, _lastReport{};
+    std::optional<Stopwatch> _watch;
+    SessionControl::Clock::time_point _lastReport{};
     double _lastPercent = 0;
     bool _reportedOnce = false;
 };
