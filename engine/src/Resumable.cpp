@@ -312,11 +312,12 @@ std::optional<MeasuredQuality> Resumable::measuredQuality() const {
     return combineMeasured(parts);
 }
 
-double Resumable::sampleSound(const ConvertRequest &sound, QString *error) {
+double Resumable::sampleSound(const ConvertRequest &sound) {
     const int64_t length = _survey.lengthUs;
     const int64_t sampleUs = std::min(kSoundSampleUs, length);
     ConvertRequest sample = sound;
     sample.writeTo = QDir(_folder).filePath(QStringLiteral("sound-sample"));
+    sample.mayBeEmpty = true; // a sound that begins later has nothing in its first seconds
     sample.option.setRecording_time(sampleUs);
     const Stopwatch watch(_control);
     // The pace from its first report on, and the time before it (opening, the encoder's
@@ -328,11 +329,16 @@ double Resumable::sampleSound(const ConvertRequest &sound, QString *error) {
             firstPercent = std::clamp(p, 0.0, 99.0);
         }
     });
-    const bool ok = pass.run(error);
+    QString why;
+    const bool ok = pass.run(&why);
     const double took = watch.seconds();
     QFile::remove(QDir(_folder).filePath(QStringLiteral("sound-sample")));
-    if (!ok)
-        return -1;
+    if (!ok) {
+        // A forecast, never a reason to fail: the sound's own pace takes over once it runs.
+        if (!_control.cancelled())
+            foundation::Log::debug(QStringLiteral("kept work: the sound's sample failed: %1").arg(why));
+        return 0;
+    }
     const double sampleSeconds = double(sampleUs) / 1e6, lengthSeconds = double(length) / 1e6;
     const double pace = firstAt >= 0 && took > firstAt
                             ? (took - firstAt) / (sampleSeconds * (1.0 - firstPercent / 100.0))
@@ -372,12 +378,9 @@ bool Resumable::run(QString *error) {
     sound.writeTo = soundPath();
     sound.option.setVideo_disable(true);
     sound.option.setAudioStreamIndex(_survey.soundStream);
-    double soundSeconds = 0;
-    if (soundPending) {
-        soundSeconds = sampleSound(sound, error);
-        if (soundSeconds < 0)
-            return false;
-    }
+    const double soundSeconds = soundPending ? sampleSound(sound) : 0.0;
+    if (_control.cancelled())
+        return false;
     PartsClock clock(framesToDo, partsToDo, soundSeconds);
     double reached = from;
     const auto report = [&] {

@@ -95,8 +95,8 @@ private:
     // Runs one part; progress gets the fraction of it done.
     bool runPass(ConvertRequest request, const std::function<void(double)> &progress, QString *error);
     // What encoding the whole sound will take in active seconds, from its first
-    // kSoundSampleUs encoded on their own; negative (with *error) when they cannot be.
-    double sampleSound(const ConvertRequest &sound, QString *error);
+    // kSoundSampleUs encoded on their own; 0 (not known) when they cannot be.
+    double sampleSound(const ConvertRequest &sound);
 
     ConvertRequest _req;
     SessionControl &_control;

@@ -1008,7 +1008,9 @@ int Transcoder::checkInputLength(bool inputEnded) {
                     .arg(double(lost) / 1e6, 0, 'f', 1)
                     .arg(t->type() == AVMEDIA_TYPE_VIDEO ? QStringLiteral("video") : QStringLiteral("audio")));
     }
-    if (!inputEnded || _totalUs <= 0 || !_lengthPromised)
+    // The sound made on its own beside the pictures' parts: the parts judge the length, as
+    // the pictures do beside a sound that begins late or ends early in one piece.
+    if (!inputEnded || _totalUs <= 0 || !_lengthPromised || _req.pass == WorkPass::Sound)
         return 0;
     // What the streams covered, not the furthest time stamp: a damaged packet may claim
     // any time. Holes under a second are stills and jitter.

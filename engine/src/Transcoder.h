@@ -31,7 +31,8 @@ struct ConvertRequest {
     // The video encoder's constant-rate factor, chosen by a quality target's search.
     std::optional<int> crf;
     WorkPass pass = WorkPass::Whole;
-    // A video part at the very end may hold nothing: the stated length ran a little long.
+    // A pass that may hold nothing: a video part at the very end (the stated length ran a
+    // little long), or a sample of a sound that begins later.
     bool mayBeEmpty = false;
 };
 

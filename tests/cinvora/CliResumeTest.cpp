@@ -328,4 +328,31 @@ TEST(CliResume, KeptSubtitleTracksConvertInOnePiece) {
     EXPECT_FALSE(QFileInfo::exists(foundation::Files::workPathFor(out)));
 }
 
+// In parts the sound is a pass of its own; the pictures carry the length. A sound that
+// begins late or ends early converts as it does in one piece, where the pass once refused it
+// as an input cut short ("ends after 35.2 s of the 40.0 s it states").
+TEST(CliResume, ASoundThatBeginsLateOrEndsEarlyConvertsInParts) {
+    const QString dir = testsupport::freshDir("short-sound");
+    const QStringList picture = {"-f", "lavfi", "-i", "testsrc2=size=160x90:rate=25:duration=40"};
+    const QString sine = QStringLiteral("sine=frequency=%1:sample_rate=%2:duration=").arg(kSineHz).arg(kSampleRate);
+    const QStringList encode = {"-map",    "0:v",     "-map",      "1:a",  "-c:v",
+                                "libx264", "-preset", "ultrafast", "-c:a", "flac"};
+    const QString late = dir + "/late.mkv", early = dir + "/early.mkv";
+    ASSERT_TRUE(testsupport::damage::make(
+        picture + QStringList{"-itsoffset", "5", "-f", "lavfi", "-i", sine + "35"} + encode, late));
+    ASSERT_TRUE(testsupport::damage::make(picture + QStringList{"-f", "lavfi", "-i", sine + "25"} + encode, early));
+    qputenv("CINVORA_DEBUG", "1");
+    for (const auto &[src, sound] : {std::pair{late, 35.0}, std::pair{early, 25.0}}) {
+        SCOPED_TRACE(src.toStdString());
+        const QString out = src + ".mp4";
+        QByteArray err;
+        EXPECT_EQ(testsupport::runProgram(cli(), convertArgs(src, out), nullptr, &err), 0) << err.toStdString();
+        EXPECT_TRUE(err.contains("kept work")) << "not converted in parts: " << err.toStdString();
+        const Probe p = probe(out);
+        EXPECT_EQ(p.frames, 1000);
+        EXPECT_NEAR(p.audioSeconds, sound, 1.0);
+    }
+    qunsetenv("CINVORA_DEBUG");
+}
+
 } // namespace
