@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QThread>
 
 #include <chrono>
@@ -10,6 +11,9 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 namespace foundation {
 namespace {
@@ -32,24 +36,42 @@ QThread *mainQThread() {
     return nullptr;
 }
 
-// Lives on the main thread; a queued call into it drains the task queue.
-QObject *dispatcher() {
-    static QObject *d = [] {
-        auto *o = new QObject;
-        if (QThread *t = mainQThread())
-            o->moveToThread(t);
-        return o;
-    }();
-    return d;
+// The main thread is woken through an eventfd it watches, not through an event posted to
+// it: Qt hands posted events between threads under its own locks, which ThreadSanitizer
+// cannot see, so every hand-over read as a race on Qt's event list. A write and a read on
+// a descriptor it does see; the tasks themselves pass under the queue's lock.
+int wakeFd() {
+    static const int fd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    return fd;
 }
 
 void scheduleWake() {
-    QObject *d = dispatcher();
-    QMetaObject::invokeMethod(
-        d, [] { MainThread::drain(); }, Qt::QueuedConnection);
+    const uint64_t one = 1;
+    // A full counter (never in practice) already wakes the reader; nothing else can fail.
+    [[maybe_unused]] const ssize_t n = ::write(wakeFd(), &one, sizeof one);
+}
+
+// Made on the main thread as each application object is made, and owned by it.
+void watchWakes() {
+    auto *app = QCoreApplication::instance();
+    const int fd = wakeFd();
+    if (!app || fd < 0)
+        return;
+    auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, app);
+    QObject::connect(notifier, &QSocketNotifier::activated, notifier, [fd] {
+        uint64_t count = 0;
+        [[maybe_unused]] const ssize_t n = ::read(fd, &count, sizeof count);
+        MainThread::drain();
+    });
+    // Work posted before the application existed runs once its loop turns.
+    std::lock_guard lock(queue().lock);
+    if (!queue().tasks.empty())
+        scheduleWake();
 }
 
 } // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(watchWakes)
 
 bool MainThread::isMainThread() {
     QThread *t = mainQThread();
