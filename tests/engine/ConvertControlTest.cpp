@@ -224,6 +224,13 @@ TEST(ConvertControl, KeptWorksProgressKeepsPaceWithItsTimeThroughAPause) {
     const std::vector<int64_t> past = r.recorder().pastUs();
     ASSERT_GE(p.size(), size_t(5));
     ASSERT_EQ(p.back(), 100.0);
+#ifdef __SANITIZE_THREAD__
+    // This build runs our own code (the sound chain's set-up on its first frames) many times
+    // slower than the uninstrumented codec libraries, so the sound's first seconds no longer
+    // stand for the rest (2 s of it took 0.76 s here, all 34 s 2.6 s). The pace is judged in
+    // the other builds; here the pause and the result are.
+    return;
+#endif
     // From the first figure on: the time before it (opening, the encoder's start) is spent
     // once, and the remaining time is read from what comes after.
     const auto first = std::find_if(p.begin(), p.end(), [](double v) { return v > 0; }) - p.begin();
