@@ -46,9 +46,17 @@ int wakeFd() {
 }
 
 void scheduleWake() {
+    const int fd = wakeFd();
+    if (fd < 0) {
+        // No descriptor to be had (the process is out of them): Qt's own queue still wakes it.
+        if (auto *app = QCoreApplication::instance())
+            QMetaObject::invokeMethod(
+                app, [] { MainThread::drain(); }, Qt::QueuedConnection);
+        return;
+    }
     const uint64_t one = 1;
     // A full counter (never in practice) already wakes the reader; nothing else can fail.
-    [[maybe_unused]] const ssize_t n = ::write(wakeFd(), &one, sizeof one);
+    [[maybe_unused]] const ssize_t n = ::write(fd, &one, sizeof one);
 }
 
 // Made on the main thread as each application object is made, and owned by it.
@@ -56,7 +64,7 @@ void watchWakes() {
     auto *app = QCoreApplication::instance();
     const int fd = wakeFd();
     if (!app || fd < 0)
-        return;
+        return; // posts are woken through Qt's queue, or drained by waitPumping
     auto *notifier = new QSocketNotifier(fd, QSocketNotifier::Read, app);
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [fd] {
         uint64_t count = 0;
